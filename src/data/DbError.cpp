@@ -1,0 +1,32 @@
+#include "data/DbError.h"
+
+namespace data {
+
+DbError::DbError(QString number, QString description, QString statement)
+    : std::runtime_error(description.toStdString())
+    , m_number(std::move(number))
+    , m_description(std::move(description))
+    , m_statement(std::move(statement))
+{
+}
+
+DbError DbError::from(const QSqlError &error, const QString &statement)
+{
+    QString number = error.nativeErrorCode();
+    if (number.isEmpty())
+        number = QString::number(static_cast<int>(error.type()));
+    QString text = error.databaseText().trimmed();
+    const QString driverText = error.driverText().trimmed();
+    if (text.isEmpty())
+        text = driverText;
+    else if (!driverText.isEmpty() && !text.contains(driverText))
+        text = driverText + QStringLiteral(": ") + text;
+    return DbError(number, text, statement);
+}
+
+QString DbError::message() const
+{
+    return QStringLiteral("Error %1: %2").arg(m_number, m_description);
+}
+
+} // namespace data

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <functional>
+#include <memory>
+
+namespace data {
+
+class Statement;
+
+struct DemoOptions
+{
+    int jobs = 200;
+    int bookingsPerJob = 10;
+    unsigned seed = 20110330;
+    // Reference day for start dates and bookings; the demo always looks
+    // current on the day it is seeded.
+    QDate today;
+};
+
+// Fills gConnection's database with realistic, deterministic demo data: a
+// company row (when there is none), employees with logins and permissions,
+// customers' jobs of every type and status (drying jobs among them, some in
+// alert), subcontractors and time bookings. Rows go in as multi-row INSERTs
+// in one transaction, so 100,000 jobs take seconds, not minutes.
+// Throws DbError.
+void seedDemo(const DemoOptions &options, const std::function<void(const QString &)> &progress = {});
+
+// Adds the first employee of type "Admin" with a hashed password.
+// Throws DbError (or std::invalid_argument for an empty user name/password).
+int addAdministrator(const QString &username, const QString &password);
+
+// Inserts many rows, every value bound: one prepared single-row statement on
+// SQLite (whose driver slows down on long parameter lists), multi-row VALUES
+// lists on the servers (one round trip per few hundred rows).
+class BulkInserter
+{
+public:
+    BulkInserter(QString table, QStringList columns);
+    ~BulkInserter();
+    void add(const QVariantList &row);
+    // Writes what add() has gathered; call before the transaction commits.
+    void flush();
+
+private:
+    QString m_table;
+    QStringList m_columns;
+    QVariantList m_pending;
+    int m_rowsPerStatement;
+    std::unique_ptr<Statement> m_single;
+};
+
+} // namespace data

@@ -1,0 +1,100 @@
+#include "data/Dialect.h"
+
+namespace data {
+
+QString Dialect::selectTop(int n, const QString &columns, const QString &rest) const
+{
+    if (m_kind == DbKind::SqlServer)
+        return QStringLiteral("SELECT TOP %1 %2 FROM %3").arg(n).arg(columns, rest);
+    return QStringLiteral("SELECT %2 FROM %3 LIMIT %1").arg(n).arg(columns, rest);
+}
+
+QString Dialect::isNull(const QString &expr, const QString &fallback) const
+{
+    if (m_kind == DbKind::SqlServer)
+        return QStringLiteral("ISNULL(%1,%2)").arg(expr, fallback);
+    return QStringLiteral("COALESCE(%1,%2)").arg(expr, fallback);
+}
+
+QString Dialect::concat(const QStringList &parts) const
+{
+    return parts.join(m_kind == DbKind::SqlServer ? QStringLiteral(" + ") : QStringLiteral(" || "));
+}
+
+QString Dialect::castToText(const QString &expr) const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("CAST(%1 AS VARCHAR(20))").arg(expr);
+    case DbKind::PostgreSQL:
+        return QStringLiteral("CAST(%1 AS VARCHAR)").arg(expr);
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("CAST(%1 AS TEXT)").arg(expr);
+}
+
+QString Dialect::daysBetween(const QString &from, const QString &to) const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("DATEDIFF(day, %1, %2)").arg(from, to);
+    case DbKind::PostgreSQL:
+        return QStringLiteral("(CAST(%2 AS DATE) - CAST(%1 AS DATE))").arg(from, to);
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("CAST(julianday(date(%2)) - julianday(date(%1)) AS INTEGER)").arg(from, to);
+}
+
+QString Dialect::equalsIgnoreCase(const QString &column, const QString &placeholder) const
+{
+    return QStringLiteral("LOWER(%1) = LOWER(%2)").arg(column, placeholder);
+}
+
+QString Dialect::insertReturningId(const QString &table, const QStringList &columns) const
+{
+    QStringList marks;
+    marks.reserve(columns.size());
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        marks << QStringLiteral("?");
+    const QString cols = columns.join(u',');
+    const QString values = marks.join(u',');
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("INSERT INTO %1 (%2) OUTPUT INSERTED.ID VALUES (%3)").arg(table, cols, values);
+    case DbKind::PostgreSQL:
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING ID").arg(table, cols, values);
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, cols, values);
+}
+
+QString Dialect::callProcedure(const QString &name, const QString &parameter) const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("EXEC %1 %2 = ?").arg(name, parameter);
+    case DbKind::PostgreSQL:
+        return QStringLiteral("CALL %1(?)").arg(name);
+    case DbKind::SQLite:
+        break;
+    }
+    return {};
+}
+
+QString Dialect::schemaScript() const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral(":/schema/sqlserver.sql");
+    case DbKind::PostgreSQL:
+        return QStringLiteral(":/schema/postgresql.sql");
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral(":/schema/sqlite.sql");
+}
+
+} // namespace data

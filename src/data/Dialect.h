@@ -1,0 +1,52 @@
+#pragma once
+
+#include "data/ConnectionString.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace data {
+
+// Everything that differs between the three SQL dialects the program speaks.
+// Statements elsewhere are written in the common subset and ask this class
+// for the rest.
+class Dialect
+{
+public:
+    explicit Dialect(DbKind kind = DbKind::SQLite) : m_kind(kind) {}
+
+    DbKind kind() const { return m_kind; }
+
+    // "SELECT <columns> FROM <rest>" limited to n rows:
+    // TOP n on SQL Server, LIMIT n elsewhere.
+    QString selectTop(int n, const QString &columns, const QString &rest) const;
+    // ISNULL(expr, fallback) / COALESCE(expr, fallback)
+    QString isNull(const QString &expr, const QString &fallback) const;
+    // a + b + c on SQL Server, a || b || c elsewhere. Parts are SQL expressions.
+    QString concat(const QStringList &parts) const;
+    // An integer expression as text.
+    QString castToText(const QString &expr) const;
+    // Whole calendar days from the date-time column `from` to the date
+    // parameter `to` (a bound date), signed.
+    QString daysBetween(const QString &from, const QString &to) const;
+    // Text comparison that ignores case on every server.
+    QString equalsIgnoreCase(const QString &column, const QString &placeholder) const;
+
+    // INSERT that yields the new identity as the statement's single row
+    // (OUTPUT INSERTED.ID / RETURNING ID); empty suffix on SQLite, which
+    // reports it through lastInsertId().
+    QString insertReturningId(const QString &table, const QStringList &columns) const;
+    bool insertReturnsRow() const { return m_kind != DbKind::SQLite; }
+
+    // A call of one of the database's procedures with one input parameter.
+    // Empty on SQLite, which has no procedures: the caller does the work itself.
+    QString callProcedure(const QString &name, const QString &parameter) const;
+
+    // Resource path of the script that creates the schema in this dialect.
+    QString schemaScript() const;
+
+private:
+    DbKind m_kind;
+};
+
+} // namespace data

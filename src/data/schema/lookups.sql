@@ -1,0 +1,33 @@
+-- Lookup rows every new database starts with. Portable SQL; statements are
+-- separated by lines holding only GO.
+-- Status colours are stored as the status editor writes them: decimal
+-- numbers laid out 0x00BBGGRR, or the "&H" hexadecimal form.
+
+INSERT INTO SchemaVersion (Version) VALUES (1)
+GO
+INSERT INTO State (State) VALUES ('AL'), ('AK'), ('AZ'), ('AR'), ('CA'), ('CO'), ('CT'), ('DE'), ('DC'), ('FL')
+GO
+INSERT INTO State (State) VALUES ('GA'), ('HI'), ('ID'), ('IL'), ('IN'), ('IA'), ('KS'), ('KY'), ('LA'), ('ME')
+GO
+INSERT INTO State (State) VALUES ('MD'), ('MA'), ('MI'), ('MN'), ('MS'), ('MO'), ('MT'), ('NE'), ('NV'), ('NH')
+GO
+INSERT INTO State (State) VALUES ('NJ'), ('NM'), ('NY'), ('NC'), ('ND'), ('OH'), ('OK'), ('OR'), ('PA'), ('RI')
+GO
+INSERT INTO State (State) VALUES ('SC'), ('SD'), ('TN'), ('TX'), ('UT'), ('VT'), ('VA'), ('WA'), ('WV'), ('WI')
+GO
+INSERT INTO State (State) VALUES ('WY')
+GO
+INSERT INTO WIPJobType (Name) VALUES ('Fire'), ('Water'), ('Work Order'), ('Mold'), ('Storm'), ('Smoke')
+GO
+INSERT INTO WIPSoftware (Name) VALUES ('Xactimate'), ('Symbility'), ('Simsol'), ('None')
+GO
+INSERT INTO WIPPayment (Name) VALUES ('Insurance'), ('Check'), ('Credit Card'), ('Cash'), ('Financing')
+GO
+INSERT INTO WIPTypeOfService (Name) VALUES ('Emergency'), ('Restoration'), ('Cleaning'), ('Mitigation'), ('Reconstruction')
+GO
+INSERT INTO EmployeeType (Name) VALUES ('Admin'), ('User')
+GO
+INSERT INTO Permission (Name) VALUES ('Company Info'), ('Employee Entry/Edit'), ('Quickbooks Sync'), ('WIPs Entry/Edit'), ('WIPs Navigator'), ('Employee Time Manager'), ('Employee Time Entry/Edit'), ('Delete Employee Time')
+GO
+INSERT INTO WIPStatus (Name, ColorCode) VALUES ('Open', '16777215'), ('Estimate', '12648447'), ('Drying', '8454143'), ('In Progress', '12648384'), ('Waiting On Adjuster', '&H00C0C0FF'), ('Ready To Bill', '16777088'), ('Closed', '12632256')
+GO

@@ -1,0 +1,195 @@
+-- Job tracker schema, SQLite dialect.
+-- Statements are separated by lines holding only GO; the admin tool's
+-- init runs them one by one in a single transaction.
+-- Text columns carry the widths the report field definitions declare; a
+-- username is matched without regard to case by the program itself.
+
+CREATE TABLE SchemaVersion (
+    Version INTEGER
+)
+GO
+CREATE TABLE Company (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT,
+    Address1 TEXT,
+    Address2 TEXT,
+    City TEXT,
+    State TEXT,
+    Zip TEXT,
+    Phone TEXT,
+    Fax TEXT,
+    Email TEXT,
+    Website TEXT,
+    KeyPressDelay REAL,
+    QBItemName TEXT,
+    QBItemDescription TEXT,
+    QBItemAmount REAL,
+    DryingDays INTEGER
+)
+GO
+CREATE TABLE State (
+    State TEXT
+)
+GO
+CREATE TABLE WIPJobType (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT
+)
+GO
+CREATE TABLE WIPSoftware (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT
+)
+GO
+CREATE TABLE WIPPayment (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT
+)
+GO
+CREATE TABLE WIPTypeOfService (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT
+)
+GO
+CREATE TABLE WIPStatus (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT,
+    ColorCode TEXT
+)
+GO
+CREATE TABLE EmployeeType (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT
+)
+GO
+CREATE TABLE Permission (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Name TEXT
+)
+GO
+CREATE TABLE Employee (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    FirstName TEXT,
+    MiddleName TEXT,
+    LastName TEXT,
+    Address1 TEXT,
+    Address2 TEXT,
+    City TEXT,
+    State TEXT,
+    Zip TEXT,
+    Email TEXT,
+    Phone1 TEXT,
+    Phone2 TEXT,
+    Fax TEXT,
+    Inactive BOOLEAN,
+    UserTypeID INTEGER,
+    Username TEXT COLLATE NOCASE,
+    Password TEXT,
+    EnteredBy TEXT,
+    EnteredDate DATETIME,
+    EditedBy TEXT,
+    EditedDate DATETIME
+)
+GO
+CREATE TABLE UserPermission (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    UserID INTEGER,
+    PermissionID INTEGER
+)
+GO
+CREATE TABLE EmployeeLog (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    UserID INTEGER,
+    Action TEXT,
+    LogDate DATETIME
+)
+GO
+CREATE TABLE WIP (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Customer TEXT,
+    Address TEXT,
+    City TEXT,
+    State TEXT,
+    Zip TEXT,
+    Phone TEXT,
+    JobType TEXT,
+    Status TEXT,
+    Rep TEXT,
+    StartDate DATETIME,
+    CheckDryingDays BOOLEAN,
+    DryingDays REAL,
+    Insurance TEXT,
+    Agent TEXT,
+    Adjuster TEXT,
+    Paperwork TEXT,
+    InitialScope TEXT,
+    Software TEXT,
+    TypeOfPayment TEXT,
+    Rugs REAL,
+    RugsCleaned BOOLEAN,
+    Itel BOOLEAN,
+    ItelDate DATETIME,
+    AdjusterUpdatedDate DATETIME,
+    AdjusterUpdatedBy TEXT,
+    CarpetCleanRooms REAL,
+    HowHear TEXT,
+    TimeOfService TEXT,
+    TypeOfService TEXT,
+    EstimateComplete BOOLEAN,
+    Billed BOOLEAN,
+    COS BOOLEAN,
+    MoveOut BOOLEAN,
+    CleanHVAC BOOLEAN,
+    ContentsCleaned BOOLEAN,
+    Photos BOOLEAN,
+    AmountBilled REAL,
+    InvoiceID TEXT,
+    Notes TEXT,
+    EnteredBy TEXT,
+    EnteredDate DATETIME,
+    EditedBy TEXT,
+    EditedDate DATETIME,
+    QBID TEXT
+)
+GO
+CREATE TABLE WIPContractors (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    WIPID INTEGER,
+    Contractor TEXT
+)
+GO
+CREATE TABLE EmployeeTime (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    EmployeeID INTEGER,
+    WIPID INTEGER,
+    TranDate DATETIME,
+    Hours REAL,
+    Notes TEXT,
+    EnteredBy TEXT,
+    EnteredDate DATETIME,
+    EditedBy TEXT,
+    EditedDate DATETIME
+)
+GO
+CREATE INDEX IX_WIP_Customer ON WIP (Customer)
+GO
+CREATE INDEX IX_WIP_Status ON WIP (Status)
+GO
+CREATE INDEX IX_WIPContractors_WIPID ON WIPContractors (WIPID)
+GO
+CREATE INDEX IX_WIPContractors_Contractor ON WIPContractors (Contractor)
+GO
+CREATE INDEX IX_EmployeeTime_WIPID ON EmployeeTime (WIPID)
+GO
+CREATE INDEX IX_EmployeeTime_Employee_TranDate ON EmployeeTime (EmployeeID, TranDate)
+GO
+CREATE INDEX IX_WIPStatus_Name ON WIPStatus (Name)
+GO
+CREATE INDEX IX_UserPermission_UserID ON UserPermission (UserID)
+GO
+CREATE INDEX IX_Employee_Username ON Employee (Username)
+GO
+CREATE INDEX IX_Permission_Name ON Permission (Name)
+GO
+-- SQLite has no procedures: the program writes the EmployeeLog row of
+-- EmployeeLogin/EmployeeLogoff itself.

@@ -1,0 +1,207 @@
+-- Job tracker schema, SQL Server (T-SQL) dialect.
+-- Statements are separated by lines holding only GO; the admin tool's
+-- init runs them one by one in a single transaction.
+-- Text columns carry the widths the report field definitions declare; a
+-- username is matched without regard to case by the program itself.
+
+CREATE TABLE SchemaVersion (
+    Version INT
+)
+GO
+CREATE TABLE Company (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(250),
+    Address1 NVARCHAR(250),
+    Address2 NVARCHAR(250),
+    City NVARCHAR(250),
+    State NVARCHAR(250),
+    Zip NVARCHAR(250),
+    Phone NVARCHAR(50),
+    Fax NVARCHAR(50),
+    Email NVARCHAR(250),
+    Website NVARCHAR(250),
+    KeyPressDelay FLOAT,
+    QBItemName NVARCHAR(250),
+    QBItemDescription NVARCHAR(250),
+    QBItemAmount FLOAT,
+    DryingDays INT
+)
+GO
+CREATE TABLE State (
+    State NVARCHAR(50)
+)
+GO
+CREATE TABLE WIPJobType (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(250)
+)
+GO
+CREATE TABLE WIPSoftware (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(250)
+)
+GO
+CREATE TABLE WIPPayment (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(250)
+)
+GO
+CREATE TABLE WIPTypeOfService (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(250)
+)
+GO
+CREATE TABLE WIPStatus (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(250),
+    ColorCode NVARCHAR(50)
+)
+GO
+CREATE TABLE EmployeeType (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(50)
+)
+GO
+CREATE TABLE Permission (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Name NVARCHAR(100)
+)
+GO
+CREATE TABLE Employee (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    FirstName NVARCHAR(50),
+    MiddleName NVARCHAR(50),
+    LastName NVARCHAR(50),
+    Address1 NVARCHAR(250),
+    Address2 NVARCHAR(250),
+    City NVARCHAR(250),
+    State NVARCHAR(50),
+    Zip NVARCHAR(50),
+    Email NVARCHAR(250),
+    Phone1 NVARCHAR(50),
+    Phone2 NVARCHAR(50),
+    Fax NVARCHAR(50),
+    Inactive BIT,
+    UserTypeID INT,
+    Username NVARCHAR(50),
+    Password NVARCHAR(255),
+    EnteredBy NVARCHAR(50),
+    EnteredDate DATETIME,
+    EditedBy NVARCHAR(50),
+    EditedDate DATETIME
+)
+GO
+CREATE TABLE UserPermission (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    UserID INT,
+    PermissionID INT
+)
+GO
+CREATE TABLE EmployeeLog (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    UserID BIGINT,
+    Action NVARCHAR(20),
+    LogDate DATETIME
+)
+GO
+CREATE TABLE WIP (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Customer NVARCHAR(250),
+    Address NVARCHAR(250),
+    City NVARCHAR(250),
+    State NVARCHAR(250),
+    Zip NVARCHAR(250),
+    Phone NVARCHAR(250),
+    JobType NVARCHAR(250),
+    Status NVARCHAR(250),
+    Rep NVARCHAR(250),
+    StartDate DATETIME,
+    CheckDryingDays BIT,
+    DryingDays FLOAT,
+    Insurance NVARCHAR(250),
+    Agent NVARCHAR(250),
+    Adjuster NVARCHAR(250),
+    Paperwork NVARCHAR(250),
+    InitialScope NVARCHAR(250),
+    Software NVARCHAR(250),
+    TypeOfPayment NVARCHAR(250),
+    Rugs FLOAT,
+    RugsCleaned BIT,
+    Itel BIT,
+    ItelDate DATETIME,
+    AdjusterUpdatedDate DATETIME,
+    AdjusterUpdatedBy NVARCHAR(250),
+    CarpetCleanRooms FLOAT,
+    HowHear NVARCHAR(255),
+    TimeOfService NVARCHAR(250),
+    TypeOfService NVARCHAR(250),
+    EstimateComplete BIT,
+    Billed BIT,
+    COS BIT,
+    MoveOut BIT,
+    CleanHVAC BIT,
+    ContentsCleaned BIT,
+    Photos BIT,
+    AmountBilled FLOAT,
+    InvoiceID NVARCHAR(50),
+    Notes NVARCHAR(255),
+    EnteredBy NVARCHAR(50),
+    EnteredDate DATETIME,
+    EditedBy NVARCHAR(50),
+    EditedDate DATETIME,
+    QBID NVARCHAR(200)
+)
+GO
+CREATE TABLE WIPContractors (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    WIPID INT,
+    Contractor NVARCHAR(250)
+)
+GO
+CREATE TABLE EmployeeTime (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    EmployeeID INT,
+    WIPID INT,
+    TranDate DATETIME,
+    Hours FLOAT,
+    Notes NVARCHAR(255),
+    EnteredBy NVARCHAR(50),
+    EnteredDate DATETIME,
+    EditedBy NVARCHAR(50),
+    EditedDate DATETIME
+)
+GO
+CREATE INDEX IX_WIP_Customer ON WIP (Customer)
+GO
+CREATE INDEX IX_WIP_Status ON WIP (Status)
+GO
+CREATE INDEX IX_WIPContractors_WIPID ON WIPContractors (WIPID)
+GO
+CREATE INDEX IX_WIPContractors_Contractor ON WIPContractors (Contractor)
+GO
+CREATE INDEX IX_EmployeeTime_WIPID ON EmployeeTime (WIPID)
+GO
+CREATE INDEX IX_EmployeeTime_Employee_TranDate ON EmployeeTime (EmployeeID, TranDate)
+GO
+CREATE INDEX IX_WIPStatus_Name ON WIPStatus (Name)
+GO
+CREATE INDEX IX_UserPermission_UserID ON UserPermission (UserID)
+GO
+CREATE INDEX IX_Employee_Username ON Employee (Username)
+GO
+CREATE INDEX IX_Permission_Name ON Permission (Name)
+GO
+CREATE PROCEDURE EmployeeLogin @UserID BIGINT
+AS
+BEGIN
+    SET NOCOUNT ON;
+    INSERT INTO EmployeeLog (UserID, Action, LogDate) VALUES (@UserID, 'Login', GETDATE());
+END
+GO
+CREATE PROCEDURE EmployeeLogoff @UserID BIGINT
+AS
+BEGIN
+    SET NOCOUNT ON;
+    INSERT INTO EmployeeLog (UserID, Action, LogDate) VALUES (@UserID, 'Logoff', GETDATE());
+END
+GO

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The single row of the Company table.
+struct CompanyRow
+{
+    QString name;
+    QString address1;
+    QString address2;
+    QString city;
+    QString state;
+    QString zip;
+    QString phone;
+    QString fax;
+    QString email;
+    QString website;
+    double keyPressDelay = 0;
+    QString qbItemName;
+    QString qbItemDescription;
+    double qbItemAmount = 0;
+    int dryingDays = 0;
+};
+
+namespace Company {
+
+// The first Company row, NULLs read as empty text or 0; nothing when the table
+// is empty. Throws data::DbError.
+std::optional<CompanyRow> load();
+
+// Writes the row: edits the first row, or adds one to an empty table. One
+// transaction. Throws data::DbError.
+void save(const CompanyRow &row);
+
+} // namespace Company

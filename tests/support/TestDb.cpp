@@ -1,0 +1,168 @@
+#include "support/TestDb.h"
+
+#include "data/Database.h"
+#include "data/Schema.h"
+#include "shell/Clock.h"
+#include "shell/GuiMessages.h"
+#include "shell/Passwords.h"
+#include "shell/modMain.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+namespace {
+
+QString pgPort()
+{
+    return qEnvironmentVariable("JT_TEST_PG_PORT");
+}
+
+// Runs one statement on the server's maintenance database.
+bool onServer(const QString &sql, QString *error)
+{
+    const QString name = QStringLiteral("jt-admin-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool ok = false;
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        admin.setHostName(QStringLiteral("127.0.0.1"));
+        admin.setPort(pgPort().toInt());
+        admin.setDatabaseName(QStringLiteral("postgres"));
+        admin.setUserName(QStringLiteral("postgres"));
+        if (admin.open()) {
+            QSqlQuery q(admin);
+            ok = q.exec(sql);
+            if (!ok && error)
+                *error = q.lastError().text();
+            admin.close();
+        } else if (error) {
+            *error = admin.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+} // namespace
+
+TestDb::TestDb()
+    : m_backend(qEnvironmentVariable("JT_TEST_BACKEND", QStringLiteral("sqlite")))
+{
+    resetTestState();
+}
+
+TestDb::~TestDb()
+{
+    data::CloseConnection();
+    dropServerDatabase();
+    resetTestState();
+}
+
+void TestDb::dropServerDatabase()
+{
+    if (m_serverDatabase.isEmpty())
+        return;
+    onServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_serverDatabase), nullptr);
+    m_serverDatabase.clear();
+}
+
+bool TestDb::create(bool withSchema)
+{
+    if (m_backend == u"sqlite") {
+        m_connectionString = QStringLiteral("Provider=SQLite;Data Source=jobs.db");
+    } else if (m_backend == u"postgres" || m_backend == u"odbc") {
+        if (pgPort().isEmpty()) {
+            m_skipReason = QStringLiteral("JT_TEST_PG_PORT is not set: no PostgreSQL server for this run");
+            return false;
+        }
+        m_serverDatabase = QStringLiteral("jt_") + QUuid::createUuid().toString(QUuid::Id128).left(16);
+        QString error;
+        if (!onServer(QStringLiteral("CREATE DATABASE %1").arg(m_serverDatabase), &error)) {
+            m_skipReason = QStringLiteral("Cannot create a test database: ") + error;
+            m_serverDatabase.clear();
+            return false;
+        }
+        if (m_backend == u"postgres")
+            m_connectionString = QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=%2;User ID=postgres")
+                                     .arg(pgPort(), m_serverDatabase);
+        else
+            m_connectionString = QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;Database=%2;Uid=postgres;Pwd=;")
+                                     .arg(pgPort(), m_serverDatabase);
+    } else {
+        m_skipReason = QStringLiteral("Unknown JT_TEST_BACKEND ") + m_backend;
+        return false;
+    }
+    writeConfig(QStringLiteral("\"Job Tracker\"\nDatabase,\"%1\"\nCustomers,customers.mdb\n").arg(m_connectionString));
+    try {
+        data::OpenOptions options;
+        options.createSqliteFile = true;
+        data::OpenConnection(m_connectionString, folder(), options);
+        if (withSchema)
+            data::createSchema();
+    } catch (const data::DbError &e) {
+        m_skipReason = QStringLiteral("Cannot open the test database: ") + e.message();
+        return false;
+    }
+    return true;
+}
+
+void TestDb::reopen()
+{
+    data::OpenConnection(m_connectionString, folder());
+}
+
+void TestDb::writeConfig(const QString &text) const
+{
+    QFile file(m_dir.filePath(QStringLiteral("config.txt")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(text.toUtf8());
+}
+
+int TestDb::addEmployee(const QString &username, const QString &password, const QString &type, bool inactive)
+{
+    const QVariant typeId = data::scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), {type});
+    return static_cast<int>(data::insertRow(
+        QStringLiteral("Employee"),
+        {{QStringLiteral("FirstName"), username},
+         {QStringLiteral("LastName"), QStringLiteral("Tester")},
+         {QStringLiteral("Inactive"), inactive},
+         {QStringLiteral("UserTypeID"), typeId},
+         {QStringLiteral("Username"), username},
+         {QStringLiteral("Password"), Passwords::hash(password)}}));
+}
+
+void TestDb::grant(int employeeId, const QString &permission)
+{
+    const QVariant permissionId = data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), {permission});
+    data::exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) VALUES (?, ?)"),
+               {employeeId, permissionId});
+}
+
+void TestDb::addCompany(int dryingDays, double keyPressDelay)
+{
+    data::insertRow(QStringLiteral("Company"),
+                    {{QStringLiteral("Name"), QStringLiteral("Varnholt of Brackwell")},
+                     {QStringLiteral("Address1"), QStringLiteral("12 Mill Road")},
+                     {QStringLiteral("Address2"), QString()},
+                     {QStringLiteral("City"), QStringLiteral("Brackwell")},
+                     {QStringLiteral("State"), QStringLiteral("OH")},
+                     {QStringLiteral("Zip"), QStringLiteral("44101")},
+                     {QStringLiteral("Phone"), QStringLiteral("(216) 555-0100")},
+                     {QStringLiteral("Fax"), QStringLiteral("(216) 555-0101")},
+                     {QStringLiteral("Email"), QStringLiteral("office@example.com")},
+                     {QStringLiteral("Website"), QStringLiteral("www.example.com")},
+                     {QStringLiteral("KeyPressDelay"), keyPressDelay},
+                     {QStringLiteral("QBItemName"), QStringLiteral("Restoration")},
+                     {QStringLiteral("QBItemDescription"), QStringLiteral("Restoration services")},
+                     {QStringLiteral("QBItemAmount"), 0.0},
+                     {QStringLiteral("DryingDays"), dryingDays}});
+}
+
+void resetTestState()
+{
+    ResetProgramValues();
+    Clock::setNow({});
+    Messages::setRecording(true);
+}
