@@ -77,7 +77,7 @@ QString Dialect::callProcedure(const QString &name, const QString &parameter) co
     case DbKind::SqlServer:
         return QStringLiteral("EXEC %1 %2 = ?").arg(name, parameter);
     case DbKind::PostgreSQL:
-        return QStringLiteral("CALL %1(?)").arg(name);
+        return QStringLiteral("SELECT %1(CAST(? AS BIGINT))").arg(name);
     case DbKind::SQLite:
         break;
     }

@@ -191,13 +191,15 @@ CREATE INDEX IX_Employee_Username ON Employee (Username)
 GO
 CREATE INDEX IX_Permission_Name ON Permission (Name)
 GO
-CREATE PROCEDURE EmployeeLogin(p_userid BIGINT)
+-- A function rather than a procedure: PREPARE cannot take a CALL.
+CREATE FUNCTION EmployeeLogin(p_userid BIGINT) RETURNS void
 LANGUAGE sql
 AS $$
     INSERT INTO EmployeeLog (UserID, Action, LogDate) VALUES (p_userid, 'Login', LOCALTIMESTAMP)
 $$
 GO
-CREATE PROCEDURE EmployeeLogoff(p_userid BIGINT)
+-- A function rather than a procedure: PREPARE cannot take a CALL.
+CREATE FUNCTION EmployeeLogoff(p_userid BIGINT) RETURNS void
 LANGUAGE sql
 AS $$
     INSERT INTO EmployeeLog (UserID, Action, LogDate) VALUES (p_userid, 'Logoff', LOCALTIMESTAMP)
