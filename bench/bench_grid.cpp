@@ -1,0 +1,419 @@
+// The board grid with 100,000 jobs of 37 columns, against a bare query loop
+// that reads the same rows (the floor any fill has to stand on).
+//
+//   bench_grid [--benchmark_repetitions=N]
+//
+// Prints each case's median and, at the end, the grid's times as a multiple
+// of the baseline, and the resident memory the filled grid takes.
+#include "data/Database.h"
+#include "data/DemoData.h"
+#include "data/Schema.h"
+#include "shell/Clock.h"
+#include "shell/Colors.h"
+#include "shell/Formats.h"
+#include "shell/GridWidget.h"
+#include "shell/modMain.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QScrollBar>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <map>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kJobs = 100000;
+constexpr int kCols = 37;
+
+// 37 columns of every job: what the board shows, with the who-and-when
+// stamps as their two parts.
+const QString kSelect = QStringLiteral(
+    "SELECT ID, Customer, JobType, Status, Rep, StartDate, CheckDryingDays, Insurance, Agent, Adjuster, "
+    "Paperwork, InitialScope, Software, TypeOfPayment, Rugs, RugsCleaned, Itel, ItelDate, AdjusterUpdatedDate, "
+    "AdjusterUpdatedBy, CarpetCleanRooms, TimeOfService, TypeOfService, EstimateComplete, Billed, COS, MoveOut, "
+    "CleanHVAC, ContentsCleaned, Photos, Notes, AmountBilled, HowHear, EnteredBy, EnteredDate, EditedBy, "
+    "EditedDate FROM WIP");
+
+const QStringList kHeaders = { QStringLiteral("ID"), QStringLiteral("Customer"), QStringLiteral("Type"),
+    QStringLiteral("Status"), QStringLiteral("Rep"), QStringLiteral("Start Date"), QStringLiteral("Drying Days"),
+    QStringLiteral("Insurance"), QStringLiteral("Agent"), QStringLiteral("Adjuster"), QStringLiteral("Paperwork"),
+    QStringLiteral("Initial Scope"), QStringLiteral("Software"), QStringLiteral("Payment Type"), QStringLiteral("Rugs"),
+    QStringLiteral("Rugs Cleaned"), QStringLiteral("Itel-Asbestos"), QStringLiteral("Itel Sent"),
+    QStringLiteral("Adj. Updated Date"), QStringLiteral("Adj. Updated By"), QStringLiteral("Carpet Clean Rms."),
+    QStringLiteral("Time of Service"), QStringLiteral("Type of Service"), QStringLiteral("Estimate Complete"),
+    QStringLiteral("Billed"), QStringLiteral("COS Sent"), QStringLiteral("Moveout"), QStringLiteral("Clean HVAC"),
+    QStringLiteral("Contents Cleaned"), QStringLiteral("Photos"), QStringLiteral("Notes"),
+    QStringLiteral("Billed Amount"), QStringLiteral("Hours"), QStringLiteral("How Hear"), QStringLiteral("Entered"),
+    QStringLiteral("Edited"), QStringLiteral("Flash") };
+
+double residentMiB()
+{
+    FILE *f = std::fopen("/proc/self/statm", "r");
+    if (!f)
+        return 0;
+    long size = 0, resident = 0;
+    const int read = std::fscanf(f, "%ld %ld", &size, &resident);
+    std::fclose(f);
+    return read == 2 ? double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+QSqlQuery runSelect()
+{
+    QSqlQuery query(gConnection);
+    query.setForwardOnly(true);
+    if (!query.exec(kSelect))
+        qFatal("query failed: %s", qPrintable(query.lastError().text()));
+    return query;
+}
+
+QString valueText(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::Double:
+        return Formats::plainNumber(value.toDouble());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return value.toString();
+    }
+}
+
+QString dateText(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    const QDateTime dt = value.toDateTime();
+    return dt.time() == QTime(0, 0) ? Formats::date(dt.date()) : Formats::dateTime(dt);
+}
+
+QString boolText(const QVariant &value)
+{
+    return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+void formatBoard(GridWidget &grid)
+{
+    for (int c = 0; c < kCols; ++c)
+        grid.setColAlignmentCenter(c);
+    grid.setColHidden(36);
+    grid.setColFormat(31, QStringLiteral("$#,##0.00"));
+    grid.setColFormat(32, QStringLiteral("#,##0.00"));
+    for (int c : { 5, 17, 18 })
+        grid.setColDataType(c, GridWidget::DataType::Date);
+    for (int c : { 15, 16, 23, 24, 25, 26, 27, 28, 29 })
+        grid.setColDataType(c, GridWidget::DataType::Boolean);
+    grid.autoSize(0, kCols - 1);
+    grid.setFixedRows(1);
+    grid.setFixedCols(0);
+    grid.redraw();
+}
+
+// Fills the grid the way the board does: header, one tab-separated line per
+// job, job-type row colour, status colour, drying alert.
+void fillBoard(GridWidget &grid, const QHash<QString, quint32> &statusColours)
+{
+    grid.setCols(kCols);
+    grid.setRows(0);
+    grid.addItem(kHeaders.join(u'\t'));
+    formatBoard(grid);
+
+    const QDate today = Clock::today();
+    QSqlQuery query = runSelect();
+    QString line;
+    int row = 1;
+    while (query.next()) {
+        const QDateTime start = query.value(5).toDateTime();
+        const bool checkDrying = query.value(6).toBool();
+        const qint64 days = checkDrying && start.isValid() ? start.date().daysTo(today) : 0;
+        const QString status = query.value(3).toString();
+        const QString type = query.value(2).toString();
+
+        line.clear();
+        auto add = [&line](const QString &text) {
+            line += text;
+            line += u'\t';
+        };
+        add(valueText(query.value(0)));
+        add(query.value(1).toString());
+        add(type);
+        add(status);
+        add(query.value(4).toString());
+        add(dateText(query.value(5)));
+        add(checkDrying ? QString::number(days) : QString());
+        for (int c = 7; c <= 13; ++c)
+            add(query.value(c).toString());
+        add(valueText(query.value(14)));
+        add(boolText(query.value(15)));
+        add(boolText(query.value(16)));
+        add(dateText(query.value(17)));
+        add(dateText(query.value(18)));
+        add(query.value(19).toString());
+        add(valueText(query.value(20)));
+        add(query.value(21).toString());
+        add(query.value(22).toString());
+        for (int c = 23; c <= 29; ++c)
+            add(boolText(query.value(c)));
+        add(query.value(30).toString());
+        add(valueText(query.value(31)));
+        add(QStringLiteral("0"));
+        add(query.value(32).toString());
+        add(Formats::stamp(query.value(33), query.value(34)));
+        line += Formats::stamp(query.value(35), query.value(36));
+        grid.addItem(line);
+
+        if (type == u"Fire")
+            grid.setCellBackColor(row, 0, row, kCols - 1, 0xC0C0FFu);
+        else if (type == u"Water")
+            grid.setCellBackColor(row, 0, row, kCols - 1, 0xFFFFC0u);
+        else if (type == u"Work Order")
+            grid.setCellBackColor(row, 0, row, kCols - 1, 0xC0FFFFu);
+        const bool alert = status == u"Drying" && days > gDryingDays;
+        if (alert)
+            grid.setCellBackColor(row, 6, Colors::kRed);
+        grid.setTextMatrix(row, 36, alert ? QStringLiteral("True") : QStringLiteral("False"));
+        grid.setCellBackColor(row, 3, statusColours.value(status, Colors::kWindowBackground));
+        ++row;
+    }
+    formatBoard(grid);
+    // Ready to look at: laid out and painted once.
+    QApplication::processEvents();
+    grid.viewport()->repaint();
+}
+
+// The bare cost of the grid: the baseline's strings joined by tabs, added,
+// formatted and painted.
+void fillPlain(GridWidget &grid)
+{
+    grid.setCols(kCols);
+    grid.setRows(0);
+    grid.addItem(kHeaders.join(u'\t'));
+    QSqlQuery query = runSelect();
+    QString line;
+    while (query.next()) {
+        line = query.value(0).toString();
+        for (int c = 1; c < kCols; ++c) {
+            line += u'\t';
+            line += query.value(c).toString();
+        }
+        grid.addItem(line);
+    }
+    formatBoard(grid);
+    QApplication::processEvents();
+    grid.viewport()->repaint();
+}
+
+QHash<QString, quint32> loadStatusColours()
+{
+    QHash<QString, quint32> colours;
+    QSqlQuery query = data::exec(QStringLiteral("SELECT Name, ColorCode FROM WIPStatus"));
+    while (query.next())
+        colours.insert(
+            query.value(0).toString(), Colors::parseOr(query.value(1).toString(), Colors::kWindowBackground));
+    return colours;
+}
+
+std::unique_ptr<GridWidget> newGrid()
+{
+    auto grid = std::make_unique<GridWidget>();
+    grid->resize(1400, 900);
+    grid->show();
+    QApplication::processEvents();
+    return grid;
+}
+
+void BM_BaselineQueryLoop(benchmark::State &state)
+{
+    qint64 rows = 0;
+    qint64 chars = 0;
+    for (auto _ : state) {
+        QSqlQuery query = runSelect();
+        rows = 0;
+        chars = 0;
+        while (query.next()) {
+            for (int c = 0; c < kCols; ++c) {
+                const QString text = query.value(c).toString();
+                chars += text.size();
+                benchmark::DoNotOptimize(text.constData());
+            }
+            ++rows;
+        }
+    }
+    state.counters["rows"] = double(rows);
+    state.counters["text_MiB"] = double(chars) * 2 / (1024.0 * 1024.0);
+}
+
+template <typename Fill> void measureFill(benchmark::State &state, Fill fill)
+{
+    double delta = 0;
+    int rows = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto grid = newGrid();
+        malloc_trim(0);
+        const double before = residentMiB();
+        state.ResumeTiming();
+
+        fill(*grid);
+
+        state.PauseTiming();
+        delta = residentMiB() - before;
+        rows = grid->rows() - 1;
+        grid.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = rows;
+    state.counters["rss_delta_MiB"] = delta;
+}
+
+void BM_GridFill(benchmark::State &state)
+{
+    measureFill(state, fillPlain);
+}
+
+// As the board fills it: dates and stamps as text, row and status colours,
+// the drying alert.
+void BM_BoardFill(benchmark::State &state)
+{
+    const QHash<QString, quint32> colours = loadStatusColours();
+    measureFill(state, [&colours](GridWidget &grid) { fillBoard(grid, colours); });
+}
+
+// Moving through a filled board: jump to a far row and paint the view.
+void BM_GridScrollAndPaint(benchmark::State &state)
+{
+    static std::unique_ptr<GridWidget> grid;
+    if (!grid) {
+        grid = newGrid();
+        fillBoard(*grid, loadStatusColours());
+    }
+    int row = 1;
+    for (auto _ : state) {
+        row = (row + 37813) % (grid->rows() - 1) + 1;
+        grid->setRow(row);
+        grid->viewport()->repaint();
+    }
+    state.counters["rows"] = grid->rows() - 1;
+}
+
+void BM_GridSortByDate(benchmark::State &state)
+{
+    static std::unique_ptr<GridWidget> grid;
+    if (!grid) {
+        grid = newGrid();
+        fillBoard(*grid, loadStatusColours());
+    }
+    Qt::SortOrder order = Qt::AscendingOrder;
+    for (auto _ : state) {
+        grid->gridModel()->sort(5, order);
+        grid->viewport()->repaint();
+        order = order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    }
+}
+
+BENCHMARK(BM_BaselineQueryLoop)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_GridFill)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BoardFill)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_GridScrollAndPaint)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(50)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_GridSortByDate)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// Prints, after the usual table, the medians against the baseline.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        ConsoleReporter::ReportRuns(reports);
+        for (const Run &run : reports) {
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median")
+                continue;
+            Median &m = m_medians[run.run_name.function_name];
+            m.real = run.GetAdjustedRealTime();
+            m.cpu = run.GetAdjustedCPUTime();
+            if (auto it = run.counters.find("rss_delta_MiB"); it != run.counters.end())
+                m.memory = it->second.value;
+            if (auto it = run.counters.find("text_MiB"); it != run.counters.end())
+                m_text = it->second.value;
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        const auto base = m_medians.find("BM_BaselineQueryLoop");
+        if (base == m_medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
+            return;
+        std::printf("\nMedians against the baseline (bare query loop over %d jobs x %d columns):\n", kJobs, kCols);
+        std::printf("  %-24s %12s %8s %12s %8s %14s\n", "case", "real ms", "ratio", "cpu ms", "ratio", "resident MiB");
+        for (const auto &[name, m] : m_medians) {
+            std::printf("  %-24s %12.2f %8.2f %12.2f %8.2f", name.c_str(), m.real, m.real / base->second.real, m.cpu,
+                m.cpu / base->second.cpu);
+            if (m.memory >= 0)
+                std::printf(" %14.1f", m.memory);
+            std::printf("\n");
+        }
+        std::printf(
+            "  (ratios of the per-iteration medians; the baseline's cell text is %.1f MiB as UTF-16)\n", m_text);
+    }
+
+private:
+    struct Median
+    {
+        double real = 0;
+        double cpu = 0;
+        double memory = -1;
+    };
+    std::map<std::string, Median> m_medians;
+    double m_text = 0;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // As the tests run: without TZ, glibc looks at /etc/localtime on every
+    // local-time conversion, which would swamp the date columns' cost.
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", "UTC");
+    QApplication app(argc, argv);
+
+    QTemporaryDir dir;
+    try {
+        data::OpenConnection(
+            QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
+        data::createSchema();
+        data::DemoOptions options;
+        options.jobs = kJobs;
+        options.bookingsPerJob = 0;
+        data::seedDemo(options);
+        LoadCompanySettings();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "cannot build the bench database: %s\n", e.what());
+        return 1;
+    }
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    data::CloseConnection();
+    return 0;
+}
