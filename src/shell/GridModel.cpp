@@ -2,117 +2,21 @@
 
 #include "shell/Colors.h"
 #include "shell/Formats.h"
+#include "shell/GridCells.h"
+#include "shell/GridValues.h"
 
 #include <QBrush>
 #include <QGuiApplication>
-#include <QLocale>
 #include <QPalette>
 #include <algorithm>
-#include <cstring>
-#include <limits>
 
 namespace {
-
-// Joins the cells of a packed row. 0xFF is never part of UTF-8 text, so a
-// cell may hold any character, tabs included.
-constexpr char kSep = '\xff';
 
 constexpr Qt::Alignment kGeneralText = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment kGeneralNumber = Qt::AlignRight | Qt::AlignVCenter;
 
 const QString kMoneyFormat = QStringLiteral("$#,##0.00");
 const QString kNumberFormat = QStringLiteral("#,##0.00");
-
-// The bytes of cell `col` of a packed row; empty past its last cell.
-QByteArrayView cellBytes(const QByteArray &packed, int col)
-{
-    const char *p = packed.constData();
-    const char *end = p + packed.size();
-    for (int c = 0; c < col; ++c) {
-        const void *sep = std::memchr(p, kSep, size_t(end - p));
-        if (!sep)
-            return {};
-        p = static_cast<const char *>(sep) + 1;
-    }
-    const void *sep = std::memchr(p, kSep, size_t(end - p));
-    return QByteArrayView(p, sep ? static_cast<const char *>(sep) : end);
-}
-
-// Packs a tab-separated line, keeping at most `maxCells` cells.
-QByteArray packLine(QStringView line, int maxCells)
-{
-    if (maxCells <= 0)
-        return {};
-    QByteArray bytes = line.toUtf8();
-    int cells = 1;
-    char *data = bytes.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (data[i] != '\t')
-            continue;
-        if (cells == maxCells) {
-            bytes.truncate(i);
-            break;
-        }
-        data[i] = kSep;
-        ++cells;
-    }
-    // toUtf8() reserves room for the worst case; rows live long.
-    bytes.squeeze();
-    return bytes;
-}
-
-// Cuts a packed row down to `maxCells` cells.
-void truncateCells(QByteArray &packed, int maxCells)
-{
-    if (maxCells <= 0) {
-        packed.clear();
-        return;
-    }
-    int cells = 1;
-    for (qsizetype i = 0; i < packed.size(); ++i) {
-        if (packed.at(i) == kSep && cells++ == maxCells) {
-            packed.truncate(i);
-            return;
-        }
-    }
-}
-
-QByteArray replaceCell(const QByteArray &packed, int col, const QString &text)
-{
-    QByteArray result;
-    const QByteArray utf8 = text.toUtf8();
-    result.reserve(packed.size() + utf8.size() + col + 1);
-    const char *p = packed.constData();
-    const char *end = p + packed.size();
-    for (int c = 0; c < col; ++c) {
-        const void *sep = p ? std::memchr(p, kSep, size_t(end - p)) : nullptr;
-        if (sep) {
-            const char *next = static_cast<const char *>(sep) + 1;
-            result.append(p, next - p);
-            p = next;
-        } else {
-            // The row is shorter than col: pad with empty cells.
-            result.append(p, end - p);
-            result.append(kSep);
-            p = end;
-        }
-    }
-    result.append(utf8);
-    const void *sep = p ? std::memchr(p, kSep, size_t(end - p)) : nullptr;
-    if (sep)
-        result.append(static_cast<const char *>(sep), end - static_cast<const char *>(sep));
-    result.squeeze();
-    return result;
-}
-
-// Two-digit years come back from Qt as 19xx; read them in a window of
-// 1950-2049, so "3/30/26" is 2026.
-QDateTime fixCentury(QDateTime value, const QString &format)
-{
-    if (value.isValid() && !format.contains(QStringLiteral("yyyy")) && value.date().year() < 1950)
-        value = value.addYears(100);
-    return value;
-}
 
 } // namespace
 
@@ -157,7 +61,7 @@ void GridModel::setCols(int count)
     beginResetModel();
     if (count < m_cols) {
         for (Row &row : m_rows) {
-            truncateCells(row.cells, count);
+            GridCells::truncate(row.cells, count);
             if (RowColours *colours = row.colours.get()) {
                 colours->span = std::min(colours->span, count);
                 std::erase_if(colours->cells, [count](const auto &cell) { return cell.first >= count; });
@@ -172,7 +76,7 @@ void GridModel::setCols(int count)
 void GridModel::addItem(QStringView tabText)
 {
     const int gridRow = rows();
-    Row row { packLine(tabText, m_cols), nullptr };
+    Row row { GridCells::fromTabText(tabText, m_cols), nullptr };
     if (gridRow < m_fixedRows) {
         m_rows.push_back(std::move(row));
         if (m_cols > 0)
@@ -194,7 +98,7 @@ QString GridModel::textMatrix(int row, int col) const
 {
     if (!validCell(row, col))
         return {};
-    return QString::fromUtf8(cellBytes(m_rows[size_t(row)].cells, col));
+    return GridCells::text(m_rows[size_t(row)].cells, col);
 }
 
 bool GridModel::setTextMatrix(int row, int col, const QString &text)
@@ -202,7 +106,7 @@ bool GridModel::setTextMatrix(int row, int col, const QString &text)
     if (!validCell(row, col))
         return false;
     Row &r = m_rows[size_t(row)];
-    r.cells = replaceCell(r.cells, col, text);
+    r.cells = GridCells::replaced(r.cells, col, text);
     cellsChanged(row, col, row, col);
     return true;
 }
@@ -294,7 +198,7 @@ void GridModel::setFixedRows(int count)
 
 void GridModel::setFixedCols(int count)
 {
-    count = std::clamp(count, 0, m_cols);
+    count = std::max(0, count);
     if (count == m_fixedCols)
         return;
     m_fixedCols = count;
@@ -435,81 +339,6 @@ int GridModel::colWidth(int col) const
 
 // ---- conversions
 
-std::optional<bool> GridModel::toBool(QStringView raw)
-{
-    const QStringView text = raw.trimmed();
-    if (text.isEmpty())
-        return false;
-    if (text.compare(u"True", Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare(u"False", Qt::CaseInsensitive) == 0)
-        return false;
-    if (const auto number = toNumber(text))
-        return *number != 0.0;
-    return std::nullopt;
-}
-
-std::optional<double> GridModel::toNumber(QStringView raw)
-{
-    QStringView text = raw.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    // Accept what the money format writes back: "-$1,234.50".
-    bool negative = false;
-    if (text.startsWith(u'-') && text.size() > 1 && text.at(1) == u'$') {
-        negative = true;
-        text = text.mid(2);
-    } else if (text.startsWith(u'$')) {
-        text = text.mid(1);
-    }
-    bool ok = false;
-    // The C locale reads plain decimal text and tolerates "," grouping.
-    const double value = QLocale::c().toDouble(text, &ok);
-    if (!ok)
-        return std::nullopt;
-    return negative ? -value : value;
-}
-
-std::optional<QDateTime> GridModel::toDateTime(const QString &raw)
-{
-    const QString text = raw.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    const QLocale locale;
-    for (const QLocale::FormatType type : { QLocale::ShortFormat, QLocale::LongFormat }) {
-        const QString dateTimeFormat = locale.dateTimeFormat(type);
-        QDateTime value = fixCentury(locale.toDateTime(text, dateTimeFormat), dateTimeFormat);
-        if (value.isValid())
-            return value;
-        const QString dateFormat = locale.dateFormat(type);
-        const QDate date = locale.toDate(text, dateFormat);
-        if (date.isValid())
-            return fixCentury(date.startOfDay(), dateFormat);
-    }
-    QDateTime iso = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (iso.isValid())
-        return iso;
-    const QDate isoDate = QDate::fromString(text, Qt::ISODate);
-    if (isoDate.isValid())
-        return isoDate.startOfDay();
-    static const QStringList common = {
-        QStringLiteral("M/d/yyyy h:mm:ss AP"),
-        QStringLiteral("M/d/yyyy H:mm:ss"),
-        QStringLiteral("M/d/yyyy h:mm AP"),
-        QStringLiteral("M/d/yyyy H:mm"),
-        QStringLiteral("M/d/yyyy"),
-        QStringLiteral("yyyy-MM-dd HH:mm:ss"),
-        QStringLiteral("yyyy-MM-dd HH:mm"),
-    };
-    const QLocale c = QLocale::c();
-    for (const QString &format : common) {
-        const QDateTime value = c.toDateTime(text, format);
-        if (value.isValid())
-            return value;
-    }
-    return std::nullopt;
-}
-
 QString GridModel::displayText(int row, int col) const
 {
     const Column *c = columnOrNull(col);
@@ -522,14 +351,14 @@ QString GridModel::displayText(int row, int col) const
     case DataType::Boolean:
         return {};
     case DataType::Date:
-        if (const auto value = toDateTime(text))
+        if (const auto value = GridValues::toDateTime(text))
             return value->time() == QTime(0, 0) ? Formats::date(value->date()) : Formats::dateTime(*value);
         return text;
     case DataType::Text:
         break;
     }
     if (c->format != Format::None) {
-        if (const auto number = toNumber(text))
+        if (const auto number = GridValues::toNumber(text))
             return c->format == Format::Money ? Formats::money(*number) : Formats::hours(*number);
     }
     // A cell is one line high: show a multi-line note on one line.
@@ -539,6 +368,12 @@ QString GridModel::displayText(int row, int col) const
         text.replace(u'\r', u' ');
     }
     return text;
+}
+
+bool GridModel::isCell(const QModelIndex &index) const
+{
+    // Views ask about invalid indexes too; that is no error worth a warning.
+    return index.isValid() && index.model() == this && index.row() < rowCount() && index.column() < m_cols;
 }
 
 int GridModel::gridRow(const QModelIndex &index) const
@@ -577,14 +412,14 @@ QVariant GridModel::cellData(int row, int col, int role) const
     case Qt::CheckStateRole:
         if (c.type != DataType::Boolean || fixed)
             return {};
-        return toBool(QString::fromUtf8(cellBytes(m_rows[size_t(row)].cells, col))).value_or(false) ? Qt::Checked
-                                                                                                    : Qt::Unchecked;
+        return GridValues::toBool(GridCells::text(m_rows[size_t(row)].cells, col)).value_or(false) ? Qt::Checked
+                                                                                                   : Qt::Unchecked;
     case Qt::TextAlignmentRole:
         if (c.alignment)
             return int(c.alignment);
         if (c.type == DataType::Boolean)
             return int(Qt::AlignCenter);
-        return int(toNumber(textMatrix(row, col)) ? kGeneralNumber : kGeneralText);
+        return int(GridValues::toNumber(textMatrix(row, col)) ? kGeneralNumber : kGeneralText);
     case Qt::BackgroundRole: {
         const RowColours *colours = m_rows[size_t(row)].colours.get();
         if (colours)
@@ -602,14 +437,14 @@ QVariant GridModel::cellData(int row, int col, int role) const
 
 QVariant GridModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!isCell(index))
         return {};
     return cellData(index.row() + m_fixedRows, index.column(), role);
 }
 
 bool GridModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !(flags(index) & Qt::ItemIsUserCheckable))
+    if (!isCell(index) || !(flags(index) & Qt::ItemIsUserCheckable))
         return false;
     const int row = index.row() + m_fixedRows;
     if (role == Qt::CheckStateRole)
@@ -647,7 +482,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
 
 Qt::ItemFlags GridModel::flags(const QModelIndex &index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!isCell(index))
         return Qt::NoItemFlags;
     const int col = index.column();
     if (col < m_fixedCols)
@@ -681,16 +516,16 @@ void GridModel::sort(int column, Qt::SortOrder order)
         Key &key = keys[size_t(i)];
         if (type == DataType::Boolean) {
             key.kind = 1;
-            key.number = toBool(text).value_or(false) ? 1 : 0;
+            key.number = GridValues::toBool(text).value_or(false) ? 1 : 0;
         } else if (type == DataType::Date) {
-            if (const auto value = toDateTime(text)) {
+            if (const auto value = GridValues::toDateTime(text)) {
                 key.kind = 1;
                 key.number = double(value->toMSecsSinceEpoch());
             } else if (!text.trimmed().isEmpty()) {
                 key.kind = 2;
                 key.text = text;
             }
-        } else if (const auto number = toNumber(text)) {
+        } else if (const auto number = GridValues::toNumber(text)) {
             key.kind = 1;
             key.number = *number;
         } else if (!text.isEmpty()) {

@@ -2,11 +2,9 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 #include <QStringView>
 #include <memory>
-#include <optional>
 #include <vector>
 
 // The text grid behind the list screens. Cells are addressed by grid row and
@@ -93,16 +91,8 @@ public:
     // form, nothing for a boolean cell.
     QString displayText(int row, int col) const;
 
-    // ---- conversions shared with the widget and its tests
     int gridRow(const QModelIndex &index) const;
     QModelIndex indexOf(int row, int col) const;
-    // Text to boolean as the screens read a ticked cell: "True"/"False" in
-    // any case, or a number (non-zero is true). Empty text is false.
-    static std::optional<bool> toBool(QStringView text);
-    // A date column's text: the locale's short date (with or without the
-    // time of day), ISO 8601, or a few common numeric forms.
-    static std::optional<QDateTime> toDateTime(const QString &text);
-    static std::optional<double> toNumber(QStringView text);
 
     // ---- QAbstractItemModel
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -135,6 +125,7 @@ private:
     };
 
     bool validCell(int row, int col) const;
+    bool isCell(const QModelIndex &index) const;
     Column &column(int col);
     const Column *columnOrNull(int col) const;
     QVariant cellData(int row, int col, int role) const;

@@ -2,16 +2,124 @@
 
 #include "shell/GuiMessages.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <algorithm>
+
+namespace {
+
+// Check box cells draw their box where the column's alignment puts it (the
+// stock delegate always puts it at the left edge) and toggle only from a
+// click on that box or from Space.
+class CheckCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    static bool isCheckCell(const QModelIndex &index)
+    {
+        return index.data(Qt::CheckStateRole).isValid() && index.data(Qt::DisplayRole).toString().isEmpty();
+    }
+
+    // Whether pos (viewport coordinates) is on the box of a cell the user may tick.
+    bool hitsCheckBox(const QStyleOptionViewItem &option, const QModelIndex &index, const QPoint &pos) const
+    {
+        if (!isCheckCell(index) || !(index.flags() & Qt::ItemIsUserCheckable))
+            return false;
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        return checkRect(opt).contains(pos);
+    }
+
+    static QRect checkRect(const QStyleOptionViewItem &option)
+    {
+        const QWidget *widget = option.widget;
+        const QStyle *style = widget ? widget->style() : QApplication::style();
+        const QSize size(style->pixelMetric(QStyle::PM_IndicatorWidth, &option, widget),
+            style->pixelMetric(QStyle::PM_IndicatorHeight, &option, widget));
+        Qt::Alignment alignment = option.displayAlignment;
+        if (!(alignment & Qt::AlignHorizontal_Mask))
+            alignment |= Qt::AlignLeft;
+        if (!(alignment & Qt::AlignVertical_Mask))
+            alignment |= Qt::AlignVCenter;
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, widget) + 1;
+        return QStyle::alignedRect(option.direction, alignment, size, option.rect.adjusted(margin, 0, -margin, 0));
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        if (!isCheckCell(index)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QWidget *widget = opt.widget;
+        const QStyle *style = widget ? widget->style() : QApplication::style();
+        const Qt::CheckState state = opt.checkState;
+        opt.features &= ~QStyleOptionViewItem::HasCheckIndicator;
+        opt.text.clear();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+        QStyleOptionViewItem box = opt;
+        box.rect = checkRect(opt);
+        box.state &= ~QStyle::State_HasFocus;
+        box.state |= state == Qt::Checked   ? QStyle::State_On
+            : state == Qt::PartiallyChecked ? QStyle::State_NoChange
+                                            : QStyle::State_Off;
+        style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, widget);
+    }
+
+    bool editorEvent(
+        QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option, const QModelIndex &index) override
+    {
+        if (!isCheckCell(index))
+            return QStyledItemDelegate::editorEvent(event, model, option, index);
+        const Qt::ItemFlags flags = model->flags(index);
+        if (!(flags & Qt::ItemIsUserCheckable) || !(flags & Qt::ItemIsEnabled))
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease: {
+            QStyleOptionViewItem opt = option;
+            initStyleOption(&opt, index);
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (mouse->button() != Qt::LeftButton || !checkRect(opt).contains(mouse->position().toPoint()))
+                return false;
+            // The press and a double-click are taken so that they neither
+            // select nor activate the row; the release ticks.
+            if (event->type() != QEvent::MouseButtonRelease)
+                return true;
+            break;
+        }
+        case QEvent::KeyPress: {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key != Qt::Key_Space && key != Qt::Key_Select)
+                return false;
+            break;
+        }
+        default:
+            return false;
+        }
+        const bool checked = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+        return model->setData(index, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    }
+};
+
+} // namespace
 
 GridWidget::GridWidget(QWidget *parent)
     : QTableView(parent)
     , m_model(new GridModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new CheckCellDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -170,6 +278,33 @@ bool GridWidget::setRow(int row)
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index);
     return true;
+}
+
+void GridWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    const QModelIndex index = indexAt(pos);
+    if (index.isValid()) {
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        option.rect = visualRect(index);
+        if (static_cast<CheckCellDelegate *>(itemDelegate())->hitsCheckBox(option, index, pos)) {
+            // A quick second tick, not an activation.
+            QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
+                event->globalPosition(), event->button(), event->buttons(), event->modifiers());
+            mousePressEvent(&press);
+            return;
+        }
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
+void GridWidget::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    // Focus makes the first row current; show it selected, since Enter opens it.
+    if (currentIndex().isValid() && !selectionModel()->hasSelection())
+        selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void GridWidget::keyPressEvent(QKeyEvent *event)

@@ -95,6 +95,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     void applyColumnLayout();
