@@ -553,6 +553,22 @@ private slots:
         QVERIFY(!gUsername.isEmpty());
     }
 
+    // Closing the login box by its close button logs nobody in and ends nothing.
+    void closingTheBoxKeepsTheWindowLocked()
+    {
+        JT_FRESH_DB(db);
+        OPEN_LOGIN(w);
+        int shutDowns = 0;
+        SetShutDownHook([&] { ++shutDowns; });
+        w.form->parentWidget()->close();
+        SetShutDownHook({});
+        QTRY_VERIFY(!w.loginOpen());
+        QCOMPARE(shutDowns, 0);
+        QVERIFY(!w.unlocked());
+        QVERIFY(w.mdi->findChild<QAction *>(QStringLiteral("Exit"))->isEnabled());
+        QCOMPARE(employeeLog(), QList<LogRow>());
+    }
+
     void cancelEndsWithoutLogoff_data()
     {
         QTest::addColumn<bool>("escape");
