@@ -1,5 +1,6 @@
 #include "shell/MDI.h"
 
+#include "settings/frmCompanyInfo.h"
 #include "shell/GuiMessages.h"
 #include "shell/modMain.h"
 #include "shell/Clock.h"
@@ -168,7 +169,7 @@ QWidget *MDI::showScreen(const QString &objectName, const std::function<QWidget 
 
 void MDI::openCompanyInfo()
 {
-    // Wired when the company settings screen exists.
+    showScreen(QStringLiteral("frmCompanyInfo"), &frmCompanyInfo::create);
 }
 
 void MDI::openLogin()
