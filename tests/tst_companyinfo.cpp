@@ -3,6 +3,7 @@
 #include "settings/Company.h"
 #include "settings/CompanyEntry.h"
 #include "settings/frmCompanyInfo.h"
+#include "shell/AutoCompleteComboBoxModule.h"
 #include "shell/GuiMain.h"
 #include "shell/GuiMessages.h"
 #include "shell/MDI.h"
@@ -536,6 +537,42 @@ private slots:
         QVERIFY(Messages::shown().isEmpty());
         QCOMPARE(data::scalar(QStringLiteral("SELECT DryingDays FROM Company")).toInt(), 9);
         QCOMPARE(gDryingDays, 9);
+    }
+
+    void stateJumpsByTypedLettersAndEnterSaves()
+    {
+        JT_FRESH_DB(db);
+        TestDb::addCompany(7, 1);
+        QVERIFY(LoadCompanySettings());
+        double now = 100;
+        SetKeySearchClock([&now] { return now; });
+        ResetKeySearch();
+        QVERIFY(openScreen());
+        QComboBox *state = states();
+        state->setFocus();
+        QTRY_VERIFY(state->hasFocus());
+
+        QTest::keyClick(state, 'n');
+        QCOMPARE(state->currentText(), QStringLiteral("NC"));
+        now += 0.2;
+        QTest::keyClick(state, 'e');
+        QCOMPARE(state->currentText(), QStringLiteral("NE"));
+        // After the delay a key starts a new search.
+        now += 1.5;
+        QTest::keyClick(state, 't');
+        QCOMPARE(state->currentText(), QStringLiteral("TN"));
+        now += 0.2;
+        QTest::keyClick(state, 'q');
+        QCOMPARE(state->currentText(), QStringLiteral("TN"));
+
+        // Enter on the closed list is the default button's.
+        QTest::keyClick(state, Qt::Key_Return);
+        SetKeySearchClock({});
+        QVERIFY(Messages::shown().isEmpty());
+        QCOMPARE(Company::load()->state, QStringLiteral("TN"));
+        QCOMPARE(gCompanyState, QStringLiteral("TN"));
+        flushDeletes();
+        QVERIFY(!m_screen);
     }
 
     void tabOrder()

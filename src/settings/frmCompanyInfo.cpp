@@ -1,10 +1,12 @@
 #include "settings/frmCompanyInfo.h"
 
 #include "settings/Company.h"
+#include "shell/AutoCompleteComboBoxModule.h"
 #include "shell/GuiMessages.h"
 #include "shell/GuiSelectAll.h"
 #include "shell/modMain.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -40,6 +42,12 @@ QLabel *label(QWidget *parent, const QString &caption, QWidget *buddy)
     return l;
 }
 
+bool isEnter(const QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+
 } // namespace
 
 frmCompanyInfo::frmCompanyInfo(QWidget *parent)
@@ -62,6 +70,9 @@ void frmCompanyInfo::buildForm()
     cmbState->setObjectName(QStringLiteral("cmbState"));
     cmbState->setEditable(false);
     cmbState->setMinimumContentsLength(4);
+    InstallKeySearch(cmbState);
+    // Installed after the key search so it sees Enter first (see eventFilter).
+    cmbState->installEventFilter(this);
     txtZip = textBox(setup, "txtZip");
     txtPhone = textBox(setup, "txtPhone");
     txtPhone->setInputMask(CompanyEntry::phoneMask());
@@ -313,6 +324,13 @@ void frmCompanyInfo::txtKeyPressDelay_LostFocus()
 
 bool frmCompanyInfo::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == cmbState && event->type() == QEvent::KeyPress && isEnter(static_cast<QKeyEvent *>(event))
+        && !cmbState->view()->isVisible()) {
+        // The key search takes every character, Enter too; on the closed
+        // list Enter is still the default button's.
+        btnSave->click();
+        return true;
+    }
     if (watched == txtKeyPressDelay && event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         QWidget *next = QApplication::focusWidget();
@@ -336,8 +354,7 @@ void frmCompanyInfo::keyPressEvent(QKeyEvent *event)
 {
     // "Save And Close" is the default button: Enter that no box has used
     // saves, as in a dialog.
-    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+    if (isEnter(event)) {
         btnSave->click();
         return;
     }
