@@ -595,24 +595,6 @@ private slots:
         QVERIFY(Messages::shown().isEmpty());
     }
 
-    void boxesSelectAllOnFocus()
-    {
-        JT_FRESH_DB(db);
-        TestDb::addCompany();
-        QVERIFY(openScreen());
-        for (QLineEdit *e : m_screen->findChildren<QLineEdit *>()) {
-            if (e->text().isEmpty())
-                e->setText(QStringLiteral("12"));
-            edit("txtQBItem") == e ? edit("txtCompany")->setFocus() : edit("txtQBItem")->setFocus();
-            QTRY_VERIFY(!e->hasFocus());
-            e->setFocus();
-            QTRY_VERIFY(e->hasFocus());
-            QCoreApplication::processEvents();
-            QVERIFY2(e->selectionStart() == 0 && e->selectionLength() == e->displayText().size(),
-                qPrintable(e->objectName()));
-        }
-    }
-
     void databaseErrorKeepsScreenAndInput_data()
     {
         QTest::addColumn<bool>("hasRow");
