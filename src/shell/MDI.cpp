@@ -169,7 +169,7 @@ QWidget *MDI::showScreen(const QString &objectName, const std::function<QWidget 
 
 void MDI::openCompanyInfo()
 {
-    showScreen(QStringLiteral("frmCompanyInfo"), &frmCompanyInfo::create);
+    openScreen(QStringLiteral("frmCompanyInfo"), &frmCompanyInfo::create);
 }
 
 void MDI::openLogin()
