@@ -1,5 +1,6 @@
 #include "shell/MDI.h"
 
+#include "settings/frmCompanyInfo.h"
 #include "shell/GuiMessages.h"
 #include "shell/frmAbout.h"
 #include "shell/frmLogin.h"
@@ -212,7 +213,7 @@ QWidget *MDI::showScreen(const QString &objectName, const std::function<QWidget 
 
 void MDI::openCompanyInfo()
 {
-    // Wired when the company settings screen exists.
+    openScreen(QStringLiteral("frmCompanyInfo"), &frmCompanyInfo::create);
 }
 
 void MDI::openLogin()
