@@ -3,6 +3,7 @@
 #include "shell/GuiMessages.h"
 #include "shell/modMain.h"
 #include "shell/Clock.h"
+#include "wip/frmWIPEntry.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -66,7 +67,11 @@ void MDI::buildMenu()
 
     QMenu *wips = topMenu("mnuWIPS", QStringLiteral("&WIPs"));
     addEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"));
-    addEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit"));
+    connect(addEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit")), &QAction::triggered, this, [this] {
+        guardedOpen({QStringLiteral("WIPs Entry/Edit")}, [this] {
+            openScreen(QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; });
+        });
+    });
 
     QMenu *qb = topMenu("mnuQB", QStringLiteral("&QuickBooks"));
     addEntry(qb, "mnuQBSync", QStringLiteral("QuickBooks Sync"));
