@@ -11,13 +11,13 @@ namespace wip {
 // What the entry screen shows for a loaded WIP beyond its stored fields.
 struct WipDisplay
 {
-    QString dryingDays;   // signed whole days since the start date
+    QString dryingDays; // signed whole days since the start date
     bool dryingAlert = false;
-    QColor statusColor;   // from the status's colour code
-    QString billed;       // "$#,##0.00"
-    QString ratePerHour;  // billed amount per booked hour, "$0.00" without hours
+    QColor statusColor; // from the status's colour code
+    QString billed; // "$#,##0.00"
+    QString ratePerHour; // billed amount per booked hour, "$0.00" without hours
     QString invoice;
-    QString entered;      // "who - date and time"
+    QString entered; // "who - date and time"
     QString edited;
 };
 

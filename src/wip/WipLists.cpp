@@ -6,34 +6,34 @@ namespace wip {
 
 namespace {
 
-// The first column of every row, in the query's order.
-QStringList column(const QString &sql)
-{
-    QSqlQuery query = data::exec(sql);
-    QStringList values;
-    while (query.next())
-        values << query.value(0).toString();
-    return values;
-}
-
-// The distinct values of one text column. NULL and '' both mean "empty" and
-// appear as one empty item at the top, whichever end the server sorts NULLs to.
-QStringList distinctValues(const QString &table, const QString &column)
-{
-    QSqlQuery query = data::exec(QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2").arg(table, column));
-    QStringList values;
-    bool hasEmpty = false;
-    while (query.next()) {
-        const QString value = query.value(0).toString();
-        if (value.isEmpty())
-            hasEmpty = true;
-        else
-            values << value;
+    // The first column of every row, in the query's order.
+    QStringList column(const QString &sql)
+    {
+        QSqlQuery query = data::exec(sql);
+        QStringList values;
+        while (query.next())
+            values << query.value(0).toString();
+        return values;
     }
-    if (hasEmpty)
-        values.prepend(QString());
-    return values;
-}
+
+    // The distinct values of one text column. NULL and '' both mean "empty" and
+    // appear as one empty item at the top, whichever end the server sorts NULLs to.
+    QStringList distinctValues(const QString &table, const QString &column)
+    {
+        QSqlQuery query = data::exec(QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2").arg(table, column));
+        QStringList values;
+        bool hasEmpty = false;
+        while (query.next()) {
+            const QString value = query.value(0).toString();
+            if (value.isEmpty())
+                hasEmpty = true;
+            else
+                values << value;
+        }
+        if (hasEmpty)
+            values.prepend(QString());
+        return values;
+    }
 
 } // namespace
 

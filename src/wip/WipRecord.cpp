@@ -11,36 +11,36 @@ namespace wip {
 
 namespace {
 
-// A date column: the drivers hand back QDateTime, QDate or ISO text.
-QDate dateOf(const QVariant &value)
-{
-    if (value.isNull())
-        return {};
-    if (value.metaType().id() == QMetaType::QDate)
-        return value.toDate();
-    const QDateTime dateTime = value.toDateTime();
-    if (dateTime.isValid())
-        return dateTime.date();
-    return QDate::fromString(value.toString().left(10), Qt::ISODate);
-}
+    // A date column: the drivers hand back QDateTime, QDate or ISO text.
+    QDate dateOf(const QVariant &value)
+    {
+        if (value.isNull())
+            return {};
+        if (value.metaType().id() == QMetaType::QDate)
+            return value.toDate();
+        const QDateTime dateTime = value.toDateTime();
+        if (dateTime.isValid())
+            return dateTime.date();
+        return QDate::fromString(value.toString().left(10), Qt::ISODate);
+    }
 
-QVariant dateValue(const QDate &date)
-{
-    if (!date.isValid())
-        return QVariant(QMetaType(QMetaType::QDateTime));
-    return QDateTime(date, QTime(0, 0));
-}
+    QVariant dateValue(const QDate &date)
+    {
+        if (!date.isValid())
+            return QVariant(QMetaType(QMetaType::QDateTime));
+        return QDateTime(date, QTime(0, 0));
+    }
 
-// Empty text, never NULL: the drivers bind a null QString as NULL.
-QVariant textValue(const QString &text)
-{
-    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
-}
+    // Empty text, never NULL: the drivers bind a null QString as NULL.
+    QVariant textValue(const QString &text)
+    {
+        return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+    }
 
-QVariant nullableText(const QVariant &value)
-{
-    return value.isNull() ? QVariant() : QVariant(value.toString());
-}
+    QVariant nullableText(const QVariant &value)
+    {
+        return value.isNull() ? QVariant() : QVariant(value.toString());
+    }
 
 } // namespace
 
@@ -52,11 +52,11 @@ std::optional<WipRecord> loadWip(qint64 id)
     const QString sql = QStringLiteral("SELECT WIP.*, %1 AS TotalTime, %2 AS ColorCode FROM WIP WHERE WIP.ID=?")
                             .arg(d.isNull(QStringLiteral("(SELECT SUM(Hours) FROM EmployeeTime "
                                                          "WHERE EmployeeTime.WIPID=WIP.ID)"),
-                                          QStringLiteral("0")),
-                                 d.isNull(QStringLiteral("(SELECT MIN(ColorCode) FROM WIPStatus "
-                                                         "WHERE WIPStatus.Name=WIP.Status)"),
-                                          QStringLiteral("'&H80000005'")));
-    QSqlQuery q = data::exec(sql, {id});
+                                     QStringLiteral("0")),
+                                d.isNull(QStringLiteral("(SELECT MIN(ColorCode) FROM WIPStatus "
+                                                        "WHERE WIPStatus.Name=WIP.Status)"),
+                                    QStringLiteral("'&H80000005'")));
+    QSqlQuery q = data::exec(sql, { id });
     if (!q.next())
         return std::nullopt;
     auto text = [&](const char *name) { return q.value(QLatin1String(name)).toString(); };
@@ -108,12 +108,12 @@ std::optional<WipRecord> loadWip(qint64 id)
     r.qbid = text("QBID");
     r.enteredBy = nullableText(q.value(QLatin1String("EnteredBy")));
     r.enteredDate = q.value(QLatin1String("EnteredDate")).isNull()
-                        ? QVariant()
-                        : QVariant(q.value(QLatin1String("EnteredDate")).toDateTime());
+        ? QVariant()
+        : QVariant(q.value(QLatin1String("EnteredDate")).toDateTime());
     r.editedBy = nullableText(q.value(QLatin1String("EditedBy")));
     r.editedDate = q.value(QLatin1String("EditedDate")).isNull()
-                       ? QVariant()
-                       : QVariant(q.value(QLatin1String("EditedDate")).toDateTime());
+        ? QVariant()
+        : QVariant(q.value(QLatin1String("EditedDate")).toDateTime());
     r.totalTime = number("TotalTime");
     r.colorCode = text("ColorCode");
     return r;
@@ -121,8 +121,8 @@ std::optional<WipRecord> loadWip(qint64 id)
 
 QStringList loadContractors(qint64 wipId)
 {
-    QSqlQuery q = data::exec(QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"),
-                             {wipId});
+    QSqlQuery q = data::exec(
+        QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), { wipId });
     QStringList names;
     while (q.next())
         names << q.value(0).toString();
@@ -139,9 +139,8 @@ qint64 saveWip(const WipRecord &r, const QStringList &contractors)
     }
     fields << qMakePair(QStringLiteral("EditedBy"), textValue(gUsername))
            << qMakePair(QStringLiteral("EditedDate"), QVariant(now));
-    auto add = [&](const char *column, const QVariant &value) {
-        fields << qMakePair(QString::fromLatin1(column), value);
-    };
+    auto add
+        = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
     add("Customer", textValue(r.customer));
     add("Address", textValue(r.address));
     add("City", textValue(r.city));
@@ -188,14 +187,14 @@ qint64 saveWip(const WipRecord &r, const QStringList &contractors)
         add("QBID", textValue(QString()));
         id = data::insertRow(QStringLiteral("WIP"), fields);
     } else if (data::updateRow(QStringLiteral("WIP"), id, fields) == 0) {
-        throw data::DbError(QStringLiteral("-1"),
-                            QStringLiteral("WIP %1 no longer exists; it was deleted by someone else.").arg(id));
+        throw data::DbError(
+            QStringLiteral("-1"), QStringLiteral("WIP %1 no longer exists; it was deleted by someone else.").arg(id));
     }
-    data::exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), {id});
+    data::exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
     if (!contractors.isEmpty()) {
         data::Statement insert(QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
         for (const QString &name : contractors)
-            insert.run({id, name});
+            insert.run({ id, name });
     }
     transaction.commit();
     return id;

@@ -11,7 +11,7 @@ namespace wip {
 // Widths of the WIP text columns; the screen's boxes take no more.
 inline constexpr int kTextLength = 250;
 inline constexpr int kLongTextLength = 255; // HowHear, Notes
-inline constexpr int kNumberLength = 20;    // Rugs, CarpetCleanRooms as typed
+inline constexpr int kNumberLength = 20; // Rugs, CarpetCleanRooms as typed
 
 // One WIP row as the entry screen edits it. Text fields are never null:
 // NULLs read as empty text, 0 or false.
@@ -68,8 +68,8 @@ struct WipRecord
     QVariant editedDate;
 
     // Derived by the load query.
-    double totalTime = 0;  // hours booked against the WIP
-    QString colorCode;     // the status colour, "&H80000005" without one
+    double totalTime = 0; // hours booked against the WIP
+    QString colorCode; // the status colour, "&H80000005" without one
 };
 
 // Reads one WIP with its booked hours and status colour (one query).

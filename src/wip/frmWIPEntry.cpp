@@ -68,14 +68,12 @@ frmWIPEntry::~frmWIPEntry() = default;
 
 frmWIPEntry *frmWIPEntry::openIn(MDI *mdi)
 {
-    return qobject_cast<frmWIPEntry *>(
-        mdi->openScreen(QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; }));
+    return qobject_cast<frmWIPEntry *>(mdi->openScreen(QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; }));
 }
 
 frmWIPEntry *frmWIPEntry::showIn(MDI *mdi)
 {
-    return qobject_cast<frmWIPEntry *>(
-        mdi->showScreen(QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; }));
+    return qobject_cast<frmWIPEntry *>(mdi->showScreen(QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; }));
 }
 
 void frmWIPEntry::wireUi()
@@ -119,10 +117,10 @@ void frmWIPEntry::wireUi()
     });
 
 #ifdef JT_HAVE_COMPLETION
-    for (QComboBox *box : {cmbCustomer, cmbRep, cmbInsurance, cmbAgent, cmbAdjuster, cmbAdjusterUpdated,
-                           cmbSubcontractor})
+    for (QComboBox *box :
+        { cmbCustomer, cmbRep, cmbInsurance, cmbAgent, cmbAdjuster, cmbAdjusterUpdated, cmbSubcontractor })
         InstallAutoComplete(box);
-    for (QComboBox *box : {cmbWIP, cmbState, cmbStatus, cmbType, cmbTypeOfService, cmbPayment})
+    for (QComboBox *box : { cmbWIP, cmbState, cmbStatus, cmbType, cmbTypeOfService, cmbPayment })
         InstallKeySearch(box);
 #endif
 }
@@ -139,7 +137,7 @@ void frmWIPEntry::reloadLists()
     const WaitCursor wait;
     fillLists(wip::loadWipLists());
     const QDate today = Clock::today();
-    for (QDateEdit *picker : {dtStart, dtItel, dtAdjusterUpdated}) {
+    for (QDateEdit *picker : { dtStart, dtItel, dtAdjusterUpdated }) {
         const QSignalBlocker block(picker);
         picker->setDate(today);
     }
@@ -282,7 +280,7 @@ void frmWIPEntry::ClearForm()
     txtHowHear->clear();
     txtTime->clear();
     cmbTypeOfService->setCurrentIndex(-1);
-    for (QCheckBox *box : {chkEstimate, chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos})
+    for (QCheckBox *box : { chkEstimate, chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos })
         box->setChecked(false);
     lblEntered->clear();
     lblEdited->clear();
@@ -367,7 +365,7 @@ void frmWIPEntry::onSave()
 {
     if (cmbCustomer->currentText().isEmpty() || listText(cmbType).isEmpty() || listText(cmbStatus).isEmpty()) {
         Messages::show(this, QStringLiteral("You must select a Customer, Job Type, and Status before saving."),
-                       QStringLiteral("Required Fields"), Messages::Icon::Exclamation);
+            QStringLiteral("Required Fields"), Messages::Icon::Exclamation);
         return;
     }
     const wip::WipRecord record = readForm();
@@ -406,7 +404,7 @@ void frmWIPEntry::onPrint()
 {
     if (lblID->text().isEmpty()) {
         Messages::show(this, QStringLiteral("You must save the WIP before printing."), QStringLiteral("Cannot Print"),
-                       Messages::Icon::Exclamation);
+            Messages::Icon::Exclamation);
         return;
     }
     // The work order comes with the reports.

@@ -22,8 +22,7 @@
 
 namespace {
 
-template<typename T>
-T *named(T *widget, const char *name)
+template <typename T> T *named(T *widget, const char *name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -109,7 +108,7 @@ void frmWIPEntry::buildUi()
     top->addWidget(cmbWIP, 1);
     top->addWidget(cmbWIPID);
     top->addSpacing(12);
-    for (QPushButton *button : {btnNew, btnSave, btnPrint, btnExit})
+    for (QPushButton *button : { btnNew, btnSave, btnPrint, btnExit })
         top->addWidget(button);
 
     // ---- "WIP Information"
@@ -158,18 +157,18 @@ void frmWIPEntry::buildUi()
         left->addWidget(caption(text), r, 0);
         left->addLayout(layout, r++, 1);
     };
-    addLeft("ID:", row({lblID}, true));
-    addLeft("Customer:", row({cmbCustomer, btnImport}));
-    addLeft("Address:", row({txtAddress}));
-    addLeft("City/State/Zip:", row({txtCity, cmbState, txtZip}));
-    addLeft("Phone:", row({txtPhone}));
-    addLeft("Job Type:", row({cmbType}));
-    addLeft("Status:", row({cmbStatus}));
-    addLeft("Rep:", row({cmbRep}));
-    addLeft("Start Date:", row({dtStart, chkDryingDays, lblDryingDays}, true));
-    addLeft("Insurance:", row({cmbInsurance}));
-    addLeft("Agent:", row({cmbAgent}));
-    addLeft("Adjuster:", row({cmbAdjuster}));
+    addLeft("ID:", row({ lblID }, true));
+    addLeft("Customer:", row({ cmbCustomer, btnImport }));
+    addLeft("Address:", row({ txtAddress }));
+    addLeft("City/State/Zip:", row({ txtCity, cmbState, txtZip }));
+    addLeft("Phone:", row({ txtPhone }));
+    addLeft("Job Type:", row({ cmbType }));
+    addLeft("Status:", row({ cmbStatus }));
+    addLeft("Rep:", row({ cmbRep }));
+    addLeft("Start Date:", row({ dtStart, chkDryingDays, lblDryingDays }, true));
+    addLeft("Insurance:", row({ cmbInsurance }));
+    addLeft("Agent:", row({ cmbAgent }));
+    addLeft("Adjuster:", row({ cmbAdjuster }));
     left->setColumnStretch(1, 1);
     left->setRowStretch(r, 1);
 
@@ -179,17 +178,17 @@ void frmWIPEntry::buildUi()
         right->addWidget(label, r, 0);
         right->addLayout(layout, r++, 1);
     };
-    addRight(caption("Paperwork Needed:"), row({txtPaperwork}));
-    addRight(caption("Initial Scope:"), row({txtInitialScope}));
-    addRight(caption("Software:"), row({cmbSoftware}));
-    addRight(caption("Type of Payment:"), row({cmbPayment}));
-    addRight(caption("Rugs:"), row({txtRugs, chkRugs}, true));
-    addRight(chkItel, row({caption("Date Sent:"), dtItel}, true));
-    addRight(caption("Adjuster Updated Date/By:"), row({dtAdjusterUpdated, cmbAdjusterUpdated}));
-    addRight(caption("Carpet Cleaning No. Rooms:"), row({txtCarpetRooms}, true));
-    addRight(caption("How did you hear about us?"), row({txtHowHear}));
-    addRight(caption("Time of Service:"), row({txtTime}));
-    addRight(caption("Type of Service:"), row({cmbTypeOfService}));
+    addRight(caption("Paperwork Needed:"), row({ txtPaperwork }));
+    addRight(caption("Initial Scope:"), row({ txtInitialScope }));
+    addRight(caption("Software:"), row({ cmbSoftware }));
+    addRight(caption("Type of Payment:"), row({ cmbPayment }));
+    addRight(caption("Rugs:"), row({ txtRugs, chkRugs }, true));
+    addRight(chkItel, row({ caption("Date Sent:"), dtItel }, true));
+    addRight(caption("Adjuster Updated Date/By:"), row({ dtAdjusterUpdated, cmbAdjusterUpdated }));
+    addRight(caption("Carpet Cleaning No. Rooms:"), row({ txtCarpetRooms }, true));
+    addRight(caption("How did you hear about us?"), row({ txtHowHear }));
+    addRight(caption("Time of Service:"), row({ txtTime }));
+    addRight(caption("Type of Service:"), row({ cmbTypeOfService }));
     right->setColumnStretch(1, 1);
     right->setRowStretch(r, 1);
 
@@ -200,7 +199,7 @@ void frmWIPEntry::buildUi()
     chkHVAC = named(new QCheckBox(QStringLiteral("Clean HVAC")), "chkHVAC");
     chkContents = named(new QCheckBox(QStringLiteral("Contents Cleaned")), "chkContents");
     chkPhotos = named(new QCheckBox(QStringLiteral("Photos")), "chkPhotos");
-    auto *checks = row({chkEstimate, chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos}, true);
+    auto *checks = row({ chkEstimate, chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos }, true);
 
     auto *notesFrame = named(new QGroupBox(QStringLiteral("Notes")), "fraNotes");
     txtNotes = named(new QPlainTextEdit, "txtNotes");
@@ -214,7 +213,7 @@ void frmWIPEntry::buildUi()
     btnDeleteSubcontractor = named(new QPushButton(QStringLiteral("Delete")), "btnDeleteSubcontractor");
     lstSubcontractor = named(new QListWidget, "lstSubcontractor");
     auto *subLayout = new QVBoxLayout(subFrame);
-    subLayout->addLayout(row({cmbSubcontractor, btnAddSubcontractor, btnDeleteSubcontractor}));
+    subLayout->addLayout(row({ cmbSubcontractor, btnAddSubcontractor, btnDeleteSubcontractor }));
     subLayout->addWidget(lstSubcontractor);
 
     auto *frames = new QHBoxLayout;
@@ -261,7 +260,7 @@ void frmWIPEntry::buildUi()
     lblTotalHours = valueLabel("lblTotalHours");
     auto *laborLayout = new QVBoxLayout(labor);
     laborLayout->addWidget(vsfgTime, 1);
-    laborLayout->addLayout(row({caption("Total Hours:"), lblTotalHours}, true));
+    laborLayout->addLayout(row({ caption("Total Hours:"), lblTotalHours }, true));
 
     SSTab1 = named(new QTabWidget, "SSTab1");
     SSTab1->addTab(info, QStringLiteral("WIP Information"));
@@ -272,13 +271,12 @@ void frmWIPEntry::buildUi()
     main->addWidget(SSTab1, 1);
 
     // Keyboard order follows the screen from top left to bottom right.
-    QWidget *order[] = {cmbWIP, btnNew, btnSave, btnPrint, btnExit, cmbCustomer, btnImport, txtAddress, txtCity,
-                        cmbState, txtZip, txtPhone, cmbType, cmbStatus, cmbRep, dtStart, chkDryingDays,
-                        cmbInsurance, cmbAgent, cmbAdjuster, txtPaperwork, txtInitialScope, cmbSoftware, cmbPayment,
-                        txtRugs, chkRugs, chkItel, dtItel, dtAdjusterUpdated, cmbAdjusterUpdated, txtCarpetRooms,
-                        txtHowHear, txtTime, cmbTypeOfService, chkEstimate, chkBilled, chkCOS, chkMoveout, chkHVAC,
-                        chkContents, chkPhotos, txtNotes, cmbSubcontractor, btnAddSubcontractor,
-                        btnDeleteSubcontractor, lstSubcontractor};
+    QWidget *order[] = { cmbWIP, btnNew, btnSave, btnPrint, btnExit, cmbCustomer, btnImport, txtAddress, txtCity,
+        cmbState, txtZip, txtPhone, cmbType, cmbStatus, cmbRep, dtStart, chkDryingDays, cmbInsurance, cmbAgent,
+        cmbAdjuster, txtPaperwork, txtInitialScope, cmbSoftware, cmbPayment, txtRugs, chkRugs, chkItel, dtItel,
+        dtAdjusterUpdated, cmbAdjusterUpdated, txtCarpetRooms, txtHowHear, txtTime, cmbTypeOfService, chkEstimate,
+        chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos, txtNotes, cmbSubcontractor, btnAddSubcontractor,
+        btnDeleteSubcontractor, lstSubcontractor };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
