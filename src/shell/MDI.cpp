@@ -1,8 +1,8 @@
 #include "shell/MDI.h"
 
-#include "shell/Clock.h"
 #include "shell/GuiMessages.h"
 #include "shell/modMain.h"
+#include "shell/Clock.h"
 #include "wip/frmWIPEntry.h"
 
 #include <QCloseEvent>
@@ -62,14 +62,15 @@ void MDI::buildMenu()
 
     QMenu *file = topMenu("File", QStringLiteral("&File"));
     connect(addEntry(file, "CompanyInfo", QStringLiteral("Setup")), &QAction::triggered, this,
-        [this] { guardedOpen({ QStringLiteral("Company Info") }, [this] { openCompanyInfo(); }); });
+            [this] { guardedOpen({QStringLiteral("Company Info")}, [this] { openCompanyInfo(); }); });
     connect(addEntry(file, "Exit", QStringLiteral("Exit")), &QAction::triggered, this, [] { ShutDown(); });
 
     QMenu *wips = topMenu("mnuWIPS", QStringLiteral("&WIPs"));
     addEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"));
     connect(addEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit")), &QAction::triggered, this, [this] {
-        guardedOpen({ QStringLiteral("WIPs Entry/Edit") },
-            [this] { openScreen(QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; }); });
+        guardedOpen({QStringLiteral("WIPs Entry/Edit")}, [this] {
+            openScreen(QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; });
+        });
     });
 
     QMenu *qb = topMenu("mnuQB", QStringLiteral("&QuickBooks"));
@@ -100,7 +101,7 @@ void MDI::guardedOpen(const QStringList &permissions, const std::function<void()
             granted = HasPermission(permission) || granted;
         if (!granted) {
             Messages::show(this, QStringLiteral("You do not have permission to view this record."),
-                QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
+                           QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
             return;
         }
         open();
