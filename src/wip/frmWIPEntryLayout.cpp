@@ -80,8 +80,11 @@ QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = false)
 {
     auto *layout = new QHBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
-    for (QWidget *widget : widgets)
-        layout->addWidget(widget);
+    // Input boxes take the room; buttons, check boxes and labels keep their size.
+    for (QWidget *widget : widgets) {
+        const bool input = qobject_cast<QComboBox *>(widget) || qobject_cast<QLineEdit *>(widget);
+        layout->addWidget(widget, input && !stretch ? 1 : 0);
+    }
     if (stretch)
         layout->addStretch(1);
     return layout;
