@@ -93,7 +93,8 @@ void BM_SaveAndReload(benchmark::State &state)
         city->setText(QStringLiteral("Brackwell %1").arg(++round % 2));
         save->click();
     }
-    if (!Messages::shown().isEmpty() || screen.findChild<QLabel *>(QStringLiteral("lblID"))->text().toLongLong() != g_wipId)
+    if (!Messages::shown().isEmpty()
+        || screen.findChild<QLabel *>(QStringLiteral("lblID"))->text().toLongLong() != g_wipId)
         state.SkipWithError("the save did not go through");
 }
 
@@ -101,7 +102,7 @@ void BM_SaveAndReload(benchmark::State &state)
 // transaction, the fourteen lists, the record and its subcontractors.
 void BM_SaveAndReloadBaseline(benchmark::State &state)
 {
-    QSqlQuery row = data::exec(QStringLiteral("SELECT * FROM WIP WHERE ID=?"), {g_wipId});
+    QSqlQuery row = data::exec(QStringLiteral("SELECT * FROM WIP WHERE ID=?"), { g_wipId });
     row.next();
     const QSqlRecord record = row.record();
     QStringList sets;
@@ -115,7 +116,7 @@ void BM_SaveAndReloadBaseline(benchmark::State &state)
     values << g_wipId;
     const QString update = QStringLiteral("UPDATE WIP SET %1 WHERE ID=?").arg(sets.join(u','));
     const QStringList contractors = [] {
-        QSqlQuery q = data::exec(QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=?"), {g_wipId});
+        QSqlQuery q = data::exec(QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=?"), { g_wipId });
         QStringList names;
         while (q.next())
             names << q.value(0).toString();
@@ -125,10 +126,10 @@ void BM_SaveAndReloadBaseline(benchmark::State &state)
         {
             data::Transaction transaction;
             data::exec(update, values);
-            data::exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), {g_wipId});
+            data::exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { g_wipId });
             data::Statement insert(QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
             for (const QString &name : contractors)
-                insert.run({g_wipId, name});
+                insert.run({ g_wipId, name });
             transaction.commit();
         }
         qint64 chars = bareLists();
@@ -136,10 +137,10 @@ void BM_SaveAndReloadBaseline(benchmark::State &state)
             QStringLiteral("SELECT WIP.*, (SELECT SUM(Hours) FROM EmployeeTime WHERE EmployeeTime.WIPID=WIP.ID), "
                            "(SELECT MIN(ColorCode) FROM WIPStatus WHERE WIPStatus.Name=WIP.Status) "
                            "FROM WIP WHERE WIP.ID=?"),
-            {g_wipId});
+            { g_wipId });
         chars += drain(load);
         QSqlQuery subs = data::exec(
-            QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), {g_wipId});
+            QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), { g_wipId });
         chars += drain(subs);
         benchmark::DoNotOptimize(chars);
     }
@@ -168,9 +169,10 @@ int main(int argc, char **argv)
     Messages::setRecording(true);
 
     QTemporaryDir dir;
-    const int jobs = qEnvironmentVariableIsSet("JT_BENCH_JOBS") ? qEnvironmentVariableIntValue("JT_BENCH_JOBS") : 100000;
+    const int jobs
+        = qEnvironmentVariableIsSet("JT_BENCH_JOBS") ? qEnvironmentVariableIntValue("JT_BENCH_JOBS") : 100000;
     try {
-        data::OpenConnection(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), {true});
+        data::OpenConnection(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), { true });
         data::createSchema();
         QElapsedTimer timer;
         timer.start();
@@ -180,7 +182,7 @@ int main(int argc, char **argv)
         data::seedDemo(options);
         std::fprintf(stderr, "seeded %d jobs in %.1f s\n", jobs, double(timer.elapsed()) / 1000.0);
         LoadCompanySettings();
-        g_wipId = data::scalar(QStringLiteral("SELECT MIN(WIPID) FROM WIPContractors WHERE WIPID > ?"), {jobs / 2})
+        g_wipId = data::scalar(QStringLiteral("SELECT MIN(WIPID) FROM WIPContractors WHERE WIPID > ?"), { jobs / 2 })
                       .toLongLong();
     } catch (const data::DbError &error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.message()));

@@ -1,5 +1,6 @@
 // backends: sqlite postgres odbc
 #include "data/Database.h"
+#include "shell/AutoCompleteComboBoxModule.h"
 #include "shell/Clock.h"
 #include "shell/Colors.h"
 #include "shell/GuiMessages.h"
@@ -17,6 +18,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
@@ -113,6 +115,21 @@ class TestWipEntry : public QObject
         QVERIFY2(index >= 0, qPrintable(text));
         box->setCurrentIndex(index);
     }
+    // Picks an entry as the user does: open the list and click the line.
+    void userPick(const char *comboName, const QString &text)
+    {
+        QComboBox *box = combo(comboName);
+        const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        QVERIFY2(index >= 0, qPrintable(text));
+        box->showPopup();
+        QAbstractItemView *view = box->view();
+        QTRY_VERIFY(view->isVisible());
+        const QModelIndex item = box->model()->index(index, 0);
+        view->scrollTo(item);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
+        QTRY_VERIFY(!view->isVisible());
+        QCOMPARE(box->currentIndex(), index);
+    }
     // Fills the three required fields of a new WIP.
     void fillRequired(const QString &customer)
     {
@@ -130,7 +147,12 @@ class TestWipEntry : public QObject
     }
 
 private slots:
-    void cleanup() { m_screen.reset(); }
+    void cleanup()
+    {
+        m_screen.reset();
+        SetKeySearchClock({});
+        ResetKeySearch();
+    }
 
     void opensWithListsFilledAndNothingLoaded()
     {
@@ -176,17 +198,22 @@ private slots:
         data::exec(QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?),(?,?)"),
             { wanted, QStringLiteral("Zimmer Roofing"), wanted, QStringLiteral("Ace Electric") });
         open();
-        pick("cmbWIP", QStringLiteral("Smith - %1").arg(wanted));
+        userPick("cmbWIP", QStringLiteral("Smith - %1").arg(wanted));
         QCOMPARE(label("lblID")->text(), QString::number(wanted));
         QCOMPARE(combo("cmbCustomer")->currentText(), QStringLiteral("Smith"));
         QCOMPARE(text("txtAddress")->text(), QStringLiteral("11 Elm St"));
         QCOMPARE(lines(child<QListWidget>("lstSubcontractor")), (QStringList { "Ace Electric", "Zimmer Roofing" }));
         QCOMPARE(label("lblTotalHours")->text(), QStringLiteral("0.00"));
 
-        pick("cmbWIP", QStringLiteral("Smith - %1").arg(other));
+        userPick("cmbWIP", QStringLiteral("Smith - %1").arg(other));
         QCOMPARE(label("lblID")->text(), QString::number(other));
         QCOMPARE(text("txtAddress")->text(), QStringLiteral("5 Elm St"));
         QVERIFY(lines(child<QListWidget>("lstSubcontractor")).isEmpty());
+        // Picking the shown WIP again drops unsaved edits.
+        text("txtAddress")->setText(QStringLiteral("typed"));
+        userPick("cmbWIP", QStringLiteral("Smith - %1").arg(other));
+        QCOMPARE(text("txtAddress")->text(), QStringLiteral("5 Elm St"));
+        QCOMPARE(combo("cmbWIPID")->currentText(), QString::number(other));
     }
 
     void loadShowsStoredValues()
@@ -549,7 +576,7 @@ private slots:
             { id, QStringLiteral("Ace") });
         open();
         QApplication::setActiveWindow(m_screen.get());
-        pick("cmbWIP", QStringLiteral("Full - %1").arg(id));
+        userPick("cmbWIP", QStringLiteral("Full - %1").arg(id));
         QCOMPARE(label("lblDryingDays")->palette().color(QPalette::Window), QColor(255, 0, 0));
         const int customers = combo("cmbCustomer")->count();
 
@@ -688,6 +715,137 @@ private slots:
             QCOMPARE(notes->toPlainText().size(), limit);
         else
             QFAIL("unexpected control");
+    }
+
+    // Free-text combos complete inline from their list.
+    void editableCombosCompleteInline()
+    {
+        JT_FRESH_DB(db);
+        setUp();
+        addWip(QStringLiteral("Adams"));
+        const qint64 allen = addWip(QStringLiteral("Allen"));
+        open();
+        QApplication::setActiveWindow(m_screen.get());
+        QComboBox *box = combo("cmbCustomer");
+        QLineEdit *edit = box->lineEdit();
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ShiftModifier);
+        QCOMPARE(box->currentText(), QStringLiteral("Adams"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("dams"));
+        QTRY_VERIFY(box->view()->isVisible());
+        QTest::keyClick(box, Qt::Key_L);
+        QCOMPARE(box->currentText(), QStringLiteral("Allen"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("len"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(box->currentText(), QStringLiteral("Al"));
+        QVERIFY(!edit->hasSelectedText());
+        QCOMPARE(edit->cursorPosition(), 2);
+        // No item matches: exactly what was typed, nothing selected.
+        QTest::keyClick(box, Qt::Key_X);
+        QCOMPARE(box->currentText(), QStringLiteral("Alx"));
+        QVERIFY(!edit->hasSelectedText());
+        QCOMPARE(edit->cursorPosition(), 3);
+
+        // Case is ignored; the item keeps its own capitals.
+        box->setEditText(QString());
+        QTest::keyClick(box, Qt::Key_A);
+        QCOMPARE(box->currentText(), QStringLiteral("Adams"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("dams"));
+        QTest::keyClick(box, Qt::Key_L);
+        // Enter goes on as usual with the caret at the end.
+        QSignalSpy entered(edit, &QLineEdit::returnPressed);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(entered.count(), 1);
+        QCOMPARE(box->currentText(), QStringLiteral("Allen"));
+        QCOMPARE(edit->cursorPosition(), 5);
+        QTRY_VERIFY(!box->view()->isVisible());
+        // Enter added nothing to the list.
+        QCOMPARE(items(box), (QStringList { "Adams", "Allen" }));
+
+        // The completed name is what is saved.
+        pick("cmbType", QStringLiteral("Fire"));
+        pick("cmbStatus", QStringLiteral("Open"));
+        click("btnSave");
+        const qint64 id = label("lblID")->text().toLongLong();
+        QVERIFY(id > allen);
+        QCOMPARE(data::scalar(QStringLiteral("SELECT Customer FROM WIP WHERE ID=?"), { id }).toString(),
+            QStringLiteral("Allen"));
+    }
+
+    void listCombosSearchATimedPrefix_data()
+    {
+        QTest::addColumn<double>("delay");
+        QTest::addColumn<double>("gap");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("within the delay") << 1.0 << 0.5 << "MI";
+        QTest::newRow("after the delay") << 1.0 << 1.5 << "IA";
+        QTest::newRow("no delay") << 0.0 << 0.0 << "IA";
+    }
+    void listCombosSearchATimedPrefix()
+    {
+        QFETCH(double, delay);
+        QFETCH(double, gap);
+        QFETCH(QString, expected);
+        JT_FRESH_DB(db);
+        setUp();
+        gKeyPressDelay = delay;
+        double now = 1000;
+        SetKeySearchClock([&now] { return now; });
+        ResetKeySearch();
+        open();
+        QComboBox *state = combo("cmbState");
+        QTest::keyClick(state, Qt::Key_M);
+        QCOMPARE(state->currentText(), QStringLiteral("MA"));
+        now += gap;
+        QTest::keyClick(state, Qt::Key_I);
+        QCOMPARE(state->currentText(), expected);
+    }
+
+    void anotherComboStartsANewPrefix()
+    {
+        JT_FRESH_DB(db);
+        setUp();
+        gKeyPressDelay = 1;
+        double now = 1000;
+        SetKeySearchClock([&now] { return now; });
+        ResetKeySearch();
+        open();
+        QTest::keyClick(combo("cmbState"), Qt::Key_M);
+        now += 0.1;
+        QTest::keyClick(combo("cmbStatus"), Qt::Key_I);
+        QCOMPARE(combo("cmbStatus")->currentText(), QStringLiteral("In Progress"));
+        now += 0.1;
+        QTest::keyClick(combo("cmbState"), Qt::Key_I);
+        QCOMPARE(combo("cmbState")->currentText(), QStringLiteral("IA"));
+
+        // A key that matches nothing keeps the selection.
+        now += 5;
+        QTest::keyClick(combo("cmbType"), Qt::Key_W);
+        QCOMPARE(combo("cmbType")->currentText(), QStringLiteral("Water"));
+        now += 5;
+        QTest::keyClick(combo("cmbType"), Qt::Key_Q);
+        QCOMPARE(combo("cmbType")->currentText(), QStringLiteral("Water"));
+        // Software has no type-ahead of its own; Payment has.
+        now += 5;
+        QTest::keyClick(combo("cmbPayment"), Qt::Key_C);
+        QCOMPARE(combo("cmbPayment")->currentText(), QStringLiteral("Cash"));
+    }
+
+    void typingInThePickerLoadsTheWip()
+    {
+        JT_FRESH_DB(db);
+        setUp();
+        gKeyPressDelay = 1;
+        double now = 1000;
+        SetKeySearchClock([&now] { return now; });
+        ResetKeySearch();
+        addWip(QStringLiteral("Adams"));
+        const qint64 allen = addWip(QStringLiteral("Allen"));
+        open();
+        QTest::keyClicks(combo("cmbWIP"), QStringLiteral("al"));
+        QCOMPARE(combo("cmbWIP")->currentText(), QStringLiteral("Allen - %1").arg(allen));
+        QCOMPARE(label("lblID")->text(), QString::number(allen));
+        QCOMPARE(combo("cmbCustomer")->currentText(), QStringLiteral("Allen"));
     }
 
     void menuEntryOpensOneScreenWithPermission()

@@ -1,5 +1,6 @@
 #include "wip/frmWIPEntry.h"
 
+#include "shell/AutoCompleteComboBoxModule.h"
 #include "shell/Clock.h"
 #include "shell/Formats.h"
 #include "shell/GuiMessages.h"
@@ -7,11 +8,6 @@
 #include "shell/modMain.h"
 #include "wip/WipDisplay.h"
 #include "wip/WipLists.h"
-
-#if __has_include("shell/AutoCompleteComboBoxModule.h")
-#include "shell/AutoCompleteComboBoxModule.h"
-#define JT_HAVE_COMPLETION 1
-#endif
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,9 +81,9 @@ void frmWIPEntry::wireUi()
     connect(btnImport, &QPushButton::clicked, this, &frmWIPEntry::onImport);
     connect(btnAddSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::onAddSubcontractor);
     connect(btnDeleteSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::onDeleteSubcontractor);
-    // Any change of the picker's selection (mouse, arrow keys, type-ahead)
-    // loads that WIP; the lists are refilled with signals blocked.
-    connect(cmbWIP, &QComboBox::currentIndexChanged, this, &frmWIPEntry::onPickWip);
+    // Every pick of the user (mouse, arrow keys, type-ahead) loads that WIP,
+    // even the one already shown, which drops unsaved edits.
+    connect(cmbWIP, &QComboBox::activated, this, &frmWIPEntry::onPickWip);
     // Loading and clearing set the date with signals blocked, so this is
     // the user's pick only.
     connect(dtStart, &QDateEdit::dateChanged, this, &frmWIPEntry::onStartDatePicked);
@@ -116,13 +112,11 @@ void frmWIPEntry::wireUi()
         }
     });
 
-#ifdef JT_HAVE_COMPLETION
     for (QComboBox *box :
         { cmbCustomer, cmbRep, cmbInsurance, cmbAgent, cmbAdjuster, cmbAdjusterUpdated, cmbSubcontractor })
         InstallAutoComplete(box);
     for (QComboBox *box : { cmbWIP, cmbState, cmbStatus, cmbType, cmbTypeOfService, cmbPayment })
         InstallKeySearch(box);
-#endif
 }
 
 // ---- lists and loading
@@ -287,11 +281,8 @@ void frmWIPEntry::ClearForm()
     txtNotes->clear();
     cmbSubcontractor->setEditText(QString());
     lstSubcontractor->clear();
-    {
-        const QSignalBlocker block(cmbWIP);
-        cmbWIP->setCurrentIndex(-1);
-        cmbWIPID->setCurrentIndex(-1);
-    }
+    cmbWIP->setCurrentIndex(-1);
+    cmbWIPID->setCurrentIndex(-1);
     if (auto *model = qobject_cast<QStandardItemModel *>(vsfgTime->model()))
         model->clear();
     lblTotalHours->clear();
@@ -376,12 +367,9 @@ void frmWIPEntry::onSave()
         lblID->setText(QString::number(id));
         reloadLists();
         // Pick the saved WIP in the refilled picker, then show it as stored.
-        {
-            const QSignalBlocker block(cmbWIP);
-            const int index = cmbWIPID->findText(QString::number(id), Qt::MatchExactly);
-            cmbWIPID->setCurrentIndex(index);
-            cmbWIP->setCurrentIndex(index);
-        }
+        const int index = cmbWIPID->findText(QString::number(id), Qt::MatchExactly);
+        cmbWIPID->setCurrentIndex(index);
+        cmbWIP->setCurrentIndex(index);
         loadRecord(id);
     });
 }
@@ -417,10 +405,7 @@ void frmWIPEntry::onImport()
 
 void frmWIPEntry::onPickWip(int index)
 {
-    {
-        const QSignalBlocker block(cmbWIPID);
-        cmbWIPID->setCurrentIndex(index);
-    }
+    cmbWIPID->setCurrentIndex(index);
     if (index < 0 || cmbWIP->currentText().isEmpty())
         return;
     LoadWIP(cmbWIPID->itemText(index));
