@@ -134,6 +134,9 @@ public:
         , m_combo(combo)
         , m_mode(mode)
     {
+        // One router per combo: installing again replaces the earlier one.
+        delete combo->findChild<QObject *>(routerName(), Qt::FindDirectChildrenOnly);
+        setObjectName(routerName());
         watch(combo);
         if (combo->lineEdit())
             watch(combo->lineEdit());
@@ -151,14 +154,26 @@ protected:
         if (event->type() != QEvent::KeyPress || m_forwarding || !m_combo)
             return false;
         auto *keyEvent = static_cast<QKeyEvent *>(event);
-        const int key = keyCodeOf(keyEvent);
-        if (key == 0)
-            return false;
         const bool inList = m_view && (watched == m_view || watched == m_view->parentWidget());
+        const int key = keyCodeOf(keyEvent);
+        if (key == 0) {
+            // The edit field keeps its editing keys (Left/Right, Home/End,
+            // Delete, Ctrl+C ...) while the list is open; the list keeps
+            // the keys that move in it.
+            if (m_mode == Mode::Complete && inList && !movesInList(keyEvent)) {
+                if (keyEvent->key() == Qt::Key_Tab || keyEvent->key() == Qt::Key_Backtab)
+                    m_combo->hidePopup();
+                forward(keyEvent);
+                return true;
+            }
+            return false;
+        }
         return m_mode == Mode::Search ? search(key, inList) : complete(keyEvent, key, inList);
     }
 
 private:
+    static QString routerName() { return QStringLiteral("typeAheadKeyRouter"); }
+
     void watch(QObject *object)
     {
         if (object)
@@ -179,21 +194,43 @@ private:
         QPointer<QComboBox> combo = m_combo;
         const int result = AutoCompleteComboBox(combo, key);
         if (!inList)
-            return result == 0 ? true : false;
+            return result == 0;
         // From the open list: Escape closes it; a key the combo should still
         // process goes to the combo (and so to its edit field), not the list.
         if (key == KeyCode::Escape && combo)
             combo->hidePopup();
-        if (result != 0 && combo) {
-            QKeyEvent copy(
-                event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(), event->count());
-            QPointer<KeyRouter> self = this;
-            m_forwarding = true;
-            QCoreApplication::sendEvent(combo, &copy);
-            if (self)
-                m_forwarding = false;
-        }
+        if (result != 0 && combo)
+            forward(event);
         return true;
+    }
+
+    static bool movesInList(const QKeyEvent *event)
+    {
+        if (event->modifiers() & Qt::AltModifier)
+            return true;
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_F4:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // Hands a key from the open list to the combo, which processes it as
+    // usual (and passes it to its edit field).
+    void forward(const QKeyEvent *event)
+    {
+        QKeyEvent copy(
+            event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(), event->count());
+        QPointer<KeyRouter> self = this;
+        m_forwarding = true;
+        QCoreApplication::sendEvent(m_combo, &copy);
+        if (self)
+            m_forwarding = false;
     }
 
     QPointer<QComboBox> m_combo;

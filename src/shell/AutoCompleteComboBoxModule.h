@@ -57,8 +57,11 @@ void ComboKeySearch(QComboBox *combo, int &keyAscii);
 // meaning; a consumed key is swallowed.
 //
 // InstallAutoComplete switches off the combo's own completer and the adding
-// of typed text to the list on Enter. Call it after setEditable(true) (and
-// after any setLineEdit/setView).
+// of typed text to the list on Enter. While its list is open, the list keeps
+// Up/Down/Page Up/Page Down (Enter then picks the highlighted item) and every
+// other key goes on to the edit field. Call it after setEditable(true) (and
+// after any setLineEdit/setView); installing again replaces the earlier
+// routing.
 void InstallAutoComplete(QComboBox *editableCombo);
 // Replaces the combo's own keyboard search (also in its open drop-down list);
 // Enter and Escape in the open list still pick and close.

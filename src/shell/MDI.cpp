@@ -1,5 +1,6 @@
 #include "shell/MDI.h"
 
+#include "settings/frmCompanyInfo.h"
 #include "shell/GuiMessages.h"
 #include "shell/modMain.h"
 #include "shell/Clock.h"
@@ -173,7 +174,7 @@ QWidget *MDI::showScreen(const QString &objectName, const std::function<QWidget 
 
 void MDI::openCompanyInfo()
 {
-    // Wired when the company settings screen exists.
+    openScreen(QStringLiteral("frmCompanyInfo"), &frmCompanyInfo::create);
 }
 
 void MDI::openLogin()
