@@ -7,6 +7,7 @@
 #include "shell/frmMDIBackgroundImage.h"
 #include "shell/modMain.h"
 #include "shell/Clock.h"
+#include "wip/frmWIPEntry.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -108,6 +109,7 @@ void MDI::buildMenu()
 void MDI::wireScreens()
 {
     setEntryScreen(QStringLiteral("About"), QStringLiteral("frmAbout"), [] { return new frmAbout; });
+    setEntryScreen(QStringLiteral("mnuWIPEntry"), QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; });
 }
 
 QAction *MDI::addScreenEntry(QMenu *menu, const char *name, const QString &caption, const QStringList &permissions)
