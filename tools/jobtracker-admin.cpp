@@ -95,6 +95,16 @@ int main(int argc, char *argv[])
         return fail(QString::fromStdString(e.what()));
     }
 
+    // init asks for everything before it opens (and perhaps creates) anything.
+    QString username;
+    QString password;
+    if (command == u"init") {
+        username = parser.value(userOption);
+        password = parser.isSet(passwordOption) ? parser.value(passwordOption) : promptPassword();
+        if (username.trimmed().isEmpty() || password.trimmed().isEmpty())
+            return fail(QStringLiteral("the administrator needs a user name and a non-empty password"));
+    }
+
     try {
         data::OpenOptions options;
         options.createSqliteFile = command == u"init";
@@ -103,12 +113,6 @@ int main(int argc, char *argv[])
         if (command == u"init") {
             if (!data::checkSchema().contains(QStringLiteral("table WIP")))
                 return fail(QStringLiteral("the database already holds a job tracker schema"));
-            QString password = parser.value(passwordOption);
-            if (!parser.isSet(passwordOption))
-                password = promptPassword();
-            const QString username = parser.value(userOption);
-            if (username.trimmed().isEmpty() || password.trimmed().isEmpty())
-                return fail(QStringLiteral("the administrator needs a user name and a non-empty password"));
             data::createSchema();
             data::addAdministrator(username, password);
             out() << "Created the job tracker schema; administrator \"" << username.trimmed() << "\"." << Qt::endl;

@@ -24,6 +24,23 @@ void checkInjectedFailure(const QString &sql)
     }
 }
 
+bool g_wallClockDates = false;
+
+// Date-times are stored as wall-clock values (the columns carry no zone, as
+// SQL Server's datetime does). QPSQL would send a QDateTime as UTC, which a
+// timestamp column then keeps shifted by the local offset; hand it the local
+// wall-clock text instead.
+QVariant bindable(const QVariant &value)
+{
+    if (g_wallClockDates && value.typeId() == QMetaType::QDateTime) {
+        const QDateTime dt = value.toDateTime();
+        if (dt.isValid())
+            return dt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        return QVariant(QMetaType::fromType<QString>());
+    }
+    return value;
+}
+
 } // namespace
 
 void failNextStatementContaining(const QString &fragment)
@@ -68,6 +85,7 @@ void OpenConnection(const QString &connectionString, const QString &baseDir, Ope
     }
     gConnection = db;
     g_dialect = Dialect(spec.kind);
+    g_wallClockDates = spec.driver == QLatin1String("QPSQL");
     if (spec.kind == DbKind::SQLite)
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
 }
@@ -102,7 +120,7 @@ QSqlQuery exec(const QString &sql, const QVariantList &params)
     if (!query.prepare(sql))
         throw DbError::from(query.lastError(), sql);
     for (qsizetype i = 0; i < params.size(); ++i)
-        query.bindValue(static_cast<int>(i), params.at(i));
+        query.bindValue(static_cast<int>(i), bindable(params.at(i)));
     if (!query.exec())
         throw DbError::from(query.lastError(), sql);
     return query;
@@ -193,7 +211,7 @@ QSqlQuery &Statement::run(const QVariantList &params)
 {
     checkInjectedFailure(m_sql);
     for (qsizetype i = 0; i < params.size(); ++i)
-        m_query.bindValue(static_cast<int>(i), params.at(i));
+        m_query.bindValue(static_cast<int>(i), bindable(params.at(i)));
     if (!m_query.exec())
         throw DbError::from(m_query.lastError(), m_sql);
     return m_query;

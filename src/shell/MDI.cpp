@@ -1,8 +1,13 @@
 #include "shell/MDI.h"
 
+#include "settings/frmCompanyInfo.h"
 #include "shell/GuiMessages.h"
+#include "shell/frmAbout.h"
+#include "shell/frmLogin.h"
+#include "shell/frmMDIBackgroundImage.h"
 #include "shell/modMain.h"
 #include "shell/Clock.h"
+#include "wip/frmWIPEntry.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -11,6 +16,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 MDI::MDI(QWidget *parent)
     : QMainWindow(parent)
@@ -20,7 +26,13 @@ MDI::MDI(QWidget *parent)
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("mdiArea"));
     setCentralWidget(m_area);
+    // The logo sits on the area's background, below every screen.
+    m_logo = new frmMDIBackgroundImage(m_area->viewport());
+    m_logo->lower();
+    m_logo->show();
+    m_area->viewport()->installEventFilter(this);
     buildMenu();
+    wireScreens();
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     m_userPanel = new QLabel(this);
@@ -65,26 +77,61 @@ void MDI::buildMenu()
     connect(addEntry(file, "Exit", QStringLiteral("Exit")), &QAction::triggered, this, [] { ShutDown(); });
 
     QMenu *wips = topMenu("mnuWIPS", QStringLiteral("&WIPs"));
-    addEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"));
-    addEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit"));
+    addScreenEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"), {QStringLiteral("WIPs Navigator")});
+    addScreenEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit"), {QStringLiteral("WIPs Entry/Edit")});
 
     QMenu *qb = topMenu("mnuQB", QStringLiteral("&QuickBooks"));
-    addEntry(qb, "mnuQBSync", QStringLiteral("QuickBooks Sync"));
+    addScreenEntry(qb, "mnuQBSync", QStringLiteral("QuickBooks Sync"), {QStringLiteral("Quickbooks Sync")});
 
+    const QStringList timePermissions{QStringLiteral("Employee Time Manager"),
+                                      QStringLiteral("Employee Time Entry/Edit")};
     QMenu *time = topMenu("mnuEmployeeTime", QStringLiteral("&Employee Time"));
-    addEntry(time, "mnuTimeNavigator", QStringLiteral("Time Navigator"));
-    addEntry(time, "mnuTimeEntry", QStringLiteral("Time Entry"));
+    addScreenEntry(time, "mnuTimeNavigator", QStringLiteral("Time Navigator"), timePermissions);
+    addScreenEntry(time, "mnuTimeEntry", QStringLiteral("Time Entry"), timePermissions);
 
     QMenu *admin = topMenu("mnuAdmin", QStringLiteral("&Administrative"));
-    addEntry(admin, "mnuWIPStatusEntry", QStringLiteral("WIP Status Entry/Edit"));
-    addEntry(admin, "mnuEmployeeEntry", QStringLiteral("Employee Entry/Edit"));
+    addScreenEntry(admin, "mnuWIPStatusEntry", QStringLiteral("WIP Status Entry/Edit"),
+                   {QStringLiteral("Company Info")});
+    addScreenEntry(admin, "mnuEmployeeEntry", QStringLiteral("Employee Entry/Edit"),
+                   {QStringLiteral("Employee Entry/Edit")});
 
     // Reports is an entry of its own, without sub-entries or action.
     QAction *reports = bar->addAction(QStringLiteral("&Reports"));
     reports->setObjectName(QStringLiteral("mnuReports"));
 
     QMenu *help = topMenu("Help", QStringLiteral("&Help"));
-    addEntry(help, "About", QStringLiteral("About"));
+    // No permission is asked for the About box.
+    connect(addEntry(help, "About", QStringLiteral("About")), &QAction::triggered, this,
+            [this] { openEntryScreen(QStringLiteral("About")); });
+}
+
+// One line per screen that a menu entry opens.
+void MDI::wireScreens()
+{
+    setEntryScreen(QStringLiteral("About"), QStringLiteral("frmAbout"), [] { return new frmAbout; });
+    setEntryScreen(QStringLiteral("mnuWIPEntry"), QStringLiteral("frmWIPEntry"), [] { return new frmWIPEntry; });
+}
+
+QAction *MDI::addScreenEntry(QMenu *menu, const char *name, const QString &caption, const QStringList &permissions)
+{
+    QAction *action = addEntry(menu, name, caption);
+    const QString entry = QString::fromLatin1(name);
+    connect(action, &QAction::triggered, this,
+            [this, entry, permissions] { guardedOpen(permissions, [this, entry] { openEntryScreen(entry); }); });
+    return action;
+}
+
+void MDI::setEntryScreen(const QString &entry, const QString &screenName, std::function<QWidget *()> create)
+{
+    m_entryScreens.insert(entry, {screenName, std::move(create)});
+}
+
+void MDI::openEntryScreen(const QString &entry)
+{
+    const auto screen = m_entryScreens.constFind(entry);
+    if (screen == m_entryScreens.cend() || !screen->create)
+        return;
+    openScreen(screen->name, screen->create);
 }
 
 void MDI::guardedOpen(const QStringList &permissions, const std::function<void()> &open)
@@ -168,12 +215,27 @@ QWidget *MDI::showScreen(const QString &objectName, const std::function<QWidget 
 
 void MDI::openCompanyInfo()
 {
-    // Wired when the company settings screen exists.
+    openScreen(QStringLiteral("frmCompanyInfo"), &frmCompanyInfo::create);
 }
 
 void MDI::openLogin()
 {
-    // Wired when the login screen exists.
+    auto *login = qobject_cast<frmLogin *>(showScreen(QStringLiteral("frmLogin"), [] { return new frmLogin; }));
+    if (!login)
+        return;
+    connect(login, &frmLogin::loggedIn, this, &MDI::unlockAfterLogin, Qt::UniqueConnection);
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(login->parentWidget())) {
+        // A small fixed box: no maximise or minimise.
+        sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                            | Qt::WindowCloseButtonHint);
+        sub->adjustSize();
+        sub->setFixedSize(sub->size());
+        const QSize client = m_area->viewport()->size();
+        sub->move(std::max(0, client.width() / 2 - sub->width() / 2),
+                  std::max(0, client.height() / 2 - sub->height() / 2));
+        sub->show();
+    }
+    login->setFocus();
 }
 
 void MDI::centreLogo()
@@ -188,6 +250,15 @@ void MDI::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     centreLogo();
+}
+
+bool MDI::eventFilter(QObject *watched, QEvent *event)
+{
+    // The area's viewport changes size after the window's own resize (menu,
+    // status bar, scroll bars); the logo follows it.
+    if (watched == m_area->viewport() && event->type() == QEvent::Resize)
+        centreLogo();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MDI::updateClock()
@@ -207,4 +278,12 @@ void MDI::closeEvent(QCloseEvent *event)
     m_area->closeAllSubWindows();
     event->accept();
     ShutDown();
+}
+
+void CloseScreen(QWidget *screen)
+{
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(screen->parentWidget()))
+        sub->close();
+    else
+        screen->close();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <functional>
@@ -35,20 +36,39 @@ public:
     // Opens the company settings screen (start-up with an empty Company table,
     // File > Setup).
     void openCompanyInfo();
-    // Opens the login screen.
+    // Opens the login screen, centred; a successful login unlocks the window.
     void openLogin();
+
+    // The screen a menu entry opens once its permission is granted: the
+    // screen's object name and how to make one. An entry without a screen
+    // only asks the permission.
+    void setEntryScreen(const QString &entry, const QString &screenName, std::function<QWidget *()> create);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct EntryScreen
+    {
+        QString name;
+        std::function<QWidget *()> create;
+    };
+
     void buildMenu();
+    void wireScreens();
     QAction *addEntry(QMenu *menu, const char *name, const QString &caption);
+    // An entry that opens its screen (setEntryScreen) after the permission
+    // check; the Employee Time entries pass two names, either suffices.
+    QAction *addScreenEntry(QMenu *menu, const char *name, const QString &caption, const QStringList &permissions);
+    void openEntryScreen(const QString &entry);
     // Runs a menu entry after a permission check; message A when refused.
     void guardedOpen(const QStringList &permissions, const std::function<void()> &open);
     void centreLogo();
     void updateClock();
+
+    QHash<QString, EntryScreen> m_entryScreens;
 
     QMdiArea *m_area = nullptr;
     QWidget *m_logo = nullptr;
@@ -58,3 +78,7 @@ private:
     QTimer *m_clock = nullptr;
     bool m_closing = false;
 };
+
+// Closes a screen together with its child window (a screen's OK, Exit or
+// Close button).
+void CloseScreen(QWidget *screen);

@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "settings/Company.h"
 #include "shell/Config.h"
+#include "shell/Login.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -128,6 +129,7 @@ void ResetProgramValues()
     gQBItemDescription.clear();
     gQBItemAmount = 0;
     gDryingDays = 0;
+    Login::throttle().clear();
 }
 
 bool HasPermission(const QString &name)

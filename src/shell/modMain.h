@@ -48,8 +48,8 @@ void CallEmployeeLogoff();
 void ShutDown();
 void SetShutDownHook(std::function<void()> hook);
 
-// Puts the program-wide values back to their initial state (tests start each
-// case from here).
+// Puts the program-wide values (and the count of failed logins) back to their
+// initial state (tests start each case from here).
 void ResetProgramValues();
 
 // Whether the logged-in user holds the named permission. A user of type

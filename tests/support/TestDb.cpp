@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
+#include "shell/AutoCompleteComboBoxModule.h"
 #include "shell/Clock.h"
 #include "shell/GuiMessages.h"
 #include "shell/Passwords.h"
@@ -164,5 +165,6 @@ void resetTestState()
 {
     ResetProgramValues();
     Clock::setNow({});
+    ResetKeySearch();
     Messages::setRecording(true);
 }

@@ -1,0 +1,203 @@
+#include "settings/CompanyEntry.h"
+
+#include "data/Database.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <cmath>
+#include <limits>
+
+namespace CompanyEntry {
+
+namespace {
+
+    QString invalidEntry()
+    {
+        return QStringLiteral("Invalid Entry");
+    }
+
+    QString text(const QSqlQuery &q, const char *column)
+    {
+        const QVariant v = q.value(QString::fromLatin1(column));
+        return v.isNull() ? QString() : v.toString();
+    }
+
+    QString number(const QSqlQuery &q, const char *column)
+    {
+        const QVariant v = q.value(QString::fromLatin1(column));
+        return v.isNull() ? QString() : numberText(v.toDouble());
+    }
+
+    // An empty box is written as an empty text: a null QString would be bound as
+    // NULL.
+    QString orEmpty(const QString &text)
+    {
+        return text.isNull() ? QStringLiteral("") : text;
+    }
+
+    // Nearest whole number, a tie going to the even neighbour.
+    double roundHalfEven(double value)
+    {
+        const double below = std::floor(value);
+        const double diff = value - below;
+        if (diff < 0.5)
+            return below;
+        if (diff > 0.5)
+            return below + 1;
+        return std::fmod(below, 2.0) == 0 ? below : below + 1;
+    }
+
+} // namespace
+
+std::optional<CompanyTexts> load()
+{
+    QSqlQuery q = data::exec(data::dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
+    if (!q.next())
+        return std::nullopt;
+    CompanyTexts t;
+    t.name = text(q, "Name");
+    t.address1 = text(q, "Address1");
+    t.address2 = text(q, "Address2");
+    t.city = text(q, "City");
+    t.state = text(q, "State");
+    t.zip = text(q, "Zip");
+    t.phone = text(q, "Phone");
+    t.fax = text(q, "Fax");
+    t.website = text(q, "Website");
+    t.email = text(q, "Email");
+    t.keyPressDelay = number(q, "KeyPressDelay");
+    t.qbItemName = text(q, "QBItemName");
+    t.qbItemDescription = text(q, "QBItemDescription");
+    t.qbItemAmount = number(q, "QBItemAmount");
+    const QVariant days = q.value(QStringLiteral("DryingDays"));
+    t.dryingDays = days.isNull() ? QString() : numberText(roundHalfEven(days.toDouble()));
+    return t;
+}
+
+QStringList states()
+{
+    QStringList list;
+    QSqlQuery q = data::exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
+    while (q.next())
+        list << q.value(0).toString();
+    return list;
+}
+
+Problem keyPressDelayTooSmall()
+{
+    return { Field::KeyPressDelay, QStringLiteral("Quantity must be greater than 0."), invalidEntry() };
+}
+
+std::variant<CompanyRow, Problem> toRow(const CompanyTexts &t)
+{
+    if (t.name.isEmpty())
+        return Problem { Field::Name, QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
+    if (t.state.isEmpty())
+        return Problem { Field::State, QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
+
+    if (!keyPressDelayAccepted(t.keyPressDelay))
+        return keyPressDelayTooSmall();
+    // "2 seconds" passes the leading-number rule but is no number to store.
+    const std::optional<double> delay = parseNumber(t.keyPressDelay);
+    if (!delay)
+        return Problem { Field::KeyPressDelay, QStringLiteral("Keypress Delay must be a number of seconds."),
+            invalidEntry() };
+
+    const std::optional<double> amount = parseNumber(t.qbItemAmount);
+    if (!amount)
+        return Problem { Field::QBItemAmount, QStringLiteral("QB Amount must be a number."), invalidEntry() };
+
+    const std::optional<int> days = parseDryingDays(t.dryingDays);
+    if (!days)
+        return Problem { Field::DryingDays, QStringLiteral("Drying Days must be a number of days, 0 or more."),
+            invalidEntry() };
+
+    CompanyRow row;
+    row.name = orEmpty(t.name);
+    row.address1 = orEmpty(t.address1);
+    row.address2 = orEmpty(t.address2);
+    row.city = orEmpty(t.city);
+    row.state = orEmpty(t.state);
+    row.zip = orEmpty(t.zip);
+    row.phone = orEmpty(t.phone);
+    row.fax = orEmpty(t.fax);
+    row.website = orEmpty(t.website);
+    row.email = orEmpty(t.email);
+    row.keyPressDelay = *delay;
+    row.qbItemName = orEmpty(t.qbItemName);
+    row.qbItemDescription = orEmpty(t.qbItemDescription);
+    row.qbItemAmount = *amount;
+    row.dryingDays = *days;
+    return row;
+}
+
+std::optional<double> parseNumber(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+double leadingNumber(const QString &text)
+{
+    static const QRegularExpression leading(QStringLiteral("^\\s*([+-]?(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][+-]?\\d+)?)"));
+    const QRegularExpressionMatch match = leading.match(text);
+    if (!match.hasMatch())
+        return 0;
+    bool ok = false;
+    const double value = QLocale::c().toDouble(match.captured(1), &ok);
+    // An exponent too large for a double still starts with a large number.
+    if (!ok)
+        return match.captured(1).startsWith(u'-') ? -std::numeric_limits<double>::infinity()
+                                                  : std::numeric_limits<double>::infinity();
+    return value;
+}
+
+bool keyPressDelayAccepted(const QString &text)
+{
+    return leadingNumber(text) >= 1;
+}
+
+std::optional<int> parseDryingDays(const QString &text)
+{
+    const std::optional<double> value = parseNumber(text);
+    if (!value)
+        return std::nullopt;
+    const double days = roundHalfEven(*value);
+    if (days < 0 || days > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return static_cast<int>(days);
+}
+
+QString numberText(double value)
+{
+    return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
+}
+
+QString phoneMask()
+{
+    return QStringLiteral("(000) 000-0000;_");
+}
+
+bool fitsPhoneMask(const QString &stored)
+{
+    static const QRegularExpression masked(QStringLiteral("^\\([0-9_]{3}\\) [0-9_]{3}-[0-9_]{4}$"));
+    return stored.isEmpty() || masked.match(stored).hasMatch();
+}
+
+QString phoneToStore(const QString &maskedText)
+{
+    for (const QChar c : maskedText) {
+        if (c.isDigit())
+            return maskedText;
+    }
+    return QString();
+}
+
+} // namespace CompanyEntry

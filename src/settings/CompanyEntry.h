@@ -1,0 +1,81 @@
+#pragma once
+
+#include "settings/Company.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+// The company settings as the settings screen shows and edits them: every
+// value as the text of its box. Turning them into a CompanyRow is where the
+// numbers are checked, so nothing the user typed is lost to a bad conversion.
+struct CompanyTexts
+{
+    QString name;
+    QString address1;
+    QString address2;
+    QString city;
+    QString state;
+    QString zip;
+    QString phone;
+    QString fax;
+    QString website;
+    QString email;
+    QString keyPressDelay;
+    QString qbItemName;
+    QString qbItemDescription;
+    QString qbItemAmount;
+    QString dryingDays;
+};
+
+namespace CompanyEntry {
+
+// The box a refused entry sends the user back to.
+enum class Field { Name, State, KeyPressDelay, QBItemAmount, DryingDays };
+
+struct Problem
+{
+    Field field;
+    QString text;
+    QString title;
+};
+
+// The first Company row as box texts: a NULL reads as an empty box, numbers
+// as their plain decimal text. Nothing when the table is empty. Throws
+// data::DbError.
+std::optional<CompanyTexts> load();
+
+// The pick list of states, in order. Throws data::DbError.
+QStringList states();
+
+// Checks the texts and converts them into the row to save; texts are kept as
+// typed (not trimmed). The first problem found, in screen order, otherwise.
+std::variant<CompanyRow, Problem> toRow(const CompanyTexts &texts);
+
+// The refusal of a key-press delay below one second (also used when the user
+// leaves the box).
+Problem keyPressDelayTooSmall();
+
+// ---- conversions, public for the screen and the tests
+
+// The whole text as a finite number, blanks around it allowed.
+std::optional<double> parseNumber(const QString &text);
+// The number the text starts with (after blanks); 0 when it starts with none.
+double leadingNumber(const QString &text);
+// The key-press delay box may be left when its leading number is at least 1.
+bool keyPressDelayAccepted(const QString &text);
+// Drying days: a number rounded to a whole day (halves to even), 0 or more.
+std::optional<int> parseDryingDays(const QString &text);
+// A stored number as the plain decimal text a box shows (no exponent, no
+// group separators).
+QString numberText(double value);
+
+// The phone mask, and whether a stored text can be shown in it unchanged.
+QString phoneMask();
+bool fitsPhoneMask(const QString &stored);
+// What a masked phone box stores: its full masked text, or an empty text
+// when not one digit has been typed.
+QString phoneToStore(const QString &maskedText);
+
+} // namespace CompanyEntry

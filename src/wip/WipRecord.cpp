@@ -1,0 +1,203 @@
+#include "wip/WipRecord.h"
+
+#include "data/Database.h"
+#include "shell/Clock.h"
+#include "shell/modMain.h"
+
+#include <QDateTime>
+#include <QSqlRecord>
+
+namespace wip {
+
+namespace {
+
+    // A date column: the drivers hand back QDateTime, QDate or ISO text.
+    QDate dateOf(const QVariant &value)
+    {
+        if (value.isNull())
+            return {};
+        if (value.metaType().id() == QMetaType::QDate)
+            return value.toDate();
+        const QDateTime dateTime = value.toDateTime();
+        if (dateTime.isValid())
+            return dateTime.date();
+        return QDate::fromString(value.toString().left(10), Qt::ISODate);
+    }
+
+    QVariant dateValue(const QDate &date)
+    {
+        if (!date.isValid())
+            return QVariant(QMetaType(QMetaType::QDateTime));
+        return QDateTime(date, QTime(0, 0));
+    }
+
+    // Empty text, never NULL: the drivers bind a null QString as NULL.
+    QVariant textValue(const QString &text)
+    {
+        return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+    }
+
+    QVariant nullableText(const QVariant &value)
+    {
+        return value.isNull() ? QVariant() : QVariant(value.toString());
+    }
+
+} // namespace
+
+std::optional<WipRecord> loadWip(qint64 id)
+{
+    const auto &d = data::dialect();
+    // Subqueries rather than joins: a status name listed twice, or many
+    // bookings, cannot multiply the row or the sum.
+    const QString sql = QStringLiteral("SELECT WIP.*, %1 AS TotalTime, %2 AS ColorCode FROM WIP WHERE WIP.ID=?")
+                            .arg(d.isNull(QStringLiteral("(SELECT SUM(Hours) FROM EmployeeTime "
+                                                         "WHERE EmployeeTime.WIPID=WIP.ID)"),
+                                     QStringLiteral("0")),
+                                d.isNull(QStringLiteral("(SELECT MIN(ColorCode) FROM WIPStatus "
+                                                        "WHERE WIPStatus.Name=WIP.Status)"),
+                                    QStringLiteral("'&H80000005'")));
+    QSqlQuery q = data::exec(sql, { id });
+    if (!q.next())
+        return std::nullopt;
+    auto text = [&](const char *name) { return q.value(QLatin1String(name)).toString(); };
+    auto number = [&](const char *name) { return q.value(QLatin1String(name)).toDouble(); };
+    auto flag = [&](const char *name) { return q.value(QLatin1String(name)).toBool(); };
+    auto date = [&](const char *name) { return dateOf(q.value(QLatin1String(name))); };
+
+    WipRecord r;
+    r.id = q.value(QLatin1String("ID")).toLongLong();
+    r.customer = text("Customer");
+    r.address = text("Address");
+    r.city = text("City");
+    r.state = text("State");
+    r.zip = text("Zip");
+    r.phone = text("Phone");
+    r.jobType = text("JobType");
+    r.status = text("Status");
+    r.rep = text("Rep");
+    r.startDate = date("StartDate");
+    r.checkDryingDays = flag("CheckDryingDays");
+    r.dryingDays = number("DryingDays");
+    r.insurance = text("Insurance");
+    r.agent = text("Agent");
+    r.adjuster = text("Adjuster");
+    r.paperwork = text("Paperwork");
+    r.initialScope = text("InitialScope");
+    r.software = text("Software");
+    r.typeOfPayment = text("TypeOfPayment");
+    r.rugs = number("Rugs");
+    r.rugsCleaned = flag("RugsCleaned");
+    r.itel = flag("Itel");
+    r.itelDate = date("ItelDate");
+    r.adjusterUpdatedDate = date("AdjusterUpdatedDate");
+    r.adjusterUpdatedBy = text("AdjusterUpdatedBy");
+    r.carpetCleanRooms = number("CarpetCleanRooms");
+    r.howHear = text("HowHear");
+    r.timeOfService = text("TimeOfService");
+    r.typeOfService = text("TypeOfService");
+    r.estimateComplete = flag("EstimateComplete");
+    r.billed = flag("Billed");
+    r.cos = flag("COS");
+    r.moveOut = flag("MoveOut");
+    r.cleanHVAC = flag("CleanHVAC");
+    r.contentsCleaned = flag("ContentsCleaned");
+    r.photos = flag("Photos");
+    r.notes = text("Notes");
+    r.amountBilled = number("AmountBilled");
+    r.invoiceId = text("InvoiceID");
+    r.qbid = text("QBID");
+    r.enteredBy = nullableText(q.value(QLatin1String("EnteredBy")));
+    r.enteredDate = q.value(QLatin1String("EnteredDate")).isNull()
+        ? QVariant()
+        : QVariant(q.value(QLatin1String("EnteredDate")).toDateTime());
+    r.editedBy = nullableText(q.value(QLatin1String("EditedBy")));
+    r.editedDate = q.value(QLatin1String("EditedDate")).isNull()
+        ? QVariant()
+        : QVariant(q.value(QLatin1String("EditedDate")).toDateTime());
+    r.totalTime = number("TotalTime");
+    r.colorCode = text("ColorCode");
+    return r;
+}
+
+QStringList loadContractors(qint64 wipId)
+{
+    QSqlQuery q = data::exec(
+        QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), { wipId });
+    QStringList names;
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+qint64 saveWip(const WipRecord &r, const QStringList &contractors)
+{
+    const QDateTime now = Clock::now();
+    data::Fields fields;
+    if (r.id == 0) {
+        fields << qMakePair(QStringLiteral("EnteredBy"), textValue(gUsername))
+               << qMakePair(QStringLiteral("EnteredDate"), QVariant(now));
+    }
+    fields << qMakePair(QStringLiteral("EditedBy"), textValue(gUsername))
+           << qMakePair(QStringLiteral("EditedDate"), QVariant(now));
+    auto add
+        = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
+    add("Customer", textValue(r.customer));
+    add("Address", textValue(r.address));
+    add("City", textValue(r.city));
+    add("State", textValue(r.state));
+    add("Zip", textValue(r.zip));
+    add("Phone", textValue(r.phone));
+    add("JobType", textValue(r.jobType));
+    add("Status", textValue(r.status));
+    add("Rep", textValue(r.rep));
+    add("StartDate", dateValue(r.startDate));
+    add("CheckDryingDays", r.checkDryingDays);
+    add("DryingDays", r.dryingDays);
+    add("Insurance", textValue(r.insurance));
+    add("Agent", textValue(r.agent));
+    add("Adjuster", textValue(r.adjuster));
+    add("Paperwork", textValue(r.paperwork));
+    add("InitialScope", textValue(r.initialScope));
+    add("Software", textValue(r.software));
+    add("TypeOfPayment", textValue(r.typeOfPayment));
+    add("Rugs", r.rugs);
+    add("RugsCleaned", r.rugsCleaned);
+    add("Itel", r.itel);
+    add("ItelDate", dateValue(r.itelDate));
+    add("AdjusterUpdatedDate", dateValue(r.adjusterUpdatedDate));
+    add("AdjusterUpdatedBy", textValue(r.adjusterUpdatedBy));
+    add("CarpetCleanRooms", r.carpetCleanRooms);
+    add("HowHear", textValue(r.howHear));
+    add("TimeOfService", textValue(r.timeOfService));
+    add("TypeOfService", textValue(r.typeOfService));
+    add("EstimateComplete", r.estimateComplete);
+    add("Billed", r.billed);
+    add("COS", r.cos);
+    add("MoveOut", r.moveOut);
+    add("CleanHVAC", r.cleanHVAC);
+    add("ContentsCleaned", r.contentsCleaned);
+    add("Photos", r.photos);
+    add("Notes", textValue(r.notes));
+
+    data::Transaction transaction;
+    qint64 id = r.id;
+    if (id == 0) {
+        add("InvoiceID", textValue(QString()));
+        add("AmountBilled", 0.0);
+        add("QBID", textValue(QString()));
+        id = data::insertRow(QStringLiteral("WIP"), fields);
+    } else if (data::updateRow(QStringLiteral("WIP"), id, fields) == 0) {
+        throw data::DbError(
+            QStringLiteral("-1"), QStringLiteral("WIP %1 no longer exists; it was deleted by someone else.").arg(id));
+    }
+    data::exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
+    if (!contractors.isEmpty()) {
+        data::Statement insert(QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
+        for (const QString &name : contractors)
+            insert.run({ id, name });
+    }
+    transaction.commit();
+    return id;
+}
+
+} // namespace wip

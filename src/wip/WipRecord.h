@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+
+namespace wip {
+
+// Widths of the WIP text columns; the screen's boxes take no more.
+inline constexpr int kTextLength = 250;
+inline constexpr int kLongTextLength = 255; // HowHear, Notes
+inline constexpr int kNumberLength = 20; // Rugs, CarpetCleanRooms as typed
+
+// One WIP row as the entry screen edits it. Text fields are never null:
+// NULLs read as empty text, 0 or false.
+struct WipRecord
+{
+    qint64 id = 0; // 0: not saved yet
+
+    QString customer;
+    QString address;
+    QString city;
+    QString state;
+    QString zip;
+    QString phone;
+    QString jobType;
+    QString status;
+    QString rep;
+    QDate startDate;
+    bool checkDryingDays = false;
+    double dryingDays = 0;
+    QString insurance;
+    QString agent;
+    QString adjuster;
+    QString paperwork;
+    QString initialScope;
+    QString software;
+    QString typeOfPayment;
+    double rugs = 0;
+    bool rugsCleaned = false;
+    bool itel = false;
+    QDate itelDate;
+    QDate adjusterUpdatedDate;
+    QString adjusterUpdatedBy;
+    double carpetCleanRooms = 0;
+    QString howHear;
+    QString timeOfService;
+    QString typeOfService;
+    bool estimateComplete = false;
+    bool billed = false;
+    bool cos = false;
+    bool moveOut = false;
+    bool cleanHVAC = false;
+    bool contentsCleaned = false;
+    bool photos = false;
+    QString notes;
+
+    // Written by the QuickBooks sync; shown, never saved from the screen.
+    double amountBilled = 0;
+    QString invoiceId;
+    QString qbid;
+    // Stamps as stored (null when never set).
+    QVariant enteredBy;
+    QVariant enteredDate;
+    QVariant editedBy;
+    QVariant editedDate;
+
+    // Derived by the load query.
+    double totalTime = 0; // hours booked against the WIP
+    QString colorCode; // the status colour, "&H80000005" without one
+};
+
+// Reads one WIP with its booked hours and status colour (one query).
+// Nothing when no row has that ID. Throws data::DbError.
+std::optional<WipRecord> loadWip(qint64 id);
+
+// The WIP's subcontractors, sorted by name. Throws data::DbError.
+QStringList loadContractors(qint64 wipId);
+
+// Saves the record: a new row when record.id is 0, else that row. Stamps
+// Entered (new rows) and Edited with gUsername and Clock::now(); a new row
+// starts uninvoiced, an existing one keeps its invoice fields. The WIP's
+// subcontractor rows are rewritten from `contractors` in the same
+// transaction, so a failure leaves the database as it was.
+// Returns the row's ID. Throws data::DbError (also when the row of an
+// existing WIP is gone).
+qint64 saveWip(const WipRecord &record, const QStringList &contractors);
+
+} // namespace wip

@@ -1,0 +1,167 @@
+// backends: sqlite postgres odbc
+#include "data/Database.h"
+#include "shell/GuiMain.h"
+#include "shell/GuiMessages.h"
+#include "shell/MDI.h"
+#include "shell/SingleInstance.h"
+#include "shell/modMain.h"
+#include "support/TestDb.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QSqlQuery>
+#include <QTest>
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+
+    static void endRun()
+    {
+        if (MainWindow())
+            ShutDown();
+        SingleInstance::release();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    static bool anyMainWindow()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (qobject_cast<MDI *>(w) && !w->testAttribute(Qt::WA_WState_Hidden))
+                return true;
+        }
+        return false;
+    }
+
+private slots:
+    void cleanup() { endRun(); }
+
+    void startsAndLoadsCompany()
+    {
+        JT_FRESH_DB(db);
+        TestDb::addCompany(9, 1.5);
+        data::CloseConnection();
+        MDI *mdi = StartUp(db.folder());
+        QVERIFY(mdi);
+        QVERIFY(data::IsOpen());
+        QCOMPARE(gCompanyName, QStringLiteral("Varnholt of Brackwell"));
+        QCOMPARE(gDryingDays, 9);
+        QCOMPARE(gKeyPressDelay, 1.5);
+        QCOMPARE(mdi->windowTitle(), QStringLiteral("Varnholt of Brackwell"));
+        QVERIFY(Messages::shown().isEmpty());
+    }
+
+    void refusesSecondCopy()
+    {
+        JT_FRESH_DB(db);
+        TestDb::addCompany();
+        data::CloseConnection();
+        QVERIFY(StartUp(db.folder()));
+        MDI *first = MainWindow();
+        Messages::clearShown();
+        QCOMPARE(StartUp(db.folder()), nullptr);
+        QCOMPARE(Messages::shown().size(), 1);
+        QCOMPARE(Messages::shown().first().text, QStringLiteral("This application is already running."));
+        QCOMPARE(Messages::shown().first().title, QStringLiteral("Application Already Running"));
+        QCOMPARE(Messages::shown().first().icon, Messages::Icon::None);
+        QCOMPARE(Messages::shown().first().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        // The first copy goes on as it was.
+        QCOMPARE(MainWindow(), first);
+    }
+
+    void lockIsHeldInTheRuntimeFolder()
+    {
+        QVERIFY(SingleInstance::acquire(QStringLiteral("jobtracker-locktest")));
+        QVERIFY(!SingleInstance::acquire(QStringLiteral("jobtracker-locktest")));
+        SingleInstance::release();
+        QVERIFY(SingleInstance::acquire(QStringLiteral("jobtracker-locktest")));
+        SingleInstance::release();
+    }
+
+    void failsCleanlyWithoutConfig()
+    {
+        JT_FRESH_DB(db);
+        data::CloseConnection();
+        QFile::remove(db.folder() + QStringLiteral("/config.txt"));
+        QCOMPARE(StartUp(db.folder()), nullptr);
+        QCOMPARE(Messages::shown().size(), 1);
+        QCOMPARE(Messages::shown().first().title, QStringLiteral("Job Tracker Cannot Start"));
+        QVERIFY(Messages::shown().first().text.contains(QStringLiteral("config.txt")));
+        QVERIFY(!data::IsOpen());
+        QVERIFY(!anyMainWindow());
+    }
+
+    void failsCleanlyOnShortConfig()
+    {
+        JT_FRESH_DB(db);
+        data::CloseConnection();
+        db.writeConfig(QStringLiteral("Heading\nDatabase,\"%1\"\n").arg(db.connectionString()));
+        QCOMPARE(StartUp(db.folder()), nullptr);
+        QVERIFY(Messages::shown().first().text.contains(QStringLiteral("3 of its 5")));
+        QVERIFY(!anyMainWindow());
+    }
+
+    void failsCleanlyWhenDatabaseIsUnreachable()
+    {
+        JT_FRESH_DB(db);
+        data::CloseConnection();
+        QString broken = db.connectionString();
+        if (db.backend() == u"sqlite")
+            broken.replace(QStringLiteral("jobs.db"), QStringLiteral("missing.db"));
+        else
+            broken.replace(QRegularExpression(QStringLiteral("Port=\\d+")), QStringLiteral("Port=1"));
+        db.writeConfig(QStringLiteral("Heading\nDatabase,\"%1\"\nCustomers,c.mdb\n").arg(broken));
+        QCOMPARE(StartUp(db.folder()), nullptr);
+        QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY(Messages::shown().first().text.contains(QStringLiteral("Error ")));
+        QVERIFY(!data::IsOpen());
+        // Nothing is written: no database file appears.
+        QVERIFY(!QFile::exists(db.folder() + QStringLiteral("/missing.db")));
+        QVERIFY(!anyMainWindow());
+    }
+
+    void failsCleanlyWithoutCompanyTable()
+    {
+        JT_FRESH_DB(db);
+        data::execScript(QStringLiteral("DROP TABLE Company"));
+        data::CloseConnection();
+        QCOMPARE(StartUp(db.folder()), nullptr);
+        QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY(Messages::shown().first().text.contains(QStringLiteral("could not be opened")));
+        QVERIFY(!anyMainWindow());
+    }
+
+    void shutDownBeforeLoginLogsNothingOff()
+    {
+        JT_FRESH_DB(db);
+        TestDb::addCompany();
+        data::CloseConnection();
+        QVERIFY(StartUp(db.folder()));
+        ShutDown();
+        QVERIFY(!data::IsOpen());
+        QCOMPARE(MainWindow(), nullptr);
+        db.reopen();
+        QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeLog")).toInt(), 0);
+    }
+
+    void shutDownAfterLoginLogsOffOnce()
+    {
+        JT_FRESH_DB(db);
+        TestDb::addCompany();
+        data::CloseConnection();
+        QVERIFY(StartUp(db.folder()));
+        gUserID = 3;
+        gUsername = QStringLiteral("kwhitfield");
+        ShutDown();
+        db.reopen();
+        QSqlQuery q = data::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 3);
+        QCOMPARE(q.value(1).toString(), QStringLiteral("Logoff"));
+        QVERIFY(!q.next());
+    }
+};
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"
