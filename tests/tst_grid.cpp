@@ -325,7 +325,8 @@ private slots:
     void dateColumnShowsAndSortsByDate()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        auto grid = makeGrid(2, { "a\t2/1/2026", "b\t12/25/2025", "c\tnever", "d\t1/15/2026 3:30 PM" }, true);
+        auto grid
+            = makeGrid(2, { "a\t2/1/2026", "b\t12/25/2025", "c\tnever", "d\t1/15/2026 3:30 PM", "e\t2/1/2026" }, true);
         grid->setColDataType(1, GridWidget::DataType::Date);
         QCOMPARE(grid->gridModel()->indexOf(1, 1).data().toString(), "2/1/26");
         QCOMPARE(grid->gridModel()->indexOf(3, 1).data().toString(), "never");
@@ -334,7 +335,7 @@ private slots:
 
         QTest::mouseClick(
             grid->horizontalHeader()->viewport(), Qt::LeftButton, {}, QPoint(grid->columnViewportPosition(1) + 5, 5));
-        QCOMPARE(column(*grid, 0), (QStringList { "b", "d", "a", "c" }));
+        QCOMPARE(column(*grid, 0), (QStringList { "b", "d", "a", "e", "c" }));
         QCOMPARE(grid->textMatrix(0, 1), "H1");
     }
 
@@ -516,6 +517,13 @@ private slots:
         grid->setUserSortable(false);
         clickHeader(1);
         QCOMPARE(column(*grid, 1), (QStringList { "e", "c", "a", "b", "f", "d" }));
+
+        // A refill shows no sort order any more.
+        grid->setUserSortable(true);
+        clickHeader(1);
+        QCOMPARE(grid->horizontalHeader()->sortIndicatorSection(), 1);
+        grid->setRows(1);
+        QCOMPARE(grid->horizontalHeader()->sortIndicatorSection(), -1);
     }
 
     void withoutFixedRows()

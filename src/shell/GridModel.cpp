@@ -7,6 +7,7 @@
 
 #include <QBrush>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPalette>
 #include <algorithm>
 
@@ -511,6 +512,7 @@ void GridModel::sort(int column, Qt::SortOrder order)
     };
     const DataType type = colDataType(column);
     std::vector<Key> keys(static_cast<size_t>(count));
+    QHash<QString, std::optional<double>> parsedDates;
     for (int i = 0; i < count; ++i) {
         const QString text = textMatrix(first + i, column);
         Key &key = keys[size_t(i)];
@@ -518,9 +520,16 @@ void GridModel::sort(int column, Qt::SortOrder order)
             key.kind = 1;
             key.number = GridValues::toBool(text).value_or(false) ? 1 : 0;
         } else if (type == DataType::Date) {
-            if (const auto value = GridValues::toDateTime(text)) {
+            // A board repeats its dates: parse each distinct text once.
+            auto known = parsedDates.constFind(text);
+            if (known == parsedDates.cend()) {
+                const auto value = GridValues::toDateTime(text);
+                known = parsedDates.insert(
+                    text, value ? std::optional<double>(double(value->toMSecsSinceEpoch())) : std::nullopt);
+            }
+            if (known.value()) {
                 key.kind = 1;
-                key.number = double(value->toMSecsSinceEpoch());
+                key.number = *known.value();
             } else if (!text.trimmed().isEmpty()) {
                 key.kind = 2;
                 key.text = text;

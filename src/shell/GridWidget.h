@@ -7,11 +7,13 @@
 // The grid the list screens share. Rows and columns count from 0 and row 0
 // is the header (the one fixed row), so textMatrix(0, c) is a header text and
 // data rows start at 1. The grid is read-only except for boolean columns
-// made editable, whose check boxes the user may tick.
+// made editable, whose check boxes the user ticks with a click or Space.
 //
-// A whole row is selected at a time; a double-click on a data row, or Enter
-// on the current row, raises rowActivated(). Clicking a header sorts by that
-// column unless setUserSortable(false).
+// A whole row is selected at a time; arrows and the page keys move, Tab
+// leaves the grid. A double-click on a data row, or Enter on the current row,
+// raises rowActivated(). Clicking a header sorts by that column (dates as
+// dates, numbers as numbers) unless setUserSortable(false); a refill shows
+// the rows in the order they were added again.
 class GridWidget : public QTableView
 {
     Q_OBJECT
@@ -57,9 +59,9 @@ public:
     // Lets the user tick a boolean column's check boxes.
     void setColEditable(int col, bool editable = true) { m_model->setColEditable(col, editable); }
 
-    // Fits columns first..last to their texts, header included. Beyond a few
-    // thousand rows a sample is measured: the first and last rows and an even
-    // spread between them.
+    // Fits columns first..last to their texts as shown, header included. On a
+    // grid of more than kAutoSizeSampleRows rows a sample is measured: the
+    // first rows, then an even spread down to the last row.
     void autoSize(int firstCol, int lastCol);
     // Widths in twips (1440 per inch at the screen's logical resolution).
     void setColWidthTwips(int col, int twips);
