@@ -8,6 +8,7 @@
 #include "shell/Passwords.h"
 #include "shell/modMain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -15,6 +16,22 @@
 #include <QUuid>
 
 namespace {
+
+// Test programs run side by side under ctest -j; each gets a runtime folder of
+// its own, so the program's single-instance lock of one does not refuse the
+// start-up of another.
+struct PrivateRuntimeFolder
+{
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/jt-runtime-XXXXXX")};
+    PrivateRuntimeFolder()
+    {
+        if (dir.isValid()) {
+            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+        }
+    }
+};
+const PrivateRuntimeFolder g_runtimeFolder;
 
 QString pgPort()
 {
