@@ -69,8 +69,18 @@ private slots:
         QCOMPARE(q.value(3).toBool(), false);
         QCOMPARE(q.value(4).toDouble(), 1234.56);
         QVERIFY(q.value(5).isNull());
+        // An untouched text is written as "", never NULL; an invalid QVariant is NULL.
+        const qint64 blank = data::insertRow(QStringLiteral("WIP"), {{QStringLiteral("Customer"), QString()},
+                                                                     {QStringLiteral("Rep"), QVariant()},
+                                                                     {QStringLiteral("StartDate"), QDateTime()}});
+        QSqlQuery b = data::exec(QStringLiteral("SELECT Customer, Rep, StartDate FROM WIP WHERE ID = ?"), {blank});
+        QVERIFY(b.next());
+        QVERIFY(!b.value(0).isNull());
+        QCOMPARE(b.value(0).toString(), QString());
+        QVERIFY(b.value(1).isNull());
+        QVERIFY(b.value(2).isNull());
         const qint64 second = data::insertRow(QStringLiteral("WIP"), {{QStringLiteral("Customer"), QStringLiteral("Next")}});
-        QCOMPARE(second, id + 1);
+        QCOMPARE(second, blank + 1);
     }
 
     void transactionRollsBackOnError()
