@@ -30,9 +30,9 @@ class TestAdmin : public QObject
             process.write(input);
         process.closeWriteChannel();
         if (!process.waitForFinished(120000))
-            return {-1, {}, QStringLiteral("timed out")};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+            return { -1, {}, QStringLiteral("timed out") };
+        return { process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError()) };
     }
 
 private slots:
@@ -42,13 +42,14 @@ private slots:
         if (!db.create(false))
             QSKIP(qPrintable(db.skipReason()));
         data::CloseConnection();
-        const Result init = run(db, {QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("s3cret")});
+        const Result init = run(db, { QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("s3cret") });
         QVERIFY2(init.exitCode == 0, qPrintable(init.err));
-        const Result check = run(db, {QStringLiteral("check")});
+        const Result check = run(db, { QStringLiteral("check") });
         QCOMPARE(check.exitCode, 0);
         db.reopen();
-        QSqlQuery q = data::exec(QStringLiteral("SELECT Employee.Username, Employee.Password, EmployeeType.Name "
-                                                "FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID = EmployeeType.ID"));
+        QSqlQuery q = data::exec(
+            QStringLiteral("SELECT Employee.Username, Employee.Password, EmployeeType.Name "
+                           "FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID = EmployeeType.ID"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("admin"));
         QVERIFY(Passwords::isHash(q.value(1).toString()));
@@ -56,7 +57,7 @@ private slots:
         QCOMPARE(q.value(2).toString(), QStringLiteral("Admin"));
         data::CloseConnection();
         // A second init refuses to touch an existing schema.
-        const Result again = run(db, {QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("x")});
+        const Result again = run(db, { QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("x") });
         QCOMPARE(again.exitCode, 1);
         QVERIFY(again.err.contains(QStringLiteral("already")));
     }
@@ -67,11 +68,12 @@ private slots:
         if (!db.create(false))
             QSKIP(qPrintable(db.skipReason()));
         data::CloseConnection();
-        const Result init = run(db, {QStringLiteral("init"), QStringLiteral("--username"), QStringLiteral("boss")},
-                                "typed-in\n");
+        const Result init
+            = run(db, { QStringLiteral("init"), QStringLiteral("--username"), QStringLiteral("boss") }, "typed-in\n");
         QVERIFY2(init.exitCode == 0, qPrintable(init.err));
         db.reopen();
-        const QString stored = data::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'boss'")).toString();
+        const QString stored
+            = data::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'boss'")).toString();
         QVERIFY(Passwords::verify(stored, QStringLiteral("typed-in")));
     }
 
@@ -79,14 +81,14 @@ private slots:
     {
         JT_FRESH_DB(db);
         data::CloseConnection();
-        const Result seed = run(db, {QStringLiteral("seed-demo"), QStringLiteral("--jobs"), QStringLiteral("120")});
+        const Result seed = run(db, { QStringLiteral("seed-demo"), QStringLiteral("--jobs"), QStringLiteral("120") });
         QVERIFY2(seed.exitCode == 0, qPrintable(seed.err));
         db.reopen();
         QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 120);
         QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 1200);
         data::execScript(QStringLiteral("ALTER TABLE WIP DROP COLUMN QBID"));
         data::CloseConnection();
-        const Result check = run(db, {QStringLiteral("check")});
+        const Result check = run(db, { QStringLiteral("check") });
         QCOMPARE(check.exitCode, 1);
         QVERIFY(check.out.contains(QStringLiteral("missing column WIP.QBID")));
     }
@@ -95,15 +97,15 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no command") << QStringList{} << QStringLiteral("exactly one command");
-        QTest::newRow("unknown command") << QStringList{QStringLiteral("drop")} << QStringLiteral("unknown command");
-        QTest::newRow("jobs not a number") << QStringList{QStringLiteral("seed-demo"), QStringLiteral("--jobs"), QStringLiteral("many")}
-                                           << QStringLiteral("--jobs");
-        QTest::newRow("negative jobs") << QStringList{QStringLiteral("seed-demo"), QStringLiteral("--jobs"), QStringLiteral("-5")}
-                                       << QStringLiteral("--jobs");
-        QTest::newRow("empty password") << QStringList{QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("  ")}
-                                        << QStringLiteral("password");
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("check"), QStringLiteral("--frobnicate")}
+        QTest::newRow("no command") << QStringList {} << QStringLiteral("exactly one command");
+        QTest::newRow("unknown command") << QStringList { QStringLiteral("drop") } << QStringLiteral("unknown command");
+        QTest::newRow("jobs not a number") << QStringList { QStringLiteral("seed-demo"), QStringLiteral("--jobs"),
+            QStringLiteral("many") } << QStringLiteral("--jobs");
+        QTest::newRow("negative jobs") << QStringList { QStringLiteral("seed-demo"), QStringLiteral("--jobs"),
+            QStringLiteral("-5") } << QStringLiteral("--jobs");
+        QTest::newRow("empty password") << QStringList { QStringLiteral("init"), QStringLiteral("--password"),
+            QStringLiteral("  ") } << QStringLiteral("password");
+        QTest::newRow("unknown option") << QStringList { QStringLiteral("check"), QStringLiteral("--frobnicate") }
                                         << QStringLiteral("frobnicate");
     }
     void refusesBadInput()
@@ -125,7 +127,8 @@ private slots:
     void refusesMissingConfig()
     {
         QProcess process;
-        process.start(QStringLiteral(JT_ADMIN_PATH), {QStringLiteral("--config"), QStringLiteral("/nonexistent/config.txt"), QStringLiteral("check")});
+        process.start(QStringLiteral(JT_ADMIN_PATH),
+            { QStringLiteral("--config"), QStringLiteral("/nonexistent/config.txt"), QStringLiteral("check") });
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 1);
         QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("config.txt")));

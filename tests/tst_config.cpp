@@ -16,14 +16,17 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("fields");
         QTest::newRow("three lines") << QStringLiteral("Heading\nDB,Provider=SQLite;Data Source=a.db\nCust,C:\\c.mdb\n")
-                                     << QStringList{"Heading", "DB", "Provider=SQLite;Data Source=a.db", "Cust", "C:\\c.mdb"};
-        QTest::newRow("quoted comma") << QStringLiteral("\"Head, with comma\"\nDB,\"Driver={X};Server=a,1433;Uid=u\"\nCust,\"c.mdb\"")
-                                      << QStringList{"Head, with comma", "DB", "Driver={X};Server=a,1433;Uid=u", "Cust", "c.mdb"};
+                                     << QStringList { "Heading", "DB", "Provider=SQLite;Data Source=a.db", "Cust",
+                                            "C:\\c.mdb" };
+        QTest::newRow("quoted comma") << QStringLiteral(
+            "\"Head, with comma\"\nDB,\"Driver={X};Server=a,1433;Uid=u\"\nCust,\"c.mdb\"")
+                                      << QStringList { "Head, with comma", "DB", "Driver={X};Server=a,1433;Uid=u",
+                                             "Cust", "c.mdb" };
         QTest::newRow("leading blanks, CRLF") << QStringLiteral("H\r\n  DB,   conn\r\n\tCust,  path\r\n")
-                                              << QStringList{"H", "DB", "conn", "Cust", "path"};
+                                              << QStringList { "H", "DB", "conn", "Cust", "path" };
         QTest::newRow("all on one line") << QStringLiteral("H,DB,conn,Cust,path")
-                                         << QStringList{"H", "DB", "conn", "Cust", "path"};
-        QTest::newRow("short") << QStringLiteral("H\nDB,conn\n") << QStringList{"H", "DB", "conn"};
+                                         << QStringList { "H", "DB", "conn", "Cust", "path" };
+        QTest::newRow("short") << QStringLiteral("H\nDB,conn\n") << QStringList { "H", "DB", "conn" };
     }
     void splitsFields()
     {
@@ -51,27 +54,28 @@ private slots:
         file.write("Customers,\\\\server\\share\\cust.mdb\n");
         file.close();
         const ConfigValues values = readConfigFile(path);
-        QCOMPARE(values.connectionString, QStringLiteral("Provider=SQLOLEDB;Data Source=SRV\\SQL,1433;Initial Catalog=Jobs"));
+        QCOMPARE(values.connectionString,
+            QStringLiteral("Provider=SQLOLEDB;Data Source=SRV\\SQL,1433;Initial Catalog=Jobs"));
         QCOMPARE(values.customerDatabasePath, QStringLiteral("\\\\server\\share\\cust.mdb"));
     }
 
     void mapsSqlite()
     {
-        const auto spec = data::mapConnectionString(QStringLiteral("Provider=SQLite;Data Source=jobs/jobtracker.db"),
-                                                    QStringLiteral("/opt/jt"));
+        const auto spec = data::mapConnectionString(
+            QStringLiteral("Provider=SQLite;Data Source=jobs/jobtracker.db"), QStringLiteral("/opt/jt"));
         QCOMPARE(spec.driver, QStringLiteral("QSQLITE"));
         QCOMPARE(spec.kind, DbKind::SQLite);
         QCOMPARE(spec.databaseName, QStringLiteral("/opt/jt/jobs/jobtracker.db"));
-        const auto absolute = data::mapConnectionString(QStringLiteral("Provider=SQLite;Data Source=/var/jt.db"),
-                                                        QStringLiteral("/opt/jt"));
+        const auto absolute = data::mapConnectionString(
+            QStringLiteral("Provider=SQLite;Data Source=/var/jt.db"), QStringLiteral("/opt/jt"));
         QCOMPARE(absolute.databaseName, QStringLiteral("/var/jt.db"));
         QVERIFY(absolute.options.contains(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000")));
     }
 
     void mapsPostgres()
     {
-        const auto spec = data::mapConnectionString(
-            QStringLiteral("Provider=PostgreSQL;Host=db.local;Port=5433;Database=jobs;User ID=office;Password=\"p;w=d\""));
+        const auto spec = data::mapConnectionString(QStringLiteral(
+            "Provider=PostgreSQL;Host=db.local;Port=5433;Database=jobs;User ID=office;Password=\"p;w=d\""));
         QCOMPARE(spec.driver, QStringLiteral("QPSQL"));
         QCOMPARE(spec.kind, DbKind::PostgreSQL);
         QCOMPARE(spec.host, QStringLiteral("db.local"));
@@ -81,22 +85,24 @@ private slots:
         QCOMPARE(spec.password, QStringLiteral("p;w=d"));
         QCOMPARE(spec.options, QStringLiteral("connect_timeout=10"));
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
-                                 data::mapConnectionString(QStringLiteral("Provider=PostgreSQL;Host=x;Port=abc;Database=j")));
+            data::mapConnectionString(QStringLiteral("Provider=PostgreSQL;Host=x;Port=abc;Database=j")));
     }
 
     void mapsSqlServerToFreeTds()
     {
-        const auto spec = data::mapConnectionString(QStringLiteral(
-            "Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Password=s3cret;Initial Catalog=VOB;Data Source=OFFICE\\SQLEXPRESS"));
+        const auto spec = data::mapConnectionString(
+            QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Password=s3cret;Initial "
+                           "Catalog=VOB;Data Source=OFFICE\\SQLEXPRESS"));
         QCOMPARE(spec.driver, QStringLiteral("QODBC"));
         QCOMPARE(spec.kind, DbKind::SqlServer);
         QCOMPARE(spec.databaseName,
-                 QStringLiteral("Driver={FreeTDS};Server=OFFICE;Instance=SQLEXPRESS;Database=VOB;UID=sa;PWD=s3cret;"
-                                "TDS_Version=7.4;ClientCharset=UTF-8;"));
+            QStringLiteral("Driver={FreeTDS};Server=OFFICE;Instance=SQLEXPRESS;Database=VOB;UID=sa;PWD=s3cret;"
+                           "TDS_Version=7.4;ClientCharset=UTF-8;"));
         QVERIFY(spec.options.contains(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=10")));
-        const auto withPort = data::mapConnectionString(
-            QStringLiteral("Provider=SQLOLEDB;Data Source=10.0.0.5,1500;Initial Catalog=Jobs;User ID=u;Password=\"a;b\""));
-        QVERIFY(withPort.databaseName.startsWith(QStringLiteral("Driver={FreeTDS};Server=10.0.0.5;Port=1500;Database=Jobs;UID=u;PWD={a;b};")));
+        const auto withPort = data::mapConnectionString(QStringLiteral(
+            "Provider=SQLOLEDB;Data Source=10.0.0.5,1500;Initial Catalog=Jobs;User ID=u;Password=\"a;b\""));
+        QVERIFY(withPort.databaseName.startsWith(
+            QStringLiteral("Driver={FreeTDS};Server=10.0.0.5;Port=1500;Database=Jobs;UID=u;PWD={a;b};")));
     }
 
     void passesOdbcThrough()
@@ -105,35 +111,44 @@ private slots:
             QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=j;Uid=u;Pwd=p;"));
         QCOMPARE(pg.driver, QStringLiteral("QODBC"));
         QCOMPARE(pg.kind, DbKind::PostgreSQL);
-        QCOMPARE(pg.databaseName, QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=j;Uid=u;Pwd=p;"));
-        const auto ms = data::mapConnectionString(QStringLiteral("Driver={ODBC Driver 18 for SQL Server};Server=s;Database=d;"));
+        QCOMPARE(pg.databaseName,
+            QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;Database=j;Uid=u;Pwd=p;"));
+        const auto ms
+            = data::mapConnectionString(QStringLiteral("Driver={ODBC Driver 18 for SQL Server};Server=s;Database=d;"));
         QCOMPARE(ms.kind, DbKind::SqlServer);
     }
 
     void refusesNonsense()
     {
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, data::mapConnectionString(QString()));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, data::mapConnectionString(QStringLiteral("Provider=Oracle;Data Source=x")));
+        QVERIFY_THROWS_EXCEPTION(
+            std::invalid_argument, data::mapConnectionString(QStringLiteral("Provider=Oracle;Data Source=x")));
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, data::mapConnectionString(QStringLiteral("just text")));
     }
 
     void dialectsDiffer()
     {
         const data::Dialect ms(DbKind::SqlServer), pg(DbKind::PostgreSQL), lite(DbKind::SQLite);
-        QCOMPARE(ms.selectTop(1, QStringLiteral("*"), QStringLiteral("Company")), QStringLiteral("SELECT TOP 1 * FROM Company"));
-        QCOMPARE(pg.selectTop(1, QStringLiteral("*"), QStringLiteral("Company")), QStringLiteral("SELECT * FROM Company LIMIT 1"));
+        QCOMPARE(ms.selectTop(1, QStringLiteral("*"), QStringLiteral("Company")),
+            QStringLiteral("SELECT TOP 1 * FROM Company"));
+        QCOMPARE(pg.selectTop(1, QStringLiteral("*"), QStringLiteral("Company")),
+            QStringLiteral("SELECT * FROM Company LIMIT 1"));
         QCOMPARE(ms.isNull(QStringLiteral("SUM(Hours)"), QStringLiteral("0")), QStringLiteral("ISNULL(SUM(Hours),0)"));
-        QCOMPARE(lite.isNull(QStringLiteral("SUM(Hours)"), QStringLiteral("0")), QStringLiteral("COALESCE(SUM(Hours),0)"));
-        QCOMPARE(ms.concat({QStringLiteral("Customer"), QStringLiteral("' - '")}), QStringLiteral("Customer + ' - '"));
-        QCOMPARE(pg.concat({QStringLiteral("Customer"), QStringLiteral("' - '")}), QStringLiteral("Customer || ' - '"));
-        QCOMPARE(ms.insertReturningId(QStringLiteral("WIP"), {QStringLiteral("Customer")}),
-                 QStringLiteral("INSERT INTO WIP (Customer) OUTPUT INSERTED.ID VALUES (?)"));
-        QCOMPARE(pg.insertReturningId(QStringLiteral("WIP"), {QStringLiteral("Customer")}),
-                 QStringLiteral("INSERT INTO WIP (Customer) VALUES (?) RETURNING ID"));
+        QCOMPARE(
+            lite.isNull(QStringLiteral("SUM(Hours)"), QStringLiteral("0")), QStringLiteral("COALESCE(SUM(Hours),0)"));
+        QCOMPARE(
+            ms.concat({ QStringLiteral("Customer"), QStringLiteral("' - '") }), QStringLiteral("Customer + ' - '"));
+        QCOMPARE(
+            pg.concat({ QStringLiteral("Customer"), QStringLiteral("' - '") }), QStringLiteral("Customer || ' - '"));
+        QCOMPARE(ms.insertReturningId(QStringLiteral("WIP"), { QStringLiteral("Customer") }),
+            QStringLiteral("INSERT INTO WIP (Customer) OUTPUT INSERTED.ID VALUES (?)"));
+        QCOMPARE(pg.insertReturningId(QStringLiteral("WIP"), { QStringLiteral("Customer") }),
+            QStringLiteral("INSERT INTO WIP (Customer) VALUES (?) RETURNING ID"));
         QCOMPARE(ms.callProcedure(QStringLiteral("EmployeeLogin"), QStringLiteral("@UserID")),
-                 QStringLiteral("EXEC EmployeeLogin @UserID = ?"));
+            QStringLiteral("EXEC EmployeeLogin @UserID = ?"));
         QVERIFY(lite.callProcedure(QStringLiteral("EmployeeLogin"), QStringLiteral("@UserID")).isEmpty());
-        QCOMPARE(ms.daysBetween(QStringLiteral("StartDate"), QStringLiteral("?")), QStringLiteral("DATEDIFF(day, StartDate, ?)"));
+        QCOMPARE(ms.daysBetween(QStringLiteral("StartDate"), QStringLiteral("?")),
+            QStringLiteral("DATEDIFF(day, StartDate, ?)"));
     }
 
     // The SQL Server script cannot run here; keep it in step with the others.
@@ -144,8 +159,8 @@ private slots:
         QVERIFY(ms.open(QIODevice::ReadOnly) && pg.open(QIODevice::ReadOnly));
         const QString msText = QString::fromUtf8(ms.readAll());
         const QString pgText = QString::fromUtf8(pg.readAll());
-        static const QRegularExpression table(QStringLiteral(R"(CREATE TABLE (\w+) \(\n(.*?)\n\))"),
-                                              QRegularExpression::DotMatchesEverythingOption);
+        static const QRegularExpression table(
+            QStringLiteral(R"(CREATE TABLE (\w+) \(\n(.*?)\n\))"), QRegularExpression::DotMatchesEverythingOption);
         auto columnsOf = [](const QString &text) {
             QMap<QString, QStringList> result;
             auto it = table.globalMatch(text);

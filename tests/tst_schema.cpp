@@ -37,14 +37,20 @@ private slots:
     void lookupRowsArePresent()
     {
         JT_FRESH_DB(db);
-        for (const char *name : {"Fire", "Water", "Work Order"})
-            QVERIFY(data::scalar(QStringLiteral("SELECT ID FROM WIPJobType WHERE Name = ?"), {QString::fromLatin1(name)}).isValid());
-        for (const char *name : {"Drying", "Closed"})
-            QVERIFY(data::scalar(QStringLiteral("SELECT ColorCode FROM WIPStatus WHERE Name = ?"), {QString::fromLatin1(name)}).isValid());
-        for (const char *name : {"Company Info", "Employee Entry/Edit", "Quickbooks Sync", "WIPs Entry/Edit",
-                                 "WIPs Navigator", "Employee Time Manager", "Employee Time Entry/Edit",
-                                 "Delete Employee Time"})
-            QVERIFY2(data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), {QString::fromLatin1(name)}).isValid(), name);
+        for (const char *name : { "Fire", "Water", "Work Order" })
+            QVERIFY(
+                data::scalar(QStringLiteral("SELECT ID FROM WIPJobType WHERE Name = ?"), { QString::fromLatin1(name) })
+                    .isValid());
+        for (const char *name : { "Drying", "Closed" })
+            QVERIFY(data::scalar(
+                QStringLiteral("SELECT ColorCode FROM WIPStatus WHERE Name = ?"), { QString::fromLatin1(name) })
+                        .isValid());
+        for (const char *name : { "Company Info", "Employee Entry/Edit", "Quickbooks Sync", "WIPs Entry/Edit",
+                 "WIPs Navigator", "Employee Time Manager", "Employee Time Entry/Edit", "Delete Employee Time" })
+            QVERIFY2(
+                data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { QString::fromLatin1(name) })
+                    .isValid(),
+                name);
         QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM State")).toInt(), 51);
         QVERIFY(data::scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = 'Admin'")).isValid());
     }
@@ -55,13 +61,14 @@ private slots:
         JT_FRESH_DB(db);
         const QDateTime start(QDate(2026, 3, 30), QTime(14, 25, 10));
         const qint64 id = data::insertRow(QStringLiteral("WIP"),
-                                          {{QStringLiteral("Customer"), QStringLiteral("O'Brien; DROP TABLE WIP --")},
-                                           {QStringLiteral("StartDate"), start},
-                                           {QStringLiteral("CheckDryingDays"), true},
-                                           {QStringLiteral("Billed"), false},
-                                           {QStringLiteral("AmountBilled"), 1234.56}});
+            { { QStringLiteral("Customer"), QStringLiteral("O'Brien; DROP TABLE WIP --") },
+                { QStringLiteral("StartDate"), start }, { QStringLiteral("CheckDryingDays"), true },
+                { QStringLiteral("Billed"), false }, { QStringLiteral("AmountBilled"), 1234.56 } });
         QVERIFY(id > 0);
-        QSqlQuery q = data::exec(QStringLiteral("SELECT Customer, StartDate, CheckDryingDays, Billed, AmountBilled, Photos FROM WIP WHERE ID = ?"), {id});
+        QSqlQuery q = data::exec(
+            QStringLiteral(
+                "SELECT Customer, StartDate, CheckDryingDays, Billed, AmountBilled, Photos FROM WIP WHERE ID = ?"),
+            { id });
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("O'Brien; DROP TABLE WIP --"));
         QCOMPARE(q.value(1).toDateTime(), start);
@@ -69,8 +76,19 @@ private slots:
         QCOMPARE(q.value(3).toBool(), false);
         QCOMPARE(q.value(4).toDouble(), 1234.56);
         QVERIFY(q.value(5).isNull());
-        const qint64 second = data::insertRow(QStringLiteral("WIP"), {{QStringLiteral("Customer"), QStringLiteral("Next")}});
-        QCOMPARE(second, id + 1);
+        // An untouched text is written as "", never NULL; an invalid QVariant is NULL.
+        const qint64 blank = data::insertRow(QStringLiteral("WIP"),
+            { { QStringLiteral("Customer"), QString() }, { QStringLiteral("Rep"), QVariant() },
+                { QStringLiteral("StartDate"), QDateTime() } });
+        QSqlQuery b = data::exec(QStringLiteral("SELECT Customer, Rep, StartDate FROM WIP WHERE ID = ?"), { blank });
+        QVERIFY(b.next());
+        QVERIFY(!b.value(0).isNull());
+        QCOMPARE(b.value(0).toString(), QString());
+        QVERIFY(b.value(1).isNull());
+        QVERIFY(b.value(2).isNull());
+        const qint64 second
+            = data::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Next") } });
+        QCOMPARE(second, blank + 1);
     }
 
     void transactionRollsBackOnError()
@@ -78,8 +96,8 @@ private slots:
         JT_FRESH_DB(db);
         try {
             data::Transaction t;
-            data::insertRow(QStringLiteral("WIP"), {{QStringLiteral("Customer"), QStringLiteral("Half")}});
-            data::exec(QStringLiteral("INSERT INTO NoSuchTable (X) VALUES (?)"), {1});
+            data::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Half") } });
+            data::exec(QStringLiteral("INSERT INTO NoSuchTable (X) VALUES (?)"), { 1 });
             t.commit();
             QFAIL("the bad statement did not throw");
         } catch (const data::DbError &e) {
@@ -88,7 +106,7 @@ private slots:
         }
         QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 0);
         // The connection stays usable after the failure.
-        data::insertRow(QStringLiteral("WIP"), {{QStringLiteral("Customer"), QStringLiteral("Whole")}});
+        data::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Whole") } });
         QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 1);
     }
 
@@ -117,17 +135,25 @@ private slots:
         data::seedDemo(options);
         QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 300);
         QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 900);
-        QVERIFY(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP WHERE Status = 'Drying' AND CheckDryingDays = ?"), {true}).toInt() > 0);
+        QVERIFY(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP WHERE Status = 'Drying' AND CheckDryingDays = ?"),
+                    { true })
+                    .toInt()
+            > 0);
         QVERIFY(data::scalar(QStringLiteral("SELECT COUNT(DISTINCT JobType) FROM WIP")).toInt() >= 6);
-        QVERIFY(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIPContractors WHERE Contractor = ?"), {QStringLiteral("O'Brien Plumbing")}).toInt() > 0);
+        QVERIFY(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIPContractors WHERE Contractor = ?"),
+                    { QStringLiteral("O'Brien Plumbing") })
+                    .toInt()
+            > 0);
         QVERIFY(Company::load().has_value());
         // Same seed, same jobs: the customer of job 42 does not depend on the run.
         const QString customer = data::scalar(QStringLiteral("SELECT Customer FROM WIP WHERE ID = 42")).toString();
         QVERIFY(!customer.isEmpty());
         // New rows continue after the seeded IDs.
-        const qint64 next = data::insertRow(QStringLiteral("WIP"), {{QStringLiteral("Customer"), QStringLiteral("After")}});
+        const qint64 next
+            = data::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("After") } });
         QCOMPARE(next, 301);
-        const QVariant login = data::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'kwhitfield'"));
+        const QVariant login
+            = data::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'kwhitfield'"));
         QVERIFY(Passwords::isHash(login.toString()));
         QVERIFY(Passwords::verify(login.toString(), QStringLiteral("password")));
     }

@@ -60,20 +60,18 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Creates, fills and checks job tracker databases."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, seed-demo or check"));
-    const QCommandLineOption configOption(QStringLiteral("config"), QStringLiteral("The config.txt naming the database."),
-                                          QStringLiteral("file"),
-                                          QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt")));
-    const QCommandLineOption userOption(QStringLiteral("username"), QStringLiteral("init: the administrator's user name."),
-                                        QStringLiteral("name"), QStringLiteral("admin"));
+    const QCommandLineOption configOption(QStringLiteral("config"),
+        QStringLiteral("The config.txt naming the database."), QStringLiteral("file"),
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt")));
+    const QCommandLineOption userOption(QStringLiteral("username"),
+        QStringLiteral("init: the administrator's user name."), QStringLiteral("name"), QStringLiteral("admin"));
     const QCommandLineOption passwordOption(QStringLiteral("password"),
-                                            QStringLiteral("init: the administrator's password (prompted when left out)."),
-                                            QStringLiteral("password"));
+        QStringLiteral("init: the administrator's password (prompted when left out)."), QStringLiteral("password"));
     const QCommandLineOption jobsOption(QStringLiteral("jobs"), QStringLiteral("seed-demo: number of jobs."),
-                                        QStringLiteral("N"), QStringLiteral("200"));
+        QStringLiteral("N"), QStringLiteral("200"));
     const QCommandLineOption bookingsOption(QStringLiteral("bookings-per-job"),
-                                            QStringLiteral("seed-demo: time bookings per job."), QStringLiteral("N"),
-                                            QStringLiteral("10"));
-    parser.addOptions({configOption, userOption, passwordOption, jobsOption, bookingsOption});
+        QStringLiteral("seed-demo: time bookings per job."), QStringLiteral("N"), QStringLiteral("10"));
+    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption });
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {

@@ -17,8 +17,7 @@ QMap<QString, QString> parseConnectionString(const QString &text)
             break;
         const qsizetype eq = text.indexOf(u'=', i);
         if (eq < 0)
-            throw std::invalid_argument("a part of the connection string has no '=': "
-                                        + text.mid(i).toStdString());
+            throw std::invalid_argument("a part of the connection string has no '=': " + text.mid(i).toStdString());
         const QString key = text.mid(i, eq - i).trimmed().toLower();
         i = eq + 1;
         while (i < n && text[i] == u' ')
@@ -48,119 +47,118 @@ QMap<QString, QString> parseConnectionString(const QString &text)
 
 namespace {
 
-QString firstOf(const QMap<QString, QString> &map, std::initializer_list<const char *> keys)
-{
-    for (const char *key : keys) {
-        auto it = map.find(QString::fromLatin1(key));
-        if (it != map.end())
-            return it.value();
+    QString firstOf(const QMap<QString, QString> &map, std::initializer_list<const char *> keys)
+    {
+        for (const char *key : keys) {
+            auto it = map.find(QString::fromLatin1(key));
+            if (it != map.end())
+                return it.value();
+        }
+        return {};
     }
-    return {};
-}
 
-QString unbrace(QString value)
-{
-    if (value.startsWith(u'{') && value.endsWith(u'}'))
-        return value.mid(1, value.size() - 2);
-    return value;
-}
-
-// ODBC values holding ';' or '{' must be braced.
-QString odbcValue(const QString &value)
-{
-    if (value.contains(u';') || value.contains(u'{') || value.contains(u'}')
-        || value.startsWith(u' ') || value.endsWith(u' '))
-        return u'{' + QString(value).replace(u"}"_qs, u"}}"_qs) + u'}';
-    return value;
-}
-
-ConnectionSpec sqlite(const QMap<QString, QString> &map, const QString &baseDir)
-{
-    ConnectionSpec spec;
-    spec.driver = QStringLiteral("QSQLITE");
-    spec.kind = DbKind::SQLite;
-    QString file = firstOf(map, {"data source", "database", "dbq", "filename"});
-    if (file.isEmpty())
-        throw std::invalid_argument("the SQLite connection string names no Data Source");
-    if (QDir::isRelativePath(file) && !baseDir.isEmpty())
-        file = QDir(baseDir).filePath(file);
-    spec.databaseName = QDir::cleanPath(file);
-    spec.options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kConnectTimeoutSeconds * 1000);
-    return spec;
-}
-
-ConnectionSpec postgres(const QMap<QString, QString> &map)
-{
-    ConnectionSpec spec;
-    spec.driver = QStringLiteral("QPSQL");
-    spec.kind = DbKind::PostgreSQL;
-    spec.host = firstOf(map, {"host", "server", "data source"});
-    const QString port = firstOf(map, {"port"});
-    if (!port.isEmpty()) {
-        bool ok = false;
-        spec.port = port.toInt(&ok);
-        if (!ok || spec.port <= 0 || spec.port > 65535)
-            throw std::invalid_argument("the connection string's Port is not a port number");
+    QString unbrace(QString value)
+    {
+        if (value.startsWith(u'{') && value.endsWith(u'}'))
+            return value.mid(1, value.size() - 2);
+        return value;
     }
-    spec.databaseName = firstOf(map, {"database", "initial catalog", "dbname"});
-    spec.user = firstOf(map, {"user id", "username", "user", "uid"});
-    spec.password = firstOf(map, {"password", "pwd"});
-    if (spec.databaseName.isEmpty())
-        throw std::invalid_argument("the PostgreSQL connection string names no Database");
-    spec.options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
-    return spec;
-}
 
-QString odbcTimeouts()
-{
-    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1")
-        .arg(kConnectTimeoutSeconds);
-}
+    // ODBC values holding ';' or '{' must be braced.
+    QString odbcValue(const QString &value)
+    {
+        if (value.contains(u';') || value.contains(u'{') || value.contains(u'}') || value.startsWith(u' ')
+            || value.endsWith(u' '))
+            return u'{' + QString(value).replace(u"}"_qs, u"}}"_qs) + u'}';
+        return value;
+    }
 
-// An existing installation's "Provider=SQLOLEDB;Data Source=HOST\INSTANCE;..."
-// becomes a DSN-less FreeTDS connection.
-ConnectionSpec sqlServer(const QMap<QString, QString> &map)
-{
-    ConnectionSpec spec;
-    spec.driver = QStringLiteral("QODBC");
-    spec.kind = DbKind::SqlServer;
-    QString server = firstOf(map, {"data source", "server", "address", "addr"});
-    if (server.isEmpty())
-        throw std::invalid_argument("the SQL Server connection string names no Data Source");
-    QString port;
-    if (server.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
-        server = server.mid(4);
-    if (const qsizetype comma = server.indexOf(u','); comma >= 0) {
-        port = server.mid(comma + 1).trimmed();
-        server = server.left(comma).trimmed();
+    ConnectionSpec sqlite(const QMap<QString, QString> &map, const QString &baseDir)
+    {
+        ConnectionSpec spec;
+        spec.driver = QStringLiteral("QSQLITE");
+        spec.kind = DbKind::SQLite;
+        QString file = firstOf(map, { "data source", "database", "dbq", "filename" });
+        if (file.isEmpty())
+            throw std::invalid_argument("the SQLite connection string names no Data Source");
+        if (QDir::isRelativePath(file) && !baseDir.isEmpty())
+            file = QDir(baseDir).filePath(file);
+        spec.databaseName = QDir::cleanPath(file);
+        spec.options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kConnectTimeoutSeconds * 1000);
+        return spec;
     }
-    QString instance;
-    if (const qsizetype slash = server.indexOf(u'\\'); slash >= 0) {
-        instance = server.mid(slash + 1);
-        server = server.left(slash);
+
+    ConnectionSpec postgres(const QMap<QString, QString> &map)
+    {
+        ConnectionSpec spec;
+        spec.driver = QStringLiteral("QPSQL");
+        spec.kind = DbKind::PostgreSQL;
+        spec.host = firstOf(map, { "host", "server", "data source" });
+        const QString port = firstOf(map, { "port" });
+        if (!port.isEmpty()) {
+            bool ok = false;
+            spec.port = port.toInt(&ok);
+            if (!ok || spec.port <= 0 || spec.port > 65535)
+                throw std::invalid_argument("the connection string's Port is not a port number");
+        }
+        spec.databaseName = firstOf(map, { "database", "initial catalog", "dbname" });
+        spec.user = firstOf(map, { "user id", "username", "user", "uid" });
+        spec.password = firstOf(map, { "password", "pwd" });
+        if (spec.databaseName.isEmpty())
+            throw std::invalid_argument("the PostgreSQL connection string names no Database");
+        spec.options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+        return spec;
     }
-    if (server == u"." || server.compare(u"(local)", Qt::CaseInsensitive) == 0)
-        server = QStringLiteral("127.0.0.1");
-    QStringList parts;
-    parts << QStringLiteral("Driver={FreeTDS}") << u"Server="_qs + odbcValue(server);
-    if (!port.isEmpty())
-        parts << u"Port="_qs + odbcValue(port);
-    else if (instance.isEmpty())
-        parts << QStringLiteral("Port=1433");
-    if (!instance.isEmpty())
-        parts << u"Instance="_qs + odbcValue(instance);
-    const QString database = firstOf(map, {"initial catalog", "database"});
-    if (!database.isEmpty())
-        parts << u"Database="_qs + odbcValue(database);
-    const QString user = firstOf(map, {"user id", "uid", "user"});
-    const QString password = firstOf(map, {"password", "pwd"});
-    if (!user.isEmpty())
-        parts << u"UID="_qs + odbcValue(user) << u"PWD="_qs + odbcValue(password);
-    parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
-    spec.databaseName = parts.join(u';') + u';';
-    spec.options = odbcTimeouts();
-    return spec;
-}
+
+    QString odbcTimeouts()
+    {
+        return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(kConnectTimeoutSeconds);
+    }
+
+    // An existing installation's "Provider=SQLOLEDB;Data Source=HOST\INSTANCE;..."
+    // becomes a DSN-less FreeTDS connection.
+    ConnectionSpec sqlServer(const QMap<QString, QString> &map)
+    {
+        ConnectionSpec spec;
+        spec.driver = QStringLiteral("QODBC");
+        spec.kind = DbKind::SqlServer;
+        QString server = firstOf(map, { "data source", "server", "address", "addr" });
+        if (server.isEmpty())
+            throw std::invalid_argument("the SQL Server connection string names no Data Source");
+        QString port;
+        if (server.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
+            server = server.mid(4);
+        if (const qsizetype comma = server.indexOf(u','); comma >= 0) {
+            port = server.mid(comma + 1).trimmed();
+            server = server.left(comma).trimmed();
+        }
+        QString instance;
+        if (const qsizetype slash = server.indexOf(u'\\'); slash >= 0) {
+            instance = server.mid(slash + 1);
+            server = server.left(slash);
+        }
+        if (server == u"." || server.compare(u"(local)", Qt::CaseInsensitive) == 0)
+            server = QStringLiteral("127.0.0.1");
+        QStringList parts;
+        parts << QStringLiteral("Driver={FreeTDS}") << u"Server="_qs + odbcValue(server);
+        if (!port.isEmpty())
+            parts << u"Port="_qs + odbcValue(port);
+        else if (instance.isEmpty())
+            parts << QStringLiteral("Port=1433");
+        if (!instance.isEmpty())
+            parts << u"Instance="_qs + odbcValue(instance);
+        const QString database = firstOf(map, { "initial catalog", "database" });
+        if (!database.isEmpty())
+            parts << u"Database="_qs + odbcValue(database);
+        const QString user = firstOf(map, { "user id", "uid", "user" });
+        const QString password = firstOf(map, { "password", "pwd" });
+        if (!user.isEmpty())
+            parts << u"UID="_qs + odbcValue(user) << u"PWD="_qs + odbcValue(password);
+        parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
+        spec.databaseName = parts.join(u';') + u';';
+        spec.options = odbcTimeouts();
+        return spec;
+    }
 
 } // namespace
 
@@ -174,9 +172,8 @@ ConnectionSpec mapConnectionString(const QString &text, const QString &baseDir)
         ConnectionSpec spec;
         spec.driver = QStringLiteral("QODBC");
         const QString driverName = unbrace(map.value(QStringLiteral("driver")));
-        spec.kind = driverName.contains(QStringLiteral("postgres"), Qt::CaseInsensitive)
-                        ? DbKind::PostgreSQL
-                        : DbKind::SqlServer;
+        spec.kind = driverName.contains(QStringLiteral("postgres"), Qt::CaseInsensitive) ? DbKind::PostgreSQL
+                                                                                         : DbKind::SqlServer;
         // Pass the ODBC part through untouched; only an ADO Provider is dropped.
         QStringList kept;
         for (const QString &part : text.split(u';', Qt::SkipEmptyParts)) {
@@ -191,14 +188,13 @@ ConnectionSpec mapConnectionString(const QString &text, const QString &baseDir)
     const QString provider = map.value(QStringLiteral("provider")).toLower();
     if (provider.isEmpty() || provider == u"sqlite" || provider == u"qsqlite")
         return sqlite(map, baseDir);
-    if (provider == u"postgresql" || provider == u"postgres" || provider == u"npgsql"
-        || provider == u"qpsql")
+    if (provider == u"postgresql" || provider == u"postgres" || provider == u"npgsql" || provider == u"qpsql")
         return postgres(map);
-    if (provider.startsWith(u"sqloledb") || provider.startsWith(u"sqlncli")
-        || provider.startsWith(u"msoledbsql") || provider == u"sqlserver")
+    if (provider.startsWith(u"sqloledb") || provider.startsWith(u"sqlncli") || provider.startsWith(u"msoledbsql")
+        || provider == u"sqlserver")
         return sqlServer(map);
-    throw std::invalid_argument("unknown Provider in the connection string: "
-                                + map.value(QStringLiteral("provider")).toStdString());
+    throw std::invalid_argument(
+        "unknown Provider in the connection string: " + map.value(QStringLiteral("provider")).toStdString());
 }
 
 } // namespace data

@@ -11,14 +11,14 @@ enum class DbKind { SQLite, PostgreSQL, SqlServer };
 // to load, what to open and which SQL dialect the server speaks.
 struct ConnectionSpec
 {
-    QString driver;        // "QSQLITE", "QPSQL" or "QODBC"
+    QString driver; // "QSQLITE", "QPSQL" or "QODBC"
     DbKind kind = DbKind::SQLite;
-    QString databaseName;  // file path, database name or ODBC connection string
+    QString databaseName; // file path, database name or ODBC connection string
     QString host;
     int port = -1;
     QString user;
     QString password;
-    QString options;       // driver connect options, ';'-separated
+    QString options; // driver connect options, ';'-separated
 };
 
 // Splits "key=value;key2=value2" into a map with lower-case keys. Values may be

@@ -13,33 +13,48 @@ namespace data {
 
 namespace {
 
-Dialect g_dialect;
-QString g_failFragment;
+    Dialect g_dialect;
+    QString g_failFragment;
 
-void checkInjectedFailure(const QString &sql)
-{
-    if (!g_failFragment.isEmpty() && sql.contains(g_failFragment, Qt::CaseInsensitive)) {
-        g_failFragment.clear();
-        throw DbError(QStringLiteral("50000"), QStringLiteral("Injected failure"), sql);
+    void checkInjectedFailure(const QString &sql)
+    {
+        if (!g_failFragment.isEmpty() && sql.contains(g_failFragment, Qt::CaseInsensitive)) {
+            g_failFragment.clear();
+            throw DbError(QStringLiteral("50000"), QStringLiteral("Injected failure"), sql);
+        }
     }
-}
 
-bool g_wallClockDates = false;
+    bool g_wallClockDates = false;
 
-// Date-times are stored as wall-clock values (the columns carry no zone, as
-// SQL Server's datetime does). QPSQL would send a QDateTime as UTC, which a
-// timestamp column then keeps shifted by the local offset; hand it the local
-// wall-clock text instead.
-QVariant bindable(const QVariant &value)
-{
-    if (g_wallClockDates && value.typeId() == QMetaType::QDateTime) {
-        const QDateTime dt = value.toDateTime();
-        if (dt.isValid())
-            return dt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-        return QVariant(QMetaType::fromType<QString>());
+    // Date-times are stored as wall-clock values (the columns carry no zone, as
+    // SQL Server's datetime does). QPSQL would send a QDateTime as UTC, which a
+    // timestamp column then keeps shifted by the local offset; hand it the local
+    // wall-clock text instead.
+    //
+    // A text column is written as the empty string when a box is empty, never as
+    // NULL: a null QString (what an untouched QString holds) is bound as "". An
+    // invalid QVariant still writes NULL on purpose.
+    QVariant bindable(const QVariant &value)
+    {
+        switch (value.typeId()) {
+        case QMetaType::QDateTime:
+            if (g_wallClockDates) {
+                const QDateTime dt = value.toDateTime();
+                if (!dt.isValid())
+                    return QVariant(QMetaType::fromType<QDateTime>());
+                return dt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+            }
+            break;
+        case QMetaType::QString:
+            // QVariant::isNull() no longer looks inside; the drivers do.
+            if (value.value<QString>().isNull())
+                return QStringLiteral("");
+            break;
+        default:
+            break;
+        }
+        return value;
     }
-    return value;
-}
 
 } // namespace
 
@@ -57,12 +72,11 @@ void OpenConnection(const QString &connectionString, const QString &baseDir, Ope
         throw DbError(QStringLiteral("-1"), QString::fromStdString(e.what()));
     }
     if (!QSqlDatabase::isDriverAvailable(spec.driver))
-        throw DbError(QStringLiteral("-1"),
-                      QStringLiteral("The database driver %1 is not installed.").arg(spec.driver));
-    if (spec.kind == DbKind::SQLite && !options.createSqliteFile
-        && !QFileInfo::exists(spec.databaseName))
-        throw DbError(QStringLiteral("-1"),
-                      QStringLiteral("The database file %1 does not exist.").arg(spec.databaseName));
+        throw DbError(
+            QStringLiteral("-1"), QStringLiteral("The database driver %1 is not installed.").arg(spec.driver));
+    if (spec.kind == DbKind::SQLite && !options.createSqliteFile && !QFileInfo::exists(spec.databaseName))
+        throw DbError(
+            QStringLiteral("-1"), QStringLiteral("The database file %1 does not exist.").arg(spec.databaseName));
 
     CloseConnection();
     const QString name = QStringLiteral("jobtracker-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -163,8 +177,7 @@ qint64 insertRow(const QString &table, const Fields &fields)
     bool ok = false;
     const qint64 result = id.toLongLong(&ok);
     if (!ok)
-        throw DbError(QStringLiteral("-1"),
-                      QStringLiteral("The database did not report the new row's ID."), sql);
+        throw DbError(QStringLiteral("-1"), QStringLiteral("The database did not report the new row's ID."), sql);
     return result;
 }
 
@@ -185,15 +198,14 @@ void callUserProcedure(const QString &name, qint64 userId)
 {
     const QString call = g_dialect.callProcedure(name, QStringLiteral("@UserID"));
     if (!call.isEmpty()) {
-        exec(call, {userId});
+        exec(call, { userId });
         return;
     }
     // SQLite: the procedures' bodies, written out.
-    const QString action = name.endsWith(QStringLiteral("Logoff"), Qt::CaseInsensitive)
-                               ? QStringLiteral("Logoff")
-                               : QStringLiteral("Login");
+    const QString action = name.endsWith(QStringLiteral("Logoff"), Qt::CaseInsensitive) ? QStringLiteral("Logoff")
+                                                                                        : QStringLiteral("Login");
     exec(QStringLiteral("INSERT INTO EmployeeLog (UserID,Action,LogDate) VALUES (?,?,?)"),
-         {userId, action, QDateTime::currentDateTime()});
+        { userId, action, QDateTime::currentDateTime() });
 }
 
 Statement::Statement(const QString &sql)

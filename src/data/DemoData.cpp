@@ -47,7 +47,7 @@ void BulkInserter::flush()
     const QString tuple = u'(' + marks.join(u',') + u')';
     QStringList tuples(rows, tuple);
     exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(m_table, m_columns.join(u','), tuples.join(u',')),
-         m_pending);
+        m_pending);
     m_pending.clear();
 }
 
@@ -55,96 +55,90 @@ int addAdministrator(const QString &username, const QString &password)
 {
     if (username.trimmed().isEmpty() || password.trimmed().isEmpty())
         throw std::invalid_argument("the administrator needs a user name and a password");
-    const QVariant typeId = scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), {QStringLiteral("Admin")});
+    const QVariant typeId
+        = scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { QStringLiteral("Admin") });
     const QDateTime now = QDateTime::currentDateTime();
     return static_cast<int>(insertRow(QStringLiteral("Employee"),
-                                      {{QStringLiteral("FirstName"), QStringLiteral("System")},
-                                       {QStringLiteral("MiddleName"), QString()},
-                                       {QStringLiteral("LastName"), QStringLiteral("Administrator")},
-                                       {QStringLiteral("Inactive"), false},
-                                       {QStringLiteral("UserTypeID"), typeId},
-                                       {QStringLiteral("Username"), username.trimmed()},
-                                       {QStringLiteral("Password"), Passwords::hash(password.trimmed())},
-                                       {QStringLiteral("EnteredBy"), QStringLiteral("setup")},
-                                       {QStringLiteral("EnteredDate"), now},
-                                       {QStringLiteral("EditedBy"), QStringLiteral("setup")},
-                                       {QStringLiteral("EditedDate"), now}}));
+        { { QStringLiteral("FirstName"), QStringLiteral("System") }, { QStringLiteral("MiddleName"), QString() },
+            { QStringLiteral("LastName"), QStringLiteral("Administrator") }, { QStringLiteral("Inactive"), false },
+            { QStringLiteral("UserTypeID"), typeId }, { QStringLiteral("Username"), username.trimmed() },
+            { QStringLiteral("Password"), Passwords::hash(password.trimmed()) },
+            { QStringLiteral("EnteredBy"), QStringLiteral("setup") }, { QStringLiteral("EnteredDate"), now },
+            { QStringLiteral("EditedBy"), QStringLiteral("setup") }, { QStringLiteral("EditedDate"), now } }));
 }
 
 namespace {
 
-const std::array kFirst = {"John", "Mary", "Robert", "Patricia", "Michael", "Linda", "William", "Barbara",
-                           "David", "Susan", "James", "Karen", "Thomas", "Nancy", "Daniel", "Lisa",
-                           "Paul", "Betty", "Mark", "Sandra", "Sean", "Maureen", "Eileen", "Kevin"};
-const std::array kLast = {"Smith", "Johnson", "Williams", "Brown", "Jones", "Miller", "Davis", "Garcia",
-                          "Wilson", "Anderson", "Taylor", "Thomas", "Moore", "Martin", "Jackson", "White",
-                          "Harris", "Clark", "Lewis", "Walker", "Hall", "Allen", "Young", "King",
-                          "O'Brien", "O'Neil", "Adams", "Baker", "Nelson", "Carter", "Mitchell", "Roberts"};
-const std::array kStreets = {"Main St", "Oak Ave", "Maple Dr", "Cedar Ln", "Elm St", "Park Blvd",
-                             "Lake Rd", "Hill St", "Church Rd", "Mill Rd", "River Dr", "Pine Ct"};
-const std::array kCities = {"Brackwell", "Cleveland", "Akron", "Parma", "Lakewood", "Euclid", "Mentor",
-                            "Strongsville", "Medina", "Elyria"};
-const std::array kStates = {"OH", "OH", "OH", "OH", "PA", "MI", "IN", "NY"};
-const std::array kTypes = {"Water", "Water", "Water", "Fire", "Fire", "Work Order", "Mold", "Storm", "Smoke"};
-const std::array kOpenStatuses = {"Open", "Estimate", "Drying", "Drying", "In Progress", "Waiting On Adjuster",
-                                  "Ready To Bill"};
-const std::array kReps = {"Dave Kowalski", "Angela Ruiz", "Tom Becker", "Sharon Lee", "Mike Duffy"};
-const std::array kInsurers = {"State Farm", "Allstate", "Progressive", "Nationwide", "Erie Insurance",
-                              "Liberty Mutual", "Farmers", "Travelers", "USAA", "Westfield"};
-const std::array kAgents = {"Gary Holt", "Dana Price", "Ken Ito", "Lori Vance", "Phil Grant", "Rita Moss"};
-const std::array kAdjusters = {"Carl Benson", "Joan Fischer", "Al Ortiz", "Beth Kramer", "Neil Shaw",
-                               "Tina Wolfe", "Omar Haddad"};
-const std::array kSoftware = {"Xactimate", "Xactimate", "Symbility", "Simsol", ""};
-const std::array kPayments = {"Insurance", "Insurance", "Insurance", "Check", "Credit Card", "Cash", ""};
-const std::array kServices = {"Emergency", "Restoration", "Cleaning", "Mitigation", "Reconstruction", ""};
-const std::array kHowHear = {"Insurance referral", "Agent referral", "Web search", "Repeat customer",
-                             "Yard sign", "Radio", "Neighbor"};
-const std::array kContractors = {"O'Brien Plumbing", "Ace Electric", "Brackwell Roofing", "City Drywall",
-                                 "Kessler HVAC", "Lakeshore Carpet", "Dry-Rite Equipment", "Pro Abatement",
-                                 "North Coast Painting", "Summit Flooring", "Miller & Sons Carpentry",
-                                 "Quick Board-Up"};
-const std::array kNotes = {"Extracted water, set dehumidifiers", "Moved contents to garage",
-                           "Checked moisture readings", "Pulled carpet pad", "Soot cleanup, kitchen",
-                           "Odor treatment", "Removed equipment", "Met adjuster on site",
-                           "Board-up of rear windows", "Packed out contents", ""};
+    const std::array kFirst = { "John", "Mary", "Robert", "Patricia", "Michael", "Linda", "William", "Barbara", "David",
+        "Susan", "James", "Karen", "Thomas", "Nancy", "Daniel", "Lisa", "Paul", "Betty", "Mark", "Sandra", "Sean",
+        "Maureen", "Eileen", "Kevin" };
+    const std::array kLast = { "Smith", "Johnson", "Williams", "Brown", "Jones", "Miller", "Davis", "Garcia", "Wilson",
+        "Anderson", "Taylor", "Thomas", "Moore", "Martin", "Jackson", "White", "Harris", "Clark", "Lewis", "Walker",
+        "Hall", "Allen", "Young", "King", "O'Brien", "O'Neil", "Adams", "Baker", "Nelson", "Carter", "Mitchell",
+        "Roberts" };
+    const std::array kStreets = { "Main St", "Oak Ave", "Maple Dr", "Cedar Ln", "Elm St", "Park Blvd", "Lake Rd",
+        "Hill St", "Church Rd", "Mill Rd", "River Dr", "Pine Ct" };
+    const std::array kCities = { "Brackwell", "Cleveland", "Akron", "Parma", "Lakewood", "Euclid", "Mentor",
+        "Strongsville", "Medina", "Elyria" };
+    const std::array kStates = { "OH", "OH", "OH", "OH", "PA", "MI", "IN", "NY" };
+    const std::array kTypes = { "Water", "Water", "Water", "Fire", "Fire", "Work Order", "Mold", "Storm", "Smoke" };
+    const std::array kOpenStatuses
+        = { "Open", "Estimate", "Drying", "Drying", "In Progress", "Waiting On Adjuster", "Ready To Bill" };
+    const std::array kReps = { "Dave Kowalski", "Angela Ruiz", "Tom Becker", "Sharon Lee", "Mike Duffy" };
+    const std::array kInsurers = { "State Farm", "Allstate", "Progressive", "Nationwide", "Erie Insurance",
+        "Liberty Mutual", "Farmers", "Travelers", "USAA", "Westfield" };
+    const std::array kAgents = { "Gary Holt", "Dana Price", "Ken Ito", "Lori Vance", "Phil Grant", "Rita Moss" };
+    const std::array kAdjusters
+        = { "Carl Benson", "Joan Fischer", "Al Ortiz", "Beth Kramer", "Neil Shaw", "Tina Wolfe", "Omar Haddad" };
+    const std::array kSoftware = { "Xactimate", "Xactimate", "Symbility", "Simsol", "" };
+    const std::array kPayments = { "Insurance", "Insurance", "Insurance", "Check", "Credit Card", "Cash", "" };
+    const std::array kServices = { "Emergency", "Restoration", "Cleaning", "Mitigation", "Reconstruction", "" };
+    const std::array kHowHear
+        = { "Insurance referral", "Agent referral", "Web search", "Repeat customer", "Yard sign", "Radio", "Neighbor" };
+    const std::array kContractors = { "O'Brien Plumbing", "Ace Electric", "Brackwell Roofing", "City Drywall",
+        "Kessler HVAC", "Lakeshore Carpet", "Dry-Rite Equipment", "Pro Abatement", "North Coast Painting",
+        "Summit Flooring", "Miller & Sons Carpentry", "Quick Board-Up" };
+    const std::array kNotes = { "Extracted water, set dehumidifiers", "Moved contents to garage",
+        "Checked moisture readings", "Pulled carpet pad", "Soot cleanup, kitchen", "Odor treatment",
+        "Removed equipment", "Met adjuster on site", "Board-up of rear windows", "Packed out contents", "" };
 
-struct DemoEmployee
-{
-    const char *first;
-    const char *last;
-    const char *username; // empty: a field worker without a login
-    const char *type;
-    std::initializer_list<const char *> permissions;
-};
+    struct DemoEmployee
+    {
+        const char *first;
+        const char *last;
+        const char *username; // empty: a field worker without a login
+        const char *type;
+        std::initializer_list<const char *> permissions;
+    };
 
-const std::array kEmployees = {
-    DemoEmployee{"Karen", "Whitfield", "kwhitfield", "User",
-                 {"WIPs Entry/Edit", "WIPs Navigator", "Employee Time Manager", "Employee Time Entry/Edit",
-                  "Delete Employee Time", "Quickbooks Sync"}},
-    DemoEmployee{"Brian", "Mercer", "bmercer", "User", {"WIPs Entry/Edit", "WIPs Navigator", "Employee Time Entry/Edit"}},
-    DemoEmployee{"Dennis", "Albright", "dalbright", "Admin", {}},
-    DemoEmployee{"Luis", "Romero", "", "User", {}},
-    DemoEmployee{"Jake", "Sutter", "", "User", {}},
-    DemoEmployee{"Marcus", "Bell", "", "User", {}},
-    DemoEmployee{"Tony", "Nguyen", "", "User", {}},
-    DemoEmployee{"Eric", "Hale", "", "User", {}},
-};
+    const std::array kEmployees = {
+        DemoEmployee { "Karen", "Whitfield", "kwhitfield", "User",
+            { "WIPs Entry/Edit", "WIPs Navigator", "Employee Time Manager", "Employee Time Entry/Edit",
+                "Delete Employee Time", "Quickbooks Sync" } },
+        DemoEmployee {
+            "Brian", "Mercer", "bmercer", "User", { "WIPs Entry/Edit", "WIPs Navigator", "Employee Time Entry/Edit" } },
+        DemoEmployee { "Dennis", "Albright", "dalbright", "Admin", {} },
+        DemoEmployee { "Luis", "Romero", "", "User", {} },
+        DemoEmployee { "Jake", "Sutter", "", "User", {} },
+        DemoEmployee { "Marcus", "Bell", "", "User", {} },
+        DemoEmployee { "Tony", "Nguyen", "", "User", {} },
+        DemoEmployee { "Eric", "Hale", "", "User", {} },
+    };
 
-template <typename A>
-QString pick(std::mt19937 &rng, const A &values)
-{
-    return QString::fromUtf8(values[std::uniform_int_distribution<size_t>(0, values.size() - 1)(rng)]);
-}
+    template <typename A> QString pick(std::mt19937 &rng, const A &values)
+    {
+        return QString::fromUtf8(values[std::uniform_int_distribution<size_t>(0, values.size() - 1)(rng)]);
+    }
 
-int between(std::mt19937 &rng, int low, int high)
-{
-    return std::uniform_int_distribution<int>(low, high)(rng);
-}
+    int between(std::mt19937 &rng, int low, int high)
+    {
+        return std::uniform_int_distribution<int>(low, high)(rng);
+    }
 
-bool chance(std::mt19937 &rng, double p)
-{
-    return std::bernoulli_distribution(p)(rng);
-}
+    bool chance(std::mt19937 &rng, double p)
+    {
+        return std::bernoulli_distribution(p)(rng);
+    }
 
 } // namespace
 
@@ -165,83 +159,76 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
 
     if (!scalar(dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company"))).isValid()) {
         insertRow(QStringLiteral("Company"),
-                  {{QStringLiteral("Name"), QStringLiteral("Varnholt of Brackwell")},
-                   {QStringLiteral("Address1"), QStringLiteral("1480 Industrial Pkwy")},
-                   {QStringLiteral("Address2"), QStringLiteral("Suite 200")},
-                   {QStringLiteral("City"), QStringLiteral("Brackwell")},
-                   {QStringLiteral("State"), QStringLiteral("OH")},
-                   {QStringLiteral("Zip"), QStringLiteral("44101")},
-                   {QStringLiteral("Phone"), QStringLiteral("(216) 555-0140")},
-                   {QStringLiteral("Fax"), QStringLiteral("(216) 555-0141")},
-                   {QStringLiteral("Email"), QStringLiteral("office@varnholt.example")},
-                   {QStringLiteral("Website"), QStringLiteral("www.varnholt.example")},
-                   {QStringLiteral("KeyPressDelay"), 1.0},
-                   {QStringLiteral("QBItemName"), QStringLiteral("Restoration")},
-                   {QStringLiteral("QBItemDescription"), QStringLiteral("Fire and water restoration services")},
-                   {QStringLiteral("QBItemAmount"), 0.0},
-                   {QStringLiteral("DryingDays"), 5}});
+            { { QStringLiteral("Name"), QStringLiteral("Varnholt of Brackwell") },
+                { QStringLiteral("Address1"), QStringLiteral("1480 Industrial Pkwy") },
+                { QStringLiteral("Address2"), QStringLiteral("Suite 200") },
+                { QStringLiteral("City"), QStringLiteral("Brackwell") },
+                { QStringLiteral("State"), QStringLiteral("OH") }, { QStringLiteral("Zip"), QStringLiteral("44101") },
+                { QStringLiteral("Phone"), QStringLiteral("(216) 555-0140") },
+                { QStringLiteral("Fax"), QStringLiteral("(216) 555-0141") },
+                { QStringLiteral("Email"), QStringLiteral("office@varnholt.example") },
+                { QStringLiteral("Website"), QStringLiteral("www.varnholt.example") },
+                { QStringLiteral("KeyPressDelay"), 1.0 },
+                { QStringLiteral("QBItemName"), QStringLiteral("Restoration") },
+                { QStringLiteral("QBItemDescription"), QStringLiteral("Fire and water restoration services") },
+                { QStringLiteral("QBItemAmount"), 0.0 }, { QStringLiteral("DryingDays"), 5 } });
     }
 
     say(QStringLiteral("employees"));
     QList<int> workers;
     for (const DemoEmployee &e : kEmployees) {
         const QString username = QString::fromUtf8(e.username);
-        const QVariant typeId = scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"),
-                                       {QString::fromUtf8(e.type)});
-        const int id = static_cast<int>(insertRow(
-            QStringLiteral("Employee"),
-            {{QStringLiteral("FirstName"), QString::fromUtf8(e.first)},
-             {QStringLiteral("MiddleName"), QString()},
-             {QStringLiteral("LastName"), QString::fromUtf8(e.last)},
-             {QStringLiteral("Address1"), QStringLiteral("%1 %2").arg(between(rng, 10, 9999)).arg(pick(rng, kStreets))},
-             {QStringLiteral("Address2"), QString()},
-             {QStringLiteral("City"), pick(rng, kCities)},
-             {QStringLiteral("State"), QStringLiteral("OH")},
-             {QStringLiteral("Zip"), QStringLiteral("441%1").arg(between(rng, 1, 99), 2, 10, QLatin1Char('0'))},
-             {QStringLiteral("Email"), username.isEmpty() ? QString() : username + QStringLiteral("@varnholt.example")},
-             {QStringLiteral("Phone1"), QStringLiteral("(216) 555-%1").arg(between(rng, 1000, 9999))},
-             {QStringLiteral("Phone2"), QString()},
-             {QStringLiteral("Fax"), QString()},
-             {QStringLiteral("Inactive"), false},
-             {QStringLiteral("UserTypeID"), typeId},
-             {QStringLiteral("Username"), username},
-             {QStringLiteral("Password"), username.isEmpty() ? QString() : Passwords::hash(QStringLiteral("password"))},
-             {QStringLiteral("EnteredBy"), seeder},
-             {QStringLiteral("EnteredDate"), stampTime},
-             {QStringLiteral("EditedBy"), seeder},
-             {QStringLiteral("EditedDate"), stampTime}}));
+        const QVariant typeId
+            = scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { QString::fromUtf8(e.type) });
+        const int id = static_cast<int>(insertRow(QStringLiteral("Employee"),
+            { { QStringLiteral("FirstName"), QString::fromUtf8(e.first) }, { QStringLiteral("MiddleName"), QString() },
+                { QStringLiteral("LastName"), QString::fromUtf8(e.last) },
+                { QStringLiteral("Address1"),
+                    QStringLiteral("%1 %2").arg(between(rng, 10, 9999)).arg(pick(rng, kStreets)) },
+                { QStringLiteral("Address2"), QString() }, { QStringLiteral("City"), pick(rng, kCities) },
+                { QStringLiteral("State"), QStringLiteral("OH") },
+                { QStringLiteral("Zip"), QStringLiteral("441%1").arg(between(rng, 1, 99), 2, 10, QLatin1Char('0')) },
+                { QStringLiteral("Email"),
+                    username.isEmpty() ? QString() : username + QStringLiteral("@varnholt.example") },
+                { QStringLiteral("Phone1"), QStringLiteral("(216) 555-%1").arg(between(rng, 1000, 9999)) },
+                { QStringLiteral("Phone2"), QString() }, { QStringLiteral("Fax"), QString() },
+                { QStringLiteral("Inactive"), false }, { QStringLiteral("UserTypeID"), typeId },
+                { QStringLiteral("Username"), username },
+                { QStringLiteral("Password"),
+                    username.isEmpty() ? QString() : Passwords::hash(QStringLiteral("password")) },
+                { QStringLiteral("EnteredBy"), seeder }, { QStringLiteral("EnteredDate"), stampTime },
+                { QStringLiteral("EditedBy"), seeder }, { QStringLiteral("EditedDate"), stampTime } }));
         workers << id;
         for (const char *permission : e.permissions) {
             exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) "
                                 "SELECT ?, ID FROM Permission WHERE Name = ?"),
-                 {id, QString::fromUtf8(permission)});
+                { id, QString::fromUtf8(permission) });
         }
     }
 
     // New IDs continue after whatever the table holds already.
     const qint64 firstId = scalar(QStringLiteral("SELECT MAX(ID) FROM WIP")).toLongLong() + 1;
-    const QStringList wipColumns = {
-        QStringLiteral("Customer"), QStringLiteral("Address"), QStringLiteral("City"), QStringLiteral("State"),
-        QStringLiteral("Zip"), QStringLiteral("Phone"), QStringLiteral("JobType"), QStringLiteral("Status"),
-        QStringLiteral("Rep"), QStringLiteral("StartDate"), QStringLiteral("CheckDryingDays"),
-        QStringLiteral("DryingDays"), QStringLiteral("Insurance"), QStringLiteral("Agent"),
-        QStringLiteral("Adjuster"), QStringLiteral("Paperwork"), QStringLiteral("InitialScope"),
-        QStringLiteral("Software"), QStringLiteral("TypeOfPayment"), QStringLiteral("Rugs"),
-        QStringLiteral("RugsCleaned"), QStringLiteral("Itel"), QStringLiteral("ItelDate"),
-        QStringLiteral("AdjusterUpdatedDate"), QStringLiteral("AdjusterUpdatedBy"),
+    const QStringList wipColumns = { QStringLiteral("Customer"), QStringLiteral("Address"), QStringLiteral("City"),
+        QStringLiteral("State"), QStringLiteral("Zip"), QStringLiteral("Phone"), QStringLiteral("JobType"),
+        QStringLiteral("Status"), QStringLiteral("Rep"), QStringLiteral("StartDate"), QStringLiteral("CheckDryingDays"),
+        QStringLiteral("DryingDays"), QStringLiteral("Insurance"), QStringLiteral("Agent"), QStringLiteral("Adjuster"),
+        QStringLiteral("Paperwork"), QStringLiteral("InitialScope"), QStringLiteral("Software"),
+        QStringLiteral("TypeOfPayment"), QStringLiteral("Rugs"), QStringLiteral("RugsCleaned"), QStringLiteral("Itel"),
+        QStringLiteral("ItelDate"), QStringLiteral("AdjusterUpdatedDate"), QStringLiteral("AdjusterUpdatedBy"),
         QStringLiteral("CarpetCleanRooms"), QStringLiteral("HowHear"), QStringLiteral("TimeOfService"),
         QStringLiteral("TypeOfService"), QStringLiteral("EstimateComplete"), QStringLiteral("Billed"),
         QStringLiteral("COS"), QStringLiteral("MoveOut"), QStringLiteral("CleanHVAC"),
         QStringLiteral("ContentsCleaned"), QStringLiteral("Photos"), QStringLiteral("AmountBilled"),
         QStringLiteral("InvoiceID"), QStringLiteral("Notes"), QStringLiteral("EnteredBy"),
-        QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"), QStringLiteral("EditedDate"),
-        QStringLiteral("QBID"), QStringLiteral("ID")};
+        QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"), QStringLiteral("EditedDate"), QStringLiteral("QBID"),
+        QStringLiteral("ID") };
     BulkInserter wips(QStringLiteral("WIP"), wipColumns);
-    BulkInserter contractors(QStringLiteral("WIPContractors"), {QStringLiteral("WIPID"), QStringLiteral("Contractor")});
+    BulkInserter contractors(
+        QStringLiteral("WIPContractors"), { QStringLiteral("WIPID"), QStringLiteral("Contractor") });
     BulkInserter bookings(QStringLiteral("EmployeeTime"),
-                          {QStringLiteral("EmployeeID"), QStringLiteral("WIPID"), QStringLiteral("TranDate"),
-                           QStringLiteral("Hours"), QStringLiteral("Notes"), QStringLiteral("EnteredBy"),
-                           QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"), QStringLiteral("EditedDate")});
+        { QStringLiteral("EmployeeID"), QStringLiteral("WIPID"), QStringLiteral("TranDate"), QStringLiteral("Hours"),
+            QStringLiteral("Notes"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
+            QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
 
     // Explicit IDs let the link rows name their job before it is flushed.
     if (dialect().kind() == DbKind::SqlServer)
@@ -255,8 +242,7 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
         // The newest jobs are the open ones; the rest is history going back years.
         const bool open = n >= options.jobs - openJobs;
         const QString status = open ? pick(rng, kOpenStatuses) : QStringLiteral("Closed");
-        const QDate start = open ? today.addDays(-between(rng, 0, 30))
-                                 : today.addDays(-between(rng, 31, 365 * 8));
+        const QDate start = open ? today.addDays(-between(rng, 0, 30)) : today.addDays(-between(rng, 31, 365 * 8));
         const QDateTime startTime(start, QTime(between(rng, 7, 17), 0));
         const QString customer = pick(rng, kFirst) + u' ' + pick(rng, kLast);
         const bool billed = status == u"Closed" || (status == u"Ready To Bill" && chance(rng, 0.5));
@@ -264,65 +250,29 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
         const bool watchDrying = status == u"Drying" ? chance(rng, 0.9) : chance(rng, 0.1);
         const QString type = pick(rng, kTypes);
         const QDateTime entered(start, QTime(between(rng, 7, 17), between(rng, 0, 59)));
-        wips.add({customer,
-                  QStringLiteral("%1 %2").arg(between(rng, 10, 9999)).arg(pick(rng, kStreets)),
-                  pick(rng, kCities),
-                  pick(rng, kStates),
-                  QStringLiteral("44%1").arg(between(rng, 0, 999), 3, 10, QLatin1Char('0')),
-                  QStringLiteral("(216) 555-%1").arg(between(rng, 1000, 9999)),
-                  type,
-                  status,
-                  pick(rng, kReps),
-                  startTime,
-                  watchDrying,
-                  double(start.daysTo(today)),
-                  pick(rng, kInsurers),
-                  pick(rng, kAgents),
-                  pick(rng, kAdjusters),
-                  chance(rng, 0.3) ? QStringLiteral("Signed work authorization") : QString(),
-                  type == u"Fire" ? QStringLiteral("Soot and smoke cleanup") : QStringLiteral("Water extraction and drying"),
-                  pick(rng, kSoftware),
-                  pick(rng, kPayments),
-                  double(between(rng, 0, 4)),
-                  chance(rng, 0.3),
-                  chance(rng, 0.15),
-                  startTime,
-                  QDateTime(start.addDays(between(rng, 0, 5)), QTime(9, 0)),
-                  pick(rng, kAdjusters),
-                  double(between(rng, 0, 6)),
-                  pick(rng, kHowHear),
-                  chance(rng, 0.5) ? QStringLiteral("Morning") : QStringLiteral("Afternoon"),
-                  pick(rng, kServices),
-                  !open || chance(rng, 0.5),
-                  billed,
-                  !open,
-                  chance(rng, 0.2),
-                  chance(rng, 0.2),
-                  chance(rng, 0.3),
-                  !open || chance(rng, 0.6),
-                  amount,
-                  billed ? QString::number(++invoice) : QString(),
-                  chance(rng, 0.2) ? QStringLiteral("Customer prefers calls after 5pm") : QString(),
-                  seeder,
-                  entered,
-                  seeder,
-                  entered.addDays(between(rng, 0, 20)),
-                  billed ? QStringLiteral("%1-%2").arg(invoice, 0, 16).arg(between(rng, 100000, 999999)) : QString(),
-                  id});
+        wips.add({ customer, QStringLiteral("%1 %2").arg(between(rng, 10, 9999)).arg(pick(rng, kStreets)),
+            pick(rng, kCities), pick(rng, kStates),
+            QStringLiteral("44%1").arg(between(rng, 0, 999), 3, 10, QLatin1Char('0')),
+            QStringLiteral("(216) 555-%1").arg(between(rng, 1000, 9999)), type, status, pick(rng, kReps), startTime,
+            watchDrying, double(start.daysTo(today)), pick(rng, kInsurers), pick(rng, kAgents), pick(rng, kAdjusters),
+            chance(rng, 0.3) ? QStringLiteral("Signed work authorization") : QString(),
+            type == u"Fire" ? QStringLiteral("Soot and smoke cleanup") : QStringLiteral("Water extraction and drying"),
+            pick(rng, kSoftware), pick(rng, kPayments), double(between(rng, 0, 4)), chance(rng, 0.3), chance(rng, 0.15),
+            startTime, QDateTime(start.addDays(between(rng, 0, 5)), QTime(9, 0)), pick(rng, kAdjusters),
+            double(between(rng, 0, 6)), pick(rng, kHowHear),
+            chance(rng, 0.5) ? QStringLiteral("Morning") : QStringLiteral("Afternoon"), pick(rng, kServices),
+            !open || chance(rng, 0.5), billed, !open, chance(rng, 0.2), chance(rng, 0.2), chance(rng, 0.3),
+            !open || chance(rng, 0.6), amount, billed ? QString::number(++invoice) : QString(),
+            chance(rng, 0.2) ? QStringLiteral("Customer prefers calls after 5pm") : QString(), seeder, entered, seeder,
+            entered.addDays(between(rng, 0, 20)),
+            billed ? QStringLiteral("%1-%2").arg(invoice, 0, 16).arg(between(rng, 100000, 999999)) : QString(), id });
         for (int c = between(rng, 0, 2); c > 0; --c)
-            contractors.add({id, pick(rng, kContractors)});
+            contractors.add({ id, pick(rng, kContractors) });
         for (int b = 0; b < options.bookingsPerJob; ++b) {
             const QDate day = start.addDays(std::min<qint64>(b / 2, std::max<qint64>(0, start.daysTo(today))));
             const QDateTime bookedAt(day, QTime(0, 0));
-            bookings.add({workers.at(between(rng, 0, int(workers.size()) - 1)),
-                          id,
-                          bookedAt,
-                          between(rng, 2, 32) / 4.0,
-                          pick(rng, kNotes),
-                          seeder,
-                          bookedAt,
-                          seeder,
-                          bookedAt});
+            bookings.add({ workers.at(between(rng, 0, int(workers.size()) - 1)), id, bookedAt,
+                between(rng, 2, 32) / 4.0, pick(rng, kNotes), seeder, bookedAt, seeder, bookedAt });
         }
     }
     wips.flush();

@@ -13,7 +13,10 @@ namespace data {
 class Dialect
 {
 public:
-    explicit Dialect(DbKind kind = DbKind::SQLite) : m_kind(kind) {}
+    explicit Dialect(DbKind kind = DbKind::SQLite)
+        : m_kind(kind)
+    {
+    }
 
     DbKind kind() const { return m_kind; }
 

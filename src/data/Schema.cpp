@@ -11,13 +11,13 @@ namespace data {
 
 namespace {
 
-QString readResource(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(path));
-    return QString::fromUtf8(file.readAll());
-}
+    QString readResource(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(path));
+        return QString::fromUtf8(file.readAll());
+    }
 
 } // namespace
 
@@ -52,8 +52,8 @@ QMap<QString, QStringList> expectedTables()
 {
     static const QMap<QString, QStringList> tables = [] {
         QMap<QString, QStringList> result;
-        static const QRegularExpression create(QStringLiteral(R"(CREATE TABLE (\w+) \(\n(.*?)\n\))"),
-                                              QRegularExpression::DotMatchesEverythingOption);
+        static const QRegularExpression create(
+            QStringLiteral(R"(CREATE TABLE (\w+) \(\n(.*?)\n\))"), QRegularExpression::DotMatchesEverythingOption);
         const QString script = readResource(QStringLiteral(":/schema/sqlite.sql"));
         auto it = create.globalMatch(script);
         while (it.hasNext()) {

@@ -10,24 +10,23 @@ namespace Company {
 
 namespace {
 
-QString text(const QSqlQuery &q, const char *column)
-{
-    const QVariant v = q.value(QString::fromLatin1(column));
-    return v.isNull() ? QString() : v.toString();
-}
+    QString text(const QSqlQuery &q, const char *column)
+    {
+        const QVariant v = q.value(QString::fromLatin1(column));
+        return v.isNull() ? QString() : v.toString();
+    }
 
-double number(const QSqlQuery &q, const char *column)
-{
-    const QVariant v = q.value(QString::fromLatin1(column));
-    return v.isNull() ? 0.0 : v.toDouble();
-}
+    double number(const QSqlQuery &q, const char *column)
+    {
+        const QVariant v = q.value(QString::fromLatin1(column));
+        return v.isNull() ? 0.0 : v.toDouble();
+    }
 
 } // namespace
 
 std::optional<CompanyRow> load()
 {
-    QSqlQuery q = data::exec(data::dialect().selectTop(
-        1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
+    QSqlQuery q = data::exec(data::dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
     if (!q.next())
         return std::nullopt;
     CompanyRow row;
@@ -53,25 +52,25 @@ std::optional<CompanyRow> load()
 void save(const CompanyRow &row)
 {
     const data::Fields fields = {
-        {QStringLiteral("Name"), row.name},
-        {QStringLiteral("Address1"), row.address1},
-        {QStringLiteral("Address2"), row.address2},
-        {QStringLiteral("City"), row.city},
-        {QStringLiteral("State"), row.state},
-        {QStringLiteral("Zip"), row.zip},
-        {QStringLiteral("Phone"), row.phone},
-        {QStringLiteral("Fax"), row.fax},
-        {QStringLiteral("Website"), row.website},
-        {QStringLiteral("Email"), row.email},
-        {QStringLiteral("KeyPressDelay"), row.keyPressDelay},
-        {QStringLiteral("QBItemName"), row.qbItemName},
-        {QStringLiteral("QBItemDescription"), row.qbItemDescription},
-        {QStringLiteral("QBItemAmount"), row.qbItemAmount},
-        {QStringLiteral("DryingDays"), row.dryingDays},
+        { QStringLiteral("Name"), row.name },
+        { QStringLiteral("Address1"), row.address1 },
+        { QStringLiteral("Address2"), row.address2 },
+        { QStringLiteral("City"), row.city },
+        { QStringLiteral("State"), row.state },
+        { QStringLiteral("Zip"), row.zip },
+        { QStringLiteral("Phone"), row.phone },
+        { QStringLiteral("Fax"), row.fax },
+        { QStringLiteral("Website"), row.website },
+        { QStringLiteral("Email"), row.email },
+        { QStringLiteral("KeyPressDelay"), row.keyPressDelay },
+        { QStringLiteral("QBItemName"), row.qbItemName },
+        { QStringLiteral("QBItemDescription"), row.qbItemDescription },
+        { QStringLiteral("QBItemAmount"), row.qbItemAmount },
+        { QStringLiteral("DryingDays"), row.dryingDays },
     };
     data::Transaction transaction;
-    const QVariant id = data::scalar(data::dialect().selectTop(
-        1, QStringLiteral("ID"), QStringLiteral("Company ORDER BY ID")));
+    const QVariant id
+        = data::scalar(data::dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company ORDER BY ID")));
     if (id.isValid())
         data::updateRow(QStringLiteral("Company"), id.toLongLong(), fields);
     else

@@ -29,25 +29,6 @@ namespace {
         return v.isNull() ? QString() : numberText(v.toDouble());
     }
 
-    // An empty box is written as an empty text: a null QString would be bound as
-    // NULL.
-    QString orEmpty(const QString &text)
-    {
-        return text.isNull() ? QStringLiteral("") : text;
-    }
-
-    // Nearest whole number, a tie going to the even neighbour.
-    double roundHalfEven(double value)
-    {
-        const double below = std::floor(value);
-        const double diff = value - below;
-        if (diff < 0.5)
-            return below;
-        if (diff > 0.5)
-            return below + 1;
-        return std::fmod(below, 2.0) == 0 ? below : below + 1;
-    }
-
 } // namespace
 
 std::optional<CompanyTexts> load()
@@ -71,7 +52,7 @@ std::optional<CompanyTexts> load()
     t.qbItemDescription = text(q, "QBItemDescription");
     t.qbItemAmount = number(q, "QBItemAmount");
     const QVariant days = q.value(QStringLiteral("DryingDays"));
-    t.dryingDays = days.isNull() ? QString() : numberText(roundHalfEven(days.toDouble()));
+    t.dryingDays = days.isNull() ? QString() : numberText(std::nearbyint(days.toDouble()));
     return t;
 }
 
@@ -114,19 +95,19 @@ std::variant<CompanyRow, Problem> toRow(const CompanyTexts &t)
             invalidEntry() };
 
     CompanyRow row;
-    row.name = orEmpty(t.name);
-    row.address1 = orEmpty(t.address1);
-    row.address2 = orEmpty(t.address2);
-    row.city = orEmpty(t.city);
-    row.state = orEmpty(t.state);
-    row.zip = orEmpty(t.zip);
-    row.phone = orEmpty(t.phone);
-    row.fax = orEmpty(t.fax);
-    row.website = orEmpty(t.website);
-    row.email = orEmpty(t.email);
+    row.name = t.name;
+    row.address1 = t.address1;
+    row.address2 = t.address2;
+    row.city = t.city;
+    row.state = t.state;
+    row.zip = t.zip;
+    row.phone = t.phone;
+    row.fax = t.fax;
+    row.website = t.website;
+    row.email = t.email;
     row.keyPressDelay = *delay;
-    row.qbItemName = orEmpty(t.qbItemName);
-    row.qbItemDescription = orEmpty(t.qbItemDescription);
+    row.qbItemName = t.qbItemName;
+    row.qbItemDescription = t.qbItemDescription;
     row.qbItemAmount = *amount;
     row.dryingDays = *days;
     return row;
@@ -169,7 +150,7 @@ std::optional<int> parseDryingDays(const QString &text)
     const std::optional<double> value = parseNumber(text);
     if (!value)
         return std::nullopt;
-    const double days = roundHalfEven(*value);
+    const double days = std::nearbyint(*value);
     if (days < 0 || days > std::numeric_limits<qint32>::max())
         return std::nullopt;
     return static_cast<int>(days);

@@ -50,38 +50,64 @@ bool isSystemColor(quint32 value)
 
 namespace {
 
-QColor systemColor(quint32 index)
-{
-    const QPalette palette = QGuiApplication::palette();
-    switch (index) {
-    case 0: return palette.color(QPalette::Button);           // scroll bars
-    case 1: return palette.color(QPalette::Dark);             // desktop
-    case 2: return palette.color(QPalette::Highlight);        // active title bar
-    case 3: return palette.color(QPalette::Inactive, QPalette::Highlight);
-    case 4: return palette.color(QPalette::Window);           // menu bar
-    case 5: return palette.color(QPalette::Base);             // window background
-    case 6: return palette.color(QPalette::Shadow);           // window frame
-    case 7: return palette.color(QPalette::WindowText);       // menu text
-    case 8: return palette.color(QPalette::Text);             // window text
-    case 9: return palette.color(QPalette::HighlightedText);  // title bar text
-    case 10: return palette.color(QPalette::Mid);             // active border
-    case 11: return palette.color(QPalette::Midlight);        // inactive border
-    case 12: return palette.color(QPalette::Dark);            // application workspace
-    case 13: return palette.color(QPalette::Highlight);
-    case 14: return palette.color(QPalette::HighlightedText);
-    case 15: return palette.color(QPalette::Button);          // button face
-    case 16: return palette.color(QPalette::Dark);            // button shadow
-    case 17: return palette.color(QPalette::Disabled, QPalette::Text);
-    case 18: return palette.color(QPalette::ButtonText);
-    case 19: return palette.color(QPalette::Inactive, QPalette::HighlightedText);
-    case 20: return palette.color(QPalette::Light);
-    case 21: return palette.color(QPalette::Shadow);
-    case 22: return palette.color(QPalette::Midlight);
-    case 23: return palette.color(QPalette::ToolTipText);
-    case 24: return palette.color(QPalette::ToolTipBase);
-    default: return palette.color(QPalette::Base);
+    QColor systemColor(quint32 index)
+    {
+        const QPalette palette = QGuiApplication::palette();
+        switch (index) {
+        case 0:
+            return palette.color(QPalette::Button); // scroll bars
+        case 1:
+            return palette.color(QPalette::Dark); // desktop
+        case 2:
+            return palette.color(QPalette::Highlight); // active title bar
+        case 3:
+            return palette.color(QPalette::Inactive, QPalette::Highlight);
+        case 4:
+            return palette.color(QPalette::Window); // menu bar
+        case 5:
+            return palette.color(QPalette::Base); // window background
+        case 6:
+            return palette.color(QPalette::Shadow); // window frame
+        case 7:
+            return palette.color(QPalette::WindowText); // menu text
+        case 8:
+            return palette.color(QPalette::Text); // window text
+        case 9:
+            return palette.color(QPalette::HighlightedText); // title bar text
+        case 10:
+            return palette.color(QPalette::Mid); // active border
+        case 11:
+            return palette.color(QPalette::Midlight); // inactive border
+        case 12:
+            return palette.color(QPalette::Dark); // application workspace
+        case 13:
+            return palette.color(QPalette::Highlight);
+        case 14:
+            return palette.color(QPalette::HighlightedText);
+        case 15:
+            return palette.color(QPalette::Button); // button face
+        case 16:
+            return palette.color(QPalette::Dark); // button shadow
+        case 17:
+            return palette.color(QPalette::Disabled, QPalette::Text);
+        case 18:
+            return palette.color(QPalette::ButtonText);
+        case 19:
+            return palette.color(QPalette::Inactive, QPalette::HighlightedText);
+        case 20:
+            return palette.color(QPalette::Light);
+        case 21:
+            return palette.color(QPalette::Shadow);
+        case 22:
+            return palette.color(QPalette::Midlight);
+        case 23:
+            return palette.color(QPalette::ToolTipText);
+        case 24:
+            return palette.color(QPalette::ToolTipBase);
+        default:
+            return palette.color(QPalette::Base);
+        }
     }
-}
 
 } // namespace
 

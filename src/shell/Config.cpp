@@ -50,9 +50,8 @@ ConfigValues readConfigFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw ConfigError(QStringLiteral("Cannot read the configuration file %1: %2")
-                              .arg(path, file.errorString())
-                              .toStdString());
+        throw ConfigError(
+            QStringLiteral("Cannot read the configuration file %1: %2").arg(path, file.errorString()).toStdString());
     const QStringList fields = splitConfigFields(QString::fromUtf8(file.readAll()));
     if (fields.size() < 5)
         throw ConfigError(QStringLiteral("The configuration file %1 holds %2 of its 5 fields "
@@ -61,5 +60,5 @@ ConfigValues readConfigFile(const QString &path)
                               .arg(path)
                               .arg(fields.size())
                               .toStdString());
-    return {fields.at(2), fields.at(4)};
+    return { fields.at(2), fields.at(4) };
 }

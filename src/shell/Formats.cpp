@@ -7,21 +7,21 @@ namespace Formats {
 
 namespace {
 
-// Grouped with commas and a point, whatever the user's locale: these are the
-// program's fixed formats.
-QString grouped(double value)
-{
-    static const QLocale c = [] {
-        QLocale l(QLocale::English, QLocale::UnitedStates);
-        return l;
-    }();
-    return c.toString(std::abs(value), 'f', 2);
-}
+    // Grouped with commas and a point, whatever the user's locale: these are the
+    // program's fixed formats.
+    QString grouped(double value)
+    {
+        static const QLocale c = [] {
+            QLocale l(QLocale::English, QLocale::UnitedStates);
+            return l;
+        }();
+        return c.toString(std::abs(value), 'f', 2);
+    }
 
-bool isNegativeAtTwoPlaces(double value)
-{
-    return std::round(value * 100.0) < 0.0;
-}
+    bool isNegativeAtTwoPlaces(double value)
+    {
+        return std::round(value * 100.0) < 0.0;
+    }
 
 } // namespace
 

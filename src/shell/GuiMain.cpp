@@ -46,7 +46,7 @@ MDI *StartUp(const QString &folder)
     if (!SingleInstance::acquire()) {
         data::CloseConnection();
         Messages::show(nullptr, QStringLiteral("This application is already running."),
-                       QStringLiteral("Application Already Running"));
+            QStringLiteral("Application Already Running"));
         return nullptr;
     }
 

@@ -7,30 +7,34 @@
 namespace Messages {
 
 namespace {
-bool g_recording = false;
-QQueue<QMessageBox::StandardButton> g_answers;
-QList<Shown> g_shown;
-std::function<void(const Shown &)> g_onShown;
+    bool g_recording = false;
+    QQueue<QMessageBox::StandardButton> g_answers;
+    QList<Shown> g_shown;
+    std::function<void(const Shown &)> g_onShown;
 
-QMessageBox::Icon toQt(Icon icon)
-{
-    switch (icon) {
-    case Icon::Exclamation: return QMessageBox::Warning;
-    case Icon::Critical: return QMessageBox::Critical;
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::None: break;
+    QMessageBox::Icon toQt(Icon icon)
+    {
+        switch (icon) {
+        case Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Icon::Critical:
+            return QMessageBox::Critical;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Question:
+            return QMessageBox::Question;
+        case Icon::None:
+            break;
+        }
+        return QMessageBox::NoIcon;
     }
-    return QMessageBox::NoIcon;
-}
 } // namespace
 
 QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QString &title, Icon icon,
-                                 QMessageBox::StandardButtons buttons,
-                                 QMessageBox::StandardButton defaultButton)
+    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     if (g_recording) {
-        const Shown entry{text, title, icon, buttons};
+        const Shown entry { text, title, icon, buttons };
         g_shown << entry;
         if (g_onShown)
             g_onShown(entry);

@@ -24,10 +24,9 @@ struct Shown
     QMessageBox::StandardButtons buttons;
 };
 
-QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QString &title,
-                                 Icon icon = Icon::None,
-                                 QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                 QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QString &title, Icon icon = Icon::None,
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
 // A database error during work: its number and description. The caller has
 // rolled back and keeps what the user typed.

@@ -1,12 +1,12 @@
 #include "shell/MDI.h"
 
 #include "settings/frmCompanyInfo.h"
+#include "shell/Clock.h"
 #include "shell/GuiMessages.h"
 #include "shell/frmAbout.h"
 #include "shell/frmLogin.h"
 #include "shell/frmMDIBackgroundImage.h"
 #include "shell/modMain.h"
-#include "shell/Clock.h"
 #include "wip/frmWIPEntry.h"
 
 #include <QCloseEvent>
@@ -73,27 +73,27 @@ void MDI::buildMenu()
 
     QMenu *file = topMenu("File", QStringLiteral("&File"));
     connect(addEntry(file, "CompanyInfo", QStringLiteral("Setup")), &QAction::triggered, this,
-            [this] { guardedOpen({QStringLiteral("Company Info")}, [this] { openCompanyInfo(); }); });
+        [this] { guardedOpen({ QStringLiteral("Company Info") }, [this] { openCompanyInfo(); }); });
     connect(addEntry(file, "Exit", QStringLiteral("Exit")), &QAction::triggered, this, [] { ShutDown(); });
 
     QMenu *wips = topMenu("mnuWIPS", QStringLiteral("&WIPs"));
-    addScreenEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"), {QStringLiteral("WIPs Navigator")});
-    addScreenEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit"), {QStringLiteral("WIPs Entry/Edit")});
+    addScreenEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"), { QStringLiteral("WIPs Navigator") });
+    addScreenEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit"), { QStringLiteral("WIPs Entry/Edit") });
 
     QMenu *qb = topMenu("mnuQB", QStringLiteral("&QuickBooks"));
-    addScreenEntry(qb, "mnuQBSync", QStringLiteral("QuickBooks Sync"), {QStringLiteral("Quickbooks Sync")});
+    addScreenEntry(qb, "mnuQBSync", QStringLiteral("QuickBooks Sync"), { QStringLiteral("Quickbooks Sync") });
 
-    const QStringList timePermissions{QStringLiteral("Employee Time Manager"),
-                                      QStringLiteral("Employee Time Entry/Edit")};
+    const QStringList timePermissions { QStringLiteral("Employee Time Manager"),
+        QStringLiteral("Employee Time Entry/Edit") };
     QMenu *time = topMenu("mnuEmployeeTime", QStringLiteral("&Employee Time"));
     addScreenEntry(time, "mnuTimeNavigator", QStringLiteral("Time Navigator"), timePermissions);
     addScreenEntry(time, "mnuTimeEntry", QStringLiteral("Time Entry"), timePermissions);
 
     QMenu *admin = topMenu("mnuAdmin", QStringLiteral("&Administrative"));
-    addScreenEntry(admin, "mnuWIPStatusEntry", QStringLiteral("WIP Status Entry/Edit"),
-                   {QStringLiteral("Company Info")});
-    addScreenEntry(admin, "mnuEmployeeEntry", QStringLiteral("Employee Entry/Edit"),
-                   {QStringLiteral("Employee Entry/Edit")});
+    addScreenEntry(
+        admin, "mnuWIPStatusEntry", QStringLiteral("WIP Status Entry/Edit"), { QStringLiteral("Company Info") });
+    addScreenEntry(
+        admin, "mnuEmployeeEntry", QStringLiteral("Employee Entry/Edit"), { QStringLiteral("Employee Entry/Edit") });
 
     // Reports is an entry of its own, without sub-entries or action.
     QAction *reports = bar->addAction(QStringLiteral("&Reports"));
@@ -102,7 +102,7 @@ void MDI::buildMenu()
     QMenu *help = topMenu("Help", QStringLiteral("&Help"));
     // No permission is asked for the About box.
     connect(addEntry(help, "About", QStringLiteral("About")), &QAction::triggered, this,
-            [this] { openEntryScreen(QStringLiteral("About")); });
+        [this] { openEntryScreen(QStringLiteral("About")); });
 }
 
 // One line per screen that a menu entry opens.
@@ -117,13 +117,13 @@ QAction *MDI::addScreenEntry(QMenu *menu, const char *name, const QString &capti
     QAction *action = addEntry(menu, name, caption);
     const QString entry = QString::fromLatin1(name);
     connect(action, &QAction::triggered, this,
-            [this, entry, permissions] { guardedOpen(permissions, [this, entry] { openEntryScreen(entry); }); });
+        [this, entry, permissions] { guardedOpen(permissions, [this, entry] { openEntryScreen(entry); }); });
     return action;
 }
 
 void MDI::setEntryScreen(const QString &entry, const QString &screenName, std::function<QWidget *()> create)
 {
-    m_entryScreens.insert(entry, {screenName, std::move(create)});
+    m_entryScreens.insert(entry, { screenName, std::move(create) });
 }
 
 void MDI::openEntryScreen(const QString &entry)
@@ -143,7 +143,7 @@ void MDI::guardedOpen(const QStringList &permissions, const std::function<void()
             granted = HasPermission(permission) || granted;
         if (!granted) {
             Messages::show(this, QStringLiteral("You do not have permission to view this record."),
-                           QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
+                QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
             return;
         }
         open();
@@ -226,13 +226,12 @@ void MDI::openLogin()
     connect(login, &frmLogin::loggedIn, this, &MDI::unlockAfterLogin, Qt::UniqueConnection);
     if (auto *sub = qobject_cast<QMdiSubWindow *>(login->parentWidget())) {
         // A small fixed box: no maximise or minimise.
-        sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                            | Qt::WindowCloseButtonHint);
+        sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         sub->adjustSize();
         sub->setFixedSize(sub->size());
         const QSize client = m_area->viewport()->size();
-        sub->move(std::max(0, client.width() / 2 - sub->width() / 2),
-                  std::max(0, client.height() / 2 - sub->height() / 2));
+        sub->move(
+            std::max(0, client.width() / 2 - sub->width() / 2), std::max(0, client.height() / 2 - sub->height() / 2));
         sub->show();
     }
     login->setFocus();

@@ -8,7 +8,7 @@
 namespace SingleInstance {
 
 namespace {
-std::unique_ptr<QLockFile> g_lock;
+    std::unique_ptr<QLockFile> g_lock;
 }
 
 bool acquire(const QString &name)

@@ -136,10 +136,10 @@ bool HasPermission(const QString &name)
 {
     if (gUserType == QLatin1String("Admin"))
         return true;
-    const QVariant id = data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), {name});
+    const QVariant id = data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { name });
     const qint64 permissionId = id.isValid() ? id.toLongLong() : 0;
-    QSqlQuery grant = data::exec(
-        QStringLiteral("SELECT UserID FROM UserPermission WHERE UserID = ? AND PermissionID = ?"),
-        {static_cast<qint64>(gUserID), permissionId});
+    QSqlQuery grant
+        = data::exec(QStringLiteral("SELECT UserID FROM UserPermission WHERE UserID = ? AND PermissionID = ?"),
+            { static_cast<qint64>(gUserID), permissionId });
     return grant.next();
 }

@@ -31,12 +31,6 @@ namespace {
         return QDateTime(date, QTime(0, 0));
     }
 
-    // Empty text, never NULL: the drivers bind a null QString as NULL.
-    QVariant textValue(const QString &text)
-    {
-        return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
-    }
-
     QVariant nullableText(const QVariant &value)
     {
         return value.isNull() ? QVariant() : QVariant(value.toString());
@@ -134,42 +128,42 @@ qint64 saveWip(const WipRecord &r, const QStringList &contractors)
     const QDateTime now = Clock::now();
     data::Fields fields;
     if (r.id == 0) {
-        fields << qMakePair(QStringLiteral("EnteredBy"), textValue(gUsername))
+        fields << qMakePair(QStringLiteral("EnteredBy"), gUsername)
                << qMakePair(QStringLiteral("EnteredDate"), QVariant(now));
     }
-    fields << qMakePair(QStringLiteral("EditedBy"), textValue(gUsername))
+    fields << qMakePair(QStringLiteral("EditedBy"), gUsername)
            << qMakePair(QStringLiteral("EditedDate"), QVariant(now));
     auto add
         = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
-    add("Customer", textValue(r.customer));
-    add("Address", textValue(r.address));
-    add("City", textValue(r.city));
-    add("State", textValue(r.state));
-    add("Zip", textValue(r.zip));
-    add("Phone", textValue(r.phone));
-    add("JobType", textValue(r.jobType));
-    add("Status", textValue(r.status));
-    add("Rep", textValue(r.rep));
+    add("Customer", r.customer);
+    add("Address", r.address);
+    add("City", r.city);
+    add("State", r.state);
+    add("Zip", r.zip);
+    add("Phone", r.phone);
+    add("JobType", r.jobType);
+    add("Status", r.status);
+    add("Rep", r.rep);
     add("StartDate", dateValue(r.startDate));
     add("CheckDryingDays", r.checkDryingDays);
     add("DryingDays", r.dryingDays);
-    add("Insurance", textValue(r.insurance));
-    add("Agent", textValue(r.agent));
-    add("Adjuster", textValue(r.adjuster));
-    add("Paperwork", textValue(r.paperwork));
-    add("InitialScope", textValue(r.initialScope));
-    add("Software", textValue(r.software));
-    add("TypeOfPayment", textValue(r.typeOfPayment));
+    add("Insurance", r.insurance);
+    add("Agent", r.agent);
+    add("Adjuster", r.adjuster);
+    add("Paperwork", r.paperwork);
+    add("InitialScope", r.initialScope);
+    add("Software", r.software);
+    add("TypeOfPayment", r.typeOfPayment);
     add("Rugs", r.rugs);
     add("RugsCleaned", r.rugsCleaned);
     add("Itel", r.itel);
     add("ItelDate", dateValue(r.itelDate));
     add("AdjusterUpdatedDate", dateValue(r.adjusterUpdatedDate));
-    add("AdjusterUpdatedBy", textValue(r.adjusterUpdatedBy));
+    add("AdjusterUpdatedBy", r.adjusterUpdatedBy);
     add("CarpetCleanRooms", r.carpetCleanRooms);
-    add("HowHear", textValue(r.howHear));
-    add("TimeOfService", textValue(r.timeOfService));
-    add("TypeOfService", textValue(r.typeOfService));
+    add("HowHear", r.howHear);
+    add("TimeOfService", r.timeOfService);
+    add("TypeOfService", r.typeOfService);
     add("EstimateComplete", r.estimateComplete);
     add("Billed", r.billed);
     add("COS", r.cos);
@@ -177,14 +171,14 @@ qint64 saveWip(const WipRecord &r, const QStringList &contractors)
     add("CleanHVAC", r.cleanHVAC);
     add("ContentsCleaned", r.contentsCleaned);
     add("Photos", r.photos);
-    add("Notes", textValue(r.notes));
+    add("Notes", r.notes);
 
     data::Transaction transaction;
     qint64 id = r.id;
     if (id == 0) {
-        add("InvoiceID", textValue(QString()));
+        add("InvoiceID", QString());
         add("AmountBilled", 0.0);
-        add("QBID", textValue(QString()));
+        add("QBID", QString());
         id = data::insertRow(QStringLiteral("WIP"), fields);
     } else if (data::updateRow(QStringLiteral("WIP"), id, fields) == 0) {
         throw data::DbError(

@@ -8,6 +8,7 @@
 #include "shell/Passwords.h"
 #include "shell/modMain.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -15,6 +16,22 @@
 #include <QUuid>
 
 namespace {
+
+// Test programs run side by side under ctest -j; each gets a runtime folder of
+// its own, so the program's single-instance lock of one does not refuse the
+// start-up of another.
+struct PrivateRuntimeFolder
+{
+    QTemporaryDir dir { QDir::tempPath() + QStringLiteral("/jt-runtime-XXXXXX") };
+    PrivateRuntimeFolder()
+    {
+        if (dir.isValid()) {
+            QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
+        }
+    }
+};
+const PrivateRuntimeFolder g_runtimeFolder;
 
 QString pgPort()
 {
@@ -86,11 +103,13 @@ bool TestDb::create(bool withSchema)
             return false;
         }
         if (m_backend == u"postgres")
-            m_connectionString = QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=%2;User ID=postgres")
-                                     .arg(pgPort(), m_serverDatabase);
+            m_connectionString
+                = QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=%2;User ID=postgres")
+                      .arg(pgPort(), m_serverDatabase);
         else
-            m_connectionString = QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;Database=%2;Uid=postgres;Pwd=;")
-                                     .arg(pgPort(), m_serverDatabase);
+            m_connectionString
+                = QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;Database=%2;Uid=postgres;Pwd=;")
+                      .arg(pgPort(), m_serverDatabase);
     } else {
         m_skipReason = QStringLiteral("Unknown JT_TEST_BACKEND ") + m_backend;
         return false;
@@ -123,42 +142,36 @@ void TestDb::writeConfig(const QString &text) const
 
 int TestDb::addEmployee(const QString &username, const QString &password, const QString &type, bool inactive)
 {
-    const QVariant typeId = data::scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), {type});
-    return static_cast<int>(data::insertRow(
-        QStringLiteral("Employee"),
-        {{QStringLiteral("FirstName"), username},
-         {QStringLiteral("LastName"), QStringLiteral("Tester")},
-         {QStringLiteral("Inactive"), inactive},
-         {QStringLiteral("UserTypeID"), typeId},
-         {QStringLiteral("Username"), username},
-         {QStringLiteral("Password"), Passwords::hash(password)}}));
+    const QVariant typeId = data::scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { type });
+    return static_cast<int>(data::insertRow(QStringLiteral("Employee"),
+        { { QStringLiteral("FirstName"), username }, { QStringLiteral("LastName"), QStringLiteral("Tester") },
+            { QStringLiteral("Inactive"), inactive }, { QStringLiteral("UserTypeID"), typeId },
+            { QStringLiteral("Username"), username }, { QStringLiteral("Password"), Passwords::hash(password) } }));
 }
 
 void TestDb::grant(int employeeId, const QString &permission)
 {
-    const QVariant permissionId = data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), {permission});
+    const QVariant permissionId
+        = data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { permission });
     data::exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) VALUES (?, ?)"),
-               {employeeId, permissionId});
+        { employeeId, permissionId });
 }
 
 void TestDb::addCompany(int dryingDays, double keyPressDelay)
 {
     data::insertRow(QStringLiteral("Company"),
-                    {{QStringLiteral("Name"), QStringLiteral("Varnholt of Brackwell")},
-                     {QStringLiteral("Address1"), QStringLiteral("12 Mill Road")},
-                     {QStringLiteral("Address2"), QString()},
-                     {QStringLiteral("City"), QStringLiteral("Brackwell")},
-                     {QStringLiteral("State"), QStringLiteral("OH")},
-                     {QStringLiteral("Zip"), QStringLiteral("44101")},
-                     {QStringLiteral("Phone"), QStringLiteral("(216) 555-0100")},
-                     {QStringLiteral("Fax"), QStringLiteral("(216) 555-0101")},
-                     {QStringLiteral("Email"), QStringLiteral("office@example.com")},
-                     {QStringLiteral("Website"), QStringLiteral("www.example.com")},
-                     {QStringLiteral("KeyPressDelay"), keyPressDelay},
-                     {QStringLiteral("QBItemName"), QStringLiteral("Restoration")},
-                     {QStringLiteral("QBItemDescription"), QStringLiteral("Restoration services")},
-                     {QStringLiteral("QBItemAmount"), 0.0},
-                     {QStringLiteral("DryingDays"), dryingDays}});
+        { { QStringLiteral("Name"), QStringLiteral("Varnholt of Brackwell") },
+            { QStringLiteral("Address1"), QStringLiteral("12 Mill Road") }, { QStringLiteral("Address2"), QString() },
+            { QStringLiteral("City"), QStringLiteral("Brackwell") }, { QStringLiteral("State"), QStringLiteral("OH") },
+            { QStringLiteral("Zip"), QStringLiteral("44101") },
+            { QStringLiteral("Phone"), QStringLiteral("(216) 555-0100") },
+            { QStringLiteral("Fax"), QStringLiteral("(216) 555-0101") },
+            { QStringLiteral("Email"), QStringLiteral("office@example.com") },
+            { QStringLiteral("Website"), QStringLiteral("www.example.com") },
+            { QStringLiteral("KeyPressDelay"), keyPressDelay },
+            { QStringLiteral("QBItemName"), QStringLiteral("Restoration") },
+            { QStringLiteral("QBItemDescription"), QStringLiteral("Restoration services") },
+            { QStringLiteral("QBItemAmount"), 0.0 }, { QStringLiteral("DryingDays"), dryingDays } });
 }
 
 void resetTestState()

@@ -33,7 +33,7 @@ public:
 
     // Adds an employee and returns its ID. The password is stored as a hash.
     static int addEmployee(const QString &username, const QString &password,
-                           const QString &type = QStringLiteral("User"), bool inactive = false);
+        const QString &type = QStringLiteral("User"), bool inactive = false);
     static void grant(int employeeId, const QString &permission);
     static void addCompany(int dryingDays = 7, double keyPressDelay = 1);
 
@@ -49,12 +49,12 @@ private:
 
 // Call at the start of a test (or in init()) that needs a database:
 //   JT_FRESH_DB(db);  declares TestDb db and skips/fails when unavailable.
-#define JT_FRESH_DB(name)                                                   \
-    TestDb name;                                                            \
-    if (!name.create()) {                                                   \
-        if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))                 \
-            QFAIL(qPrintable(name.skipReason()));                           \
-        QSKIP(qPrintable(name.skipReason()));                               \
+#define JT_FRESH_DB(name)                                                                                              \
+    TestDb name;                                                                                                       \
+    if (!name.create()) {                                                                                              \
+        if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))                                                            \
+            QFAIL(qPrintable(name.skipReason()));                                                                      \
+        QSKIP(qPrintable(name.skipReason()));                                                                          \
     }
 
 // Resets program values, the fixed clock and the message recorder.
