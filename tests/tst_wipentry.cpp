@@ -9,6 +9,7 @@
 #include "support/TestDb.h"
 #include "wip/frmWIPEntry.h"
 
+#include "shell/GridWidget.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+
 #include <QTableView>
 #include <QTest>
 #include <memory>
@@ -597,9 +599,8 @@ private slots:
             QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
         QVERIFY(child<QPlainTextEdit>("txtNotes")->toPlainText().isEmpty());
         QCOMPARE(child<QListWidget>("lstSubcontractor")->count(), 0);
-        QTableView *grid = child<QTableView>("vsfgTime");
-        QCOMPARE(grid->model()->rowCount(), 0);
-        QCOMPARE(grid->model()->columnCount(), 0);
+        GridWidget *grid = child<GridWidget>("vsfgTime");
+        QCOMPARE(grid->rows(), 0);
         QCOMPARE(label("lblDryingDays")->palette().color(QPalette::Window),
             label("lblID")->palette().color(QPalette::Window));
         for (const char *picker : { "dtStart", "dtItel", "dtAdjusterUpdated" })

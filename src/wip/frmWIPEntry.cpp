@@ -1,5 +1,7 @@
 #include "wip/frmWIPEntry.h"
 
+#include "shell/GridWidget.h"
+
 #include "shell/AutoCompleteComboBoxModule.h"
 #include "shell/Clock.h"
 #include "shell/Formats.h"
@@ -19,10 +21,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStandardItemModel>
 #include <QStringListModel>
 #include <QTabWidget>
-#include <QTableView>
 
 namespace {
 
@@ -232,8 +232,7 @@ void frmWIPEntry::LoadTime()
 {
     // The labour lines come with the labour grid; until then the tab shows
     // no lines and a zero total.
-    if (auto *model = qobject_cast<QStandardItemModel *>(vsfgTime->model()))
-        model->clear();
+    vsfgTime->setRows(0);
     lblTotalHours->setText(Formats::hours(0));
 }
 
@@ -283,8 +282,8 @@ void frmWIPEntry::ClearForm()
     lstSubcontractor->clear();
     cmbWIP->setCurrentIndex(-1);
     cmbWIPID->setCurrentIndex(-1);
-    if (auto *model = qobject_cast<QStandardItemModel *>(vsfgTime->model()))
-        model->clear();
+    // Emptied to no rows at all, header included.
+    vsfgTime->setRows(0);
     lblTotalHours->clear();
     lblInvoice->clear();
     lblBilled->clear();

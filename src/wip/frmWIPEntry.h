@@ -14,7 +14,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
-class QTableView;
+class GridWidget;
 
 namespace wip {
 struct WipLists;
@@ -132,6 +132,6 @@ private:
     QLabel *lblRatePerHour = nullptr;
     QLabel *lblInvoice = nullptr;
 
-    QTableView *vsfgTime = nullptr;
+    GridWidget *vsfgTime = nullptr;
     QLabel *lblTotalHours = nullptr;
 };

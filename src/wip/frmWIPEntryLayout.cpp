@@ -1,6 +1,8 @@
 // The entry screen's controls and layouts; behaviour is in frmWIPEntry.cpp.
 #include "wip/frmWIPEntry.h"
 
+#include "shell/GridWidget.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -14,10 +16,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QStringListModel>
 #include <QTabWidget>
-#include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
@@ -256,10 +256,7 @@ void frmWIPEntry::buildUi()
 
     // ---- "WIP Labor"
     auto *labor = named(new QWidget, "tabWIPLabor");
-    vsfgTime = named(new QTableView, "vsfgTime");
-    vsfgTime->setModel(new QStandardItemModel(vsfgTime));
-    vsfgTime->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    vsfgTime->setSelectionBehavior(QAbstractItemView::SelectRows);
+    vsfgTime = named(new GridWidget, "vsfgTime");
     lblTotalHours = valueLabel("lblTotalHours");
     auto *laborLayout = new QVBoxLayout(labor);
     laborLayout->addWidget(vsfgTime, 1);
