@@ -18,49 +18,47 @@
 
 namespace {
 
-// Key strings in the tables: '\b' Backspace, '\r' Enter, '\x1b' Escape, every
-// other character is typed as itself.
+// Table helpers: columns<int, QString>({ "a", "b" }) and row("tag", 1, "x").
+template <typename... T> void columns(std::initializer_list<const char *> names)
+{
+    auto name = names.begin();
+    (QTest::addColumn<T>(*name++), ...);
+}
+template <typename... T> void row(const char *tag, const T &...values)
+{
+    (QTest::newRow(tag) << ... << values);
+}
+
+// In key strings '\b' is Backspace, '\r' Enter, '\x1b' Escape; every other
+// character is typed as itself.
 Qt::Key keyFor(QChar c)
 {
-    switch (c.unicode()) {
-    case 8:
-        return Qt::Key_Backspace;
-    case 13:
-        return Qt::Key_Return;
-    case 27:
-        return Qt::Key_Escape;
-    default:
-        return Qt::Key(c.toUpper().unicode());
-    }
+    static const QHash<char16_t, Qt::Key> special { { u'\b', Qt::Key_Backspace }, { u'\r', Qt::Key_Return },
+        { u'\x1b', Qt::Key_Escape } };
+    return special.value(c.unicode(), Qt::Key(c.toUpper().unicode()));
 }
 
-// Sends the keys straight to a widget.
-void typeInto(QWidget *widget, const QString &keys)
-{
-    for (QChar c : keys)
-        QTest::sendKeyEvent(QTest::Click, widget, keyFor(c), QString(c), Qt::NoModifier);
-}
-
-// Sends the keys the way the window system does: to the window that has the
-// keyboard (an open drop-down list is a window of its own).
-void typeAtFocus(const QString &keys)
+// Sends the keys to the widget or, without one, as the window system does: to
+// the window that has the keyboard (an open drop-down list is a window).
+void type(const QString &keys, QWidget *widget = nullptr)
 {
     for (QChar c : keys) {
-        QWindow *window = QGuiApplication::focusWindow();
-        QVERIFY(window);
-        QTest::sendKeyEvent(QTest::Click, window, keyFor(c), QString(c), Qt::NoModifier);
+        if (widget) {
+            QTest::sendKeyEvent(QTest::Click, widget, keyFor(c), QString(c), Qt::NoModifier);
+            continue;
+        }
+        // A list that just closed hands the keyboard back a moment later.
+        QTRY_VERIFY(QGuiApplication::focusWindow() && QGuiApplication::focusWindow()->isVisible());
+        QTest::sendKeyEvent(QTest::Click, QGuiApplication::focusWindow(), keyFor(c), QString(c), Qt::NoModifier);
     }
-}
-
-bool listOpen(QComboBox *combo)
-{
-    return combo->view()->isVisible();
 }
 
 // A model that hands out its rows in batches, as a query model does.
 class LazyModel : public QAbstractListModel
 {
 public:
+    static constexpr int Total = 100;
+
     int rowCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : m_fetched; }
     QVariant data(const QModelIndex &index, int role) const override
     {
@@ -76,8 +74,6 @@ public:
         m_fetched += more;
         endInsertRows();
     }
-
-    static constexpr int Total = 100;
 
 private:
     int m_fetched = 20;
@@ -96,23 +92,31 @@ class TestAutoComplete : public QObject
 
     std::unique_ptr<QDialog> m_dialog;
     QComboBox *m_customer = nullptr; // editable
-    QComboBox *m_state = nullptr; // list-only
+    QComboBox *m_state = nullptr; // list-only, "Ohio" selected
     QComboBox *m_type = nullptr; // list-only
-    QPushButton *m_ok = nullptr;
+    QPushButton *m_ok = nullptr; // the dialog's default button
     double m_now = 1000;
 
-    void showDialog()
+    QComboBox *addCombo(const QStringList &items, bool editable = false)
     {
-        m_dialog->show();
-        m_dialog->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
-        // Let the widgets finish their reaction to the activation (a line
-        // edit drops its selection a moment later when it lacks the focus).
-        QCoreApplication::processEvents();
+        auto *box = new QComboBox;
+        box->setEditable(editable);
+        box->addItems(items);
+        m_dialog->layout()->addWidget(box);
+        return box;
     }
 
-    void focus(QComboBox *combo)
+    // Shows the dialog (if hidden) and gives the combo the keyboard.
+    void showFocused(QComboBox *combo)
     {
+        if (!m_dialog->isVisible()) {
+            m_dialog->show();
+            m_dialog->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
+            // Let the widgets finish reacting to the activation (an edit
+            // field drops its selection a moment later when it lacks focus).
+            QCoreApplication::processEvents();
+        }
         combo->setFocus();
         QTRY_VERIFY(combo->hasFocus());
     }
@@ -129,6 +133,8 @@ class TestAutoComplete : public QObject
         }
     }
 
+    bool listOpen(const QComboBox *combo) { return combo->view()->isVisible(); }
+
 private slots:
     void init()
     {
@@ -139,25 +145,16 @@ private slots:
         gKeyPressDelay = 1;
 
         m_dialog = std::make_unique<QDialog>();
-        auto *layout = new QVBoxLayout(m_dialog.get());
-        m_customer = new QComboBox;
-        m_customer->setObjectName(QStringLiteral("cmbCustomer"));
-        m_customer->setEditable(true);
-        m_customer->addItems(kCustomers);
+        new QVBoxLayout(m_dialog.get());
+        m_customer = addCombo(kCustomers, true);
         m_customer->setCurrentIndex(-1);
         m_customer->clearEditText();
-        m_state = new QComboBox;
-        m_state->setObjectName(QStringLiteral("cmbState"));
-        m_state->addItems(kStates);
+        m_state = addCombo(kStates);
         m_state->setCurrentIndex(kStates.indexOf(QStringLiteral("Ohio")));
-        m_type = new QComboBox;
-        m_type->setObjectName(QStringLiteral("cmbType"));
-        m_type->addItems({ QStringLiteral("Fire"), QStringLiteral("Water"), QStringLiteral("Work Order") });
+        m_type = addCombo({ QStringLiteral("Fire"), QStringLiteral("Water"), QStringLiteral("Work Order") });
         m_ok = new QPushButton(QStringLiteral("OK"));
         m_ok->setDefault(true);
-        for (QWidget *w : { static_cast<QWidget *>(m_customer), static_cast<QWidget *>(m_state),
-                 static_cast<QWidget *>(m_type), static_cast<QWidget *>(m_ok) })
-            layout->addWidget(w);
+        m_dialog->layout()->addWidget(m_ok);
         InstallAutoComplete(m_customer);
         InstallKeySearch(m_state);
         InstallKeySearch(m_type);
@@ -170,97 +167,74 @@ private slots:
         ResetKeySearch();
     }
 
-    // ---- editable combos ----
+    // ---- editable combos
 
+    // Typed as the window system does: once the list is open it has the
+    // keyboard, and the keys still edit the field. Highlight is the list's
+    // current row while it is open.
     void completesWhileTyping_data()
     {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("caret");
-        QTest::addColumn<int>("selLength");
-        QTest::addColumn<int>("index");
-        QTest::addColumn<bool>("listOpen");
-
-        QTest::newRow("A completes Adams") << "A"
-                                           << "Adams" << 1 << 4 << 0 << true;
-        QTest::newRow("l replaces the tail") << "Al"
-                                             << "Allen" << 2 << 3 << 1 << true;
-        QTest::newRow("Backspace drops the tail") << "Al\b"
-                                                  << "Al" << 2 << 0 << 1 << true;
-        QTest::newRow("second Backspace") << "Al\b\b"
-                                          << "A" << 1 << 0 << 1 << true;
-        QTest::newRow("lower case finds Adams") << "a"
-                                                << "Adams" << 1 << 4 << 0 << true;
-        QTest::newRow("mixed case") << "aL"
-                                    << "Allen" << 2 << 3 << 1 << true;
-        QTest::newRow("no match keeps typing") << "Alx"
-                                               << "Alx" << 3 << 0 << 1 << true;
-        QTest::newRow("no match at all") << "X"
-                                         << "X" << 1 << 0 << -1 << true;
-        QTest::newRow("Backspace after no match") << "Alx\b"
-                                                  << "Al" << 2 << 0 << 1 << true;
-        QTest::newRow("whole item typed") << "Adams"
-                                          << "Adams" << 5 << 0 << 0 << true;
-        QTest::newRow("accented capital") << QStringLiteral("é") << QStringLiteral("Émile") << 1 << 4 << 3 << true;
-        QTest::newRow("non-ASCII inside") << QStringLiteral("zoË") << QStringLiteral("Zoë") << 3 << 0 << 4 << true;
-        QTest::newRow("Backspace on empty") << "\b"
-                                            << "" << 0 << 0 << -1 << false;
-        QTest::newRow("Escape only drops the selection") << "A\x1b"
-                                                         << "Adams" << 1 << 0 << 0 << true;
-        QTest::newRow("Enter keeps the completion") << "A\r"
-                                                    << "Adams" << 5 << 0 << 0 << false;
-        QTest::newRow("Enter after no match") << "Alx\r"
-                                              << "Alx" << 3 << 0 << 1 << false;
+        columns<QString, QString, int, int, int, bool, int>(
+            { "keys", "text", "caret", "selLength", "index", "listOpen", "highlight" });
+        row("A completes Adams", "A", "Adams", 1, 4, 0, true, 0);
+        row("l replaces the tail", "Al", "Allen", 2, 3, 1, true, 1);
+        row("Backspace drops the tail", "Al\b", "Al", 2, 0, 1, true, -1);
+        row("case ignored", "aL", "Allen", 2, 3, 1, true, 1);
+        row("no match keeps the typing", "Alx", "Alx", 3, 0, 1, true, -1);
+        row("Backspace after no match", "Alx\b", "Al", 2, 0, 1, true, -1);
+        row("whole item typed", "Adams", "Adams", 5, 0, 0, true, 0);
+        row("accented capital", QStringLiteral("é"), QStringLiteral("Émile"), 1, 4, 3, true, 3);
+        row("non-ASCII inside", QStringLiteral("zoË"), QStringLiteral("Zoë"), 3, 0, 4, true, 4);
+        row("Backspace on empty", "\b", "", 0, 0, -1, false, 0);
+        row("Escape drops the selection and the list", "A\x1b", "Adams", 1, 0, 0, false, 0);
+        row("Enter keeps the completion", "A\r", "Adams", 5, 0, 0, false, 0);
+        row("Enter after no match", "Alx\r", "Alx", 3, 0, 1, false, 0);
+        row("typing on after Enter", "Al\b\rl", "Allen", 3, 2, 1, true, 1);
+        row("Escape after typing on", "Al\b\rl\x1b", "Allen", 3, 0, 1, false, 0);
     }
-
     void completesWhileTyping()
     {
         QFETCH(QString, keys);
-        showDialog();
-        focus(m_customer);
-        typeInto(m_customer, keys);
         QFETCH(QString, text);
         QFETCH(int, caret);
         QFETCH(int, selLength);
+        QFETCH(bool, listOpen);
+        showFocused(m_customer);
+        QSignalSpy picked(m_customer, &QComboBox::activated);
+        type(keys);
         checkEdit(text, caret, selLength);
         QTEST(m_customer->currentIndex(), "index");
-        QTEST(listOpen(m_customer), "listOpen");
-        QCOMPARE(m_customer->currentText(), text);
+        QCOMPARE(this->listOpen(m_customer), listOpen);
+        if (listOpen)
+            QTEST(m_customer->view()->currentIndex().row(), "highlight");
         QCOMPARE(m_customer->count(), kCustomers.size());
+        // Typing picks nothing; Enter on a listed name is a pick, as in any combo.
+        QCOMPARE(picked.count(), keys.endsWith(u'\r') && m_customer->findText(text) >= 0 ? 1 : 0);
     }
 
     // The procedure itself, from a given text, caret and selection.
     void editsFromAnyState_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("selStart");
-        QTest::addColumn<int>("selLength");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("newText");
-        QTest::addColumn<int>("caret");
-        QTest::addColumn<int>("newSelLength");
-        QTest::addColumn<int>("result");
-
-        QTest::newRow("caret inside: key goes at the end") << "Ba" << 1 << 0 << int('k') << "Baker" << 3 << 2 << 0;
-        QTest::newRow("selection inside: rest dropped") << "Baker" << 1 << 2 << int('o') << "Bo" << 2 << 0 << 0;
-        QTest::newRow("Backspace, selection inside") << "Baker" << 1 << 2 << 8 << "B" << 1 << 0 << 0;
-        QTest::newRow("Backspace, caret inside") << "Baker" << 2 << 0 << 8 << "Bake" << 4 << 0 << 0;
-        QTest::newRow("Backspace, character outside BMP")
-            << QStringLiteral("Zo\U0001F600") << 4 << 0 << 8 << "Zo" << 2 << 0 << 0;
-        QTest::newRow("Enter: caret to the end") << "Adams" << 1 << 4 << 13 << "Adams" << 5 << 0 << 13;
-        QTest::newRow("Escape consumed") << "Adams" << 1 << 4 << 27 << "Adams" << 1 << 0 << 0;
-        QTest::newRow("Tab code consumed") << "Ad" << 2 << 0 << 9 << "Ad" << 2 << 0 << 0;
-        QTest::newRow("character outside BMP typed")
-            << "Zo" << 2 << 0 << 0x1F600 << QStringLiteral("Zo\U0001F600") << 4 << 0 << 0;
-        QTest::newRow("no character: returned") << "Ad" << 2 << 0 << 0xD800 << "Ad" << 2 << 0 << 0xD800;
+        columns<QString, int, int, int, QString, int, int, int>(
+            { "text", "selStart", "selLength", "key", "newText", "caret", "newSelLength", "result" });
+        row("caret inside: key goes at the end", "Ba", 1, 0, int('k'), "Baker", 3, 2, 0);
+        row("selection inside: rest dropped", "Baker", 1, 2, int('o'), "Bo", 2, 0, 0);
+        row("Backspace, caret inside", "Baker", 2, 0, 8, "Bake", 4, 0, 0);
+        row("Backspace, character outside BMP", QStringLiteral("Zo\U0001F600"), 4, 0, 8, "Zo", 2, 0, 0);
+        row("Enter: caret to the end", "Adams", 1, 4, 13, "Adams", 5, 0, 13);
+        row("Escape consumed", "Adams", 1, 4, 27, "Adams", 1, 0, 0);
+        row("character outside BMP typed", "Zo", 2, 0, 0x1F600, QStringLiteral("Zo\U0001F600"), 4, 0, 0);
+        row("no character: returned", "Ad", 2, 0, 0xD800, "Ad", 2, 0, 0xD800);
     }
-
     void editsFromAnyState()
     {
         QFETCH(QString, text);
         QFETCH(int, selStart);
         QFETCH(int, selLength);
         QFETCH(int, key);
+        QFETCH(QString, newText);
+        QFETCH(int, caret);
+        QFETCH(int, newSelLength);
         QLineEdit *edit = m_customer->lineEdit();
         edit->setText(text);
         if (selLength > 0)
@@ -268,9 +242,6 @@ private slots:
         else
             edit->setCursorPosition(selStart);
         QTEST(AutoCompleteComboBox(m_customer, key), "result");
-        QFETCH(QString, newText);
-        QFETCH(int, caret);
-        QFETCH(int, newSelLength);
         checkEdit(newText, caret, newSelLength);
     }
 
@@ -285,76 +256,44 @@ private slots:
         QCOMPARE(key, 0);
     }
 
-    // Enter goes on to the edit field and the dialog's default button; the
-    // typed text is not added to the list. Escape does not close the dialog.
+    // Enter goes on to the edit field and the dialog's default button without
+    // adding the text to the list; Escape does not close the dialog.
     void enterIsPassedOnEscapeSwallowed()
     {
-        showDialog();
-        focus(m_customer);
+        showFocused(m_customer);
         QSignalSpy returnPressed(m_customer->lineEdit(), &QLineEdit::returnPressed);
         QSignalSpy okClicked(m_ok, &QPushButton::clicked);
         QSignalSpy rejected(m_dialog.get(), &QDialog::rejected);
-        typeInto(m_customer, QStringLiteral("Alx\r"));
+        type(QStringLiteral("Alx\r"), m_customer);
         QCOMPARE(returnPressed.count(), 1);
         QCOMPARE(okClicked.count(), 1);
         QCOMPARE(m_customer->count(), kCustomers.size());
         QCOMPARE(m_customer->currentText(), QStringLiteral("Alx"));
 
-        m_dialog->show();
-        focus(m_customer);
-        typeInto(m_customer, QStringLiteral("\x1b"));
+        showFocused(m_customer);
+        type(QStringLiteral("\x1b"), m_customer);
         QCOMPARE(rejected.count(), 0);
         QVERIFY(m_dialog->isVisible());
     }
 
-    // While the list is open it has the keyboard; typing still edits the field.
-    void typingContinuesWhileListIsOpen()
+    // Keys that are no characters keep their usual meaning: arrows move in
+    // the open list (Enter picks), Delete and Ctrl+A edit, Up and Tab in a
+    // list-only combo select and move on.
+    void nonCharacterKeysKeepTheirMeaning()
     {
-        showDialog();
-        focus(m_customer);
-        QSignalSpy activated(m_customer, &QComboBox::activated);
-        typeAtFocus(QStringLiteral("A"));
-        QVERIFY(listOpen(m_customer));
-        checkEdit(QStringLiteral("Adams"), 1, 4);
-        typeAtFocus(QStringLiteral("l"));
-        checkEdit(QStringLiteral("Allen"), 2, 3);
-        QCOMPARE(m_customer->view()->currentIndex().row(), 1);
-        typeAtFocus(QStringLiteral("\b"));
-        checkEdit(QStringLiteral("Al"), 2, 0);
-        typeAtFocus(QStringLiteral("\r"));
-        QVERIFY(!listOpen(m_customer));
-        checkEdit(QStringLiteral("Al"), 2, 0);
-        QTRY_VERIFY(m_customer->hasFocus());
-        typeAtFocus(QStringLiteral("l"));
-        checkEdit(QStringLiteral("Allen"), 3, 2);
-        typeAtFocus(QStringLiteral("\x1b"));
-        QVERIFY(!listOpen(m_customer));
-        checkEdit(QStringLiteral("Allen"), 3, 0);
-        QCOMPARE(activated.count(), 0);
-    }
-
-    // Arrow keys in the open list move the highlight; Enter picks that item.
-    void arrowsAndEnterPickFromOpenList()
-    {
-        showDialog();
-        focus(m_customer);
-        QSignalSpy activated(m_customer, &QComboBox::activated);
-        typeAtFocus(QStringLiteral("A"));
+        showFocused(m_customer);
+        QSignalSpy picked(m_customer, &QComboBox::activated);
+        type(QStringLiteral("A"));
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Down);
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Down);
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
         QVERIFY(!listOpen(m_customer));
         QCOMPARE(m_customer->currentText(), QStringLiteral("Baker"));
-        QCOMPARE(activated.count(), 1);
-        QCOMPARE(activated.at(0).at(0).toInt(), 2);
-    }
+        QCOMPARE(picked.count(), 1);
+        QCOMPARE(picked.at(0).at(0).toInt(), 2);
 
-    // Keys that are no characters keep their usual meaning.
-    void nonCharacterKeysKeepTheirMeaning()
-    {
-        showDialog();
-        focus(m_customer);
-        typeInto(m_customer, QStringLiteral("A"));
+        m_customer->clearEditText();
+        type(QStringLiteral("A"), m_customer);
         QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Delete);
         checkEdit(QStringLiteral("A"), 1, 0);
         m_customer->hidePopup();
@@ -362,7 +301,7 @@ private slots:
         QTest::keyClick(m_customer, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(m_customer->lineEdit()->selectedText(), QStringLiteral("Baker"));
 
-        focus(m_state);
+        showFocused(m_state);
         QSignalSpy activated(m_state, &QComboBox::activated);
         QTest::keyClick(m_state, Qt::Key_Up);
         QCOMPARE(m_state->currentText(), QStringLiteral("New York"));
@@ -371,31 +310,25 @@ private slots:
         QTRY_VERIFY(m_type->hasFocus());
     }
 
-    // ---- list-only combos ----
+    // ---- list-only combos
 
     void keySearch_data()
     {
-        QTest::addColumn<double>("delay");
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QList<double>>("times");
-        QTest::addColumn<QString>("selected");
-
         using Times = QList<double>;
-        QTest::newRow("N then E within the delay") << 1.0 << "NE" << Times { 0, 0.5 } << "Nebraska";
-        QTest::newRow("three letters") << 1.0 << "NEV" << Times { 0, 0.3, 0.6 } << "Nevada";
-        QTest::newRow("delay counts from the previous key") << 1.0 << "NEW" << Times { 0, 0.9, 1.8 } << "New York";
-        QTest::newRow("E after the delay") << 1.0 << "NE" << Times { 0, 1.5 } << "Eastland";
-        QTest::newRow("E exactly at the delay") << 1.0 << "NE" << Times { 0, 1.0 } << "Eastland";
-        QTest::newRow("fractional delay") << 0.25 << "NE" << Times { 0, 0.3 } << "Eastland";
-        QTest::newRow("delay 0: first letters only") << 0.0 << "NE" << Times { 0, 0 } << "Eastland";
-        QTest::newRow("case ignored") << 1.0 << "new" << Times { 0, 0.1, 0.2 } << "New York";
-        QTest::newRow("no match keeps the selection") << 1.0 << "X" << Times { 0 } << "Ohio";
-        QTest::newRow("no match after a match") << 1.0 << "NQ" << Times { 0, 0.1 } << "Nebraska";
-        QTest::newRow("Backspace joins the prefix") << 1.0 << "N\bE" << Times { 0, 0.1, 0.2 } << "Nebraska";
-        QTest::newRow("Enter joins the prefix") << 1.0 << "R\rI" << Times { 0, 0.1, 0.2 } << "Rhode Island";
-        QTest::newRow("space is a character") << 1.0 << "NEW Y" << Times { 0, 0.1, 0.2, 0.3, 0.4 } << "New York";
+        columns<double, QString, Times, QString>({ "delay", "keys", "times", "selected" });
+        row("N then E within the delay", 1.0, "NE", Times { 0, 0.5 }, "Nebraska");
+        row("delay counts from the previous key", 1.0, "NEW", Times { 0, 0.9, 1.8 }, "New York");
+        row("E after the delay", 1.0, "NE", Times { 0, 1.5 }, "Eastland");
+        row("E exactly at the delay", 1.0, "NE", Times { 0, 1.0 }, "Eastland");
+        row("fractional delay", 0.25, "NE", Times { 0, 0.3 }, "Eastland");
+        row("delay 0: first letters only", 0.0, "NE", Times { 0, 0 }, "Eastland");
+        row("case ignored", 1.0, "new", Times { 0, 0.1, 0.2 }, "New York");
+        row("no match keeps the selection", 1.0, "X", Times { 0 }, "Ohio");
+        row("no match after a match", 1.0, "NQ", Times { 0, 0.1 }, "Nebraska");
+        row("Backspace joins the prefix", 1.0, "N\bE", Times { 0, 0.1, 0.2 }, "Nebraska");
+        row("Enter joins the prefix", 1.0, "R\rI", Times { 0, 0.1, 0.2 }, "Rhode Island");
+        row("space is a character", 1.0, "NEW Y", Times { 0, 0.1, 0.2, 0.3, 0.4 }, "New York");
     }
-
     void keySearch()
     {
         QFETCH(double, delay);
@@ -405,28 +338,22 @@ private slots:
         gKeyPressDelay = delay;
         for (int i = 0; i < keys.size(); ++i) {
             m_now = 1000 + times.at(i);
-            typeInto(m_state, keys.mid(i, 1));
+            type(keys.mid(i, 1), m_state);
         }
         QTEST(m_state->currentText(), "selected");
     }
 
     // Each match is a pick (activated, also for the item already selected);
-    // a key without a match raises nothing.
+    // a key without a match raises nothing. Every key is consumed.
     void keySearchSignals()
     {
         QSignalSpy activated(m_state, &QComboBox::activated);
         QSignalSpy changed(m_state, &QComboBox::currentIndexChanged);
-        int key = 'N';
-        ComboKeySearch(m_state, key);
-        QCOMPARE(key, 0);
-        m_now += 5;
-        key = 'n';
-        ComboKeySearch(m_state, key);
-        QCOMPARE(key, 0);
-        m_now += 5;
-        key = 'x';
-        ComboKeySearch(m_state, key);
-        QCOMPARE(key, 0);
+        for (int key : { 'N', 'n', 'x' }) {
+            ComboKeySearch(m_state, key);
+            QCOMPARE(key, 0);
+            m_now += 5;
+        }
         QCOMPARE(activated.count(), 2);
         QCOMPARE(activated.at(1).at(0).toInt(), 2);
         QCOMPARE(changed.count(), 1);
@@ -435,14 +362,14 @@ private slots:
 
     void otherComboStartsNewPrefix()
     {
-        typeInto(m_state, QStringLiteral("N"));
+        type(QStringLiteral("N"), m_state);
         m_now += 0.1;
-        typeInto(m_type, QStringLiteral("W"));
+        type(QStringLiteral("W"), m_type);
         m_now += 0.1;
-        typeInto(m_state, QStringLiteral("E"));
+        type(QStringLiteral("E"), m_state);
         QCOMPARE(m_state->currentText(), QStringLiteral("Eastland"));
         m_now += 0.1;
-        typeInto(m_type, QStringLiteral("o"));
+        type(QStringLiteral("o"), m_type);
         QCOMPARE(m_type->currentText(), QStringLiteral("Water")); // "o" alone matches nothing
     }
 
@@ -464,23 +391,22 @@ private slots:
 
     void keySearchInOpenList()
     {
-        showDialog();
-        focus(m_state);
+        showFocused(m_state);
         m_state->showPopup();
         QTRY_VERIFY(listOpen(m_state));
-        typeAtFocus(QStringLiteral("Ne"));
+        type(QStringLiteral("Ne"));
         QCOMPARE(m_state->currentText(), QStringLiteral("Nebraska"));
         QCOMPARE(m_state->view()->currentIndex().row(), 2);
-        typeAtFocus(QStringLiteral("\x1b"));
+        type(QStringLiteral("\x1b"));
         QVERIFY(!listOpen(m_state));
         QCOMPARE(m_state->currentText(), QStringLiteral("Nebraska"));
         QTRY_VERIFY(m_state->hasFocus());
         m_now += 2;
-        typeAtFocus(QStringLiteral("o"));
+        type(QStringLiteral("o"));
         QCOMPARE(m_state->currentText(), QStringLiteral("Ohio"));
     }
 
-    // ---- both ----
+    // ---- both
 
     // A lazy model holds only its first rows; the search fetches the rest.
     void searchFetchesMoreRows()
@@ -491,10 +417,10 @@ private slots:
         m_customer->setCurrentIndex(-1);
         m_customer->clearEditText();
         m_state->setModel(&states);
-        typeInto(m_customer, QStringLiteral("z"));
+        type(QStringLiteral("z"), m_customer);
         QCOMPARE(m_customer->currentText(), QStringLiteral("Zimmerman"));
         QCOMPARE(m_customer->currentIndex(), LazyModel::Total - 1);
-        typeInto(m_state, QStringLiteral("Zi"));
+        type(QStringLiteral("Zi"), m_state);
         QCOMPARE(m_state->currentIndex(), LazyModel::Total - 1);
         m_customer->setModel(new QStandardItemModel(m_customer));
         m_state->setModel(new QStandardItemModel(m_state));
