@@ -46,12 +46,19 @@ std::unique_ptr<GridWidget> makeGrid(int cols, const QStringList &lines, bool sh
     return grid;
 }
 
-// The texts of one column, data rows only.
+// The texts of one column (data rows only), or of one row.
 QStringList column(const GridWidget &grid, int col)
 {
     QStringList texts;
     for (int r = 1; r < grid.rows(); ++r)
         texts << grid.textMatrix(r, col);
+    return texts;
+}
+QStringList rowTexts(const GridWidget &grid, int row)
+{
+    QStringList texts;
+    for (int c = 0; c < grid.cols(); ++c)
+        texts << grid.textMatrix(row, c);
     return texts;
 }
 
@@ -104,9 +111,7 @@ private slots:
         QFETCH(QStringList, cells);
         auto grid = makeGrid(3, { line });
         QCOMPARE(grid->rows(), 2);
-        QCOMPARE(grid->cols(), 3);
-        for (int c = 0; c < 3; ++c)
-            QCOMPARE(grid->textMatrix(1, c), cells[c]);
+        QCOMPARE(rowTexts(*grid, 1), cells);
     }
 
     // One cell changes; a tab or line break is part of its text, shown on
@@ -117,12 +122,8 @@ private slots:
         QVERIFY(grid->setTextMatrix(1, 1, "tab\there"));
         QVERIFY(grid->setTextMatrix(1, 2, QString()));
         QVERIFY(grid->setTextMatrix(2, 3, "first\r\nsecond\nthird"));
-        QCOMPARE(column(*grid, 0), (QStringList { "a", "short" }));
-        QCOMPARE(grid->textMatrix(1, 1), "tab\there");
-        QCOMPARE(grid->textMatrix(1, 2), QString());
-        QCOMPARE(grid->textMatrix(1, 3), "d");
-        QCOMPARE(grid->textMatrix(2, 2), QString());
-        QCOMPARE(grid->textMatrix(2, 3), "first\r\nsecond\nthird");
+        QCOMPARE(rowTexts(*grid, 1), (QStringList { "a", "tab\there", "", "d" }));
+        QCOMPARE(rowTexts(*grid, 2), (QStringList { "short", "", "", "first\r\nsecond\nthird" }));
         QCOMPARE(cell(*grid, 2, 3).data().toString(), "first second third");
     }
 
@@ -207,23 +208,19 @@ private slots:
         grid->setCellBackColor(1, 0, 1, 2, 0xFF);
         grid->setCellBackColor(2, 2, 0xFF00);
         grid->setRows(5);
-        QCOMPARE(grid->rows(), 5);
-        QCOMPARE(grid->textMatrix(4, 0), QString());
-        QCOMPARE(grid->textMatrix(2, 1), "e");
+        QCOMPARE(column(*grid, 1), (QStringList { "b", "e", "", "" }));
 
         // Growing again gives empty, uncoloured cells, not the old ones back.
         grid->setCols(2);
-        QCOMPARE(grid->textMatrix(1, 2), QString());
+        QCOMPARE(rowTexts(*grid, 1), (QStringList { "a", "b" }));
         grid->setCols(3);
-        QCOMPARE(grid->textMatrix(1, 2), QString());
-        QCOMPARE(grid->textMatrix(1, 1), "b");
+        QCOMPARE(rowTexts(*grid, 1), (QStringList { "a", "b", "" }));
         QCOMPARE(grid->cellBackColor(1, 1), 0xFFu);
         QCOMPARE(grid->cellBackColor(1, 2), kDefault);
         QCOMPARE(grid->cellBackColor(2, 2), kDefault);
 
         grid->setRows(2);
-        QCOMPARE(grid->rows(), 2);
-        QCOMPARE(grid->textMatrix(2, 0), QString());
+        QCOMPARE(column(*grid, 0), QStringList { "a" });
     }
 
     void backColours()
@@ -316,10 +313,10 @@ private slots:
         row("US with time", "C", "3/30/2026 2:05 PM", afternoon);
         row("ISO date", "C", "2026-03-30", march30);
         row("ISO date-time", "C", "2026-03-30T14:05:00", afternoon);
-        row("C short", "C", Formats::date(march30.date()), march30);
         row("window top", "C", "12/31/49", QDateTime(QDate(2049, 12, 31), QTime(0, 0)));
         row("window bottom", "C", "1/1/50", QDateTime(QDate(1950, 1, 1), QTime(0, 0)));
         row("en_US short with time", "en_US", "3/30/26 2:05 PM", afternoon);
+        row("written by Formats", "C", Formats::date(march30.date()), march30);
         row("de_DE short", "de_DE", "30.03.26", march30);
         row("not a date", "C", "soon", QDateTime());
         row("empty", "C", "", QDateTime());
@@ -426,7 +423,6 @@ private slots:
         QVERIFY(grid->columnWidth(0) >= grid->horizontalHeader()->sectionSizeHint(0));
         QVERIFY(grid->columnWidth(1) > metrics.horizontalAdvance(wide));
         QVERIFY(grid->columnWidth(2) < metrics.horizontalAdvance(wide));
-        QCOMPARE(grid->gridModel()->colWidth(1), grid->columnWidth(1));
 
         // A large grid measures a sample, which takes in the last row.
         QStringList lines(GridWidget::kAutoSizeSampleRows * 5, QStringLiteral("1"));
@@ -491,7 +487,6 @@ private slots:
         clickHeader(*grid, 0);
         QCOMPARE(column(*grid, 1), (QStringList { "d", "b", "f", "a", "c", "e" }));
         QCOMPARE(grid->cellBackColor(2, 1), 0xFFu);
-        QCOMPARE(grid->textMatrix(0, 0), "H0");
         clickHeader(*grid, 0);
         QCOMPARE(column(*grid, 1), (QStringList { "e", "c", "a", "b", "f", "d" }));
 
