@@ -4,6 +4,7 @@
 #include "shell/GuiMain.h"
 #include "shell/GuiMessages.h"
 #include "shell/MDI.h"
+#include "shell/SingleInstance.h"
 #include "shell/modMain.h"
 #include "support/TestDb.h"
 
@@ -134,7 +135,14 @@ private slots:
 
     void init() { resetTestState(); }
 
-    void cleanup() { SetShutDownHook({}); }
+    void cleanup()
+    {
+        // Ends a run that StartUp began, should a failed check have left it open.
+        if (MainWindow())
+            ShutDown();
+        SingleInstance::release();
+        SetShutDownHook({});
+    }
 
     // Where each entry sits (menu and position) and what it reads; before
     // login only File and File > Exit are enabled (and the status bar is not),
