@@ -73,7 +73,10 @@ MDI *StartUp(const QString &folder)
 
 int Main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // The program takes nothing from its command line, not even Qt's own
+    // options: only the program name is passed on.
+    int programNameOnly = argc > 0 ? 1 : 0;
+    QApplication app(programNameOnly, argv);
     QApplication::setApplicationName(QStringLiteral("Job Tracker"));
     QApplication::setOrganizationName(QStringLiteral("Varnholt of Brackwell"));
     if (!StartUp(QCoreApplication::applicationDirPath()))
