@@ -4,6 +4,7 @@
 #include "shell/GuiMain.h"
 #include "shell/GuiMessages.h"
 #include "shell/MDI.h"
+#include "shell/SingleInstance.h"
 #include "shell/modMain.h"
 #include "support/TestDb.h"
 
@@ -24,9 +25,26 @@
 
 namespace {
 
+using LogRow = QPair<int, QString>;
+
 const QStringList kScreenEntries { QStringLiteral("mnuWIPsBoard"), QStringLiteral("mnuWIPEntry"),
     QStringLiteral("mnuQBSync"), QStringLiteral("mnuTimeNavigator"), QStringLiteral("mnuTimeEntry"),
     QStringLiteral("mnuWIPStatusEntry"), QStringLiteral("mnuEmployeeEntry") };
+
+const QString kRefused = QStringLiteral("Invalid Permission: You do not have permission to view this record. (!)");
+
+// Every message shown so far as "title: text", marked " (!)" for the
+// exclamation icon and " (buttons)" when it offers more than OK.
+QStringList shown()
+{
+    QStringList lines;
+    for (const Messages::Shown &m : Messages::shown()) {
+        lines << m.title + QStringLiteral(": ") + m.text
+                + (m.icon == Messages::Icon::Exclamation ? QStringLiteral(" (!)") : QString())
+                + (m.buttons != QMessageBox::Ok ? QStringLiteral(" (buttons)") : QString());
+    }
+    return lines;
+}
 
 // Chooses a menu entry the way a user can: it must exist and be enabled.
 bool choose(QMainWindow *window, const QString &entry)
@@ -48,32 +66,54 @@ QStringList openScreens(const MDI &mdi)
     return names;
 }
 
-// Stands in for a screen that a menu entry opens; counts how often one is made.
-void wireStandIns(MDI &mdi, int *made)
+QList<LogRow> employeeLog()
 {
-    for (const QString &entry : kScreenEntries) {
-        mdi.setEntryScreen(entry, QStringLiteral("screen_") + entry, [entry, made] {
-            ++*made;
-            auto *screen = new QWidget;
-            screen->setObjectName(QStringLiteral("screen_") + entry);
-            return screen;
-        });
-    }
-}
-
-QList<QPair<int, QString>> employeeLog()
-{
-    QList<QPair<int, QString>> rows;
+    QList<LogRow> rows;
     QSqlQuery q = data::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
     while (q.next())
         rows.append({ q.value(0).toInt(), q.value(1).toString() });
     return rows;
 }
 
-bool isMessageA(const Messages::Shown &shown)
+// The main window after a login as an employee of the given type holding the
+// given permissions. Each screen entry opens a stand-in screen
+// "screen_<entry>"; `made` counts how many were made.
+struct LoggedIn
 {
-    return shown.text == u"You do not have permission to view this record." && shown.title == u"Invalid Permission"
-        && shown.icon == Messages::Icon::Exclamation && shown.buttons == QMessageBox::Ok;
+    MDI mdi;
+    int made = 0;
+
+    explicit LoggedIn(const QString &userType, const QStringList &grants = {})
+    {
+        const int id = TestDb::addEmployee(QStringLiteral("kw"), QStringLiteral("pw"), userType);
+        for (const QString &permission : grants)
+            TestDb::grant(id, permission);
+        gUserID = static_cast<qint16>(id);
+        gUsername = QStringLiteral("kw");
+        gUserType = userType;
+        for (const QString &entry : kScreenEntries) {
+            mdi.setEntryScreen(entry, QStringLiteral("screen_") + entry, [this, entry] {
+                ++made;
+                auto *screen = new QWidget;
+                screen->setObjectName(QStringLiteral("screen_") + entry);
+                return screen;
+            });
+        }
+        mdi.show();
+        mdi.unlockAfterLogin(gUsername);
+    }
+};
+
+// A user of type "User" holding one permission (none when empty).
+void permissionRow(const QByteArray &name, const QString &entry, const QString &grant, bool opens)
+{
+    QTest::newRow(name.constData()) << entry << QStringLiteral("User")
+                                    << (grant.isEmpty() ? QStringList() : QStringList { grant }) << opens;
+}
+
+void menuRow(const char *entry, const QString &caption, const QString &menu, int position, bool beforeLogin)
+{
+    QTest::newRow(entry) << QString::fromLatin1(entry) << caption << menu << position << beforeLogin;
 }
 
 } // namespace
@@ -95,65 +135,42 @@ private slots:
 
     void init() { resetTestState(); }
 
-    void cleanup() { SetShutDownHook({}); }
+    void cleanup()
+    {
+        // Ends a run that StartUp began, should a failed check have left it open.
+        if (MainWindow())
+            ShutDown();
+        SingleInstance::release();
+        SetShutDownHook({});
+    }
 
+    // Where each entry sits (menu and position) and what it reads; before
+    // login only File and File > Exit are enabled (and the status bar is not),
+    // after it all. Reports is an entry of its own, without a menu.
     void menu_data()
     {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("menu"); // empty: on the menu bar
+        QTest::addColumn<int>("position");
         QTest::addColumn<bool>("beforeLogin");
-        QTest::newRow("File") << "File"
-                              << "File"
-                              << "" << true;
-        QTest::newRow("Setup") << "CompanyInfo"
-                               << "Setup"
-                               << "File" << false;
-        QTest::newRow("Exit") << "Exit"
-                              << "Exit"
-                              << "File" << true;
-        QTest::newRow("WIPs") << "mnuWIPS"
-                              << "WIPs"
-                              << "" << false;
-        QTest::newRow("WIPs Navigator") << "mnuWIPsBoard"
-                                        << "WIPs Navigator"
-                                        << "mnuWIPS" << false;
-        QTest::newRow("WIP Entry/Edit") << "mnuWIPEntry"
-                                        << "WIP Entry/Edit"
-                                        << "mnuWIPS" << false;
-        QTest::newRow("QuickBooks") << "mnuQB"
-                                    << "QuickBooks"
-                                    << "" << false;
-        QTest::newRow("QuickBooks Sync") << "mnuQBSync"
-                                         << "QuickBooks Sync"
-                                         << "mnuQB" << false;
-        QTest::newRow("Employee Time") << "mnuEmployeeTime"
-                                       << "Employee Time"
-                                       << "" << false;
-        QTest::newRow("Time Navigator") << "mnuTimeNavigator"
-                                        << "Time Navigator"
-                                        << "mnuEmployeeTime" << false;
-        QTest::newRow("Time Entry") << "mnuTimeEntry"
-                                    << "Time Entry"
-                                    << "mnuEmployeeTime" << false;
-        QTest::newRow("Administrative") << "mnuAdmin"
-                                        << "Administrative"
-                                        << "" << false;
-        QTest::newRow("WIP Status") << "mnuWIPStatusEntry"
-                                    << "WIP Status Entry/Edit"
-                                    << "mnuAdmin" << false;
-        QTest::newRow("Employees") << "mnuEmployeeEntry"
-                                   << "Employee Entry/Edit"
-                                   << "mnuAdmin" << false;
-        QTest::newRow("Reports") << "mnuReports"
-                                 << "Reports"
-                                 << "" << false;
-        QTest::newRow("Help") << "Help"
-                              << "Help"
-                              << "" << false;
-        QTest::newRow("About") << "About"
-                               << "About"
-                               << "Help" << false;
+        menuRow("File", "File", "", 0, true);
+        menuRow("CompanyInfo", "Setup", "File", 0, false);
+        menuRow("Exit", "Exit", "File", 1, true);
+        menuRow("mnuWIPS", "WIPs", "", 1, false);
+        menuRow("mnuWIPsBoard", "WIPs Navigator", "mnuWIPS", 0, false);
+        menuRow("mnuWIPEntry", "WIP Entry/Edit", "mnuWIPS", 1, false);
+        menuRow("mnuQB", "QuickBooks", "", 2, false);
+        menuRow("mnuQBSync", "QuickBooks Sync", "mnuQB", 0, false);
+        menuRow("mnuEmployeeTime", "Employee Time", "", 3, false);
+        menuRow("mnuTimeNavigator", "Time Navigator", "mnuEmployeeTime", 0, false);
+        menuRow("mnuTimeEntry", "Time Entry", "mnuEmployeeTime", 1, false);
+        menuRow("mnuAdmin", "Administrative", "", 4, false);
+        menuRow("mnuWIPStatusEntry", "WIP Status Entry/Edit", "mnuAdmin", 0, false);
+        menuRow("mnuEmployeeEntry", "Employee Entry/Edit", "mnuAdmin", 1, false);
+        menuRow("mnuReports", "Reports", "", 5, false);
+        menuRow("Help", "Help", "", 6, false);
+        menuRow("About", "About", "Help", 0, false);
     }
 
     void menu()
@@ -161,6 +178,7 @@ private slots:
         QFETCH(QString, entry);
         QFETCH(QString, caption);
         QFETCH(QString, menu);
+        QFETCH(int, position);
         QFETCH(bool, beforeLogin);
         MDI mdi;
         mdi.show();
@@ -170,7 +188,10 @@ private slots:
         QCOMPARE(action->text().remove(u'&'), caption);
         const QList<QAction *> siblings
             = menu.isEmpty() ? mdi.menuBar()->actions() : mdi.findChild<QMenu *>(menu)->actions();
-        QVERIFY(siblings.contains(action));
+        QCOMPARE(siblings.indexOf(action), position);
+        QCOMPARE(mdi.menuBar()->actions().size(), 7);
+        if (entry == u"mnuReports")
+            QVERIFY(!action->menu());
         QCOMPARE(action->isEnabled(), beforeLogin);
         QVERIFY(!mdi.statusBar()->isEnabled());
 
@@ -179,31 +200,21 @@ private slots:
         QVERIFY(mdi.statusBar()->isEnabled());
     }
 
-    void menuOrder()
-    {
-        MDI mdi;
-        QStringList top;
-        for (QAction *action : mdi.menuBar()->actions())
-            top << action->objectName();
-        QCOMPARE(top,
-            (QStringList { QStringLiteral("File"), QStringLiteral("mnuWIPS"), QStringLiteral("mnuQB"),
-                QStringLiteral("mnuEmployeeTime"), QStringLiteral("mnuAdmin"), QStringLiteral("mnuReports"),
-                QStringLiteral("Help") }));
-        QCOMPARE(mdi.windowTitle(), QStringLiteral("Varnholt of Brackwell"));
-        QVERIFY(!mdi.findChild<QAction *>(QStringLiteral("mnuReports"))->menu());
-    }
-
-    // The whole road: start-up, login through the screen, then File > Exit
-    // or the close box; the logoff is recorded exactly once.
+    // The whole road: start-up, login through the screen, then File > Exit or
+    // the close box; the login and the logoff are each recorded once, and
+    // nothing at all when the user leaves before logging in.
     void startLoginAndLeave_data()
     {
+        QTest::addColumn<bool>("login");
         QTest::addColumn<bool>("closeBox");
-        QTest::newRow("File > Exit") << false;
-        QTest::newRow("close box") << true;
+        QTest::newRow("File > Exit") << true << false;
+        QTest::newRow("close box") << true << true;
+        QTest::newRow("File > Exit before login") << false << false;
     }
 
     void startLoginAndLeave()
     {
+        QFETCH(bool, login);
         QFETCH(bool, closeBox);
         JT_FRESH_DB(db);
         TestDb::addCompany();
@@ -212,16 +223,19 @@ private slots:
         QPointer<MDI> mdi = StartUp(db.folder());
         QVERIFY(mdi);
         QCOMPARE(openScreens(*mdi), QStringList { QStringLiteral("frmLogin") });
-        QVERIFY(!mdi->findChild<QAction *>(QStringLiteral("CompanyInfo"))->isEnabled());
+        QVERIFY(!choose(mdi, QStringLiteral("CompanyInfo")));
         QVERIFY(!choose(mdi, QStringLiteral("mnuWIPEntry")));
-
-        QWidget *login = mdi->findScreen(QStringLiteral("frmLogin"));
-        QTest::keyClicks(login->findChild<QLineEdit *>(QStringLiteral("txtUsername")), QStringLiteral("kwhitfield"));
-        QTest::keyClicks(login->findChild<QLineEdit *>(QStringLiteral("txtPassword")), QStringLiteral("Secret 1"));
-        QTest::mouseClick(login->findChild<QPushButton *>(QStringLiteral("btnLogin")), Qt::LeftButton);
-        QTRY_COMPARE(openScreens(*mdi), QStringList());
-        QCOMPARE(mdi->findChild<QLabel *>(QStringLiteral("StatusBar1Panel1"))->text(), QStringLiteral("KWhitfield"));
-        QVERIFY(choose(mdi, QStringLiteral("About")));
+        if (login) {
+            QWidget *screen = mdi->findScreen(QStringLiteral("frmLogin"));
+            QTest::keyClicks(
+                screen->findChild<QLineEdit *>(QStringLiteral("txtUsername")), QStringLiteral("kwhitfield"));
+            QTest::keyClicks(screen->findChild<QLineEdit *>(QStringLiteral("txtPassword")), QStringLiteral("Secret 1"));
+            QTest::mouseClick(screen->findChild<QPushButton *>(QStringLiteral("btnLogin")), Qt::LeftButton);
+            QTRY_COMPARE(openScreens(*mdi), QStringList());
+            QCOMPARE(
+                mdi->findChild<QLabel *>(QStringLiteral("StatusBar1Panel1"))->text(), QStringLiteral("KWhitfield"));
+            QVERIFY(choose(mdi, QStringLiteral("About")));
+        }
 
         if (closeBox)
             mdi->close();
@@ -233,19 +247,8 @@ private slots:
 
         db.reopen();
         QCOMPARE(employeeLog(),
-            (QList<QPair<int, QString>> { { id, QStringLiteral("Login") }, { id, QStringLiteral("Logoff") } }));
-    }
-
-    void exitBeforeLoginLogsNothing()
-    {
-        JT_FRESH_DB(db);
-        TestDb::addCompany();
-        QPointer<MDI> mdi = StartUp(db.folder());
-        QVERIFY(mdi);
-        QVERIFY(choose(mdi, QStringLiteral("Exit")));
-        QTRY_VERIFY(mdi.isNull());
-        db.reopen();
-        QCOMPARE(employeeLog().size(), 0);
+            login ? (QList<LogRow> { { id, QStringLiteral("Login") }, { id, QStringLiteral("Logoff") } })
+                  : QList<LogRow>());
     }
 
     void permissions_data()
@@ -255,26 +258,20 @@ private slots:
         QTest::addColumn<QStringList>("grants");
         QTest::addColumn<bool>("opens");
 
-        const QString user = QStringLiteral("User");
-        QTest::newRow("WIP entry granted") << "mnuWIPEntry" << user << QStringList { "WIPs Entry/Edit" } << true;
-        QTest::newRow("WIP entry, other grant") << "mnuWIPEntry" << user << QStringList { "WIPs Navigator" } << false;
-        QTest::newRow("navigator granted") << "mnuWIPsBoard" << user << QStringList { "WIPs Navigator" } << true;
-        QTest::newRow("navigator refused") << "mnuWIPsBoard" << user << QStringList {} << false;
-        QTest::newRow("QuickBooks granted") << "mnuQBSync" << user << QStringList { "Quickbooks Sync" } << true;
-        QTest::newRow("employees granted")
-            << "mnuEmployeeEntry" << user << QStringList { "Employee Entry/Edit" } << true;
-        QTest::newRow("employees refused") << "mnuEmployeeEntry" << user << QStringList { "Company Info" } << false;
-        QTest::newRow("statuses need Company Info")
-            << "mnuWIPStatusEntry" << user << QStringList { "Company Info" } << true;
-        QTest::newRow("statuses refused")
-            << "mnuWIPStatusEntry" << user << QStringList { "Employee Entry/Edit" } << false;
-        QTest::newRow("setup refused") << "CompanyInfo" << user << QStringList { "WIPs Entry/Edit" } << false;
+        permissionRow("WIP entry granted", "mnuWIPEntry", "WIPs Entry/Edit", true);
+        permissionRow("WIP entry, other grant", "mnuWIPEntry", "WIPs Navigator", false);
+        permissionRow("navigator granted", "mnuWIPsBoard", "WIPs Navigator", true);
+        permissionRow("navigator refused", "mnuWIPsBoard", "", false);
+        permissionRow("QuickBooks granted", "mnuQBSync", "Quickbooks Sync", true);
+        permissionRow("employees granted", "mnuEmployeeEntry", "Employee Entry/Edit", true);
+        permissionRow("employees refused", "mnuEmployeeEntry", "Company Info", false);
+        permissionRow("statuses need Company Info", "mnuWIPStatusEntry", "Company Info", true);
+        permissionRow("statuses refused", "mnuWIPStatusEntry", "Employee Entry/Edit", false);
+        permissionRow("setup refused", "CompanyInfo", "WIPs Entry/Edit", false);
         for (const char *entry : { "mnuTimeEntry", "mnuTimeNavigator" }) {
-            QTest::addRow("%s with entry/edit only", entry)
-                << entry << user << QStringList { "Employee Time Entry/Edit" } << true;
-            QTest::addRow("%s with manager only", entry)
-                << entry << user << QStringList { "Employee Time Manager" } << true;
-            QTest::addRow("%s with neither", entry) << entry << user << QStringList { "Delete Employee Time" } << false;
+            permissionRow(QByteArray(entry) + " with entry/edit only", entry, "Employee Time Entry/Edit", true);
+            permissionRow(QByteArray(entry) + " with manager only", entry, "Employee Time Manager", true);
+            permissionRow(QByteArray(entry) + " with neither", entry, "Delete Employee Time", false);
         }
         for (const QString &entry : kScreenEntries) {
             QTest::addRow("Admin: %s", qPrintable(entry)) << entry << "Admin" << QStringList {} << true;
@@ -282,6 +279,7 @@ private slots:
         }
     }
 
+    // A refused entry shows message A and makes no screen at all.
     void permissions()
     {
         QFETCH(QString, entry);
@@ -290,71 +288,34 @@ private slots:
         QFETCH(bool, opens);
         JT_FRESH_DB(db);
         data::exec(QStringLiteral("INSERT INTO EmployeeType (Name) VALUES ('admin')"));
-        const int id = TestDb::addEmployee(QStringLiteral("kw"), QStringLiteral("pw"), userType);
-        for (const QString &permission : grants)
-            TestDb::grant(id, permission);
-        gUserID = static_cast<qint16>(id);
-        gUsername = QStringLiteral("kw");
-        gUserType = userType;
-
-        MDI mdi;
-        int made = 0;
-        wireStandIns(mdi, &made);
-        mdi.show();
-        mdi.unlockAfterLogin(gUsername);
-        QVERIFY(choose(&mdi, entry));
-
-        if (opens) {
-            QCOMPARE(Messages::shown().size(), 0);
-            QCOMPARE(openScreens(mdi), QStringList { QStringLiteral("screen_") + entry });
-        } else {
-            QCOMPARE(Messages::shown().size(), 1);
-            QVERIFY(isMessageA(Messages::shown().first()));
-            QCOMPARE(openScreens(mdi), QStringList());
-            QCOMPARE(made, 0);
-        }
+        LoggedIn w(userType, grants);
+        QVERIFY(choose(&w.mdi, entry));
+        QCOMPARE(shown(), opens ? QStringList() : QStringList { kRefused });
+        QCOMPARE(openScreens(w.mdi), opens ? QStringList { QStringLiteral("screen_") + entry } : QStringList());
+        QCOMPARE(w.made, opens ? 1 : 0);
     }
 
     // Choosing an entry whose screen is open neither reloads it nor opens a
-    // second copy, and it is not brought to the front either.
+    // second copy. About asks no permission; Reports does nothing at all.
     void screensAreSingleInstance()
     {
         JT_FRESH_DB(db);
-        gUserType = QStringLiteral("Admin");
-        MDI mdi;
-        int made = 0;
-        wireStandIns(mdi, &made);
-        mdi.show();
-        mdi.unlockAfterLogin(QStringLiteral("boss"));
-        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPEntry")));
-        QWidget *first = mdi.findScreen(QStringLiteral("screen_mnuWIPEntry"));
-        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPsBoard")));
-        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPEntry")));
-        QVERIFY(choose(&mdi, QStringLiteral("About")));
-        QVERIFY(choose(&mdi, QStringLiteral("About")));
-        QCOMPARE(made, 2);
-        QCOMPARE(mdi.findScreen(QStringLiteral("screen_mnuWIPEntry")), first);
-        QCOMPARE(openScreens(mdi).size(), 3);
-        QCOMPARE(openScreens(mdi).count(QStringLiteral("frmAbout")), 1);
-        QCOMPARE(Messages::shown().size(), 0);
+        LoggedIn w(QStringLiteral("User"), { QStringLiteral("WIPs Entry/Edit"), QStringLiteral("WIPs Navigator") });
+        QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPEntry")));
+        QWidget *first = w.mdi.findScreen(QStringLiteral("screen_mnuWIPEntry"));
+        QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPsBoard")));
+        QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPEntry")));
+        QVERIFY(choose(&w.mdi, QStringLiteral("About")));
+        QVERIFY(choose(&w.mdi, QStringLiteral("About")));
+        QVERIFY(choose(&w.mdi, QStringLiteral("mnuReports")));
+        QCOMPARE(w.made, 2);
+        QCOMPARE(w.mdi.findScreen(QStringLiteral("screen_mnuWIPEntry")), first);
+        QCOMPARE(openScreens(w.mdi),
+            (QStringList { QStringLiteral("screen_mnuWIPEntry"), QStringLiteral("screen_mnuWIPsBoard"),
+                QStringLiteral("frmAbout") }));
+        QCOMPARE(shown(), QStringList());
         // Screens open at the top left of the client area.
         QCOMPARE(first->parentWidget()->pos(), QPoint(0, 0));
-    }
-
-    void reportsDoesNothing()
-    {
-        JT_FRESH_DB(db);
-        const int id = TestDb::addEmployee(QStringLiteral("kw"), QStringLiteral("pw"));
-        gUserID = static_cast<qint16>(id);
-        gUserType = QStringLiteral("User");
-        MDI mdi;
-        mdi.show();
-        mdi.lockForLogin();
-        QVERIFY(!choose(&mdi, QStringLiteral("mnuReports")));
-        mdi.unlockAfterLogin(QStringLiteral("kw"));
-        QVERIFY(choose(&mdi, QStringLiteral("mnuReports")));
-        QCOMPARE(openScreens(mdi), QStringList());
-        QCOMPARE(Messages::shown().size(), 0);
     }
 
     // A database error in the permission check is reported; nothing opens
@@ -362,22 +323,13 @@ private slots:
     void permissionCheckFails()
     {
         JT_FRESH_DB(db);
-        const int id = TestDb::addEmployee(QStringLiteral("kw"), QStringLiteral("pw"));
-        TestDb::grant(id, QStringLiteral("WIPs Entry/Edit"));
-        gUserID = static_cast<qint16>(id);
-        gUserType = QStringLiteral("User");
-        MDI mdi;
-        int made = 0;
-        wireStandIns(mdi, &made);
-        mdi.show();
-        mdi.unlockAfterLogin(QStringLiteral("kw"));
+        LoggedIn w(QStringLiteral("User"), { QStringLiteral("WIPs Entry/Edit") });
         data::failNextStatementContaining(QStringLiteral("UserPermission"));
-        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPEntry")));
-        QCOMPARE(Messages::shown().size(), 1);
-        QVERIFY(Messages::shown().first().text.startsWith(QStringLiteral("Error 50000: ")));
-        QCOMPARE(openScreens(mdi), QStringList());
-        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPEntry")));
-        QCOMPARE(openScreens(mdi), QStringList { QStringLiteral("screen_mnuWIPEntry") });
+        QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPEntry")));
+        QCOMPARE(shown(), QStringList { QStringLiteral("Database Error: Error 50000: Injected failure") });
+        QCOMPARE(openScreens(w.mdi), QStringList());
+        QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPEntry")));
+        QCOMPARE(openScreens(w.mdi), QStringList { QStringLiteral("screen_mnuWIPEntry") });
     }
 
     void logoStaysCentredBelowScreens()
@@ -386,15 +338,13 @@ private slots:
         mdi.show();
         QVERIFY(QTest::qWaitForWindowExposed(&mdi));
         auto *logo = mdi.findChild<QWidget *>(QStringLiteral("frmMDIBackgroundImage"));
-        QVERIFY(logo);
-        QVERIFY(logo->isVisible());
+        QVERIFY(logo && logo->isVisible());
         QCOMPARE(logo->size(), QSize(371, 96));
         for (const QSize size : { QSize(800, 600), QSize(1200, 900), QSize(640, 480) }) {
             mdi.resize(size);
             const QRect client = mdi.area()->viewport()->rect();
             QTRY_VERIFY((logo->geometry().center() - client.center()).manhattanLength() <= 2);
         }
-        gUserType = QStringLiteral("Admin");
         mdi.unlockAfterLogin(QStringLiteral("boss"));
         QVERIFY(choose(&mdi, QStringLiteral("About")));
         const QObjectList stack = mdi.area()->viewport()->children();
@@ -407,14 +357,12 @@ private slots:
         const QDateTime fixed(QDate(2011, 3, 30), QTime(12, 56));
         Clock::setNow(fixed);
         MDI mdi;
-        QCOMPARE(mdi.findChild<QLabel *>(QStringLiteral("StatusBar1Panel1"))->text(), QString());
-        QCOMPARE(mdi.findChild<QLabel *>(QStringLiteral("StatusBar1Time"))->text(),
-            QLocale().toString(fixed.time(), QLocale::ShortFormat));
-        QCOMPARE(mdi.findChild<QLabel *>(QStringLiteral("StatusBar1Date"))->text(),
-            QLocale().toString(fixed.date(), QLocale::ShortFormat));
+        auto panel = [&](const char *name) { return mdi.findChild<QLabel *>(QString::fromLatin1(name))->text(); };
+        QCOMPARE(panel("StatusBar1Panel1"), QString());
+        QCOMPARE(panel("StatusBar1Time"), QLocale().toString(fixed.time(), QLocale::ShortFormat));
+        QCOMPARE(panel("StatusBar1Date"), QLocale().toString(fixed.date(), QLocale::ShortFormat));
         Clock::setNow(fixed.addDays(1));
-        QTRY_COMPARE(mdi.findChild<QLabel *>(QStringLiteral("StatusBar1Date"))->text(),
-            QLocale().toString(fixed.date().addDays(1), QLocale::ShortFormat));
+        QTRY_COMPARE(panel("StatusBar1Date"), QLocale().toString(fixed.date().addDays(1), QLocale::ShortFormat));
     }
 };
 
