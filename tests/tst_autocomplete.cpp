@@ -1,6 +1,7 @@
 #include "shell/AutoCompleteComboBoxModule.h"
 #include "shell/modMain.h"
 #include "support/TestDb.h"
+#include "support/TestHelpers.h"
 
 #include <QAbstractItemView>
 #include <QAbstractListModel>
@@ -17,17 +18,6 @@
 #include <memory>
 
 namespace {
-
-// Table helpers: columns<int, QString>({ "a", "b" }) and row("tag", 1, "x").
-template <typename... T> void columns(std::initializer_list<const char *> names)
-{
-    auto name = names.begin();
-    (QTest::addColumn<T>(*name++), ...);
-}
-template <typename... T> void row(const char *tag, const T &...values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 // In key strings '\b' is Backspace, '\r' Enter, '\x1b' Escape; every other
 // character is typed as itself.

@@ -10,6 +10,7 @@
 #include "shell/SingleInstance.h"
 #include "shell/modMain.h"
 #include "support/TestDb.h"
+#include "support/TestHelpers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,18 +58,6 @@ void flushDeletes()
 {
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-// Every message shown so far as "title: text", marked " (buttons)" when it
-// offers more than OK.
-QStringList shown()
-{
-    QStringList lines;
-    for (const Messages::Shown &m : Messages::shown()) {
-        lines << m.title + QStringLiteral(": ") + m.text
-                + (m.buttons != QMessageBox::Ok ? QStringLiteral(" (buttons)") : QString());
-    }
-    return lines;
 }
 
 } // namespace
@@ -268,7 +257,7 @@ private slots:
         QCOMPARE(states()->count(), 51);
         QCOMPARE(states()->itemText(0), QStringLiteral("AK"));
         QVERIFY(!states()->isEditable());
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
     }
 
     void firstSaveInsertsRowAndPutsValuesInForce()
@@ -280,7 +269,7 @@ private slots:
             { "txtKeyPressDelay", "1.5" }, { "txtQBItem", "Restoration" }, { "txtQBDesc", "Restoration services" },
             { "txtQBAmount", "125.25" }, { "txtDryingDays", "4" } });
         save();
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
 
         QCOMPARE(companyRows(), 1);
         // The untouched fax box stores an empty text, not its placeholders;
@@ -317,7 +306,7 @@ private slots:
 
         fill({ { "txtDryingDays", "10.5" } });
         save();
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(companyRows(), 1);
         QCOMPARE(data::scalar(QStringLiteral("SELECT ID FROM Company")).toLongLong(), id);
         const std::optional<CompanyRow> row = Company::load();
@@ -366,7 +355,7 @@ private slots:
             edit(qPrintable(boxName))->setText(value);
 
         save();
-        QCOMPARE(shown(), QStringList { message });
+        QCOMPARE(shownMessages(), QStringList { message });
         QCOMPARE(companyRows(), 0);
         QVERIFY(m_screen && m_screen->isVisible());
         QCOMPARE(edit("txtCity")->text(), QStringLiteral("Albany"));
@@ -404,11 +393,11 @@ private slots:
         QTRY_VERIFY(!delay->hasFocus() || !Messages::shown().isEmpty());
         QCoreApplication::processEvents();
         if (!refused) {
-            QCOMPARE(shown(), QStringList());
+            QCOMPARE(shownMessages(), QStringList());
             QVERIFY(box<QPushButton>("btnSave")->hasFocus());
             return;
         }
-        QCOMPARE(shown(), QStringList { QStringLiteral("Invalid Entry: Quantity must be greater than 0.") });
+        QCOMPARE(shownMessages(), QStringList { QStringLiteral("Invalid Entry: Quantity must be greater than 0.") });
         QTRY_VERIFY(delay->hasFocus());
         QCOMPARE(delay->text(), text);
         QCOMPARE(companyRows(), 0);
@@ -427,10 +416,10 @@ private slots:
         edit("txtKeyPressDelay")->setText(QStringLiteral("0"));
         QTest::mousePress(box<QPushButton>("btnExit"), Qt::LeftButton);
         QCoreApplication::processEvents();
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QTest::mouseRelease(box<QPushButton>("btnExit"), Qt::LeftButton);
         QVERIFY(screenClosed());
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(storedDryingDays(), 7);
 
         QVERIFY(reopenScreen());
@@ -443,7 +432,7 @@ private slots:
         QVERIFY(reopenScreen());
         fill({ { "txtDryingDays", "9" } });
         QTest::keyClick(edit("txtDryingDays"), Qt::Key_Return);
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(storedDryingDays(), 9);
         QCOMPARE(gDryingDays, 9);
     }
@@ -476,7 +465,7 @@ private slots:
         // Enter on the closed list is the default button's.
         QTest::keyClick(state, Qt::Key_Return);
         SetKeySearchClock({});
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(Company::load()->state, QStringLiteral("TN"));
         QCOMPARE(gCompanyState, QStringLiteral("TN"));
         QVERIFY(screenClosed());
@@ -498,7 +487,7 @@ private slots:
             visited << QApplication::focusWidget()->objectName();
         }
         QCOMPARE(visited, expected);
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
     }
 
     void databaseErrorKeepsScreenAndInput_data()
@@ -525,7 +514,7 @@ private slots:
 
         data::failNextStatementContaining(failing);
         save();
-        QCOMPARE(shown(), QStringList { kDbError });
+        QCOMPARE(shownMessages(), QStringList { kDbError });
         QVERIFY(!QApplication::overrideCursor());
 
         // Still open with every typed value; the database and the program
@@ -542,7 +531,7 @@ private slots:
         // Trying again works: nothing of the failed attempt is left open.
         Messages::clearShown();
         save();
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(companyRows(), 1);
         QCOMPARE(Company::load()->name, QStringLiteral("New Name"));
         QCOMPARE(gDryingDays, 12);
@@ -555,7 +544,7 @@ private slots:
         m_mdi = std::make_unique<MDI>();
         data::failNextStatementContaining(QStringLiteral("FROM State"));
         m_mdi->openCompanyInfo();
-        QCOMPARE(shown(), QStringList { kDbError });
+        QCOMPARE(shownMessages(), QStringList { kDbError });
         QCOMPARE(m_mdi->findScreen(QStringLiteral("frmCompanyInfo")), nullptr);
         QVERIFY(!QApplication::overrideCursor());
     }
@@ -580,7 +569,7 @@ private slots:
         data::CloseConnection();
         MDI *mdi = StartUp(db.folder());
         QVERIFY(mdi);
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         if (!hasRow) {
             auto *screen = qobject_cast<frmCompanyInfo *>(mdi->findScreen(QStringLiteral("frmCompanyInfo")));
             QVERIFY(screen);

@@ -3,24 +3,15 @@
 #include "shell/GridValues.h"
 #include "shell/GridWidget.h"
 
+#include "support/TestHelpers.h"
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLocale>
 #include <QSignalSpy>
+
 #include <QTest>
 
 namespace {
-
-// Table helpers: columns<int, QString>({ "a", "b" }) and row("tag", 1, "x").
-template <typename... T> void columns(std::initializer_list<const char *> names)
-{
-    auto name = names.begin();
-    (QTest::addColumn<T>(*name++), ...);
-}
-template <typename... T> void row(const char *tag, const T &...values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 constexpr quint32 kDefault = Colors::kWindowBackground;
 

@@ -7,6 +7,7 @@
 #include "shell/frmLogin.h"
 #include "shell/modMain.h"
 #include "support/TestDb.h"
+#include "support/TestHelpers.h"
 
 #include <QAction>
 #include <QLabel>
@@ -21,31 +22,7 @@
 
 namespace {
 
-using LogRow = QPair<int, QString>;
-
 const QString kRefused = QStringLiteral("Invalid Username/Password: Your username and/or password is invalid. (!)");
-
-QList<LogRow> employeeLog()
-{
-    QList<LogRow> rows;
-    QSqlQuery q = data::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
-    while (q.next())
-        rows.append({ q.value(0).toInt(), q.value(1).toString() });
-    return rows;
-}
-
-// Every message shown so far as "title: text", marked " (!)" for the
-// exclamation icon and " (buttons)" when it offers more than OK.
-QStringList shown()
-{
-    QStringList lines;
-    for (const Messages::Shown &m : Messages::shown()) {
-        lines << m.title + QStringLiteral(": ") + m.text
-                + (m.icon == Messages::Icon::Exclamation ? QStringLiteral(" (!)") : QString())
-                + (m.buttons != QMessageBox::Ok ? QStringLiteral(" (buttons)") : QString());
-    }
-    return lines;
-}
 
 QString storedPassword(int id)
 {
@@ -185,7 +162,7 @@ private slots:
         w.type(username, password);
         QTest::keyClick(w.password, Qt::Key_Return);
         if (loggedInAs.isEmpty()) {
-            QCOMPARE(shown(), QStringList { kRefused });
+            QCOMPARE(shownMessages(), QStringList { kRefused });
             QCOMPARE(w.username->text(), QString());
             QCOMPARE(w.password->text(), QString());
             QVERIFY(w.username->hasFocus());
@@ -197,7 +174,7 @@ private slots:
             QCOMPARE(spy.size(), 0);
             return;
         }
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(gUsername, loggedInAs);
         QCOMPARE(gUserType, QStringLiteral("User"));
         if (loggedInAs == u"KWhitfield")
@@ -345,7 +322,7 @@ private slots:
         TestDb::addEmployee(QStringLiteral("KWhitfield"), QStringLiteral("Secret 1"));
         OPEN_LOGIN(w);
         w.attempt(username, password);
-        QCOMPARE(shown(), QStringList { message });
+        QCOMPARE(shownMessages(), QStringList { message });
         QCOMPARE(QApplication::focusWidget()->objectName(), focus);
         // Nothing reached the database and nothing was cleared.
         QCOMPARE(employeeLog(), QList<LogRow>());
@@ -373,10 +350,10 @@ private slots:
         w.attempt(QStringLiteral("KWHITFIELD"), QStringLiteral("bad"));
         QVERIFY(w.waiting());
         QCOMPARE(w.delay->interval(), 1000);
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(employeeLog().size(), 6);
         w.delay->start(0); // skip the wait
-        QTRY_COMPARE(shown(), QStringList { kRefused });
+        QTRY_COMPARE(shownMessages(), QStringList { kRefused });
         QVERIFY(w.username->isEnabled());
         QCOMPARE(w.username->text(), QString());
         QCOMPARE(Login::throttle().failures(QStringLiteral("KWhitfield")), 6);
@@ -390,7 +367,7 @@ private slots:
         w.delay->start(0);
         QTRY_COMPARE(gUsername, QStringLiteral("KWhitfield"));
         QCOMPARE(employeeLog().last(), LogRow(id, QStringLiteral("Login")));
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(Login::throttle().failures(QStringLiteral("kwhitfield")), 0);
     }
 
@@ -402,7 +379,7 @@ private slots:
         const QString dbError = QStringLiteral("Database Error: Error 50000: Injected failure");
         data::failNextStatementContaining(QStringLiteral("EmployeeType"));
         w.attempt(QStringLiteral("KWhitfield"), QStringLiteral("Secret 1"));
-        QCOMPARE(shown(), QStringList { dbError });
+        QCOMPARE(shownMessages(), QStringList { dbError });
         QCOMPARE(w.username->text(), QStringLiteral("KWhitfield"));
         QCOMPARE(w.password->text(), QStringLiteral("Secret 1"));
         QCOMPARE(employeeLog(), QList<LogRow>());
@@ -412,7 +389,7 @@ private slots:
         // The login procedure fails: not logged in, so nothing to log off later.
         data::failNextStatementContaining(QStringLiteral("EmployeeLog"));
         QTest::mouseClick(w.ok, Qt::LeftButton);
-        QCOMPARE(shown(), QStringList({ dbError, dbError }));
+        QCOMPARE(shownMessages(), QStringList({ dbError, dbError }));
         QVERIFY(gUsername.isEmpty());
         QCOMPARE(gUserID, qint16(0));
         QVERIFY(w.loginOpen());

@@ -7,6 +7,7 @@
 #include "shell/SingleInstance.h"
 #include "shell/modMain.h"
 #include "support/TestDb.h"
+#include "support/TestHelpers.h"
 
 #include <QAction>
 #include <QLabel>
@@ -25,26 +26,11 @@
 
 namespace {
 
-using LogRow = QPair<int, QString>;
-
 const QStringList kScreenEntries { QStringLiteral("mnuWIPsBoard"), QStringLiteral("mnuWIPEntry"),
     QStringLiteral("mnuQBSync"), QStringLiteral("mnuTimeNavigator"), QStringLiteral("mnuTimeEntry"),
     QStringLiteral("mnuWIPStatusEntry"), QStringLiteral("mnuEmployeeEntry") };
 
 const QString kRefused = QStringLiteral("Invalid Permission: You do not have permission to view this record. (!)");
-
-// Every message shown so far as "title: text", marked " (!)" for the
-// exclamation icon and " (buttons)" when it offers more than OK.
-QStringList shown()
-{
-    QStringList lines;
-    for (const Messages::Shown &m : Messages::shown()) {
-        lines << m.title + QStringLiteral(": ") + m.text
-                + (m.icon == Messages::Icon::Exclamation ? QStringLiteral(" (!)") : QString())
-                + (m.buttons != QMessageBox::Ok ? QStringLiteral(" (buttons)") : QString());
-    }
-    return lines;
-}
 
 // Chooses a menu entry the way a user can: it must exist and be enabled.
 bool choose(QMainWindow *window, const QString &entry)
@@ -64,15 +50,6 @@ QStringList openScreens(const MDI &mdi)
             names << sub->widget()->objectName();
     }
     return names;
-}
-
-QList<LogRow> employeeLog()
-{
-    QList<LogRow> rows;
-    QSqlQuery q = data::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
-    while (q.next())
-        rows.append({ q.value(0).toInt(), q.value(1).toString() });
-    return rows;
 }
 
 // The main window after a login as an employee of the given type holding the
@@ -290,7 +267,7 @@ private slots:
         data::exec(QStringLiteral("INSERT INTO EmployeeType (Name) VALUES ('admin')"));
         LoggedIn w(userType, grants);
         QVERIFY(choose(&w.mdi, entry));
-        QCOMPARE(shown(), opens ? QStringList() : QStringList { kRefused });
+        QCOMPARE(shownMessages(), opens ? QStringList() : QStringList { kRefused });
         QCOMPARE(openScreens(w.mdi), opens ? QStringList { QStringLiteral("screen_") + entry } : QStringList());
         QCOMPARE(w.made, opens ? 1 : 0);
     }
@@ -313,7 +290,7 @@ private slots:
         QCOMPARE(openScreens(w.mdi),
             (QStringList { QStringLiteral("screen_mnuWIPEntry"), QStringLiteral("screen_mnuWIPsBoard"),
                 QStringLiteral("frmAbout") }));
-        QCOMPARE(shown(), QStringList());
+        QCOMPARE(shownMessages(), QStringList());
         // Screens open at the top left of the client area.
         QCOMPARE(first->parentWidget()->pos(), QPoint(0, 0));
     }
@@ -326,7 +303,7 @@ private slots:
         LoggedIn w(QStringLiteral("User"), { QStringLiteral("WIPs Entry/Edit") });
         data::failNextStatementContaining(QStringLiteral("UserPermission"));
         QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPEntry")));
-        QCOMPARE(shown(), QStringList { QStringLiteral("Database Error: Error 50000: Injected failure") });
+        QCOMPARE(shownMessages(), QStringList { QStringLiteral("Database Error: Error 50000: Injected failure") });
         QCOMPARE(openScreens(w.mdi), QStringList());
         QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPEntry")));
         QCOMPARE(openScreens(w.mdi), QStringList { QStringLiteral("screen_mnuWIPEntry") });

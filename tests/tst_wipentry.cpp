@@ -7,6 +7,7 @@
 #include "shell/MDI.h"
 #include "shell/modMain.h"
 #include "support/TestDb.h"
+#include "support/TestHelpers.h"
 #include "wip/frmWIPEntry.h"
 
 #include <QApplication>
@@ -28,17 +29,6 @@
 namespace {
 
 const QDateTime kNow(QDate(2026, 3, 30), QTime(10, 15, 0));
-
-// Table helpers: columns<int, QString>({ "a", "b" }) and row("tag", 1, "x").
-template <typename... T> void columns(std::initializer_list<const char *> names)
-{
-    auto name = names.begin();
-    (QTest::addColumn<T>(*name++), ...);
-}
-template <typename... T> void row(const char *tag, const T &...values)
-{
-    (QTest::newRow(tag) << ... << values);
-}
 
 QDateTime daysFromNow(int days)
 {
