@@ -1,5 +1,7 @@
 #include "data/Database.h"
 
+#include "shell/Clock.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -205,7 +207,7 @@ void callUserProcedure(const QString &name, qint64 userId)
     const QString action = name.endsWith(QStringLiteral("Logoff"), Qt::CaseInsensitive) ? QStringLiteral("Logoff")
                                                                                         : QStringLiteral("Login");
     exec(QStringLiteral("INSERT INTO EmployeeLog (UserID,Action,LogDate) VALUES (?,?,?)"),
-        { userId, action, QDateTime::currentDateTime() });
+        { userId, action, Clock::now() });
 }
 
 Statement::Statement(const QString &sql)

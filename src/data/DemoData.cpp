@@ -1,6 +1,7 @@
 #include "data/DemoData.h"
 
 #include "data/Database.h"
+#include "shell/Clock.h"
 #include "shell/Passwords.h"
 
 #include <QDateTime>
@@ -57,7 +58,7 @@ int addAdministrator(const QString &username, const QString &password)
         throw std::invalid_argument("the administrator needs a user name and a password");
     const QVariant typeId
         = scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { QStringLiteral("Admin") });
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Clock::now();
     return static_cast<int>(insertRow(QStringLiteral("Employee"),
         { { QStringLiteral("FirstName"), QStringLiteral("System") }, { QStringLiteral("MiddleName"), QString() },
             { QStringLiteral("LastName"), QStringLiteral("Administrator") }, { QStringLiteral("Inactive"), false },
