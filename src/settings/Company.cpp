@@ -10,43 +10,55 @@ namespace Company {
 
 namespace {
 
-    QString text(const QSqlQuery &q, const char *column)
+    QString text(const QSqlRecord &r, const char *column)
     {
-        const QVariant v = q.value(QString::fromLatin1(column));
+        const QVariant v = r.value(QString::fromLatin1(column));
         return v.isNull() ? QString() : v.toString();
     }
 
-    double number(const QSqlQuery &q, const char *column)
+    double number(const QSqlRecord &r, const char *column)
     {
-        const QVariant v = q.value(QString::fromLatin1(column));
+        const QVariant v = r.value(QString::fromLatin1(column));
         return v.isNull() ? 0.0 : v.toDouble();
     }
 
 } // namespace
 
-std::optional<CompanyRow> load()
+std::optional<QSqlRecord> firstRow()
 {
     QSqlQuery q = data::exec(data::dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
     if (!q.next())
         return std::nullopt;
+    return q.record();
+}
+
+CompanyRow fromRecord(const QSqlRecord &r)
+{
     CompanyRow row;
-    row.name = text(q, "Name");
-    row.address1 = text(q, "Address1");
-    row.address2 = text(q, "Address2");
-    row.city = text(q, "City");
-    row.state = text(q, "State");
-    row.zip = text(q, "Zip");
-    row.phone = text(q, "Phone");
-    row.fax = text(q, "Fax");
-    row.email = text(q, "Email");
-    row.website = text(q, "Website");
-    row.keyPressDelay = number(q, "KeyPressDelay");
-    row.qbItemName = text(q, "QBItemName");
-    row.qbItemDescription = text(q, "QBItemDescription");
-    row.qbItemAmount = number(q, "QBItemAmount");
-    // Rounded to the nearest integer, halves to even.
-    row.dryingDays = static_cast<int>(std::nearbyint(number(q, "DryingDays")));
+    row.name = text(r, "Name");
+    row.address1 = text(r, "Address1");
+    row.address2 = text(r, "Address2");
+    row.city = text(r, "City");
+    row.state = text(r, "State");
+    row.zip = text(r, "Zip");
+    row.phone = text(r, "Phone");
+    row.fax = text(r, "Fax");
+    row.email = text(r, "Email");
+    row.website = text(r, "Website");
+    row.keyPressDelay = number(r, "KeyPressDelay");
+    row.qbItemName = text(r, "QBItemName");
+    row.qbItemDescription = text(r, "QBItemDescription");
+    row.qbItemAmount = number(r, "QBItemAmount");
+    row.dryingDays = static_cast<int>(std::nearbyint(number(r, "DryingDays")));
     return row;
+}
+
+std::optional<CompanyRow> load()
+{
+    const std::optional<QSqlRecord> record = firstRow();
+    if (!record)
+        return std::nullopt;
+    return fromRecord(*record);
 }
 
 void save(const CompanyRow &row)

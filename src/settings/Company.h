@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlRecord>
 #include <QString>
 #include <optional>
 
@@ -25,8 +26,15 @@ struct CompanyRow
 
 namespace Company {
 
-// The first Company row, NULLs read as empty text or 0; nothing when the table
-// is empty. Throws data::DbError.
+// The first Company row as stored (NULLs kept); nothing when the table is
+// empty. Throws data::DbError.
+std::optional<QSqlRecord> firstRow();
+
+// A stored row as values: NULLs read as empty text or 0, the drying days
+// rounded to the nearest whole day (halves to even).
+CompanyRow fromRecord(const QSqlRecord &record);
+
+// firstRow() as values.
 std::optional<CompanyRow> load();
 
 // Writes the row: edits the first row, or adds one to an empty table. One

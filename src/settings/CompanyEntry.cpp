@@ -17,43 +17,21 @@ namespace {
         return QStringLiteral("Invalid Entry");
     }
 
-    QString text(const QSqlQuery &q, const char *column)
-    {
-        const QVariant v = q.value(QString::fromLatin1(column));
-        return v.isNull() ? QString() : v.toString();
-    }
-
-    QString number(const QSqlQuery &q, const char *column)
-    {
-        const QVariant v = q.value(QString::fromLatin1(column));
-        return v.isNull() ? QString() : numberText(v.toDouble());
-    }
-
 } // namespace
 
 std::optional<CompanyTexts> load()
 {
-    QSqlQuery q = data::exec(data::dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
-    if (!q.next())
+    const std::optional<QSqlRecord> record = Company::firstRow();
+    if (!record)
         return std::nullopt;
-    CompanyTexts t;
-    t.name = text(q, "Name");
-    t.address1 = text(q, "Address1");
-    t.address2 = text(q, "Address2");
-    t.city = text(q, "City");
-    t.state = text(q, "State");
-    t.zip = text(q, "Zip");
-    t.phone = text(q, "Phone");
-    t.fax = text(q, "Fax");
-    t.website = text(q, "Website");
-    t.email = text(q, "Email");
-    t.keyPressDelay = number(q, "KeyPressDelay");
-    t.qbItemName = text(q, "QBItemName");
-    t.qbItemDescription = text(q, "QBItemDescription");
-    t.qbItemAmount = number(q, "QBItemAmount");
-    const QVariant days = q.value(QStringLiteral("DryingDays"));
-    t.dryingDays = days.isNull() ? QString() : numberText(std::nearbyint(days.toDouble()));
-    return t;
+    const CompanyRow row = Company::fromRecord(*record);
+    // A number that was never stored shows as an empty box, not as 0.
+    const auto number = [&](const char *column, double value) {
+        return record->isNull(QString::fromLatin1(column)) ? QString() : numberText(value);
+    };
+    return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
+        row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
+        number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays) };
 }
 
 QStringList states()
