@@ -1,6 +1,7 @@
 #include "data/ConnectionString.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <stdexcept>
 
 namespace data {
@@ -175,12 +176,14 @@ ConnectionSpec mapConnectionString(const QString &text, const QString &baseDir)
         spec.kind = driverName.contains(QStringLiteral("postgres"), Qt::CaseInsensitive) ? DbKind::PostgreSQL
                                                                                          : DbKind::SqlServer;
         // Pass the ODBC part through untouched; only an ADO Provider is dropped.
-        QStringList kept;
-        for (const QString &part : text.split(u';', Qt::SkipEmptyParts)) {
-            if (!part.trimmed().startsWith(QStringLiteral("provider"), Qt::CaseInsensitive))
-                kept << part.trimmed();
-        }
-        spec.databaseName = kept.join(u';') + u';';
+        // (A braced value may hold ';', so the text is not split at them.)
+        static const QRegularExpression provider(
+            QStringLiteral("(^|;)\\s*provider\\s*=[^;]*"), QRegularExpression::CaseInsensitiveOption);
+        QString odbc = text.trimmed();
+        odbc.remove(provider);
+        while (odbc.startsWith(u';'))
+            odbc.remove(0, 1);
+        spec.databaseName = odbc.endsWith(u';') ? odbc : odbc + u';';
         spec.options = odbcTimeouts();
         return spec;
     }
