@@ -1,4 +1,4 @@
-#include "shell/AutoCompleteComboBoxModule.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
 #include "shell/modMain.h"
 
 #include <QApplication>

@@ -15,10 +15,10 @@
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
-#include "shell/Clock.h"
-#include "shell/Colors.h"
-#include "shell/Formats.h"
-#include "shell/GridWidget.h"
+#include "base/Clock.h"
+#include "base/Colors.h"
+#include "base/Formats.h"
+#include "widgets/GridWidget.h"
 #include "shell/modMain.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "shell/Login.h"
-#include "shell/Passwords.h"
+#include "base/Passwords.h"
 
 #include <QCoreApplication>
 #include <QSqlQuery>

@@ -7,10 +7,10 @@
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
-#include "shell/Clock.h"
-#include "shell/GuiMessages.h"
+#include "base/Clock.h"
+#include "widgets/Messages.h"
 #include "shell/modMain.h"
-#include "wip/frmWIPEntry.h"
+#include "wip/ui/frmWIPEntry.h"
 
 #include <QApplication>
 #include <QComboBox>

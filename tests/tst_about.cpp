@@ -1,7 +1,8 @@
-#include "shell/GuiMessages.h"
-#include "shell/MDI.h"
+#include "app/Screens.h"
+#include "widgets/Messages.h"
+#include "shell/ui/MDI.h"
 #include "shell/SysInfo.h"
-#include "shell/modMain.h"
+#include "shell/AppContext.h"
 #include "support/TestDb.h"
 
 #include <QAction>
@@ -34,7 +35,7 @@ QString makeProgram(const QString &folder, const QString &name, const QString &m
 }
 
 // The main window after a login, with the About box opened from Help.
-QWidget *openAbout(MDI &mdi)
+QWidget *openAbout(MDI &mdi, AppContext &ctx)
 {
     mdi.show();
     mdi.lockForLogin();
@@ -43,7 +44,7 @@ QWidget *openAbout(MDI &mdi)
         return nullptr;
     // A user without a single permission, and no database at all: About
     // asks nothing.
-    gUserType = QStringLiteral("User");
+    ctx.setUser({ 5, QStringLiteral("kw"), QStringLiteral("User") });
     mdi.unlockAfterLogin(QStringLiteral("kw"));
     about->trigger();
     return mdi.findScreen(QStringLiteral("frmAbout"));
@@ -71,8 +72,10 @@ private slots:
     // Opens at the top left without a question asked; OK closes it.
     void opensAndCloses()
     {
-        MDI mdi;
-        QWidget *about = openAbout(mdi);
+        data::Connection db;
+        AppContext ctx(db);
+        MDI mdi(ctx, screenRegistry());
+        QWidget *about = openAbout(mdi, ctx);
         QVERIFY(about);
         QCOMPARE(Messages::shown().size(), 0);
         QCOMPARE(about->windowTitle(), QStringLiteral("About Screen"));
@@ -98,8 +101,10 @@ private slots:
         const QString marker = folder.filePath(QStringLiteral("ran"));
         makeProgram(folder.path(), QStringLiteral("kinfocenter"), marker, executable);
         qputenv("PATH", QFile::encodeName(folder.path()));
-        MDI mdi;
-        QWidget *about = openAbout(mdi);
+        data::Connection db;
+        AppContext ctx(db);
+        MDI mdi(ctx, screenRegistry());
+        QWidget *about = openAbout(mdi, ctx);
         QVERIFY(about);
         QTest::mouseClick(about->findChild<QPushButton *>(QStringLiteral("cmdSysInfo")), Qt::LeftButton);
         if (executable) {

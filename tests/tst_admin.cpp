@@ -1,7 +1,7 @@
 // backends: sqlite postgres odbc
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "shell/Passwords.h"
+#include "base/Passwords.h"
 #include "support/TestDb.h"
 
 #include <QProcess>
@@ -41,13 +41,13 @@ private slots:
         TestDb db;
         if (!db.create(false))
             QSKIP(qPrintable(db.skipReason()));
-        data::CloseConnection();
+        testdb::connection().close();
         const Result init = run(db, { QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("s3cret") });
         QVERIFY2(init.exitCode == 0, qPrintable(init.err));
         const Result check = run(db, { QStringLiteral("check") });
         QCOMPARE(check.exitCode, 0);
         db.reopen();
-        QSqlQuery q = data::exec(
+        QSqlQuery q = testdb::exec(
             QStringLiteral("SELECT Employee.Username, Employee.Password, EmployeeType.Name "
                            "FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID = EmployeeType.ID"));
         QVERIFY(q.next());
@@ -55,7 +55,7 @@ private slots:
         QVERIFY(Passwords::isHash(q.value(1).toString()));
         QVERIFY(Passwords::verify(q.value(1).toString(), QStringLiteral("s3cret")));
         QCOMPARE(q.value(2).toString(), QStringLiteral("Admin"));
-        data::CloseConnection();
+        testdb::connection().close();
         // A second init refuses to touch an existing schema.
         const Result again = run(db, { QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("x") });
         QCOMPARE(again.exitCode, 1);
@@ -67,27 +67,27 @@ private slots:
         TestDb db;
         if (!db.create(false))
             QSKIP(qPrintable(db.skipReason()));
-        data::CloseConnection();
+        testdb::connection().close();
         const Result init
             = run(db, { QStringLiteral("init"), QStringLiteral("--username"), QStringLiteral("boss") }, "typed-in\n");
         QVERIFY2(init.exitCode == 0, qPrintable(init.err));
         db.reopen();
         const QString stored
-            = data::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'boss'")).toString();
+            = testdb::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'boss'")).toString();
         QVERIFY(Passwords::verify(stored, QStringLiteral("typed-in")));
     }
 
     void seedsAndChecks()
     {
         JT_FRESH_DB(db);
-        data::CloseConnection();
+        testdb::connection().close();
         const Result seed = run(db, { QStringLiteral("seed-demo"), QStringLiteral("--jobs"), QStringLiteral("120") });
         QVERIFY2(seed.exitCode == 0, qPrintable(seed.err));
         db.reopen();
-        QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 120);
-        QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 1200);
-        data::execScript(QStringLiteral("ALTER TABLE WIP DROP COLUMN QBID"));
-        data::CloseConnection();
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 120);
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 1200);
+        testdb::execScript(QStringLiteral("ALTER TABLE WIP DROP COLUMN QBID"));
+        testdb::connection().close();
         const Result check = run(db, { QStringLiteral("check") });
         QCOMPARE(check.exitCode, 1);
         QVERIFY(check.out.contains(QStringLiteral("missing column WIP.QBID")));
@@ -115,13 +115,13 @@ private slots:
         TestDb db;
         if (!db.create(false))
             QSKIP(qPrintable(db.skipReason()));
-        data::CloseConnection();
+        testdb::connection().close();
         const Result result = run(db, args);
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         db.reopen();
         // Nothing was created.
-        QVERIFY(data::checkSchema().contains(QStringLiteral("table WIP")));
+        QVERIFY(data::checkSchema(testdb::connection()).contains(QStringLiteral("table WIP")));
     }
 
     void refusesMissingConfig()

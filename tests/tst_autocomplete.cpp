@@ -1,5 +1,5 @@
-#include "shell/AutoCompleteComboBoxModule.h"
-#include "shell/modMain.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "shell/AppContext.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
 
@@ -76,6 +76,9 @@ const QStringList kStates = { QStringLiteral("Alaska"), QStringLiteral("Eastland
 
 } // namespace
 
+// The key-press delay the key search is given, in seconds.
+double g_keyPressDelay = 0;
+
 class TestAutoComplete : public QObject
 {
     Q_OBJECT
@@ -132,7 +135,7 @@ private slots:
         ResetKeySearch();
         m_now = 1000;
         SetKeySearchClock([this] { return m_now; });
-        gKeyPressDelay = 1;
+        g_keyPressDelay = 1;
 
         m_dialog = std::make_unique<QDialog>();
         new QVBoxLayout(m_dialog.get());
@@ -146,8 +149,8 @@ private slots:
         m_ok->setDefault(true);
         m_dialog->layout()->addWidget(m_ok);
         InstallAutoComplete(m_customer);
-        InstallKeySearch(m_state);
-        InstallKeySearch(m_type);
+        InstallKeySearch(m_state, [] { return g_keyPressDelay; });
+        InstallKeySearch(m_type, [] { return g_keyPressDelay; });
     }
 
     void cleanup()
@@ -243,7 +246,7 @@ private slots:
         QCOMPARE(AutoCompleteComboBox(m_state, 8), 8);
         QCOMPARE(m_state->currentText(), QStringLiteral("Ohio"));
         int key = 'N';
-        ComboKeySearch(nullptr, key);
+        ComboKeySearch(nullptr, key, g_keyPressDelay);
         QCOMPARE(key, 0);
     }
 
@@ -324,7 +327,7 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QList<double>, times);
         QCOMPARE(times.size(), keys.size());
-        gKeyPressDelay = delay;
+        g_keyPressDelay = delay;
         for (int i = 0; i < keys.size(); ++i) {
             m_now = 1000 + times.at(i);
             type(keys.mid(i, 1), m_state);
@@ -339,7 +342,7 @@ private slots:
         QSignalSpy activated(m_state, &QComboBox::activated);
         QSignalSpy changed(m_state, &QComboBox::currentIndexChanged);
         for (int key : { 'N', 'n', 'x' }) {
-            ComboKeySearch(m_state, key);
+            ComboKeySearch(m_state, key, g_keyPressDelay);
             QCOMPARE(key, 0);
             m_now += 5;
         }
@@ -369,12 +372,12 @@ private slots:
         auto first = std::make_unique<QComboBox>();
         first->addItems(kStates);
         int key = 'N';
-        ComboKeySearch(first.get(), key);
+        ComboKeySearch(first.get(), key, g_keyPressDelay);
         first.reset();
         auto second = std::make_unique<QComboBox>();
         second->addItems(kStates);
         key = 'E';
-        ComboKeySearch(second.get(), key);
+        ComboKeySearch(second.get(), key, g_keyPressDelay);
         QCOMPARE(second->currentText(), QStringLiteral("Eastland"));
     }
 

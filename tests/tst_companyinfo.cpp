@@ -1,14 +1,15 @@
 // backends: sqlite postgres odbc
+#include "app/Screens.h"
 #include "data/Database.h"
 #include "settings/Company.h"
 #include "settings/CompanyEntry.h"
-#include "settings/frmCompanyInfo.h"
-#include "shell/AutoCompleteComboBoxModule.h"
-#include "shell/GuiMain.h"
-#include "shell/GuiMessages.h"
-#include "shell/MDI.h"
+#include "settings/ui/frmCompanyInfo.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "app/StartUp.h"
+#include "widgets/Messages.h"
+#include "shell/ui/MDI.h"
 #include "shell/SingleInstance.h"
-#include "shell/modMain.h"
+#include "shell/AppContext.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
 
@@ -33,20 +34,20 @@ const QString kEmptyPhone = QStringLiteral("(___) ___-____");
 
 int companyRows()
 {
-    return data::scalar(QStringLiteral("SELECT COUNT(*) FROM Company")).toInt();
+    return testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM Company")).toInt();
 }
 
 int storedDryingDays()
 {
-    return data::scalar(QStringLiteral("SELECT DryingDays FROM Company")).toInt();
+    return testdb::scalar(QStringLiteral("SELECT DryingDays FROM Company")).toInt();
 }
 
 // The company values in force: name, state, city, phone, key-press delay, QB
 // item, QB amount, drying days.
 QVariantList inForce()
 {
-    return { gCompanyName, gCompanyState, gCompanyCity, gCompanyPhone, gKeyPressDelay, gQBItemName, gQBItemAmount,
-        gDryingDays };
+    return { testdb::context().company().name, testdb::context().company().state, testdb::context().company().city, testdb::context().company().phone, testdb::context().company().keyPressDelay, testdb::context().company().qbItemName, testdb::context().company().qbItemAmount,
+        testdb::context().company().dryingDays };
 }
 
 const QVariantList kNothingInForce { "", "", "", "", 0.0, "", 0.0, 0 };
@@ -82,7 +83,7 @@ class TestCompanyInfo : public QObject
     // Opens the screen in a main window of its own, active so focus moves.
     bool openScreen()
     {
-        m_mdi = std::make_unique<MDI>();
+        m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
         m_mdi->show();
         m_mdi->activateWindow();
         if (!QTest::qWaitForWindowActive(m_mdi.get()))
@@ -92,7 +93,7 @@ class TestCompanyInfo : public QObject
 
     bool reopenScreen()
     {
-        m_mdi->openCompanyInfo();
+        m_mdi->openScreen(QStringLiteral("frmCompanyInfo"));
         m_screen = qobject_cast<frmCompanyInfo *>(m_mdi->findScreen(QStringLiteral("frmCompanyInfo")));
         return m_screen;
     }
@@ -147,7 +148,7 @@ private slots:
     {
         // Ends a run that StartUp began.
         if (MainWindow())
-            ShutDown();
+            testdb::context().ShutDown();
         SingleInstance::release();
         m_mdi.reset();
         flushDeletes();
@@ -243,7 +244,7 @@ private slots:
         JT_FRESH_DB(db);
         if (row > 0) {
             const QVariant text = row == 1 ? QVariant(QMetaType(QMetaType::QString)) : QVariant(QStringLiteral(""));
-            data::insertRow(QStringLiteral("Company"),
+            testdb::insertRow(QStringLiteral("Company"),
                 { { QStringLiteral("Name"), text }, { QStringLiteral("State"), text },
                     { QStringLiteral("Website"), text }, { QStringLiteral("Phone"), text },
                     { QStringLiteral("Fax"), text }, { QStringLiteral("QBItemName"), text } });
@@ -274,13 +275,13 @@ private slots:
         QCOMPARE(companyRows(), 1);
         // The untouched fax box stores an empty text, not its placeholders;
         // empty boxes are written as empty texts, not NULLs.
-        const std::optional<CompanyRow> row = Company::load();
+        const std::optional<CompanyRow> row = Company::load(testdb::connection());
         QVERIFY(row);
         QCOMPARE((QVariantList { row->name, row->state, row->phone, row->fax, row->address1, row->keyPressDelay,
                      row->qbItemAmount, row->dryingDays }),
             (QVariantList { "Acme Restoration", "OH", "(216) 555-0199", "", "", 1.5, 125.25, 4 }));
         QCOMPARE(
-            data::scalar(QStringLiteral("SELECT COUNT(*) FROM Company WHERE Address1 IS NULL OR Fax IS NULL")).toInt(),
+            testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM Company WHERE Address1 IS NULL OR Fax IS NULL")).toInt(),
             0);
         // In force at once, and the screen is gone.
         QCOMPARE(inForce(),
@@ -295,9 +296,9 @@ private slots:
     {
         JT_FRESH_DB(db);
         TestDb::addCompany(7, 1);
-        data::exec(QStringLiteral("UPDATE Company SET State = ?, Phone = ?, Fax = ?"),
+        testdb::exec(QStringLiteral("UPDATE Company SET State = ?, Phone = ?, Fax = ?"),
             { QStringLiteral("ON"), QStringLiteral("+1 416 555 0100"), QStringLiteral("(216) 555-01__") });
-        const qint64 id = data::scalar(QStringLiteral("SELECT ID FROM Company")).toLongLong();
+        const qint64 id = testdb::scalar(QStringLiteral("SELECT ID FROM Company")).toLongLong();
         QVERIFY(openScreen());
         QCOMPARE(shownIn({ "txtCompany", "txtAddress1", "txtCity", "cmbState", "txtPhone", "txtFax", "txtKeyPressDelay",
                      "txtQBAmount", "txtDryingDays" }),
@@ -308,8 +309,8 @@ private slots:
         save();
         QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(companyRows(), 1);
-        QCOMPARE(data::scalar(QStringLiteral("SELECT ID FROM Company")).toLongLong(), id);
-        const std::optional<CompanyRow> row = Company::load();
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT ID FROM Company")).toLongLong(), id);
+        const std::optional<CompanyRow> row = Company::load(testdb::connection());
         QCOMPARE((QVariantList { row->state, row->phone, row->fax, row->address1, row->dryingDays }),
             (QVariantList { "ON", "+1 416 555 0100", "(216) 555-01__", "12 Mill Road", 10 }));
         QCOMPARE(inForce(),
@@ -434,14 +435,14 @@ private slots:
         QTest::keyClick(edit("txtDryingDays"), Qt::Key_Return);
         QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(storedDryingDays(), 9);
-        QCOMPARE(gDryingDays, 9);
+        QCOMPARE(testdb::context().company().dryingDays, 9);
     }
 
     void stateJumpsByTypedLettersAndEnterSaves()
     {
         JT_FRESH_DB(db);
         TestDb::addCompany(7, 1);
-        QVERIFY(LoadCompanySettings());
+        QVERIFY(testdb::context().LoadCompanySettings());
         double now = 100;
         SetKeySearchClock([&now] { return now; });
         ResetKeySearch();
@@ -466,8 +467,8 @@ private slots:
         QTest::keyClick(state, Qt::Key_Return);
         SetKeySearchClock({});
         QCOMPARE(shownMessages(), QStringList());
-        QCOMPARE(Company::load()->state, QStringLiteral("TN"));
-        QCOMPARE(gCompanyState, QStringLiteral("TN"));
+        QCOMPARE(Company::load(testdb::connection())->state, QStringLiteral("TN"));
+        QCOMPARE(testdb::context().company().state, QStringLiteral("TN"));
         QVERIFY(screenClosed());
     }
 
@@ -506,7 +507,7 @@ private slots:
         JT_FRESH_DB(db);
         if (hasRow) {
             TestDb::addCompany(7, 1);
-            QVERIFY(LoadCompanySettings());
+            QVERIFY(testdb::context().LoadCompanySettings());
         }
         QVERIFY(openScreen());
         fill({ { "txtCompany", "New Name" }, { "cmbState", "TX" }, { "txtKeyPressDelay", "2" },
@@ -525,7 +526,7 @@ private slots:
             (QStringList { "New Name", "TX", "99.5", "12", "(512) 555-0123" }));
         QCOMPARE(companyRows(), hasRow ? 1 : 0);
         if (hasRow)
-            QCOMPARE(Company::load()->name, QStringLiteral("Varnholt of Brackwell"));
+            QCOMPARE(Company::load(testdb::connection())->name, QStringLiteral("Varnholt of Brackwell"));
         QCOMPARE(inForce(), hasRow ? kCompanyInForce : kNothingInForce);
 
         // Trying again works: nothing of the failed attempt is left open.
@@ -533,17 +534,17 @@ private slots:
         save();
         QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(companyRows(), 1);
-        QCOMPARE(Company::load()->name, QStringLiteral("New Name"));
-        QCOMPARE(gDryingDays, 12);
-        QCOMPARE(gCompanyPhone, QStringLiteral("(512) 555-0123"));
+        QCOMPARE(Company::load(testdb::connection())->name, QStringLiteral("New Name"));
+        QCOMPARE(testdb::context().company().dryingDays, 12);
+        QCOMPARE(testdb::context().company().phone, QStringLiteral("(512) 555-0123"));
     }
 
     void unreadableDatabaseOpensNoScreen()
     {
         JT_FRESH_DB(db);
-        m_mdi = std::make_unique<MDI>();
+        m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
         data::failNextStatementContaining(QStringLiteral("FROM State"));
-        m_mdi->openCompanyInfo();
+        m_mdi->openScreen(QStringLiteral("frmCompanyInfo"));
         QCOMPARE(shownMessages(), QStringList { kDbError });
         QCOMPARE(m_mdi->findScreen(QStringLiteral("frmCompanyInfo")), nullptr);
         QVERIFY(!QApplication::overrideCursor());
@@ -566,7 +567,7 @@ private slots:
         JT_FRESH_DB(db);
         if (hasRow)
             TestDb::addCompany(9, 2.5);
-        data::CloseConnection();
+        testdb::connection().close();
         MDI *mdi = StartUp(db.folder());
         QVERIFY(mdi);
         QCOMPARE(shownMessages(), QStringList());
@@ -582,7 +583,7 @@ private slots:
                 (QVariantList {
                     "Varnholt of Brackwell", "OH", "Brackwell", "(216) 555-0100", 2.5, "Restoration", 0.0, 9 }));
 
-            gUserType = QStringLiteral("Admin");
+            testdb::logIn(0, QStringLiteral("admin"), QStringLiteral("Admin"));
             mdi->unlockAfterLogin(QStringLiteral("admin"));
             QAction *setup = mdi->findChild<QAction *>(QStringLiteral("CompanyInfo"));
             QVERIFY(setup && setup->isEnabled());

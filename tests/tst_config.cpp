@@ -1,6 +1,6 @@
 #include "data/ConnectionString.h"
 #include "data/Dialect.h"
-#include "shell/Config.h"
+#include "base/Config.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,8 +140,10 @@ private slots:
             ms.concat({ QStringLiteral("Customer"), QStringLiteral("' - '") }), QStringLiteral("Customer + ' - '"));
         QCOMPARE(
             pg.concat({ QStringLiteral("Customer"), QStringLiteral("' - '") }), QStringLiteral("Customer || ' - '"));
+        // SQL Server refuses OUTPUT INSERTED on tables with triggers.
         QCOMPARE(ms.insertReturningId(QStringLiteral("WIP"), { QStringLiteral("Customer") }),
-            QStringLiteral("INSERT INTO WIP (Customer) OUTPUT INSERTED.ID VALUES (?)"));
+            QStringLiteral("SET NOCOUNT ON; INSERT INTO WIP (Customer) VALUES (?); "
+                           "SELECT CAST(SCOPE_IDENTITY() AS BIGINT) AS ID"));
         QCOMPARE(pg.insertReturningId(QStringLiteral("WIP"), { QStringLiteral("Customer") }),
             QStringLiteral("INSERT INTO WIP (Customer) VALUES (?) RETURNING ID"));
         QCOMPARE(ms.callProcedure(QStringLiteral("EmployeeLogin"), QStringLiteral("@UserID")),

@@ -1,7 +1,7 @@
-#include "shell/Colors.h"
-#include "shell/DryingDays.h"
-#include "shell/Formats.h"
-#include "shell/modMain.h"
+#include "base/Colors.h"
+#include "base/DryingDays.h"
+#include "base/Formats.h"
+#include "base/Numbers.h"
 
 #include <QGuiApplication>
 #include <QPalette>

@@ -1,7 +1,7 @@
-#include "shell/Colors.h"
-#include "shell/Formats.h"
-#include "shell/GridValues.h"
-#include "shell/GridWidget.h"
+#include "base/Colors.h"
+#include "base/Formats.h"
+#include "grid/GridValues.h"
+#include "widgets/GridWidget.h"
 
 #include "support/TestHelpers.h"
 #include <QAbstractItemModelTester>

@@ -1,11 +1,12 @@
 // backends: sqlite postgres odbc
+#include "app/Screens.h"
 #include "data/Database.h"
-#include "shell/GuiMessages.h"
+#include "widgets/Messages.h"
 #include "shell/Login.h"
-#include "shell/MDI.h"
-#include "shell/Passwords.h"
-#include "shell/frmLogin.h"
-#include "shell/modMain.h"
+#include "shell/ui/MDI.h"
+#include "base/Passwords.h"
+#include "shell/ui/frmLogin.h"
+#include "shell/AppContext.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
 
@@ -26,13 +27,13 @@ const QString kRefused = QStringLiteral("Invalid Username/Password: Your usernam
 
 QString storedPassword(int id)
 {
-    return data::scalar(QStringLiteral("SELECT Password FROM Employee WHERE ID = ?"), { id }).toString();
+    return testdb::scalar(QStringLiteral("SELECT Password FROM Employee WHERE ID = ?"), { id }).toString();
 }
 
 // Puts the password back as typed, the way rows from before hashing hold it.
 void makeLegacy(int id, const QString &password)
 {
-    data::exec(QStringLiteral("UPDATE Employee SET Password = ? WHERE ID = ?"), { password, id });
+    testdb::exec(QStringLiteral("UPDATE Employee SET Password = ? WHERE ID = ?"), { password, id });
 }
 
 // KWhitfield, O'Neil, kay with a legacy plain-text password, and the
@@ -45,8 +46,8 @@ int addStaff()
     makeLegacy(TestDb::addEmployee(QStringLiteral("kay"), QStringLiteral("unused")), QStringLiteral("letmein"));
     TestDb::addEmployee(QStringLiteral("gone"), QStringLiteral("pw"), QStringLiteral("User"), true);
     const int unset = TestDb::addEmployee(QStringLiteral("unset"), QStringLiteral("pw"));
-    data::exec(QStringLiteral("UPDATE Employee SET Inactive = NULL WHERE ID = ?"), { unset });
-    data::exec(QStringLiteral("INSERT INTO Employee (FirstName, LastName, Username, Password, Inactive)"
+    testdb::exec(QStringLiteral("UPDATE Employee SET Inactive = NULL WHERE ID = ?"), { unset });
+    testdb::exec(QStringLiteral("INSERT INTO Employee (FirstName, LastName, Username, Password, Inactive)"
                               " VALUES ('Field', 'Hand', '', '', ?)"),
         { false });
     return kw;
@@ -70,7 +71,7 @@ struct LoginWindow
 
     bool open()
     {
-        mdi = std::make_unique<MDI>();
+        mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
         mdi->show();
         mdi->lockForLogin();
         mdi->openLogin();
@@ -167,21 +168,21 @@ private slots:
             QCOMPARE(w.password->text(), QString());
             QVERIFY(w.username->hasFocus());
             QCOMPARE(employeeLog(), (QList<LogRow> { { 0, QStringLiteral("Login") } }));
-            QCOMPARE(gUserID, qint16(0));
-            QVERIFY(gUsername.isEmpty());
+            QCOMPARE(testdb::context().UserID(), qint16(0));
+            QVERIFY(testdb::context().Username().isEmpty());
             QVERIFY(w.loginOpen());
             QVERIFY(!w.unlocked());
             QCOMPARE(spy.size(), 0);
             return;
         }
         QCOMPARE(shownMessages(), QStringList());
-        QCOMPARE(gUsername, loggedInAs);
-        QCOMPARE(gUserType, QStringLiteral("User"));
+        QCOMPARE(testdb::context().Username(), loggedInAs);
+        QCOMPARE(testdb::context().UserType(), QStringLiteral("User"));
         if (loggedInAs == u"KWhitfield")
-            QCOMPARE(gUserID, qint16(kw));
+            QCOMPARE(testdb::context().UserID(), qint16(kw));
         QCOMPARE(spy.size(), 1);
-        QCOMPARE(employeeLog(), (QList<LogRow> { { gUserID, QStringLiteral("Login") } }));
-        QVERIFY(Passwords::isHash(storedPassword(gUserID)));
+        QCOMPARE(employeeLog(), (QList<LogRow> { { testdb::context().UserID(), QStringLiteral("Login") } }));
+        QVERIFY(Passwords::isHash(storedPassword(testdb::context().UserID())));
         QTRY_VERIFY(!w.loginOpen());
         QCOMPARE(w.mdi->findChild<QLabel *>(QStringLiteral("StatusBar1Panel1"))->text(), loggedInAs);
         QVERIFY(w.unlocked());
@@ -194,53 +195,63 @@ private slots:
         JT_FRESH_DB(db);
         const int lower = TestDb::addEmployee(QStringLiteral("sam"), QStringLiteral("first"));
         const int upper = TestDb::addEmployee(QStringLiteral("Sam"), QStringLiteral("second"), QStringLiteral("Admin"));
-        auto user = Login::authenticate(QStringLiteral("SAM"), QStringLiteral("second"));
+        auto user = Login::authenticate(testdb::connection(), QStringLiteral("SAM"), QStringLiteral("second"));
         QVERIFY(user);
         QCOMPARE(user->id, upper);
         QCOMPARE(user->userType, QStringLiteral("Admin"));
-        user = Login::authenticate(QStringLiteral("SAM"), QStringLiteral("first"));
+        user = Login::authenticate(testdb::connection(), QStringLiteral("SAM"), QStringLiteral("first"));
         QVERIFY(user);
         QCOMPARE(user->id, lower);
 
-        data::exec(QStringLiteral("UPDATE Employee SET UserTypeID = 999 WHERE ID = ?"), { upper });
-        user = Login::authenticate(QStringLiteral("Sam"), QStringLiteral("second"));
+        testdb::exec(QStringLiteral("UPDATE Employee SET UserTypeID = 999 WHERE ID = ?"), { upper });
+        user = Login::authenticate(testdb::connection(), QStringLiteral("Sam"), QStringLiteral("second"));
         QVERIFY(user);
         QCOMPARE(user->userType, QString());
     }
 
     // A row from an older installation holds its password as typed: it logs
-    // in once, is a hash afterwards, and nothing else of the row changes. If
-    // the rewrite fails the login fails with it and the row is as it was.
+    // in once, is a hash afterwards, and nothing else of the row changes. A
+    // rewrite that fails (a narrow column, no UPDATE right) still lets the
+    // user in, even inside a transaction of the caller, and leaves the row
+    // for the next login.
     void plainTextPasswordBecomesHash()
     {
         JT_FRESH_DB(db);
         const QDateTime edited(QDate(2011, 3, 30), QTime(9, 15));
         const int id = TestDb::addEmployee(QStringLiteral("kay"), QStringLiteral("unused"));
         makeLegacy(id, QStringLiteral("letmein"));
-        data::exec(QStringLiteral("UPDATE Employee SET EditedBy = ?, EditedDate = ? WHERE ID = ?"),
+        testdb::exec(QStringLiteral("UPDATE Employee SET EditedBy = ?, EditedDate = ? WHERE ID = ?"),
             { QStringLiteral("admin"), edited, id });
 
-        data::failNextStatementContaining(QStringLiteral("UPDATE Employee"));
-        QVERIFY_THROWS_EXCEPTION(data::DbError, Login::authenticate(QStringLiteral("kay"), QStringLiteral("letmein")));
+        {
+            data::Transaction outer(testdb::connection());
+            data::failNextStatementContaining(QStringLiteral("UPDATE Employee"));
+            QVERIFY(Login::authenticate(testdb::connection(), QStringLiteral("kay"), QStringLiteral("letmein")));
+            // The outer transaction is still usable after the failed rewrite.
+            testdb::exec(QStringLiteral("UPDATE Employee SET City = ? WHERE ID = ?"), { QStringLiteral("Akron"), id });
+            outer.commit();
+        }
         QCOMPARE(storedPassword(id), QStringLiteral("letmein"));
-        QVERIFY(!Login::authenticate(QStringLiteral("kay"), QStringLiteral("letmeout")));
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT City FROM Employee WHERE ID = ?"), { id }).toString(),
+            QStringLiteral("Akron"));
+        QVERIFY(!Login::authenticate(testdb::connection(), QStringLiteral("kay"), QStringLiteral("letmeout")));
         QCOMPARE(storedPassword(id), QStringLiteral("letmein"));
 
-        QVERIFY(Login::authenticate(QStringLiteral("kay"), QStringLiteral(" letmein ")));
+        QVERIFY(Login::authenticate(testdb::connection(), QStringLiteral("kay"), QStringLiteral(" letmein ")));
         const QString stored = storedPassword(id);
         QVERIFY2(Passwords::isHash(stored), qPrintable(stored));
         QVERIFY(Passwords::verify(stored, QStringLiteral("letmein")));
         QSqlQuery row
-            = data::exec(QStringLiteral("SELECT Username, EditedBy, EditedDate FROM Employee WHERE ID = ?"), { id });
+            = testdb::exec(QStringLiteral("SELECT Username, EditedBy, EditedDate FROM Employee WHERE ID = ?"), { id });
         QVERIFY(row.next());
         QCOMPARE(row.value(0).toString(), QStringLiteral("kay"));
         QCOMPARE(row.value(1).toString(), QStringLiteral("admin"));
         QCOMPARE(row.value(2).toDateTime(), edited);
 
         // From now on the hash is what is checked; the hash itself is no password.
-        QVERIFY(Login::authenticate(QStringLiteral("kay"), QStringLiteral("letmein")));
+        QVERIFY(Login::authenticate(testdb::connection(), QStringLiteral("kay"), QStringLiteral("letmein")));
         QCOMPARE(storedPassword(id), stored);
-        QVERIFY(!Login::authenticate(QStringLiteral("kay"), stored));
+        QVERIFY(!Login::authenticate(testdb::connection(), QStringLiteral("kay"), stored));
     }
 
     // ---- repeated failures
@@ -356,19 +367,19 @@ private slots:
         QTRY_COMPARE(shownMessages(), QStringList { kRefused });
         QVERIFY(w.username->isEnabled());
         QCOMPARE(w.username->text(), QString());
-        QCOMPARE(Login::throttle().failures(QStringLiteral("KWhitfield")), 6);
+        QCOMPARE(testdb::context().loginThrottle().failures(QStringLiteral("KWhitfield")), 6);
 
         // The right password waits like any other attempt, then logs in.
         Messages::clearShown();
         w.attempt(QStringLiteral("KWhitfield"), QStringLiteral("Secret 1"));
         QVERIFY(w.waiting());
         QCOMPARE(w.delay->interval(), 2000);
-        QVERIFY(gUsername.isEmpty());
+        QVERIFY(testdb::context().Username().isEmpty());
         w.delay->start(0);
-        QTRY_COMPARE(gUsername, QStringLiteral("KWhitfield"));
+        QTRY_COMPARE(testdb::context().Username(), QStringLiteral("KWhitfield"));
         QCOMPARE(employeeLog().last(), LogRow(id, QStringLiteral("Login")));
         QCOMPARE(shownMessages(), QStringList());
-        QCOMPARE(Login::throttle().failures(QStringLiteral("kwhitfield")), 0);
+        QCOMPARE(testdb::context().loginThrottle().failures(QStringLiteral("kwhitfield")), 0);
     }
 
     void databaseErrorKeepsTheScreen()
@@ -383,20 +394,20 @@ private slots:
         QCOMPARE(w.username->text(), QStringLiteral("KWhitfield"));
         QCOMPARE(w.password->text(), QStringLiteral("Secret 1"));
         QCOMPARE(employeeLog(), QList<LogRow>());
-        QCOMPARE(Login::throttle().failures(QStringLiteral("KWhitfield")), 0);
+        QCOMPARE(testdb::context().loginThrottle().failures(QStringLiteral("KWhitfield")), 0);
         QVERIFY(w.loginOpen());
 
         // The login procedure fails: not logged in, so nothing to log off later.
         data::failNextStatementContaining(QStringLiteral("EmployeeLog"));
         QTest::mouseClick(w.ok, Qt::LeftButton);
         QCOMPARE(shownMessages(), QStringList({ dbError, dbError }));
-        QVERIFY(gUsername.isEmpty());
-        QCOMPARE(gUserID, qint16(0));
+        QVERIFY(testdb::context().Username().isEmpty());
+        QCOMPARE(testdb::context().UserID(), qint16(0));
         QVERIFY(w.loginOpen());
         QVERIFY(!w.unlocked());
 
         QTest::mouseClick(w.ok, Qt::LeftButton);
-        QVERIFY(!gUsername.isEmpty());
+        QVERIFY(!testdb::context().Username().isEmpty());
     }
 
     // Cancel and Escape end the program without a logoff; closing the box by
@@ -415,7 +426,7 @@ private slots:
         JT_FRESH_DB(db);
         OPEN_LOGIN(w);
         int shutDowns = 0;
-        SetShutDownHook([&] { ++shutDowns; });
+        testdb::context().setShutDownHook([&] { ++shutDowns; });
         w.username->setText(QStringLiteral("typed"));
         if (how == 0)
             QTest::mouseClick(w.cancel, Qt::LeftButton);
@@ -423,7 +434,7 @@ private slots:
             QTest::keyClick(w.username, Qt::Key_Escape);
         else
             w.form->parentWidget()->close();
-        SetShutDownHook({});
+        testdb::context().setShutDownHook({});
         if (how == 2) {
             QTRY_VERIFY(!w.loginOpen());
             QCOMPARE(shutDowns, 0);
@@ -431,7 +442,7 @@ private slots:
             QVERIFY(w.mdi->findChild<QAction *>(QStringLiteral("Exit"))->isEnabled());
         } else {
             QCOMPARE(shutDowns, 1);
-            QVERIFY(!data::IsOpen());
+            QVERIFY(!testdb::connection().isOpen());
             db.reopen();
         }
         QCOMPARE(employeeLog(), QList<LogRow>());

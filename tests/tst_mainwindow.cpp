@@ -1,11 +1,14 @@
 // backends: sqlite postgres odbc
+#include "app/Screens.h"
+#include "widgets/ScreenRegistry.h"
+#include "widgets/Screen.h"
 #include "data/Database.h"
-#include "shell/Clock.h"
-#include "shell/GuiMain.h"
-#include "shell/GuiMessages.h"
-#include "shell/MDI.h"
+#include "base/Clock.h"
+#include "app/StartUp.h"
+#include "widgets/Messages.h"
+#include "shell/ui/MDI.h"
 #include "shell/SingleInstance.h"
-#include "shell/modMain.h"
+#include "shell/AppContext.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
 
@@ -55,29 +58,39 @@ QStringList openScreens(const MDI &mdi)
 // The main window after a login as an employee of the given type holding the
 // given permissions. Each screen entry opens a stand-in screen
 // "screen_<entry>"; `made` counts how many were made.
+// The program's own registry, with its menu entries and permissions, but a
+// stand-in screen behind each screen entry.
+QList<ScreenEntry> standIns(int &made)
+{
+    QList<ScreenEntry> entries;
+    for (ScreenEntry entry : screenRegistry().entries()) {
+        if (kScreenEntries.contains(entry.menuEntry)) {
+            const QString name = QStringLiteral("screen_") + entry.menuEntry;
+            entry.screenName = name;
+            entry.create = [&made, name](AppContext &context) -> Screen * {
+                ++made;
+                return new Screen(context, name, name);
+            };
+        }
+        entries << entry;
+    }
+    return entries;
+}
+
 struct LoggedIn
 {
-    MDI mdi;
     int made = 0;
+    ScreenRegistry screens { standIns(made) };
+    MDI mdi { testdb::context(), screens };
 
     explicit LoggedIn(const QString &userType, const QStringList &grants = {})
     {
         const int id = TestDb::addEmployee(QStringLiteral("kw"), QStringLiteral("pw"), userType);
         for (const QString &permission : grants)
             TestDb::grant(id, permission);
-        gUserID = static_cast<qint16>(id);
-        gUsername = QStringLiteral("kw");
-        gUserType = userType;
-        for (const QString &entry : kScreenEntries) {
-            mdi.setEntryScreen(entry, QStringLiteral("screen_") + entry, [this, entry] {
-                ++made;
-                auto *screen = new QWidget;
-                screen->setObjectName(QStringLiteral("screen_") + entry);
-                return screen;
-            });
-        }
+        testdb::logIn(id, QStringLiteral("kw"), userType);
         mdi.show();
-        mdi.unlockAfterLogin(gUsername);
+        mdi.unlockAfterLogin(testdb::context().Username());
     }
 };
 
@@ -116,9 +129,9 @@ private slots:
     {
         // Ends a run that StartUp began, should a failed check have left it open.
         if (MainWindow())
-            ShutDown();
+            testdb::context().ShutDown();
         SingleInstance::release();
-        SetShutDownHook({});
+        testdb::context().setShutDownHook({});
     }
 
     // Where each entry sits (menu and position) and what it reads; before
@@ -157,7 +170,7 @@ private slots:
         QFETCH(QString, menu);
         QFETCH(int, position);
         QFETCH(bool, beforeLogin);
-        MDI mdi;
+        MDI mdi(testdb::context(), screenRegistry());
         mdi.show();
         mdi.lockForLogin();
         auto *action = mdi.findChild<QAction *>(entry);
@@ -219,7 +232,7 @@ private slots:
         else
             QVERIFY(choose(mdi, QStringLiteral("Exit")));
         QTRY_VERIFY(mdi.isNull());
-        QVERIFY(!data::IsOpen());
+        QVERIFY(!ProgramContext()->db().isOpen());
         QVERIFY(!MainWindow());
 
         db.reopen();
@@ -264,7 +277,7 @@ private slots:
         QFETCH(QStringList, grants);
         QFETCH(bool, opens);
         JT_FRESH_DB(db);
-        data::exec(QStringLiteral("INSERT INTO EmployeeType (Name) VALUES ('admin')"));
+        testdb::exec(QStringLiteral("INSERT INTO EmployeeType (Name) VALUES ('admin')"));
         LoggedIn w(userType, grants);
         QVERIFY(choose(&w.mdi, entry));
         QCOMPARE(shownMessages(), opens ? QStringList() : QStringList { kRefused });
@@ -311,7 +324,7 @@ private slots:
 
     void logoStaysCentredBelowScreens()
     {
-        MDI mdi;
+        MDI mdi(testdb::context(), screenRegistry());
         mdi.show();
         QVERIFY(QTest::qWaitForWindowExposed(&mdi));
         auto *logo = mdi.findChild<QWidget *>(QStringLiteral("frmMDIBackgroundImage"));
@@ -333,7 +346,7 @@ private slots:
     {
         const QDateTime fixed(QDate(2011, 3, 30), QTime(12, 56));
         Clock::setNow(fixed);
-        MDI mdi;
+        MDI mdi(testdb::context(), screenRegistry());
         auto panel = [&](const char *name) { return mdi.findChild<QLabel *>(QString::fromLatin1(name))->text(); };
         QCOMPARE(panel("StatusBar1Panel1"), QString());
         QCOMPARE(panel("StatusBar1Time"), QLocale().toString(fixed.time(), QLocale::ShortFormat));

@@ -1,10 +1,10 @@
 // backends: sqlite postgres odbc
 #include "data/Database.h"
-#include "shell/GuiMain.h"
-#include "shell/GuiMessages.h"
-#include "shell/MDI.h"
+#include "app/StartUp.h"
+#include "widgets/Messages.h"
+#include "shell/ui/MDI.h"
 #include "shell/SingleInstance.h"
-#include "shell/modMain.h"
+#include "shell/AppContext.h"
 #include "support/TestDb.h"
 
 #include <QApplication>
@@ -19,7 +19,7 @@ class TestStartUp : public QObject
     static void endRun()
     {
         if (MainWindow())
-            ShutDown();
+            testdb::context().ShutDown();
         SingleInstance::release();
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -41,13 +41,15 @@ private slots:
     {
         JT_FRESH_DB(db);
         TestDb::addCompany(9, 1.5);
-        data::CloseConnection();
+        // The caption is the program's own, whatever the company is called.
+        testdb::exec(QStringLiteral("UPDATE Company SET Name = ?"), { QStringLiteral("Other Restoration") });
+        testdb::connection().close();
         MDI *mdi = StartUp(db.folder());
         QVERIFY(mdi);
-        QVERIFY(data::IsOpen());
-        QCOMPARE(gCompanyName, QStringLiteral("Varnholt of Brackwell"));
-        QCOMPARE(gDryingDays, 9);
-        QCOMPARE(gKeyPressDelay, 1.5);
+        QVERIFY(ProgramContext()->db().isOpen());
+        QCOMPARE(testdb::context().company().name, QStringLiteral("Other Restoration"));
+        QCOMPARE(testdb::context().company().dryingDays, 9);
+        QCOMPARE(testdb::context().company().keyPressDelay, 1.5);
         QCOMPARE(mdi->windowTitle(), QStringLiteral("Varnholt of Brackwell"));
         QVERIFY(Messages::shown().isEmpty());
     }
@@ -56,7 +58,7 @@ private slots:
     {
         JT_FRESH_DB(db);
         TestDb::addCompany();
-        data::CloseConnection();
+        testdb::connection().close();
         QVERIFY(StartUp(db.folder()));
         MDI *first = MainWindow();
         Messages::clearShown();
@@ -82,20 +84,20 @@ private slots:
     void failsCleanlyWithoutConfig()
     {
         JT_FRESH_DB(db);
-        data::CloseConnection();
+        testdb::connection().close();
         QFile::remove(db.folder() + QStringLiteral("/config.txt"));
         QCOMPARE(StartUp(db.folder()), nullptr);
         QCOMPARE(Messages::shown().size(), 1);
         QCOMPARE(Messages::shown().first().title, QStringLiteral("Job Tracker Cannot Start"));
         QVERIFY(Messages::shown().first().text.contains(QStringLiteral("config.txt")));
-        QVERIFY(!data::IsOpen());
+        QVERIFY(!ProgramContext()->db().isOpen());
         QVERIFY(!anyMainWindow());
     }
 
     void failsCleanlyOnShortConfig()
     {
         JT_FRESH_DB(db);
-        data::CloseConnection();
+        testdb::connection().close();
         db.writeConfig(QStringLiteral("Heading\nDatabase,\"%1\"\n").arg(db.connectionString()));
         QCOMPARE(StartUp(db.folder()), nullptr);
         QVERIFY(Messages::shown().first().text.contains(QStringLiteral("3 of its 5")));
@@ -105,7 +107,7 @@ private slots:
     void failsCleanlyWhenDatabaseIsUnreachable()
     {
         JT_FRESH_DB(db);
-        data::CloseConnection();
+        testdb::connection().close();
         QString broken = db.connectionString();
         if (db.backend() == u"sqlite")
             broken.replace(QStringLiteral("jobs.db"), QStringLiteral("missing.db"));
@@ -115,7 +117,7 @@ private slots:
         QCOMPARE(StartUp(db.folder()), nullptr);
         QCOMPARE(Messages::shown().size(), 1);
         QVERIFY(Messages::shown().first().text.contains(QStringLiteral("Error ")));
-        QVERIFY(!data::IsOpen());
+        QVERIFY(!ProgramContext()->db().isOpen());
         // Nothing is written: no database file appears.
         QVERIFY(!QFile::exists(db.folder() + QStringLiteral("/missing.db")));
         QVERIFY(!anyMainWindow());
@@ -124,8 +126,8 @@ private slots:
     void failsCleanlyWithoutCompanyTable()
     {
         JT_FRESH_DB(db);
-        data::execScript(QStringLiteral("DROP TABLE Company"));
-        data::CloseConnection();
+        testdb::execScript(QStringLiteral("DROP TABLE Company"));
+        testdb::connection().close();
         QCOMPARE(StartUp(db.folder()), nullptr);
         QCOMPARE(Messages::shown().size(), 1);
         QVERIFY(Messages::shown().first().text.contains(QStringLiteral("could not be opened")));
@@ -136,26 +138,25 @@ private slots:
     {
         JT_FRESH_DB(db);
         TestDb::addCompany();
-        data::CloseConnection();
+        testdb::connection().close();
         QVERIFY(StartUp(db.folder()));
-        ShutDown();
-        QVERIFY(!data::IsOpen());
+        testdb::context().ShutDown();
+        QVERIFY(!ProgramContext()->db().isOpen());
         QCOMPARE(MainWindow(), nullptr);
         db.reopen();
-        QCOMPARE(data::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeLog")).toInt(), 0);
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeLog")).toInt(), 0);
     }
 
     void shutDownAfterLoginLogsOffOnce()
     {
         JT_FRESH_DB(db);
         TestDb::addCompany();
-        data::CloseConnection();
+        testdb::connection().close();
         QVERIFY(StartUp(db.folder()));
-        gUserID = 3;
-        gUsername = QStringLiteral("kwhitfield");
-        ShutDown();
+        testdb::logIn(3, QStringLiteral("kwhitfield"));
+        testdb::context().ShutDown();
         db.reopen();
-        QSqlQuery q = data::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog"));
+        QSqlQuery q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 3);
         QCOMPARE(q.value(1).toString(), QStringLiteral("Logoff"));

@@ -1,14 +1,15 @@
 // backends: sqlite postgres odbc
+#include "app/Screens.h"
 #include "data/Database.h"
-#include "shell/AutoCompleteComboBoxModule.h"
-#include "shell/Clock.h"
-#include "shell/GridWidget.h"
-#include "shell/GuiMessages.h"
-#include "shell/MDI.h"
-#include "shell/modMain.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "base/Clock.h"
+#include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
+#include "shell/ui/MDI.h"
+#include "shell/AppContext.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
-#include "wip/frmWIPEntry.h"
+#include "wip/ui/frmWIPEntry.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,19 +45,19 @@ qint64 addWip(const QString &customer, data::Fields fields = {})
         if (std::none_of(fields.begin(), fields.end(), [&](const auto &f) { return f.first == field.first; }))
             fields << field;
     }
-    return data::insertRow("WIP", fields);
+    return testdb::insertRow("WIP", fields);
 }
 
 void addContractor(qint64 wipId, const QString &name)
 {
-    data::exec("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)", { wipId, name });
+    testdb::exec("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)", { wipId, name });
 }
 
 // Checks stored columns of a WIP, each non-NULL and read as the expected
 // value's type (the drivers differ in what they hand back).
 void expectColumns(qint64 id, std::initializer_list<std::pair<const char *, QVariant>> expected)
 {
-    QSqlQuery q = data::exec("SELECT * FROM WIP WHERE ID=?", { id });
+    QSqlQuery q = testdb::exec("SELECT * FROM WIP WHERE ID=?", { id });
     QVERIFY(q.next());
     const QSqlRecord record = q.record();
     for (const auto &[column, value] : expected) {
@@ -69,7 +70,7 @@ void expectColumns(qint64 id, std::initializer_list<std::pair<const char *, QVar
 
 QStringList contractorRows(qint64 wipId)
 {
-    QSqlQuery q = data::exec("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY ID", { wipId });
+    QSqlQuery q = testdb::exec("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY ID", { wipId });
     QStringList names;
     while (q.next())
         names << q.value(0).toString();
@@ -78,7 +79,7 @@ QStringList contractorRows(qint64 wipId)
 
 int count(const QString &table)
 {
-    return data::scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt();
+    return testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt();
 }
 
 // The items of a combo or list.
@@ -121,7 +122,8 @@ class TestWipEntry : public QObject
 
     frmWIPEntry *open(qint64 load = 0)
     {
-        m_screen = std::make_unique<frmWIPEntry>();
+        m_screen = std::make_unique<frmWIPEntry>(testdb::context());
+        m_screen->open();
         m_screen->show();
         if (load)
             m_screen->LoadWIP(QString::number(load));
@@ -174,7 +176,7 @@ class TestWipEntry : public QObject
     // The type-ahead clock, moved on by hand.
     void useKeyClock(double delay)
     {
-        gKeyPressDelay = delay;
+        testdb::setKeyPressDelay(delay);
         SetKeySearchClock([this] { return m_keyClock; });
         ResetKeySearch();
     }
@@ -221,8 +223,8 @@ private slots:
             QSKIP(qPrintable(m_db->skipReason()));
         }
         Clock::setNow(kNow);
-        gUsername = "alice";
-        gDryingDays = 7;
+        testdb::logIn(0, "alice");
+        testdb::setDryingDays(7);
         m_keyClock = 1000;
     }
     void cleanup()
@@ -324,7 +326,7 @@ private slots:
         QFETCH(QVariant, colorCode);
         QFETCH(QColor, expected);
         if (colorCode.isValid())
-            data::insertRow("WIPStatus", { { "Name", status }, { "ColorCode", colorCode } });
+            testdb::insertRow("WIPStatus", { { "Name", status }, { "ColorCode", colorCode } });
         open(addWip("Hue", { { "Status", status } }));
         QComboBox *box = combo("cmbStatus");
         QCOMPARE(box->palette().color(QPalette::Button), expected);
@@ -352,7 +354,7 @@ private slots:
         QFETCH(int, limit);
         QFETCH(bool, watched);
         QFETCH(bool, red);
-        gDryingDays = limit;
+        testdb::setDryingDays(limit);
         open(addWip("Wet",
             { { "Status", status }, { "CheckDryingDays", watched },
                 { "StartDate", daysFromNow(-daysAgo).addSecs(16 * 3600) } }));
@@ -390,7 +392,7 @@ private slots:
         QFETCH(QList<double>, hours);
         const qint64 id = addWip("Pay", { { "AmountBilled", amount } });
         auto book = [](qint64 wip, double h) {
-            data::insertRow(
+            testdb::insertRow(
                 "EmployeeTime", { { "EmployeeID", 1 }, { "WIPID", wip }, { "TranDate", kNow }, { "Hours", h } });
         };
         for (double h : hours)
@@ -460,11 +462,11 @@ private slots:
         QVERIFY(texts(combo("cmbRep")).contains(QStringLiteral("Dana")));
 
         // The sync invoices it; a later edit by someone else keeps the invoice.
-        data::exec("UPDATE WIP SET InvoiceID=?, AmountBilled=?, QBID=? WHERE ID=?", { "5001", 900.0, "QB-77", id });
+        testdb::exec("UPDATE WIP SET InvoiceID=?, AmountBilled=?, QBID=? WHERE ID=?", { "5001", 900.0, "QB-77", id });
         m_screen->LoadWIP(QString::number(id));
         const QDateTime later = kNow.addDays(1).addSecs(3600);
         Clock::setNow(later);
-        gUsername = "bob";
+        testdb::logIn(0, "bob");
         text("txtCity")->setText("Brackwell");
         click("btnSave");
         QCOMPARE(count("WIP"), 1);
@@ -598,7 +600,7 @@ private slots:
     {
         const qint64 id = addWip("Gone");
         open(id);
-        data::exec("DELETE FROM WIP WHERE ID=?", { id });
+        testdb::exec("DELETE FROM WIP WHERE ID=?", { id });
         text("txtCity")->setText("Typed");
         click("btnSave");
         QCOMPARE(Messages::shown().size(), 1);
@@ -677,7 +679,7 @@ private slots:
         QCOMPARE(typeIn("cmbType", Qt::Key_Q, 0.1), "Water"); // no match keeps the pick
         QCOMPARE(typeIn("cmbPayment", Qt::Key_C, 5), "Cash");
         // Delay 0: every key starts afresh.
-        gKeyPressDelay = 0;
+        testdb::setKeyPressDelay(0);
         QCOMPARE(typeIn("cmbState", Qt::Key_M, 5), "MA");
         QCOMPARE(typeIn("cmbState", Qt::Key_I, 0), "IA");
     }
@@ -686,14 +688,14 @@ private slots:
     // window's) opens this screen; the navigator's way in finds the same one.
     void menuEntryAndNavigatorShareOneScreen()
     {
-        gUserType = "Admin";
-        MDI mdi;
+        testdb::logIn(1, "admin", "Admin");
+        MDI mdi(testdb::context(), screenRegistry());
         auto *entry = mdi.findChild<QAction *>("mnuWIPEntry");
         QVERIFY(entry);
         entry->trigger();
         QWidget *screen = mdi.findScreen("frmWIPEntry");
         QVERIFY(qobject_cast<frmWIPEntry *>(screen));
-        frmWIPEntry *shownScreen = frmWIPEntry::showIn(&mdi);
+        auto *shownScreen = qobject_cast<frmWIPEntry *>(mdi.showScreen("frmWIPEntry"));
         QCOMPARE(static_cast<QWidget *>(shownScreen), screen);
         shownScreen->LoadWIP(QString::number(addWip("Nav")));
         QCOMPARE(screen->findChild<QComboBox *>("cmbCustomer")->currentText(), "Nav");

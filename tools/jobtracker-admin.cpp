@@ -8,7 +8,7 @@
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
-#include "shell/Config.h"
+#include "base/Config.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -103,16 +103,17 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("the administrator needs a user name and a non-empty password"));
     }
 
+    data::Connection db;
     try {
         data::OpenOptions options;
         options.createSqliteFile = command == u"init";
-        data::OpenConnection(config.connectionString, QFileInfo(configPath).absolutePath(), options);
+        db.open(config.connectionString, QFileInfo(configPath).absolutePath(), options);
 
         if (command == u"init") {
-            if (!data::checkSchema().contains(QStringLiteral("table WIP")))
+            if (!data::checkSchema(db).contains(QStringLiteral("table WIP")))
                 return fail(QStringLiteral("the database already holds a job tracker schema"));
-            data::createSchema();
-            data::addAdministrator(username, password);
+            data::createSchema(db);
+            data::addAdministrator(db, username, password);
             out() << "Created the job tracker schema; administrator \"" << username.trimmed() << "\"." << Qt::endl;
         } else if (command == u"seed-demo") {
             bool okJobs = false;
@@ -124,15 +125,15 @@ int main(int argc, char *argv[])
                 return fail(QStringLiteral("--jobs takes a number from 0 to 1000000"));
             if (!okBookings || demo.bookingsPerJob < 0 || demo.bookingsPerJob > 100)
                 return fail(QStringLiteral("--bookings-per-job takes a number from 0 to 100"));
-            const QStringList missing = data::checkSchema();
+            const QStringList missing = data::checkSchema(db);
             if (!missing.isEmpty())
                 return fail(QStringLiteral("the database has no complete schema (run init first): ") + missing.first());
             QElapsedTimer timer;
             timer.start();
-            data::seedDemo(demo, [](const QString &step) { err() << "  " << step << Qt::endl; });
+            data::seedDemo(db, demo, [](const QString &step) { err() << "  " << step << Qt::endl; });
             out() << "Added " << demo.jobs << " demo jobs in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
         } else {
-            const QStringList missing = data::checkSchema();
+            const QStringList missing = data::checkSchema(db);
             if (!missing.isEmpty()) {
                 for (const QString &line : missing)
                     out() << "missing " << line << Qt::endl;
@@ -141,12 +142,9 @@ int main(int argc, char *argv[])
             out() << "The database has every table and column the program uses." << Qt::endl;
         }
     } catch (const data::DbError &e) {
-        data::CloseConnection();
         return fail(e.message());
     } catch (const std::exception &e) {
-        data::CloseConnection();
         return fail(QString::fromStdString(e.what()));
     }
-    data::CloseConnection();
     return 0;
 }

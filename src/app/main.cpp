@@ -1,4 +1,4 @@
-#include "shell/GuiMain.h"
+#include "app/StartUp.h"
 
 int main(int argc, char *argv[])
 {

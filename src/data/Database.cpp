@@ -1,7 +1,5 @@
 #include "data/Database.h"
 
-#include "shell/Clock.h"
-
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -9,13 +7,10 @@
 #include <QUuid>
 #include <stdexcept>
 
-QSqlDatabase gConnection;
-
 namespace data {
 
 namespace {
 
-    Dialect g_dialect;
     QString g_failFragment;
 
     void checkInjectedFailure(const QString &sql)
@@ -26,36 +21,9 @@ namespace {
         }
     }
 
-    bool g_wallClockDates = false;
-
-    // Date-times are stored as wall-clock values (the columns carry no zone, as
-    // SQL Server's datetime does). QPSQL would send a QDateTime as UTC, which a
-    // timestamp column then keeps shifted by the local offset; hand it the local
-    // wall-clock text instead.
-    //
-    // A text column is written as the empty string when a box is empty, never as
-    // NULL: a null QString (what an untouched QString holds) is bound as "". An
-    // invalid QVariant still writes NULL on purpose.
-    QVariant bindable(const QVariant &value)
+    DbError notOpen(const QString &sql = {})
     {
-        switch (value.typeId()) {
-        case QMetaType::QDateTime:
-            if (g_wallClockDates) {
-                const QDateTime dt = value.toDateTime();
-                if (!dt.isValid())
-                    return QVariant(QMetaType::fromType<QDateTime>());
-                return dt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-            }
-            break;
-        case QMetaType::QString:
-            // QVariant::isNull() no longer looks inside; the drivers do.
-            if (value.value<QString>().isNull())
-                return QStringLiteral("");
-            break;
-        default:
-            break;
-        }
-        return value;
+        return DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
     }
 
 } // namespace
@@ -65,7 +33,14 @@ void failNextStatementContaining(const QString &fragment)
     g_failFragment = fragment;
 }
 
-void OpenConnection(const QString &connectionString, const QString &baseDir, OpenOptions options)
+Connection::Connection() = default;
+
+Connection::~Connection()
+{
+    close();
+}
+
+void Connection::open(const QString &connectionString, const QString &baseDir, OpenOptions options)
 {
     ConnectionSpec spec;
     try {
@@ -80,58 +55,101 @@ void OpenConnection(const QString &connectionString, const QString &baseDir, Ope
         throw DbError(
             QStringLiteral("-1"), QStringLiteral("The database file %1 does not exist.").arg(spec.databaseName));
 
-    CloseConnection();
+    close();
     const QString name = QStringLiteral("jobtracker-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, name);
-    db.setDatabaseName(spec.databaseName);
-    if (!spec.host.isEmpty())
-        db.setHostName(spec.host);
-    if (spec.port > 0)
-        db.setPort(spec.port);
-    if (!spec.user.isEmpty())
-        db.setUserName(spec.user);
-    if (!spec.password.isEmpty())
-        db.setPassword(spec.password);
-    db.setConnectOptions(spec.options);
-    if (!db.open()) {
-        const DbError error = DbError::from(db.lastError());
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name);
-        throw error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, name);
+        db.setDatabaseName(spec.databaseName);
+        if (!spec.host.isEmpty())
+            db.setHostName(spec.host);
+        if (spec.port > 0)
+            db.setPort(spec.port);
+        if (!spec.user.isEmpty())
+            db.setUserName(spec.user);
+        if (!spec.password.isEmpty())
+            db.setPassword(spec.password);
+        db.setConnectOptions(spec.options);
+        if (!db.open()) {
+            const DbError error = DbError::from(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw error;
+        }
+        m_db = db;
     }
-    gConnection = db;
-    g_dialect = Dialect(spec.kind);
-    g_wallClockDates = spec.driver == QLatin1String("QPSQL");
+    m_connectionString = connectionString;
+    m_baseDir = baseDir;
+    m_dialect = Dialect(spec.kind);
+    m_wallClockDates = spec.driver == QLatin1String("QPSQL");
+    m_transactionDepth = 0;
     if (spec.kind == DbKind::SQLite)
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
 }
 
-void CloseConnection()
+void Connection::reopen()
 {
-    if (!gConnection.isValid())
+    if (m_connectionString.isEmpty())
+        throw notOpen();
+    open(m_connectionString, m_baseDir);
+}
+
+void Connection::close()
+{
+    if (!m_db.isValid())
         return;
-    const QString name = gConnection.connectionName();
-    gConnection.close();
-    gConnection = QSqlDatabase();
+    const QString name = m_db.connectionName();
+    m_db.close();
+    m_db = QSqlDatabase();
+    m_transactionDepth = 0;
     QSqlDatabase::removeDatabase(name);
 }
 
-bool IsOpen()
+bool Connection::isOpen() const
 {
-    return gConnection.isValid() && gConnection.isOpen();
+    return m_db.isValid() && m_db.isOpen();
 }
 
-const Dialect &dialect()
+void Connection::requireOpen(const QString &sql) const
 {
-    return g_dialect;
+    if (!isOpen())
+        throw notOpen(sql);
 }
 
-QSqlQuery exec(const QString &sql, const QVariantList &params)
+// Date-times are stored as wall-clock values (the columns carry no zone, as
+// SQL Server's datetime does). QPSQL would send a QDateTime as UTC, which a
+// timestamp column then keeps shifted by the local offset; hand it the local
+// wall-clock text instead.
+//
+// A text column is written as the empty string when a box is empty, never as
+// NULL: a null QString (what an untouched QString holds) is bound as "". An
+// invalid QVariant still writes NULL on purpose.
+QVariant Connection::bindable(const QVariant &value) const
 {
-    if (!IsOpen())
-        throw DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        if (m_wallClockDates) {
+            const QDateTime dt = value.toDateTime();
+            if (!dt.isValid())
+                return QVariant(QMetaType::fromType<QDateTime>());
+            return dt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        }
+        break;
+    case QMetaType::QString:
+        // QVariant::isNull() no longer looks inside; the drivers do.
+        if (value.value<QString>().isNull())
+            return QStringLiteral("");
+        break;
+    default:
+        break;
+    }
+    return value;
+}
+
+QSqlQuery Connection::exec(const QString &sql, const QVariantList &params)
+{
+    requireOpen(sql);
     checkInjectedFailure(sql);
-    QSqlQuery query(gConnection);
+    QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
         throw DbError::from(query.lastError(), sql);
@@ -142,7 +160,7 @@ QSqlQuery exec(const QString &sql, const QVariantList &params)
     return query;
 }
 
-QVariant scalar(const QString &sql, const QVariantList &params)
+QVariant Connection::scalar(const QString &sql, const QVariantList &params)
 {
     QSqlQuery query = exec(sql, params);
     if (query.next())
@@ -150,16 +168,16 @@ QVariant scalar(const QString &sql, const QVariantList &params)
     return {};
 }
 
-void execScript(const QString &sql)
+void Connection::execScript(const QString &sql)
 {
-    if (!IsOpen())
-        throw DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
-    QSqlQuery query(gConnection);
+    requireOpen(sql);
+    checkInjectedFailure(sql);
+    QSqlQuery query(m_db);
     if (!query.exec(sql))
         throw DbError::from(query.lastError(), sql);
 }
 
-qint64 insertRow(const QString &table, const Fields &fields)
+qint64 Connection::insertRow(const QString &table, const Fields &fields)
 {
     QStringList columns;
     QVariantList values;
@@ -167,10 +185,10 @@ qint64 insertRow(const QString &table, const Fields &fields)
         columns << column;
         values << value;
     }
-    const QString sql = g_dialect.insertReturningId(table, columns);
+    const QString sql = m_dialect.insertReturningId(table, columns);
     QSqlQuery query = exec(sql, values);
     QVariant id;
-    if (g_dialect.insertReturnsRow()) {
+    if (m_dialect.insertReturnsRow()) {
         if (query.next())
             id = query.value(0);
     } else {
@@ -183,7 +201,7 @@ qint64 insertRow(const QString &table, const Fields &fields)
     return result;
 }
 
-int updateRow(const QString &table, qint64 id, const Fields &fields)
+int Connection::updateRow(const QString &table, qint64 id, const Fields &fields)
 {
     QStringList sets;
     QVariantList values;
@@ -196,9 +214,9 @@ int updateRow(const QString &table, qint64 id, const Fields &fields)
     return exec(sql, values).numRowsAffected();
 }
 
-void callUserProcedure(const QString &name, qint64 userId)
+void Connection::callUserProcedure(const QString &name, qint64 userId, const QDateTime &now)
 {
-    const QString call = g_dialect.callProcedure(name, QStringLiteral("@UserID"));
+    const QString call = m_dialect.callProcedure(name, QStringLiteral("@UserID"));
     if (!call.isEmpty()) {
         exec(call, { userId });
         return;
@@ -206,16 +224,15 @@ void callUserProcedure(const QString &name, qint64 userId)
     // SQLite: the procedures' bodies, written out.
     const QString action = name.endsWith(QStringLiteral("Logoff"), Qt::CaseInsensitive) ? QStringLiteral("Logoff")
                                                                                         : QStringLiteral("Login");
-    exec(QStringLiteral("INSERT INTO EmployeeLog (UserID,Action,LogDate) VALUES (?,?,?)"),
-        { userId, action, Clock::now() });
+    exec(QStringLiteral("INSERT INTO EmployeeLog (UserID,Action,LogDate) VALUES (?,?,?)"), { userId, action, now });
 }
 
-Statement::Statement(const QString &sql)
-    : m_sql(sql)
-    , m_query(gConnection)
+Statement::Statement(Connection &db, const QString &sql)
+    : m_db(db)
+    , m_sql(sql)
+    , m_query(db.m_db)
 {
-    if (!IsOpen())
-        throw DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
+    db.requireOpen(sql);
     m_query.setForwardOnly(true);
     if (!m_query.prepare(sql))
         throw DbError::from(m_query.lastError(), sql);
@@ -225,37 +242,76 @@ QSqlQuery &Statement::run(const QVariantList &params)
 {
     checkInjectedFailure(m_sql);
     for (qsizetype i = 0; i < params.size(); ++i)
-        m_query.bindValue(static_cast<int>(i), bindable(params.at(i)));
+        m_query.bindValue(static_cast<int>(i), m_db.bindable(params.at(i)));
     if (!m_query.exec())
         throw DbError::from(m_query.lastError(), m_sql);
     return m_query;
 }
 
-Transaction::Transaction()
+Transaction::Transaction(Connection &db)
+    : m_db(db)
 {
-    if (!IsOpen())
-        throw DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."));
-    if (!gConnection.transaction())
-        throw DbError::from(gConnection.lastError(), QStringLiteral("BEGIN TRANSACTION"));
+    db.requireOpen(QStringLiteral("BEGIN TRANSACTION"));
+    m_level = db.m_transactionDepth + 1;
+    if (m_level == 1) {
+        if (!db.m_db.transaction())
+            throw DbError::from(db.m_db.lastError(), QStringLiteral("BEGIN TRANSACTION"));
+    } else {
+        db.execScript(db.dialect().savepoint(m_level));
+    }
+    db.m_transactionDepth = m_level;
     m_open = true;
 }
 
 Transaction::~Transaction()
 {
-    if (m_open && gConnection.isValid())
-        gConnection.rollback();
+    if (m_open)
+        rollback();
+}
+
+void Transaction::rollback() noexcept
+{
+    m_open = false;
+    if (!m_db.isOpen() || m_db.m_transactionDepth < m_level) {
+        // The connection was closed (or reopened) under this transaction;
+        // the server has already rolled it back.
+        return;
+    }
+    m_db.m_transactionDepth = m_level - 1;
+    if (m_level == 1) {
+        m_db.m_db.rollback();
+        return;
+    }
+    QSqlQuery query(m_db.m_db);
+    query.exec(m_db.dialect().rollbackToSavepoint(m_level));
 }
 
 void Transaction::commit()
 {
     if (!m_open)
         return;
-    if (!gConnection.commit()) {
-        const DbError error = DbError::from(gConnection.lastError(), QStringLiteral("COMMIT"));
-        gConnection.rollback();
+    if (m_db.m_transactionDepth != m_level)
+        throw DbError(QStringLiteral("-1"), QStringLiteral("A transaction was committed out of order."));
+    if (m_level > 1) {
+        const QString release = m_db.dialect().releaseSavepoint(m_level);
+        if (!release.isEmpty()) {
+            try {
+                m_db.execScript(release);
+            } catch (const DbError &) {
+                rollback();
+                throw;
+            }
+        }
+        m_db.m_transactionDepth = m_level - 1;
         m_open = false;
+        return;
+    }
+    if (!m_db.m_db.commit()) {
+        const DbError error = DbError::from(m_db.m_db.lastError(), QStringLiteral("COMMIT"));
+        rollback();
         throw error;
     }
+    m_db.m_transactionDepth = 0;
     m_open = false;
 }
 

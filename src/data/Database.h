@@ -4,19 +4,25 @@
 #include "data/DbError.h"
 #include "data/Dialect.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QPair>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 
-// The one connection every screen works on.
-extern QSqlDatabase gConnection;
-
 namespace data {
 
 // Column name and value pairs of one row to write.
 using Fields = QList<QPair<QString, QVariant>>;
+
+// Who saves a record, and when: written to EnteredBy/EnteredDate on a new row
+// and EditedBy/EditedDate on every save.
+struct Stamp
+{
+    QString user;
+    QDateTime when;
+};
 
 struct OpenOptions
 {
@@ -25,63 +31,101 @@ struct OpenOptions
     bool createSqliteFile = false;
 };
 
-// Opens gConnection on the given ADO-style connection string. Relative SQLite
-// paths are taken from baseDir. Throws DbError (or std::invalid_argument for
-// a string that maps to nothing).
-void OpenConnection(const QString &connectionString, const QString &baseDir, OpenOptions options = {});
-void CloseConnection();
-bool IsOpen();
+// One connection to the job database. The program owns one and hands it down;
+// a worker thread opens a second one of its own (a QSqlDatabase may only be
+// used on the thread that opened it).
+//
+// Every statement binds its values; none is built from a value.
+class Connection
+{
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
 
-// The dialect of gConnection.
-const Dialect &dialect();
+    // Opens on the given ADO-style connection string. Relative SQLite paths
+    // are taken from baseDir. Throws DbError (also for a string that maps to
+    // nothing).
+    void open(const QString &connectionString, const QString &baseDir, OpenOptions options = {});
+    // Opens again on the string and folder of the last open() (after an
+    // outage or a close). Throws DbError.
+    void reopen();
+    void close();
+    bool isOpen() const;
 
-// Prepares sql, binds params positionally ('?') and executes it on
-// gConnection. Throws DbError on failure. Values are never spliced.
-QSqlQuery exec(const QString &sql, const QVariantList &params = {});
-// The first column of the first row, or an invalid QVariant when no row.
-QVariant scalar(const QString &sql, const QVariantList &params = {});
-// Executes a statement of several lines that takes no parameters (schema).
-void execScript(const QString &sql);
+    const Dialect &dialect() const { return m_dialect; }
+    QSqlDatabase &handle() { return m_db; }
 
-// Inserts one row and returns the identity the server assigned.
-qint64 insertRow(const QString &table, const Fields &fields);
-// Updates the row with the given ID; returns the number of rows changed.
-int updateRow(const QString &table, qint64 id, const Fields &fields);
+    // Prepares sql, binds params positionally ('?') and executes it. Throws
+    // DbError on failure.
+    QSqlQuery exec(const QString &sql, const QVariantList &params = {});
+    // The first column of the first row, or an invalid QVariant when no row.
+    QVariant scalar(const QString &sql, const QVariantList &params = {});
+    // Executes a statement that takes no parameters (schema scripts).
+    void execScript(const QString &sql);
 
-// Runs the database procedure EmployeeLogin / EmployeeLogoff for a user. On
-// SQLite, which has no procedures, the same log row is written directly.
-void callUserProcedure(const QString &name, qint64 userId);
+    // Inserts one row and returns the identity the server assigned.
+    qint64 insertRow(const QString &table, const Fields &fields);
+    // Updates the row with the given ID; returns the number of rows changed.
+    int updateRow(const QString &table, qint64 id, const Fields &fields);
+
+    // Runs the database procedure EmployeeLogin / EmployeeLogoff for a user.
+    // On SQLite, which has no procedures, the same log row is written
+    // directly, stamped `now`.
+    void callUserProcedure(const QString &name, qint64 userId, const QDateTime &now);
+
+private:
+    friend class Transaction;
+    friend class Statement;
+    void requireOpen(const QString &sql) const;
+    QVariant bindable(const QVariant &value) const;
+
+    QSqlDatabase m_db;
+    Dialect m_dialect;
+    QString m_connectionString;
+    QString m_baseDir;
+    bool m_wallClockDates = false;
+    int m_transactionDepth = 0;
+};
 
 // A statement prepared once and run many times with new values.
 class Statement
 {
 public:
-    explicit Statement(const QString &sql);
+    Statement(Connection &db, const QString &sql);
     // Binds params positionally and executes; throws DbError.
     QSqlQuery &run(const QVariantList &params);
 
 private:
+    Connection &m_db;
     QString m_sql;
     QSqlQuery m_query;
 };
 
 // One unit of work. Commits on commit(); rolls back when destroyed without it,
-// so a DbError thrown part-way leaves the database as it was.
+// so a DbError thrown part-way leaves the database as it was. A transaction
+// begun inside another is a savepoint of the outer one: its rollback undoes
+// only its own work, and its commit is final only when the outer one commits.
 class Transaction
 {
 public:
-    Transaction();
+    explicit Transaction(Connection &db);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
     void commit();
 
 private:
+    void rollback() noexcept;
+
+    Connection &m_db;
+    int m_level = 0; // 1: the outer transaction, 2 and up: savepoints
     bool m_open = false;
 };
 
 // Test seam: when set, the next statement whose text contains `fragment`
-// fails with a DbError instead of running.
+// fails with a DbError instead of running (on any connection).
 void failNextStatementContaining(const QString &fragment);
 
 } // namespace data

@@ -1,8 +1,8 @@
 #include "data/DemoData.h"
 
 #include "data/Database.h"
-#include "shell/Clock.h"
-#include "shell/Passwords.h"
+#include "base/Clock.h"
+#include "base/Passwords.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -13,15 +13,16 @@
 
 namespace data {
 
-BulkInserter::BulkInserter(QString table, QStringList columns)
-    : m_table(std::move(table))
+BulkInserter::BulkInserter(Connection &db, QString table, QStringList columns)
+    : m_db(db)
+    , m_table(std::move(table))
     , m_columns(std::move(columns))
 {
     // SQL Server takes at most 2,100 parameters a statement.
     m_rowsPerStatement = std::max(1, std::min(500, 2000 / int(m_columns.size())));
-    if (dialect().kind() == DbKind::SQLite) {
+    if (db.dialect().kind() == DbKind::SQLite) {
         QStringList marks(m_columns.size(), QStringLiteral("?"));
-        m_single = std::make_unique<Statement>(
+        m_single = std::make_unique<Statement>(db,
             QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(m_table, m_columns.join(u','), marks.join(u',')));
     }
 }
@@ -47,19 +48,19 @@ void BulkInserter::flush()
     QStringList marks(m_columns.size(), QStringLiteral("?"));
     const QString tuple = u'(' + marks.join(u',') + u')';
     QStringList tuples(rows, tuple);
-    exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(m_table, m_columns.join(u','), tuples.join(u',')),
+    m_db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(m_table, m_columns.join(u','), tuples.join(u',')),
         m_pending);
     m_pending.clear();
 }
 
-int addAdministrator(const QString &username, const QString &password)
+int addAdministrator(Connection &db, const QString &username, const QString &password)
 {
     if (username.trimmed().isEmpty() || password.trimmed().isEmpty())
         throw std::invalid_argument("the administrator needs a user name and a password");
     const QVariant typeId
-        = scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { QStringLiteral("Admin") });
+        = db.scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { QStringLiteral("Admin") });
     const QDateTime now = Clock::now();
-    return static_cast<int>(insertRow(QStringLiteral("Employee"),
+    return static_cast<int>(db.insertRow(QStringLiteral("Employee"),
         { { QStringLiteral("FirstName"), QStringLiteral("System") }, { QStringLiteral("MiddleName"), QString() },
             { QStringLiteral("LastName"), QStringLiteral("Administrator") }, { QStringLiteral("Inactive"), false },
             { QStringLiteral("UserTypeID"), typeId }, { QStringLiteral("Username"), username.trimmed() },
@@ -143,7 +144,7 @@ namespace {
 
 } // namespace
 
-void seedDemo(const DemoOptions &options, const std::function<void(const QString &)> &progress)
+void seedDemo(Connection &db, const DemoOptions &options, const std::function<void(const QString &)> &progress)
 {
     if (options.jobs < 0 || options.bookingsPerJob < 0)
         throw std::invalid_argument("the number of jobs and bookings cannot be negative");
@@ -156,10 +157,10 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
     const QDateTime stampTime(today, QTime(8, 0));
     const QString seeder = QStringLiteral("admin");
 
-    Transaction transaction;
+    Transaction transaction(db);
 
-    if (!scalar(dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company"))).isValid()) {
-        insertRow(QStringLiteral("Company"),
+    if (!db.scalar(db.dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company"))).isValid()) {
+        db.insertRow(QStringLiteral("Company"),
             { { QStringLiteral("Name"), QStringLiteral("Varnholt of Brackwell") },
                 { QStringLiteral("Address1"), QStringLiteral("1480 Industrial Pkwy") },
                 { QStringLiteral("Address2"), QStringLiteral("Suite 200") },
@@ -180,8 +181,8 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
     for (const DemoEmployee &e : kEmployees) {
         const QString username = QString::fromUtf8(e.username);
         const QVariant typeId
-            = scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { QString::fromUtf8(e.type) });
-        const int id = static_cast<int>(insertRow(QStringLiteral("Employee"),
+            = db.scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { QString::fromUtf8(e.type) });
+        const int id = static_cast<int>(db.insertRow(QStringLiteral("Employee"),
             { { QStringLiteral("FirstName"), QString::fromUtf8(e.first) }, { QStringLiteral("MiddleName"), QString() },
                 { QStringLiteral("LastName"), QString::fromUtf8(e.last) },
                 { QStringLiteral("Address1"),
@@ -201,14 +202,14 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
                 { QStringLiteral("EditedBy"), seeder }, { QStringLiteral("EditedDate"), stampTime } }));
         workers << id;
         for (const char *permission : e.permissions) {
-            exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) "
+            db.exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) "
                                 "SELECT ?, ID FROM Permission WHERE Name = ?"),
                 { id, QString::fromUtf8(permission) });
         }
     }
 
     // New IDs continue after whatever the table holds already.
-    const qint64 firstId = scalar(QStringLiteral("SELECT MAX(ID) FROM WIP")).toLongLong() + 1;
+    const qint64 firstId = db.scalar(QStringLiteral("SELECT MAX(ID) FROM WIP")).toLongLong() + 1;
     const QStringList wipColumns = { QStringLiteral("Customer"), QStringLiteral("Address"), QStringLiteral("City"),
         QStringLiteral("State"), QStringLiteral("Zip"), QStringLiteral("Phone"), QStringLiteral("JobType"),
         QStringLiteral("Status"), QStringLiteral("Rep"), QStringLiteral("StartDate"), QStringLiteral("CheckDryingDays"),
@@ -223,17 +224,17 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
         QStringLiteral("InvoiceID"), QStringLiteral("Notes"), QStringLiteral("EnteredBy"),
         QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"), QStringLiteral("EditedDate"), QStringLiteral("QBID"),
         QStringLiteral("ID") };
-    BulkInserter wips(QStringLiteral("WIP"), wipColumns);
-    BulkInserter contractors(
+    BulkInserter wips(db, QStringLiteral("WIP"), wipColumns);
+    BulkInserter contractors(db,
         QStringLiteral("WIPContractors"), { QStringLiteral("WIPID"), QStringLiteral("Contractor") });
-    BulkInserter bookings(QStringLiteral("EmployeeTime"),
+    BulkInserter bookings(db, QStringLiteral("EmployeeTime"),
         { QStringLiteral("EmployeeID"), QStringLiteral("WIPID"), QStringLiteral("TranDate"), QStringLiteral("Hours"),
             QStringLiteral("Notes"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
             QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
 
     // Explicit IDs let the link rows name their job before it is flushed.
-    if (dialect().kind() == DbKind::SqlServer)
-        exec(QStringLiteral("SET IDENTITY_INSERT WIP ON"));
+    if (db.dialect().kind() == DbKind::SqlServer)
+        db.exec(QStringLiteral("SET IDENTITY_INSERT WIP ON"));
     const int openJobs = std::min(options.jobs, std::max(40, options.jobs / 20));
     int invoice = 10000;
     for (int n = 0; n < options.jobs; ++n) {
@@ -277,16 +278,16 @@ void seedDemo(const DemoOptions &options, const std::function<void(const QString
         }
     }
     wips.flush();
-    if (dialect().kind() == DbKind::SqlServer)
-        exec(QStringLiteral("SET IDENTITY_INSERT WIP OFF"));
+    if (db.dialect().kind() == DbKind::SqlServer)
+        db.exec(QStringLiteral("SET IDENTITY_INSERT WIP OFF"));
     contractors.flush();
     bookings.flush();
     transaction.commit();
 
     // Explicit IDs bypass the server's identity counter: move it past them.
     if (options.jobs > 0) {
-        if (dialect().kind() == DbKind::PostgreSQL)
-            exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('wip', 'id'), (SELECT MAX(ID) FROM WIP))"));
+        if (db.dialect().kind() == DbKind::PostgreSQL)
+            db.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('wip', 'id'), (SELECT MAX(ID) FROM WIP))"));
     }
     say(QStringLiteral("done"));
 }

@@ -9,6 +9,7 @@
 
 namespace data {
 
+class Connection;
 class Statement;
 
 struct DemoOptions
@@ -21,17 +22,17 @@ struct DemoOptions
     QDate today;
 };
 
-// Fills gConnection's database with realistic, deterministic demo data: a
+// Fills the database with realistic, deterministic demo data: a
 // company row (when there is none), employees with logins and permissions,
 // customers' jobs of every type and status (drying jobs among them, some in
 // alert), subcontractors and time bookings. Rows go in as multi-row INSERTs
 // in one transaction, so 100,000 jobs take seconds, not minutes.
 // Throws DbError.
-void seedDemo(const DemoOptions &options, const std::function<void(const QString &)> &progress = {});
+void seedDemo(Connection &db, const DemoOptions &options, const std::function<void(const QString &)> &progress = {});
 
 // Adds the first employee of type "Admin" with a hashed password.
 // Throws DbError (or std::invalid_argument for an empty user name/password).
-int addAdministrator(const QString &username, const QString &password);
+int addAdministrator(Connection &db, const QString &username, const QString &password);
 
 // Inserts many rows, every value bound: one prepared single-row statement on
 // SQLite (whose driver slows down on long parameter lists), multi-row VALUES
@@ -39,13 +40,14 @@ int addAdministrator(const QString &username, const QString &password);
 class BulkInserter
 {
 public:
-    BulkInserter(QString table, QStringList columns);
+    BulkInserter(Connection &db, QString table, QStringList columns);
     ~BulkInserter();
     void add(const QVariantList &row);
     // Writes what add() has gathered; call before the transaction commits.
     void flush();
 
 private:
+    Connection &m_db;
     QString m_table;
     QStringList m_columns;
     QVariantList m_pending;

@@ -62,13 +62,38 @@ QString Dialect::insertReturningId(const QString &table, const QStringList &colu
     const QString values = marks.join(u',');
     switch (m_kind) {
     case DbKind::SqlServer:
-        return QStringLiteral("INSERT INTO %1 (%2) OUTPUT INSERTED.ID VALUES (%3)").arg(table, cols, values);
+        // OUTPUT INSERTED is refused on tables with triggers; SCOPE_IDENTITY()
+        // in the same batch is not, and ignores rows a trigger inserted.
+        return QStringLiteral("SET NOCOUNT ON; INSERT INTO %1 (%2) VALUES (%3); "
+                              "SELECT CAST(SCOPE_IDENTITY() AS BIGINT) AS ID")
+            .arg(table, cols, values);
     case DbKind::PostgreSQL:
         return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING ID").arg(table, cols, values);
     case DbKind::SQLite:
         break;
     }
     return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, cols, values);
+}
+
+QString Dialect::savepoint(int level) const
+{
+    if (m_kind == DbKind::SqlServer)
+        return QStringLiteral("SAVE TRANSACTION jt_sp%1").arg(level);
+    return QStringLiteral("SAVEPOINT jt_sp%1").arg(level);
+}
+
+QString Dialect::releaseSavepoint(int level) const
+{
+    if (m_kind == DbKind::SqlServer)
+        return {};
+    return QStringLiteral("RELEASE SAVEPOINT jt_sp%1").arg(level);
+}
+
+QString Dialect::rollbackToSavepoint(int level) const
+{
+    if (m_kind == DbKind::SqlServer)
+        return QStringLiteral("ROLLBACK TRANSACTION jt_sp%1").arg(level);
+    return QStringLiteral("ROLLBACK TO SAVEPOINT jt_sp%1").arg(level);
 }
 
 QString Dialect::callProcedure(const QString &name, const QString &parameter) const

@@ -41,6 +41,12 @@ public:
     QString insertReturningId(const QString &table, const QStringList &columns) const;
     bool insertReturnsRow() const { return m_kind != DbKind::SQLite; }
 
+    // Savepoints of a transaction nested `level` deep (2 and up). Releasing is
+    // empty on SQL Server, which keeps a savepoint until the outer commit.
+    QString savepoint(int level) const;
+    QString releaseSavepoint(int level) const;
+    QString rollbackToSavepoint(int level) const;
+
     // A call of one of the database's procedures with one input parameter.
     // Empty on SQLite, which has no procedures: the caller does the work itself.
     QString callProcedure(const QString &name, const QString &parameter) const;

@@ -71,24 +71,24 @@ QMap<QString, QStringList> expectedTables()
     return tables;
 }
 
-void createSchema()
+void createSchema(Connection &db)
 {
-    const QString script = readResource(dialect().schemaScript());
+    const QString script = readResource(db.dialect().schemaScript());
     const QString lookups = readResource(QStringLiteral(":/schema/lookups.sql"));
-    Transaction transaction;
+    Transaction transaction(db);
     for (const QString &statement : splitScript(script) + splitScript(lookups))
-        execScript(statement);
+        db.execScript(statement);
     transaction.commit();
 }
 
-QStringList checkSchema()
+QStringList checkSchema(Connection &db)
 {
     QStringList missing;
     const auto tables = expectedTables();
     for (auto it = tables.begin(); it != tables.end(); ++it) {
         QSqlRecord record;
         try {
-            record = exec(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(it.key())).record();
+            record = db.exec(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(it.key())).record();
         } catch (const DbError &) {
             missing << QStringLiteral("table %1").arg(it.key());
             continue;

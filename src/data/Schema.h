@@ -6,6 +6,8 @@
 
 namespace data {
 
+class Connection;
+
 inline constexpr int kSchemaVersion = 1;
 
 // Splits a schema script into its statements at lines holding only "GO".
@@ -15,12 +17,12 @@ QStringList splitScript(const QString &script);
 // script (one source for both creating and checking a database).
 QMap<QString, QStringList> expectedTables();
 
-// Creates every table, index and procedure in gConnection's dialect and adds
+// Creates every table, index and procedure in the connection's dialect and adds
 // the lookup rows, all in one transaction. Throws DbError.
-void createSchema();
+void createSchema(Connection &db);
 
-// What is missing from gConnection's database: one line per missing table or
+// What is missing from the connection's database: one line per missing table or
 // column ("table WIP", "column WIP.QBID"). Empty when complete.
-QStringList checkSchema();
+QStringList checkSchema(Connection &db);
 
 } // namespace data

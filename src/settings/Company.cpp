@@ -24,9 +24,17 @@ namespace {
 
 } // namespace
 
-std::optional<QSqlRecord> firstRow()
+std::optional<QSqlRecord> firstRow(data::Connection &db)
 {
-    QSqlQuery q = data::exec(data::dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
+    QSqlQuery q = db.exec(db.dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
+    // A setting whose column is missing would silently read as empty or 0.
+    const QSqlRecord columns = q.record();
+    for (const char *column : { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email",
+             "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays" }) {
+        if (columns.indexOf(QLatin1String(column)) < 0)
+            throw data::DbError(QStringLiteral("-1"),
+                QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
+    }
     if (!q.next())
         return std::nullopt;
     return q.record();
@@ -53,15 +61,15 @@ CompanyRow fromRecord(const QSqlRecord &r)
     return row;
 }
 
-std::optional<CompanyRow> load()
+std::optional<CompanyRow> load(data::Connection &db)
 {
-    const std::optional<QSqlRecord> record = firstRow();
+    const std::optional<QSqlRecord> record = firstRow(db);
     if (!record)
         return std::nullopt;
     return fromRecord(*record);
 }
 
-void save(const CompanyRow &row)
+void save(data::Connection &db, const CompanyRow &row)
 {
     const data::Fields fields = {
         { QStringLiteral("Name"), row.name },
@@ -80,13 +88,13 @@ void save(const CompanyRow &row)
         { QStringLiteral("QBItemAmount"), row.qbItemAmount },
         { QStringLiteral("DryingDays"), row.dryingDays },
     };
-    data::Transaction transaction;
+    data::Transaction transaction(db);
     const QVariant id
-        = data::scalar(data::dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company ORDER BY ID")));
+        = db.scalar(db.dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company ORDER BY ID")));
     if (id.isValid())
-        data::updateRow(QStringLiteral("Company"), id.toLongLong(), fields);
+        db.updateRow(QStringLiteral("Company"), id.toLongLong(), fields);
     else
-        data::insertRow(QStringLiteral("Company"), fields);
+        db.insertRow(QStringLiteral("Company"), fields);
     transaction.commit();
 }
 

@@ -4,6 +4,10 @@
 #include <QString>
 #include <optional>
 
+namespace data {
+class Connection;
+}
+
 // The single row of the Company table.
 struct CompanyRow
 {
@@ -27,18 +31,18 @@ struct CompanyRow
 namespace Company {
 
 // The first Company row as stored (NULLs kept); nothing when the table is
-// empty. Throws data::DbError.
-std::optional<QSqlRecord> firstRow();
+// empty. Throws data::DbError, also when a setting's column is missing.
+std::optional<QSqlRecord> firstRow(data::Connection &db);
 
 // A stored row as values: NULLs read as empty text or 0, the drying days
 // rounded to the nearest whole day (halves to even).
 CompanyRow fromRecord(const QSqlRecord &record);
 
 // firstRow() as values.
-std::optional<CompanyRow> load();
+std::optional<CompanyRow> load(data::Connection &db);
 
 // Writes the row: edits the first row, or adds one to an empty table. One
 // transaction. Throws data::DbError.
-void save(const CompanyRow &row);
+void save(data::Connection &db, const CompanyRow &row);
 
 } // namespace Company

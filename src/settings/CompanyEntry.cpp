@@ -1,5 +1,6 @@
 #include "settings/CompanyEntry.h"
 
+#include "base/Numbers.h"
 #include "data/Database.h"
 
 #include <QLocale>
@@ -19,9 +20,9 @@ namespace {
 
 } // namespace
 
-std::optional<CompanyTexts> load()
+std::optional<CompanyTexts> load(data::Connection &db)
 {
-    const std::optional<QSqlRecord> record = Company::firstRow();
+    const std::optional<QSqlRecord> record = Company::firstRow(db);
     if (!record)
         return std::nullopt;
     const CompanyRow row = Company::fromRecord(*record);
@@ -34,42 +35,42 @@ std::optional<CompanyTexts> load()
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays) };
 }
 
-QStringList states()
+QStringList states(data::Connection &db)
 {
     QStringList list;
-    QSqlQuery q = data::exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
+    QSqlQuery q = db.exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
     while (q.next())
         list << q.value(0).toString();
     return list;
 }
 
-Problem keyPressDelayTooSmall()
+FieldProblem keyPressDelayTooSmall()
 {
-    return { Field::KeyPressDelay, QStringLiteral("Quantity must be greater than 0."), invalidEntry() };
+    return { QStringLiteral("KeyPressDelay"), QStringLiteral("Quantity must be greater than 0."), invalidEntry() };
 }
 
-std::variant<CompanyRow, Problem> toRow(const CompanyTexts &t)
+std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
 {
     if (t.name.isEmpty())
-        return Problem { Field::Name, QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
+        return FieldProblem { QStringLiteral("Name"), QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
     if (t.state.isEmpty())
-        return Problem { Field::State, QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
+        return FieldProblem { QStringLiteral("State"), QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
 
     if (!keyPressDelayAccepted(t.keyPressDelay))
         return keyPressDelayTooSmall();
     // "2 seconds" passes the leading-number rule but is no number to store.
     const std::optional<double> delay = parseNumber(t.keyPressDelay);
     if (!delay)
-        return Problem { Field::KeyPressDelay, QStringLiteral("Keypress Delay must be a number of seconds."),
+        return FieldProblem { QStringLiteral("KeyPressDelay"), QStringLiteral("Keypress Delay must be a number of seconds."),
             invalidEntry() };
 
     const std::optional<double> amount = parseNumber(t.qbItemAmount);
     if (!amount)
-        return Problem { Field::QBItemAmount, QStringLiteral("QB Amount must be a number."), invalidEntry() };
+        return FieldProblem { QStringLiteral("QBItemAmount"), QStringLiteral("QB Amount must be a number."), invalidEntry() };
 
     const std::optional<int> days = parseDryingDays(t.dryingDays);
     if (!days)
-        return Problem { Field::DryingDays, QStringLiteral("Drying Days must be a number of days, 0 or more."),
+        return FieldProblem { QStringLiteral("DryingDays"), QStringLiteral("Drying Days must be a number of days, 0 or more."),
             invalidEntry() };
 
     CompanyRow row;
@@ -93,14 +94,7 @@ std::variant<CompanyRow, Problem> toRow(const CompanyTexts &t)
 
 std::optional<double> parseNumber(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    const double value = QLocale::c().toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return parseFiniteNumber(text);
 }
 
 double leadingNumber(const QString &text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/FieldProblem.h"
 #include "settings/Company.h"
 
 #include <QString>
@@ -29,33 +30,28 @@ struct CompanyTexts
     QString dryingDays;
 };
 
+namespace data {
+class Connection;
+}
+
 namespace CompanyEntry {
-
-// The box a refused entry sends the user back to.
-enum class Field { Name, State, KeyPressDelay, QBItemAmount, DryingDays };
-
-struct Problem
-{
-    Field field;
-    QString text;
-    QString title;
-};
 
 // The first Company row as box texts: a NULL reads as an empty box, numbers
 // as their plain decimal text. Nothing when the table is empty. Throws
 // data::DbError.
-std::optional<CompanyTexts> load();
+std::optional<CompanyTexts> load(data::Connection &db);
 
 // The pick list of states, in order. Throws data::DbError.
-QStringList states();
+QStringList states(data::Connection &db);
 
 // Checks the texts and converts them into the row to save; texts are kept as
-// typed (not trimmed). The first problem found, in screen order, otherwise.
-std::variant<CompanyRow, Problem> toRow(const CompanyTexts &texts);
+// typed (not trimmed). The first problem found, in screen order, otherwise;
+// its field is the Company column at fault.
+std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &texts);
 
 // The refusal of a key-press delay below one second (also used when the user
 // leaves the box).
-Problem keyPressDelayTooSmall();
+FieldProblem keyPressDelayTooSmall();
 
 // ---- conversions, public for the screen and the tests
 

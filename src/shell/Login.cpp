@@ -1,7 +1,7 @@
 #include "shell/Login.h"
 
 #include "data/Database.h"
-#include "shell/Passwords.h"
+#include "base/Passwords.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -25,17 +25,25 @@ namespace {
 
     // Only the password changes, and only if nobody has changed it since it was
     // read; the login itself does not depend on the rewrite having happened.
-    void replacePlainPassword(qint64 id, const QString &stored, const QString &password)
+    //
+    // A failed rewrite (a narrower Password column in an older database, no
+    // UPDATE right) leaves the row as it was and never fails the login; it is
+    // tried again at the next one.
+    void replacePlainPassword(data::Connection &db, qint64 id, const QString &stored, const QString &password)
     {
-        data::Transaction transaction;
-        data::exec(QStringLiteral("UPDATE Employee SET Password = ? WHERE ID = ? AND Password = ?"),
-            { Passwords::hash(password), id, stored });
-        transaction.commit();
+        try {
+            data::Transaction transaction(db);
+            db.exec(QStringLiteral("UPDATE Employee SET Password = ? WHERE ID = ? AND Password = ?"),
+                { Passwords::hash(password), id, stored });
+            transaction.commit();
+        } catch (const std::exception &e) {
+            qWarning("The password of employee %lld was not rewritten as a hash: %s", id, e.what());
+        }
     }
 
 } // namespace
 
-std::optional<User> authenticate(const QString &username, const QString &password)
+std::optional<User> authenticate(data::Connection &db, const QString &username, const QString &password)
 {
     const QString name = username.trimmed();
     const QString typed = password.trimmed();
@@ -47,11 +55,11 @@ std::optional<User> authenticate(const QString &username, const QString &passwor
     // not run while the result set is still open.
     QList<Candidate> candidates;
     {
-        QSqlQuery q = data::exec(
+        QSqlQuery q = db.exec(
             QStringLiteral("SELECT Employee.ID,EmployeeType.Name AS UserType,Employee.Username,Employee.Password"
                            " FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID=EmployeeType.ID"
                            " WHERE ")
-                + data::dialect().equalsIgnoreCase(QStringLiteral("Employee.Username"), QStringLiteral("?"))
+                + db.dialect().equalsIgnoreCase(QStringLiteral("Employee.Username"), QStringLiteral("?"))
                 + QStringLiteral(" AND Employee.Inactive <> ? ORDER BY Employee.ID"),
             { name, true });
         while (q.next()) {
@@ -67,7 +75,7 @@ std::optional<User> authenticate(const QString &username, const QString &passwor
         if (!Passwords::verify(candidate.stored, typed))
             continue;
         if (!Passwords::isHash(candidate.stored))
-            replacePlainPassword(candidate.id, candidate.stored, typed);
+            replacePlainPassword(db, candidate.id, candidate.stored, typed);
         return User { static_cast<qint16>(candidate.id), candidate.username, candidate.userType };
     }
     return std::nullopt;
@@ -99,12 +107,6 @@ void Throttle::failed(const QString &username)
 void Throttle::succeeded(const QString &username)
 {
     m_failures.remove(key(username));
-}
-
-Throttle &throttle()
-{
-    static Throttle instance;
-    return instance;
 }
 
 } // namespace Login

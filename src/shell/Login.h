@@ -4,6 +4,10 @@
 #include <QString>
 #include <optional>
 
+namespace data {
+class Connection;
+}
+
 // Who may log in, and how often they may try.
 namespace Login {
 
@@ -19,9 +23,9 @@ struct User
 // the user name matches regardless of case, the password must verify against
 // the stored hash. A row that still holds its password as plain text is
 // accepted when it matches and the password is rewritten as a hash on the
-// spot. An employee whose Inactive is set or NULL never matches.
+// spot (a rewrite that fails is left for the next login). An employee whose Inactive is set or NULL never matches.
 // Throws data::DbError.
-std::optional<User> authenticate(const QString &username, const QString &password);
+std::optional<User> authenticate(data::Connection &db, const QString &username, const QString &password);
 
 // Milliseconds to wait before checking an attempt that follows `failures`
 // failed ones in a row: none for the first five, then 1 s doubling up to 30 s.
@@ -43,7 +47,5 @@ private:
     QHash<QString, int> m_failures;
 };
 
-// The throttle of this run.
-Throttle &throttle();
 
 } // namespace Login

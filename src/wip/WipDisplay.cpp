@@ -1,9 +1,9 @@
 #include "wip/WipDisplay.h"
 
-#include "shell/Colors.h"
-#include "shell/DryingDays.h"
-#include "shell/Formats.h"
-#include "shell/modMain.h"
+#include "base/Colors.h"
+#include "base/DryingDays.h"
+#include "base/Formats.h"
+#include "base/Numbers.h"
 
 #include <cmath>
 #include <cstdlib>

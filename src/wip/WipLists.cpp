@@ -7,9 +7,9 @@ namespace wip {
 namespace {
 
     // The first column of every row, in the query's order.
-    QStringList column(const QString &sql)
+    QStringList column(data::Connection &db, const QString &sql)
     {
-        QSqlQuery query = data::exec(sql);
+        QSqlQuery query = db.exec(sql);
         QStringList values;
         while (query.next())
             values << query.value(0).toString();
@@ -18,9 +18,9 @@ namespace {
 
     // The distinct values of one text column. NULL and '' both mean "empty" and
     // appear as one empty item at the top, whichever end the server sorts NULLs to.
-    QStringList distinctValues(const QString &table, const QString &column)
+    QStringList distinctValues(data::Connection &db, const QString &table, const QString &column)
     {
-        QSqlQuery query = data::exec(QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2").arg(table, column));
+        QSqlQuery query = db.exec(QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2").arg(table, column));
         QStringList values;
         bool hasEmpty = false;
         while (query.next()) {
@@ -42,31 +42,31 @@ QString pickerLabel(const QString &customer, qint64 id)
     return customer + QStringLiteral(" - ") + QString::number(id);
 }
 
-WipLists loadWipLists()
+WipLists loadWipLists(data::Connection &db)
 {
     WipLists lists;
     {
-        QSqlQuery query = data::exec(QStringLiteral("SELECT ID,Customer FROM WIP ORDER BY Customer,ID"));
+        QSqlQuery query = db.exec(QStringLiteral("SELECT ID,Customer FROM WIP ORDER BY Customer,ID"));
         while (query.next()) {
             const qint64 id = query.value(0).toLongLong();
             lists.wipLabels << pickerLabel(query.value(1).toString(), id);
             lists.wipIds << QString::number(id);
         }
     }
-    lists.statuses = column(QStringLiteral("SELECT Name FROM WIPStatus ORDER BY Name"));
-    lists.states = column(QStringLiteral("SELECT State FROM State ORDER BY State"));
-    lists.jobTypes = column(QStringLiteral("SELECT Name FROM WIPJobType ORDER BY Name"));
-    lists.software = column(QStringLiteral("SELECT Name FROM WIPSoftware ORDER BY Name"));
-    lists.payments = column(QStringLiteral("SELECT Name FROM WIPPayment ORDER BY Name"));
-    lists.typesOfService = column(QStringLiteral("SELECT Name FROM WIPTypeOfService ORDER BY Name"));
+    lists.statuses = column(db, QStringLiteral("SELECT Name FROM WIPStatus ORDER BY Name"));
+    lists.states = column(db, QStringLiteral("SELECT State FROM State ORDER BY State"));
+    lists.jobTypes = column(db, QStringLiteral("SELECT Name FROM WIPJobType ORDER BY Name"));
+    lists.software = column(db, QStringLiteral("SELECT Name FROM WIPSoftware ORDER BY Name"));
+    lists.payments = column(db, QStringLiteral("SELECT Name FROM WIPPayment ORDER BY Name"));
+    lists.typesOfService = column(db, QStringLiteral("SELECT Name FROM WIPTypeOfService ORDER BY Name"));
     const QString wip = QStringLiteral("WIP");
-    lists.customers = distinctValues(wip, QStringLiteral("Customer"));
-    lists.reps = distinctValues(wip, QStringLiteral("Rep"));
-    lists.insurances = distinctValues(wip, QStringLiteral("Insurance"));
-    lists.agents = distinctValues(wip, QStringLiteral("Agent"));
-    lists.adjusters = distinctValues(wip, QStringLiteral("Adjuster"));
-    lists.adjustersUpdated = distinctValues(wip, QStringLiteral("AdjusterUpdatedBy"));
-    lists.subcontractors = distinctValues(QStringLiteral("WIPContractors"), QStringLiteral("Contractor"));
+    lists.customers = distinctValues(db, wip, QStringLiteral("Customer"));
+    lists.reps = distinctValues(db, wip, QStringLiteral("Rep"));
+    lists.insurances = distinctValues(db, wip, QStringLiteral("Insurance"));
+    lists.agents = distinctValues(db, wip, QStringLiteral("Agent"));
+    lists.adjusters = distinctValues(db, wip, QStringLiteral("Adjuster"));
+    lists.adjustersUpdated = distinctValues(db, wip, QStringLiteral("AdjusterUpdatedBy"));
+    lists.subcontractors = distinctValues(db, QStringLiteral("WIPContractors"), QStringLiteral("Contractor"));
     return lists;
 }
 

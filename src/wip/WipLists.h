@@ -3,6 +3,10 @@
 #include <QList>
 #include <QStringList>
 
+namespace data {
+class Connection;
+}
+
 namespace wip {
 
 // Everything the entry screen's drop-down lists show, read in one go.
@@ -30,7 +34,7 @@ struct WipLists
 };
 
 // Reads every list. Throws data::DbError.
-WipLists loadWipLists();
+WipLists loadWipLists(data::Connection &db);
 
 // The picker's text for a WIP: customer, " - ", ID.
 QString pickerLabel(const QString &customer, qint64 id);

@@ -1,8 +1,6 @@
 #include "wip/WipRecord.h"
 
 #include "data/Database.h"
-#include "shell/Clock.h"
-#include "shell/modMain.h"
 
 #include <QDateTime>
 #include <QSqlRecord>
@@ -38,9 +36,22 @@ namespace {
 
 } // namespace
 
-std::optional<WipRecord> loadWip(qint64 id)
+std::optional<FieldProblem> validate(const WipRecord &r)
 {
-    const auto &d = data::dialect();
+    const std::pair<const char *, const QString *> required[] = { { "Customer", &r.customer },
+        { "JobType", &r.jobType }, { "Status", &r.status } };
+    for (const auto &[field, value] : required) {
+        if (value->isEmpty())
+            return FieldProblem { QString::fromLatin1(field),
+                QStringLiteral("You must select a Customer, Job Type, and Status before saving."),
+                QStringLiteral("Required Fields") };
+    }
+    return std::nullopt;
+}
+
+std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
+{
+    const data::Dialect &d = db.dialect();
     // Subqueries rather than joins: a status name listed twice, or many
     // bookings, cannot multiply the row or the sum.
     const QString sql = QStringLiteral("SELECT WIP.*, %1 AS TotalTime, %2 AS ColorCode FROM WIP WHERE WIP.ID=?")
@@ -50,7 +61,7 @@ std::optional<WipRecord> loadWip(qint64 id)
                                 d.isNull(QStringLiteral("(SELECT MIN(ColorCode) FROM WIPStatus "
                                                         "WHERE WIPStatus.Name=WIP.Status)"),
                                     QStringLiteral("'&H80000005'")));
-    QSqlQuery q = data::exec(sql, { id });
+    QSqlQuery q = db.exec(sql, { id });
     if (!q.next())
         return std::nullopt;
     auto text = [&](const char *name) { return q.value(QLatin1String(name)).toString(); };
@@ -113,9 +124,9 @@ std::optional<WipRecord> loadWip(qint64 id)
     return r;
 }
 
-QStringList loadContractors(qint64 wipId)
+QStringList loadContractors(data::Connection &db, qint64 wipId)
 {
-    QSqlQuery q = data::exec(
+    QSqlQuery q = db.exec(
         QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), { wipId });
     QStringList names;
     while (q.next())
@@ -123,16 +134,15 @@ QStringList loadContractors(qint64 wipId)
     return names;
 }
 
-qint64 saveWip(const WipRecord &r, const QStringList &contractors)
+qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &contractors, const data::Stamp &stamp)
 {
-    const QDateTime now = Clock::now();
     data::Fields fields;
     if (r.id == 0) {
-        fields << qMakePair(QStringLiteral("EnteredBy"), gUsername)
-               << qMakePair(QStringLiteral("EnteredDate"), QVariant(now));
+        fields << qMakePair(QStringLiteral("EnteredBy"), stamp.user)
+               << qMakePair(QStringLiteral("EnteredDate"), QVariant(stamp.when));
     }
-    fields << qMakePair(QStringLiteral("EditedBy"), gUsername)
-           << qMakePair(QStringLiteral("EditedDate"), QVariant(now));
+    fields << qMakePair(QStringLiteral("EditedBy"), stamp.user)
+           << qMakePair(QStringLiteral("EditedDate"), QVariant(stamp.when));
     auto add
         = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
     add("Customer", r.customer);
@@ -173,20 +183,20 @@ qint64 saveWip(const WipRecord &r, const QStringList &contractors)
     add("Photos", r.photos);
     add("Notes", r.notes);
 
-    data::Transaction transaction;
+    data::Transaction transaction(db);
     qint64 id = r.id;
     if (id == 0) {
         add("InvoiceID", QString());
         add("AmountBilled", 0.0);
         add("QBID", QString());
-        id = data::insertRow(QStringLiteral("WIP"), fields);
-    } else if (data::updateRow(QStringLiteral("WIP"), id, fields) == 0) {
+        id = db.insertRow(QStringLiteral("WIP"), fields);
+    } else if (db.updateRow(QStringLiteral("WIP"), id, fields) == 0) {
         throw data::DbError(
             QStringLiteral("-1"), QStringLiteral("WIP %1 no longer exists; it was deleted by someone else.").arg(id));
     }
-    data::exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
+    db.exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
     if (!contractors.isEmpty()) {
-        data::Statement insert(QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
+        data::Statement insert(db, QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
         for (const QString &name : contractors)
             insert.run({ id, name });
     }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/FieldProblem.h"
+#include "data/Database.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -72,20 +75,25 @@ struct WipRecord
     QString colorCode; // the status colour, "&H80000005" without one
 };
 
+// The checks before a save: a customer, a job type and a status. The first
+// field missing (Customer, JobType, Status), or nothing.
+std::optional<FieldProblem> validate(const WipRecord &record);
+
 // Reads one WIP with its booked hours and status colour (one query).
 // Nothing when no row has that ID. Throws data::DbError.
-std::optional<WipRecord> loadWip(qint64 id);
+std::optional<WipRecord> loadWip(data::Connection &db, qint64 id);
 
 // The WIP's subcontractors, sorted by name. Throws data::DbError.
-QStringList loadContractors(qint64 wipId);
+QStringList loadContractors(data::Connection &db, qint64 wipId);
 
 // Saves the record: a new row when record.id is 0, else that row. Stamps
-// Entered (new rows) and Edited with gUsername and Clock::now(); a new row
+// Entered (new rows) and Edited with the stamp's user and time; a new row
 // starts uninvoiced, an existing one keeps its invoice fields. The WIP's
 // subcontractor rows are rewritten from `contractors` in the same
 // transaction, so a failure leaves the database as it was.
 // Returns the row's ID. Throws data::DbError (also when the row of an
 // existing WIP is gone).
-qint64 saveWip(const WipRecord &record, const QStringList &contractors);
+qint64 saveWip(
+    data::Connection &db, const WipRecord &record, const QStringList &contractors, const data::Stamp &stamp);
 
 } // namespace wip

@@ -2,11 +2,12 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "shell/AutoCompleteComboBoxModule.h"
-#include "shell/Clock.h"
-#include "shell/GuiMessages.h"
-#include "shell/Passwords.h"
-#include "shell/modMain.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "base/Clock.h"
+#include "widgets/Messages.h"
+#include "base/Passwords.h"
+#include "app/StartUp.h"
+#include "shell/AppContext.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,6 +33,8 @@ struct PrivateRuntimeFolder
     }
 };
 const PrivateRuntimeFolder g_runtimeFolder;
+
+TestDb *g_current = nullptr;
 
 QString pgPort()
 {
@@ -68,14 +71,22 @@ bool onServer(const QString &sql, QString *error)
 TestDb::TestDb()
     : m_backend(qEnvironmentVariable("JT_TEST_BACKEND", QStringLiteral("sqlite")))
 {
+    g_current = this;
     resetTestState();
 }
 
 TestDb::~TestDb()
 {
-    data::CloseConnection();
+    m_db.close();
     dropServerDatabase();
+    if (g_current == this)
+        g_current = nullptr;
     resetTestState();
+}
+
+TestDb *TestDb::current()
+{
+    return g_current;
 }
 
 void TestDb::dropServerDatabase()
@@ -118,9 +129,9 @@ bool TestDb::create(bool withSchema)
     try {
         data::OpenOptions options;
         options.createSqliteFile = true;
-        data::OpenConnection(m_connectionString, folder(), options);
+        m_db.open(m_connectionString, folder(), options);
         if (withSchema)
-            data::createSchema();
+            data::createSchema(m_db);
     } catch (const data::DbError &e) {
         m_skipReason = QStringLiteral("Cannot open the test database: ") + e.message();
         return false;
@@ -130,7 +141,7 @@ bool TestDb::create(bool withSchema)
 
 void TestDb::reopen()
 {
-    data::OpenConnection(m_connectionString, folder());
+    m_db.open(m_connectionString, folder());
 }
 
 void TestDb::writeConfig(const QString &text) const
@@ -142,8 +153,8 @@ void TestDb::writeConfig(const QString &text) const
 
 int TestDb::addEmployee(const QString &username, const QString &password, const QString &type, bool inactive)
 {
-    const QVariant typeId = data::scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { type });
-    return static_cast<int>(data::insertRow(QStringLiteral("Employee"),
+    const QVariant typeId = testdb::scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { type });
+    return static_cast<int>(testdb::insertRow(QStringLiteral("Employee"),
         { { QStringLiteral("FirstName"), username }, { QStringLiteral("LastName"), QStringLiteral("Tester") },
             { QStringLiteral("Inactive"), inactive }, { QStringLiteral("UserTypeID"), typeId },
             { QStringLiteral("Username"), username }, { QStringLiteral("Password"), Passwords::hash(password) } }));
@@ -152,14 +163,14 @@ int TestDb::addEmployee(const QString &username, const QString &password, const 
 void TestDb::grant(int employeeId, const QString &permission)
 {
     const QVariant permissionId
-        = data::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { permission });
-    data::exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) VALUES (?, ?)"),
+        = testdb::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { permission });
+    testdb::exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) VALUES (?, ?)"),
         { employeeId, permissionId });
 }
 
 void TestDb::addCompany(int dryingDays, double keyPressDelay)
 {
-    data::insertRow(QStringLiteral("Company"),
+    testdb::insertRow(QStringLiteral("Company"),
         { { QStringLiteral("Name"), QStringLiteral("Varnholt of Brackwell") },
             { QStringLiteral("Address1"), QStringLiteral("12 Mill Road") }, { QStringLiteral("Address2"), QString() },
             { QStringLiteral("City"), QStringLiteral("Brackwell") }, { QStringLiteral("State"), QStringLiteral("OH") },
@@ -176,8 +187,71 @@ void TestDb::addCompany(int dryingDays, double keyPressDelay)
 
 void resetTestState()
 {
-    ResetProgramValues();
+    if (g_current) {
+        AppContext &ctx = g_current->context();
+        ctx.clearUser();
+        ctx.setCompany({});
+        ctx.loginThrottle().clear();
+        ctx.setShutDownHook({});
+    }
     Clock::setNow({});
     ResetKeySearch();
     Messages::setRecording(true);
 }
+
+namespace testdb {
+
+data::Connection &connection()
+{
+    Q_ASSERT(g_current);
+    return g_current->connection();
+}
+
+AppContext &context()
+{
+    if (MainWindow() && ProgramContext())
+        return *ProgramContext();
+    Q_ASSERT(g_current);
+    return g_current->context();
+}
+
+QSqlQuery exec(const QString &sql, const QVariantList &params)
+{
+    return connection().exec(sql, params);
+}
+
+QVariant scalar(const QString &sql, const QVariantList &params)
+{
+    return connection().scalar(sql, params);
+}
+
+qint64 insertRow(const QString &table, const data::Fields &fields)
+{
+    return connection().insertRow(table, fields);
+}
+
+void execScript(const QString &sql)
+{
+    connection().execScript(sql);
+}
+
+void logIn(qint64 id, const QString &username, const QString &userType)
+{
+    context().setUser({ static_cast<qint16>(id), username, userType });
+}
+
+void setKeyPressDelay(double seconds)
+{
+    CompanyRow row = context().company();
+    row.keyPressDelay = seconds;
+    context().setCompany(row);
+}
+
+void setDryingDays(int days)
+{
+    CompanyRow row = context().company();
+    row.dryingDays = days;
+    context().setCompany(row);
+}
+
+} // namespace testdb

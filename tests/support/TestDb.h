@@ -1,5 +1,8 @@
 #pragma once
 
+#include "data/Database.h"
+#include "shell/AppContext.h"
+
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -10,7 +13,9 @@
 // kind of database reached through QODBC and the PostgreSQL ODBC driver).
 //
 // create() makes the database with the full schema and lookup rows, writes a
-// config.txt naming it into folder(), and leaves gConnection open on it.
+// config.txt naming it into folder(), and leaves the test's own connection
+// open on it (testdb::connection()), with a context on that connection
+// (testdb::context()) for screens made without a start-up.
 class TestDb
 {
 public:
@@ -26,8 +31,13 @@ public:
     QString folder() const { return m_dir.path(); }
     QString connectionString() const { return m_connectionString; }
 
-    // Reopens gConnection on this database (after a test closed it).
+    // Reopens the test's connection on this database (after a test closed it).
     void reopen();
+
+    data::Connection &connection() { return m_db; }
+    AppContext &context() { return m_context; }
+    // The TestDb of the running test, or nullptr.
+    static TestDb *current();
     // Writes a config.txt with the given text into folder().
     void writeConfig(const QString &text) const;
 
@@ -40,6 +50,8 @@ public:
 private:
     void dropServerDatabase();
 
+    data::Connection m_db;
+    AppContext m_context { m_db };
     QString m_backend;
     QTemporaryDir m_dir;
     QString m_connectionString;
@@ -57,5 +69,22 @@ private:
         QSKIP(qPrintable(name.skipReason()));                                                                          \
     }
 
-// Resets program values, the fixed clock and the message recorder.
+// Resets the context, the fixed clock and the message recorder.
 void resetTestState();
+
+// The running test's database, reached without passing the TestDb around.
+namespace testdb {
+data::Connection &connection();
+// The context of the program run that StartUp() began, while its main window
+// is open; otherwise the TestDb's own context.
+AppContext &context();
+QSqlQuery exec(const QString &sql, const QVariantList &params = {});
+QVariant scalar(const QString &sql, const QVariantList &params = {});
+qint64 insertRow(const QString &table, const data::Fields &fields);
+void execScript(const QString &sql);
+// The logged-in user of context().
+void logIn(qint64 id, const QString &username, const QString &userType = QString());
+// Company values of context() put in force directly.
+void setKeyPressDelay(double seconds);
+void setDryingDays(int days);
+} // namespace testdb

@@ -1,5 +1,7 @@
 #include "support/TestHelpers.h"
 
+#include "support/TestDb.h"
+
 #include "data/Database.h"
 
 #include <QSqlQuery>
@@ -18,7 +20,7 @@ QStringList shownMessages()
 QList<LogRow> employeeLog()
 {
     QList<LogRow> rows;
-    QSqlQuery q = data::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
+    QSqlQuery q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
     while (q.next())
         rows.append({ q.value(0).toInt(), q.value(1).toString() });
     return rows;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/GuiMessages.h"
+#include "widgets/Messages.h"
 
 #include <QList>
 #include <QPair>

@@ -1,0 +1,275 @@
+#include "settings/ui/frmCompanyInfo.h"
+
+#include "settings/Company.h"
+#include "shell/AppContext.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/Messages.h"
+#include "widgets/SelectAllOnFocus.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QLineEdit *textBox(QWidget *parent, const char *name)
+{
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    SelectAllOnFocus(box);
+    return box;
+}
+
+QLabel *label(QWidget *parent, const QString &caption, QWidget *buddy)
+{
+    auto *l = new QLabel(caption, parent);
+    l->setBuddy(buddy);
+    return l;
+}
+
+} // namespace
+
+frmCompanyInfo::frmCompanyInfo(AppContext &context)
+    : Screen(context, QStringLiteral("frmCompanyInfo"), QStringLiteral("Company Settings"))
+{
+    buildForm();
+    buildFields();
+}
+
+void frmCompanyInfo::buildForm()
+{
+    auto *setup = new QGroupBox(QStringLiteral("Company Setup"), this);
+    setup->setObjectName(QStringLiteral("fraCompanySetup"));
+    txtCompany = textBox(setup, "txtCompany");
+    txtAddress1 = textBox(setup, "txtAddress1");
+    txtAddress2 = textBox(setup, "txtAddress2");
+    txtCity = textBox(setup, "txtCity");
+    cmbState = new QComboBox(setup);
+    cmbState->setObjectName(QStringLiteral("cmbState"));
+    cmbState->setEditable(false);
+    cmbState->setMinimumContentsLength(4);
+    InstallKeySearch(cmbState, [this] { return this->context().company().keyPressDelay; });
+    txtZip = textBox(setup, "txtZip");
+    txtPhone = textBox(setup, "txtPhone");
+    txtPhone->setInputMask(CompanyEntry::phoneMask());
+    txtFax = textBox(setup, "txtFax");
+    txtFax->setInputMask(CompanyEntry::phoneMask());
+    txtWebsite = textBox(setup, "txtWebsite");
+    txtEmail = textBox(setup, "txtEmail");
+    txtCompany->setMinimumWidth(260);
+
+    auto *stateZip = new QHBoxLayout;
+    stateZip->addWidget(cmbState);
+    stateZip->addWidget(txtZip, 1);
+    auto *setupForm = new QFormLayout(setup);
+    setupForm->addRow(label(setup, QStringLiteral("Company"), txtCompany), txtCompany);
+    setupForm->addRow(label(setup, QStringLiteral("Address1"), txtAddress1), txtAddress1);
+    setupForm->addRow(label(setup, QStringLiteral("Address2"), txtAddress2), txtAddress2);
+    setupForm->addRow(label(setup, QStringLiteral("City"), txtCity), txtCity);
+    setupForm->addRow(label(setup, QStringLiteral("State/Zip"), cmbState), stateZip);
+    setupForm->addRow(label(setup, QStringLiteral("Phone"), txtPhone), txtPhone);
+    setupForm->addRow(label(setup, QStringLiteral("Fax"), txtFax), txtFax);
+    setupForm->addRow(label(setup, QStringLiteral("Website"), txtWebsite), txtWebsite);
+    setupForm->addRow(label(setup, QStringLiteral("E-Mail Address"), txtEmail), txtEmail);
+
+    auto *settings = new QGroupBox(QStringLiteral("Settings"), this);
+    settings->setObjectName(QStringLiteral("fraSettings"));
+    txtKeyPressDelay = textBox(settings, "txtKeyPressDelay");
+    txtQBItem = textBox(settings, "txtQBItem");
+    txtQBDesc = textBox(settings, "txtQBDesc");
+    txtQBAmount = textBox(settings, "txtQBAmount");
+    txtDryingDays = textBox(settings, "txtDryingDays");
+    txtKeyPressDelay->installEventFilter(this);
+
+    auto *settingsGrid = new QGridLayout(settings);
+    settingsGrid->addWidget(label(settings, QStringLiteral("Keypress Delay"), txtKeyPressDelay), 0, 0);
+    settingsGrid->addWidget(txtKeyPressDelay, 0, 1);
+    settingsGrid->addWidget(new QLabel(QStringLiteral("(Seconds)"), settings), 0, 2);
+    settingsGrid->addWidget(label(settings, QStringLiteral("QB Item:"), txtQBItem), 1, 0);
+    settingsGrid->addWidget(txtQBItem, 1, 1, 1, 2);
+    settingsGrid->addWidget(label(settings, QStringLiteral("QB Desc:"), txtQBDesc), 2, 0);
+    settingsGrid->addWidget(txtQBDesc, 2, 1, 1, 2);
+    settingsGrid->addWidget(label(settings, QStringLiteral("QB Amount:"), txtQBAmount), 3, 0);
+    settingsGrid->addWidget(txtQBAmount, 3, 1);
+    settingsGrid->addWidget(label(settings, QStringLiteral("Drying Days"), txtDryingDays), 4, 0);
+    settingsGrid->addWidget(txtDryingDays, 4, 1);
+    settingsGrid->setColumnStretch(1, 1);
+    settingsGrid->setRowStretch(5, 1);
+
+    btnSave = new QPushButton(QStringLiteral("Save And Close"), this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnExit = new QPushButton(QStringLiteral("Exit"), this);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    // Enter on a focused button presses that button; anywhere else it saves.
+    btnSave->setAutoDefault(true);
+    btnExit->setAutoDefault(true);
+    setDefaultButton(btnSave);
+    routeEnterToDefault(cmbState);
+    connect(btnSave, &QPushButton::clicked, this, &frmCompanyInfo::btnSave_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmCompanyInfo::btnExit_Click);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnSave);
+    buttons->addWidget(btnExit);
+
+    auto *right = new QVBoxLayout;
+    right->addWidget(settings, 1);
+    right->addLayout(buttons);
+
+    auto *main = new QHBoxLayout(this);
+    main->addWidget(setup, 3);
+    main->addLayout(right, 2);
+
+    // The company, then the settings that every user meets; the QuickBooks
+    // and drying-days boxes come after the buttons.
+    const QList<QWidget *> order = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax,
+        txtWebsite, txtEmail, txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays };
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void frmCompanyInfo::buildFields()
+{
+    auto phone = [this](const char *field, QLineEdit *box, QString CompanyTexts::*member) {
+        m_fields.add({ QString::fromLatin1(field), box, [=, this](const CompanyTexts &t) { showPhone(box, t.*member); },
+            [=] {
+                box->setInputMask(CompanyEntry::phoneMask());
+                box->clear();
+            },
+            [=] { return QVariant(box->displayText()); },
+            [=](CompanyTexts &t) {
+                t.*member = box->inputMask().isEmpty() ? box->text() : CompanyEntry::phoneToStore(box->displayText());
+            } });
+    };
+    m_fields.text("Name", txtCompany, &CompanyTexts::name)
+        .text("Address1", txtAddress1, &CompanyTexts::address1)
+        .text("Address2", txtAddress2, &CompanyTexts::address2)
+        .text("City", txtCity, &CompanyTexts::city)
+        .add({ QStringLiteral("State"), cmbState, [this](const CompanyTexts &t) { selectState(t.state); },
+            [this] { cmbState->setCurrentIndex(-1); }, [this] { return QVariant(cmbState->currentText()); },
+            [this](CompanyTexts &t) { t.state = cmbState->currentText(); } })
+        .text("Zip", txtZip, &CompanyTexts::zip);
+    phone("Phone", txtPhone, &CompanyTexts::phone);
+    phone("Fax", txtFax, &CompanyTexts::fax);
+    m_fields.text("Website", txtWebsite, &CompanyTexts::website)
+        .text("Email", txtEmail, &CompanyTexts::email)
+        .text("KeyPressDelay", txtKeyPressDelay, &CompanyTexts::keyPressDelay)
+        .text("QBItemName", txtQBItem, &CompanyTexts::qbItemName)
+        .text("QBItemDescription", txtQBDesc, &CompanyTexts::qbItemDescription)
+        .text("QBItemAmount", txtQBAmount, &CompanyTexts::qbItemAmount)
+        .text("DryingDays", txtDryingDays, &CompanyTexts::dryingDays);
+}
+
+void frmCompanyInfo::load()
+{
+    cmbState->clear();
+    cmbState->addItems(CompanyEntry::states(context().db()));
+    cmbState->setCurrentIndex(-1);
+    m_record = CompanyEntry::load(context().db()).value_or(CompanyTexts {});
+    m_fields.fill(m_record);
+}
+
+void frmCompanyInfo::showPhone(QLineEdit *box, const QString &stored)
+{
+    // A number kept in another form (say, with a country code) would be
+    // mangled by the mask and then saved mangled: show it as it is instead.
+    box->setInputMask(CompanyEntry::fitsPhoneMask(stored) ? CompanyEntry::phoneMask() : QString());
+    box->setText(stored);
+}
+
+void frmCompanyInfo::selectState(const QString &state)
+{
+    if (state.isEmpty()) {
+        cmbState->setCurrentIndex(-1);
+        return;
+    }
+    int index = cmbState->findText(state, Qt::MatchExactly);
+    if (index < 0)
+        index = cmbState->findText(state, Qt::MatchFixedString);
+    if (index < 0) {
+        // A state that has left the list stays the company's state until the
+        // user picks another; it takes its place in the order.
+        index = 0;
+        while (index < cmbState->count() && cmbState->itemText(index) < state)
+            ++index;
+        cmbState->insertItem(index, state);
+    }
+    cmbState->setCurrentIndex(index);
+}
+
+void frmCompanyInfo::btnSave_Click()
+{
+    const std::variant<CompanyRow, FieldProblem> checked = CompanyEntry::toRow(m_fields.read(m_record));
+    if (const auto *problem = std::get_if<FieldProblem>(&checked)) {
+        Messages::show(this, problem->text, problem->title);
+        if (QWidget *box = m_fields.control(problem->field)) {
+            box->setFocus(Qt::OtherFocusReason);
+            if (auto *edit = qobject_cast<QLineEdit *>(box))
+                edit->selectAll();
+        }
+        return;
+    }
+    AppContext &ctx = context();
+    if (!guarded([&] { Company::save(ctx.db(), std::get<CompanyRow>(checked)); }))
+        return;
+
+    QWidget *mainWindow = window();
+    closeScreen();
+    // The row is written; a failure to read it back leaves the old values in
+    // force until the next start, and the user is told.
+    Messages::guarded(mainWindow, [&ctx] { ctx.LoadCompanySettings(); });
+}
+
+void frmCompanyInfo::btnExit_Click()
+{
+    closeScreen();
+}
+
+void frmCompanyInfo::txtKeyPressDelay_LostFocus()
+{
+    if (CompanyEntry::keyPressDelayAccepted(txtKeyPressDelay->text()))
+        return;
+    const FieldProblem problem = CompanyEntry::keyPressDelayTooSmall();
+    Messages::show(this, problem.text, problem.title);
+    txtKeyPressDelay->setFocus(Qt::OtherFocusReason);
+    txtKeyPressDelay->selectAll();
+}
+
+bool frmCompanyInfo::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtKeyPressDelay && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        QWidget *next = QApplication::focusWidget();
+        // Only a move within this screen is checked: switching windows or
+        // opening a menu is not held up, nor is leaving by Exit. A button
+        // pressed with the mouse must never meet a message between press and
+        // release (it would stay half-pressed): "Save And Close" checks the
+        // delay itself once clicked.
+        const bool mouseOnButton = reason == Qt::MouseFocusReason && qobject_cast<QAbstractButton *>(next);
+        const bool withinScreen = next && next != btnExit && isAncestorOf(next) && !mouseOnButton;
+        if (withinScreen && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            // Checked once the focus change is complete.
+            QPointer<frmCompanyInfo> self(this);
+            QTimer::singleShot(0, this, [self] {
+                if (self && self->isVisible() && !self->txtKeyPressDelay->hasFocus())
+                    self->txtKeyPressDelay_LostFocus();
+            });
+        }
+    }
+    return Screen::eventFilter(watched, event);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "settings/CompanyEntry.h"
+#include "widgets/FieldTable.h"
+#include "widgets/Screen.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// "Company Settings": edits the single Company row. Saving writes the row,
+// closes the screen and puts the new values in force at once.
+class frmCompanyInfo : public Screen
+{
+    Q_OBJECT
+public:
+    explicit frmCompanyInfo(AppContext &context);
+
+protected:
+    // Fills the state list and the boxes from the database.
+    void load() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildForm();
+    void buildFields();
+    void showPhone(QLineEdit *box, const QString &stored);
+    void selectState(const QString &state);
+
+    void btnSave_Click();
+    void btnExit_Click();
+    void txtKeyPressDelay_LostFocus();
+
+    // The row as loaded (texts of its boxes); empty for an empty table.
+    CompanyTexts m_record;
+    FieldTable<CompanyTexts> m_fields;
+
+    QLineEdit *txtCompany = nullptr;
+    QLineEdit *txtAddress1 = nullptr;
+    QLineEdit *txtAddress2 = nullptr;
+    QLineEdit *txtCity = nullptr;
+    QComboBox *cmbState = nullptr;
+    QLineEdit *txtZip = nullptr;
+    QLineEdit *txtPhone = nullptr;
+    QLineEdit *txtFax = nullptr;
+    QLineEdit *txtWebsite = nullptr;
+    QLineEdit *txtEmail = nullptr;
+    QLineEdit *txtKeyPressDelay = nullptr;
+    QLineEdit *txtQBItem = nullptr;
+    QLineEdit *txtQBDesc = nullptr;
+    QLineEdit *txtQBAmount = nullptr;
+    QLineEdit *txtDryingDays = nullptr;
+    QPushButton *btnSave = nullptr;
+    QPushButton *btnExit = nullptr;
+};

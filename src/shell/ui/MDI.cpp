@@ -1,0 +1,256 @@
+#include "shell/ui/MDI.h"
+
+#include "base/Clock.h"
+#include "shell/AppContext.h"
+#include "shell/ui/frmLogin.h"
+#include "shell/ui/frmMDIBackgroundImage.h"
+#include "widgets/Messages.h"
+#include "widgets/Screen.h"
+#include "widgets/ScreenRegistry.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <algorithm>
+
+MDI::MDI(AppContext &context, const ScreenRegistry &screens, QWidget *parent)
+    : QMainWindow(parent)
+    , m_context(context)
+    , m_screens(screens)
+{
+    setObjectName(QStringLiteral("MDI"));
+    setWindowTitle(QStringLiteral("Varnholt of Brackwell"));
+    m_area = new QMdiArea(this);
+    m_area->setObjectName(QStringLiteral("mdiArea"));
+    setCentralWidget(m_area);
+    // The logo sits on the area's background, below every screen.
+    m_logo = new frmMDIBackgroundImage(m_area->viewport());
+    m_logo->lower();
+    m_logo->show();
+    m_area->viewport()->installEventFilter(this);
+    buildMenu();
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    m_userPanel = new QLabel(this);
+    m_userPanel->setObjectName(QStringLiteral("StatusBar1Panel1"));
+    m_userPanel->setMinimumWidth(160);
+    m_timePanel = new QLabel(this);
+    m_timePanel->setObjectName(QStringLiteral("StatusBar1Time"));
+    m_datePanel = new QLabel(this);
+    m_datePanel->setObjectName(QStringLiteral("StatusBar1Date"));
+    statusBar()->addWidget(m_userPanel, 1);
+    statusBar()->addPermanentWidget(m_timePanel);
+    statusBar()->addPermanentWidget(m_datePanel);
+    m_clock = new QTimer(this);
+    connect(m_clock, &QTimer::timeout, this, &MDI::updateClock);
+    m_clock->start(1000);
+    updateClock();
+    resize(1024, 768);
+}
+
+MDI::~MDI() = default;
+
+QAction *MDI::addEntry(QMenu *menu, const char *name, const QString &caption)
+{
+    QAction *action = menu->addAction(caption);
+    const QString entry = QString::fromLatin1(name);
+    action->setObjectName(entry);
+    connect(action, &QAction::triggered, this, [this, entry] { runEntry(entry); });
+    return action;
+}
+
+void MDI::buildMenu()
+{
+    QMenuBar *bar = menuBar();
+    auto topMenu = [&](const char *name, const QString &caption) {
+        QMenu *menu = bar->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+
+    QMenu *file = topMenu("File", QStringLiteral("&File"));
+    addEntry(file, "CompanyInfo", QStringLiteral("Setup"));
+    QAction *exit = file->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("Exit"));
+    connect(exit, &QAction::triggered, this, [this] { m_context.ShutDown(); });
+
+    QMenu *wips = topMenu("mnuWIPS", QStringLiteral("&WIPs"));
+    addEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"));
+    addEntry(wips, "mnuWIPEntry", QStringLiteral("WIP Entry/Edit"));
+
+    QMenu *qb = topMenu("mnuQB", QStringLiteral("&QuickBooks"));
+    addEntry(qb, "mnuQBSync", QStringLiteral("QuickBooks Sync"));
+
+    QMenu *time = topMenu("mnuEmployeeTime", QStringLiteral("&Employee Time"));
+    addEntry(time, "mnuTimeNavigator", QStringLiteral("Time Navigator"));
+    addEntry(time, "mnuTimeEntry", QStringLiteral("Time Entry"));
+
+    QMenu *admin = topMenu("mnuAdmin", QStringLiteral("&Administrative"));
+    addEntry(admin, "mnuWIPStatusEntry", QStringLiteral("WIP Status Entry/Edit"));
+    addEntry(admin, "mnuEmployeeEntry", QStringLiteral("Employee Entry/Edit"));
+
+    // Reports is an entry of its own, without sub-entries or action.
+    QAction *reports = bar->addAction(QStringLiteral("&Reports"));
+    reports->setObjectName(QStringLiteral("mnuReports"));
+
+    QMenu *help = topMenu("Help", QStringLiteral("&Help"));
+    addEntry(help, "About", QStringLiteral("About"));
+}
+
+void MDI::runEntry(const QString &name)
+{
+    const ScreenEntry *entry = m_screens.forMenu(name);
+    if (!entry)
+        return;
+    Messages::guarded(this, [&] {
+        if (!entry->permissions.isEmpty()) {
+            bool granted = false;
+            // Every name is asked, in order, even after one has granted.
+            for (const QString &permission : entry->permissions)
+                granted = m_context.HasPermission(permission) || granted;
+            if (!granted) {
+                Messages::show(this, QStringLiteral("You do not have permission to view this record."),
+                    QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
+                return;
+            }
+        }
+        if (!entry->screenName.isEmpty())
+            openScreen(entry->screenName);
+    });
+}
+
+void MDI::lockForLogin()
+{
+    for (QAction *action : menuBar()->actions())
+        action->setEnabled(false);
+    for (QMenu *menu : menuBar()->findChildren<QMenu *>()) {
+        for (QAction *action : menu->actions())
+            action->setEnabled(false);
+    }
+    statusBar()->setEnabled(false);
+    findChild<QAction *>(QStringLiteral("File"))->setEnabled(true);
+    findChild<QAction *>(QStringLiteral("Exit"))->setEnabled(true);
+}
+
+void MDI::unlockAfterLogin(const QString &username)
+{
+    for (QAction *action : menuBar()->actions())
+        action->setEnabled(true);
+    for (QMenu *menu : menuBar()->findChildren<QMenu *>()) {
+        for (QAction *action : menu->actions())
+            action->setEnabled(true);
+    }
+    statusBar()->setEnabled(true);
+    m_userPanel->setText(username);
+}
+
+QWidget *MDI::findScreen(const QString &objectName) const
+{
+    for (QMdiSubWindow *sub : m_area->subWindowList()) {
+        if (sub->widget() && sub->widget()->objectName() == objectName)
+            return sub->widget();
+    }
+    return nullptr;
+}
+
+QWidget *MDI::openScreen(const QString &screenName)
+{
+    if (QWidget *open = findScreen(screenName))
+        return open;
+    const ScreenEntry *entry = m_screens.forScreen(screenName);
+    if (!entry)
+        return nullptr;
+    Screen *screen = entry->create(m_context);
+    if (!screen)
+        return nullptr;
+    if (!screen->open()) {
+        delete screen;
+        return nullptr;
+    }
+    screen->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow *sub = m_area->addSubWindow(screen);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->move(0, 0);
+    screen->show();
+    sub->show();
+    return screen;
+}
+
+QWidget *MDI::showScreen(const QString &screenName)
+{
+    QWidget *screen = openScreen(screenName);
+    if (screen) {
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(screen->parentWidget())) {
+            sub->showNormal();
+            m_area->setActiveSubWindow(sub);
+            sub->raise();
+        }
+    }
+    return screen;
+}
+
+void MDI::openLogin()
+{
+    auto *login = qobject_cast<frmLogin *>(showScreen(QStringLiteral("frmLogin")));
+    if (!login)
+        return;
+    connect(login, &frmLogin::loggedIn, this, &MDI::unlockAfterLogin, Qt::UniqueConnection);
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(login->parentWidget())) {
+        // A small fixed box: no maximise or minimise.
+        sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+        sub->adjustSize();
+        sub->setFixedSize(sub->size());
+        const QSize client = m_area->viewport()->size();
+        sub->move(
+            std::max(0, client.width() / 2 - sub->width() / 2), std::max(0, client.height() / 2 - sub->height() / 2));
+        sub->show();
+    }
+    login->setFocus();
+}
+
+void MDI::centreLogo()
+{
+    if (!m_logo)
+        return;
+    const QSize client = m_area->viewport()->size();
+    m_logo->move(client.width() / 2 - m_logo->width() / 2, client.height() / 2 - m_logo->height() / 2);
+}
+
+void MDI::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    centreLogo();
+}
+
+bool MDI::eventFilter(QObject *watched, QEvent *event)
+{
+    // The area's viewport changes size after the window's own resize (menu,
+    // status bar, scroll bars); the logo follows it.
+    if (watched == m_area->viewport() && event->type() == QEvent::Resize)
+        centreLogo();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MDI::updateClock()
+{
+    const QDateTime now = Clock::now();
+    m_timePanel->setText(QLocale().toString(now.time(), QLocale::ShortFormat));
+    m_datePanel->setText(QLocale().toString(now.date(), QLocale::ShortFormat));
+}
+
+void MDI::closeEvent(QCloseEvent *event)
+{
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    m_closing = true;
+    m_area->closeAllSubWindows();
+    event->accept();
+    m_context.ShutDown();
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "widgets/ScreenHost.h"
+
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <functional>
+
+class AppContext;
+class ScreenRegistry;
+class QMdiArea;
+class QLabel;
+class QTimer;
+
+// The frame every screen opens in: the menu, the status bar and the logo.
+// It knows no feature: the registry tells what each menu entry asks and opens.
+class MDI : public QMainWindow, public ScreenHost
+{
+    Q_OBJECT
+public:
+    MDI(AppContext &context, const ScreenRegistry &screens, QWidget *parent = nullptr);
+    ~MDI() override;
+
+    QMdiArea *area() const { return m_area; }
+
+    // Before login: every menu entry and the status bar disabled, but File
+    // and File > Exit.
+    void lockForLogin();
+    // After login: everything enabled, the user's name in the first panel.
+    void unlockAfterLogin(const QString &username);
+
+    // The open screen with this object name, or nullptr.
+    QWidget *findScreen(const QString &objectName) const;
+    // Opens the registered screen with this object name as a child window
+    // unless it is open already (which is then left as it is). Returns the
+    // screen, or nullptr when it is not registered or could not load.
+    QWidget *openScreen(const QString &screenName);
+    // As openScreen, and also brings it to the front in its normal state.
+    QWidget *showScreen(const QString &screenName) override;
+
+    // Opens the login screen, centred; a successful login unlocks the window.
+    void openLogin();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenu();
+    // A menu entry that runs its registry entry when triggered.
+    QAction *addEntry(QMenu *menu, const char *name, const QString &caption);
+    // Asks the entry's permissions, then opens its screen; message A when
+    // refused.
+    void runEntry(const QString &entry);
+    void centreLogo();
+    void updateClock();
+
+    AppContext &m_context;
+    const ScreenRegistry &m_screens;
+
+    QMdiArea *m_area = nullptr;
+    QWidget *m_logo = nullptr;
+    QLabel *m_userPanel = nullptr;
+    QLabel *m_timePanel = nullptr;
+    QLabel *m_datePanel = nullptr;
+    QTimer *m_clock = nullptr;
+    bool m_closing = false;
+};

@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QVariant>
+#include <functional>
+#include <vector>
+
+// One table of a screen's fields: each row names the record's field, its
+// control and how the two meet. fill(), clear() and read() walk it, so a
+// field is listed once.
+//
+// fill() remembers what each control showed. read() starts from the record
+// the screen loaded and takes only the controls the user changed since: a
+// stored value that a control cannot show (a state no longer in the list, an
+// empty date that the picker shows as today) is saved back as it was.
+template <class Record> class FieldTable
+{
+public:
+    struct Row
+    {
+        QString field;
+        QWidget *control = nullptr;
+        std::function<void(const Record &)> show;
+        std::function<void()> clear;
+        std::function<QVariant()> shown;
+        std::function<void(Record &)> take;
+        QVariant remembered;
+    };
+
+    // A row of any kind.
+    FieldTable &add(Row row)
+    {
+        m_rows.push_back(std::move(row));
+        return *this;
+    }
+
+    FieldTable &text(const char *field, QLineEdit *box, QString Record::*member)
+    {
+        return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setText(r.*member); },
+            [=] { box->clear(); }, [=] { return QVariant(box->text()); }, [=](Record &r) { r.*member = box->text(); } });
+    }
+
+    FieldTable &plainText(const char *field, QPlainTextEdit *box, QString Record::*member)
+    {
+        return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setPlainText(r.*member); },
+            [=] { box->clear(); }, [=] { return QVariant(box->toPlainText()); },
+            [=](Record &r) { r.*member = box->toPlainText(); } });
+    }
+
+    // A combo whose edit field takes any text; its list offers values.
+    FieldTable &editText(const char *field, QComboBox *box, QString Record::*member)
+    {
+        return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setEditText(r.*member); },
+            [=] { box->setEditText(QString()); }, [=] { return QVariant(box->currentText()); },
+            [=](Record &r) { r.*member = box->currentText(); } });
+    }
+
+    // A pick list: the stored text is selected when listed, else nothing is.
+    FieldTable &listText(const char *field, QComboBox *box, QString Record::*member)
+    {
+        return add({ QString::fromLatin1(field), box,
+            [=](const Record &r) {
+                const QString &value = r.*member;
+                box->setCurrentIndex(
+                    value.isEmpty() ? -1 : box->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            },
+            [=] { box->setCurrentIndex(-1); }, [=] { return QVariant(pickedText(box)); },
+            [=](Record &r) { r.*member = pickedText(box); } });
+    }
+
+    FieldTable &check(const char *field, QCheckBox *box, bool Record::*member)
+    {
+        return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setChecked(r.*member); },
+            [=] { box->setChecked(false); }, [=] { return QVariant(box->isChecked()); },
+            [=](Record &r) { r.*member = box->isChecked(); } });
+    }
+
+    // A date picker, which cannot show "no date": an empty date shows as
+    // emptyShows() and stays empty unless the user picks one.
+    FieldTable &date(const char *field, QDateEdit *box, QDate Record::*member, std::function<QDate()> emptyShows)
+    {
+        return add({ QString::fromLatin1(field), box,
+            [=](const Record &r) {
+                const QSignalBlocker block(box);
+                box->setDate((r.*member).isValid() ? r.*member : emptyShows());
+            },
+            [=] {
+                const QSignalBlocker block(box);
+                box->setDate(emptyShows());
+            },
+            [=] { return QVariant(box->date()); }, [=](Record &r) { r.*member = box->date(); } });
+    }
+
+    // A number in a text box, shown and read with the given conversions.
+    FieldTable &number(const char *field, QLineEdit *box, double Record::*member,
+        std::function<QString(double)> toText, std::function<double(const QString &)> fromText)
+    {
+        return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setText(toText(r.*member)); },
+            [=] { box->clear(); }, [=] { return QVariant(box->text()); },
+            [=](Record &r) { r.*member = fromText(box->text()); } });
+    }
+
+    void fill(const Record &record)
+    {
+        for (Row &row : m_rows) {
+            row.show(record);
+            row.remembered = row.shown();
+        }
+    }
+
+    void clear()
+    {
+        for (Row &row : m_rows) {
+            row.clear();
+            row.remembered = row.shown();
+        }
+    }
+
+    // `loaded` with every field whose control the user changed taken from it.
+    Record read(const Record &loaded) const
+    {
+        Record record = loaded;
+        for (const Row &row : m_rows) {
+            if (row.shown() != row.remembered)
+                row.take(record);
+        }
+        return record;
+    }
+
+    // Whether any control differs from what fill() or clear() left in it.
+    bool isModified() const
+    {
+        for (const Row &row : m_rows) {
+            if (row.shown() != row.remembered)
+                return true;
+        }
+        return false;
+    }
+
+    QWidget *control(const QString &field) const
+    {
+        for (const Row &row : m_rows) {
+            if (row.field == field)
+                return row.control;
+        }
+        return nullptr;
+    }
+
+    static QString pickedText(const QComboBox *box) { return box->currentIndex() < 0 ? QString() : box->currentText(); }
+
+private:
+    std::vector<Row> m_rows;
+};

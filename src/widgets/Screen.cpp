@@ -1,0 +1,98 @@
+#include "widgets/Screen.h"
+
+#include "widgets/Messages.h"
+#include "widgets/ScreenHost.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+bool isEnterKey(const QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+
+ScreenHost *ScreenHost::of(const QWidget *widget)
+{
+    return widget ? dynamic_cast<ScreenHost *>(widget->window()) : nullptr;
+}
+
+Screen::Screen(AppContext &context, const QString &objectName, const QString &title, QWidget *parent)
+    : QWidget(parent)
+    , m_context(context)
+{
+    setObjectName(objectName);
+    setWindowTitle(title);
+}
+
+bool Screen::open()
+{
+    return guarded([this] { load(); });
+}
+
+bool Screen::guarded(const std::function<void()> &work)
+{
+    return Messages::guarded(this, [&] {
+        const WaitCursor wait;
+        work();
+    });
+}
+
+void Screen::setDefaultButton(QPushButton *button)
+{
+    m_defaultButton = button;
+    button->setDefault(true);
+}
+
+void Screen::routeEnterToDefault(QComboBox *listOnlyCombo)
+{
+    // Installed after the key search, so this filter sees Enter first.
+    listOnlyCombo->installEventFilter(this);
+    m_enterCombos << listOnlyCombo;
+}
+
+void Screen::closeScreen()
+{
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
+        sub->close();
+    else
+        close();
+}
+
+QWidget *Screen::showScreenNamed(const QString &screenName)
+{
+    ScreenHost *host = ScreenHost::of(this);
+    return host ? host->showScreen(screenName) : nullptr;
+}
+
+void Screen::keyPressEvent(QKeyEvent *event)
+{
+    // Enter on a focused button presses that button (Qt does that before
+    // here); Enter that no box has used presses the default button.
+    if (m_defaultButton && isEnterKey(event)) {
+        if (m_defaultButton->isEnabled())
+            m_defaultButton->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool Screen::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && m_defaultButton) {
+        auto *combo = qobject_cast<QComboBox *>(watched);
+        if (combo && m_enterCombos.contains(combo) && isEnterKey(static_cast<QKeyEvent *>(event))
+            && !combo->view()->isVisible()) {
+            // The key search takes every character, Enter too; on the closed
+            // list Enter is still the default button's.
+            if (m_defaultButton->isEnabled())
+                m_defaultButton->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class AppContext;
+class QComboBox;
+class QPushButton;
+
+// The base of every screen (see docs/screens.md). A screen is made by its
+// factory in the screen registry, opened once by open(), and lives in a child
+// window of the main window until closeScreen().
+class Screen : public QWidget
+{
+    Q_OBJECT
+public:
+    Screen(AppContext &context, const QString &objectName, const QString &title, QWidget *parent = nullptr);
+
+    AppContext &context() const { return m_context; }
+
+    // Reads what the screen shows when it opens (load()). False, after the
+    // error has been shown, when that failed: the screen is then not opened.
+    bool open();
+
+protected:
+    // Fills the lists and the record the screen opens with. Throws.
+    virtual void load() { }
+
+    // Runs work with the hourglass. A database error or any other exception
+    // is shown, the pointer restored and false returned: nothing escapes a
+    // handler, and the controls keep what the user typed.
+    bool guarded(const std::function<void()> &work);
+
+    // Enter that no control has used presses this button, as in a dialog. A
+    // list-only combo with a key search swallows Enter; route it here too.
+    void setDefaultButton(QPushButton *button);
+    void routeEnterToDefault(QComboBox *listOnlyCombo);
+
+    // Closes the screen together with its child window.
+    void closeScreen();
+
+    // Shows (opening if need be) another screen in the main window and
+    // returns it as T, or nullptr.
+    template <class T> T *showScreen(const QString &screenName)
+    {
+        return qobject_cast<T *>(showScreenNamed(screenName));
+    }
+    QWidget *showScreenNamed(const QString &screenName);
+
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    AppContext &m_context;
+    QPointer<QPushButton> m_defaultButton;
+    QList<QComboBox *> m_enterCombos;
+};
+
+// Enter or Return without modifiers (the keypad's Enter included).
+bool isEnterKey(const QKeyEvent *event);

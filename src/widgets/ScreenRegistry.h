@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <initializer_list>
+
+class AppContext;
+class Screen;
+
+// What a menu entry opens, and what one screen opens of another.
+struct ScreenEntry
+{
+    // objectName of the menu entry; empty for a screen only other screens
+    // (or the start-up) open.
+    QString menuEntry;
+    // Permission names asked, in order, before the entry opens; any one
+    // grants. Empty: nothing is asked.
+    QStringList permissions;
+    // objectName of the screen; empty for an entry that only asks.
+    QString screenName;
+    std::function<Screen *(AppContext &)> create;
+};
+
+// The one table of screens. The main window knows no feature: it asks this.
+class ScreenRegistry
+{
+public:
+    ScreenRegistry() = default;
+    ScreenRegistry(std::initializer_list<ScreenEntry> entries)
+        : m_entries(entries)
+    {
+    }
+    explicit ScreenRegistry(QList<ScreenEntry> entries)
+        : m_entries(std::move(entries))
+    {
+    }
+
+    const ScreenEntry *forMenu(const QString &menuEntry) const
+    {
+        for (const ScreenEntry &entry : m_entries) {
+            if (!menuEntry.isEmpty() && entry.menuEntry == menuEntry)
+                return &entry;
+        }
+        return nullptr;
+    }
+
+    const ScreenEntry *forScreen(const QString &screenName) const
+    {
+        for (const ScreenEntry &entry : m_entries) {
+            if (!screenName.isEmpty() && entry.screenName == screenName && entry.create)
+                return &entry;
+        }
+        return nullptr;
+    }
+
+    const QList<ScreenEntry> &entries() const { return m_entries; }
+
+private:
+    QList<ScreenEntry> m_entries;
+};
+
+// A factory for a screen class whose constructor takes the context.
+template <class T> std::function<Screen *(AppContext &)> make()
+{
+    return [](AppContext &context) -> Screen * { return new T(context); };
+}

@@ -1,0 +1,374 @@
+#include "wip/ui/frmWIPEntry.h"
+
+#include "base/Clock.h"
+#include "base/Formats.h"
+#include "base/Numbers.h"
+#include "shell/AppContext.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
+#include "wip/WipDisplay.h"
+#include "wip/WipLists.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStringListModel>
+#include <QTabWidget>
+
+namespace {
+
+// Replaces a combo's items at once; nothing is selected afterwards and no
+// selection signal fires.
+void setItems(QComboBox *box, const QStringList &items)
+{
+    const QSignalBlocker block(box);
+    if (auto *model = qobject_cast<QStringListModel *>(box->model()))
+        model->setStringList(items);
+    box->setCurrentIndex(-1);
+    if (box->isEditable())
+        box->setEditText(QString());
+}
+
+} // namespace
+
+frmWIPEntry::frmWIPEntry(AppContext &context)
+    : Screen(context, QStringLiteral("frmWIPEntry"), QStringLiteral("WIPs Entry/Edit"))
+{
+    buildUi();
+    wireUi();
+    buildFields();
+}
+
+frmWIPEntry::~frmWIPEntry() = default;
+
+void frmWIPEntry::load()
+{
+    reloadLists();
+    ClearForm();
+}
+
+void frmWIPEntry::wireUi()
+{
+    connect(btnSave, &QPushButton::clicked, this, &frmWIPEntry::btnSave_Click);
+    connect(btnNew, &QPushButton::clicked, this, &frmWIPEntry::btnNew_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmWIPEntry::btnExit_Click);
+    connect(btnPrint, &QPushButton::clicked, this, &frmWIPEntry::btnPrint_Click);
+    connect(btnImport, &QPushButton::clicked, this, &frmWIPEntry::btnImport_Click);
+    connect(btnAddSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnAddSubcontractor_Click);
+    connect(btnDeleteSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnDeleteSubcontractor_Click);
+    // Every pick of the user (mouse, arrow keys, type-ahead) loads that WIP,
+    // even the one already shown, which drops unsaved edits.
+    connect(cmbWIP, &QComboBox::activated, this, &frmWIPEntry::cmbWIP_Click);
+    // Loading and clearing set the date with signals blocked, so this is
+    // the user's pick only.
+    connect(dtStart, &QDateEdit::dateChanged, this, &frmWIPEntry::dtStart_Change);
+    auto copyLine = [this](QListWidgetItem *item) {
+        if (item)
+            cmbSubcontractor->setEditText(item->text());
+    };
+    connect(lstSubcontractor, &QListWidget::itemClicked, this, copyLine);
+    connect(lstSubcontractor, &QListWidget::itemActivated, this, copyLine);
+
+    // Notes hold at most as much as their column.
+    connect(txtNotes, &QPlainTextEdit::textChanged, this, [this] {
+        const QString text = txtNotes->toPlainText();
+        const int excess = int(text.size()) - wip::kLongTextLength;
+        if (excess <= 0)
+            return;
+        QTextCursor cursor = txtNotes->textCursor();
+        const int end = cursor.position();
+        if (end >= excess) {
+            // Drop what was just typed or pasted beyond the limit.
+            cursor.setPosition(end - excess);
+            cursor.setPosition(end, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        } else {
+            txtNotes->setPlainText(text.left(wip::kLongTextLength));
+        }
+    });
+
+    for (QComboBox *box :
+        { cmbCustomer, cmbRep, cmbInsurance, cmbAgent, cmbAdjuster, cmbAdjusterUpdated, cmbSubcontractor })
+        InstallAutoComplete(box);
+    for (QComboBox *box : { cmbWIP, cmbState, cmbStatus, cmbType, cmbTypeOfService, cmbPayment })
+        InstallKeySearch(box, [this] { return this->context().company().keyPressDelay; });
+}
+
+// The one list of the screen's fields: control, record field, kind.
+void frmWIPEntry::buildFields()
+{
+    using R = wip::WipRecord;
+    const auto today = [] { return Clock::today(); };
+    const auto number = [](double value) { return Formats::plainNumber(value); };
+    const auto safeNumber = [](const QString &text) { return SafeNumber(text); };
+    m_fields.editText("Customer", cmbCustomer, &R::customer)
+        .text("Address", txtAddress, &R::address)
+        .text("City", txtCity, &R::city)
+        .listText("State", cmbState, &R::state)
+        .text("Zip", txtZip, &R::zip)
+        .text("Phone", txtPhone, &R::phone)
+        .listText("JobType", cmbType, &R::jobType)
+        .listText("Status", cmbStatus, &R::status)
+        .editText("Rep", cmbRep, &R::rep)
+        .date("StartDate", dtStart, &R::startDate, today)
+        .check("CheckDryingDays", chkDryingDays, &R::checkDryingDays)
+        .editText("Insurance", cmbInsurance, &R::insurance)
+        .editText("Agent", cmbAgent, &R::agent)
+        .editText("Adjuster", cmbAdjuster, &R::adjuster)
+        .text("Paperwork", txtPaperwork, &R::paperwork)
+        .text("InitialScope", txtInitialScope, &R::initialScope)
+        .listText("Software", cmbSoftware, &R::software)
+        .listText("TypeOfPayment", cmbPayment, &R::typeOfPayment)
+        .number("Rugs", txtRugs, &R::rugs, number, safeNumber)
+        .check("RugsCleaned", chkRugs, &R::rugsCleaned)
+        .check("Itel", chkItel, &R::itel)
+        .date("ItelDate", dtItel, &R::itelDate, today)
+        .date("AdjusterUpdatedDate", dtAdjusterUpdated, &R::adjusterUpdatedDate, today)
+        .editText("AdjusterUpdatedBy", cmbAdjusterUpdated, &R::adjusterUpdatedBy)
+        .number("CarpetCleanRooms", txtCarpetRooms, &R::carpetCleanRooms, number, safeNumber)
+        .text("HowHear", txtHowHear, &R::howHear)
+        .text("TimeOfService", txtTime, &R::timeOfService)
+        .listText("TypeOfService", cmbTypeOfService, &R::typeOfService)
+        .check("EstimateComplete", chkEstimate, &R::estimateComplete)
+        .check("Billed", chkBilled, &R::billed)
+        .check("COS", chkCOS, &R::cos)
+        .check("MoveOut", chkMoveout, &R::moveOut)
+        .check("CleanHVAC", chkHVAC, &R::cleanHVAC)
+        .check("ContentsCleaned", chkContents, &R::contentsCleaned)
+        .check("Photos", chkPhotos, &R::photos)
+        .plainText("Notes", txtNotes, &R::notes);
+}
+
+// ---- lists and loading
+
+void frmWIPEntry::ReloadValues()
+{
+    guarded([this] { reloadLists(); });
+}
+
+void frmWIPEntry::reloadLists()
+{
+    fillLists(wip::loadWipLists(context().db()));
+    const QDate today = Clock::today();
+    for (QDateEdit *picker : { dtStart, dtItel, dtAdjusterUpdated }) {
+        const QSignalBlocker block(picker);
+        picker->setDate(today);
+    }
+}
+
+void frmWIPEntry::fillLists(const wip::WipLists &lists)
+{
+    setItems(cmbWIP, lists.wipLabels);
+    setItems(cmbWIPID, lists.wipIds);
+    setItems(cmbStatus, lists.statuses);
+    setItems(cmbState, lists.states);
+    setItems(cmbType, lists.jobTypes);
+    setItems(cmbSoftware, lists.software);
+    setItems(cmbPayment, lists.payments);
+    setItems(cmbTypeOfService, lists.typesOfService);
+    setItems(cmbCustomer, lists.customers);
+    setItems(cmbRep, lists.reps);
+    setItems(cmbInsurance, lists.insurances);
+    setItems(cmbAgent, lists.agents);
+    setItems(cmbAdjuster, lists.adjusters);
+    setItems(cmbAdjusterUpdated, lists.adjustersUpdated);
+    setItems(cmbSubcontractor, lists.subcontractors);
+}
+
+void frmWIPEntry::LoadWIP(const QString &wipId)
+{
+    bool ok = false;
+    const qint64 id = wipId.trimmed().toLongLong(&ok);
+    if (!ok || id == 0)
+        return;
+    guarded([&] { loadRecord(id); });
+}
+
+void frmWIPEntry::loadRecord(qint64 id)
+{
+    if (std::optional<wip::WipRecord> found = wip::loadWip(context().db(), id)) {
+        m_record = std::move(*found);
+        const wip::WipDisplay shown
+            = wip::deriveDisplay(m_record, Clock::today(), context().company().dryingDays);
+        m_fields.fill(m_record);
+        lblID->setText(QString::number(m_record.id));
+        setStatusColor(shown.statusColor);
+        lblDryingDays->setText(shown.dryingDays);
+        setDryingAlert(shown.dryingAlert);
+        lblBilled->setText(shown.billed);
+        lblInvoice->setText(shown.invoice);
+        lblRatePerHour->setText(shown.ratePerHour);
+        lblEntered->setText(shown.entered);
+        lblEdited->setText(shown.edited);
+    }
+    // The subcontractors and the labour tab follow the record shown, which
+    // an unknown ID leaves as it was.
+    lstSubcontractor->clear();
+    if (m_record.id != 0)
+        lstSubcontractor->addItems(wip::loadContractors(context().db(), m_record.id));
+    LoadTime();
+}
+
+void frmWIPEntry::LoadTime()
+{
+    // The labour lines come with the labour grid; until then the tab shows
+    // no lines and a zero total.
+    vsfgTime->setRows(0);
+    lblTotalHours->setText(Formats::hours(0));
+}
+
+void frmWIPEntry::ClearForm()
+{
+    // A new WIP: the pickers' dates (today) are what it saves unless changed.
+    m_record = wip::WipRecord {};
+    m_fields.clear();
+    m_record.startDate = dtStart->date();
+    m_record.itelDate = dtItel->date();
+    m_record.adjusterUpdatedDate = dtAdjusterUpdated->date();
+    lblID->clear();
+    cmbStatus->setPalette(cmbType->palette());
+    lblDryingDays->clear();
+    setDryingAlert(false);
+    lblEntered->clear();
+    lblEdited->clear();
+    cmbSubcontractor->setEditText(QString());
+    lstSubcontractor->clear();
+    cmbWIP->setCurrentIndex(-1);
+    cmbWIPID->setCurrentIndex(-1);
+    // Emptied to no rows at all, header included.
+    vsfgTime->setRows(0);
+    lblTotalHours->clear();
+    lblInvoice->clear();
+    lblBilled->clear();
+    lblRatePerHour->clear();
+}
+
+// ---- reading the screen
+
+QStringList frmWIPEntry::contractorsOnScreen() const
+{
+    QStringList names;
+    for (int i = 0; i < lstSubcontractor->count(); ++i)
+        names << lstSubcontractor->item(i)->text();
+    return names;
+}
+
+wip::WipRecord frmWIPEntry::readForm() const
+{
+    wip::WipRecord r = m_fields.read(m_record);
+    // The day count is the label's, which the start date's pick sets.
+    r.dryingDays = SafeNumber(lblDryingDays->text());
+    return r;
+}
+
+// ---- handlers
+
+void frmWIPEntry::btnSave_Click()
+{
+    const wip::WipRecord record = readForm();
+    if (const std::optional<FieldProblem> problem = wip::validate(record)) {
+        Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
+        if (QWidget *control = m_fields.control(problem->field))
+            control->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const QStringList contractors = contractorsOnScreen();
+    guarded([&] {
+        const qint64 id = wip::saveWip(context().db(), record, contractors, context().stamp());
+        m_record.id = id;
+        reloadLists();
+        // Pick the saved WIP in the refilled picker, then show it as stored.
+        const int index = cmbWIPID->findText(QString::number(id), Qt::MatchExactly);
+        cmbWIPID->setCurrentIndex(index);
+        cmbWIP->setCurrentIndex(index);
+        loadRecord(id);
+    });
+}
+
+void frmWIPEntry::btnNew_Click()
+{
+    ClearForm();
+    cmbType->setFocus(Qt::OtherFocusReason);
+}
+
+void frmWIPEntry::btnExit_Click()
+{
+    closeScreen();
+}
+
+void frmWIPEntry::btnPrint_Click()
+{
+    if (m_record.id == 0) {
+        Messages::show(this, QStringLiteral("You must save the WIP before printing."), QStringLiteral("Cannot Print"),
+            Messages::Icon::Exclamation);
+        return;
+    }
+    // The work order comes with the reports.
+}
+
+void frmWIPEntry::btnImport_Click()
+{
+    // The customer import opens here once it exists.
+}
+
+void frmWIPEntry::cmbWIP_Click(int index)
+{
+    cmbWIPID->setCurrentIndex(index);
+    if (index < 0 || cmbWIP->currentText().isEmpty())
+        return;
+    LoadWIP(cmbWIPID->itemText(index));
+}
+
+void frmWIPEntry::dtStart_Change()
+{
+    lblDryingDays->setText(wip::pickedDryingDays(dtStart->date(), Clock::today()));
+}
+
+void frmWIPEntry::btnAddSubcontractor_Click()
+{
+    const QString name = cmbSubcontractor->currentText();
+    if (name.isEmpty())
+        return;
+    lstSubcontractor->addItem(name);
+    cmbSubcontractor->setEditText(QString());
+}
+
+void frmWIPEntry::btnDeleteSubcontractor_Click()
+{
+    const QString name = cmbSubcontractor->currentText();
+    if (!name.isEmpty()) {
+        for (int i = 0; i < lstSubcontractor->count(); ++i) {
+            if (lstSubcontractor->item(i)->text() == name) {
+                delete lstSubcontractor->takeItem(i);
+                break;
+            }
+        }
+    }
+    cmbSubcontractor->setEditText(QString());
+}
+
+// ---- colours
+
+void frmWIPEntry::setStatusColor(const QColor &color)
+{
+    // A drop-down list paints its face with Button; Base covers styles that
+    // use it. Tests read the colour back from either role.
+    QPalette palette = cmbType->palette();
+    palette.setColor(QPalette::Button, color);
+    palette.setColor(QPalette::Base, color);
+    cmbStatus->setPalette(palette);
+}
+
+void frmWIPEntry::setDryingAlert(bool on)
+{
+    QPalette palette = lblDryingDays->palette();
+    palette.setColor(QPalette::Window, on ? QColor(255, 0, 0) : lblID->palette().color(QPalette::Window));
+    lblDryingDays->setPalette(palette);
+}

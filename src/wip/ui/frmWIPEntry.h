@@ -1,0 +1,140 @@
+#pragma once
+
+#include "widgets/FieldTable.h"
+#include "widgets/Screen.h"
+#include "wip/WipRecord.h"
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class GridWidget;
+
+namespace wip {
+struct WipLists;
+}
+
+// WIP entry and edit: one job with its lookup lists, subcontractors and
+// labour tab. The screen holds the record it loaded (ID 0 for a WIP not saved
+// yet); the field table moves it into the controls and back.
+class frmWIPEntry : public Screen
+{
+    Q_OBJECT
+public:
+    explicit frmWIPEntry(AppContext &context);
+    ~frmWIPEntry() override;
+
+    // Loads one WIP into the screen; an ID that is zero or not a number does
+    // nothing, an unknown ID keeps what the screen shows. Database errors are
+    // reported; the screen keeps its contents.
+    void LoadWIP(const QString &wipId);
+    // Refills every list and puts the date pickers on today.
+    void ReloadValues();
+    // Empties the screen for a new WIP; the lists keep their items.
+    void ClearForm();
+    // Refills the labour tab for the WIP shown.
+    void LoadTime();
+
+    // The record as loaded or last saved.
+    const wip::WipRecord &record() const { return m_record; }
+
+protected:
+    // Fills every list (the screen opens with no WIP loaded).
+    void load() override;
+
+private:
+    // Builds the controls and their layouts (frmWIPEntryLayout.cpp).
+    void buildUi();
+    void wireUi();
+    void buildFields();
+
+    // As the public procedures, throwing data::DbError.
+    void reloadLists();
+    void loadRecord(qint64 id);
+    void fillLists(const wip::WipLists &lists);
+
+    wip::WipRecord readForm() const;
+    QStringList contractorsOnScreen() const;
+
+    void btnSave_Click();
+    void btnNew_Click();
+    void btnExit_Click();
+    void btnPrint_Click();
+    void btnImport_Click();
+    void cmbWIP_Click(int index);
+    void dtStart_Change();
+    void btnAddSubcontractor_Click();
+    void btnDeleteSubcontractor_Click();
+
+    void setStatusColor(const QColor &color);
+    void setDryingAlert(bool on);
+
+    wip::WipRecord m_record;
+    FieldTable<wip::WipRecord> m_fields;
+
+    // Controls, named as their objectName.
+    QComboBox *cmbWIP = nullptr;
+    QComboBox *cmbWIPID = nullptr;
+    QPushButton *btnNew = nullptr;
+    QPushButton *btnSave = nullptr;
+    QPushButton *btnPrint = nullptr;
+    QPushButton *btnExit = nullptr;
+    QTabWidget *SSTab1 = nullptr;
+
+    QLabel *lblID = nullptr;
+    QComboBox *cmbCustomer = nullptr;
+    QPushButton *btnImport = nullptr;
+    QLineEdit *txtAddress = nullptr;
+    QLineEdit *txtCity = nullptr;
+    QComboBox *cmbState = nullptr;
+    QLineEdit *txtZip = nullptr;
+    QLineEdit *txtPhone = nullptr;
+    QComboBox *cmbType = nullptr;
+    QComboBox *cmbStatus = nullptr;
+    QComboBox *cmbRep = nullptr;
+    QDateEdit *dtStart = nullptr;
+    QCheckBox *chkDryingDays = nullptr;
+    QLabel *lblDryingDays = nullptr;
+    QComboBox *cmbInsurance = nullptr;
+    QComboBox *cmbAgent = nullptr;
+    QComboBox *cmbAdjuster = nullptr;
+    QLineEdit *txtPaperwork = nullptr;
+    QLineEdit *txtInitialScope = nullptr;
+    QComboBox *cmbSoftware = nullptr;
+    QComboBox *cmbPayment = nullptr;
+    QLineEdit *txtRugs = nullptr;
+    QCheckBox *chkRugs = nullptr;
+    QCheckBox *chkItel = nullptr;
+    QDateEdit *dtItel = nullptr;
+    QDateEdit *dtAdjusterUpdated = nullptr;
+    QComboBox *cmbAdjusterUpdated = nullptr;
+    QLineEdit *txtCarpetRooms = nullptr;
+    QLineEdit *txtHowHear = nullptr;
+    QLineEdit *txtTime = nullptr;
+    QComboBox *cmbTypeOfService = nullptr;
+    QCheckBox *chkEstimate = nullptr;
+    QCheckBox *chkBilled = nullptr;
+    QCheckBox *chkCOS = nullptr;
+    QCheckBox *chkMoveout = nullptr;
+    QCheckBox *chkHVAC = nullptr;
+    QCheckBox *chkContents = nullptr;
+    QCheckBox *chkPhotos = nullptr;
+    QPlainTextEdit *txtNotes = nullptr;
+    QComboBox *cmbSubcontractor = nullptr;
+    QPushButton *btnAddSubcontractor = nullptr;
+    QPushButton *btnDeleteSubcontractor = nullptr;
+    QListWidget *lstSubcontractor = nullptr;
+    QLabel *lblEntered = nullptr;
+    QLabel *lblEdited = nullptr;
+    QLabel *lblBilled = nullptr;
+    QLabel *lblRatePerHour = nullptr;
+    QLabel *lblInvoice = nullptr;
+
+    GridWidget *vsfgTime = nullptr;
+    QLabel *lblTotalHours = nullptr;
+};
