@@ -131,7 +131,6 @@ private slots:
         if (MainWindow())
             testdb::context().ShutDown();
         SingleInstance::release();
-        testdb::context().setShutDownHook({});
     }
 
     // Where each entry sits (menu and position) and what it reads; before
