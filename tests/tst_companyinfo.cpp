@@ -404,6 +404,29 @@ private slots:
         QCOMPARE(companyRows(), 0);
     }
 
+    // Pressing "Save And Close" with the mouse from a refused delay: no
+    // message may come between press and release (the button would stay
+    // half-pressed); the click itself refuses, once, and saves nothing.
+    void mouseOnSaveFromARefusedDelay()
+    {
+        JT_FRESH_DB(db);
+        QVERIFY(openScreen());
+        retype(edit("txtCompany"), QStringLiteral("Varnholt"));
+        box<QComboBox>("cmbState")->setCurrentIndex(0);
+        QLineEdit *delay = edit("txtKeyPressDelay");
+        QVERIFY(focus(delay));
+        delay->setText(QStringLiteral("0"));
+        auto *save = box<QPushButton>("btnSave");
+        QTest::mousePress(save, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(shownMessages(), QStringList());
+        QTest::mouseRelease(save, Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(!save->isDown());
+        QCOMPARE(shownMessages(), QStringList { QStringLiteral("Invalid Entry: Quantity must be greater than 0.") });
+        QCOMPARE(companyRows(), 0);
+    }
+
     // Exit (clicked, or Enter on it) leaves without checking or saving, even
     // with a refused delay typed: no message comes between pressing Exit and
     // letting go. Enter anywhere else saves.

@@ -24,6 +24,9 @@ private slots:
         QTest::newRow("word") << QStringLiteral("three") << 0.0;
         QTest::newRow("trailing junk") << QStringLiteral("12abc") << 0.0;
         QTest::newRow("only blanks") << QStringLiteral("   ") << 0.0;
+        QTest::newRow("nan") << QStringLiteral("nan") << 0.0;
+        QTest::newRow("inf") << QStringLiteral("-inf") << 0.0;
+        QTest::newRow("overflow") << QStringLiteral("1e400") << 0.0;
     }
     void safeNumber()
     {
@@ -88,10 +91,15 @@ private slots:
     void stampsWhoAndWhen()
     {
         QCOMPARE(Formats::stamp(QVariant(), QVariant()), QStringLiteral(" - "));
-        const QDateTime when(QDate(2026, 3, 30), QTime(14, 5));
+        // The general date-and-time form: the year in full and the seconds.
+        const QDateTime when(QDate(2026, 3, 30), QTime(14, 5, 9));
         const QString stamp = Formats::stamp(QStringLiteral("kwhitfield"), when);
         QVERIFY(stamp.startsWith(QStringLiteral("kwhitfield - ")));
-        QCOMPARE(stamp.mid(13), QLocale().toString(when, QLocale::ShortFormat));
+        QVERIFY2(stamp.contains(QStringLiteral("2026")) && stamp.contains(QStringLiteral("05:09")), qPrintable(stamp));
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        // (Newer locale data puts a narrow no-break space before PM.)
+        QCOMPARE(us.toString(when, Formats::generalDateTimeFormat(us)).replace(QChar(0x202F), u' '),
+            QStringLiteral("3/30/2026 2:05:09 PM"));
     }
 
     void dryingAlert_data()

@@ -134,6 +134,21 @@ private slots:
         QVERIFY(!anyMainWindow());
     }
 
+    // A setting whose column is missing would read as 0 and be saved back as
+    // 0: start-up stops as for a missing table.
+    void failsCleanlyWithoutACompanyColumn()
+    {
+        JT_FRESH_DB(db);
+        TestDb::addCompany();
+        testdb::execScript(QStringLiteral("ALTER TABLE Company DROP COLUMN QBItemAmount"));
+        testdb::connection().close();
+        QCOMPARE(StartUp(db.folder()), nullptr);
+        QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY2(Messages::shown().first().text.contains(QStringLiteral("QBItemAmount")),
+            qPrintable(Messages::shown().first().text));
+        QVERIFY(!anyMainWindow());
+    }
+
     void shutDownBeforeLoginLogsNothingOff()
     {
         JT_FRESH_DB(db);

@@ -477,6 +477,36 @@ private slots:
         expectShown({ { "lblBilled", "$900.00" }, { "lblInvoice", "5001" }, { "lblDryingDays", "1" } });
     }
 
+    // Values the controls cannot show (a state, software or payment that has
+    // left its list; no Itel or adjuster-updated date) survive a save that
+    // did not touch them; what the user did change is saved; "nan" is no
+    // number of rugs.
+    void saveKeepsWhatTheUserDidNotTouch()
+    {
+        const qint64 id = addWip("Legacy Job",
+            { { "State", "ZZ" }, { "Software", "Legacy Soft" }, { "TypeOfPayment", "Barter" }, { "Rugs", 2.0 },
+                { "ItelDate", QVariant(QMetaType::fromType<QDateTime>()) },
+                { "AdjusterUpdatedDate", QVariant(QMetaType::fromType<QDateTime>()) } });
+        open(id);
+        QCOMPARE(combo("cmbState")->currentIndex(), -1);
+        child<QPlainTextEdit>("txtNotes")->setPlainText("called the adjuster");
+        click("btnSave");
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().value(0).text));
+        expectColumns(id,
+            { { "State", "ZZ" }, { "Software", "Legacy Soft" }, { "TypeOfPayment", "Barter" }, { "Rugs", 2.0 },
+                { "Notes", "called the adjuster" } });
+        QVERIFY(testdb::scalar("SELECT ItelDate FROM WIP WHERE ID=?", { id }).isNull());
+        QVERIFY(testdb::scalar("SELECT AdjusterUpdatedDate FROM WIP WHERE ID=?", { id }).isNull());
+
+        // Changed controls do write: a listed state, a picked date, a bad number.
+        pick("cmbState", "OH");
+        child<QDateEdit>("dtItel")->setDate(kNow.date().addDays(-3));
+        text("txtRugs")->setText("nan");
+        click("btnSave");
+        expectColumns(id, { { "State", "OH" }, { "ItelDate", daysFromNow(-3) }, { "Rugs", 0.0 } });
+        QVERIFY(testdb::scalar("SELECT AdjusterUpdatedDate FROM WIP WHERE ID=?", { id }).isNull());
+    }
+
     void subcontractorsKeepDuplicatesAndDeleteTheFirst()
     {
         open();
