@@ -1,9 +1,9 @@
 #include "app/Screens.h"
-#include "widgets/Messages.h"
-#include "shell/ui/MDI.h"
-#include "shell/SysInfo.h"
 #include "shell/AppContext.h"
+#include "shell/SysInfo.h"
+#include "shell/ui/MDI.h"
 #include "support/TestDb.h"
+#include "widgets/Messages.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "widgets/AutoCompleteComboBoxModule.h"
 #include "shell/AppContext.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
 
 #include <QAbstractItemView>
 #include <QAbstractListModel>

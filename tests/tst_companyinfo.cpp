@@ -1,17 +1,17 @@
 // backends: sqlite postgres odbc
 #include "app/Screens.h"
+#include "app/StartUp.h"
 #include "data/Database.h"
 #include "settings/Company.h"
 #include "settings/CompanyEntry.h"
 #include "settings/ui/frmCompanyInfo.h"
-#include "widgets/AutoCompleteComboBoxModule.h"
-#include "app/StartUp.h"
-#include "widgets/Messages.h"
-#include "shell/ui/MDI.h"
-#include "shell/SingleInstance.h"
 #include "shell/AppContext.h"
+#include "shell/SingleInstance.h"
+#include "shell/ui/MDI.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/Messages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,7 +46,9 @@ int storedDryingDays()
 // item, QB amount, drying days.
 QVariantList inForce()
 {
-    return { testdb::context().company().name, testdb::context().company().state, testdb::context().company().city, testdb::context().company().phone, testdb::context().company().keyPressDelay, testdb::context().company().qbItemName, testdb::context().company().qbItemAmount,
+    return { testdb::context().company().name, testdb::context().company().state, testdb::context().company().city,
+        testdb::context().company().phone, testdb::context().company().keyPressDelay,
+        testdb::context().company().qbItemName, testdb::context().company().qbItemAmount,
         testdb::context().company().dryingDays };
 }
 
@@ -280,8 +282,8 @@ private slots:
         QCOMPARE((QVariantList { row->name, row->state, row->phone, row->fax, row->address1, row->keyPressDelay,
                      row->qbItemAmount, row->dryingDays }),
             (QVariantList { "Acme Restoration", "OH", "(216) 555-0199", "", "", 1.5, 125.25, 4 }));
-        QCOMPARE(
-            testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM Company WHERE Address1 IS NULL OR Fax IS NULL")).toInt(),
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM Company WHERE Address1 IS NULL OR Fax IS NULL"))
+                     .toInt(),
             0);
         // In force at once, and the screen is gone.
         QCOMPARE(inForce(),

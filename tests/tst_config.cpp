@@ -1,6 +1,6 @@
+#include "base/Config.h"
 #include "data/ConnectionString.h"
 #include "data/Dialect.h"
-#include "base/Config.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,14 +1,14 @@
 // backends: sqlite postgres odbc
 #include "app/Screens.h"
+#include "base/Passwords.h"
 #include "data/Database.h"
-#include "widgets/Messages.h"
+#include "shell/AppContext.h"
 #include "shell/Login.h"
 #include "shell/ui/MDI.h"
-#include "base/Passwords.h"
 #include "shell/ui/frmLogin.h"
-#include "shell/AppContext.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/Messages.h"
 
 #include <QAction>
 #include <QLabel>
@@ -48,7 +48,7 @@ int addStaff()
     const int unset = TestDb::addEmployee(QStringLiteral("unset"), QStringLiteral("pw"));
     testdb::exec(QStringLiteral("UPDATE Employee SET Inactive = NULL WHERE ID = ?"), { unset });
     testdb::exec(QStringLiteral("INSERT INTO Employee (FirstName, LastName, Username, Password, Inactive)"
-                              " VALUES ('Field', 'Hand', '', '', ?)"),
+                                " VALUES ('Field', 'Hand', '', '', ?)"),
         { false });
     return kw;
 }

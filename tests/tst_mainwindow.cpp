@@ -1,16 +1,16 @@
 // backends: sqlite postgres odbc
 #include "app/Screens.h"
-#include "widgets/ScreenRegistry.h"
-#include "widgets/Screen.h"
-#include "data/Database.h"
-#include "base/Clock.h"
 #include "app/StartUp.h"
-#include "widgets/Messages.h"
-#include "shell/ui/MDI.h"
-#include "shell/SingleInstance.h"
+#include "base/Clock.h"
+#include "data/Database.h"
 #include "shell/AppContext.h"
+#include "shell/SingleInstance.h"
+#include "shell/ui/MDI.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/Messages.h"
+#include "widgets/Screen.h"
+#include "widgets/ScreenRegistry.h"
 
 #include <QAction>
 #include <QLabel>
@@ -319,6 +319,48 @@ private slots:
         QCOMPARE(openScreens(w.mdi), QStringList());
         QVERIFY(choose(&w.mdi, QStringLiteral("mnuWIPEntry")));
         QCOMPARE(openScreens(w.mdi), QStringList { QStringLiteral("screen_mnuWIPEntry") });
+    }
+
+    // A screen whose loading fails, with a database error or any other
+    // exception (a library call, a conversion), is reported and not opened;
+    // nothing escapes into the event loop and the next try opens it.
+    void screenThatFailsToLoadIsNotOpened()
+    {
+        JT_FRESH_DB(db);
+        struct Failing : Screen
+        {
+            int *failures;
+            Failing(AppContext &context, int *left)
+                : Screen(context, QStringLiteral("frmFailing"), QStringLiteral("Failing"))
+                , failures(left)
+            {
+            }
+            void load() override
+            {
+                if (*failures == 2) {
+                    --*failures;
+                    throw data::DbError(QStringLiteral("42"), QStringLiteral("no table"));
+                }
+                if (*failures == 1) {
+                    --*failures;
+                    throw std::runtime_error("out of memory in the hash");
+                }
+            }
+        };
+        int failures = 2;
+        const ScreenRegistry screens { { QStringLiteral("mnuWIPEntry"), {}, QStringLiteral("frmFailing"),
+            [&failures](AppContext &context) -> Screen * { return new Failing(context, &failures); } } };
+        MDI mdi(testdb::context(), screens);
+        mdi.unlockAfterLogin(QStringLiteral("kw"));
+        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPEntry")));
+        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPEntry")));
+        QCOMPARE(shownMessages(),
+            (QStringList { QStringLiteral("Database Error: Error 42: no table"),
+                QStringLiteral("Error: The operation failed: out of memory in the hash") }));
+        QCOMPARE(openScreens(mdi), QStringList());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(choose(&mdi, QStringLiteral("mnuWIPEntry")));
+        QCOMPARE(openScreens(mdi), QStringList { QStringLiteral("frmFailing") });
     }
 
     void logoStaysCentredBelowScreens()

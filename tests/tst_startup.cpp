@@ -1,11 +1,11 @@
 // backends: sqlite postgres odbc
-#include "data/Database.h"
 #include "app/StartUp.h"
-#include "widgets/Messages.h"
-#include "shell/ui/MDI.h"
-#include "shell/SingleInstance.h"
+#include "data/Database.h"
 #include "shell/AppContext.h"
+#include "shell/SingleInstance.h"
+#include "shell/ui/MDI.h"
 #include "support/TestDb.h"
+#include "widgets/Messages.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,14 +1,14 @@
 // backends: sqlite postgres odbc
 #include "app/Screens.h"
-#include "data/Database.h"
-#include "widgets/AutoCompleteComboBoxModule.h"
 #include "base/Clock.h"
-#include "widgets/GridWidget.h"
-#include "widgets/Messages.h"
-#include "shell/ui/MDI.h"
+#include "data/Database.h"
 #include "shell/AppContext.h"
+#include "shell/ui/MDI.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
 #include "wip/ui/frmWIPEntry.h"
 
 #include <QApplication>

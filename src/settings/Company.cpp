@@ -32,8 +32,8 @@ std::optional<QSqlRecord> firstRow(data::Connection &db)
     for (const char *column : { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email",
              "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays" }) {
         if (columns.indexOf(QLatin1String(column)) < 0)
-            throw data::DbError(QStringLiteral("-1"),
-                QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
+            throw data::DbError(
+                QStringLiteral("-1"), QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
     }
     if (!q.next())
         return std::nullopt;

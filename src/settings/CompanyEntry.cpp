@@ -52,26 +52,29 @@ FieldProblem keyPressDelayTooSmall()
 std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
 {
     if (t.name.isEmpty())
-        return FieldProblem { QStringLiteral("Name"), QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
+        return FieldProblem { QStringLiteral("Name"), QStringLiteral("Name and State Required."),
+            QStringLiteral("Required Fields") };
     if (t.state.isEmpty())
-        return FieldProblem { QStringLiteral("State"), QStringLiteral("Name and State Required."), QStringLiteral("Required Fields") };
+        return FieldProblem { QStringLiteral("State"), QStringLiteral("Name and State Required."),
+            QStringLiteral("Required Fields") };
 
     if (!keyPressDelayAccepted(t.keyPressDelay))
         return keyPressDelayTooSmall();
     // "2 seconds" passes the leading-number rule but is no number to store.
     const std::optional<double> delay = parseNumber(t.keyPressDelay);
     if (!delay)
-        return FieldProblem { QStringLiteral("KeyPressDelay"), QStringLiteral("Keypress Delay must be a number of seconds."),
-            invalidEntry() };
+        return FieldProblem { QStringLiteral("KeyPressDelay"),
+            QStringLiteral("Keypress Delay must be a number of seconds."), invalidEntry() };
 
     const std::optional<double> amount = parseNumber(t.qbItemAmount);
     if (!amount)
-        return FieldProblem { QStringLiteral("QBItemAmount"), QStringLiteral("QB Amount must be a number."), invalidEntry() };
+        return FieldProblem { QStringLiteral("QBItemAmount"), QStringLiteral("QB Amount must be a number."),
+            invalidEntry() };
 
     const std::optional<int> days = parseDryingDays(t.dryingDays);
     if (!days)
-        return FieldProblem { QStringLiteral("DryingDays"), QStringLiteral("Drying Days must be a number of days, 0 or more."),
-            invalidEntry() };
+        return FieldProblem { QStringLiteral("DryingDays"),
+            QStringLiteral("Drying Days must be a number of days, 0 or more."), invalidEntry() };
 
     CompanyRow row;
     row.name = t.name;

@@ -1,7 +1,7 @@
 #include "shell/Login.h"
 
-#include "data/Database.h"
 #include "base/Passwords.h"
+#include "data/Database.h"
 
 #include <QSqlQuery>
 #include <algorithm>

@@ -47,5 +47,4 @@ private:
     QHash<QString, int> m_failures;
 };
 
-
 } // namespace Login

@@ -1,6 +1,5 @@
 #include "widgets/AutoCompleteComboBoxModule.h"
 
-
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QCoreApplication>

@@ -40,8 +40,9 @@ public:
 
     FieldTable &text(const char *field, QLineEdit *box, QString Record::*member)
     {
-        return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setText(r.*member); },
-            [=] { box->clear(); }, [=] { return QVariant(box->text()); }, [=](Record &r) { r.*member = box->text(); } });
+        return add(
+            { QString::fromLatin1(field), box, [=](const Record &r) { box->setText(r.*member); }, [=] { box->clear(); },
+                [=] { return QVariant(box->text()); }, [=](Record &r) { r.*member = box->text(); } });
     }
 
     FieldTable &plainText(const char *field, QPlainTextEdit *box, QString Record::*member)
@@ -96,8 +97,8 @@ public:
     }
 
     // A number in a text box, shown and read with the given conversions.
-    FieldTable &number(const char *field, QLineEdit *box, double Record::*member,
-        std::function<QString(double)> toText, std::function<double(const QString &)> fromText)
+    FieldTable &number(const char *field, QLineEdit *box, double Record::*member, std::function<QString(double)> toText,
+        std::function<double(const QString &)> fromText)
     {
         return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setText(toText(r.*member)); },
             [=] { box->clear(); }, [=] { return QVariant(box->text()); },

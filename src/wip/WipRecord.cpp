@@ -38,8 +38,8 @@ namespace {
 
 std::optional<FieldProblem> validate(const WipRecord &r)
 {
-    const std::pair<const char *, const QString *> required[] = { { "Customer", &r.customer },
-        { "JobType", &r.jobType }, { "Status", &r.status } };
+    const std::pair<const char *, const QString *> required[]
+        = { { "Customer", &r.customer }, { "JobType", &r.jobType }, { "Status", &r.status } };
     for (const auto &[field, value] : required) {
         if (value->isEmpty())
             return FieldProblem { QString::fromLatin1(field),
@@ -126,8 +126,8 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
 
 QStringList loadContractors(data::Connection &db, qint64 wipId)
 {
-    QSqlQuery q = db.exec(
-        QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), { wipId });
+    QSqlQuery q
+        = db.exec(QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), { wipId });
     QStringList names;
     while (q.next())
         names << q.value(0).toString();

@@ -93,7 +93,6 @@ QStringList loadContractors(data::Connection &db, qint64 wipId);
 // transaction, so a failure leaves the database as it was.
 // Returns the row's ID. Throws data::DbError (also when the row of an
 // existing WIP is gone).
-qint64 saveWip(
-    data::Connection &db, const WipRecord &record, const QStringList &contractors, const data::Stamp &stamp);
+qint64 saveWip(data::Connection &db, const WipRecord &record, const QStringList &contractors, const data::Stamp &stamp);
 
 } // namespace wip

@@ -1,13 +1,13 @@
 #include "support/TestDb.h"
 
+#include "app/StartUp.h"
+#include "base/Clock.h"
+#include "base/Passwords.h"
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "widgets/AutoCompleteComboBoxModule.h"
-#include "base/Clock.h"
-#include "widgets/Messages.h"
-#include "base/Passwords.h"
-#include "app/StartUp.h"
 #include "shell/AppContext.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/Messages.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "shell/ui/frmAbout.h"
 
-#include "widgets/Messages.h"
 #include "shell/SysInfo.h"
 #include "shell/ui/frmMDIBackgroundImage.h"
+#include "widgets/Messages.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>

@@ -195,8 +195,7 @@ void frmWIPEntry::loadRecord(qint64 id)
 {
     if (std::optional<wip::WipRecord> found = wip::loadWip(context().db(), id)) {
         m_record = std::move(*found);
-        const wip::WipDisplay shown
-            = wip::deriveDisplay(m_record, Clock::today(), context().company().dryingDays);
+        const wip::WipDisplay shown = wip::deriveDisplay(m_record, Clock::today(), context().company().dryingDays);
         m_fields.fill(m_record);
         lblID->setText(QString::number(m_record.id));
         setStatusColor(shown.statusColor);
