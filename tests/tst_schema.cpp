@@ -1,14 +1,62 @@
 // backends: sqlite postgres odbc
+#include "base/Passwords.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
+#include "data/Upgrade.h"
 #include "settings/Company.h"
-#include "base/Passwords.h"
 #include "shell/AppContext.h"
 #include "support/TestDb.h"
 
+#include <QFile>
 #include <QSqlQuery>
 #include <QTest>
+
+namespace {
+
+// What the demo seeding decided, row by row: every job's customer, status,
+// start and amount, each job's bookings and subcontractors.
+QStringList demoDigest(data::Connection &c)
+{
+    QStringList rows;
+    QSqlQuery wips
+        = c.exec(QStringLiteral("SELECT ID, Customer, Status, StartDate, AmountBilled FROM WIP ORDER BY ID"));
+    while (wips.next())
+        rows << QStringLiteral("WIP %1 %2 | %3 | %4 | %5")
+                    .arg(wips.value(0).toString(), wips.value(1).toString(), wips.value(2).toString(),
+                        wips.value(3).toDateTime().toString(Qt::ISODate),
+                        QString::number(wips.value(4).toDouble(), 'f', 2));
+    QSqlQuery bookings = c.exec(QStringLiteral("SELECT WIPID, COUNT(*), SUM(Hours), MIN(EmployeeID), MAX(EmployeeID) "
+                                               "FROM EmployeeTime GROUP BY WIPID ORDER BY WIPID"));
+    while (bookings.next())
+        rows << QStringLiteral("bookings %1: %2 rows, %3 h, employees %4-%5")
+                    .arg(bookings.value(0).toString(), bookings.value(1).toString(),
+                        QString::number(bookings.value(2).toDouble(), 'f', 2), bookings.value(3).toString(),
+                        bookings.value(4).toString());
+    QSqlQuery contractors
+        = c.exec(QStringLiteral("SELECT WIPID, Contractor FROM WIPContractors ORDER BY WIPID, Contractor"));
+    while (contractors.next())
+        rows << QStringLiteral("contractor %1: %2")
+                    .arg(contractors.value(0).toString(), contractors.value(1).toString());
+    return rows;
+}
+
+// A schema script's tables as one line each: "Name+: A, B+" where + marks an
+// addition.
+QStringList describe(const QMap<QString, data::ExpectedTable> &tables)
+{
+    QStringList lines;
+    for (auto it = tables.begin(); it != tables.end(); ++it) {
+        QStringList columns;
+        for (const QString &column : it->columns)
+            columns << column + (it->addedColumns.contains(column) ? QStringLiteral("+") : QString());
+        lines << it.key() + (it->addition ? QStringLiteral("+") : QString()) + QStringLiteral(": ")
+                + columns.join(QStringLiteral(", "));
+    }
+    return lines;
+}
+
+} // namespace
 
 class TestSchema : public QObject
 {
@@ -17,39 +65,125 @@ private slots:
     void createdSchemaPassesCheck()
     {
         JT_FRESH_DB(db);
-        QCOMPARE(data::checkSchema(testdb::connection()), QStringList());
+        const data::SchemaCheck check = data::checkSchema(testdb::connection());
+        QVERIFY2(check.complete(), qPrintable((check.missing + check.toBeAdded).join(u',')));
+        QCOMPARE(data::storedSchemaVersion(testdb::connection()), std::optional<int>(data::kSchemaVersion));
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM SchemaVersion")).toInt(), 1);
         const auto tables = data::expectedTables();
-        QCOMPARE(tables.value(QStringLiteral("WIP")).size(), 45);
-        QVERIFY(tables.value(QStringLiteral("EmployeeTime")).contains(QStringLiteral("TranDate")));
+        QCOMPARE(tables.value(QStringLiteral("WIP")).columns.size(), 45);
+        QVERIFY(tables.value(QStringLiteral("EmployeeTime")).columns.contains(QStringLiteral("TranDate")));
     }
 
+    // A missing table or column of the data model is missing; a missing
+    // addition is only to be added.
     void checkNamesWhatIsMissing()
     {
         JT_FRESH_DB(db);
         testdb::execScript(QStringLiteral("DROP TABLE WIPContractors"));
         testdb::execScript(QStringLiteral("ALTER TABLE Company DROP COLUMN DryingDays"));
-        const QStringList missing = data::checkSchema(testdb::connection());
-        QVERIFY2(missing.contains(QStringLiteral("table WIPContractors")), qPrintable(missing.join(u',')));
-        QVERIFY(missing.contains(QStringLiteral("column Company.DryingDays")));
-        QCOMPARE(missing.size(), 2);
+        testdb::execScript(QStringLiteral("DROP TABLE SchemaVersion"));
+        const data::SchemaCheck check = data::checkSchema(testdb::connection());
+        QCOMPARE(check.missing,
+            (QStringList { QStringLiteral("column Company.DryingDays"), QStringLiteral("table WIPContractors") }));
+        QCOMPARE(check.toBeAdded, QStringList { QStringLiteral("table SchemaVersion") });
+        QCOMPARE(data::storedSchemaVersion(testdb::connection()), std::nullopt);
+    }
+
+    // The mark sits on the line before CREATE TABLE or at the end of a column's
+    // line; it does not reach past its statement, comment lines are no
+    // columns, and a word that merely starts with "addition" is no mark.
+    void parsesAdditionMarks()
+    {
+        const auto tables = data::parseSchemaScript(QStringLiteral("-- header\n"
+                                                                   "-- addition: the program's own\n"
+                                                                   "CREATE TABLE Added (\n"
+                                                                   "    ID INTEGER,\n"
+                                                                   "    -- a note between columns\n"
+                                                                   "    Name TEXT\n"
+                                                                   ")\n"
+                                                                   "GO\n"
+                                                                   "-- addition\n"
+                                                                   "CREATE INDEX IX_Added_Name ON Added (Name)\n"
+                                                                   "GO\n"
+                                                                   "CREATE TABLE Kept (\n"
+                                                                   "    ID INTEGER,\n"
+                                                                   "    Extra TEXT, -- addition: later\n"
+                                                                   "    Note TEXT -- additional remarks\n"
+                                                                   ")\n"
+                                                                   "GO\n"));
+        QCOMPARE(describe(tables),
+            (QStringList { QStringLiteral("Added+: ID, Name"), QStringLiteral("Kept: ID, Extra+, Note") }));
+    }
+
+    // expectedTables() reads the SQLite script only; the others must declare
+    // the same tables, columns and additions.
+    void dialectScriptsAgree_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::newRow("postgresql") << data::Dialect(data::DbKind::PostgreSQL).schemaScript();
+        QTest::newRow("sqlserver") << data::Dialect(data::DbKind::SqlServer).schemaScript();
+    }
+    void dialectScriptsAgree()
+    {
+        QFETCH(QString, script);
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        QCOMPARE(
+            describe(data::parseSchemaScript(QString::fromUtf8(file.readAll()))), describe(data::expectedTables()));
+    }
+
+    // Whatever the scripts mark as an addition, upgrade brings back, keeping
+    // the rows that are there; a failed step leaves the version where it was.
+    void upgradeAddsEveryAddition()
+    {
+        JT_FRESH_DB(db);
+        data::Connection &c = testdb::connection();
+        const auto tables = data::expectedTables();
+        for (auto it = tables.begin(); it != tables.end(); ++it) {
+            if (it->addition) {
+                c.execScript(QStringLiteral("DROP TABLE %1").arg(it.key()));
+                continue;
+            }
+            for (const QString &column : it->addedColumns)
+                c.execScript(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(it.key(), column));
+        }
+        const qint64 job
+            = c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Kept") } });
+        const data::SchemaCheck before = data::checkSchema(c);
+        QCOMPARE(before.missing, QStringList());
+        QVERIFY(before.toBeAdded.contains(QStringLiteral("table SchemaVersion")));
+
+        data::failNextStatementContaining(QStringLiteral("INSERT INTO SchemaVersion"));
+        QVERIFY_THROWS_EXCEPTION(data::DbError, data::upgradeSchema(c));
+        QCOMPARE(data::checkSchema(c).toBeAdded, before.toBeAdded);
+
+        const data::UpgradeResult result = data::upgradeSchema(c);
+        QVERIFY(!result.versionStored);
+        QCOMPARE(result.from, 1);
+        QCOMPARE(result.to, data::kSchemaVersion);
+        const data::SchemaCheck after = data::checkSchema(c);
+        QVERIFY2(after.complete(), qPrintable((after.missing + after.toBeAdded).join(u',')));
+        QCOMPARE(data::storedSchemaVersion(c), std::optional<int>(data::kSchemaVersion));
+        QCOMPARE(c.scalar(QStringLiteral("SELECT Customer FROM WIP WHERE ID = ?"), { job }).toString(),
+            QStringLiteral("Kept"));
     }
 
     void lookupRowsArePresent()
     {
         JT_FRESH_DB(db);
         for (const char *name : { "Fire", "Water", "Work Order" })
-            QVERIFY(
-                testdb::scalar(QStringLiteral("SELECT ID FROM WIPJobType WHERE Name = ?"), { QString::fromLatin1(name) })
-                    .isValid());
+            QVERIFY(testdb::scalar(
+                QStringLiteral("SELECT ID FROM WIPJobType WHERE Name = ?"), { QString::fromLatin1(name) })
+                        .isValid());
         for (const char *name : { "Drying", "Closed" })
             QVERIFY(testdb::scalar(
                 QStringLiteral("SELECT ColorCode FROM WIPStatus WHERE Name = ?"), { QString::fromLatin1(name) })
                         .isValid());
         for (const char *name : { "Company Info", "Employee Entry/Edit", "Quickbooks Sync", "WIPs Entry/Edit",
                  "WIPs Navigator", "Employee Time Manager", "Employee Time Entry/Edit", "Delete Employee Time" })
-            QVERIFY2(
-                testdb::scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { QString::fromLatin1(name) })
-                    .isValid(),
+            QVERIFY2(testdb::scalar(
+                         QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { QString::fromLatin1(name) })
+                         .isValid(),
                 name);
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM State")).toInt(), 51);
         QVERIFY(testdb::scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = 'Admin'")).isValid());
@@ -143,7 +277,8 @@ private slots:
             c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("After") } });
             outer.commit();
         }
-        QCOMPARE(customers(), (QStringList { QStringLiteral("Before"), QStringLiteral("Kept"), QStringLiteral("After") }));
+        QCOMPARE(
+            customers(), (QStringList { QStringLiteral("Before"), QStringLiteral("Kept"), QStringLiteral("After") }));
         {
             // An inner commit is undone with the outer rollback.
             data::Transaction outer(c);
@@ -171,35 +306,55 @@ private slots:
 
     void demoDataIsDeterministicAndComplete()
     {
-        JT_FRESH_DB(db);
         data::DemoOptions options;
         options.jobs = 300;
         options.bookingsPerJob = 3;
         options.today = QDate(2026, 12, 7);
-        data::seedDemo(testdb::connection(), options);
-        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 300);
-        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 900);
-        QVERIFY(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP WHERE Status = 'Drying' AND CheckDryingDays = ?"),
-                    { true })
-                    .toInt()
-            > 0);
-        QVERIFY(testdb::scalar(QStringLiteral("SELECT COUNT(DISTINCT JobType) FROM WIP")).toInt() >= 6);
-        QVERIFY(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIPContractors WHERE Contractor = ?"),
-                    { QStringLiteral("O'Brien Plumbing") })
-                    .toInt()
-            > 0);
-        QVERIFY(Company::load(testdb::connection()).has_value());
-        // Same seed, same jobs: the customer of job 42 does not depend on the run.
-        const QString customer = testdb::scalar(QStringLiteral("SELECT Customer FROM WIP WHERE ID = 42")).toString();
-        QVERIFY(!customer.isEmpty());
-        // New rows continue after the seeded IDs.
-        const qint64 next
-            = testdb::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("After") } });
-        QCOMPARE(next, 301);
-        const QVariant login
-            = testdb::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'kwhitfield'"));
-        QVERIFY(Passwords::isHash(login.toString()));
-        QVERIFY(Passwords::verify(login.toString(), QStringLiteral("password")));
+        QStringList first;
+        {
+            JT_FRESH_DB(db);
+            data::seedDemo(db.connection(), options);
+            first = demoDigest(db.connection());
+            QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 300);
+            QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 900);
+            QVERIFY(testdb::scalar(
+                        QStringLiteral("SELECT COUNT(*) FROM WIP WHERE Status = 'Drying' AND CheckDryingDays = ?"),
+                        { true })
+                        .toInt()
+                > 0);
+            QVERIFY(testdb::scalar(QStringLiteral("SELECT COUNT(DISTINCT JobType) FROM WIP")).toInt() >= 6);
+            QVERIFY(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIPContractors WHERE Contractor = ?"),
+                        { QStringLiteral("O'Brien Plumbing") })
+                        .toInt()
+                > 0);
+            QVERIFY(Company::load(testdb::connection()).has_value());
+            // New rows continue after the seeded IDs.
+            const qint64 next
+                = testdb::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("After") } });
+            QCOMPARE(next, 301);
+            const QVariant login
+                = testdb::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'kwhitfield'"));
+            QVERIFY(Passwords::isHash(login.toString()));
+            QVERIFY(Passwords::verify(login.toString(), QStringLiteral("password")));
+        }
+        // The same options give the same rows in another database; another
+        // seed gives other rows.
+        QStringList again;
+        {
+            JT_FRESH_DB(db);
+            data::seedDemo(db.connection(), options);
+            again = demoDigest(db.connection());
+        }
+        QStringList reseeded;
+        {
+            JT_FRESH_DB(db);
+            options.seed += 1;
+            data::seedDemo(db.connection(), options);
+            reseeded = demoDigest(db.connection());
+        }
+        // The first digest was taken before the extra "After" job.
+        QCOMPARE(again, first);
+        QVERIFY(reseeded != first);
     }
 };
 

@@ -1,14 +1,16 @@
-// jobtracker-admin: creates, fills and checks job databases.
+// jobtracker-admin: creates, fills, checks and upgrades job databases.
 //
 //   jobtracker-admin [--config FILE] init [--username NAME] [--password PW]
 //   jobtracker-admin [--config FILE] seed-demo [--jobs N] [--bookings-per-job N]
 //   jobtracker-admin [--config FILE] check
+//   jobtracker-admin [--config FILE] upgrade
 //
 // FILE defaults to config.txt beside this program (the program's own).
+#include "base/Config.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
-#include "base/Config.h"
+#include "data/Upgrade.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -49,6 +51,54 @@ QString promptPassword()
     return QString::fromStdString(line);
 }
 
+QString versionText(const std::optional<int> &stored)
+{
+    return stored ? QStringLiteral("schema version %1").arg(*stored)
+                  : QStringLiteral("no schema version stored (an older installation's database: version 1)");
+}
+
+// Missing required tables or columns fail the check; the program's own
+// additions that an older database lacks do not, as upgrade adds them.
+int check(data::Connection &db)
+{
+    const data::SchemaCheck found = data::checkSchema(db);
+    for (const QString &line : found.missing)
+        out() << "missing " << line << Qt::endl;
+    for (const QString &line : found.toBeAdded)
+        out() << "to be added by upgrade: " << line << Qt::endl;
+    if (!found.missing.isEmpty())
+        return fail(QStringLiteral("%1 required tables or columns are missing").arg(found.missing.size()));
+    const std::optional<int> stored = data::storedSchemaVersion(db);
+    const int version = stored.value_or(1);
+    out() << "The database has every table and column of the data model; " << versionText(stored) << "." << Qt::endl;
+    if (version > data::kSchemaVersion)
+        out() << "That is newer than this program's schema version " << data::kSchemaVersion << "." << Qt::endl;
+    else if (version < data::kSchemaVersion || !found.toBeAdded.isEmpty())
+        out() << "Run upgrade to bring it to schema version " << data::kSchemaVersion << "." << Qt::endl;
+    return 0;
+}
+
+int upgrade(data::Connection &db)
+{
+    const data::UpgradeResult result = data::upgradeSchema(db);
+    if (!result.versionStored)
+        out() << "No schema version stored: taken as version 1, every required table and column is there." << Qt::endl;
+    if (result.done.isEmpty()) {
+        out() << "The database is already at schema version " << result.to << "; nothing to do." << Qt::endl;
+    } else {
+        for (const QString &line : result.done)
+            out() << line << Qt::endl;
+        out() << "Upgraded the database from schema version " << result.from << " to " << result.to << "." << Qt::endl;
+    }
+    // Whatever the steps did not bring is a fault of this program, not of the
+    // database: say so rather than report success.
+    const data::SchemaCheck after = data::checkSchema(db);
+    if (!after.complete())
+        return fail(QStringLiteral("still not there after the upgrade: ")
+            + (after.missing + after.toBeAdded).join(QStringLiteral(", ")));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -57,9 +107,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("jobtracker-admin"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Creates, fills and checks job tracker databases."));
+    parser.setApplicationDescription(QStringLiteral("Creates, fills, checks and upgrades job tracker databases."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, seed-demo or check"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, seed-demo, check or upgrade"));
     const QCommandLineOption configOption(QStringLiteral("config"),
         QStringLiteral("The config.txt naming the database."), QStringLiteral("file"),
         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt")));
@@ -80,10 +130,10 @@ int main(int argc, char *argv[])
     }
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1)
-        return fail(QStringLiteral("give exactly one command: init, seed-demo or check (see --help)"));
+        return fail(QStringLiteral("give exactly one command: init, seed-demo, check or upgrade (see --help)"));
     const QString command = args.first();
-    if (command != u"init" && command != u"seed-demo" && command != u"check")
-        return fail(QStringLiteral("unknown command \"%1\": use init, seed-demo or check").arg(command));
+    if (command != u"init" && command != u"seed-demo" && command != u"check" && command != u"upgrade")
+        return fail(QStringLiteral("unknown command \"%1\": use init, seed-demo, check or upgrade").arg(command));
 
     const QString configPath = parser.value(configOption);
     ConfigValues config;
@@ -110,7 +160,7 @@ int main(int argc, char *argv[])
         db.open(config.connectionString, QFileInfo(configPath).absolutePath(), options);
 
         if (command == u"init") {
-            if (!data::checkSchema(db).contains(QStringLiteral("table WIP")))
+            if (!data::checkSchema(db).missing.contains(QStringLiteral("table WIP")))
                 return fail(QStringLiteral("the database already holds a job tracker schema"));
             data::createSchema(db);
             data::addAdministrator(db, username, password);
@@ -125,21 +175,18 @@ int main(int argc, char *argv[])
                 return fail(QStringLiteral("--jobs takes a number from 0 to 1000000"));
             if (!okBookings || demo.bookingsPerJob < 0 || demo.bookingsPerJob > 100)
                 return fail(QStringLiteral("--bookings-per-job takes a number from 0 to 100"));
-            const QStringList missing = data::checkSchema(db);
+            // The demo needs the data model only, not the program's additions.
+            const QStringList missing = data::checkSchema(db).missing;
             if (!missing.isEmpty())
                 return fail(QStringLiteral("the database has no complete schema (run init first): ") + missing.first());
             QElapsedTimer timer;
             timer.start();
             data::seedDemo(db, demo, [](const QString &step) { err() << "  " << step << Qt::endl; });
             out() << "Added " << demo.jobs << " demo jobs in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
+        } else if (command == u"check") {
+            return check(db);
         } else {
-            const QStringList missing = data::checkSchema(db);
-            if (!missing.isEmpty()) {
-                for (const QString &line : missing)
-                    out() << "missing " << line << Qt::endl;
-                return fail(QStringLiteral("%1 tables or columns are missing").arg(missing.size()));
-            }
-            out() << "The database has every table and column the program uses." << Qt::endl;
+            return upgrade(db);
         }
     } catch (const data::DbError &e) {
         return fail(e.message());

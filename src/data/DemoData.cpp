@@ -1,8 +1,8 @@
 #include "data/DemoData.h"
 
-#include "data/Database.h"
 #include "base/Clock.h"
 #include "base/Passwords.h"
+#include "data/Database.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -18,12 +18,11 @@ BulkInserter::BulkInserter(Connection &db, QString table, QStringList columns)
     , m_table(std::move(table))
     , m_columns(std::move(columns))
 {
-    // SQL Server takes at most 2,100 parameters a statement.
-    m_rowsPerStatement = std::max(1, std::min(500, 2000 / int(m_columns.size())));
-    if (db.dialect().kind() == DbKind::SQLite) {
+    m_rowsPerStatement = db.dialect().rowsPerInsert(m_columns.size());
+    if (m_rowsPerStatement == 1) {
         QStringList marks(m_columns.size(), QStringLiteral("?"));
-        m_single = std::make_unique<Statement>(db,
-            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(m_table, m_columns.join(u','), marks.join(u',')));
+        m_single = std::make_unique<Statement>(
+            db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(m_table, m_columns.join(u','), marks.join(u',')));
     }
 }
 
@@ -203,7 +202,7 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
         workers << id;
         for (const char *permission : e.permissions) {
             db.exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) "
-                                "SELECT ?, ID FROM Permission WHERE Name = ?"),
+                                   "SELECT ?, ID FROM Permission WHERE Name = ?"),
                 { id, QString::fromUtf8(permission) });
         }
     }
@@ -225,16 +224,17 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
         QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"), QStringLiteral("EditedDate"), QStringLiteral("QBID"),
         QStringLiteral("ID") };
     BulkInserter wips(db, QStringLiteral("WIP"), wipColumns);
-    BulkInserter contractors(db,
-        QStringLiteral("WIPContractors"), { QStringLiteral("WIPID"), QStringLiteral("Contractor") });
+    BulkInserter contractors(
+        db, QStringLiteral("WIPContractors"), { QStringLiteral("WIPID"), QStringLiteral("Contractor") });
     BulkInserter bookings(db, QStringLiteral("EmployeeTime"),
         { QStringLiteral("EmployeeID"), QStringLiteral("WIPID"), QStringLiteral("TranDate"), QStringLiteral("Hours"),
             QStringLiteral("Notes"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
             QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
 
     // Explicit IDs let the link rows name their job before it is flushed.
-    if (db.dialect().kind() == DbKind::SqlServer)
-        db.exec(QStringLiteral("SET IDENTITY_INSERT WIP ON"));
+    const QString identityOn = db.dialect().identityInsert(QStringLiteral("WIP"), true);
+    if (!identityOn.isEmpty())
+        db.exec(identityOn);
     const int openJobs = std::min(options.jobs, std::max(40, options.jobs / 20));
     int invoice = 10000;
     for (int n = 0; n < options.jobs; ++n) {
@@ -278,17 +278,17 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
         }
     }
     wips.flush();
-    if (db.dialect().kind() == DbKind::SqlServer)
-        db.exec(QStringLiteral("SET IDENTITY_INSERT WIP OFF"));
+    const QString identityOff = db.dialect().identityInsert(QStringLiteral("WIP"), false);
+    if (!identityOff.isEmpty())
+        db.exec(identityOff);
     contractors.flush();
     bookings.flush();
     transaction.commit();
 
     // Explicit IDs bypass the server's identity counter: move it past them.
-    if (options.jobs > 0) {
-        if (db.dialect().kind() == DbKind::PostgreSQL)
-            db.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('wip', 'id'), (SELECT MAX(ID) FROM WIP))"));
-    }
+    const QString resetIdentity = db.dialect().resetIdentity(QStringLiteral("WIP"));
+    if (options.jobs > 0 && !resetIdentity.isEmpty())
+        db.exec(resetIdentity);
     say(QStringLiteral("done"));
 }
 

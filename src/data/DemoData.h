@@ -34,9 +34,10 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
 // Throws DbError (or std::invalid_argument for an empty user name/password).
 int addAdministrator(Connection &db, const QString &username, const QString &password);
 
-// Inserts many rows, every value bound: one prepared single-row statement on
-// SQLite (whose driver slows down on long parameter lists), multi-row VALUES
-// lists on the servers (one round trip per few hundred rows).
+// Inserts many rows, every value bound, as many a statement as the dialect's
+// rowsPerInsert(): one prepared single-row statement run again and again when
+// that is 1 (SQLite), multi-row VALUES lists otherwise (one round trip per few
+// hundred rows).
 class BulkInserter
 {
 public:

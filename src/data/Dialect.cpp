@@ -1,5 +1,7 @@
 #include "data/Dialect.h"
 
+#include <algorithm>
+
 namespace data {
 
 QString Dialect::selectTop(int n, const QString &columns, const QString &rest) const
@@ -107,6 +109,45 @@ QString Dialect::callProcedure(const QString &name, const QString &parameter) co
         break;
     }
     return {};
+}
+
+int Dialect::rowsPerInsert(qsizetype columns) const
+{
+    if (m_kind == DbKind::SQLite)
+        return 1;
+    return std::max(1, std::min(500, int(2000 / std::max<qsizetype>(1, columns))));
+}
+
+QString Dialect::identityInsert(const QString &table, bool on) const
+{
+    if (m_kind != DbKind::SqlServer)
+        return {};
+    return QStringLiteral("SET IDENTITY_INSERT %1 %2").arg(table, on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+}
+
+QString Dialect::resetIdentity(const QString &table) const
+{
+    if (m_kind != DbKind::PostgreSQL)
+        return {};
+    // pg_get_serial_sequence folds the table name like any identifier but
+    // takes the column name literally, and unquoted names are stored folded.
+    return QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'id'), (SELECT MAX(ID) FROM %1))")
+        .arg(table.toLower());
+}
+
+QString Dialect::tableExists() const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("SELECT 1 WHERE OBJECT_ID(?, 'U') IS NOT NULL");
+    case DbKind::PostgreSQL:
+        // to_regclass folds an unquoted name and follows the search path, as
+        // the statements do.
+        return QStringLiteral("SELECT 1 WHERE to_regclass(CAST(? AS TEXT)) IS NOT NULL");
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE");
 }
 
 QString Dialect::schemaScript() const

@@ -51,6 +51,26 @@ public:
     // Empty on SQLite, which has no procedures: the caller does the work itself.
     QString callProcedure(const QString &name, const QString &parameter) const;
 
+    // Rows one INSERT of a bulk load carries. 1 on SQLite, whose driver slows
+    // down on long parameter lists (the caller reuses one prepared statement
+    // instead); on the servers as many as stay under SQL Server's limit of
+    // 2,100 parameters a statement, at most 500.
+    int rowsPerInsert(qsizetype columns) const;
+    // The statement that lets INSERTs name their own ID in `table` (on) or
+    // stops it (off): SET IDENTITY_INSERT on SQL Server. Empty elsewhere,
+    // where an explicit ID needs no permission.
+    QString identityInsert(const QString &table, bool on) const;
+    // The statement that moves the table's identity counter past the highest
+    // ID after rows were inserted with explicit IDs. Empty where the server
+    // does that itself (SQLite's AUTOINCREMENT, SQL Server's IDENTITY).
+    QString resetIdentity(const QString &table) const;
+
+    // A query with one parameter, a table name, that yields a row when a
+    // statement naming that table unqualified would find one. Asking the
+    // catalog rather than trying the table raises no error, which would abort
+    // a surrounding transaction on PostgreSQL.
+    QString tableExists() const;
+
     // Resource path of the script that creates the schema in this dialect.
     QString schemaScript() const;
 

@@ -19,6 +19,21 @@ namespace {
         return QString::fromUtf8(file.readAll());
     }
 
+    // "-- addition", perhaps followed by ": why".
+    bool isAdditionMark(const QString &comment)
+    {
+        static const QRegularExpression mark(QStringLiteral(R"(^--\s*addition\b)"));
+        return mark.match(comment).hasMatch();
+    }
+
+    // The table's columns, or none when the table is not there.
+    std::optional<QSqlRecord> tableRecord(Connection &db, const QString &table)
+    {
+        if (!hasTable(db, table))
+            return std::nullopt;
+        return db.exec(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(table)).record();
+    }
+
 } // namespace
 
 QStringList splitScript(const QString &script)
@@ -48,27 +63,60 @@ QStringList splitScript(const QString &script)
     return statements;
 }
 
-QMap<QString, QStringList> expectedTables()
+// Reads the scripts' layout: "CREATE TABLE Name (" on a line of its own, one
+// column a line, ")" closing. A "-- addition" comment line before the CREATE
+// TABLE (in the same statement) marks the table, a trailing one a column.
+QMap<QString, ExpectedTable> parseSchemaScript(const QString &script)
 {
-    static const QMap<QString, QStringList> tables = [] {
-        QMap<QString, QStringList> result;
-        static const QRegularExpression create(
-            QStringLiteral(R"(CREATE TABLE (\w+) \(\n(.*?)\n\))"), QRegularExpression::DotMatchesEverythingOption);
-        const QString script = readResource(QStringLiteral(":/schema/sqlite.sql"));
-        auto it = create.globalMatch(script);
-        while (it.hasNext()) {
-            const auto match = it.next();
-            QStringList columns;
-            for (const QString &line : match.captured(2).split(u'\n')) {
-                const QString column = line.trimmed().section(u' ', 0, 0);
-                if (!column.isEmpty())
-                    columns << column;
+    static const QRegularExpression createTable(QStringLiteral(R"(^CREATE TABLE (\w+) \($)"));
+    static const QRegularExpression columnName(QStringLiteral(R"(^(\w+))"));
+    QMap<QString, ExpectedTable> tables;
+    QString current;
+    bool marked = false;
+    for (const QString &line : script.split(u'\n')) {
+        const QString text = line.trimmed();
+        if (!current.isEmpty()) {
+            if (text.startsWith(u')')) {
+                current.clear();
+                continue;
             }
-            result.insert(match.captured(1), columns);
+            const auto name = columnName.match(text);
+            if (!name.hasMatch())
+                continue;
+            ExpectedTable &table = tables[current];
+            table.columns << name.captured(1);
+            const qsizetype comment = text.indexOf(QStringLiteral("--"));
+            if (comment >= 0 && isAdditionMark(text.mid(comment)))
+                table.addedColumns << name.captured(1);
+        } else if (text.compare(QStringLiteral("GO"), Qt::CaseInsensitive) == 0) {
+            marked = false;
+        } else if (isAdditionMark(text)) {
+            marked = true;
+        } else if (const auto create = createTable.match(text); create.hasMatch()) {
+            current = create.captured(1);
+            tables[current].addition = marked;
+            marked = false;
         }
-        return result;
-    }();
+    }
     return tables;
+}
+
+QMap<QString, ExpectedTable> expectedTables()
+{
+    static const QMap<QString, ExpectedTable> tables
+        = parseSchemaScript(readResource(QStringLiteral(":/schema/sqlite.sql")));
+    return tables;
+}
+
+QString createTableStatement(const Dialect &dialect, const QString &table)
+{
+    const QRegularExpression create(
+        QStringLiteral(R"(^CREATE TABLE %1 \($)").arg(table), QRegularExpression::MultilineOption);
+    for (const QString &statement : splitScript(readResource(dialect.schemaScript()))) {
+        if (create.match(statement).hasMatch())
+            return statement;
+    }
+    throw DbError(QStringLiteral("-1"), QStringLiteral("The schema script defines no table %1.").arg(table));
 }
 
 void createSchema(Connection &db)
@@ -78,27 +126,52 @@ void createSchema(Connection &db)
     Transaction transaction(db);
     for (const QString &statement : splitScript(script) + splitScript(lookups))
         db.execScript(statement);
+    writeSchemaVersion(db, kSchemaVersion);
     transaction.commit();
 }
 
-QStringList checkSchema(Connection &db)
+SchemaCheck checkSchema(Connection &db)
 {
-    QStringList missing;
+    SchemaCheck check;
     const auto tables = expectedTables();
     for (auto it = tables.begin(); it != tables.end(); ++it) {
-        QSqlRecord record;
-        try {
-            record = db.exec(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(it.key())).record();
-        } catch (const DbError &) {
-            missing << QStringLiteral("table %1").arg(it.key());
+        const std::optional<QSqlRecord> record = tableRecord(db, it.key());
+        if (!record) {
+            (it->addition ? check.toBeAdded : check.missing) << QStringLiteral("table %1").arg(it.key());
             continue;
         }
-        for (const QString &column : it.value()) {
-            if (record.indexOf(column) < 0)
-                missing << QStringLiteral("column %1.%2").arg(it.key(), column);
+        // Once a table is there, its unmarked columns are required, even in a
+        // table that was itself an addition.
+        for (const QString &column : it->columns) {
+            if (record->indexOf(column) < 0)
+                (it->addedColumns.contains(column) ? check.toBeAdded : check.missing)
+                    << QStringLiteral("column %1.%2").arg(it.key(), column);
         }
     }
-    return missing;
+    return check;
+}
+
+bool hasTable(Connection &db, const QString &table)
+{
+    return db.scalar(db.dialect().tableExists(), { table }).isValid();
+}
+
+std::optional<int> storedSchemaVersion(Connection &db)
+{
+    if (!hasTable(db, QStringLiteral("SchemaVersion")))
+        return std::nullopt;
+    const QVariant version = db.scalar(QStringLiteral("SELECT MAX(Version) FROM SchemaVersion"));
+    if (!version.isValid() || version.isNull())
+        return std::nullopt;
+    return version.toInt();
+}
+
+void writeSchemaVersion(Connection &db, int version)
+{
+    Transaction transaction(db);
+    db.exec(QStringLiteral("DELETE FROM SchemaVersion"));
+    db.exec(QStringLiteral("INSERT INTO SchemaVersion (Version) VALUES (?)"), { version });
+    transaction.commit();
 }
 
 } // namespace data

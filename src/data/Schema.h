@@ -3,26 +3,70 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace data {
 
 class Connection;
+class Dialect;
 
-inline constexpr int kSchemaVersion = 1;
+// The schema version this program creates and upgrades to. Version 1 is the
+// data model as the existing installations have it; each later version is one
+// numbered step of upgradeSchema() (Upgrade.h).
+inline constexpr int kSchemaVersion = 2;
 
 // Splits a schema script into its statements at lines holding only "GO".
 QStringList splitScript(const QString &script);
 
-// Tables and their columns as the program uses them, read from the schema
-// script (one source for both creating and checking a database).
-QMap<QString, QStringList> expectedTables();
+// One table of the schema script. A table or column the script marks with a
+// "-- addition" comment is the program's own: a database from an older
+// installation may lack it, and upgrade adds it. Everything else is the data
+// model every job database has.
+struct ExpectedTable
+{
+    QStringList columns; // every column, in script order
+    QStringList addedColumns; // the marked ones among them
+    bool addition = false; // the table as a whole is marked
+};
 
-// Creates every table, index and procedure in the connection's dialect and adds
-// the lookup rows, all in one transaction. Throws DbError.
+// The tables of a schema script, with their addition marks.
+QMap<QString, ExpectedTable> parseSchemaScript(const QString &script);
+
+// Tables and their columns as the program uses them, read from the schema
+// script (one source for creating, checking and upgrading a database).
+QMap<QString, ExpectedTable> expectedTables();
+
+// The CREATE TABLE statement of `table` in the dialect's schema script.
+// Throws DbError when the script has none.
+QString createTableStatement(const Dialect &dialect, const QString &table);
+
+// Creates every table, index and procedure in the connection's dialect, adds
+// the lookup rows and stores kSchemaVersion, all in one transaction. Throws
+// DbError.
 void createSchema(Connection &db);
 
-// What is missing from the connection's database: one line per missing table or
-// column ("table WIP", "column WIP.QBID"). Empty when complete.
-QStringList checkSchema(Connection &db);
+// What the connection's database lacks, one line each ("table WIP",
+// "column WIP.QBID").
+struct SchemaCheck
+{
+    // Part of the data model: the program cannot work without it, and upgrade
+    // does not make it up.
+    QStringList missing;
+    // The program's own additions: upgrade adds them.
+    QStringList toBeAdded;
+
+    bool complete() const { return missing.isEmpty() && toBeAdded.isEmpty(); }
+};
+SchemaCheck checkSchema(Connection &db);
+
+// Whether the table exists. Asks the catalog, so it is safe inside a
+// transaction.
+bool hasTable(Connection &db, const QString &table);
+
+// The version the database stores; none for a database from before the
+// program stored one (no SchemaVersion table, or no row in it).
+std::optional<int> storedSchemaVersion(Connection &db);
+// Stores `version` as the database's only version row.
+void writeSchemaVersion(Connection &db, int version);
 
 } // namespace data

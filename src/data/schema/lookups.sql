@@ -3,8 +3,6 @@
 -- Status colours are stored as the status editor writes them: decimal
 -- numbers laid out 0x00BBGGRR, or the "&H" hexadecimal form.
 
-INSERT INTO SchemaVersion (Version) VALUES (1)
-GO
 INSERT INTO State (State) VALUES ('AL'), ('AK'), ('AZ'), ('AR'), ('CA'), ('CO'), ('CT'), ('DE'), ('DC'), ('FL')
 GO
 INSERT INTO State (State) VALUES ('GA'), ('HI'), ('ID'), ('IL'), ('IN'), ('IA'), ('KS'), ('KY'), ('LA'), ('ME')

@@ -3,7 +3,13 @@
 -- init runs them one by one in a single transaction.
 -- Text columns carry the widths the report field definitions declare; a
 -- username is matched without regard to case by the program itself.
+-- A table or column marked "-- addition" (a comment line before CREATE TABLE,
+-- or at the end of the column's line) is the program's own: the databases of
+-- older installations may lack it, check reports it as to be added and
+-- upgrade adds it. Everything else is required. The three dialects' scripts
+-- mark the same tables and columns.
 
+-- addition: the schema version, which upgrade reads and raises step by step
 CREATE TABLE SchemaVersion (
     Version INT
 )

@@ -1,0 +1,95 @@
+#include "data/Upgrade.h"
+
+#include "data/Database.h"
+#include "data/Schema.h"
+
+#include <array>
+
+namespace data {
+
+namespace {
+
+    // Creates whichever of the tables is not there yet, as the dialect's schema
+    // script defines them; a database may already have some of them.
+    QStringList createMissingTables(Connection &db, std::initializer_list<const char *> tables)
+    {
+        QStringList done;
+        for (const char *name : tables) {
+            const QString table = QString::fromLatin1(name);
+            if (hasTable(db, table))
+                continue;
+            db.execScript(createTableStatement(db.dialect(), table));
+            done << QStringLiteral("created table %1").arg(table);
+        }
+        return done;
+    }
+
+    // Version 2: the program's own tables, which the existing installations'
+    // databases do not have.
+    QStringList addProgramTables(Connection &db)
+    {
+        return createMissingTables(db, { "SchemaVersion" });
+    }
+
+    struct Step
+    {
+        int version; // the version the database is at once the step is done
+        QStringList (*apply)(Connection &db); // returns what it changed
+    };
+
+    // A new step goes at the end, numbered one up, with kSchemaVersion raised
+    // to match; a step once released is never changed.
+    constexpr std::array kSteps = {
+        Step { 2, &addProgramTables },
+    };
+
+    constexpr bool numberedOneByOne()
+    {
+        int expected = 2;
+        for (const Step &step : kSteps) {
+            if (step.version != expected++)
+                return false;
+        }
+        return true;
+    }
+    static_assert(numberedOneByOne(), "upgrade steps are numbered 2, 3, ... without gaps");
+    static_assert(kSteps.back().version == kSchemaVersion, "the last upgrade step reaches kSchemaVersion");
+
+} // namespace
+
+UpgradeResult upgradeSchema(Connection &db)
+{
+    const SchemaCheck check = checkSchema(db);
+    if (!check.missing.isEmpty())
+        throw DbError(QStringLiteral("-1"),
+            QStringLiteral("The database lacks what every job database has, so it cannot be upgraded: %1.")
+                .arg(check.missing.join(QStringLiteral(", "))));
+
+    UpgradeResult result;
+    const std::optional<int> stored = storedSchemaVersion(db);
+    result.versionStored = stored.has_value();
+    result.from = stored.value_or(1);
+    if (result.from > kSchemaVersion)
+        throw DbError(QStringLiteral("-1"),
+            QStringLiteral("The database is at schema version %1, newer than this program's %2.")
+                .arg(result.from)
+                .arg(kSchemaVersion));
+
+    result.to = result.from;
+    for (const Step &step : kSteps) {
+        if (step.version <= result.to)
+            continue;
+        Transaction transaction(db);
+        const QStringList changes = step.apply(db);
+        writeSchemaVersion(db, step.version);
+        transaction.commit();
+        result.to = step.version;
+        result.done << QStringLiteral("version %1: %2")
+                           .arg(step.version)
+                           .arg(changes.isEmpty() ? QStringLiteral("nothing was missing")
+                                                  : changes.join(QStringLiteral(", ")));
+    }
+    return result;
+}
+
+} // namespace data
