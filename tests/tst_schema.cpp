@@ -259,8 +259,21 @@ private slots:
             return names;
         };
         {
+            // A savepoint as the first thing of a transaction (the ODBC
+            // driver of PostgreSQL begins lazily; a failed first savepoint
+            // must not take the outer transaction with it).
             data::Transaction outer(c);
+            try {
+                data::Transaction inner(c);
+                c.exec(QStringLiteral("SELECT X FROM NoSuchTable"));
+                QFAIL("the bad statement did not throw");
+            } catch (const data::DbError &) {
+            }
             c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Before") } });
+            outer.commit();
+        }
+        {
+            data::Transaction outer(c);
             try {
                 data::Transaction inner(c);
                 c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Inner") } });

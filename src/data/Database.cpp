@@ -81,6 +81,7 @@ void Connection::open(const QString &connectionString, const QString &baseDir, O
     m_baseDir = baseDir;
     m_dialect = Dialect(spec.kind);
     m_wallClockDates = spec.driver == QLatin1String("QPSQL");
+    m_lazyBegin = spec.driver == QLatin1String("QODBC");
     m_transactionDepth = 0;
     if (spec.kind == DbKind::SQLite)
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
@@ -256,6 +257,17 @@ Transaction::Transaction(Connection &db)
     if (m_level == 1) {
         if (!db.m_db.transaction())
             throw DbError::from(db.m_db.lastError(), QStringLiteral("BEGIN TRANSACTION"));
+        // ODBC drivers may begin the transaction only with its first
+        // statement; were that a savepoint that then fails, rolling back to it
+        // would not recover the transaction (seen with PostgreSQL's driver).
+        if (db.m_lazyBegin) {
+            try {
+                db.execScript(QStringLiteral("SELECT 1"));
+            } catch (const DbError &) {
+                db.m_db.rollback();
+                throw;
+            }
+        }
     } else {
         db.execScript(db.dialect().savepoint(m_level));
     }

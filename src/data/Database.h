@@ -86,6 +86,7 @@ private:
     QString m_connectionString;
     QString m_baseDir;
     bool m_wallClockDates = false;
+    bool m_lazyBegin = false;
     int m_transactionDepth = 0;
 };
 
