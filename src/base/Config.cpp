@@ -1,6 +1,9 @@
 #include "base/Config.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 QStringList splitConfigFields(const QString &text)
 {
@@ -61,4 +64,19 @@ ConfigValues readConfigFile(const QString &path)
                               .arg(fields.size())
                               .toStdString());
     return { fields.at(2), fields.at(4) };
+}
+
+QStringList configFolders()
+{
+    return { QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) };
+}
+
+QString findConfigFolder()
+{
+    for (const QString &folder : configFolders()) {
+        if (!folder.isEmpty() && QFile::exists(QDir(folder).filePath(QStringLiteral("config.txt"))))
+            return folder;
+    }
+    return {};
 }

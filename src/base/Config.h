@@ -25,3 +25,10 @@ QStringList splitConfigFields(const QString &text);
 // Reads the five fields of a configuration file. Throws ConfigError when the
 // file cannot be read or holds fewer than five fields.
 ConfigValues readConfigFile(const QString &path);
+
+// Where the program looks for its config.txt, in order: beside the executable
+// (a copy run from its build or install folder), then the user's
+// configuration folder (an installed program).
+QStringList configFolders();
+// The first of configFolders() that holds a config.txt, or empty.
+QString findConfigFolder();
