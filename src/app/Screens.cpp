@@ -1,8 +1,10 @@
 #include "app/Screens.h"
 
 #include "settings/ui/frmCompanyInfo.h"
+#include "settings/ui/frmWIPStatusEntry.h"
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
+#include "staff/ui/frmEmployeeEntry.h"
 #include "widgets/ScreenRegistry.h"
 #include "wip/ui/frmWIPEntry.h"
 
@@ -27,8 +29,8 @@ const ScreenRegistry &screenRegistry()
         { s("mnuQBSync"), { s("Quickbooks Sync") }, {}, {} },
         { s("mnuTimeNavigator"), timePermissions, {}, {} },
         { s("mnuTimeEntry"), timePermissions, {}, {} },
-        { s("mnuWIPStatusEntry"), { s("Company Info") }, {}, {} },
-        { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, {}, {} },
+        { s("mnuWIPStatusEntry"), { s("Company Info") }, s("frmWIPStatusEntry"), make<frmWIPStatusEntry>() },
+        { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
     };
