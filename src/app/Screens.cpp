@@ -4,6 +4,7 @@
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
 #include "widgets/ScreenRegistry.h"
+#include "wip/ui/frmImport.h"
 #include "wip/ui/frmWIPEntry.h"
 
 namespace {
@@ -31,6 +32,7 @@ const ScreenRegistry &screenRegistry()
         { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, {}, {} },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
+        { {}, {}, s("frmImport"), make<frmImport>() },
     };
     return registry;
 }
