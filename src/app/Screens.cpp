@@ -6,6 +6,7 @@
 #include "shell/ui/frmLogin.h"
 #include "staff/ui/frmEmployeeEntry.h"
 #include "widgets/ScreenRegistry.h"
+#include "wip/ui/frmImport.h"
 #include "wip/ui/frmWIPEntry.h"
 
 namespace {
@@ -33,6 +34,7 @@ const ScreenRegistry &screenRegistry()
         { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
+        { {}, {}, s("frmImport"), make<frmImport>() },
     };
     return registry;
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 QStringList splitConfigFields(const QString &text)
@@ -63,7 +64,7 @@ ConfigValues readConfigFile(const QString &path)
                               .arg(path)
                               .arg(fields.size())
                               .toStdString());
-    return { fields.at(2), fields.at(4) };
+    return { fields.at(2), fields.at(4), QFileInfo(path).absolutePath() };
 }
 
 QStringList configFolders()

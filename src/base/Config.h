@@ -9,6 +9,8 @@ struct ConfigValues
 {
     QString connectionString;
     QString customerDatabasePath;
+    // The folder of config.txt, which relative paths start from.
+    QString folder;
 };
 
 class ConfigError : public std::runtime_error
