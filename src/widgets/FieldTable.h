@@ -30,13 +30,13 @@ public:
         std::function<void()> clear;
         std::function<QVariant()> shown;
         std::function<void(Record &)> take;
-        QVariant remembered;
     };
 
     // A row of any kind.
     FieldTable &add(Row row)
     {
         m_rows.push_back(std::move(row));
+        m_remembered.emplace_back();
         return *this;
     }
 
@@ -129,17 +129,17 @@ public:
 
     void fill(const Record &record)
     {
-        for (Row &row : m_rows) {
-            row.show(record);
-            row.remembered = row.shown();
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            m_rows[i].show(record);
+            m_remembered[i] = m_rows[i].shown();
         }
     }
 
     void clear()
     {
-        for (Row &row : m_rows) {
-            row.clear();
-            row.remembered = row.shown();
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            m_rows[i].clear();
+            m_remembered[i] = m_rows[i].shown();
         }
     }
 
@@ -147,9 +147,9 @@ public:
     Record read(const Record &loaded) const
     {
         Record record = loaded;
-        for (const Row &row : m_rows) {
-            if (row.shown() != row.remembered)
-                row.take(record);
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].shown() != m_remembered[i])
+                m_rows[i].take(record);
         }
         return record;
     }
@@ -157,8 +157,8 @@ public:
     // Whether any control differs from what fill() or clear() left in it.
     bool isModified() const
     {
-        for (const Row &row : m_rows) {
-            if (row.shown() != row.remembered)
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].shown() != m_remembered[i])
                 return true;
         }
         return false;
@@ -177,4 +177,6 @@ public:
 
 private:
     std::vector<Row> m_rows;
+    // What each control showed after the last fill() or clear().
+    std::vector<QVariant> m_remembered;
 };
