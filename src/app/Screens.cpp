@@ -3,6 +3,8 @@
 #include "settings/ui/frmCompanyInfo.h"
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
+#include "staff/ui/frmTimeEntry.h"
+#include "staff/ui/frmTimeNavigator.h"
 #include "widgets/ScreenRegistry.h"
 #include "wip/ui/frmWIPEntry.h"
 
@@ -25,8 +27,8 @@ const ScreenRegistry &screenRegistry()
         { s("mnuWIPsBoard"), { s("WIPs Navigator") }, {}, {} },
         { s("mnuWIPEntry"), { s("WIPs Entry/Edit") }, s("frmWIPEntry"), make<frmWIPEntry>() },
         { s("mnuQBSync"), { s("Quickbooks Sync") }, {}, {} },
-        { s("mnuTimeNavigator"), timePermissions, {}, {} },
-        { s("mnuTimeEntry"), timePermissions, {}, {} },
+        { s("mnuTimeNavigator"), timePermissions, s("frmTimeNavigator"), make<frmTimeNavigator>() },
+        { s("mnuTimeEntry"), timePermissions, s("frmTimeEntry"), make<frmTimeEntry>() },
         { s("mnuWIPStatusEntry"), { s("Company Info") }, {}, {} },
         { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, {}, {} },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
