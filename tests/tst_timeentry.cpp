@@ -262,7 +262,8 @@ private slots:
     {
         columns<bool, QMessageBox::StandardButton, QStringList, int>({ "granted", "answer", "messages", "left" });
         const QString refused = "Invalid Permission: You do not have permission to delete this record. (!)";
-        const QString confirm = "Delete Confirmation: Are you sure you want to permanently delete this Entry? (buttons)";
+        const QString confirm
+            = "Delete Confirmation: Are you sure you want to permanently delete this Entry? (buttons)";
         row("no permission", false, QMessageBox::Yes, QStringList { refused }, 1);
         row("answer no", true, QMessageBox::No, QStringList { confirm }, 1);
         row("answer yes", true, QMessageBox::Yes, QStringList { confirm }, 0);

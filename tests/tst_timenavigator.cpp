@@ -137,7 +137,8 @@ private slots:
         const QString job = QStringLiteral(" | Hale - %1 | ").arg(hale);
         QCOMPARE(rows(),
             (QStringList { Formats::dateTime(kNow.addMonths(-1)) + job + "1.00",
-                Formats::dateTime(kNow.addDays(-10)) + " |  | 2.00", Formats::dateTime(kNow.addDays(-3)) + job + "7.50" }));
+                Formats::dateTime(kNow.addDays(-10)) + " |  | 2.00",
+                Formats::dateTime(kNow.addDays(-3)) + job + "7.50" }));
         QCOMPARE(grid()->textMatrix(0, 3), "Hours");
         QVERIFY(grid()->colHidden(0));
         QCOMPARE(grid()->columnWidth(4), grid()->twipsToPixels(5000));

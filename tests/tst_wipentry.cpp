@@ -724,11 +724,13 @@ private slots:
         const qint64 id = addWip("Labor");
         const qint64 other = addWip("Idle");
         auto person = [](const char *first, const char *last) {
-            return testdb::insertRow("Employee", { { "FirstName", first }, { "LastName", last }, { "Inactive", false } });
+            return testdb::insertRow(
+                "Employee", { { "FirstName", first }, { "LastName", last }, { "Inactive", false } });
         };
         auto book = [&](qint64 wip, qint64 employee, int days, double hours) {
             return testdb::insertRow("EmployeeTime",
-                { { "EmployeeID", employee }, { "WIPID", wip }, { "TranDate", daysFromNow(days) }, { "Hours", hours } });
+                { { "EmployeeID", employee }, { "WIPID", wip }, { "TranDate", daysFromNow(days) },
+                    { "Hours", hours } });
         };
         book(id, person("Zed", "Young"), -1, 1.5);
         book(id, person("Amy", "Young"), -1, 2);

@@ -66,12 +66,13 @@ namespace {
             const QString index = QString::fromLatin1(name);
             if (hasIndex(db, table, index))
                 continue;
-            const QRegularExpression create(QStringLiteral(R"(^CREATE INDEX %1 ON %2 )").arg(index, table),
-                QRegularExpression::MultilineOption);
+            const QRegularExpression create(
+                QStringLiteral(R"(^CREATE INDEX %1 ON %2 )").arg(index, table), QRegularExpression::MultilineOption);
             const auto statement = std::find_if(statements.cbegin(), statements.cend(),
                 [&](const QString &text) { return create.match(text).hasMatch(); });
             if (statement == statements.cend())
-                throw DbError(QStringLiteral("-1"), QStringLiteral("The schema script defines no index %1.").arg(index));
+                throw DbError(
+                    QStringLiteral("-1"), QStringLiteral("The schema script defines no index %1.").arg(index));
             db.execScript(*statement);
             done << QStringLiteral("created index %1").arg(index);
         }
@@ -82,8 +83,8 @@ namespace {
     // employee's bookings by date, which older databases may lack.
     QStringList addTimeIndexes(Connection &db)
     {
-        return createMissingIndexes(db, QStringLiteral("EmployeeTime"),
-            { "IX_EmployeeTime_WIPID", "IX_EmployeeTime_Employee_TranDate" });
+        return createMissingIndexes(
+            db, QStringLiteral("EmployeeTime"), { "IX_EmployeeTime_WIPID", "IX_EmployeeTime_Employee_TranDate" });
     }
 
     struct Step

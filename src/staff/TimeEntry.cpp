@@ -66,7 +66,8 @@ QList<Choice> openJobs(data::Connection &db)
 QList<Choice> activeEmployees(data::Connection &db)
 {
     return employees(db,
-        QStringLiteral("SELECT ID, LastName, FirstName FROM Employee WHERE Inactive = ? ORDER BY LastName,FirstName,ID"),
+        QStringLiteral(
+            "SELECT ID, LastName, FirstName FROM Employee WHERE Inactive = ? ORDER BY LastName,FirstName,ID"),
         { false });
 }
 
@@ -111,7 +112,8 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
 qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &stamp)
 {
     data::Fields fields;
-    auto add = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
+    auto add
+        = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
     if (r.id == 0) {
         add("EnteredBy", stamp.user);
         add("EnteredDate", dayOf(stamp.when));
@@ -180,8 +182,7 @@ std::optional<FieldProblem> checkEntry(bool hasEmployee, bool hasJob, const QStr
     // A booking of -8 or 80 hours is a slip of the keyboard, and it would
     // corrupt every total and rate per hour of the job.
     if (*hours < 0 || *hours > kMaxHours)
-        return problem("Hours",
-            QStringLiteral("Hours must be between 0 and %1 for one entry.").arg(kMaxHours),
+        return problem("Hours", QStringLiteral("Hours must be between 0 and %1 for one entry.").arg(kMaxHours),
             QStringLiteral("Invalid Hours"));
     return std::nullopt;
 }

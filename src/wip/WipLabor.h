@@ -20,5 +20,7 @@ struct Labor
 // Every booking on the job, by date, then the employee's last and first
 // name. A booking whose employee is gone shows ", ". Throws data::DbError.
 Labor loadLabor(data::Connection &db, qint64 wipId);
+// Its statement, bound with the job's ID (for query plans and benchmarks).
+QString laborSql();
 
 } // namespace wip

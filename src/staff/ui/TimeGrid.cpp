@@ -24,7 +24,8 @@ void FormatTimeGrid(GridWidget *grid)
     grid->setColHidden(0);
     grid->setColDataType(1, GridWidget::DataType::Date);
     grid->setColFormat(3, QStringLiteral("#,##0.00"));
-    grid->autoSize(0, kCols - 1);
+    // The ID column is hidden for good: its width never shows.
+    grid->autoSize(1, kCols - 1);
     // After the fit, so that the notes keep their width.
     grid->setColWidthTwips(4, kNotesTwips);
     grid->setFixedRows(1);

@@ -240,9 +240,9 @@ bool frmTimeEntry::confirmLeave()
 {
     if (!m_fields.isModified())
         return true;
-    const auto answer = Messages::show(this, QStringLiteral("Do you want to save the changes to this time entry?"),
-        windowTitle(), Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-        QMessageBox::Yes);
+    const auto answer
+        = Messages::show(this, QStringLiteral("Do you want to save the changes to this time entry?"), windowTitle(),
+            Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
     if (answer == QMessageBox::Yes)
         return save();
     return answer == QMessageBox::No;
