@@ -68,7 +68,8 @@ void frmTimeEntry::buildUi()
     auto add = [&](const char *caption, QWidget *control, QWidget *buddy = nullptr) {
         auto *label = new QLabel(QString::fromLatin1(caption), this);
         label->setBuddy(buddy ? buddy : control);
-        form->addWidget(label, row, 0, Qt::AlignLeft | Qt::AlignTop);
+        // The notes' caption sits at their first line, the others beside their box.
+        form->addWidget(label, row, 0, Qt::AlignLeft | (control == txtNotes ? Qt::AlignTop : Qt::AlignVCenter));
         form->addWidget(control, row++, 1);
     };
     add("ID:", lblID);
