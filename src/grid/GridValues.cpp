@@ -56,9 +56,9 @@ std::optional<QDateTime> toDateTime(const QString &raw)
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return std::nullopt;
-    // ISO 8601 first: no locale's form reads it otherwise, and it is read
-    // without the (slow) format parser, which lists that fill date columns
-    // with ISO text rely on.
+    // ISO 8601 first: no locale's form could read it as another date, and it
+    // needs no (slow) format parser, so a date column filled with ISO text
+    // sorts and fits fast.
     const QDateTime iso = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (iso.isValid())
         return iso;
