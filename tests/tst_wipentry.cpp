@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -712,6 +714,53 @@ private slots:
         testdb::setKeyPressDelay(0);
         QCOMPARE(typeIn("cmbState", Qt::Key_M, 5), "MA");
         QCOMPARE(typeIn("cmbState", Qt::Key_I, 0), "IA");
+    }
+
+    // The labour tab lists the job's bookings by date, then last and first
+    // name, with their total; activating a line opens that booking in the
+    // time entry screen, in front.
+    void laborTabListsBookingsAndOpensThem()
+    {
+        const qint64 id = addWip("Labor");
+        const qint64 other = addWip("Idle");
+        auto person = [](const char *first, const char *last) {
+            return testdb::insertRow(
+                "Employee", { { "FirstName", first }, { "LastName", last }, { "Inactive", false } });
+        };
+        auto book = [&](qint64 wip, qint64 employee, int days, double hours) {
+            return testdb::insertRow("EmployeeTime",
+                { { "EmployeeID", employee }, { "WIPID", wip }, { "TranDate", daysFromNow(days) },
+                    { "Hours", hours } });
+        };
+        book(id, person("Zed", "Young"), -1, 1.5);
+        book(id, person("Amy", "Young"), -1, 2);
+        const qint64 first = book(id, person("Bo", "Adams"), -3, 0.25);
+        book(other + 1, 1, -2, 8);
+        testdb::logIn(1, "admin", "Admin");
+        MDI mdi(testdb::context(), screenRegistry());
+        mdi.show();
+        auto *screen = qobject_cast<frmWIPEntry *>(mdi.showScreen("frmWIPEntry"));
+        QVERIFY(screen);
+        auto *grid = screen->findChild<GridWidget *>("vsfgTime");
+        auto *total = screen->findChild<QLabel *>("lblTotalHours");
+        screen->LoadWIP(QString::number(other));
+        QCOMPARE(grid->rows(), 1);
+        QCOMPARE(total->text(), "0.00");
+
+        screen->LoadWIP(QString::number(id));
+        QStringList lines;
+        for (int r = 1; r < grid->rows(); ++r)
+            lines << grid->textMatrix(r, 2) + " " + grid->gridModel()->displayText(r, 3);
+        QCOMPARE(lines, (QStringList { "Adams, Bo 0.25", "Young, Amy 2.00", "Young, Zed 1.50" }));
+        QCOMPARE(grid->textMatrix(0, 2), "Employee");
+        QCOMPARE(total->text(), "3.75");
+
+        QVERIFY(grid->setRow(1));
+        QTest::keyClick(grid, Qt::Key_Return);
+        QWidget *entry = mdi.findScreen("frmTimeEntry");
+        QVERIFY(entry);
+        QCOMPARE(entry->findChild<QLabel *>("lblID")->text(), QString::number(first));
+        QCOMPARE(mdi.area()->activeSubWindow()->widget(), entry);
     }
 
     // The menu entry (its permission and single instance are the main

@@ -5,6 +5,8 @@
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
 #include "staff/ui/frmEmployeeEntry.h"
+#include "staff/ui/frmTimeEntry.h"
+#include "staff/ui/frmTimeNavigator.h"
 #include "widgets/ScreenRegistry.h"
 #include "wip/ui/frmImport.h"
 #include "wip/ui/frmWIPEntry.h"
@@ -28,8 +30,8 @@ const ScreenRegistry &screenRegistry()
         { s("mnuWIPsBoard"), { s("WIPs Navigator") }, {}, {} },
         { s("mnuWIPEntry"), { s("WIPs Entry/Edit") }, s("frmWIPEntry"), make<frmWIPEntry>() },
         { s("mnuQBSync"), { s("Quickbooks Sync") }, {}, {} },
-        { s("mnuTimeNavigator"), timePermissions, {}, {} },
-        { s("mnuTimeEntry"), timePermissions, {}, {} },
+        { s("mnuTimeNavigator"), timePermissions, s("frmTimeNavigator"), make<frmTimeNavigator>() },
+        { s("mnuTimeEntry"), timePermissions, s("frmTimeEntry"), make<frmTimeEntry>() },
         { s("mnuWIPStatusEntry"), { s("Company Info") }, s("frmWIPStatusEntry"), make<frmWIPStatusEntry>() },
         { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },

@@ -3,6 +3,9 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
 #include <array>
 
 namespace data {
@@ -31,6 +34,59 @@ namespace {
         return createMissingTables(db, { "SchemaVersion" });
     }
 
+    // Whether the index exists, asked of the catalog (safe in a transaction).
+    bool hasIndex(Connection &db, const QString &table, const QString &index)
+    {
+        QString sql;
+        switch (db.dialect().kind()) {
+        case DbKind::SqlServer:
+            sql = QStringLiteral("SELECT 1 FROM sys.indexes WHERE object_id = OBJECT_ID(?) AND name = ?");
+            break;
+        case DbKind::PostgreSQL:
+            sql = QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = lower(?) AND indexname = lower(?)");
+            break;
+        case DbKind::SQLite:
+            sql = QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND tbl_name = ? COLLATE NOCASE"
+                                 " AND name = ? COLLATE NOCASE");
+            break;
+        }
+        return db.scalar(sql, { table, index }).isValid();
+    }
+
+    // Creates whichever of the indexes is not there yet, as the dialect's
+    // schema script defines them.
+    QStringList createMissingIndexes(Connection &db, const QString &table, std::initializer_list<const char *> indexes)
+    {
+        QFile file(db.dialect().schemaScript());
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(file.fileName()));
+        const QStringList statements = splitScript(QString::fromUtf8(file.readAll()));
+        QStringList done;
+        for (const char *name : indexes) {
+            const QString index = QString::fromLatin1(name);
+            if (hasIndex(db, table, index))
+                continue;
+            const QRegularExpression create(
+                QStringLiteral(R"(^CREATE INDEX %1 ON %2 )").arg(index, table), QRegularExpression::MultilineOption);
+            const auto statement = std::find_if(statements.cbegin(), statements.cend(),
+                [&](const QString &text) { return create.match(text).hasMatch(); });
+            if (statement == statements.cend())
+                throw DbError(
+                    QStringLiteral("-1"), QStringLiteral("The schema script defines no index %1.").arg(index));
+            db.execScript(*statement);
+            done << QStringLiteral("created index %1").arg(index);
+        }
+        return done;
+    }
+
+    // Version 3: the indexes the time lists read by, a job's bookings and an
+    // employee's bookings by date, which older databases may lack.
+    QStringList addTimeIndexes(Connection &db)
+    {
+        return createMissingIndexes(
+            db, QStringLiteral("EmployeeTime"), { "IX_EmployeeTime_WIPID", "IX_EmployeeTime_Employee_TranDate" });
+    }
+
     struct Step
     {
         int version; // the version the database is at once the step is done
@@ -41,6 +97,7 @@ namespace {
     // to match; a step once released is never changed.
     constexpr std::array kSteps = {
         Step { 2, &addProgramTables },
+        Step { 3, &addTimeIndexes },
     };
 
     constexpr bool numberedOneByOne()

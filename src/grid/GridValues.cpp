@@ -56,6 +56,15 @@ std::optional<QDateTime> toDateTime(const QString &raw)
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return std::nullopt;
+    // ISO 8601 first: no locale's form could read it as another date, and it
+    // needs no (slow) format parser, so a date column filled with ISO text
+    // sorts and fits fast.
+    const QDateTime iso = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (iso.isValid())
+        return iso;
+    const QDate isoDate = QDate::fromString(text, Qt::ISODate);
+    if (isoDate.isValid())
+        return isoDate.startOfDay();
     const QLocale locale;
     for (const QLocale::FormatType type : { QLocale::ShortFormat, QLocale::LongFormat }) {
         const QString dateTimeFormat = locale.dateTimeFormat(type);
@@ -67,12 +76,6 @@ std::optional<QDateTime> toDateTime(const QString &raw)
         if (date.isValid())
             return fixCentury(date.startOfDay(), dateFormat);
     }
-    const QDateTime iso = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (iso.isValid())
-        return iso;
-    const QDate isoDate = QDate::fromString(text, Qt::ISODate);
-    if (isoDate.isValid())
-        return isoDate.startOfDay();
     // The US forms the office types, whatever the machine's locale. Two-digit
     // years first: "yyyy" would take "26" as the year 26.
     static const QStringList common = {

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSet>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -251,8 +252,16 @@ void GridWidget::autoSize(int firstCol, int lastCol)
         if (m_model->colDataType(col) == DataType::Boolean && !sample.empty()) {
             width = std::max(width, checkWidth);
         } else {
-            for (const int row : sample)
+            // A column repeats its values (days, names, stamps): each
+            // distinct text is converted and measured once.
+            QSet<QString> measured;
+            for (const int row : sample) {
+                const QString text = m_model->textMatrix(row, col);
+                if (measured.contains(text))
+                    continue;
+                measured.insert(text);
                 width = std::max(width, metrics.horizontalAdvance(m_model->displayText(row, col)) + margin);
+            }
         }
         width = std::max(width, margin);
         m_model->setColWidth(col, width);

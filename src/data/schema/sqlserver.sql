@@ -185,6 +185,8 @@ CREATE INDEX IX_WIPContractors_WIPID ON WIPContractors (WIPID)
 GO
 CREATE INDEX IX_WIPContractors_Contractor ON WIPContractors (Contractor)
 GO
+-- addition (upgrade step 3): the time lists read a job's bookings and an
+-- employee's bookings by date through these two.
 CREATE INDEX IX_EmployeeTime_WIPID ON EmployeeTime (WIPID)
 GO
 CREATE INDEX IX_EmployeeTime_Employee_TranDate ON EmployeeTime (EmployeeID, TranDate)

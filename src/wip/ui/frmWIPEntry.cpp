@@ -4,10 +4,13 @@
 #include "base/Formats.h"
 #include "base/Numbers.h"
 #include "shell/AppContext.h"
+#include "staff/ui/TimeGrid.h"
+#include "staff/ui/frmTimeEntry.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 #include "wip/WipDisplay.h"
+#include "wip/WipLabor.h"
 #include "wip/WipLists.h"
 #include "wip/ui/frmImport.h"
 
@@ -64,6 +67,7 @@ void frmWIPEntry::wireUi()
     connect(btnImport, &QPushButton::clicked, this, &frmWIPEntry::btnImport_Click);
     connect(btnAddSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnAddSubcontractor_Click);
     connect(btnDeleteSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnDeleteSubcontractor_Click);
+    connect(vsfgTime, &GridWidget::rowActivated, this, &frmWIPEntry::vsfgTime_DblClick);
     // Every pick of the user (mouse, arrow keys, type-ahead) loads that WIP,
     // even the one already shown, which drops unsaved edits.
     connect(cmbWIP, &QComboBox::activated, this, &frmWIPEntry::cmbWIP_Click);
@@ -218,10 +222,21 @@ void frmWIPEntry::loadRecord(qint64 id)
 
 void frmWIPEntry::LoadTime()
 {
-    // The labour lines come with the labour grid; until then the tab shows
-    // no lines and a zero total.
-    vsfgTime->setRows(0);
-    lblTotalHours->setText(Formats::hours(0));
+    guarded([this] {
+        const wip::Labor labor = m_record.id != 0 ? wip::loadLabor(context().db(), m_record.id) : wip::Labor {};
+        TimeGrid::fill(vsfgTime, QStringLiteral("Employee"), labor.lines);
+        lblTotalHours->setText(Formats::hours(labor.totalHours));
+    });
+}
+
+void frmWIPEntry::vsfgTime_DblClick()
+{
+    const QString id = TimeGrid::currentId(vsfgTime);
+    if (id.isEmpty())
+        return;
+    const WaitCursor wait;
+    if (auto *entry = showScreen<frmTimeEntry>(QStringLiteral("frmTimeEntry")))
+        entry->LoadTime(id);
 }
 
 void frmWIPEntry::ClearForm()

@@ -38,7 +38,8 @@ public:
     void ReloadValues();
     // Empties the screen for a new WIP; the lists keep their items.
     void ClearForm();
-    // Refills the labour tab for the WIP shown.
+    // Refills the labour tab for the WIP shown: its bookings by date, then
+    // employee, and their total. Database errors are reported.
     void LoadTime();
     // Takes a customer from the import: its name (with the company), address,
     // state and phone. A state not in the list is reported and leaves the
@@ -76,6 +77,8 @@ private:
     void dtStart_Change();
     void btnAddSubcontractor_Click();
     void btnDeleteSubcontractor_Click();
+    // Opens the activated labour line in the time entry screen.
+    void vsfgTime_DblClick();
 
     void setStatusColor(const QColor &color);
     void setDryingAlert(bool on);

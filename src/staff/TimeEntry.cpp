@@ -1,0 +1,221 @@
+#include "staff/TimeEntry.h"
+
+#include "base/Formats.h"
+
+#include <QSqlQuery>
+#include <cmath>
+
+namespace staff {
+
+namespace {
+
+    QString jobLabel(const QVariant &customer, const QVariant &id)
+    {
+        if (id.isNull())
+            return {};
+        return customer.toString() + QStringLiteral(" - ") + QString::number(id.toLongLong());
+    }
+
+    QString nameLabel(const QVariant &lastName, const QVariant &firstName)
+    {
+        return lastName.toString() + QStringLiteral(", ") + firstName.toString();
+    }
+
+    QList<Choice> employees(data::Connection &db, const QString &sql, const QVariantList &params)
+    {
+        QSqlQuery q = db.exec(sql, params);
+        QList<Choice> list;
+        while (q.next())
+            list.append({ nameLabel(q.value(1), q.value(2)), q.value(0).toLongLong() });
+        return list;
+    }
+
+    QVariant dayOf(const QDateTime &when)
+    {
+        return QDateTime(when.date(), QTime(0, 0));
+    }
+
+    QVariant nullableText(const QVariant &value)
+    {
+        return value.isNull() ? QVariant() : QVariant(value.toString());
+    }
+
+    QVariant nullableDateTime(const QVariant &value)
+    {
+        const QDateTime dateTime = dateTimeOf(value);
+        return dateTime.isValid() ? QVariant(dateTime) : QVariant();
+    }
+
+    FieldProblem problem(const char *field, const QString &text, const QString &title)
+    {
+        return { QString::fromLatin1(field), text, title };
+    }
+
+} // namespace
+
+QList<Choice> openJobs(data::Connection &db)
+{
+    QSqlQuery q = db.exec(QStringLiteral("SELECT ID, Customer FROM WIP WHERE Status<>? ORDER BY Customer,ID"),
+        { QStringLiteral("Closed") });
+    QList<Choice> list;
+    while (q.next())
+        list.append({ jobLabel(q.value(1), q.value(0)), q.value(0).toLongLong() });
+    return list;
+}
+
+QList<Choice> activeEmployees(data::Connection &db)
+{
+    return employees(db,
+        QStringLiteral(
+            "SELECT ID, LastName, FirstName FROM Employee WHERE Inactive = ? ORDER BY LastName,FirstName,ID"),
+        { false });
+}
+
+QList<Choice> listedEmployees(data::Connection &db, bool everyone, qint64 userId)
+{
+    const QString select = QStringLiteral("SELECT ID, LastName, FirstName FROM Employee WHERE Inactive = ?");
+    const QString order = QStringLiteral(" ORDER BY LastName,FirstName,MiddleName,ID");
+    if (everyone)
+        return employees(db, select + order, { false });
+    return employees(db, select + QStringLiteral(" AND ID = ?") + order, { false, userId });
+}
+
+std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
+{
+    QSqlQuery q = db.exec(
+        QStringLiteral("SELECT EmployeeTime.ID, EmployeeTime.EmployeeID, EmployeeTime.WIPID, EmployeeTime.TranDate,"
+                       " EmployeeTime.Hours, EmployeeTime.Notes, EmployeeTime.EnteredBy, EmployeeTime.EnteredDate,"
+                       " EmployeeTime.EditedBy, EmployeeTime.EditedDate, WIP.Customer, WIP.ID,"
+                       " Employee.LastName, Employee.FirstName"
+                       " FROM EmployeeTime LEFT JOIN WIP ON EmployeeTime.WIPID=WIP.ID"
+                       " LEFT JOIN Employee ON EmployeeTime.EmployeeID=Employee.ID"
+                       " WHERE EmployeeTime.ID = ?"),
+        { id });
+    if (!q.next())
+        return std::nullopt;
+    TimeRecord r;
+    r.id = q.value(0).toLongLong();
+    r.employeeId = q.value(1).toLongLong();
+    r.wipId = q.value(2).toLongLong();
+    r.tranDate = dateTimeOf(q.value(3));
+    r.hours = q.value(4).toDouble();
+    r.notes = q.value(5).toString();
+    r.enteredBy = nullableText(q.value(6));
+    r.enteredDate = nullableDateTime(q.value(7));
+    r.editedBy = nullableText(q.value(8));
+    r.editedDate = nullableDateTime(q.value(9));
+    r.wipLabel = jobLabel(q.value(10), q.value(11));
+    r.employeeLabel = nameLabel(q.value(12), q.value(13));
+    return r;
+}
+
+qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &stamp)
+{
+    data::Fields fields;
+    auto add
+        = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
+    if (r.id == 0) {
+        add("EnteredBy", stamp.user);
+        add("EnteredDate", dayOf(stamp.when));
+    }
+    add("EditedBy", stamp.user);
+    add("EditedDate", dayOf(stamp.when));
+    add("EmployeeID", r.employeeId);
+    add("TranDate", r.tranDate);
+    add("Hours", r.hours);
+    add("WIPID", r.wipId);
+    add("Notes", r.notes);
+
+    data::Transaction transaction(db);
+    qint64 id = r.id;
+    if (id == 0) {
+        id = db.insertRow(QStringLiteral("EmployeeTime"), fields);
+    } else if (db.updateRow(QStringLiteral("EmployeeTime"), id, fields) == 0) {
+        throw data::DbError(QStringLiteral("-1"),
+            QStringLiteral("Time entry %1 no longer exists; it was deleted by someone else.").arg(id));
+    }
+    transaction.commit();
+    return id;
+}
+
+void deleteTime(data::Connection &db, qint64 id)
+{
+    data::Transaction transaction(db);
+    db.exec(QStringLiteral("DELETE FROM EmployeeTime WHERE ID = ?"), { id });
+    transaction.commit();
+}
+
+std::optional<double> parseHours(const QString &text, const QLocale &locale)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const double value = locale.toDouble(trimmed, &ok);
+    // The locale reads "inf" and "nan" as numbers; no booking means them.
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    // What the box shows once the user leaves it is what is saved.
+    return std::round(value * 100.0) / 100.0;
+}
+
+QString formatHours(double hours, const QLocale &locale)
+{
+    QLocale grouped = locale;
+    grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return grouped.toString(hours, 'f', 2);
+}
+
+std::optional<FieldProblem> checkEntry(bool hasEmployee, bool hasJob, const QString &hoursText, const QLocale &locale)
+{
+    const QString required = QStringLiteral("Required Information");
+    const QString missing = QStringLiteral("You must enter an employee, hours, and WIP before saving.");
+    if (!hasEmployee)
+        return problem("EmployeeID", missing, required);
+    if (!hasJob)
+        return problem("WIPID", missing, required);
+    if (hoursText.trimmed().isEmpty())
+        return problem("Hours", missing, required);
+    const std::optional<double> hours = parseHours(hoursText, locale);
+    if (!hours)
+        return problem("Hours", QStringLiteral("Hours must be numeric."), required);
+    // A booking of -8 or 80 hours is a slip of the keyboard, and it would
+    // corrupt every total and rate per hour of the job.
+    if (*hours < 0 || *hours > kMaxHours)
+        return problem("Hours", QStringLiteral("Hours must be between 0 and %1 for one entry.").arg(kMaxHours),
+            QStringLiteral("Invalid Hours"));
+    return std::nullopt;
+}
+
+QString generalDate(const QDateTime &value)
+{
+    if (!value.isValid())
+        return {};
+    return value.time() == QTime(0, 0) ? Formats::date(value.date()) : Formats::dateTime(value);
+}
+
+QString stampText(const QVariant &who, const QVariant &when)
+{
+    const QString name = who.isNull() ? QString() : who.toString();
+    return name + QStringLiteral(" - ") + generalDate(dateTimeOf(when));
+}
+
+QDateTime dateTimeOf(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    if (value.metaType().id() == QMetaType::QDateTime)
+        return value.toDateTime();
+    if (value.metaType().id() == QMetaType::QDate)
+        return value.toDate().startOfDay();
+    // SQLite hands back the ISO text it was given.
+    const QString text = value.toString();
+    QDateTime parsed = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!parsed.isValid())
+        parsed = QDateTime::fromString(text, Qt::ISODate);
+    if (!parsed.isValid())
+        parsed = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return parsed;
+}
+
+} // namespace staff

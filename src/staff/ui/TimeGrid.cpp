@@ -1,0 +1,52 @@
+#include "staff/ui/TimeGrid.h"
+
+#include "widgets/GridWidget.h"
+
+namespace TimeGrid {
+
+namespace {
+    constexpr int kCols = 7;
+    constexpr int kNotesTwips = 5000;
+} // namespace
+
+void SetupTimeGrid(GridWidget *grid, const QString &thirdHeader)
+{
+    grid->setRows(0);
+    grid->setCols(kCols);
+    grid->addItem(QStringLiteral("ID\tDate\t") + thirdHeader + QStringLiteral("\tHours\tNotes\tEntered\tEdited"));
+    FormatTimeGrid(grid);
+}
+
+void FormatTimeGrid(GridWidget *grid)
+{
+    for (int col = 0; col < kCols; ++col)
+        grid->setColAlignmentCenter(col);
+    grid->setColHidden(0);
+    grid->setColDataType(1, GridWidget::DataType::Date);
+    grid->setColFormat(3, QStringLiteral("#,##0.00"));
+    // The ID column is hidden for good: its width never shows.
+    grid->autoSize(1, kCols - 1);
+    // After the fit, so that the notes keep their width.
+    grid->setColWidthTwips(4, kNotesTwips);
+    grid->setFixedRows(1);
+    grid->setFixedCols(0);
+    grid->redraw();
+}
+
+void fill(GridWidget *grid, const QString &thirdHeader, const QList<staff::TimeLine> &lines)
+{
+    SetupTimeGrid(grid, thirdHeader);
+    for (const staff::TimeLine &line : lines)
+        grid->addItem(staff::lineText(line));
+    FormatTimeGrid(grid);
+}
+
+QString currentId(const GridWidget *grid)
+{
+    const int row = grid->row();
+    if (row < grid->fixedRows())
+        return {};
+    return grid->textMatrix(row, 0);
+}
+
+} // namespace TimeGrid

@@ -1,0 +1,132 @@
+#include "staff/ui/frmTimeNavigator.h"
+
+#include "base/Clock.h"
+#include "shell/AppContext.h"
+#include "staff/TimeEntry.h"
+#include "staff/TimeLines.h"
+#include "staff/ui/Choices.h"
+#include "staff/ui/TimeGrid.h"
+#include "staff/ui/frmTimeEntry.h"
+#include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kWipHeader = QStringLiteral("WIP");
+
+QLabel *caption(const char *text, QWidget *buddy, QWidget *parent)
+{
+    auto *label = new QLabel(QString::fromLatin1(text), parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+frmTimeNavigator::frmTimeNavigator(AppContext &context)
+    : Screen(context, QStringLiteral("frmTimeNavigator"), QStringLiteral("Time Navigator"))
+{
+    buildUi();
+}
+
+void frmTimeNavigator::buildUi()
+{
+    cmbEmployee = Choices::pickList("cmbEmployee", this);
+    cmbEmployeeID = Choices::twin("cmbEmployeeID", this);
+    // The bounds carry the time of day they were set at; the pickers show it.
+    dtStart = Choices::datePicker("dtStart", true, this);
+    dtEnd = Choices::datePicker("dtEnd", true, this);
+    btnRefresh = new QPushButton(QStringLiteral("Refresh"), this);
+    btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
+    btnExit = new QPushButton(QStringLiteral("Exit"), this);
+    btnExit->setObjectName(QStringLiteral("btnExit"));
+    vsfgTime = new GridWidget(this);
+    vsfgTime->setObjectName(QStringLiteral("vsfgTime"));
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(caption("Employee:", cmbEmployee, this));
+    top->addWidget(cmbEmployee, 1);
+    top->addSpacing(12);
+    top->addWidget(caption("Date Range", dtStart, this));
+    top->addWidget(dtStart);
+    top->addWidget(caption("to", dtEnd, this));
+    top->addWidget(dtEnd);
+    top->addSpacing(12);
+    top->addWidget(btnRefresh);
+    top->addWidget(btnExit);
+    auto *main = new QVBoxLayout(this);
+    main->addLayout(top);
+    main->addWidget(vsfgTime, 1);
+
+    for (QPushButton *button : { btnRefresh, btnExit })
+        button->setAutoDefault(true);
+    // Enter in the choices refreshes; in the grid it opens the booking.
+    setDefaultButton(btnRefresh);
+    setTabOrder(cmbEmployee, dtStart);
+    setTabOrder(dtStart, dtEnd);
+    setTabOrder(dtEnd, btnRefresh);
+    setTabOrder(btnRefresh, btnExit);
+    setTabOrder(btnExit, vsfgTime);
+
+    connect(btnRefresh, &QPushButton::clicked, this, &frmTimeNavigator::btnRefresh_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmTimeNavigator::btnExit_Click);
+    connect(vsfgTime, &GridWidget::rowActivated, this, &frmTimeNavigator::vsfgTime_DblClick);
+    connect(cmbEmployee, &QComboBox::currentIndexChanged, cmbEmployeeID, &QComboBox::setCurrentIndex);
+}
+
+void frmTimeNavigator::load()
+{
+    const bool everyone = context().HasPermission(QStringLiteral("Employee Time Manager"));
+    Choices::fill(cmbEmployee, cmbEmployeeID, staff::listedEmployees(context().db(), everyone, context().UserID()));
+    const QDateTime now = Clock::now();
+    dtStart->setDateTime(now.addMonths(-1));
+    dtEnd->setDateTime(now);
+    refreshGrid();
+}
+
+void frmTimeNavigator::RefreshGrid()
+{
+    guarded([this] { refreshGrid(); });
+}
+
+void frmTimeNavigator::refreshGrid()
+{
+    const qint64 employee = Choices::selectedId(cmbEmployee, cmbEmployeeID);
+    QList<staff::TimeLine> lines;
+    if (employee != 0)
+        lines = staff::employeeBookings(context().db(), employee, dtStart->dateTime(), dtEnd->dateTime());
+    TimeGrid::fill(vsfgTime, kWipHeader, lines);
+}
+
+// ---- handlers
+
+void frmTimeNavigator::btnRefresh_Click()
+{
+    if (cmbEmployee->currentIndex() < 0) {
+        Messages::show(this, QStringLiteral("You must select and employee."), QStringLiteral("No Employee Selected"));
+        return;
+    }
+    RefreshGrid();
+}
+
+void frmTimeNavigator::btnExit_Click()
+{
+    closeScreen();
+}
+
+void frmTimeNavigator::vsfgTime_DblClick()
+{
+    const QString id = TimeGrid::currentId(vsfgTime);
+    if (id.isEmpty())
+        return;
+    const WaitCursor wait;
+    if (auto *entry = showScreen<frmTimeEntry>(QStringLiteral("frmTimeEntry")))
+        entry->LoadTime(id);
+}
