@@ -1,5 +1,6 @@
 #include "app/Screens.h"
 
+#include "quickbooks/ui/frmQBSync.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
@@ -24,7 +25,7 @@ const ScreenRegistry &screenRegistry()
         { s("CompanyInfo"), { s("Company Info") }, s("frmCompanyInfo"), make<frmCompanyInfo>() },
         { s("mnuWIPsBoard"), { s("WIPs Navigator") }, {}, {} },
         { s("mnuWIPEntry"), { s("WIPs Entry/Edit") }, s("frmWIPEntry"), make<frmWIPEntry>() },
-        { s("mnuQBSync"), { s("Quickbooks Sync") }, {}, {} },
+        { s("mnuQBSync"), { s("Quickbooks Sync") }, s("frmQBSync"), make<frmQBSync>() },
         { s("mnuTimeNavigator"), timePermissions, {}, {} },
         { s("mnuTimeEntry"), timePermissions, {}, {} },
         { s("mnuWIPStatusEntry"), { s("Company Info") }, {}, {} },

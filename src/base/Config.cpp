@@ -1,6 +1,7 @@
 #include "base/Config.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 QStringList splitConfigFields(const QString &text)
 {
@@ -60,5 +61,5 @@ ConfigValues readConfigFile(const QString &path)
                               .arg(path)
                               .arg(fields.size())
                               .toStdString());
-    return { fields.at(2), fields.at(4) };
+    return { fields.at(2), fields.at(4), QFileInfo(path).absolutePath() };
 }

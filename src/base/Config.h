@@ -9,6 +9,8 @@ struct ConfigValues
 {
     QString connectionString;
     QString customerDatabasePath;
+    // The folder the file was read from; other settings files sit beside it.
+    QString folder;
 };
 
 class ConfigError : public std::runtime_error
