@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTcpSocket>
@@ -229,11 +230,12 @@ void SimServer::handle(QTcpSocket *socket, const Request &request)
         if (const Fault *f = takeFault(request.method, resource, true))
             delay = f->delayMs;
     }
-    auto respond = [this, socket, request] {
-        if (!m_connections.contains(socket))
-            return;
+    auto respond = [this, socket = QPointer<QTcpSocket>(socket), request] {
+        // The work is done even when the client has given up waiting.
         bool drop = false;
         const Response response = dispatch(request, &drop);
+        if (!socket || !m_connections.contains(socket))
+            return;
         if (drop) {
             socket->abort();
             return;
@@ -292,6 +294,10 @@ const Fault *SimServer::takeFault(const QByteArray &method, const QString &resou
         if ((!f.method.isEmpty() && f.method != method) || (f.resource != u"*" && f.resource != resource)
             || (f.kind == u"delay") != delay)
             continue;
+        if (f.skip > 0) {
+            --f.skip;
+            continue;
+        }
         static Fault taken;
         taken = f;
         if (f.count > 0 && --f.count == 0)
@@ -362,6 +368,7 @@ Response SimServer::control(const Request &request)
         f.resource = body.value(QStringLiteral("resource")).toString(QStringLiteral("*"));
         f.kind = body.value(QStringLiteral("kind")).toString();
         f.count = body.value(QStringLiteral("count")).toInt(1);
+        f.skip = body.value(QStringLiteral("skip")).toInt(0);
         f.delayMs = body.value(QStringLiteral("delayMs")).toInt();
         f.status = body.value(QStringLiteral("status")).toInt(500);
         f.retryAfter = body.value(QStringLiteral("retryAfter")).toInt(-1);

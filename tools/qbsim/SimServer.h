@@ -40,6 +40,7 @@ struct Fault
     QString resource;
     QString kind; // delay, status, throttle, drop, unauthorized
     int count = 1; // hits left; -1 for ever
+    int skip = 0; // matching requests let through first
     int delayMs = 0;
     int status = 500;
     int retryAfter = -1; // seconds, -1: no header
