@@ -5,6 +5,8 @@ namespace qb {
 LocalWait::LocalWait(int timeoutMs)
 {
     m_timer.setSingleShot(true);
+    // A coarse timer may end a back-off early; the service asked for at least this.
+    m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(std::max(0, timeoutMs));
     QObject::connect(&m_timer, &QTimer::timeout, &m_loop, [this] { m_loop.quit(); });
 }
