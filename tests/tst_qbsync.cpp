@@ -147,7 +147,8 @@ private slots:
         const qint64 open = addWip("Open Job");
         addWip("Closed Job", { { "Status", "Closed" } });
         addWip("No Status", { { "Status", QVariant() } });
-        const qint64 billed = addWip("Billed Job", { { "InvoiceID", "1007" }, { "AmountBilled", 99.5 }, { "QBID", "42" } });
+        const qint64 billed
+            = addWip("Billed Job", { { "InvoiceID", "1007" }, { "AmountBilled", 99.5 }, { "QBID", "42" } });
         openScreen();
 
         QCOMPARE(grid()->rows(), 3);
@@ -177,9 +178,11 @@ private slots:
     {
         columns<QString, QString, QString, QString>({ "name", "seeded", "storedName", "result" });
         row("new customer", QString("Ann Varga"), QString(), QString("Ann Varga"), QString("Successful"));
-        row("existing customer", QString("Ann Varga"), QString("Ann Varga"), QString("Ann Varga"), QString("Successful"));
+        row("existing customer", QString("Ann Varga"), QString("Ann Varga"), QString("Ann Varga"),
+            QString("Successful"));
         row("quote in the name", QString("Pat O'Neil"), QString(), QString("Pat O'Neil"), QString("Successful"));
-        row("quote, existing", QString("Pat O'Neil"), QString("Pat O'Neil"), QString("Pat O'Neil"), QString("Successful"));
+        row("quote, existing", QString("Pat O'Neil"), QString("Pat O'Neil"), QString("Pat O'Neil"),
+            QString("Successful"));
         row("curly quote", QString::fromUtf8("Pat O\u2019Neil"), QString("Pat O'Neil"), QString("Pat O'Neil"),
             QString("Successful"));
         row("inactive namesake", QString("Ann Varga"), QString("inactive"), QString("Ann Varga"),
@@ -193,7 +196,8 @@ private slots:
         QFETCH(QString, storedName);
         QFETCH(QString, result);
         if (seeded == "inactive")
-            m_sim.seed({ { "customers", QJsonArray { QJsonObject { { "DisplayName", name }, { "Active", false } } } } });
+            m_sim.seed(
+                { { "customers", QJsonArray { QJsonObject { { "DisplayName", name }, { "Active", false } } } } });
         else if (!seeded.isEmpty())
             m_sim.seed({ { "customers", QJsonArray { QJsonObject { { "DisplayName", seeded } } } } });
         const qint64 id = addWip(name, { { "Address", "" } });
@@ -252,9 +256,12 @@ private slots:
         columns<QString, bool, QString, QString, double>({ "locale", "exists", "amount", "result", "stored" });
         row("C locale", QString("C"), true, QString("1,234.56"), QString("Successful"), 1234.56);
         row("decimal comma", QString("de_DE"), true, QString("1,234.56"), QString("Successful"), 1234.56);
-        row("invoice gone", QString("C"), false, QString("7"), QString("Error 610: Object Not Found : Something you're "
-            "trying to use has been made inactive. Check the fields with accounts, customers, items, vendors or "
-            "employees."), 7.0);
+        row("invoice gone", QString("C"), false, QString("7"),
+            QString(
+                "Error 610: Object Not Found : Something you're "
+                "trying to use has been made inactive. Check the fields with accounts, customers, items, vendors or "
+                "employees."),
+            7.0);
     }
     void readsInvoiceAmountBack()
     {
@@ -295,8 +302,7 @@ private slots:
         press("btnSendNewInvoices");
         QCOMPARE(resultOf(ids[0]), QString("Successful"));
         QCOMPARE(resultOf(ids[1]), QString("Successful"));
-        QCOMPARE(resultOf(ids[2]),
-            QString("Error 10000: An application error has occurred: Injected server error"));
+        QCOMPARE(resultOf(ids[2]), QString("Error 10000: An application error has occurred: Injected server error"));
         QCOMPARE(resultOf(ids[3]), QString());
         QCOMPARE(m_sim.rows("invoices").size(), 2);
         QCOMPARE(billing(ids[2]), (QVariantList { "", 0.0, "" }));
@@ -312,7 +318,8 @@ private slots:
         // Two rows' worth of requests: customer, item and invoice for each.
         const QJsonArray again = m_sim.log();
         for (qsizetype i = before; i < again.size(); ++i) {
-            const QString sent = again.at(i).toObject().value("body").toString() + again.at(i).toObject().value("query").toString();
+            const QString sent
+                = again.at(i).toObject().value("body").toString() + again.at(i).toObject().value("query").toString();
             QVERIFY2(!sent.contains("First") && !sent.contains("Second"), qPrintable(sent));
         }
     }
@@ -356,7 +363,8 @@ private slots:
         const QJsonArray invoices = invoicesFor(m_sim, id);
         QCOMPARE(invoices.size(), 1);
         const QJsonObject invoice = invoices.first().toObject();
-        QCOMPARE(billing(id), (QVariantList { invoice.value("DocNumber").toString(), 150.5, invoice.value("Id").toString() }));
+        QCOMPARE(billing(id),
+            (QVariantList { invoice.value("DocNumber").toString(), 150.5, invoice.value("Id").toString() }));
     }
 
     // Connect: the consent page approves, the redirect reaches the loopback
@@ -367,7 +375,8 @@ private slots:
         const qint64 id = addWip("After Connect");
         openScreen();
         auto *label = m_screen->findChild<QLabel *>("lblQBConnection");
-        QCOMPARE(label->text(), QString("Not connected to QuickBooks. Secrets are kept in the settings file (owner-only)."));
+        QCOMPARE(
+            label->text(), QString("Not connected to QuickBooks. Secrets are kept in the settings file (owner-only)."));
 
         // The "browser" follows the consent page's redirect.
         QNetworkAccessManager browser;
@@ -379,8 +388,8 @@ private slots:
         const QJsonObject state = m_sim.state();
         QVERIFY(state.value("refreshTokens").toArray().contains(secrets->read(qb::kRefreshToken)));
         QVERIFY(state.value("accessTokens").toObject().contains(secrets->read(qb::kAccessToken)));
-        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
-            | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
         QCOMPARE(QFile(qb::settingsPath(m_db->folder())).permissions() & others, QFileDevice::Permissions());
         QVERIFY(label->text().startsWith("Connected to QuickBooks company 9130350000000001."));
 

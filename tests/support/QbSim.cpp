@@ -45,8 +45,8 @@ QJsonObject QbSim::control(const QString &what, const QJsonObject &body)
 {
     QNetworkRequest request(QUrl(url(QStringLiteral("/_sim/") + what)));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
-    QNetworkReply *reply = what == u"state" ? m_network.get(request)
-                                            : m_network.post(request, QJsonDocument(body).toJson());
+    QNetworkReply *reply
+        = what == u"state" ? m_network.get(request) : m_network.post(request, QJsonDocument(body).toJson());
     qb::LocalWait wait(10000);
     wait.quitOn(reply, &QNetworkReply::finished);
     wait.exec([reply] { return reply->isFinished(); });

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSettings>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
@@ -82,6 +83,32 @@ SimServer::SimServer(const QString &dataFile, QObject *parent)
 bool SimServer::listen(quint16 port)
 {
     return m_server.listen(QHostAddress::LocalHost, port);
+}
+
+void SimServer::writeSettings(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists() && file.open(QIODevice::WriteOnly))
+        file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QSettings settings(path, QSettings::IniFormat);
+    const QString base = QStringLiteral("http://127.0.0.1:%1").arg(port());
+    settings.setValue(QStringLiteral("Connection/BaseUrl"), base);
+    settings.setValue(QStringLiteral("Connection/RealmId"), m_data.value(QStringLiteral("realm")).toString());
+    settings.setValue(QStringLiteral("Connection/ClientId"), m_data.value(QStringLiteral("clientId")).toString());
+    settings.setValue(QStringLiteral("Connection/AuthorizeUrl"), base + QStringLiteral("/connect/oauth2"));
+    settings.setValue(QStringLiteral("Connection/TokenUrl"), base + QStringLiteral("/oauth2/v1/tokens/bearer"));
+    settings.setValue(QStringLiteral("Secrets/ClientSecret"), m_data.value(QStringLiteral("clientSecret")).toString());
+    if (settings.value(QStringLiteral("Secrets/RefreshToken")).toString().isEmpty()) {
+        QJsonObject tokens;
+        issueTokens(&tokens);
+        save();
+        settings.setValue(
+            QStringLiteral("Secrets/AccessToken"), tokens.value(QStringLiteral("access_token")).toString());
+        settings.setValue(
+            QStringLiteral("Secrets/RefreshToken"), tokens.value(QStringLiteral("refresh_token")).toString());
+    }
+    settings.sync();
 }
 
 // ---- data

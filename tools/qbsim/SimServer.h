@@ -60,6 +60,11 @@ public:
     bool listen(quint16 port);
     quint16 port() const { return m_server.serverPort(); }
 
+    // Points the program's settings file at this server: the demo client
+    // and its secret, and a token pair unless the file holds a refresh token.
+    // The file is kept readable by its owner only.
+    void writeSettings(const QString &path);
+
 private:
     struct Connection
     {
