@@ -1,5 +1,4 @@
 #include "widgets/AutoCompleteComboBoxModule.h"
-#include "shell/modMain.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -33,10 +32,9 @@ void BM_ComboKeySearch(benchmark::State &state)
 {
     QComboBox combo;
     combo.addItems(items(int(state.range(0))));
-    gKeyPressDelay = 0;
     for (auto _ : state) {
         int key = 'z';
-        ComboKeySearch(&combo, key);
+        ComboKeySearch(&combo, key, 0);
         benchmark::DoNotOptimize(key);
     }
 }

@@ -4,7 +4,8 @@
 //   BM_BaselineQueryLoop  the query loop alone
 //   BM_GridFill           the same strings joined by tabs into the grid, then
 //                         formatted, fitted (sampled) and painted once
-//   BM_BoardLinesOnly     the board's own text work (dates, stamps) with no grid
+//   BM_BoardLinesOnly     the board's own text work (board::readBoardLine:
+//                         dates, stamps, drying days) with no grid
 //   BM_BoardFill          the board's fill: its lines, row and status colours,
 //                         drying alert, formatting, fitting, first paint
 //   BM_GridScrollAndPaint jump to a far row of the filled board and repaint
@@ -12,19 +13,17 @@
 //
 // Prints each case's median and, at the end, the medians as multiples of the
 // baseline with the resident memory the filled grid added.
+#include "base/Clock.h"
+#include "base/Colors.h"
+#include "board/BoardQuery.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
-#include "base/Clock.h"
-#include "base/Colors.h"
-#include "base/Formats.h"
+#include "settings/Company.h"
 #include "widgets/GridWidget.h"
-#include "shell/modMain.h"
 
 #include <QApplication>
-#include <QHash>
 #include <QScrollBar>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -36,28 +35,11 @@
 namespace {
 
 constexpr int kJobs = 100000;
-constexpr int kCols = 37;
+constexpr int kCols = board::kColumnCount;
 
-// 37 columns of every job: what the board shows, with the who-and-when
-// stamps as their two parts.
-const QString kSelect = QStringLiteral(
-    "SELECT ID, Customer, JobType, Status, Rep, StartDate, CheckDryingDays, Insurance, Agent, Adjuster, "
-    "Paperwork, InitialScope, Software, TypeOfPayment, Rugs, RugsCleaned, Itel, ItelDate, AdjusterUpdatedDate, "
-    "AdjusterUpdatedBy, CarpetCleanRooms, TimeOfService, TypeOfService, EstimateComplete, Billed, COS, MoveOut, "
-    "CleanHVAC, ContentsCleaned, Photos, Notes, AmountBilled, HowHear, EnteredBy, EnteredDate, EditedBy, "
-    "EditedDate FROM WIP");
-
-const QStringList kHeaders = { QStringLiteral("ID"), QStringLiteral("Customer"), QStringLiteral("Type"),
-    QStringLiteral("Status"), QStringLiteral("Rep"), QStringLiteral("Start Date"), QStringLiteral("Drying Days"),
-    QStringLiteral("Insurance"), QStringLiteral("Agent"), QStringLiteral("Adjuster"), QStringLiteral("Paperwork"),
-    QStringLiteral("Initial Scope"), QStringLiteral("Software"), QStringLiteral("Payment Type"), QStringLiteral("Rugs"),
-    QStringLiteral("Rugs Cleaned"), QStringLiteral("Itel-Asbestos"), QStringLiteral("Itel Sent"),
-    QStringLiteral("Adj. Updated Date"), QStringLiteral("Adj. Updated By"), QStringLiteral("Carpet Clean Rms."),
-    QStringLiteral("Time of Service"), QStringLiteral("Type of Service"), QStringLiteral("Estimate Complete"),
-    QStringLiteral("Billed"), QStringLiteral("COS Sent"), QStringLiteral("Moveout"), QStringLiteral("Clean HVAC"),
-    QStringLiteral("Contents Cleaned"), QStringLiteral("Photos"), QStringLiteral("Notes"),
-    QStringLiteral("Billed Amount"), QStringLiteral("Hours"), QStringLiteral("How Hear"), QStringLiteral("Entered"),
-    QStringLiteral("Edited"), QStringLiteral("Flash") };
+// Set up by main() before any case runs.
+data::Connection *g_db = nullptr;
+int g_dryingLimit = 0;
 
 double residentMiB()
 {
@@ -72,50 +54,24 @@ double residentMiB()
 
 QSqlQuery runSelect()
 {
-    QSqlQuery query(gConnection);
-    query.setForwardOnly(true);
-    if (!query.exec(kSelect))
-        qFatal("query failed: %s", qPrintable(query.lastError().text()));
-    return query;
+    return board::selectJobs(*g_db);
 }
 
-QString valueText(const QVariant &value)
+QString headerLine()
 {
-    if (value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::Double:
-        return Formats::plainNumber(value.toDouble());
-    case QMetaType::Bool:
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    default:
-        return value.toString();
-    }
-}
-
-QString dateText(const QVariant &value)
-{
-    if (value.isNull())
-        return {};
-    const QDateTime dt = value.toDateTime();
-    return dt.time() == QTime(0, 0) ? Formats::date(dt.date()) : Formats::dateTime(dt);
-}
-
-QString boolText(const QVariant &value)
-{
-    return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    return board::headers().join(u'\t');
 }
 
 void formatBoard(GridWidget &grid)
 {
     for (int c = 0; c < kCols; ++c)
         grid.setColAlignmentCenter(c);
-    grid.setColHidden(36);
-    grid.setColFormat(31, QStringLiteral("$#,##0.00"));
-    grid.setColFormat(32, QStringLiteral("#,##0.00"));
-    for (int c : { 5, 17, 18 })
+    grid.setColHidden(board::ColFlash);
+    grid.setColFormat(board::ColBilledAmount, QStringLiteral("$#,##0.00"));
+    grid.setColFormat(board::ColHours, QStringLiteral("#,##0.00"));
+    for (int c : board::kDateColumns)
         grid.setColDataType(c, GridWidget::DataType::Date);
-    for (int c : { 15, 16, 23, 24, 25, 26, 27, 28, 29 })
+    for (int c : board::kBooleanColumns)
         grid.setColDataType(c, GridWidget::DataType::Boolean);
     grid.autoSize(0, kCols - 1);
     grid.setFixedRows(1);
@@ -123,85 +79,27 @@ void formatBoard(GridWidget &grid)
     grid.redraw();
 }
 
-// One board line from the current record, as the board writes it: dates and
-// stamps as text, booleans as "True"/"False", the drying-day count.
-struct BoardLine
-{
-    QString text;
-    QString type;
-    QString status;
-    qint64 days = 0;
-};
-
-void readBoardLine(const QSqlQuery &query, const QDate &today, BoardLine &out)
-{
-    const QDateTime start = query.value(5).toDateTime();
-    const bool checkDrying = query.value(6).toBool();
-    out.days = checkDrying && start.isValid() ? start.date().daysTo(today) : 0;
-    out.status = query.value(3).toString();
-    out.type = query.value(2).toString();
-
-    QString &line = out.text;
-    line.clear();
-    auto add = [&line](const QString &text) {
-        line += text;
-        line += u'\t';
-    };
-    add(valueText(query.value(0)));
-    add(query.value(1).toString());
-    add(out.type);
-    add(out.status);
-    add(query.value(4).toString());
-    add(dateText(query.value(5)));
-    add(checkDrying ? QString::number(out.days) : QString());
-    for (int c = 7; c <= 13; ++c)
-        add(query.value(c).toString());
-    add(valueText(query.value(14)));
-    add(boolText(query.value(15)));
-    add(boolText(query.value(16)));
-    add(dateText(query.value(17)));
-    add(dateText(query.value(18)));
-    add(query.value(19).toString());
-    add(valueText(query.value(20)));
-    add(query.value(21).toString());
-    add(query.value(22).toString());
-    for (int c = 23; c <= 29; ++c)
-        add(boolText(query.value(c)));
-    add(query.value(30).toString());
-    add(valueText(query.value(31)));
-    add(QStringLiteral("0"));
-    add(query.value(32).toString());
-    add(Formats::stamp(query.value(33), query.value(34)));
-    line += Formats::stamp(query.value(35), query.value(36));
-}
-
 // Fills the grid the way the board does: header, one tab-separated line per
 // job, job-type row colour, status colour, drying alert.
-void fillBoard(GridWidget &grid, const QHash<QString, quint32> &statusColours)
+void fillBoard(GridWidget &grid, const board::StatusColours &statusColours)
 {
     grid.setCols(kCols);
     grid.setRows(0);
-    grid.addItem(kHeaders.join(u'\t'));
+    grid.addItem(headerLine());
     formatBoard(grid);
 
     const QDate today = Clock::today();
     QSqlQuery query = runSelect();
-    BoardLine line;
+    board::BoardLine line;
     int row = 1;
     while (query.next()) {
-        readBoardLine(query, today, line);
+        board::readBoardLine(query, today, g_dryingLimit, line);
         grid.addItem(line.text);
-        if (line.type == u"Fire")
-            grid.setCellBackColor(row, 0, row, kCols - 1, 0xC0C0FFu);
-        else if (line.type == u"Water")
-            grid.setCellBackColor(row, 0, row, kCols - 1, 0xFFFFC0u);
-        else if (line.type == u"Work Order")
-            grid.setCellBackColor(row, 0, row, kCols - 1, 0xC0FFFFu);
-        const bool alert = line.status == u"Drying" && line.days > gDryingDays;
-        if (alert)
-            grid.setCellBackColor(row, 6, Colors::kRed);
-        grid.setTextMatrix(row, 36, alert ? QStringLiteral("True") : QStringLiteral("False"));
-        grid.setCellBackColor(row, 3, statusColours.value(line.status, Colors::kWindowBackground));
+        if (const std::optional<quint32> colour = board::jobTypeColour(line.type))
+            grid.setCellBackColor(row, 0, row, kCols - 1, *colour);
+        if (line.dryingAlert)
+            grid.setCellBackColor(row, board::ColDryingDays, Colors::kRed);
+        grid.setCellBackColor(row, board::ColStatus, board::statusColour(statusColours, line.status));
         ++row;
     }
     formatBoard(grid);
@@ -216,7 +114,7 @@ void fillPlain(GridWidget &grid)
 {
     grid.setCols(kCols);
     grid.setRows(0);
-    grid.addItem(kHeaders.join(u'\t'));
+    grid.addItem(headerLine());
     QSqlQuery query = runSelect();
     QString line;
     while (query.next()) {
@@ -230,16 +128,6 @@ void fillPlain(GridWidget &grid)
     formatBoard(grid);
     QApplication::processEvents();
     grid.viewport()->repaint();
-}
-
-QHash<QString, quint32> loadStatusColours()
-{
-    QHash<QString, quint32> colours;
-    QSqlQuery query = data::exec(QStringLiteral("SELECT Name, ColorCode FROM WIPStatus"));
-    while (query.next())
-        colours.insert(
-            query.value(0).toString(), Colors::parseOr(query.value(1).toString(), Colors::kWindowBackground));
-    return colours;
 }
 
 std::unique_ptr<GridWidget> newGrid()
@@ -301,11 +189,11 @@ template <typename Fill> void measureFill(benchmark::State &state, Fill fill)
 void BM_BoardLinesOnly(benchmark::State &state)
 {
     const QDate today = Clock::today();
-    BoardLine line;
+    board::BoardLine line;
     for (auto _ : state) {
         QSqlQuery query = runSelect();
         while (query.next()) {
-            readBoardLine(query, today, line);
+            board::readBoardLine(query, today, g_dryingLimit, line);
             benchmark::DoNotOptimize(line.text.constData());
         }
     }
@@ -320,7 +208,7 @@ void BM_GridFill(benchmark::State &state)
 // the drying alert.
 void BM_BoardFill(benchmark::State &state)
 {
-    const QHash<QString, quint32> colours = loadStatusColours();
+    const board::StatusColours colours = board::loadStatusColours(*g_db);
     measureFill(state, [&colours](GridWidget &grid) { fillBoard(grid, colours); });
 }
 
@@ -332,7 +220,7 @@ GridWidget &filledBoard()
 {
     if (!g_board) {
         g_board = newGrid();
-        fillBoard(*g_board, loadStatusColours());
+        fillBoard(*g_board, board::loadStatusColours(*g_db));
     }
     return *g_board;
 }
@@ -356,7 +244,7 @@ void BM_GridSortByDate(benchmark::State &state)
     GridWidget &grid = filledBoard();
     Qt::SortOrder order = Qt::AscendingOrder;
     for (auto _ : state) {
-        grid.gridModel()->sort(5, order);
+        grid.gridModel()->sort(board::ColStartDate, order);
         grid.viewport()->repaint();
         order = order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     }
@@ -440,25 +328,26 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 
     QTemporaryDir dir;
+    data::Connection db;
     try {
-        data::OpenConnection(
-            QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
-        data::createSchema();
+        db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
+        data::createSchema(db);
         data::DemoOptions options;
         options.jobs = kJobs;
         options.bookingsPerJob = 0;
-        data::seedDemo(options);
-        LoadCompanySettings();
+        data::seedDemo(db, options);
+        if (const std::optional<CompanyRow> company = Company::load(db))
+            g_dryingLimit = company->dryingDays;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "cannot build the bench database: %s\n", e.what());
         return 1;
     }
+    g_db = &db;
 
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     g_board.reset();
-    data::CloseConnection();
     return 0;
 }

@@ -1,6 +1,7 @@
 // backends: sqlite postgres odbc
 #include "app/Screens.h"
 #include "app/StartUp.h"
+#include "base/Phones.h"
 #include "data/Database.h"
 #include "settings/Company.h"
 #include "settings/CompanyEntry.h"
@@ -200,12 +201,12 @@ private slots:
 
     void phoneTexts()
     {
-        QVERIFY(CompanyEntry::fitsPhoneMask(QString()));
-        QVERIFY(CompanyEntry::fitsPhoneMask(QStringLiteral("(216) 55_-____")));
-        QVERIFY(!CompanyEntry::fitsPhoneMask(QStringLiteral("2165550100")));
-        QVERIFY(!CompanyEntry::fitsPhoneMask(QStringLiteral("+44 20 7946 0958")));
-        QCOMPARE(CompanyEntry::phoneToStore(kEmptyPhone), QString());
-        QCOMPARE(CompanyEntry::phoneToStore(QStringLiteral("(216) 55_-____")), QStringLiteral("(216) 55_-____"));
+        QVERIFY(Phones::fitsMask(QString()));
+        QVERIFY(Phones::fitsMask(QStringLiteral("(216) 55_-____")));
+        QVERIFY(!Phones::fitsMask(QStringLiteral("2165550100")));
+        QVERIFY(!Phones::fitsMask(QStringLiteral("+44 20 7946 0958")));
+        QCOMPARE(Phones::toStore(kEmptyPhone), QString());
+        QCOMPARE(Phones::toStore(QStringLiteral("(216) 55_-____")), QStringLiteral("(216) 55_-____"));
     }
 
     // Texts are stored as typed; numbers are read with group separators and

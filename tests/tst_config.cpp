@@ -2,6 +2,10 @@
 #include "data/ConnectionString.h"
 #include "data/Dialect.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,6 +15,26 @@ class TestConfig : public QObject
 {
     Q_OBJECT
 private slots:
+    // An installed program has no config.txt beside it: the user's
+    // configuration folder is next; neither gives no folder at all.
+    void findsConfigBesideProgramThenInConfigFolder()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("Varnholt of Brackwell"));
+        QCoreApplication::setApplicationName(QStringLiteral("Job Tracker"));
+        const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QCOMPARE(configFolders(), (QStringList { QCoreApplication::applicationDirPath(), userFolder }));
+        QVERIFY(!QFile::exists(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt"))));
+        QDir(userFolder).removeRecursively();
+        QCOMPARE(findConfigFolder(), QString());
+        QVERIFY(QDir().mkpath(userFolder));
+        QFile file(QDir(userFolder).filePath(QStringLiteral("config.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QCOMPARE(findConfigFolder(), userFolder);
+        QDir(userFolder).removeRecursively();
+    }
+
     void splitsFields_data()
     {
         QTest::addColumn<QString>("text");

@@ -5,7 +5,8 @@
 //   jobtracker-admin [--config FILE] check
 //   jobtracker-admin [--config FILE] upgrade
 //
-// FILE defaults to config.txt beside this program (the program's own).
+// FILE defaults to the config.txt the program itself would read: beside this
+// program, else in the user's configuration folder.
 #include "base/Config.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
@@ -104,7 +105,9 @@ int upgrade(data::Connection &db)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("jobtracker-admin"));
+    // The program's own names, so that its configuration folder is found.
+    QCoreApplication::setApplicationName(QStringLiteral("Job Tracker"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Varnholt of Brackwell"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Creates, fills, checks and upgrades job tracker databases."));
@@ -112,7 +115,8 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, seed-demo, check or upgrade"));
     const QCommandLineOption configOption(QStringLiteral("config"),
         QStringLiteral("The config.txt naming the database."), QStringLiteral("file"),
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("config.txt")));
+        QDir(findConfigFolder().isEmpty() ? QCoreApplication::applicationDirPath() : findConfigFolder())
+            .filePath(QStringLiteral("config.txt")));
     const QCommandLineOption userOption(QStringLiteral("username"),
         QStringLiteral("init: the administrator's user name."), QStringLiteral("name"), QStringLiteral("admin"));
     const QCommandLineOption passwordOption(QStringLiteral("password"),

@@ -2,9 +2,12 @@
 
 #include "quickbooks/ui/frmQBSync.h"
 #include "settings/ui/frmCompanyInfo.h"
+#include "settings/ui/frmWIPStatusEntry.h"
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
+#include "staff/ui/frmEmployeeEntry.h"
 #include "widgets/ScreenRegistry.h"
+#include "wip/ui/frmImport.h"
 #include "wip/ui/frmWIPEntry.h"
 
 namespace {
@@ -28,10 +31,11 @@ const ScreenRegistry &screenRegistry()
         { s("mnuQBSync"), { s("Quickbooks Sync") }, s("frmQBSync"), make<frmQBSync>() },
         { s("mnuTimeNavigator"), timePermissions, {}, {} },
         { s("mnuTimeEntry"), timePermissions, {}, {} },
-        { s("mnuWIPStatusEntry"), { s("Company Info") }, {}, {} },
-        { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, {}, {} },
+        { s("mnuWIPStatusEntry"), { s("Company Info") }, s("frmWIPStatusEntry"), make<frmWIPStatusEntry>() },
+        { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
+        { {}, {}, s("frmImport"), make<frmImport>() },
     };
     return registry;
 }

@@ -119,7 +119,15 @@ int Main(int argc, char *argv[])
     QApplication app(programNameOnly, argv);
     QApplication::setApplicationName(QStringLiteral("Job Tracker"));
     QApplication::setOrganizationName(QStringLiteral("Varnholt of Brackwell"));
-    if (!StartUp(QCoreApplication::applicationDirPath()))
+    const QString folder = findConfigFolder();
+    if (folder.isEmpty()) {
+        const QStringList looked = configFolders();
+        startUpFailed(QStringLiteral("No config.txt was found. The program looks for it beside itself (%1) and "
+                                     "in your configuration folder (%2).")
+                          .arg(QDir::toNativeSeparators(looked.value(0)), QDir::toNativeSeparators(looked.value(1))));
+        return 1;
+    }
+    if (!StartUp(folder))
         return 1;
     const int result = app.exec();
     delete g_mainWindow.data();

@@ -1,7 +1,10 @@
 #include "base/Config.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 QStringList splitConfigFields(const QString &text)
 {
@@ -62,4 +65,19 @@ ConfigValues readConfigFile(const QString &path)
                               .arg(fields.size())
                               .toStdString());
     return { fields.at(2), fields.at(4), QFileInfo(path).absolutePath() };
+}
+
+QStringList configFolders()
+{
+    return { QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) };
+}
+
+QString findConfigFolder()
+{
+    for (const QString &folder : configFolders()) {
+        if (!folder.isEmpty() && QFile::exists(QDir(folder).filePath(QStringLiteral("config.txt"))))
+            return folder;
+    }
+    return {};
 }

@@ -9,7 +9,7 @@ struct ConfigValues
 {
     QString connectionString;
     QString customerDatabasePath;
-    // The folder the file was read from; other settings files sit beside it.
+    // The folder of config.txt, which relative paths start from.
     QString folder;
 };
 
@@ -27,3 +27,10 @@ QStringList splitConfigFields(const QString &text);
 // Reads the five fields of a configuration file. Throws ConfigError when the
 // file cannot be read or holds fewer than five fields.
 ConfigValues readConfigFile(const QString &path);
+
+// Where the program looks for its config.txt, in order: beside the executable
+// (a copy run from its build or install folder), then the user's
+// configuration folder (an installed program).
+QStringList configFolders();
+// The first of configFolders() that holds a config.txt, or empty.
+QString findConfigFolder();

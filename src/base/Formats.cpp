@@ -60,8 +60,16 @@ QString dateTime(const QDateTime &value)
 {
     if (!value.isValid())
         return {};
+    // A board fills hundreds of thousands of stamps: derive the format once
+    // per locale, not per call.
+    thread_local QLocale cachedLocale(QLocale::c());
+    thread_local QString cachedFormat;
     const QLocale locale;
-    return locale.toString(value, generalDateTimeFormat(locale));
+    if (cachedFormat.isEmpty() || !(locale == cachedLocale)) {
+        cachedLocale = locale;
+        cachedFormat = generalDateTimeFormat(locale);
+    }
+    return locale.toString(value, cachedFormat);
 }
 
 QString date(const QDate &value)

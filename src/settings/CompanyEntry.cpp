@@ -136,24 +136,4 @@ QString numberText(double value)
     return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
 }
 
-QString phoneMask()
-{
-    return QStringLiteral("(000) 000-0000;_");
-}
-
-bool fitsPhoneMask(const QString &stored)
-{
-    static const QRegularExpression masked(QStringLiteral("^\\([0-9_]{3}\\) [0-9_]{3}-[0-9_]{4}$"));
-    return stored.isEmpty() || masked.match(stored).hasMatch();
-}
-
-QString phoneToStore(const QString &maskedText)
-{
-    for (const QChar c : maskedText) {
-        if (c.isDigit())
-            return maskedText;
-    }
-    return QString();
-}
-
 } // namespace CompanyEntry

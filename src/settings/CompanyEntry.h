@@ -67,11 +67,4 @@ std::optional<int> parseDryingDays(const QString &text);
 // group separators).
 QString numberText(double value);
 
-// The phone mask, and whether a stored text can be shown in it unchanged.
-QString phoneMask();
-bool fitsPhoneMask(const QString &stored);
-// What a masked phone box stores: its full masked text, or an empty text
-// when not one digit has been typed.
-QString phoneToStore(const QString &maskedText);
-
 } // namespace CompanyEntry

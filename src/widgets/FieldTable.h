@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Phones.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -71,6 +73,26 @@ public:
             },
             [=] { box->setCurrentIndex(-1); }, [=] { return QVariant(pickedText(box)); },
             [=](Record &r) { r.*member = pickedText(box); } });
+    }
+
+    // A masked phone box. A stored number the mask would mangle (one kept
+    // with a country code, say) is shown unmasked, as it is; an untouched
+    // empty box stores the empty text, not the mask's placeholders.
+    FieldTable &phone(const char *field, QLineEdit *box, QString Record::*member)
+    {
+        return add({ QString::fromLatin1(field), box,
+            [=](const Record &r) {
+                box->setInputMask(Phones::fitsMask(r.*member) ? Phones::mask() : QString());
+                box->setText(r.*member);
+            },
+            [=] {
+                box->setInputMask(Phones::mask());
+                box->clear();
+            },
+            [=] { return QVariant(box->displayText()); },
+            [=](Record &r) {
+                r.*member = box->inputMask().isEmpty() ? box->text() : Phones::toStore(box->displayText());
+            } });
     }
 
     FieldTable &check(const char *field, QCheckBox *box, bool Record::*member)

@@ -1,6 +1,7 @@
 #include "widgets/Messages.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QCoreApplication>
 #include <QQueue>
 
@@ -11,6 +12,8 @@ namespace {
     QQueue<QMessageBox::StandardButton> g_answers;
     QList<Shown> g_shown;
     std::function<void(const Shown &)> g_onShown;
+    QQueue<std::optional<QColor>> g_colors;
+    QList<QColor> g_colorDialogs;
 
     QMessageBox::Icon toQt(Icon icon)
     {
@@ -64,6 +67,23 @@ void databaseError(QWidget *parent, const data::DbError &error)
     show(parent, error.message(), QStringLiteral("Database Error"), Icon::Critical);
 }
 
+std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial, const QString &title)
+{
+    if (g_recording) {
+        g_colorDialogs << initial;
+        return g_colors.isEmpty() ? std::nullopt : g_colors.dequeue();
+    }
+    QColorDialog dialog(initial, parent);
+    if (!title.isEmpty())
+        dialog.setWindowTitle(title);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    if (!accepted)
+        return std::nullopt;
+    return dialog.selectedColor();
+}
+
 bool guarded(QWidget *parent, const std::function<void()> &work)
 {
     try {
@@ -89,6 +109,8 @@ void setRecording(bool on)
     g_answers.clear();
     g_shown.clear();
     g_onShown = nullptr;
+    g_colors.clear();
+    g_colorDialogs.clear();
 }
 
 bool isRecording()
@@ -114,6 +136,16 @@ void clearShown()
 void setOnShown(std::function<void(const Shown &)> callback)
 {
     g_onShown = std::move(callback);
+}
+
+void setNextColor(std::optional<QColor> answer)
+{
+    g_colors.enqueue(std::move(answer));
+}
+
+const QList<QColor> &colorDialogs()
+{
+    return g_colorDialogs;
 }
 
 } // namespace Messages

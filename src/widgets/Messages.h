@@ -2,10 +2,12 @@
 
 #include "data/DbError.h"
 
+#include <QColor>
 #include <QList>
 #include <QMessageBox>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -37,7 +39,14 @@ void databaseError(QWidget *parent, const data::DbError &error);
 // turn errors into messages.
 bool guarded(QWidget *parent, const std::function<void()> &work);
 
+// The colour dialog, opened at `initial`: the colour chosen, or nothing when
+// the user cancels.
+std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial, const QString &title = QString());
+
 // ---- test seam
+// Recording also covers the colour dialog: each opening records its initial
+// colour, and the answer comes from the queue of next colours (nothing in
+// the queue, or a queued nullopt, is Cancel).
 void setRecording(bool on);
 bool isRecording();
 void setNextAnswer(QMessageBox::StandardButton answer);
@@ -45,6 +54,9 @@ const QList<Shown> &shown();
 void clearShown();
 // Called (in recording mode) with each message as it is "shown".
 void setOnShown(std::function<void(const Shown &)> callback);
+void setNextColor(std::optional<QColor> answer);
+// The initial colour of every colour dialog opened so far.
+const QList<QColor> &colorDialogs();
 
 } // namespace Messages
 

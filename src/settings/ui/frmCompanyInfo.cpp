@@ -1,5 +1,6 @@
 #include "settings/ui/frmCompanyInfo.h"
 
+#include "base/Phones.h"
 #include "settings/Company.h"
 #include "shell/AppContext.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
@@ -65,9 +66,9 @@ void frmCompanyInfo::buildForm()
     InstallKeySearch(cmbState, [this] { return this->context().company().keyPressDelay; });
     txtZip = textBox(setup, "txtZip");
     txtPhone = textBox(setup, "txtPhone");
-    txtPhone->setInputMask(CompanyEntry::phoneMask());
+    txtPhone->setInputMask(Phones::mask());
     txtFax = textBox(setup, "txtFax");
-    txtFax->setInputMask(CompanyEntry::phoneMask());
+    txtFax->setInputMask(Phones::mask());
     txtWebsite = textBox(setup, "txtWebsite");
     txtEmail = textBox(setup, "txtEmail");
     txtCompany->setMinimumWidth(260);
@@ -145,17 +146,6 @@ void frmCompanyInfo::buildForm()
 
 void frmCompanyInfo::buildFields()
 {
-    auto phone = [this](const char *field, QLineEdit *box, QString CompanyTexts::*member) {
-        m_fields.add({ QString::fromLatin1(field), box, [=, this](const CompanyTexts &t) { showPhone(box, t.*member); },
-            [=] {
-                box->setInputMask(CompanyEntry::phoneMask());
-                box->clear();
-            },
-            [=] { return QVariant(box->displayText()); },
-            [=](CompanyTexts &t) {
-                t.*member = box->inputMask().isEmpty() ? box->text() : CompanyEntry::phoneToStore(box->displayText());
-            } });
-    };
     m_fields.text("Name", txtCompany, &CompanyTexts::name)
         .text("Address1", txtAddress1, &CompanyTexts::address1)
         .text("Address2", txtAddress2, &CompanyTexts::address2)
@@ -163,10 +153,10 @@ void frmCompanyInfo::buildFields()
         .add({ QStringLiteral("State"), cmbState, [this](const CompanyTexts &t) { selectState(t.state); },
             [this] { cmbState->setCurrentIndex(-1); }, [this] { return QVariant(cmbState->currentText()); },
             [this](CompanyTexts &t) { t.state = cmbState->currentText(); } })
-        .text("Zip", txtZip, &CompanyTexts::zip);
-    phone("Phone", txtPhone, &CompanyTexts::phone);
-    phone("Fax", txtFax, &CompanyTexts::fax);
-    m_fields.text("Website", txtWebsite, &CompanyTexts::website)
+        .text("Zip", txtZip, &CompanyTexts::zip)
+        .phone("Phone", txtPhone, &CompanyTexts::phone)
+        .phone("Fax", txtFax, &CompanyTexts::fax)
+        .text("Website", txtWebsite, &CompanyTexts::website)
         .text("Email", txtEmail, &CompanyTexts::email)
         .text("KeyPressDelay", txtKeyPressDelay, &CompanyTexts::keyPressDelay)
         .text("QBItemName", txtQBItem, &CompanyTexts::qbItemName)
@@ -182,14 +172,6 @@ void frmCompanyInfo::load()
     cmbState->setCurrentIndex(-1);
     m_record = CompanyEntry::load(context().db()).value_or(CompanyTexts {});
     m_fields.fill(m_record);
-}
-
-void frmCompanyInfo::showPhone(QLineEdit *box, const QString &stored)
-{
-    // A number kept in another form (say, with a country code) would be
-    // mangled by the mask and then saved mangled: show it as it is instead.
-    box->setInputMask(CompanyEntry::fitsPhoneMask(stored) ? CompanyEntry::phoneMask() : QString());
-    box->setText(stored);
 }
 
 void frmCompanyInfo::selectState(const QString &state)

@@ -24,7 +24,6 @@ protected:
 private:
     void buildForm();
     void buildFields();
-    void showPhone(QLineEdit *box, const QString &stored);
     void selectState(const QString &state);
 
     void btnSave_Click();

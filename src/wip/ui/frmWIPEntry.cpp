@@ -9,6 +9,7 @@
 #include "widgets/Messages.h"
 #include "wip/WipDisplay.h"
 #include "wip/WipLists.h"
+#include "wip/ui/frmImport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -314,7 +315,38 @@ void frmWIPEntry::btnPrint_Click()
 
 void frmWIPEntry::btnImport_Click()
 {
-    // The customer import opens here once it exists.
+    // The screen takes no input while the import is open; the import's
+    // closing, whichever way, gives it back.
+    setEnabled(false);
+    auto *import = showScreen<frmImport>(QStringLiteral("frmImport"));
+    if (!import) {
+        setEnabled(true);
+        return;
+    }
+    connect(import, &frmImport::customerImported, this, &frmWIPEntry::ImportCustomer, Qt::UniqueConnection);
+    connect(import, &frmImport::closed, this, &frmWIPEntry::importClosed, Qt::UniqueConnection);
+}
+
+void frmWIPEntry::importClosed()
+{
+    setEnabled(true);
+}
+
+void frmWIPEntry::ImportCustomer(const wip::ImportedCustomer &customer)
+{
+    cmbCustomer->setEditText(wip::customerText(customer));
+    txtAddress->setText(customer.address);
+    txtCity->setText(customer.city);
+    QStringList states;
+    for (int i = 0; i < cmbState->count(); ++i)
+        states << cmbState->itemText(i);
+    const wip::StatePick pick = wip::pickState(states, customer.state);
+    if (pick.problem)
+        Messages::show(this, pick.problem->text, pick.problem->title, Messages::Icon::Exclamation);
+    else
+        cmbState->setCurrentIndex(pick.index);
+    txtZip->setText(customer.zip);
+    txtPhone->setText(customer.phone);
 }
 
 void frmWIPEntry::cmbWIP_Click(int index)

@@ -16,6 +16,7 @@ class QTabWidget;
 class GridWidget;
 
 namespace wip {
+struct ImportedCustomer;
 struct WipLists;
 }
 
@@ -39,6 +40,10 @@ public:
     void ClearForm();
     // Refills the labour tab for the WIP shown.
     void LoadTime();
+    // Takes a customer from the import: its name (with the company), address,
+    // state and phone. A state not in the list is reported and leaves the
+    // state as it was. Nothing is saved.
+    void ImportCustomer(const wip::ImportedCustomer &customer);
 
     // The record as loaded or last saved.
     const wip::WipRecord &record() const { return m_record; }
@@ -66,6 +71,7 @@ private:
     void btnExit_Click();
     void btnPrint_Click();
     void btnImport_Click();
+    void importClosed();
     void cmbWIP_Click(int index);
     void dtStart_Change();
     void btnAddSubcontractor_Click();

@@ -1,0 +1,64 @@
+#include "settings/WipStatus.h"
+
+#include "base/Colors.h"
+#include "data/Database.h"
+
+#include <QSqlQuery>
+
+namespace WipStatus {
+
+QList<Status> loadList(data::Connection &db)
+{
+    QList<Status> list;
+    QSqlQuery q = db.exec(QStringLiteral("SELECT ID,Name FROM WIPStatus ORDER BY Name"));
+    while (q.next())
+        list.append({ q.value(0).toLongLong(), q.value(1).toString(), QString() });
+    return list;
+}
+
+std::optional<Status> load(data::Connection &db, qint64 id)
+{
+    QSqlQuery q = db.exec(QStringLiteral("SELECT ID,Name,ColorCode FROM WIPStatus WHERE ID = ?"), { id });
+    if (!q.next())
+        return std::nullopt;
+    return Status { q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString() };
+}
+
+quint32 swatchColor(const QString &colorCode)
+{
+    return Colors::parseOr(colorCode, Colors::kWhite);
+}
+
+std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &status)
+{
+    const QString name = status.name.trimmed();
+    // A name of blanks alone would be stored empty.
+    if (name.isEmpty())
+        return FieldProblem { QStringLiteral("Name"), QStringLiteral("Name is required before saving."),
+            QStringLiteral("Required Fields") };
+
+    const data::Fields fields { { QStringLiteral("Name"), name }, { QStringLiteral("ColorCode"), status.colorCode } };
+    data::Transaction transaction(db);
+    const bool taken
+        = db.scalar(QStringLiteral("SELECT COUNT(*) FROM WIPStatus WHERE ")
+                    + db.dialect().equalsIgnoreCase(QStringLiteral("LTRIM(RTRIM(Name))"), QStringLiteral("?"))
+                    + QStringLiteral(" AND ID <> ?"),
+                { name, status.id })
+              .toLongLong()
+        > 0;
+    if (taken)
+        return FieldProblem { QStringLiteral("Name"),
+            QStringLiteral("There is already a status named \"%1\".  Please choose a different name.").arg(name),
+            QStringLiteral("Status Exists") };
+    qint64 id = status.id;
+    if (id == 0) {
+        id = db.insertRow(QStringLiteral("WIPStatus"), fields);
+    } else if (db.updateRow(QStringLiteral("WIPStatus"), id, fields) == 0) {
+        throw data::DbError(QStringLiteral("-1"),
+            QStringLiteral("Status %1 no longer exists; it was deleted by someone else.").arg(id));
+    }
+    transaction.commit();
+    return id;
+}
+
+} // namespace WipStatus

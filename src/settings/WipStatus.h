@@ -1,0 +1,43 @@
+#pragma once
+
+#include "base/FieldProblem.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <variant>
+
+namespace data {
+class Connection;
+}
+
+// The job statuses and their board colours, as the status screen edits them.
+namespace WipStatus {
+
+inline constexpr int kNameLength = 250;
+
+// One status: its ID, name and ColorCode as stored (a NULL reads as empty).
+struct Status
+{
+    qint64 id = 0; // 0: not saved yet
+    QString name;
+    QString colorCode;
+};
+
+// Every status as (ID, name), ordered by name. Throws data::DbError.
+QList<Status> loadList(data::Connection &db);
+// Nothing when no row has that ID. Throws data::DbError.
+std::optional<Status> load(data::Connection &db, qint64 id);
+
+// The swatch colour of a stored code (0x00BBGGRR, or a system colour): white
+// for an empty or unreadable code.
+quint32 swatchColor(const QString &colorCode);
+
+// Saves the status: a new row when status.id is 0, else that row. The name is
+// stored trimmed. Refused, writing nothing, when the trimmed name is empty or
+// another status already has it (in any letter case: the board matches jobs
+// to statuses by name). Returns the row's ID. Throws data::DbError (also when
+// the row of an existing status is gone).
+std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &status);
+
+} // namespace WipStatus

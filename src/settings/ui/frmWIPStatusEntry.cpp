@@ -1,0 +1,204 @@
+#include "settings/ui/frmWIPStatusEntry.h"
+
+#include "base/Colors.h"
+#include "shell/AppContext.h"
+#include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/Messages.h"
+#include "widgets/SelectAllOnFocus.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPushButton *button(const QString &caption, const char *name)
+{
+    auto *b = named(new QPushButton(caption), name);
+    b->setAutoDefault(true);
+    return b;
+}
+
+} // namespace
+
+frmWIPStatusEntry::frmWIPStatusEntry(AppContext &context)
+    : Screen(context, QStringLiteral("frmWIPStatusEntry"), QStringLiteral("WIP Status Entry/Edit"))
+{
+    buildForm();
+}
+
+void frmWIPStatusEntry::buildForm()
+{
+    cmbStatus = named(new QComboBox, "cmbStatus");
+    cmbStatus->setMinimumContentsLength(20);
+    cmbStatusID = named(new QComboBox(this), "cmbStatusID");
+    cmbStatusID->hide();
+    txtID = named(new QLineEdit, "txtID");
+    txtID->setReadOnly(true);
+    txtID->setFocusPolicy(Qt::NoFocus);
+    txtName = named(new QLineEdit, "txtName");
+    txtName->setMaxLength(WipStatus::kNameLength);
+    SelectAllOnFocus(txtName);
+    // The swatch: a box that only shows its background.
+    txtColor = named(new QLineEdit, "txtColor");
+    txtColor->setReadOnly(true);
+    txtColor->setFocusPolicy(Qt::NoFocus);
+    txtColorCode = named(new QLineEdit(this), "txtColorCode");
+    txtColorCode->hide();
+    btnSelectColor = button(QStringLiteral("Select Color"), "btnSelectColor");
+    btnNew = button(QStringLiteral("New"), "btnNew");
+    btnSave = button(QStringLiteral("Save"), "btnSave");
+    btnExit = button(QStringLiteral("Exit"), "btnExit");
+
+    auto *color = new QHBoxLayout;
+    color->addWidget(txtColor, 1);
+    color->addWidget(btnSelectColor);
+    auto *form = new QFormLayout;
+    const auto label = [](const QString &caption, QWidget *buddy) {
+        auto *l = new QLabel(caption);
+        l->setBuddy(buddy);
+        return l;
+    };
+    form->addRow(label(QStringLiteral("Status"), cmbStatus), cmbStatus);
+    form->addRow(label(QStringLiteral("ID"), txtID), txtID);
+    form->addRow(label(QStringLiteral("Name"), txtName), txtName);
+    form->addRow(label(QStringLiteral("Color"), txtColor), color);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton *b : { btnNew, btnSave, btnExit })
+        buttons->addWidget(b);
+    auto *main = new QVBoxLayout(this);
+    main->addLayout(form);
+    main->addStretch(1);
+    main->addLayout(buttons);
+
+    InstallKeySearch(cmbStatus, [this] { return this->context().company().keyPressDelay; });
+    setDefaultButton(btnSave);
+    routeEnterToDefault(cmbStatus);
+    const QList<QWidget *> order = { cmbStatus, txtName, btnSelectColor, btnNew, btnSave, btnExit };
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    connect(cmbStatus, &QComboBox::activated, this, &frmWIPStatusEntry::cmbStatus_Click);
+    connect(btnSelectColor, &QPushButton::clicked, this, &frmWIPStatusEntry::btnSelectColor_Click);
+    connect(btnNew, &QPushButton::clicked, this, &frmWIPStatusEntry::btnNew_Click);
+    connect(btnSave, &QPushButton::clicked, this, &frmWIPStatusEntry::btnSave_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmWIPStatusEntry::btnExit_Click);
+}
+
+void frmWIPStatusEntry::load()
+{
+    LoadStatusList();
+    ClearStatusFields();
+}
+
+void frmWIPStatusEntry::LoadStatusList()
+{
+    const QList<WipStatus::Status> statuses = WipStatus::loadList(context().db());
+    const QSignalBlocker block(cmbStatus);
+    cmbStatus->clear();
+    cmbStatusID->clear();
+    for (const WipStatus::Status &status : statuses) {
+        cmbStatus->addItem(status.name);
+        cmbStatusID->addItem(QString::number(status.id));
+    }
+    cmbStatus->setCurrentIndex(-1);
+    cmbStatusID->setCurrentIndex(-1);
+}
+
+void frmWIPStatusEntry::ClearStatusFields()
+{
+    txtID->clear();
+    txtName->clear();
+    setSwatch(Colors::kWhite);
+}
+
+void frmWIPStatusEntry::setSwatch(quint32 color)
+{
+    m_color = color;
+    QPalette palette = txtColor->palette();
+    palette.setColor(QPalette::Base, Colors::toQColor(color));
+    txtColor->setPalette(palette);
+    txtColorCode->setText(Colors::toDecimalText(color));
+}
+
+void frmWIPStatusEntry::ShowStatus()
+{
+    const int index = cmbStatus->currentIndex();
+    cmbStatusID->setCurrentIndex(index);
+    if (index < 0 || cmbStatus->currentText().isEmpty()) {
+        ClearStatusFields();
+        return;
+    }
+    const qint64 id = cmbStatusID->itemText(index).toLongLong();
+    guarded([&] {
+        const std::optional<WipStatus::Status> status = WipStatus::load(context().db(), id);
+        if (!status) {
+            // Gone since the list was read: the screen edits nothing.
+            ClearStatusFields();
+            LoadStatusList();
+            return;
+        }
+        txtID->setText(QString::number(status->id));
+        txtName->setText(status->name);
+        setSwatch(WipStatus::swatchColor(status->colorCode));
+    });
+}
+
+void frmWIPStatusEntry::cmbStatus_Click(int)
+{
+    ShowStatus();
+}
+
+void frmWIPStatusEntry::btnSelectColor_Click()
+{
+    // Cancel keeps the colour the swatch had.
+    if (const std::optional<QColor> chosen
+        = Messages::chooseColor(this, Colors::toQColor(m_color), QStringLiteral("Select Color")))
+        setSwatch(Colors::fromQColor(*chosen));
+}
+
+void frmWIPStatusEntry::btnNew_Click()
+{
+    cmbStatus->setCurrentIndex(-1);
+    cmbStatusID->setCurrentIndex(-1);
+    ClearStatusFields();
+    txtName->setFocus(Qt::OtherFocusReason);
+}
+
+void frmWIPStatusEntry::btnSave_Click()
+{
+    const WipStatus::Status status { txtID->text().toLongLong(), txtName->text(), txtColorCode->text() };
+    std::optional<FieldProblem> problem;
+    const bool saved = guarded([&] {
+        const std::variant<qint64, FieldProblem> result = WipStatus::save(context().db(), status);
+        if (const auto *refused = std::get_if<FieldProblem>(&result)) {
+            problem = *refused;
+            return;
+        }
+        btnNew_Click();
+        LoadStatusList();
+    });
+    if (saved && problem) {
+        Messages::show(this, problem->text, problem->title);
+        txtName->setFocus(Qt::OtherFocusReason);
+        txtName->selectAll();
+    }
+}
+
+void frmWIPStatusEntry::btnExit_Click()
+{
+    closeScreen();
+}

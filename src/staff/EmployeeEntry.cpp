@@ -1,0 +1,205 @@
+#include "staff/EmployeeEntry.h"
+
+#include "base/Passwords.h"
+
+#include <QSqlQuery>
+
+namespace EmployeeEntry {
+
+namespace {
+
+    QList<Choice> choices(data::Connection &db, const QString &sql, const QVariantList &params = {})
+    {
+        QList<Choice> list;
+        QSqlQuery q = db.exec(sql, params);
+        while (q.next())
+            list.append({ q.value(0).toLongLong(), q.value(1).toString() });
+        return list;
+    }
+
+    FieldProblem required(const char *field)
+    {
+        return { QString::fromLatin1(field), QStringLiteral("First Name, Last Name, and Type are Required."),
+            QStringLiteral("Required Fields") };
+    }
+
+    FieldProblem idOutOfRange()
+    {
+        return { QString(),
+            QStringLiteral("This employee cannot be added: the database would give it a number above 32,767, "
+                           "and an employee with such a number could never log in. Nothing was saved."),
+            QStringLiteral("Employee Not Saved") };
+    }
+
+} // namespace
+
+QList<Choice> loadEmployeeChoices(data::Connection &db)
+{
+    QList<Choice> list;
+    QSqlQuery q = db.exec(
+        QStringLiteral("SELECT ID,FirstName,LastName FROM Employee ORDER BY LastName, FirstName, MiddleName, ID"));
+    while (q.next()) {
+        list.append({ q.value(0).toLongLong(), q.value(2).toString() + QStringLiteral(", ") + q.value(1).toString() });
+    }
+    return list;
+}
+
+Lists loadLists(data::Connection &db)
+{
+    Lists lists;
+    lists.employees = loadEmployeeChoices(db);
+    lists.types = choices(db, QStringLiteral("SELECT ID,Name FROM EmployeeType ORDER BY Name"));
+    QSqlQuery q = db.exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
+    while (q.next())
+        lists.states << q.value(0).toString();
+    return lists;
+}
+
+QList<Choice> loadAllPermissions(data::Connection &db)
+{
+    return choices(db, QStringLiteral("SELECT ID,Name FROM Permission ORDER BY Name"));
+}
+
+std::optional<Employee> loadEmployee(data::Connection &db, qint64 id)
+{
+    QSqlQuery q = db.exec(
+        QStringLiteral("SELECT Employee.ID,FirstName,MiddleName,LastName,Address1,Address2,City,State,Zip,"
+                       "Phone1,Phone2,Fax,Email,Inactive,UserTypeID,EmployeeType.Name AS UserType,Username,Password"
+                       " FROM Employee LEFT JOIN EmployeeType ON EmployeeType.ID = Employee.UserTypeID"
+                       " WHERE Employee.ID = ?"),
+        { id });
+    if (!q.next())
+        return std::nullopt;
+    const auto text = [&](const char *column) { return q.value(QLatin1String(column)).toString(); };
+    Employee e;
+    e.id = q.value(0).toLongLong();
+    e.firstName = text("FirstName");
+    e.middleName = text("MiddleName");
+    e.lastName = text("LastName");
+    e.address1 = text("Address1");
+    e.address2 = text("Address2");
+    e.city = text("City");
+    e.state = text("State");
+    e.zip = text("Zip");
+    e.phone1 = text("Phone1");
+    e.phone2 = text("Phone2");
+    e.fax = text("Fax");
+    e.email = text("Email");
+    e.inactive = q.value(QLatin1String("Inactive")).toBool();
+    e.userTypeId = q.value(QLatin1String("UserTypeID")).toLongLong();
+    e.userType = text("UserType");
+    e.username = text("Username");
+    e.password = text("Password");
+    return e;
+}
+
+Permissions loadPermissions(data::Connection &db, qint64 employeeId)
+{
+    Permissions p;
+    // A NULL in NOT IN's list would make it match nothing at all.
+    p.notGranted = choices(db,
+        QStringLiteral("SELECT ID,Name FROM Permission WHERE ID NOT IN (SELECT PermissionID FROM UserPermission"
+                       " WHERE UserID = ? AND PermissionID IS NOT NULL) ORDER BY Name"),
+        { employeeId });
+    // Rows of a permission that no longer exists are left out (and dropped at
+    // the next save); a permission granted twice is listed once.
+    p.granted = choices(db,
+        QStringLiteral("SELECT DISTINCT Permission.ID,Permission.Name FROM UserPermission"
+                       " INNER JOIN Permission ON UserPermission.PermissionID = Permission.ID"
+                       " WHERE UserPermission.UserID = ? ORDER BY Permission.Name"),
+        { employeeId });
+    return p;
+}
+
+std::optional<FieldProblem> validate(const Employee &e)
+{
+    if (e.firstName.isEmpty())
+        return required("FirstName");
+    if (e.lastName.isEmpty())
+        return required("LastName");
+    if (e.userType.isEmpty())
+        return required("UserTypeID");
+    return std::nullopt;
+}
+
+bool usernameTaken(data::Connection &db, const QString &username, qint64 exceptId)
+{
+    const QString name = username.trimmed();
+    if (name.isEmpty())
+        return false;
+    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM Employee WHERE ")
+                     + db.dialect().equalsIgnoreCase(QStringLiteral("Username"), QStringLiteral("?"))
+                     + QStringLiteral(" AND ID <> ?"),
+                 { name, exceptId })
+               .toLongLong()
+        > 0;
+}
+
+FieldProblem usernameExists()
+{
+    return { QStringLiteral("Username"),
+        QStringLiteral("This username already exists.  Please choose a different username."),
+        QStringLiteral("Username Exists") };
+}
+
+std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e, const QString &newPassword,
+    const QList<qint64> &permissionIds, const data::Stamp &stamp)
+{
+    // Hashing takes a while and much memory: done before the transaction.
+    const QString typed = newPassword.trimmed();
+    const QString password = typed.isEmpty() ? e.password : Passwords::hash(typed);
+    const QString username = e.username.trimmed();
+
+    data::Fields fields;
+    if (e.id == 0) {
+        fields << qMakePair(QStringLiteral("EnteredBy"), stamp.user)
+               << qMakePair(QStringLiteral("EnteredDate"), QVariant(stamp.when));
+    }
+    fields << qMakePair(QStringLiteral("EditedBy"), stamp.user)
+           << qMakePair(QStringLiteral("EditedDate"), QVariant(stamp.when));
+    const auto add
+        = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
+    add("FirstName", e.firstName);
+    add("MiddleName", e.middleName);
+    add("LastName", e.lastName);
+    add("Address1", e.address1);
+    add("Address2", e.address2);
+    add("City", e.city);
+    add("State", e.state);
+    add("Zip", e.zip);
+    add("Phone1", e.phone1);
+    add("Phone2", e.phone2);
+    add("Fax", e.fax);
+    add("Email", e.email);
+    add("Inactive", e.inactive);
+    add("UserTypeID", e.userTypeId);
+    add("Username", username);
+    add("Password", password);
+
+    data::Transaction transaction(db);
+    // Asked again here: the box is checked when the user leaves it, which a
+    // click on Save does not wait for, and another user may have taken the
+    // name since.
+    if (usernameTaken(db, username, e.id))
+        return usernameExists();
+    qint64 id = e.id;
+    if (id == 0) {
+        id = db.insertRow(QStringLiteral("Employee"), fields);
+        if (id > kLargestEmployeeId)
+            return idOutOfRange(); // rolled back
+    } else if (db.updateRow(QStringLiteral("Employee"), id, fields) == 0) {
+        throw data::DbError(QStringLiteral("-1"),
+            QStringLiteral("Employee %1 no longer exists; it was deleted by someone else.").arg(id));
+    }
+    db.exec(QStringLiteral("DELETE FROM UserPermission WHERE UserID = ?"), { id });
+    // An "Admin" holds every permission without rows of its own.
+    if (e.userType != QLatin1String("Admin") && !permissionIds.isEmpty()) {
+        data::Statement insert(db, QStringLiteral("INSERT INTO UserPermission (UserID,PermissionID) VALUES (?,?)"));
+        for (qsizetype i = permissionIds.size() - 1; i >= 0; --i)
+            insert.run({ id, permissionIds.at(i) });
+    }
+    transaction.commit();
+    return id;
+}
+
+} // namespace EmployeeEntry

@@ -1,0 +1,333 @@
+// backends: sqlite postgres odbc
+#include "app/Screens.h"
+#include "base/Colors.h"
+#include "base/Passwords.h"
+#include "shell/Login.h"
+#include "shell/ui/MDI.h"
+#include "staff/ui/frmEmployeeEntry.h"
+#include "support/TestDb.h"
+#include "support/TestHelpers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+const QString kTaken
+    = QStringLiteral("Username Exists: This username already exists.  Please choose a different username.");
+const QString kRequired = QStringLiteral("Required Fields: First Name, Last Name, and Type are Required.");
+
+qint64 typeId(const char *name)
+{
+    return testdb::scalar("SELECT ID FROM EmployeeType WHERE Name = ?", { QString::fromLatin1(name) }).toLongLong();
+}
+
+// An employee row; `more` adds or overrides columns.
+qint64 addEmployee(const QString &first, const QString &last, const QString &username, data::Fields more = {})
+{
+    data::Fields fields { { "FirstName", first }, { "LastName", last }, { "Username", username },
+        { "UserTypeID", typeId("User") }, { "Inactive", false } };
+    for (const auto &field : more) {
+        fields.removeIf([&](const auto &f) { return f.first == field.first; });
+        fields << field;
+    }
+    return testdb::insertRow("Employee", fields);
+}
+
+// Permission names of an employee's rows, in the order they were inserted.
+QStringList permissionRows(qint64 id)
+{
+    QSqlQuery q
+        = testdb::exec("SELECT Permission.Name FROM UserPermission JOIN Permission"
+                       " ON Permission.ID = UserPermission.PermissionID WHERE UserID = ? ORDER BY UserPermission.ID",
+            { id });
+    QStringList names;
+    while (q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
+// The entries of a list or combo.
+template <typename View> QStringList items(const View *view)
+{
+    QStringList texts;
+    for (int i = 0; i < view->model()->rowCount(); ++i)
+        texts << view->model()->index(i, 0).data().toString();
+    return texts;
+}
+
+} // namespace
+
+class TestEmployeeEntry : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<MDI> m_mdi;
+    QPointer<frmEmployeeEntry> m_screen;
+
+    template <typename T = QWidget> T *child(const char *name)
+    {
+        T *widget = m_screen->findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    QLineEdit *edit(const char *name) { return child<QLineEdit>(name); }
+    QComboBox *combo(const char *name) { return child<QComboBox>(name); }
+    QListWidget *list(const char *name) { return child<QListWidget>(name); }
+    void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    void choose(const char *name, int index)
+    {
+        combo(name)->setCurrentIndex(index);
+        emit combo(name)->activated(index);
+    }
+    void pick(const char *name, const QString &text) { choose(name, combo(name)->findText(text)); }
+    void pickEmployee(qint64 id) { choose("cmbName", combo("cmbEmployeeID")->findText(QString::number(id))); }
+    // The screen, opened through the registry in an active main window.
+    bool open()
+    {
+        testdb::logIn(1, "admin", "Admin");
+        m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
+        m_mdi->show();
+        m_mdi->activateWindow();
+        m_screen = qobject_cast<frmEmployeeEntry *>(m_mdi->openScreen("frmEmployeeEntry"));
+        return m_screen && QTest::qWaitForWindowActive(m_mdi.get());
+    }
+    QVariant column(qint64 id, const char *name)
+    {
+        return testdb::scalar(QStringLiteral("SELECT %1 FROM Employee WHERE ID = ?").arg(QLatin1String(name)), { id });
+    }
+
+private slots:
+    void cleanup() { m_mdi.reset(); }
+
+    // First, last and type alone: every optional text stored empty (the
+    // untouched phone masks too), Inactive false, stamped; then shown
+    // selected. A phone typed in full keeps the mask's literals.
+    void minimalEmployeeSavedAndShown()
+    {
+        JT_FRESH_DB(db);
+        QVERIFY(open());
+        edit("txtFirstName")->setText("Jane");
+        edit("txtLastName")->setText("Doe");
+        pick("cmbType", "Admin");
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList());
+        const qint64 id = testdb::scalar("SELECT MAX(ID) FROM Employee").toLongLong();
+        for (const char *name : { "MiddleName", "Address1", "Address2", "City", "State", "Zip", "Phone1", "Phone2",
+                 "Fax", "Email", "Username", "Password" }) {
+            const QVariant value = column(id, name);
+            QVERIFY2(!value.isNull() && value.toString().isEmpty(), name);
+        }
+        QCOMPARE(column(id, "Inactive").toBool(), false);
+        QCOMPARE(column(id, "EnteredBy").toString(), QStringLiteral("admin"));
+        QCOMPARE(combo("cmbName")->currentText(), QStringLiteral("Doe, Jane"));
+        QCOMPARE(m_screen->record().id, id);
+
+        // Focus selects the whole mask, so typing fills it from the start.
+        edit("txtPhone")->setFocus();
+        QTRY_VERIFY(edit("txtPhone")->hasSelectedText());
+        QTest::keyClicks(edit("txtPhone"), "2165550100");
+        click("btnSave");
+        QCOMPARE(column(id, "Phone1").toString(), QStringLiteral("(216) 555-0100"));
+        QCOMPARE(column(id, "Phone2").toString(), QString());
+    }
+
+    // Two "Smith, Ann" look the same in the chooser; the hidden IDs tell
+    // which one is loaded.
+    void namesakesKeptApart()
+    {
+        JT_FRESH_DB(db);
+        const qint64 first = addEmployee("Ann", "Smith", "asmith1");
+        const qint64 second = addEmployee("Ann", "Smith", "asmith2");
+        QVERIFY(open());
+        QCOMPARE(items(combo("cmbName")), (QStringList { "Smith, Ann", "Smith, Ann" }));
+        for (qint64 id : { second, first }) {
+            pickEmployee(id);
+            QCOMPARE(edit("txtUsername")->text(), id == first ? QStringLiteral("asmith1") : QStringLiteral("asmith2"));
+            QCOMPARE(m_screen->record().id, id);
+        }
+    }
+
+    // "User" opens the lists (white); any other type closes them (button
+    // face) and keeps their entries. Saved as "Admin", the permission rows go.
+    void typeGovernsPermissions()
+    {
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer");
+        TestDb::grant(id, "Company Info");
+        TestDb::grant(id, "WIPs Navigator");
+        QVERIFY(open());
+        pickEmployee(id);
+        const QStringList granted = items(list("lstUserPermissions"));
+        QCOMPARE(granted, (QStringList { "Company Info", "WIPs Navigator" }));
+        const QColor white = Colors::toQColor(Colors::kWhite), face = Colors::toQColor(0x8000000Fu);
+        for (const char *type : { "User", "Admin" }) {
+            pick("cmbType", type);
+            const bool user = qstrcmp(type, "User") == 0;
+            for (const char *name : { "lstAllPermissions", "lstUserPermissions", "btnAdd", "btnRemoveAll" })
+                QCOMPARE(child(name)->isEnabled(), user);
+            QCOMPARE(list("lstUserPermissions")->palette().color(QPalette::Base), user ? white : face);
+            QCOMPARE(items(list("lstUserPermissions")), granted);
+        }
+        click("btnSave");
+        QCOMPARE(permissionRows(id), QStringList());
+        pick("cmbType", "User");
+        QCOMPARE(list("lstAllPermissions")->count(), 8);
+        QCOMPARE(list("lstUserPermissions")->count(), 0);
+    }
+
+    // Selected A and C (not B) arrive as C, A, their IDs beside them; the
+    // save inserts the list from its end: A, then C.
+    void movesReverseBlocksAndSaveInsertsFromTheEnd()
+    {
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer");
+        QVERIFY(open());
+        pickEmployee(id);
+        QListWidget *all = list("lstAllPermissions");
+        const QStringList names = items(all);
+        all->item(0)->setSelected(true);
+        all->item(2)->setSelected(true);
+        click("btnAdd");
+        QCOMPARE(items(list("lstUserPermissions")), (QStringList { names[2], names[0] }));
+        QCOMPARE(items(all).first(), names[1]);
+        for (const char *pair : { "lstAllPermissions", "lstUserPermissions" }) {
+            const QListWidget *shown = list(pair), *ids = list(qPrintable(QString::fromLatin1(pair) + "ID"));
+            QCOMPARE(ids->count(), shown->count());
+            for (int i = 0; i < ids->count(); ++i)
+                QCOMPARE(
+                    testdb::scalar("SELECT Name FROM Permission WHERE ID = ?", { ids->item(i)->text() }).toString(),
+                    shown->item(i)->text());
+        }
+        click("btnSave");
+        QCOMPARE(permissionRows(id), (QStringList { names[0], names[2] }));
+        click("btnAddAll");
+        QCOMPARE(
+            items(list("lstUserPermissions")).mid(2, 2), (QStringList { names.last(), names.at(names.size() - 2) }));
+    }
+
+    // Leaving the user name: another employee's name, in any case, is
+    // refused and emptied; the employee's own name and an empty one are not.
+    void usernameCheck_data()
+    {
+        columns<QString, bool>({ "typed", "taken" });
+        row("other's name, other case", QStringLiteral("KWHITFIELD"), true);
+        row("own name", QStringLiteral("bmercer"), false);
+        row("empty, as another without a login", QString(), false);
+    }
+    void usernameCheck()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, taken);
+        JT_FRESH_DB(db);
+        addEmployee("Kay", "Whitfield", "kwhitfield");
+        addEmployee("No", "Login", "");
+        const qint64 id = addEmployee("Bo", "Mercer", "");
+        QVERIFY(open());
+        pickEmployee(id);
+        QLineEdit *box = edit("txtUsername");
+        box->setFocus();
+        QTRY_VERIFY(box->hasFocus());
+        box->setText(typed);
+        QTest::keyClick(box, Qt::Key_Tab);
+        QTRY_COMPARE(shownMessages(), taken ? QStringList { kTaken } : QStringList());
+        QCOMPARE(box->text(), taken ? QString() : typed);
+        QTRY_COMPARE(box->hasFocus(), taken);
+        // Save asks again (the mouse on Save does not wait for the check).
+        box->setText(QStringLiteral("kWhitField"));
+        click("btnSave");
+        QCOMPARE(column(id, "Username").toString(), QString());
+    }
+
+    // The password is stored as a hash the login accepts; a loaded
+    // employee's box is empty, and leaving it so keeps the stored one.
+    void passwordsHashedAndKept()
+    {
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer");
+        QVERIFY(open());
+        pickEmployee(id);
+        edit("txtPassword")->setText("first secret");
+        click("btnSave");
+        const QString stored = column(id, "Password").toString();
+        QVERIFY(Passwords::isHash(stored));
+        QVERIFY(Login::authenticate(testdb::connection(), "BMercer", "first secret"));
+        QCOMPARE(edit("txtPassword")->text(), QString());
+        edit("txtCity")->setText("Brackwell");
+        click("btnSave");
+        QCOMPARE(column(id, "Password").toString(), stored);
+        edit("txtPassword")->setText("second");
+        click("btnSave");
+        QVERIFY(Login::authenticate(testdb::connection(), "bmercer", "second"));
+        QVERIFY(!edit("txtPassword")->toolTip().isEmpty());
+    }
+
+    // A type and a state the lists lack: shown with empty choosers and no
+    // word; saving then asks for a type, and the state is kept.
+    void unlistedTypeAndState()
+    {
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer", { { "UserTypeID", 99 }, { "State", "ZZ" } });
+        QVERIFY(open());
+        pickEmployee(id);
+        QCOMPARE(combo("cmbType")->currentIndex(), -1);
+        QCOMPARE(combo("cmbState")->currentIndex(), -1);
+        QCOMPARE(edit("txtFirstName")->text(), QStringLiteral("Bo"));
+        QCOMPARE(shownMessages(), QStringList());
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList { kRequired });
+        QCOMPARE(column(id, "UserTypeID").toInt(), 99);
+        pick("cmbType", "User");
+        click("btnSave");
+        QCOMPARE(column(id, "UserTypeID").toLongLong(), typeId("User"));
+        QCOMPARE(column(id, "State").toString(), QStringLiteral("ZZ"));
+    }
+
+    // A failure part-way leaves the employee and its permissions as they
+    // were; a new employee numbered past 32,767 is refused.
+    void saveIsAllOrNothing()
+    {
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer");
+        TestDb::grant(id, "Company Info");
+        QVERIFY(open());
+        pickEmployee(id);
+        edit("txtCity")->setText("Elsewhere");
+        click("btnRemoveAll");
+        data::failNextStatementContaining("DELETE FROM UserPermission");
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList { "Database Error: Error 50000: Injected failure" });
+        QCOMPARE(column(id, "City").toString(), QString());
+        QCOMPARE(permissionRows(id), QStringList { "Company Info" });
+
+        data::Connection &c = testdb::connection();
+        const QString on = c.dialect().identityInsert("Employee", true), reset = c.dialect().resetIdentity("Employee");
+        if (!on.isEmpty())
+            c.exec(on);
+        testdb::exec("INSERT INTO Employee (ID, FirstName, LastName) VALUES (32767, 'Last', 'Number')");
+        if (!on.isEmpty())
+            c.exec(c.dialect().identityInsert("Employee", false));
+        if (!reset.isEmpty())
+            c.exec(reset);
+        Messages::clearShown();
+        click("btnNew");
+        edit("txtFirstName")->setText("One");
+        edit("txtLastName")->setText("Toomany");
+        pick("cmbType", "User");
+        click("btnSave");
+        QCOMPARE(shownMessages().size(), 1);
+        QVERIFY(shownMessages().first().contains("32,767"));
+        QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM Employee WHERE LastName = 'Toomany'").toInt(), 0);
+    }
+};
+
+QTEST_MAIN(TestEmployeeEntry)
+#include "tst_employeeentry.moc"
