@@ -484,6 +484,70 @@ private slots:
         QCOMPARE(invoicesFor(m_sim, id).size(), result == "Successful" ? 1 : 0);
     }
 
+    // The simulator answers as the service does where the program does not
+    // go: a quote left bare in a query, a line whose amount is not quantity
+    // times price, a repeated requestid, a spent refresh token.
+    void simulatorKeepsTheServiceRules()
+    {
+        QNetworkAccessManager network;
+        const QString access = m_sim.control("tokens").value("access_token").toString();
+        const QString api = "/v3/company/9130350000000001/";
+        auto send = [&](const QByteArray &verb, const QString &path, const QByteArray &data, bool form = false) {
+            QNetworkRequest request(QUrl(m_sim.url(path)));
+            request.setRawHeader("Authorization",
+                form ? "Basic " + QByteArray("jt-demo-client:jt-demo-secret").toBase64() : "Bearer " + access.toUtf8());
+            request.setHeader(QNetworkRequest::ContentTypeHeader,
+                form ? QByteArray("application/x-www-form-urlencoded") : QByteArray("application/json"));
+            QNetworkReply *reply = network.sendCustomRequest(request, verb, data);
+            QSignalSpy done(reply, &QNetworkReply::finished);
+            done.wait(5000);
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            const QByteArray answer = reply->readAll();
+            reply->deleteLater();
+            return qMakePair(status, answer);
+        };
+        auto code = [](const QByteArray &answer) {
+            return QJsonDocument::fromJson(answer)["Fault"]["Error"][0]["code"].toString();
+        };
+
+        const auto badQuery
+            = send("GET", api + "query?query=SELECT%20*%20FROM%20Customer%20WHERE%20DisplayName%20%3D%20'O'Neil'", {});
+        QCOMPARE(badQuery.first, 400);
+        QCOMPARE(code(badQuery.second), QString("4000"));
+
+        const QString customer = m_sim.seed({ { "customers", QJsonArray { QJsonObject { { "DisplayName", "X" } } } } })
+                                     .value("customers")
+                                     .toArray()
+                                     .first()
+                                     .toString();
+        auto invoice = [&](double amount) {
+            return QJsonDocument(
+                QJsonObject { { "CustomerRef", QJsonObject { { "value", customer } } },
+                    { "Line",
+                        QJsonArray { QJsonObject { { "DetailType", "SalesItemLineDetail" }, { "Amount", amount },
+                            { "SalesItemLineDetail",
+                                QJsonObject { { "ItemRef", QJsonObject { { "value", "1" } } }, { "Qty", 1 },
+                                    { "UnitPrice", 150.5 } } } } } } })
+                .toJson();
+        };
+        const auto mismatch = send("POST", api + "invoice?minorversion=75", invoice(150.0));
+        QCOMPARE(mismatch.first, 400);
+        QCOMPARE(code(mismatch.second), QString("6070"));
+
+        const auto first = send("POST", api + "invoice?requestid=r1", invoice(150.5));
+        const auto again = send("POST", api + "invoice?requestid=r1", invoice(150.5));
+        QCOMPARE(first.first, 200);
+        QCOMPARE(again, first);
+        QCOMPARE(m_sim.rows("invoices").size(), 1);
+
+        const QString refresh = m_sim.control("tokens").value("refresh_token").toString();
+        const QByteArray grant = "grant_type=refresh_token&refresh_token=" + refresh.toUtf8();
+        QCOMPARE(send("POST", "/oauth2/v1/tokens/bearer", grant, true).first, 200);
+        const auto spent = send("POST", "/oauth2/v1/tokens/bearer", grant, true);
+        QCOMPARE(spent.first, 400);
+        QCOMPARE(QJsonDocument::fromJson(spent.second)["error"].toString(), QString("invalid_grant"));
+    }
+
     // During a slow call the window repaints and the hourglass shows, but a
     // click goes nowhere.
     void windowRepaintsDuringSlowCall()

@@ -116,21 +116,29 @@ void frmQBSync::buildUi()
     for (QPushButton *b : { btnNewSelectAll, btnNewSelectNone, btnRefreshNew, btnSendNewInvoices, btnExit })
         buttons->addWidget(b);
     buttons->addStretch(1);
-    buttons->addWidget(lblQBConnection);
     buttons->addWidget(btnConnectQB);
+
+    // The connection's state under the list; a long text never widens the window.
+    lblQBConnection->setWordWrap(true);
+    lblQBConnection->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(vsfgNew, 1);
+    layout->addWidget(lblQBConnection);
 
     setTabOrder(btnNewSelectAll, btnNewSelectNone);
     setTabOrder(btnNewSelectNone, btnRefreshNew);
     setTabOrder(btnRefreshNew, btnSendNewInvoices);
     setTabOrder(btnSendNewInvoices, btnExit);
-    setTabOrder(btnExit, vsfgNew);
-    setTabOrder(vsfgNew, btnConnectQB);
+    setTabOrder(btnExit, btnConnectQB);
+    setTabOrder(btnConnectQB, vsfgNew);
+}
 
-    resize(vsfgNew->twipsToPixels(14760), vsfgNew->twipsToPixels(7095));
+QSize frmQBSync::sizeHint() const
+{
+    // The window opens 14760 by 7095 twips.
+    return { vsfgNew->twipsToPixels(14760), vsfgNew->twipsToPixels(7095) };
 }
 
 void frmQBSync::load()

@@ -36,6 +36,8 @@ public:
     // Whether a QuickBooks call is under way.
     bool isBusy() const { return m_busy; }
 
+    QSize sizeHint() const override;
+
     // ---- seams for the tests
     // How the consent page is opened (the desktop's browser by default).
     void setBrowser(std::function<void(const QUrl &)> browser) { m_browser = std::move(browser); }
