@@ -1,5 +1,6 @@
 #include "app/Screens.h"
 
+#include "quickbooks/ui/frmQBSync.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "settings/ui/frmWIPStatusEntry.h"
 #include "shell/ui/frmAbout.h"
@@ -29,7 +30,7 @@ const ScreenRegistry &screenRegistry()
         { s("CompanyInfo"), { s("Company Info") }, s("frmCompanyInfo"), make<frmCompanyInfo>() },
         { s("mnuWIPsBoard"), { s("WIPs Navigator") }, {}, {} },
         { s("mnuWIPEntry"), { s("WIPs Entry/Edit") }, s("frmWIPEntry"), make<frmWIPEntry>() },
-        { s("mnuQBSync"), { s("Quickbooks Sync") }, {}, {} },
+        { s("mnuQBSync"), { s("Quickbooks Sync") }, s("frmQBSync"), make<frmQBSync>() },
         { s("mnuTimeNavigator"), timePermissions, s("frmTimeNavigator"), make<frmTimeNavigator>() },
         { s("mnuTimeEntry"), timePermissions, s("frmTimeEntry"), make<frmTimeEntry>() },
         { s("mnuWIPStatusEntry"), { s("Company Info") }, s("frmWIPStatusEntry"), make<frmWIPStatusEntry>() },

@@ -150,6 +150,20 @@ QString Dialect::tableExists() const
     return QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE");
 }
 
+QString Dialect::indexExists() const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("SELECT 1 FROM sys.indexes WHERE object_id = OBJECT_ID(?) AND name = ?");
+    case DbKind::PostgreSQL:
+        return QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = lower(?) AND indexname = lower(?)");
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND tbl_name = ? COLLATE NOCASE"
+                          " AND name = ? COLLATE NOCASE");
+}
+
 QString Dialect::schemaScript() const
 {
     switch (m_kind) {

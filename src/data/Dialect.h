@@ -70,6 +70,8 @@ public:
     // catalog rather than trying the table raises no error, which would abort
     // a surrounding transaction on PostgreSQL.
     QString tableExists() const;
+    // The same for an index: two parameters, the table and the index name.
+    QString indexExists() const;
 
     // Resource path of the script that creates the schema in this dialect.
     QString schemaScript() const;

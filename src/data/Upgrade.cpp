@@ -37,20 +37,7 @@ namespace {
     // Whether the index exists, asked of the catalog (safe in a transaction).
     bool hasIndex(Connection &db, const QString &table, const QString &index)
     {
-        QString sql;
-        switch (db.dialect().kind()) {
-        case DbKind::SqlServer:
-            sql = QStringLiteral("SELECT 1 FROM sys.indexes WHERE object_id = OBJECT_ID(?) AND name = ?");
-            break;
-        case DbKind::PostgreSQL:
-            sql = QStringLiteral("SELECT 1 FROM pg_indexes WHERE tablename = lower(?) AND indexname = lower(?)");
-            break;
-        case DbKind::SQLite:
-            sql = QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND tbl_name = ? COLLATE NOCASE"
-                                 " AND name = ? COLLATE NOCASE");
-            break;
-        }
-        return db.scalar(sql, { table, index }).isValid();
+        return db.scalar(db.dialect().indexExists(), { table, index }).isValid();
     }
 
     // Creates whichever of the indexes is not there yet, as the dialect's

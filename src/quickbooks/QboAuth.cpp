@@ -1,0 +1,248 @@
+#include "quickbooks/QboAuth.h"
+
+#include "quickbooks/Accounting.h"
+#include "quickbooks/LocalWait.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QOAuth2AuthorizationCodeFlow>
+#include <QOAuthHttpServerReplyHandler>
+#include <QOAuthOobReplyHandler>
+
+namespace qb {
+
+namespace {
+
+    bool sameEndpoint(const QUrl &a, const QUrl &b)
+    {
+        return a.scheme() == b.scheme() && a.host() == b.host() && a.port() == b.port() && a.path() == b.path();
+    }
+
+} // namespace
+
+// The network access of the sign-in and of the calls. Requests to the token
+// endpoint carry the client's credentials as HTTP Basic authentication, as
+// the service asks, and their outcome is reported (Qt's flow stays silent
+// about a refused refresh).
+class TokenNetwork : public QNetworkAccessManager
+{
+public:
+    TokenNetwork(QUrl tokenUrl, QString clientId, QString clientSecret, QObject *parent)
+        : QNetworkAccessManager(parent)
+        , m_tokenUrl(std::move(tokenUrl))
+        , m_credentials((clientId + u':' + clientSecret).toUtf8().toBase64())
+    {
+        connect(this, &QNetworkAccessManager::finished, this, [this](QNetworkReply *reply) {
+            if (!sameEndpoint(reply->url(), m_tokenUrl) || !onTokenReply)
+                return;
+            // Peek so that the flow still reads the whole body.
+            const QByteArray body = reply->peek(reply->bytesAvailable());
+            onTokenReply(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), int(reply->error()), body);
+        });
+    }
+
+    std::function<void(int, int, const QByteArray &)> onTokenReply;
+
+protected:
+    QNetworkReply *createRequest(Operation op, const QNetworkRequest &original, QIODevice *data) override
+    {
+        QNetworkRequest request(original);
+        if (sameEndpoint(request.url(), m_tokenUrl)) {
+            request.setRawHeader("Authorization", "Basic " + m_credentials);
+            request.setRawHeader("Accept", "application/json");
+        }
+        return QNetworkAccessManager::createRequest(op, request, data);
+    }
+
+private:
+    QUrl m_tokenUrl;
+    QByteArray m_credentials;
+};
+
+QboAuth::QboAuth(const ConnectionSettings &settings, SecretStore &secrets, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_secrets(secrets)
+    , m_network(new TokenNetwork(QUrl(settings.tokenUrl), settings.clientId, secrets.read(kClientSecret), this))
+{
+    m_network->onTokenReply
+        = [this](int status, int error, const QByteArray &body) { tokenReplyFinished(status, error, body); };
+    makeFlow();
+    m_flow->setToken(m_secrets.read(kAccessToken));
+    m_flow->setRefreshToken(m_secrets.read(kRefreshToken));
+}
+
+QboAuth::~QboAuth() = default;
+
+QNetworkAccessManager *QboAuth::network() const
+{
+    return m_network;
+}
+
+void QboAuth::makeFlow()
+{
+    // A new flow after a failed token request: Qt's flow may be left
+    // "refreshing" for ever by a refused refresh.
+    QString token, refreshToken;
+    if (m_flow) {
+        token = m_flow->token();
+        refreshToken = m_flow->refreshToken();
+        delete m_flow;
+    }
+    m_flow = new QOAuth2AuthorizationCodeFlow(m_network, this);
+    m_flow->setAuthorizationUrl(QUrl(m_settings.authorizeUrl));
+    m_flow->setAccessTokenUrl(QUrl(m_settings.tokenUrl));
+    m_flow->setClientIdentifier(m_settings.clientId);
+    m_flow->setScope(m_settings.scope);
+    // The refresh needs a handler for the token reply, but no listening port.
+    m_flow->setReplyHandler(new QOAuthOobReplyHandler(m_flow));
+    m_flow->setToken(token);
+    m_flow->setRefreshToken(refreshToken);
+}
+
+QString QboAuth::accessToken() const
+{
+    return m_flow ? m_flow->token() : QString();
+}
+
+bool QboAuth::hasRefreshToken() const
+{
+    return m_flow && !m_flow->refreshToken().isEmpty();
+}
+
+void QboAuth::tokenReplyFinished(int httpStatus, int networkError, const QByteArray &body)
+{
+    if (httpStatus == 200 && networkError == 0)
+        return;
+    const QJsonObject answer = QJsonDocument::fromJson(body).object();
+    const QString error = answer.value(QStringLiteral("error")).toString();
+    m_tokenErrorCode = httpStatus ? httpStatus : networkError;
+    m_tokenError = error.isEmpty() ? QStringLiteral("the sign-in service answered %1").arg(m_tokenErrorCode) : error;
+}
+
+void QboAuth::storeTokens()
+{
+    try {
+        // The refresh token first: it is the one that cannot be had again.
+        m_secrets.write(kRefreshToken, m_flow->refreshToken());
+        m_secrets.write(kAccessToken, m_flow->token());
+    } catch (const std::exception &e) {
+        throw AccountingError(AccountingError::Kind::NotConnected, 0, QString::fromStdString(e.what()));
+    }
+}
+
+QString QboAuth::connectAccount(const std::function<void(const QUrl &)> &openBrowser, int timeoutMs)
+{
+    if (m_settings.clientId.isEmpty() || m_secrets.read(kClientSecret).isEmpty())
+        throw AccountingError(AccountingError::Kind::NotConnected, 0,
+            QStringLiteral("The QuickBooks client id and secret are not set up"));
+    makeFlow();
+    m_flow->setToken({});
+    m_flow->setRefreshToken({});
+    auto *handler = new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, quint16(m_settings.redirectPort), m_flow);
+    if (!handler->isListening())
+        throw AccountingError(AccountingError::Kind::NotConnected, 0,
+            QStringLiteral("Cannot receive the sign-in on port %1 of this computer").arg(m_settings.redirectPort));
+    handler->setCallbackText(QStringLiteral("Job Tracker is connected to QuickBooks. You may close this page."));
+    m_flow->setReplyHandler(handler);
+
+    QString realm;
+    bool failed = false;
+    m_tokenError.clear();
+    connect(handler, &QAbstractOAuthReplyHandler::callbackReceived, this,
+        [&realm](const QVariantMap &values) { realm = values.value(QStringLiteral("realmId")).toString(); });
+    connect(m_flow, &QAbstractOAuth::requestFailed, this, [&failed] { failed = true; });
+    connect(m_flow, &QAbstractOAuth2::error, this, [&failed] { failed = true; });
+    connect(m_flow, &QAbstractOAuth::authorizeWithBrowser, this, [&openBrowser](const QUrl &url) { openBrowser(url); });
+
+    LocalWait wait(timeoutMs);
+    wait.quitOn(m_flow.data(), &QAbstractOAuth::statusChanged);
+    wait.quitOn(m_flow.data(), &QAbstractOAuth::requestFailed);
+    wait.quitOn(m_flow.data(), &QAbstractOAuth2::error);
+    wait.quitOn(m_network, &QNetworkAccessManager::finished);
+    m_flow->grant();
+    const bool granted = wait.exec([&] {
+        return failed || !m_tokenError.isEmpty()
+            || (m_flow->status() == QAbstractOAuth::Status::Granted && !m_flow->token().isEmpty());
+    }) && !failed
+        && m_tokenError.isEmpty();
+
+    const QString error = m_tokenError;
+    const bool hadTokens = granted;
+    if (hadTokens)
+        storeTokens();
+    // Close the loopback port; later refreshes need none.
+    makeFlow();
+    if (!hadTokens)
+        throw AccountingError(AccountingError::Kind::AuthExpired, 3200,
+            error.isEmpty() ? QStringLiteral("QuickBooks did not complete the sign-in")
+                            : QStringLiteral("QuickBooks refused the sign-in (%1)").arg(error));
+    return realm;
+}
+
+void QboAuth::refresh(int timeoutMs)
+{
+    if (m_refreshing) {
+        // Another call is renewing the tokens: its outcome serves this one.
+        LocalWait wait(timeoutMs);
+        wait.quitOn(this, &QboAuth::refreshDone);
+        wait.exec([this] { return !m_refreshing; });
+        if (accessToken().isEmpty())
+            throw AccountingError(AccountingError::Kind::AuthExpired, 3200,
+                QStringLiteral("The QuickBooks sign-in has expired; connect to QuickBooks again"));
+        return;
+    }
+    if (!hasRefreshToken())
+        throw AccountingError(AccountingError::Kind::AuthExpired, 3200,
+            QStringLiteral("Not connected to QuickBooks; use Connect to QuickBooks"));
+
+    m_refreshing = true;
+    m_tokenError.clear();
+    const QString before = m_flow->token();
+    LocalWait wait(timeoutMs);
+    wait.quitOn(m_flow.data(), &QAbstractOAuth::statusChanged);
+    wait.quitOn(m_flow.data(), &QAbstractOAuth::tokenChanged);
+    wait.quitOn(m_network, &QNetworkAccessManager::finished);
+    m_flow->refreshAccessToken();
+    const bool renewed = wait.exec([&] {
+        return !m_tokenError.isEmpty()
+            || (m_flow->status() == QAbstractOAuth::Status::Granted && m_flow->token() != before
+                && !m_flow->token().isEmpty());
+    }) && m_tokenError.isEmpty();
+
+    const QString error = m_tokenError;
+    const int code = m_tokenErrorCode;
+    try {
+        if (renewed) {
+            storeTokens();
+        } else if (error == u"invalid_grant") {
+            // The refresh token is spent or revoked: only a new sign-in helps.
+            m_flow->setToken({});
+            m_flow->setRefreshToken({});
+            m_secrets.remove(kAccessToken);
+            m_secrets.remove(kRefreshToken);
+        }
+    } catch (...) {
+        m_refreshing = false;
+        emit refreshDone();
+        throw;
+    }
+    if (!renewed)
+        makeFlow();
+    m_refreshing = false;
+    emit refreshDone();
+    if (renewed)
+        return;
+    if (error == u"invalid_grant")
+        throw AccountingError(AccountingError::Kind::AuthExpired, 3200,
+            QStringLiteral("The QuickBooks sign-in has expired (invalid_grant); connect to QuickBooks again"));
+    if (error.isEmpty())
+        throw AccountingError(AccountingError::Kind::Transient, 3200,
+            QStringLiteral("No answer from the QuickBooks sign-in service within %1 seconds").arg(timeoutMs / 1000));
+    throw AccountingError(AccountingError::Kind::Transient, code,
+        QStringLiteral("The QuickBooks sign-in could not be renewed (%1)").arg(error));
+}
+
+} // namespace qb

@@ -1,0 +1,365 @@
+#include "quickbooks/ui/frmQBSync.h"
+
+#include "data/Database.h"
+#include "grid/GridValues.h"
+#include "quickbooks/QbSettings.h"
+#include "quickbooks/QbSync.h"
+#include "quickbooks/QboAuth.h"
+#include "shell/AppContext.h"
+#include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The sign-in waits for the user in the browser.
+constexpr int kConnectTimeoutMs = 180000;
+
+const QString kTitle = QStringLiteral("Quickbooks Sync");
+const QString kSuccessful = QStringLiteral("Successful");
+
+QPushButton *button(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::ContextMenu:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// A QuickBooks call under way: the hourglass shows and the program takes no
+// input (windows still repaint), until it ends.
+class frmQBSync::Busy
+{
+public:
+    explicit Busy(frmQBSync *screen)
+        : m_screen(screen)
+    {
+        m_screen->m_busy = true;
+        qApp->installEventFilter(m_screen);
+    }
+    ~Busy()
+    {
+        qApp->removeEventFilter(m_screen);
+        m_screen->m_busy = false;
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    frmQBSync *m_screen;
+    WaitCursor m_wait;
+};
+
+frmQBSync::frmQBSync(AppContext &context)
+    : Screen(context, QStringLiteral("frmQBSync"), kTitle)
+    , m_browser([](const QUrl &url) { QDesktopServices::openUrl(url); })
+    , m_runTag(qb::newRunTag())
+{
+    buildUi();
+    connect(btnNewSelectAll, &QPushButton::clicked, this, &frmQBSync::btnNewSelectAll_Click);
+    connect(btnNewSelectNone, &QPushButton::clicked, this, &frmQBSync::btnNewSelectNone_Click);
+    connect(btnRefreshNew, &QPushButton::clicked, this, &frmQBSync::btnRefreshNew_Click);
+    connect(btnSendNewInvoices, &QPushButton::clicked, this, &frmQBSync::btnSendNewInvoices_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmQBSync::btnExit_Click);
+    connect(btnConnectQB, &QPushButton::clicked, this, &frmQBSync::btnConnectQB_Click);
+}
+
+frmQBSync::~frmQBSync() = default;
+
+void frmQBSync::buildUi()
+{
+    btnNewSelectAll = button(this, "btnNewSelectAll", QStringLiteral("Select All"));
+    btnNewSelectNone = button(this, "btnNewSelectNone", QStringLiteral("Select None"));
+    btnRefreshNew = button(this, "btnRefreshNew", QStringLiteral("Refresh"));
+    btnSendNewInvoices = button(this, "btnSendNewInvoices", QStringLiteral("Update/Txfr"));
+    btnExit = button(this, "btnExit", QStringLiteral("Exit"));
+    btnConnectQB = button(this, "btnConnectQB", QStringLiteral("Connect to QuickBooks..."));
+    lblQBConnection = new QLabel(this);
+    lblQBConnection->setObjectName(QStringLiteral("lblQBConnection"));
+    lblQBConnection->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    vsfgNew = new GridWidget(this);
+    vsfgNew->setObjectName(QStringLiteral("vsfgNew"));
+
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : { btnNewSelectAll, btnNewSelectNone, btnRefreshNew, btnSendNewInvoices, btnExit })
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    buttons->addWidget(btnConnectQB);
+
+    // The connection's state under the list; a long text never widens the window.
+    lblQBConnection->setWordWrap(true);
+    lblQBConnection->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(vsfgNew, 1);
+    layout->addWidget(lblQBConnection);
+
+    setTabOrder(btnNewSelectAll, btnNewSelectNone);
+    setTabOrder(btnNewSelectNone, btnRefreshNew);
+    setTabOrder(btnRefreshNew, btnSendNewInvoices);
+    setTabOrder(btnSendNewInvoices, btnExit);
+    setTabOrder(btnExit, btnConnectQB);
+    setTabOrder(btnConnectQB, vsfgNew);
+}
+
+QSize frmQBSync::sizeHint() const
+{
+    // The window opens 14760 by 7095 twips.
+    return { vsfgNew->twipsToPixels(14760), vsfgNew->twipsToPixels(7095) };
+}
+
+void frmQBSync::load()
+{
+    LoadNewWIPs();
+    showConnection();
+}
+
+void frmQBSync::LoadNewWIPs()
+{
+    const QList<QStringList> rows = qb::LoadNewWIPs(context().db());
+    vsfgNew->setRows(0);
+    vsfgNew->setCols(qb::ColumnCount);
+    vsfgNew->setRows(int(rows.size()) + 1);
+    const QStringList headers = qb::headers();
+    for (int c = 0; c < qb::ColumnCount; ++c)
+        vsfgNew->setTextMatrix(0, c, headers.at(c));
+    // Cell by cell: a value may hold a tab.
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < qb::ColumnCount; ++c)
+            vsfgNew->setTextMatrix(r + 1, c, rows.at(r).at(c));
+    for (int c = 0; c < qb::ColumnCount; ++c)
+        vsfgNew->setColAlignmentCenter(c);
+    vsfgNew->setColDataType(qb::ColUpdate, GridWidget::DataType::Boolean);
+    vsfgNew->setColEditable(qb::ColUpdate);
+    vsfgNew->setColFormat(qb::ColAmount, QStringLiteral("$#,##0.00"));
+    vsfgNew->autoSize(0, qb::ColumnCount - 1);
+    vsfgNew->setFixedRows(1);
+    vsfgNew->setFixedCols(0);
+    vsfgNew->redraw();
+}
+
+// ---- buttons
+
+void frmQBSync::tickAll(bool on)
+{
+    for (int r = 1; r < vsfgNew->rows(); ++r)
+        vsfgNew->setTextMatrix(r, qb::ColUpdate, on ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+void frmQBSync::btnNewSelectAll_Click()
+{
+    tickAll(true);
+}
+
+void frmQBSync::btnNewSelectNone_Click()
+{
+    tickAll(false);
+}
+
+void frmQBSync::btnRefreshNew_Click()
+{
+    guarded([this] { LoadNewWIPs(); });
+}
+
+void frmQBSync::btnExit_Click()
+{
+    closeScreen();
+}
+
+void frmQBSync::btnSendNewInvoices_Click()
+{
+    if (m_busy)
+        return;
+    {
+        const Busy busy(this);
+        for (int r = 1; r < vsfgNew->rows(); ++r) {
+            const bool ticked = GridValues::toBool(vsfgNew->textMatrix(r, qb::ColUpdate)).value_or(false);
+            if (!ticked || vsfgNew->textMatrix(r, qb::ColResult) == kSuccessful)
+                continue;
+            if (!sendRow(r))
+                break; // later rows wait for the next press
+        }
+        vsfgNew->autoSize(0, qb::ColumnCount - 1);
+        vsfgNew->setFixedRows(1);
+        vsfgNew->setFixedCols(0);
+        vsfgNew->redraw();
+    }
+    showConnection();
+}
+
+bool frmQBSync::sendRow(int r)
+{
+    auto cell = [&](int c) { return vsfgNew->textMatrix(r, c); };
+    QString outcome;
+    try {
+        bool ok = false;
+        const qint64 wipId = cell(qb::ColID).toLongLong(&ok);
+        if (!ok)
+            throw std::runtime_error("The row has no WIP number");
+        const QString qbId = cell(qb::ColQBID).trimmed();
+        if (!qbId.isEmpty()) {
+            // Invoiced before: read its amount back.
+            const qb::SentInvoice invoice = qb::refreshInvoice(context().db(), gateway(), wipId, qbId);
+            vsfgNew->setTextMatrix(r, qb::ColAmount, qb::groupedAmount(invoice.amount));
+        } else {
+            const qb::CustomerDetails customer { cell(qb::ColCustomer), cell(qb::ColAddress), cell(qb::ColCity),
+                cell(qb::ColState), cell(qb::ColZip), cell(qb::ColPhone) };
+            const std::optional<QDateTime> start = GridValues::toDateTime(cell(qb::ColStartDate));
+            const CompanyRow &company = context().company();
+            const qb::InvoiceLine line { company.qbItemName, company.qbItemDescription, company.qbItemAmount };
+            // A new attempt, a new requestid; its retries keep it.
+            const int attempt = ++m_attempts[wipId];
+            const qb::SentInvoice invoice = qb::sendNewInvoice(context().db(), gateway(), wipId, customer,
+                start ? start->date() : QDate(), line, qb::requestId(m_runTag, wipId, attempt));
+            vsfgNew->setTextMatrix(r, qb::ColInvoice, invoice.number);
+            vsfgNew->setTextMatrix(r, qb::ColAmount, qb::amountText(invoice.amount));
+            vsfgNew->setTextMatrix(r, qb::ColQBID, invoice.qbId);
+        }
+        vsfgNew->setTextMatrix(r, qb::ColResult, kSuccessful);
+        vsfgNew->redraw();
+        return true;
+    } catch (const qb::AccountingError &e) {
+        if (e.kind() == qb::AccountingError::Kind::NotConnected)
+            dropGateway(); // read the settings again next time
+        outcome = qb::errorText(e);
+    } catch (const data::DbError &e) {
+        outcome = e.message();
+    } catch (const std::exception &e) {
+        outcome = QStringLiteral("Error 0: ") + QString::fromStdString(e.what());
+    }
+    vsfgNew->setTextMatrix(r, qb::ColResult, outcome);
+    return false;
+}
+
+void frmQBSync::btnConnectQB_Click()
+{
+    if (m_busy)
+        return;
+    QString problem;
+    {
+        const Busy busy(this);
+        try {
+            gateway();
+            const QString realm = m_auth->connectAccount(m_browser, kConnectTimeoutMs);
+            qb::ConnectionSettings settings = m_auth->settings();
+            if (!realm.isEmpty() && realm != settings.realmId) {
+                // The company chosen on the consent page is the one to use.
+                settings.realmId = realm;
+                qb::writeSettings(settingsFile(), settings);
+                dropGateway();
+            }
+        } catch (const qb::AccountingError &e) {
+            problem = e.message();
+        } catch (const std::exception &e) {
+            problem = QString::fromStdString(e.what());
+        }
+    }
+    showConnection();
+    if (problem.isEmpty())
+        Messages::show(this, QStringLiteral("Connected to QuickBooks."), kTitle, Messages::Icon::Information);
+    else
+        Messages::show(this, problem, kTitle, Messages::Icon::Exclamation);
+}
+
+// ---- the connection
+
+QString frmQBSync::settingsFile() const
+{
+    const QString folder = context().config.folder;
+    return qb::settingsPath(folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder);
+}
+
+void frmQBSync::setRetryPolicy(const qb::RetryPolicy &policy)
+{
+    m_policy = policy;
+    m_policySet = true;
+    dropGateway();
+}
+
+qb::AccountingGateway &frmQBSync::gateway()
+{
+    if (!m_gateway) {
+        const qb::ConnectionSettings settings = qb::readSettings(settingsFile());
+        if (!m_secrets)
+            m_secrets = qb::openSecretStore(settingsFile());
+        m_auth = std::make_unique<qb::QboAuth>(settings, *m_secrets);
+        qb::RetryPolicy policy = m_policy;
+        if (!m_policySet)
+            policy.timeoutMs = settings.timeoutSeconds * 1000;
+        m_gateway = std::make_unique<qb::QboGateway>(*m_auth, policy);
+    }
+    return *m_gateway;
+}
+
+void frmQBSync::dropGateway()
+{
+    m_gateway.reset();
+    m_auth.reset();
+}
+
+void frmQBSync::showConnection()
+{
+    const qb::ConnectionSettings settings = qb::readSettings(settingsFile());
+    if (!m_secrets)
+        m_secrets = qb::openSecretStore(settingsFile());
+    QString text;
+    if (settings.clientId.isEmpty())
+        text = QStringLiteral("QuickBooks is not set up (%1).").arg(QDir::toNativeSeparators(settingsFile()));
+    else if (m_secrets->read(qb::kRefreshToken).isEmpty())
+        text = QStringLiteral("Not connected to QuickBooks.");
+    else
+        text = QStringLiteral("Connected to QuickBooks company %1.").arg(settings.realmId);
+    lblQBConnection->setText(text + u' ' + m_secrets->describe());
+}
+
+// ---- while busy
+
+void frmQBSync::closeEvent(QCloseEvent *event)
+{
+    // A call under way finishes first; its outcome goes to its row.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    Screen::closeEvent(event);
+}
+
+bool frmQBSync::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_busy && isUserInput(event->type()))
+        return true;
+    return Screen::eventFilter(watched, event);
+}

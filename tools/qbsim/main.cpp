@@ -1,0 +1,43 @@
+// jobtracker-qbsim: a local stand-in for the QuickBooks Online accounting API.
+//
+//   jobtracker-qbsim [--port N] [--data FILE]
+//
+// Listens on 127.0.0.1 (port 0 picks a free one) and prints "listening on
+// <port>" once it does. With --data the company's data and tokens are kept
+// in that JSON file across runs. With --write-settings the program's
+// quickbooks.ini is pointed at this simulator (the demo client, signed in).
+#include "SimServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("jobtracker-qbsim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Local QuickBooks Online API simulator"));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1 (0: any free one)."),
+        QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption dataOption(
+        QStringLiteral("data"), QStringLiteral("JSON file that keeps the data."), QStringLiteral("file"));
+    const QCommandLineOption settingsOption(QStringLiteral("write-settings"),
+        QStringLiteral("Point this quickbooks.ini at the simulator."), QStringLiteral("file"));
+    parser.addOption(portOption);
+    parser.addOption(dataOption);
+    parser.addOption(settingsOption);
+    parser.process(app);
+
+    qbsim::SimServer server(parser.value(dataOption));
+    if (!server.listen(quint16(parser.value(portOption).toUInt()))) {
+        std::fprintf(stderr, "jobtracker-qbsim: cannot listen on 127.0.0.1:%s\n", qPrintable(parser.value(portOption)));
+        return 1;
+    }
+    if (parser.isSet(settingsOption))
+        server.writeSettings(parser.value(settingsOption));
+    std::printf("listening on %u\n", unsigned(server.port()));
+    std::fflush(stdout);
+    return app.exec();
+}
