@@ -172,7 +172,7 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
                 { QStringLiteral("KeyPressDelay"), 1.0 },
                 { QStringLiteral("QBItemName"), QStringLiteral("Restoration") },
                 { QStringLiteral("QBItemDescription"), QStringLiteral("Fire and water restoration services") },
-                { QStringLiteral("QBItemAmount"), 0.0 }, { QStringLiteral("DryingDays"), 5 } });
+                { QStringLiteral("QBItemAmount"), 1250.0 }, { QStringLiteral("DryingDays"), 5 } });
     }
 
     say(QStringLiteral("employees"));
