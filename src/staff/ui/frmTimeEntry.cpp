@@ -136,13 +136,13 @@ void frmTimeEntry::buildFields()
         m_fields.add({ QString::fromLatin1(field), box,
             [=](const R &r) { Choices::select(box, ids, Choices::indexOf(ids, r.*member)); },
             [=] { Choices::select(box, ids, -1); }, [=] { return QVariant(box->currentIndex()); },
-            [=](R &r) { r.*member = Choices::selectedId(box, ids); }, QVariant() });
+            [=](R &r) { r.*member = Choices::selectedId(box, ids); } });
     };
     choice("EmployeeID", cmbEmployee, cmbEmployeeID, &R::employeeId);
     m_fields.add({ QStringLiteral("TranDate"), dtStartDate,
         [this](const R &r) { dtStartDate->setDateTime(r.tranDate.isValid() ? r.tranDate : Clock::now()); },
         [this] { dtStartDate->setDateTime(Clock::now()); }, [this] { return QVariant(dtStartDate->dateTime()); },
-        [this](R &r) { r.tranDate = dtStartDate->dateTime(); }, QVariant() });
+        [this](R &r) { r.tranDate = dtStartDate->dateTime(); } });
     choice("WIPID", cmbWIP, cmbWIPID, &R::wipId);
     m_fields.number(
         "Hours", txtHours, &R::hours, [](double hours) { return staff::formatHours(hours); },
