@@ -1,5 +1,6 @@
 #include "app/Screens.h"
 
+#include "reports/ui/Viewer.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
@@ -31,6 +32,7 @@ const ScreenRegistry &screenRegistry()
         { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, {}, {} },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
+        { {}, {}, s("Viewer"), make<Viewer>() },
     };
     return registry;
 }

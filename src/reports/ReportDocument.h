@@ -125,6 +125,7 @@ struct Document
     QString title; // "Work Order": at the top right of every page
     QString subtitle; // under the title (the board's filters)
     QString footer; // at the bottom left of every page
+    QString name; // what a saved copy is called: "Work Order 12 - Smith"
     RunTexts texts;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     PicturePainter picture;

@@ -29,7 +29,9 @@ namespace {
     {
         QFont font;
         font.setFamilies({ QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial") });
-        font.setStyleHint(QFont::SansSerif);
+        // No ligatures: "fi" in a name stays two letters for whoever searches
+        // or copies the PDF's text (and plain Latin text lays out faster).
+        font.setStyleHint(QFont::SansSerif, QFont::PreferNoShaping);
         font.setPointSizeF(points);
         font.setBold(bold);
         font.setItalic(italic);

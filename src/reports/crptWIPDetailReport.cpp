@@ -72,6 +72,9 @@ void crptWIPDetailReport::setMainData(QSqlQuery query)
     const QString jobNo = QStringLiteral("Job No. %1").arg(Formats::plainNumber(w.number(QStringLiteral("ID"))));
     const QString customer = w.text(QStringLiteral("Customer"));
     doc.footer = joined({ jobNo, customer }, QStringLiteral(" \u00b7 "));
+    doc.name = joined(
+        { QStringLiteral("Work Order %1").arg(Formats::plainNumber(w.number(QStringLiteral("ID")))), customer },
+        QStringLiteral(" - "));
 
     doc.blocks.push_back(Heading { customer.isEmpty() ? QStringLiteral("(no customer)") : customer,
         joined({ w.text(QStringLiteral("JobType")), w.text(QStringLiteral("Status")),

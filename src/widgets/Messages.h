@@ -5,8 +5,10 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
+class QPrinter;
 class QWidget;
 
 // Every message box of the program goes through here. Tests switch on the
@@ -37,7 +39,19 @@ void databaseError(QWidget *parent, const data::DbError &error);
 // turn errors into messages.
 bool guarded(QWidget *parent, const std::function<void()> &work);
 
+// The save-file dialog, opened on `suggested` (a path): the path chosen, or
+// an empty text when the user cancels.
+QString saveFileName(QWidget *parent, const QString &title, const QString &suggested, const QString &filter);
+
+// The system print dialog for printer, offering pages 1 to pageCount: true
+// when the user chose to print (the printer then holds the choices).
+bool printDialog(QWidget *parent, QPrinter &printer, int pageCount);
+
 // ---- test seam
+// Recording also covers the file and print dialogs: each opening is recorded
+// in dialogs() ("<title>: <suggested path>", "Print: <pages>"), and the
+// answer comes from the queue of next file names ("" or nothing queued is
+// Cancel) or of print answers (nothing queued is Cancel).
 void setRecording(bool on);
 bool isRecording();
 void setNextAnswer(QMessageBox::StandardButton answer);
@@ -45,6 +59,10 @@ const QList<Shown> &shown();
 void clearShown();
 // Called (in recording mode) with each message as it is "shown".
 void setOnShown(std::function<void(const Shown &)> callback);
+void setNextFileName(const QString &path);
+// A print answer may set the printer up (an output file) before it says yes.
+void setNextPrintAnswer(std::function<bool(QPrinter &)> answer);
+const QStringList &dialogs();
 
 } // namespace Messages
 
