@@ -1,7 +1,9 @@
 // backends: sqlite postgres odbc
 #include "app/Screens.h"
 #include "base/Clock.h"
+#include "base/Colors.h"
 #include "base/Formats.h"
+#include "board/BoardQuery.h"
 #include "data/Database.h"
 #include "reports/ReportData.h"
 #include "reports/ReportRenderer.h"
@@ -23,9 +25,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+
+Q_DECLARE_METATYPE(board::Filter)
 
 namespace {
 
@@ -269,7 +274,8 @@ private slots:
         QVERIFY(!modReports::PrintWIPDetailReport(testdb::context(), &mainWindow(), QString::number(wip)));
         QCOMPARE(Messages::shown().size(), 1);
         QCOMPARE(Messages::shown().first().title, QStringLiteral("Work Order"));
-        QVERIFY2(Messages::shown().first().text.contains(named), qPrintable(Messages::shown().first().text));
+        QVERIFY2(Messages::shown().first().text.contains(named, Qt::CaseInsensitive),
+            qPrintable(Messages::shown().first().text));
         QVERIFY(viewers().isEmpty());
     }
 
@@ -371,6 +377,71 @@ private slots:
         QVERIFY(!pdfText(pdf, 2).contains("Total Hours"));
     }
 
+    // The board report lists what the navigator's query lists for the same
+    // filters, in its order, tinted by job type, with the count at the end.
+    void boardReport_data()
+    {
+        columns<board::Filter>({ "filter" });
+        row("all, closed ones too", board::Filter {});
+        row("active only", board::Filter { {}, {}, {}, false, {}, {}, true });
+        row("type and search", board::Filter { "Fire", {}, "o'N", false, {}, {}, false });
+        row("dates", board::Filter { {}, {}, {}, true, kNow.date().addDays(-20), kNow.date().addDays(-5), false });
+    }
+    void boardReport()
+    {
+        QFETCH(board::Filter, filter);
+        addWip("Dana O'Neil",
+            { { "JobType", "Fire" }, { "Status", "Drying" }, { "StartDate", day(-12) }, { "CheckDryingDays", true },
+                { "AmountBilled", 100.0 } });
+        addWip("Ann Closed", { { "Status", "Closed" }, { "StartDate", day(-30) }, { "AmountBilled", 50.25 } });
+        addWip("Bo No Status", { { "Status", QVariant(QMetaType::fromType<QString>()) }, { "JobType", "Mold" } });
+        addWip("Cy O'Neill", { { "JobType", "Work Order" }, { "StartDate", day(-5) }, { "Photos", true } });
+        addWip("Cy O'Neill", { { "JobType", "Fire" }, { "StartDate", day(-1) } });
+        book(1, addPerson("Tony", "Nguyen"), -2, 2.5);
+
+        QStringList expected;
+        QSqlQuery navigator = board::selectJobs(testdb::connection(), filter, board::JobColumns::Report);
+        while (navigator.next())
+            expected << navigator.value(1).toString() + " " + navigator.value(7).toString();
+        QVERIFY(!expected.isEmpty());
+
+        const reports::Document report = reports::boardReport(testdb::connection(), filter, texts(), Clock::today());
+        const auto &table = std::get<reports::Table>(report.blocks.front());
+        QStringList listed;
+        for (const reports::Row &row : table.rows) {
+            listed << row.cells.at(0) + " " + row.cells.at(1);
+            const std::optional<quint32> tint = board::jobTypeColour(row.cells.at(1));
+            QCOMPARE(row.tint, tint ? Colors::toQColor(*tint) : QColor());
+        }
+        QCOMPARE(listed, expected);
+
+        reports::writePdf(report, out("board.pdf"));
+        const QString text = pdfText(out("board.pdf"));
+        QString previous;
+        for (const QString &line : expected) {
+            const qsizetype at = text.indexOf(line, previous.isEmpty() ? 0 : text.indexOf(previous));
+            QVERIFY2(at >= 0, qPrintable(line + " in " + text));
+            previous = line;
+        }
+        EXPECT_TEXT(text, { "WIPs Board", QStringLiteral("%1 WIPs").arg(expected.size()), "Page 1 of 1" });
+        if (expected.contains("Dana O'Neil Fire"))
+            EXPECT_TEXT(text, { "Dana O'Neil Fire Drying " + date(-12) + " 12 $100.00 2.50" });
+    }
+
+    // A long board runs over pages with its header row on each, and the
+    // count on the last.
+    void boardOverPages()
+    {
+        for (int i = 0; i < 70; ++i)
+            addWip(QStringLiteral("Customer %1").arg(i, 3, 10, QChar(u'0')));
+        reports::writePdf(
+            reports::boardReport(testdb::connection(), board::Filter {}, texts(), Clock::today()), out("board.pdf"));
+        const QString header = "Customer Type Status Rep Start Date";
+        EXPECT_TEXT(pdfText(out("board.pdf"), 1), { header, "Customer 000", "Page 1 of 3" });
+        EXPECT_TEXT(pdfText(out("board.pdf"), 2), { header, "Page 2 of 3" });
+        EXPECT_TEXT(pdfText(out("board.pdf"), 3), { header, "Customer 069", "70 WIPs", "Page 3 of 3" });
+    }
+
     // The admin tool writes the same work order headless.
     void adminWorkOrder()
     {
@@ -389,6 +460,38 @@ private slots:
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 1);
         QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("--wip"));
+    }
+
+    // ... and the board, with the navigator's filters.
+    void adminBoard()
+    {
+        addWip("Dana O'Neil", { { "JobType", "Fire" }, { "Status", "Closed" } });
+        addWip("Pat Lee", { { "JobType", "Fire" } });
+        addWip("Sam Water");
+        const QString config = m_db->folder() + "/config.txt";
+        const QString pdf = out("admin-board.pdf");
+        QProcess process;
+        process.start(JT_ADMIN_PATH, { "--config", config, "report", "board", "--type", "Fire", "--pdf", pdf });
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        QString text = pdfText(pdf);
+        EXPECT_TEXT(text, { "Type Fire \u00b7 Active only", "Pat Lee", "1 WIP" });
+        QVERIFY(!text.contains("Dana") && !text.contains("Sam Water"));
+
+        process.start(JT_ADMIN_PATH,
+            { "--config", config, "report", "board", "--all", "--search", "o'n", "--from", date(-30), "--pdf", pdf });
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("--from and --to go together"));
+
+        process.start(JT_ADMIN_PATH,
+            { "--config", config, "report", "board", "--all", "--search", "o'n", "--from",
+                kNow.date().addDays(-30).toString(Qt::ISODate), "--to", kNow.date().toString(Qt::ISODate), "--pdf",
+                pdf });
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 0);
+        text = pdfText(pdf);
+        EXPECT_TEXT(text, { "Dana O'Neil", "Closed jobs included", "1 WIP" });
     }
 };
 

@@ -11,6 +11,7 @@
 // FILE defaults to config.txt beside this program (the program's own).
 #include "base/Clock.h"
 #include "base/Config.h"
+#include "board/BoardQuery.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -117,7 +118,15 @@ struct ReportRequest
     QString pdf;
     QString user;
     QString wip;
+    board::Filter filter;
 };
+
+// A date of the command line: yyyy-MM-dd.
+std::optional<QDate> isoDate(const QString &text)
+{
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
 
 int report(data::Connection &db, const ReportRequest &request)
 {
@@ -129,6 +138,8 @@ int report(data::Connection &db, const ReportRequest &request)
         if (!id)
             return fail(QStringLiteral("report work-order needs --wip with a WIP's ID (digits only)"));
         document = reports::workOrder(db, *id, texts, Clock::today());
+    } else {
+        document = reports::boardReport(db, request.filter, texts, Clock::today());
     }
     const int pages = reports::writePdf(document, request.pdf);
     out() << "Wrote the " << document.title.toLower() << " to " << request.pdf << " (" << pages
@@ -184,8 +195,20 @@ int main(int argc, char *argv[])
         qEnvironmentVariable("USER", QStringLiteral("jobtracker-admin")));
     const QCommandLineOption wipOption(
         QStringLiteral("wip"), QStringLiteral("report work-order: the WIP's ID."), QStringLiteral("N"));
+    const QCommandLineOption typeOption(
+        QStringLiteral("type"), QStringLiteral("report board: only this job type."), QStringLiteral("T"));
+    const QCommandLineOption statusOption(
+        QStringLiteral("status"), QStringLiteral("report board: only this status."), QStringLiteral("S"));
+    const QCommandLineOption searchOption(QStringLiteral("search"),
+        QStringLiteral("report board: customers whose name contains this."), QStringLiteral("X"));
+    const QCommandLineOption fromOption(QStringLiteral("from"),
+        QStringLiteral("report board: started on or after this day (yyyy-MM-dd), with --to."), QStringLiteral("D"));
+    const QCommandLineOption toOption(QStringLiteral("to"),
+        QStringLiteral("report board: started by this day (yyyy-MM-dd), with --from."), QStringLiteral("D"));
+    const QCommandLineOption allOption(
+        QStringLiteral("all"), QStringLiteral("report board: closed jobs too (the board's Active Only off)."));
     parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption, pdfOption,
-        printedByOption, wipOption });
+        printedByOption, wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption });
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -195,10 +218,12 @@ int main(int argc, char *argv[])
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == u"report") {
-        if (args.size() != 2 || (args.at(1) != u"work-order"))
+        if (args.size() != 2 || (args.at(1) != u"work-order" && args.at(1) != u"board"))
             return fail(QStringLiteral("report takes one kind of report: work-order or board (see --help)"));
         if (!parser.isSet(pdfOption) || parser.value(pdfOption).isEmpty())
             return fail(QStringLiteral("report needs --pdf FILE"));
+        if (parser.isSet(fromOption) != parser.isSet(toOption))
+            return fail(QStringLiteral("--from and --to go together"));
     } else if (args.size() != 1) {
         return fail(QStringLiteral("give exactly one command: init, seed-demo, check, upgrade or report (see --help)"));
     } else if (command != u"init" && command != u"seed-demo" && command != u"check" && command != u"upgrade") {
@@ -257,8 +282,22 @@ int main(int argc, char *argv[])
         } else if (command == u"check") {
             return check(db);
         } else if (command == u"report") {
-            return report(
-                db, { args.at(1), parser.value(pdfOption), parser.value(printedByOption), parser.value(wipOption) });
+            ReportRequest request { args.at(1), parser.value(pdfOption), parser.value(printedByOption),
+                parser.value(wipOption), {} };
+            request.filter.jobType = parser.value(typeOption);
+            request.filter.status = parser.value(statusOption);
+            request.filter.search = parser.value(searchOption);
+            request.filter.activeOnly = !parser.isSet(allOption);
+            if (parser.isSet(fromOption)) {
+                const std::optional<QDate> from = isoDate(parser.value(fromOption));
+                const std::optional<QDate> to = isoDate(parser.value(toOption));
+                if (!from || !to)
+                    return fail(QStringLiteral("--from and --to take dates as yyyy-MM-dd"));
+                request.filter.useDates = true;
+                request.filter.startFrom = *from;
+                request.filter.startTo = *to;
+            }
+            return report(db, request);
         } else {
             return upgrade(db);
         }

@@ -82,6 +82,8 @@ struct Column
     qreal width = 50; // points; the columns are scaled to the page's width
     Align align = Align::Left;
     bool tick = false; // a non-empty cell prints as a tick mark
+    bool fit = false; // never wraps: as wide as its widest cell
+    bool vertical = false; // the title reads upwards, so a narrow column takes a long one
 };
 
 struct Row

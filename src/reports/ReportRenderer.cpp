@@ -9,6 +9,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextLayout>
 #include <algorithm>
@@ -107,6 +108,13 @@ namespace {
         void paintPage(QPainter &painter, int page) const;
 
     private:
+        // A table's fonts and column widths, worked out once.
+        struct TableFaces
+        {
+            std::optional<Face> body, bold, italic;
+            QList<qreal> widths;
+        };
+
         qreal pt(qreal points) const { return points * m_scale; }
 
         // Wraps text into rect.width() (at word boundaries, or anywhere in a
@@ -135,7 +143,9 @@ namespace {
         // A section's height for a width; paints it into rect when given.
         qreal section(QPainter *painter, const Section &section, const QRectF &rect) const;
         qreal item(QPainter *painter, const Item &item, const QRectF &rect) const;
-        QList<qreal> columnWidths(const Table &table) const;
+        QList<qreal> columnWidths(const Table &table, const Face &headerFace, const Face &bodyFace) const;
+        qreal headerHeight(const Table &table, const TableFaces &faces) const;
+        void paintHeader(QPainter &painter, const Table &table, const TableFaces &faces, const QRectF &rect) const;
         qreal rowHeight(const Table &table, const QList<qreal> &widths, const Row &row, const Face &face) const;
         void paintTablePart(QPainter &painter, int block, const Table &table, int part, const QRectF &rect) const;
         void paintRow(QPainter &painter, const Table &table, const QList<qreal> &widths, const Row &row,
@@ -156,12 +166,6 @@ namespace {
 
         std::vector<std::vector<Placement>> m_pages;
         qreal m_y = 0;
-        // The table being laid out: its fonts and column widths.
-        struct TableFaces
-        {
-            std::optional<Face> body, bold, italic;
-            QList<qreal> widths;
-        };
         mutable std::vector<TableFaces> m_tables;
         const TableFaces &tableFaces(int block, const Table &table) const;
     };
@@ -359,7 +363,7 @@ namespace {
             faces.body.emplace(m_device, table.fontSize);
             faces.bold.emplace(m_device, table.fontSize, true);
             faces.italic.emplace(m_device, table.fontSize, false, true);
-            faces.widths = columnWidths(table);
+            faces.widths = columnWidths(table, *faces.bold, *faces.body);
         }
         return faces;
     }
@@ -368,10 +372,7 @@ namespace {
     {
         const TableFaces &faces = tableFaces(block, table);
         const qreal caption = table.caption.isEmpty() ? 0 : bandHeight();
-        Row header;
-        for (const Column &column : table.columns)
-            header.cells << column.title;
-        const qreal headerHeight = rowHeight(table, faces.widths, header, *faces.bold);
+        const qreal headerHeight = this->headerHeight(table, faces);
         const qreal emptyHeight
             = flow(nullptr, *faces.italic, table.emptyText, QRectF(0, 0, m_width - pt(8), 0)) + pt(4.4);
         qreal totals = 0;
@@ -517,15 +518,99 @@ namespace {
         return 0;
     }
 
-    QList<qreal> Renderer::columnWidths(const Table &table) const
+    QList<qreal> Renderer::columnWidths(const Table &table, const Face &headerFace, const Face &bodyFace) const
     {
-        qreal total = 0;
-        for (const Column &column : table.columns)
-            total += column.width;
-        QList<qreal> widths;
-        for (const Column &column : table.columns)
-            widths << (total > 0 ? m_width * column.width / total : 0);
+        // The columns share the width as their nominal widths say, but each is
+        // at least as wide as the longest word of its title: titles break
+        // between words, never inside one.
+        static const QRegularExpression blanks(QStringLiteral("\\s+"));
+        QList<qreal> minimum;
+        qreal nominal = 0;
+        for (qsizetype c = 0; c < table.columns.size(); ++c) {
+            const Column &column = table.columns.at(c);
+            qreal widest = 0;
+            if (column.vertical) {
+                widest = headerFace.metrics.height();
+            } else {
+                for (const QString &part : column.title.split(blanks, Qt::SkipEmptyParts))
+                    widest = std::max(widest, headerFace.metrics.horizontalAdvance(part));
+            }
+            if (column.tick)
+                widest = std::max(widest, m_checkMark.metrics.horizontalAdvance(kTick));
+            if (column.fit) {
+                for (const Row &row : table.rows)
+                    widest = std::max(widest, bodyFace.metrics.horizontalAdvance(row.cells.value(c)));
+                for (const Row &row : table.totals)
+                    widest = std::max(widest, headerFace.metrics.horizontalAdvance(row.cells.value(c)));
+            }
+            minimum << widest + pt(6) + 1;
+            nominal += column.width;
+        }
+        QList<qreal> widths(table.columns.size(), 0);
+        QList<bool> fixed(table.columns.size(), false);
+        qreal free = m_width;
+        qreal share = nominal;
+        // Fix the columns their titles make wider, then share out the rest.
+        for (bool changed = true; changed && share > 0;) {
+            changed = false;
+            for (qsizetype c = 0; c < table.columns.size(); ++c) {
+                if (fixed[c] || free * table.columns[c].width / share >= minimum[c])
+                    continue;
+                fixed[c] = true;
+                widths[c] = minimum[c];
+                free -= minimum[c];
+                share -= table.columns[c].width;
+                changed = true;
+            }
+        }
+        for (qsizetype c = 0; c < table.columns.size(); ++c) {
+            if (!fixed[c])
+                widths[c] = share > 0 ? free * table.columns[c].width / share : 0;
+        }
         return widths;
+    }
+
+    qreal Renderer::headerHeight(const Table &table, const TableFaces &faces) const
+    {
+        const Face &face = *faces.bold;
+        qreal height = face.metrics.height();
+        for (qsizetype c = 0; c < table.columns.size(); ++c) {
+            const Column &column = table.columns.at(c);
+            height = std::max(height,
+                column.vertical ? face.metrics.horizontalAdvance(column.title) + pt(2)
+                                : flow(nullptr, face, column.title, QRectF(0, 0, faces.widths.at(c) - pt(6), 0)));
+        }
+        return height + pt(3.6);
+    }
+
+    void Renderer::paintHeader(QPainter &painter, const Table &table, const TableFaces &faces, const QRectF &rect) const
+    {
+        painter.fillRect(rect, kHeaderFill);
+        const Face &face = *faces.bold;
+        const qreal bottom = rect.bottom() - pt(1.8);
+        qreal x = rect.left();
+        // Titles stand on the header's foot; tick columns' over their marks.
+        for (qsizetype c = 0; c < table.columns.size(); ++c) {
+            const Column &column = table.columns.at(c);
+            const qreal width = faces.widths.at(c);
+            if (column.vertical) {
+                painter.save();
+                painter.translate(x + (width + face.metrics.ascent() - face.metrics.descent()) / 2, bottom);
+                painter.rotate(-90);
+                painter.setFont(face.font);
+                painter.setPen(kText);
+                painter.drawText(QPointF(0, 0), column.title);
+                painter.restore();
+            } else {
+                const QRectF cell(x + pt(3), 0, width - pt(6), 0);
+                const qreal height = flow(nullptr, face, column.title, cell);
+                flow(&painter, face, column.title, cell.translated(0, bottom - height),
+                    column.tick ? Align::Center : column.align, kText);
+            }
+            x += width;
+        }
+        painter.setPen(QPen(kInk, pt(0.9)));
+        painter.drawLine(rect.bottomLeft(), rect.bottomRight());
     }
 
     qreal Renderer::rowHeight(const Table &table, const QList<qreal> &widths, const Row &row, const Face &face) const
@@ -572,24 +657,9 @@ namespace {
         case kCaptionContinued:
             paintBand(painter, table.caption + QStringLiteral(" (continued)"), rect);
             return;
-        case kHeader: {
-            painter.fillRect(rect, kHeaderFill);
-            Row header;
-            for (const Column &column : table.columns)
-                header.cells << column.title;
-            // Tick columns' titles are centred over their marks.
-            Table titles = Table { {}, table.columns, {}, {}, {}, table.fontSize };
-            for (Column &column : titles.columns) {
-                if (column.tick) {
-                    column.tick = false;
-                    column.align = Align::Center;
-                }
-            }
-            paintRow(painter, titles, faces->widths, header, *faces->bold, rect);
-            painter.setPen(QPen(kInk, pt(0.9)));
-            painter.drawLine(rect.bottomLeft(), rect.bottomRight());
+        case kHeader:
+            paintHeader(painter, table, *faces, rect);
             return;
-        }
         case kEmpty:
             flow(&painter, *faces->italic, table.emptyText,
                 QRectF(rect.left() + pt(4), rect.top() + pt(2.2), rect.width() - pt(8), 0), Align::Left, kMuted);

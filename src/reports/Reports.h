@@ -5,6 +5,9 @@
 #include <QDate>
 #include <optional>
 
+namespace board {
+struct Filter;
+}
 namespace data {
 class Connection;
 }
@@ -21,5 +24,9 @@ std::optional<qint64> parseWipId(const QString &text);
 // data::DbError, or ReportError (no such WIP, a query that does not match
 // its definition).
 Document workOrder(data::Connection &db, qint64 wipId, const RunTexts &texts, const QDate &today);
+
+// The board report of the jobs the filter selects: the navigator's selection
+// and order. Throws data::DbError or ReportError.
+Document boardReport(data::Connection &db, const board::Filter &filter, const RunTexts &texts, const QDate &today);
 
 } // namespace reports

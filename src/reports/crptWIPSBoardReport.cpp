@@ -7,7 +7,6 @@
 #include "shell/Logo.h"
 
 #include <QLocale>
-#include <algorithm>
 
 namespace reports {
 
@@ -19,20 +18,21 @@ namespace {
         const char *title;
         const char *field;
     };
-    constexpr Milestone kMilestones[]
-        = { { "Est.", "EstimateComplete" }, { "COS", "Cos" }, { "Move Out", "MoveOut" }, { "HVAC", "CleanHVAC" },
-              { "Con\u00adtents", "ContentsCleaned" }, { "Photos", "Photos" }, { "Billed", "Billed" } };
+    constexpr Milestone kMilestones[] = { { "Estimate", "EstimateComplete" }, { "COS Sent", "Cos" },
+        { "Move Out", "MoveOut" }, { "HVAC", "CleanHVAC" }, { "Contents", "ContentsCleaned" }, { "Photos", "Photos" },
+        { "Billed", "Billed" } };
 
     QList<Column> columns()
     {
-        QList<Column> list { { QStringLiteral("Customer"), 112 }, { QStringLiteral("Type"), 50 },
-            { QStringLiteral("Status"), 52 }, { QStringLiteral("Rep"), 60 },
-            { QStringLiteral("Start Date"), 50, Align::Center }, { QStringLiteral("Drying Days"), 36, Align::Right },
-            { QStringLiteral("Insurance"), 72 }, { QStringLiteral("Adjuster"), 66 } };
+        QList<Column> list { { QStringLiteral("Customer"), 96 }, { QStringLiteral("Type"), 52 },
+            { QStringLiteral("Status"), 48 }, { QStringLiteral("Rep"), 56 },
+            { QStringLiteral("Start Date"), 10, Align::Center, false, true },
+            { QStringLiteral("Drying Days"), 10, Align::Right, false, true }, { QStringLiteral("Insurance"), 60 },
+            { QStringLiteral("Adjuster"), 56 } };
         for (const Milestone &m : kMilestones)
-            list << Column { QString::fromUtf8(m.title), 27, Align::Center, true };
-        list << Column { QStringLiteral("Billed Amount"), 54, Align::Right }
-             << Column { QStringLiteral("Hours"), 38, Align::Right };
+            list << Column { QString::fromLatin1(m.title), 14, Align::Center, true, false, true };
+        list << Column { QStringLiteral("Billed Amount"), 10, Align::Right, false, true }
+             << Column { QStringLiteral("Hours"), 10, Align::Right, false, true };
         return list;
     }
 
@@ -66,29 +66,22 @@ Document crptWIPSBoardReport::document(const RunTexts &texts, const QString &fil
     table.fontSize = 7.5;
     table.emptyText = QStringLiteral("No WIPs match the filters.");
 
-    // The rows on paper are in the report's order, whatever the query's.
-    struct Keyed
-    {
-        QString customer;
-        QString type;
-        QDateTime start;
-        Row row;
-    };
-    std::vector<Keyed> rows;
+    // The rows come in the board's order: customer, job type, start date.
     double billed = 0;
     double hours = 0;
     TableData &d = *m_data;
     while (d.next()) {
-        Keyed keyed { d.text(QStringLiteral("Customer")), d.text(QStringLiteral("JobType")),
-            d.dateTime(QStringLiteral("StartDate")), {} };
+        const QString type = d.text(QStringLiteral("JobType"));
+        const QDateTime start = d.dateTime(QStringLiteral("StartDate"));
         const double amount = d.number(QStringLiteral("AmountBilled"));
         const double time = d.number(QStringLiteral("TotalTime"));
         billed += amount;
         hours += time;
-        QStringList &cells = keyed.row.cells;
+        Row row;
+        QStringList &cells = row.cells;
         cells.reserve(table.columns.size());
-        cells << keyed.customer << keyed.type << d.text(QStringLiteral("Status")) << d.text(QStringLiteral("Rep"))
-              << (keyed.start.isValid() ? Formats::date(keyed.start.date()) : QString())
+        cells << d.text(QStringLiteral("Customer")) << type << d.text(QStringLiteral("Status"))
+              << d.text(QStringLiteral("Rep")) << (start.isValid() ? Formats::date(start.date()) : QString())
               << (d.isNull(QStringLiteral("DryingDays")) ? QString()
                                                          : Formats::plainNumber(d.number(QStringLiteral("DryingDays"))))
               << d.text(QStringLiteral("Insurance")) << d.text(QStringLiteral("Adjuster"));
@@ -96,20 +89,10 @@ Document crptWIPSBoardReport::document(const RunTexts &texts, const QString &fil
             cells << (d.flag(QString::fromLatin1(m.field)) ? QStringLiteral("1") : QString());
         cells << Formats::money(amount) << Formats::hours(time);
         // Tinted like the board: by job type.
-        if (const std::optional<quint32> colour = board::jobTypeColour(keyed.type))
-            keyed.row.tint = Colors::toQColor(*colour);
-        rows.push_back(std::move(keyed));
+        if (const std::optional<quint32> colour = board::jobTypeColour(type))
+            row.tint = Colors::toQColor(*colour);
+        table.rows.push_back(std::move(row));
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const Keyed &a, const Keyed &b) {
-        if (const int c = a.customer.compare(b.customer, Qt::CaseInsensitive))
-            return c < 0;
-        if (const int c = a.type.compare(b.type, Qt::CaseInsensitive))
-            return c < 0;
-        return a.start < b.start;
-    });
-    table.rows.reserve(rows.size());
-    for (Keyed &keyed : rows)
-        table.rows.push_back(std::move(keyed.row));
 
     const qsizetype count = table.rows.size();
     Row total;

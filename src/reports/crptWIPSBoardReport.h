@@ -8,8 +8,9 @@
 namespace reports {
 
 // The board on paper: the selected WIPs in landscape, one tinted line each
-// (by job type, as on the board), sorted by customer, job type and start
-// date, with the count and totals at the end.
+// (by job type, as on the board), in the order the query gives them (the
+// board's: customer, job type, start date), with the count and totals at
+// the end.
 class crptWIPSBoardReport
 {
 public:

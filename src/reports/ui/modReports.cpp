@@ -1,6 +1,7 @@
 #include "reports/ui/modReports.h"
 
 #include "base/Clock.h"
+#include "board/BoardQuery.h"
 #include "reports/ReportData.h"
 #include "reports/Reports.h"
 #include "reports/ui/Viewer.h"
@@ -59,6 +60,14 @@ bool PrintWIPDetailReport(AppContext &context, QWidget *caller, const QString &w
             throw reports::ReportError(QStringLiteral("\"%1\" is not the number of a WIP.").arg(wipID));
         report = reports::workOrder(context.db(), *id, runTexts(context), Clock::today());
     });
+    return built && show(caller, std::move(*report));
+}
+
+bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Filter &filter)
+{
+    std::optional<reports::Document> report;
+    const bool built = reportGuarded(caller, QStringLiteral("WIPs Board"),
+        [&] { report = reports::boardReport(context.db(), filter, runTexts(context), Clock::today()); });
     return built && show(caller, std::move(*report));
 }
 
