@@ -123,6 +123,8 @@ namespace {
         qreal flow(QPainter *painter, const Face &face, const QString &text, const QRectF &rect,
             Align align = Align::Left, const QColor &colour = kText) const;
 
+        void setTextStyle(QPainter &painter, const Face &face, const QColor &colour) const;
+
         // ---- the page
         // The page header's height; paints it when painter is given.
         qreal header(QPainter *painter) const;
@@ -170,6 +172,17 @@ namespace {
         const TableFaces &tableFaces(int block, const Table &table) const;
     };
 
+    void Renderer::setTextStyle(QPainter &painter, const Face &face, const QColor &colour) const
+    {
+        // A board paints a hundred thousand cells, mostly in one font and
+        // colour: setting the same again costs more than the comparison.
+        if (painter.font() != face.font)
+            painter.setFont(face.font);
+        const QPen &pen = painter.pen();
+        if (pen.color() != colour || pen.widthF() != 0 || pen.style() != Qt::SolidLine)
+            painter.setPen(colour);
+    }
+
     qreal Renderer::flow(QPainter *painter, const Face &face, const QString &text, const QRectF &rect, Align align,
         const QColor &colour) const
     {
@@ -185,8 +198,7 @@ namespace {
                         x = rect.right() - advance;
                     else if (align == Align::Center)
                         x = rect.left() + (width - advance) / 2;
-                    painter->setFont(face.font);
-                    painter->setPen(colour);
+                    setTextStyle(*painter, face, colour);
                     painter->drawText(QPointF(x, rect.top() + face.metrics.ascent()), text);
                 }
                 return face.metrics.height();
@@ -210,7 +222,7 @@ namespace {
         }
         layout.endLayout();
         if (painter) {
-            painter->setPen(colour);
+            setTextStyle(*painter, face, colour);
             layout.draw(painter, rect.topLeft());
         }
         return y;
