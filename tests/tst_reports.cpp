@@ -207,12 +207,17 @@ private slots:
     }
 
     // A WIP with no time and no subcontractors prints 0 hours and empty
-    // subreports; one with no start date and unwatched drying days blanks.
+    // subreports; without a start date it has no drying days, and its
+    // address no dangling comma.
     void workOrderWithoutTime()
     {
-        const qint64 wip = addWip("Pat Lee", { { "StartDate", QVariant(QMetaType::fromType<QDateTime>()) } });
+        const qint64 wip = addWip("Pat Lee",
+            { { "StartDate", QVariant(QMetaType::fromType<QDateTime>()) }, { "City", "Mentor" },
+                { "CheckDryingDays", true } });
         const QString text = pdfText(workOrderPdf(wip));
-        EXPECT_TEXT(text, { "Pat Lee", "Total Hours 0.00", "No time booked.", "No subcontractors." });
+        EXPECT_TEXT(text,
+            { "Pat Lee Job No. 1 Water \u00b7 Open CUSTOMER", "City Mentor Phone", "Start Date Drying Days INSURANCE",
+                "Total Hours 0.00", "No time booked.", "No subcontractors." });
     }
 
     // The city line is the city, a comma and a blank, the state, two blanks

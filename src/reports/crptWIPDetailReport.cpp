@@ -91,8 +91,12 @@ void crptWIPDetailReport::setMainData(QSqlQuery query)
         return Item::check(QString::fromLatin1(label), w.flag(QString::fromLatin1(field)));
     };
 
+    // The job's own address reads as an envelope does: no comma or blanks
+    // left dangling by an empty part.
     const QString city
-        = cityLine(w.text(QStringLiteral("City")), w.text(QStringLiteral("State")), w.text(QStringLiteral("Zip")));
+        = joined({ w.text(QStringLiteral("City")),
+                     joined({ w.text(QStringLiteral("State")), w.text(QStringLiteral("Zip")) }, QStringLiteral("  ")) },
+            QStringLiteral(", "));
     const QString dryingDays = countText(w, QStringLiteral("DryingDays"));
     m_totalHours = w.number(QStringLiteral("TotalTime"));
     const QString adjusterUpdated = joined(
@@ -100,8 +104,8 @@ void crptWIPDetailReport::setMainData(QSqlQuery query)
         QStringLiteral(" by "));
     doc.blocks.push_back(Panels { {
         Section { QStringLiteral("Customer"),
-            { f("Name", "Customer"), f("Address", "Address"),
-                Item::field(QStringLiteral("City"), city.trimmed() == u"," ? QString() : city), f("Phone", "Phone") } },
+            { f("Name", "Customer"), f("Address", "Address"), Item::field(QStringLiteral("City"), city),
+                f("Phone", "Phone") } },
         Section { QStringLiteral("Job"),
             { f("Job Type", "JobType"), f("Status", "Status"), f("Sales Rep", "Rep"),
                 Item::field(QStringLiteral("Start Date"), dateText(w.dateTime(QStringLiteral("StartDate")))),
