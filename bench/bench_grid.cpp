@@ -15,7 +15,7 @@
 // baseline with the resident memory the filled grid added.
 #include "base/Clock.h"
 #include "base/Colors.h"
-#include "board/BoardQuery.h"
+#include "board/BoardLines.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -54,7 +54,7 @@ double residentMiB()
 
 QSqlQuery runSelect()
 {
-    return board::selectJobs(*g_db);
+    return board::selectJobs(*g_db, board::Filter {}, board::JobColumns::Board);
 }
 
 QString headerLine()

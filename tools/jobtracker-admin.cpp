@@ -4,23 +4,35 @@
 //   jobtracker-admin [--config FILE] seed-demo [--jobs N] [--bookings-per-job N]
 //   jobtracker-admin [--config FILE] check
 //   jobtracker-admin [--config FILE] upgrade
+//   jobtracker-admin [--config FILE] report work-order --wip N --pdf FILE [--user NAME]
+//   jobtracker-admin [--config FILE] report board [--type T] [--status S] [--search X]
+//                    [--from DATE --to DATE] [--all] --pdf FILE [--user NAME]
 //
 // FILE defaults to the config.txt the program itself would read: beside this
 // program, else in the user's configuration folder.
+#include "base/Clock.h"
 #include "base/Config.h"
+#include "board/BoardQuery.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
+#include "reports/ReportData.h"
+#include "reports/ReportRenderer.h"
+#include "reports/Reports.h"
+#include "settings/Company.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -100,11 +112,65 @@ int upgrade(data::Connection &db)
     return 0;
 }
 
+// What a report command was given besides the database.
+struct ReportRequest
+{
+    QString kind;
+    QString pdf;
+    QString user;
+    QString wip;
+    board::Filter filter;
+};
+
+// A date of the command line: yyyy-MM-dd.
+std::optional<QDate> isoDate(const QString &text)
+{
+    const QDate date = QDate::fromString(text, Qt::ISODate);
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}
+
+int report(data::Connection &db, const ReportRequest &request)
+{
+    const CompanyRow company = Company::load(db).value_or(CompanyRow {});
+    const reports::RunTexts texts = reports::runTexts(company, request.user, Clock::now());
+    reports::Document document;
+    if (request.kind == u"work-order") {
+        const std::optional<qint64> id = reports::parseWipId(request.wip);
+        if (!id)
+            return fail(QStringLiteral("report work-order needs --wip with a WIP's ID (digits only)"));
+        document = reports::workOrder(db, *id, texts, Clock::today());
+    } else {
+        document = reports::boardReport(db, request.filter, texts, Clock::today());
+    }
+    const int pages = reports::writePdf(document, request.pdf);
+    out() << "Wrote the " << document.title.toLower() << " to " << request.pdf << " (" << pages
+          << (pages == 1 ? " page)." : " pages).") << Qt::endl;
+    return 0;
+}
+
+// Reports paint text, which takes the font database of a GUI application
+// (on the offscreen platform: no display is needed).
+bool wantsReport(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "report") == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (wantsReport(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     // The program's own names, so that its configuration folder is found.
     QCoreApplication::setApplicationName(QStringLiteral("Job Tracker"));
     QCoreApplication::setOrganizationName(QStringLiteral("Varnholt of Brackwell"));
@@ -112,7 +178,8 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Creates, fills, checks and upgrades job tracker databases."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, seed-demo, check or upgrade"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"), QStringLiteral("init, seed-demo, check, upgrade, or report work-order|board"));
     const QCommandLineOption configOption(QStringLiteral("config"),
         QStringLiteral("The config.txt naming the database."), QStringLiteral("file"),
         QDir(findConfigFolder().isEmpty() ? QCoreApplication::applicationDirPath() : findConfigFolder())
@@ -125,7 +192,27 @@ int main(int argc, char *argv[])
         QStringLiteral("N"), QStringLiteral("200"));
     const QCommandLineOption bookingsOption(QStringLiteral("bookings-per-job"),
         QStringLiteral("seed-demo: time bookings per job."), QStringLiteral("N"), QStringLiteral("10"));
-    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption });
+    const QCommandLineOption pdfOption(
+        QStringLiteral("pdf"), QStringLiteral("report: the PDF file to write."), QStringLiteral("file"));
+    const QCommandLineOption printedByOption(QStringLiteral("user"),
+        QStringLiteral("report: the name printed as the report's printer."), QStringLiteral("name"),
+        qEnvironmentVariable("USER", QStringLiteral("jobtracker-admin")));
+    const QCommandLineOption wipOption(
+        QStringLiteral("wip"), QStringLiteral("report work-order: the WIP's ID."), QStringLiteral("N"));
+    const QCommandLineOption typeOption(
+        QStringLiteral("type"), QStringLiteral("report board: only this job type."), QStringLiteral("T"));
+    const QCommandLineOption statusOption(
+        QStringLiteral("status"), QStringLiteral("report board: only this status."), QStringLiteral("S"));
+    const QCommandLineOption searchOption(QStringLiteral("search"),
+        QStringLiteral("report board: customers whose name contains this."), QStringLiteral("X"));
+    const QCommandLineOption fromOption(QStringLiteral("from"),
+        QStringLiteral("report board: started on or after this day (yyyy-MM-dd), with --to."), QStringLiteral("D"));
+    const QCommandLineOption toOption(QStringLiteral("to"),
+        QStringLiteral("report board: started by this day (yyyy-MM-dd), with --from."), QStringLiteral("D"));
+    const QCommandLineOption allOption(
+        QStringLiteral("all"), QStringLiteral("report board: closed jobs too (the board's Active Only off)."));
+    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption, pdfOption,
+        printedByOption, wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption });
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -133,11 +220,20 @@ int main(int argc, char *argv[])
         return 0;
     }
     const QStringList args = parser.positionalArguments();
-    if (args.size() != 1)
-        return fail(QStringLiteral("give exactly one command: init, seed-demo, check or upgrade (see --help)"));
-    const QString command = args.first();
-    if (command != u"init" && command != u"seed-demo" && command != u"check" && command != u"upgrade")
-        return fail(QStringLiteral("unknown command \"%1\": use init, seed-demo, check or upgrade").arg(command));
+    const QString command = args.value(0);
+    if (command == u"report") {
+        if (args.size() != 2 || (args.at(1) != u"work-order" && args.at(1) != u"board"))
+            return fail(QStringLiteral("report takes one kind of report: work-order or board (see --help)"));
+        if (!parser.isSet(pdfOption) || parser.value(pdfOption).isEmpty())
+            return fail(QStringLiteral("report needs --pdf FILE"));
+        if (parser.isSet(fromOption) != parser.isSet(toOption))
+            return fail(QStringLiteral("--from and --to go together"));
+    } else if (args.size() != 1) {
+        return fail(QStringLiteral("give exactly one command: init, seed-demo, check, upgrade or report (see --help)"));
+    } else if (command != u"init" && command != u"seed-demo" && command != u"check" && command != u"upgrade") {
+        return fail(
+            QStringLiteral("unknown command \"%1\": use init, seed-demo, check, upgrade or report").arg(command));
+    }
 
     const QString configPath = parser.value(configOption);
     ConfigValues config;
@@ -189,10 +285,29 @@ int main(int argc, char *argv[])
             out() << "Added " << demo.jobs << " demo jobs in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
         } else if (command == u"check") {
             return check(db);
+        } else if (command == u"report") {
+            ReportRequest request { args.at(1), parser.value(pdfOption), parser.value(printedByOption),
+                parser.value(wipOption), {} };
+            request.filter.jobType = parser.value(typeOption);
+            request.filter.status = parser.value(statusOption);
+            request.filter.search = parser.value(searchOption);
+            request.filter.activeOnly = !parser.isSet(allOption);
+            if (parser.isSet(fromOption)) {
+                const std::optional<QDate> from = isoDate(parser.value(fromOption));
+                const std::optional<QDate> to = isoDate(parser.value(toOption));
+                if (!from || !to)
+                    return fail(QStringLiteral("--from and --to take dates as yyyy-MM-dd"));
+                request.filter.useDates = true;
+                request.filter.startFrom = *from;
+                request.filter.startTo = *to;
+            }
+            return report(db, request);
         } else {
             return upgrade(db);
         }
     } catch (const data::DbError &e) {
+        return fail(e.message());
+    } catch (const reports::ReportError &e) {
         return fail(e.message());
     } catch (const std::exception &e) {
         return fail(QString::fromStdString(e.what()));

@@ -1,6 +1,7 @@
 #include "app/Screens.h"
 
 #include "quickbooks/ui/frmQBSync.h"
+#include "reports/ui/Viewer.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "settings/ui/frmWIPStatusEntry.h"
 #include "shell/ui/frmAbout.h"
@@ -38,6 +39,7 @@ const ScreenRegistry &screenRegistry()
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
         { {}, {}, s("frmImport"), make<frmImport>() },
+        { {}, {}, s("Viewer"), make<Viewer>() },
     };
     return registry;
 }

@@ -1,91 +1,41 @@
 #include "board/BoardQuery.h"
 
 #include "base/Colors.h"
-#include "base/DryingDays.h"
-#include "base/Formats.h"
 #include "data/Database.h"
 
 #include <QDateTime>
 #include <QVariant>
+#include <initializer_list>
 
 namespace board {
 
 namespace {
 
-    // Positions in selectSql()'s column list. The cells follow the same order
-    // up to the billed amount; then comes the hours cell, and each stamp's two
-    // columns make one cell.
-    enum Field : int {
-        FId,
-        FCustomer,
-        FJobType,
-        FStatus,
-        FRep,
-        FStartDate,
-        FCheckDryingDays,
-        FInsurance,
-        FAgent,
-        FAdjuster,
-        FPaperwork,
-        FInitialScope,
-        FSoftware,
-        FTypeOfPayment,
-        FRugs,
-        FRugsCleaned,
-        FItel,
-        FItelDate,
-        FAdjusterUpdatedDate,
-        FAdjusterUpdatedBy,
-        FCarpetCleanRooms,
-        FTimeOfService,
-        FTypeOfService,
-        FEstimateComplete,
-        FBilled,
-        FCos,
-        FMoveOut,
-        FCleanHvac,
-        FContentsCleaned,
-        FPhotos,
-        FNotes,
-        FAmountBilled,
-        FHowHear,
-        FEnteredBy,
-        FEnteredDate,
-        FEditedBy,
-        FEditedDate,
-    };
-    static_assert(int(FAmountBilled) == int(ColBilledAmount));
+    // LIKE's own characters, and '[' that SQL Server reads as a set, each
+    // preceded by this one so that they stand for themselves.
+    constexpr char16_t kLikeEscape = u'!';
 
-    const QString kTrue = QStringLiteral("True");
-    const QString kFalse = QStringLiteral("False");
-
-    const QString &boolText(bool value)
+    QString containsPattern(const QString &text)
     {
-        return value ? kTrue : kFalse;
-    }
-
-    // A stored number or flag as the grid shows it; other values as their text.
-    QString valueText(const QVariant &value)
-    {
-        if (value.isNull())
-            return {};
-        switch (value.typeId()) {
-        case QMetaType::Double:
-            return Formats::plainNumber(value.toDouble());
-        case QMetaType::Bool:
-            return boolText(value.toBool());
-        default:
-            return value.toString();
+        QString pattern;
+        pattern.reserve(text.size() + 8);
+        pattern += u'%';
+        for (const QChar c : text) {
+            if (c == kLikeEscape || c == u'%' || c == u'_' || c == u'[')
+                pattern += kLikeEscape;
+            pattern += c;
         }
+        pattern += u'%';
+        return pattern;
     }
 
-    // A date column holds whole days; one with a time of day keeps it.
-    QString dateText(const QVariant &value)
+    QStringList column(data::Connection &db, const QString &sql)
     {
-        if (value.isNull())
-            return {};
-        const QDateTime dt = value.toDateTime();
-        return dt.time() == QTime(0, 0) ? Formats::date(dt.date()) : Formats::dateTime(dt);
+        QStringList values;
+        QSqlQuery query = db.exec(sql);
+        while (query.next())
+            values << query.value(0).toString();
+        return values;
     }
 
 } // namespace
@@ -107,63 +57,91 @@ const QStringList &headers()
     return texts;
 }
 
-QString selectSql()
+Select selectStatement(const Filter &filter, const QString &selectList)
 {
+    // The hours come from one sum per job, joined once: grouping the jobs
+    // themselves would sort every column of every job with its bookings.
+    Select select;
+    select.sql = QStringLiteral("SELECT %1 FROM WIP LEFT JOIN "
+                                "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime GROUP BY WIPID) T "
+                                "ON T.WIPID = WIP.ID")
+                     .arg(selectList);
+    QStringList conditions;
+    if (!filter.jobType.isEmpty()) {
+        conditions << QStringLiteral("WIP.JobType = ?");
+        select.params << filter.jobType;
+    }
+    if (!filter.status.isEmpty()) {
+        conditions << QStringLiteral("WIP.Status = ?");
+        select.params << filter.status;
+    }
+    if (!filter.search.isEmpty()) {
+        // LOWER on both sides: PostgreSQL's LIKE heeds case, and a pattern
+        // lowered by the program could differ from the server's own lowering.
+        conditions << QStringLiteral("LOWER(WIP.Customer) LIKE LOWER(?) ESCAPE '%1'").arg(QChar(kLikeEscape));
+        select.params << containsPattern(filter.search);
+    }
+    if (filter.useDates) {
+        conditions << QStringLiteral("WIP.StartDate >= ? AND WIP.StartDate <= ?");
+        select.params << QDateTime(filter.startFrom, QTime(0, 0)) << QDateTime(filter.startTo, QTime(0, 0));
+    }
+    if (filter.activeOnly) {
+        // A NULL status is not unequal to anything: such jobs are hidden too.
+        conditions << QStringLiteral("WIP.Status <> ?");
+        select.params << QStringLiteral("Closed");
+    }
+    if (!conditions.isEmpty())
+        select.sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    select.sql += QStringLiteral(" ORDER BY WIP.Customer, WIP.JobType, WIP.StartDate, WIP.ID");
+    return select;
+}
+
+const QStringList &boardFieldColumns()
+{
+    static const QStringList columns = [] {
+        QStringList list;
+        for (const char *name : std::initializer_list<const char *> { "ID", "Customer", "JobType", "Status", "Rep",
+                 "StartDate", "CheckDryingDays", "Insurance", "Agent", "Adjuster", "Paperwork", "InitialScope",
+                 "Software", "TypeOfPayment", "Rugs", "RugsCleaned", "Itel", "ItelDate", "AdjusterUpdatedDate",
+                 "AdjusterUpdatedBy", "CarpetCleanRooms", "TimeOfService", "TypeOfService", "EstimateComplete",
+                 "Billed", "COS", "MoveOut", "CleanHVAC", "ContentsCleaned", "Photos", "Notes", "AmountBilled", nullptr,
+                 "HowHear", "EnteredBy", "EnteredDate", "EditedBy", "EditedDate" })
+            list << (name ? QStringLiteral("WIP.") + QLatin1String(name) : QStringLiteral("T.TotalTime"));
+        Q_ASSERT(list.size() == kBoardFieldCount);
+        return list;
+    }();
+    return columns;
+}
+
+QString selectList(JobColumns columns)
+{
+    if (columns == JobColumns::Board) {
+        QStringList list = boardFieldColumns();
+        list[FTotalTime] = QStringLiteral("COALESCE(T.TotalTime, 0) AS TotalTime");
+        return list.join(QStringLiteral(", "));
+    }
     return QStringLiteral(
-        "SELECT ID, Customer, JobType, Status, Rep, StartDate, CheckDryingDays, Insurance, Agent, Adjuster, "
-        "Paperwork, InitialScope, Software, TypeOfPayment, Rugs, RugsCleaned, Itel, ItelDate, AdjusterUpdatedDate, "
-        "AdjusterUpdatedBy, CarpetCleanRooms, TimeOfService, TypeOfService, EstimateComplete, Billed, COS, MoveOut, "
-        "CleanHVAC, ContentsCleaned, Photos, Notes, AmountBilled, HowHear, EnteredBy, EnteredDate, EditedBy, "
-        "EditedDate FROM WIP");
+        "WIP.ID, WIP.Customer, WIP.Address, WIP.City, WIP.State, WIP.Zip, WIP.Phone, WIP.JobType, WIP.Status, "
+        "WIP.Rep, WIP.StartDate, WIP.DryingDays, WIP.Insurance, WIP.Agent, WIP.Adjuster, WIP.Paperwork, "
+        "WIP.InitialScope, WIP.Software, WIP.TypeOfPayment, WIP.Rugs, WIP.RugsCleaned, WIP.Itel, WIP.ItelDate, "
+        "WIP.AdjusterUpdatedDate, WIP.AdjusterUpdatedBy, WIP.CarpetCleanRooms, WIP.HowHear, WIP.TimeOfService, "
+        "WIP.TypeOfService, WIP.EstimateComplete, WIP.Billed, WIP.COS AS Cos, WIP.MoveOut, WIP.CleanHVAC, "
+        "WIP.ContentsCleaned, WIP.Photos, WIP.AmountBilled, WIP.InvoiceID, WIP.Notes, WIP.EnteredBy, "
+        "WIP.EnteredDate, WIP.EditedBy, WIP.EditedDate, WIP.QBID, COALESCE(T.TotalTime, 0) AS TotalTime");
 }
 
-QSqlQuery selectJobs(data::Connection &db)
+QSqlQuery selectJobs(data::Connection &db, const Filter &filter, JobColumns columns)
 {
-    return db.exec(selectSql());
+    const Select select = selectStatement(filter, selectList(columns));
+    return db.exec(select.sql, select.params);
 }
 
-void readBoardLine(const QSqlQuery &query, const QDate &today, int dryingLimit, BoardLine &line)
+FilterLists loadFilterLists(data::Connection &db)
 {
-    const QDateTime start = query.value(FStartDate).toDateTime();
-    const bool checkDrying = query.value(FCheckDryingDays).toBool();
-    line.dryingDays = checkDrying ? DryingDays::daysSince(start.date(), today) : 0;
-    line.status = query.value(FStatus).toString();
-    line.type = query.value(FJobType).toString();
-    line.dryingAlert = DryingDays::inAlert(line.status, checkDrying, line.dryingDays, dryingLimit);
-
-    QString &text = line.text;
-    text.clear();
-    auto add = [&text](const QString &cell) {
-        text += cell;
-        text += u'\t';
-    };
-    add(valueText(query.value(FId)));
-    add(query.value(FCustomer).toString());
-    add(line.type);
-    add(line.status);
-    add(query.value(FRep).toString());
-    add(dateText(query.value(FStartDate)));
-    add(checkDrying ? QString::number(line.dryingDays) : QString());
-    for (int f = FInsurance; f <= FTypeOfPayment; ++f)
-        add(query.value(f).toString());
-    add(valueText(query.value(FRugs)));
-    add(boolText(query.value(FRugsCleaned).toBool()));
-    add(boolText(query.value(FItel).toBool()));
-    add(dateText(query.value(FItelDate)));
-    add(dateText(query.value(FAdjusterUpdatedDate)));
-    add(query.value(FAdjusterUpdatedBy).toString());
-    add(valueText(query.value(FCarpetCleanRooms)));
-    add(query.value(FTimeOfService).toString());
-    add(query.value(FTypeOfService).toString());
-    for (int f = FEstimateComplete; f <= FPhotos; ++f)
-        add(boolText(query.value(f).toBool()));
-    add(query.value(FNotes).toString());
-    add(valueText(query.value(FAmountBilled)));
-    add(QStringLiteral("0"));
-    add(query.value(FHowHear).toString());
-    add(Formats::stamp(query.value(FEnteredBy), query.value(FEnteredDate)));
-    add(Formats::stamp(query.value(FEditedBy), query.value(FEditedDate)));
-    text += boolText(line.dryingAlert);
+    FilterLists lists;
+    lists.jobTypes = column(db, QStringLiteral("SELECT Name FROM WIPJobType ORDER BY Name"));
+    lists.statuses = column(db, QStringLiteral("SELECT Name FROM WIPStatus ORDER BY Name"));
+    return lists;
 }
 
 std::optional<quint32> jobTypeColour(const QString &jobType)
@@ -179,8 +157,9 @@ std::optional<quint32> jobTypeColour(const QString &jobType)
 
 StatusColours loadStatusColours(data::Connection &db)
 {
+    // A name listed twice takes the same colour as on the entry screen.
     StatusColours colours;
-    QSqlQuery query = db.exec(QStringLiteral("SELECT Name, ColorCode FROM WIPStatus"));
+    QSqlQuery query = db.exec(QStringLiteral("SELECT Name, MIN(ColorCode) FROM WIPStatus GROUP BY Name"));
     while (query.next())
         colours.insert(
             query.value(0).toString(), Colors::parseOr(query.value(1).toString(), Colors::kWindowBackground));

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <array>
 #include <optional>
 
@@ -12,9 +13,9 @@ namespace data {
 class Connection;
 }
 
-// The WIP board: every job on one line of 37 cells. The query, the headers
-// and the text of each line live here, away from any grid, so the navigator
-// screen and the benchmarks fill from the same code.
+// The WIP board: which jobs it lists (a Filter), in what order, with what
+// columns. The navigator screen, the board report and the benchmarks all
+// select through here, so they always agree on the rows.
 namespace board {
 
 // The board's columns, in the order of the headers and of each line's cells.
@@ -51,7 +52,6 @@ enum Column : int {
     ColPhotos,
     ColNotes,
     ColBilledAmount,
-    // Booked hours: not read by the board's query, so every line shows 0.
     ColHours,
     ColHowHear,
     ColEntered,
@@ -66,35 +66,120 @@ inline constexpr int kColumnCount = ColFlash + 1;
 inline constexpr std::array<Column, 3> kDateColumns = { ColStartDate, ColItelSent, ColAdjusterUpdatedDate };
 inline constexpr std::array<Column, 9> kBooleanColumns = { ColRugsCleaned, ColItel, ColEstimateComplete, ColBilled,
     ColCosSent, ColMoveOut, ColCleanHvac, ColContentsCleaned, ColPhotos };
+// The who-and-when stamps, "<who> - <date and time>".
+inline constexpr std::array<Column, 2> kStampColumns = { ColEntered, ColEdited };
 
 // The header row's texts, one per column.
 const QStringList &headers();
 
-// The statement behind the board: every job, with the who-and-when stamps as
-// their two stored parts. readBoardLine() reads its rows.
-QString selectSql();
-
-// Runs selectSql() forward-only. Throws data::DbError.
-QSqlQuery selectJobs(data::Connection &db);
-
-// One line of the board, from one row of selectSql().
-struct BoardLine
+// What the board lists. A default Filter lists every job.
+struct Filter
 {
-    // The kColumnCount cells joined by tabs.
-    QString text;
-    QString type;
-    QString status;
-    // Whole days since the start date; 0 when the job's drying days are not
-    // watched (its cell is then empty) or it has no start date.
-    int dryingDays = 0;
-    // DryingDays::inAlert() for those days: the alert cell goes red.
-    bool dryingAlert = false;
+    // Exact job type and status names; empty for any.
+    QString jobType {};
+    QString status {};
+    // Part of the customer's name, in any letter case; every character
+    // stands for itself ('%', '_' and quotes included). Empty for any.
+    QString search {};
+    // Start dates from startFrom (at midnight) up to startTo at midnight, so
+    // a start later on startTo's day falls outside, as the board always had it.
+    bool useDates = false;
+    QDate startFrom {};
+    QDate startTo {};
+    // Hides closed jobs, and jobs without a status.
+    bool activeOnly = false;
 };
 
-// Reads the query's current row into `line`, reusing its buffers: dates and
-// stamps as text, booleans as "True"/"False", the drying-day count and alert
-// for the given day and the company's drying-days limit.
-void readBoardLine(const QSqlQuery &query, const QDate &today, int dryingLimit, BoardLine &line);
+// A statement with its values, to run with data::Connection::exec().
+struct Select
+{
+    QString sql;
+    QVariantList params;
+};
+
+// "SELECT <selectList> FROM" the jobs with their booked hours, filtered and in
+// the board's order: customer, job type, start date, then ID. The select list
+// may name WIP's columns (qualified "WIP.") and T.TotalTime, the job's summed
+// hours (NULL for a job without bookings).
+Select selectStatement(const Filter &filter, const QString &selectList);
+
+// Column sets of selectJobs().
+enum class JobColumns {
+    // The board report's fields, by name: ID, Customer, Address, City, State,
+    // Zip, Phone, JobType, Status, Rep, StartDate, DryingDays, Insurance,
+    // Agent, Adjuster, Paperwork, InitialScope, Software, TypeOfPayment, Rugs,
+    // RugsCleaned, Itel, ItelDate, AdjusterUpdatedDate, AdjusterUpdatedBy,
+    // CarpetCleanRooms, HowHear, TimeOfService, TypeOfService,
+    // EstimateComplete, Billed, Cos, MoveOut, CleanHVAC, ContentsCleaned,
+    // Photos, AmountBilled, InvoiceID, Notes, EnteredBy, EnteredDate,
+    // EditedBy, EditedDate, QBID, TotalTime (0 without bookings).
+    Report,
+    // The board's own reading (see BoardReader): its fields in BoardField order.
+    Board,
+};
+
+QString selectList(JobColumns columns);
+
+// The jobs the filter selects, in the board's order. Forward-only; throws
+// data::DbError.
+QSqlQuery selectJobs(data::Connection &db, const Filter &filter, JobColumns columns = JobColumns::Report);
+
+// The fields of JobColumns::Board, in order. The cells follow the same order
+// up to the hours; then the stamps' two parts make one cell each.
+enum BoardField : int {
+    FId,
+    FCustomer,
+    FJobType,
+    FStatus,
+    FRep,
+    FStartDate,
+    FCheckDryingDays,
+    FInsurance,
+    FAgent,
+    FAdjuster,
+    FPaperwork,
+    FInitialScope,
+    FSoftware,
+    FTypeOfPayment,
+    FRugs,
+    FRugsCleaned,
+    FItel,
+    FItelDate,
+    FAdjusterUpdatedDate,
+    FAdjusterUpdatedBy,
+    FCarpetCleanRooms,
+    FTimeOfService,
+    FTypeOfService,
+    FEstimateComplete,
+    FBilled,
+    FCos,
+    FMoveOut,
+    FCleanHvac,
+    FContentsCleaned,
+    FPhotos,
+    FNotes,
+    FAmountBilled,
+    FTotalTime,
+    FHowHear,
+    FEnteredBy,
+    FEnteredDate,
+    FEditedBy,
+    FEditedDate,
+};
+inline constexpr int kBoardFieldCount = FEditedDate + 1;
+
+// The board's columns as stored: WIP's own, and T.TotalTime (NULL without
+// bookings), in BoardField order.
+const QStringList &boardFieldColumns();
+
+// The filter lists: job type and status names, each in name order.
+struct FilterLists
+{
+    QStringList jobTypes;
+    QStringList statuses;
+};
+// Throws data::DbError.
+FilterLists loadFilterLists(data::Connection &db);
 
 // The background of a whole line by its job type; nothing for types that
 // keep the grid's own. Colours are 0x00BBGGRR.
@@ -104,7 +189,8 @@ std::optional<quint32> jobTypeColour(const QString &jobType);
 using StatusColours = QHash<QString, quint32>;
 
 // Reads every status colour; empty or unreadable codes are the window
-// background. Throws data::DbError.
+// background. A name listed twice takes its smallest code, as on the entry
+// screen. Throws data::DbError.
 StatusColours loadStatusColours(data::Connection &db);
 
 // The status cell's colour: the status's own, or the window background for a

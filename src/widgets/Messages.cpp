@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QQueue>
 
 namespace Messages {
@@ -14,6 +17,9 @@ namespace {
     std::function<void(const Shown &)> g_onShown;
     QQueue<std::optional<QColor>> g_colors;
     QList<QColor> g_colorDialogs;
+    QQueue<QString> g_fileNames;
+    QQueue<std::function<bool(QPrinter &)>> g_printAnswers;
+    QStringList g_dialogs;
 
     QMessageBox::Icon toQt(Icon icon)
     {
@@ -103,6 +109,33 @@ bool guarded(QWidget *parent, const std::function<void()> &work)
     }
 }
 
+QString saveFileName(QWidget *parent, const QString &title, const QString &suggested, const QString &filter)
+{
+    if (g_recording) {
+        g_dialogs << title + QStringLiteral(": ") + suggested;
+        return g_fileNames.isEmpty() ? QString() : g_fileNames.dequeue();
+    }
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QString path = QFileDialog::getSaveFileName(parent, title, suggested, filter);
+    QApplication::restoreOverrideCursor();
+    return path;
+}
+
+bool printDialog(QWidget *parent, QPrinter &printer, int pageCount)
+{
+    if (g_recording) {
+        g_dialogs << QStringLiteral("Print: %1").arg(pageCount);
+        return !g_printAnswers.isEmpty() && g_printAnswers.dequeue()(printer);
+    }
+    QPrintDialog dialog(&printer, parent);
+    dialog.setMinMax(1, std::max(1, pageCount));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, pageCount > 1);
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QApplication::restoreOverrideCursor();
+    return accepted;
+}
+
 void setRecording(bool on)
 {
     g_recording = on;
@@ -111,6 +144,9 @@ void setRecording(bool on)
     g_onShown = nullptr;
     g_colors.clear();
     g_colorDialogs.clear();
+    g_fileNames.clear();
+    g_printAnswers.clear();
+    g_dialogs.clear();
 }
 
 bool isRecording()
@@ -146,6 +182,21 @@ void setNextColor(std::optional<QColor> answer)
 const QList<QColor> &colorDialogs()
 {
     return g_colorDialogs;
+}
+
+void setNextFileName(const QString &path)
+{
+    g_fileNames.enqueue(path);
+}
+
+void setNextPrintAnswer(std::function<bool(QPrinter &)> answer)
+{
+    g_printAnswers.enqueue(std::move(answer));
+}
+
+const QStringList &dialogs()
+{
+    return g_dialogs;
 }
 
 } // namespace Messages

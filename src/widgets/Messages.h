@@ -6,9 +6,11 @@
 #include <QList>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 // Every message box of the program goes through here. Tests switch on the
@@ -43,10 +45,22 @@ bool guarded(QWidget *parent, const std::function<void()> &work);
 // the user cancels.
 std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial, const QString &title = QString());
 
+// The save-file dialog, opened on `suggested` (a path): the path chosen, or
+// an empty text when the user cancels.
+QString saveFileName(QWidget *parent, const QString &title, const QString &suggested, const QString &filter);
+
+// The system print dialog for printer, offering pages 1 to pageCount: true
+// when the user chose to print (the printer then holds the choices).
+bool printDialog(QWidget *parent, QPrinter &printer, int pageCount);
+
 // ---- test seam
 // Recording also covers the colour dialog: each opening records its initial
 // colour, and the answer comes from the queue of next colours (nothing in
-// the queue, or a queued nullopt, is Cancel).
+// the queue, or a queued nullopt, is Cancel). So are the file and print
+// dialogs: each opening is recorded in dialogs() ("<title>: <suggested
+// path>", "Print: <pages>"), and the answer comes from the queue of next file
+// names ("" or nothing queued is Cancel) or of print answers (nothing queued
+// is Cancel).
 void setRecording(bool on);
 bool isRecording();
 void setNextAnswer(QMessageBox::StandardButton answer);
@@ -57,6 +71,10 @@ void setOnShown(std::function<void(const Shown &)> callback);
 void setNextColor(std::optional<QColor> answer);
 // The initial colour of every colour dialog opened so far.
 const QList<QColor> &colorDialogs();
+void setNextFileName(const QString &path);
+// A print answer may set the printer up (an output file) before it says yes.
+void setNextPrintAnswer(std::function<bool(QPrinter &)> answer);
+const QStringList &dialogs();
 
 } // namespace Messages
 

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Formats.h"
 #include "base/Numbers.h"
+#include "reports/ui/modReports.h"
 #include "shell/AppContext.h"
 #include "staff/ui/TimeGrid.h"
 #include "staff/ui/frmTimeEntry.h"
@@ -325,7 +326,8 @@ void frmWIPEntry::btnPrint_Click()
             Messages::Icon::Exclamation);
         return;
     }
-    // The work order comes with the reports.
+    // The work order shows what is stored, not what the screen holds unsaved.
+    modReports::PrintWIPDetailReport(context(), this, QString::number(m_record.id));
 }
 
 void frmWIPEntry::btnImport_Click()

@@ -1,0 +1,197 @@
+// The board report of 10,000 jobs (with their bookings) written as PDF,
+// against the board query's bare loop over the same jobs.
+//
+//   BM_BoardQueryLoop    the board's query with the report's columns, every
+//                        value read as text (the floor any report stands on)
+//   BM_BoardReportBuild  the report's query read into its document (cells,
+//                        formats, tints)
+//   BM_BoardReportPdf    the same, laid out and written to a PDF file
+//   BM_WorkOrderPdf      one work order with ten time lines, to PDF
+//
+// Prints each case's median and its ratio to the baseline, then the peak
+// memory that writing the PDF adds for a quarter of the rows and for all of
+// them: what the pages add is the difference.
+#include "base/Clock.h"
+#include "board/BoardQuery.h"
+#include "data/Database.h"
+#include "data/DemoData.h"
+#include "data/Schema.h"
+#include "reports/ReportRenderer.h"
+#include "reports/Reports.h"
+#include "settings/Company.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <fstream>
+#include <malloc.h>
+#include <map>
+#include <string>
+
+namespace {
+
+constexpr int kJobs = 10000;
+
+data::Connection *g_db = nullptr;
+QString g_dir;
+reports::RunTexts g_texts;
+
+// kB of a line of /proc/self/status ("VmRSS", "VmHWM").
+double statusMiB(const char *key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0)
+            return std::stod(line.substr(line.find(':') + 1)) / 1024.0;
+    }
+    return 0;
+}
+
+// Starts the peak anew at the current resident size (Linux 4.0 and later).
+void resetPeak()
+{
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+reports::Document boardDocument()
+{
+    return reports::boardReport(*g_db, board::Filter {}, g_texts, Clock::today());
+}
+
+void BM_BoardQueryLoop(benchmark::State &state)
+{
+    qint64 rows = 0;
+    for (auto _ : state) {
+        QSqlQuery query = board::selectJobs(*g_db, board::Filter {}, board::JobColumns::Report);
+        const int columns = query.record().count();
+        rows = 0;
+        while (query.next()) {
+            for (int c = 0; c < columns; ++c)
+                benchmark::DoNotOptimize(query.value(c).toString());
+            ++rows;
+        }
+    }
+    state.counters["rows"] = double(rows);
+}
+
+void BM_BoardReportBuild(benchmark::State &state)
+{
+    for (auto _ : state) {
+        reports::Document document = boardDocument();
+        benchmark::DoNotOptimize(document);
+    }
+}
+
+void BM_BoardReportPdf(benchmark::State &state)
+{
+    const QString file = QDir(g_dir).filePath(QStringLiteral("board.pdf"));
+    int pages = 0;
+    for (auto _ : state)
+        pages = reports::writePdf(boardDocument(), file);
+    state.counters["pages"] = pages;
+    state.counters["pdf_MiB"] = double(QFileInfo(file).size()) / (1024.0 * 1024.0);
+}
+
+void BM_WorkOrderPdf(benchmark::State &state)
+{
+    const QString file = QDir(g_dir).filePath(QStringLiteral("wo.pdf"));
+    for (auto _ : state)
+        reports::writePdf(reports::workOrder(*g_db, 2, g_texts, Clock::today()), file);
+}
+
+BENCHMARK(BM_BoardQueryLoop)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BoardReportBuild)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_BoardReportPdf)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WorkOrderPdf)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
+
+// Prints, after the usual table, the medians against the baseline.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        ConsoleReporter::ReportRuns(reports);
+        for (const Run &run : reports) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                m_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
+        }
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        const auto base = m_medians.find("BM_BoardQueryLoop");
+        if (base == m_medians.end() || base->second <= 0)
+            return;
+        std::printf("\nMedians against the baseline (the board query's bare loop over %d jobs):\n", kJobs);
+        for (const auto &[name, ms] : m_medians)
+            std::printf("  %-22s %10.1f ms %8.2fx\n", name.c_str(), ms, ms / base->second);
+    }
+
+private:
+    std::map<std::string, double> m_medians;
+};
+
+// The memory that laying out and writing the PDF adds on top of the
+// document, for the first `rows` rows of the board.
+void reportMemory(const reports::Document &full, std::size_t rows)
+{
+    reports::Document document = full;
+    auto &table = std::get<reports::Table>(document.blocks.front());
+    table.rows.resize(std::min(rows, table.rows.size()));
+    resetPeak();
+    const double before = statusMiB("VmRSS");
+    const int pages = reports::writePdf(document, QDir(g_dir).filePath(QStringLiteral("memory.pdf")));
+    std::printf("  %6zu rows, %4d pages: writing the PDF peaked %6.1f MiB above the document\n", table.rows.size(),
+        pages, statusMiB("VmHWM") - before);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", "UTC");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    g_dir = dir.path();
+    data::Connection db;
+    try {
+        db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
+        data::createSchema(db);
+        data::DemoOptions options;
+        options.jobs = kJobs;
+        options.bookingsPerJob = 10;
+        data::seedDemo(db, options);
+        g_texts = reports::runTexts(Company::load(db).value_or(CompanyRow {}), QStringLiteral("bench"), Clock::now());
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "cannot build the bench database: %s\n", e.what());
+        return 1;
+    }
+    g_db = &db;
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+
+    std::printf("\nMemory (resident, MiB):\n");
+    resetPeak();
+    const double empty = statusMiB("VmRSS");
+    const reports::Document full = boardDocument();
+    malloc_trim(0);
+    std::printf("  the document of %d jobs holds %.1f MiB\n", kJobs, statusMiB("VmRSS") - empty);
+    for (std::size_t rows : { std::size_t(kJobs / 4), std::size_t(kJobs) })
+        reportMemory(full, rows);
+    return 0;
+}

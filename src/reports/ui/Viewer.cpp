@@ -1,0 +1,207 @@
+#include "reports/ui/Viewer.h"
+
+#include "reports/ReportData.h"
+#include "reports/ReportRenderer.h"
+#include "reports/ui/modReports.h"
+#include "widgets/Messages.h"
+
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton *button(QWidget *parent, const char *name, const QString &text, const QKeySequence &keys = {})
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    if (!keys.isEmpty()) {
+        b->setShortcut(keys);
+        b->setToolTip(
+            QStringLiteral("%1 (%2)").arg(QString(text).remove(u'&'), keys.toString(QKeySequence::NativeText)));
+    }
+    return b;
+}
+
+// A file name from the report's name: no characters a file system refuses.
+QString fileNameFor(const reports::Document &report)
+{
+    static const QRegularExpression refused(QStringLiteral("[\\\\/:*?\"<>|]+"));
+    QString name = report.name.isEmpty() ? report.title : report.name;
+    name.replace(refused, QStringLiteral(" "));
+    return name.simplified() + QStringLiteral(".pdf");
+}
+
+} // namespace
+
+Viewer::Viewer(AppContext &context)
+    : Screen(context, QStringLiteral("Viewer"), QStringLiteral("Report Viewer"))
+{
+    m_previewPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    CRViewer = new QPrintPreviewWidget(m_previewPrinter.get(), this);
+    CRViewer->setObjectName(QStringLiteral("CRViewer"));
+    connect(CRViewer, &QPrintPreviewWidget::paintRequested, this, &Viewer::CRViewer_PaintRequested);
+    connect(CRViewer, &QPrintPreviewWidget::previewChanged, this, &Viewer::showPageNumber);
+
+    btnFirstPage = button(this, "btnFirstPage", QStringLiteral("First"), QKeySequence(Qt::CTRL | Qt::Key_Home));
+    btnPreviousPage
+        = button(this, "btnPreviousPage", QStringLiteral("Previous"), QKeySequence(Qt::CTRL | Qt::Key_PageUp));
+    btnNextPage = button(this, "btnNextPage", QStringLiteral("Next"), QKeySequence(Qt::CTRL | Qt::Key_PageDown));
+    btnLastPage = button(this, "btnLastPage", QStringLiteral("Last"), QKeySequence(Qt::CTRL | Qt::Key_End));
+    lblPage = new QLabel(this);
+    lblPage->setObjectName(QStringLiteral("lblPage"));
+    lblPage->setMinimumWidth(lblPage->fontMetrics().horizontalAdvance(QStringLiteral("Page 0000 of 0000")));
+    lblPage->setAlignment(Qt::AlignCenter);
+    btnZoomOut = button(this, "btnZoomOut", QStringLiteral("Zoom Out"), QKeySequence::ZoomOut);
+    btnZoomIn = button(this, "btnZoomIn", QStringLiteral("Zoom In"), QKeySequence::ZoomIn);
+    btnPrint = button(this, "btnPrint", QStringLiteral("&Print..."), QKeySequence::Print);
+    btnSavePdf = button(this, "btnSavePdf", QStringLiteral("&Save as PDF..."), QKeySequence::Save);
+    connect(btnFirstPage, &QPushButton::clicked, this, &Viewer::btnFirstPage_Click);
+    connect(btnPreviousPage, &QPushButton::clicked, this, &Viewer::btnPreviousPage_Click);
+    connect(btnNextPage, &QPushButton::clicked, this, &Viewer::btnNextPage_Click);
+    connect(btnLastPage, &QPushButton::clicked, this, &Viewer::btnLastPage_Click);
+    connect(btnZoomOut, &QPushButton::clicked, this, &Viewer::btnZoomOut_Click);
+    connect(btnZoomIn, &QPushButton::clicked, this, &Viewer::btnZoomIn_Click);
+    connect(btnPrint, &QPushButton::clicked, this, &Viewer::btnPrint_Click);
+    connect(btnSavePdf, &QPushButton::clicked, this, &Viewer::btnSavePdf_Click);
+
+    auto *bar = new QHBoxLayout;
+    bar->setContentsMargins(6, 6, 6, 0);
+    for (QWidget *w :
+        std::initializer_list<QWidget *> { btnFirstPage, btnPreviousPage, lblPage, btnNextPage, btnLastPage })
+        bar->addWidget(w);
+    bar->addSpacing(16);
+    bar->addWidget(btnZoomOut);
+    bar->addWidget(btnZoomIn);
+    bar->addStretch();
+    bar->addWidget(btnPrint);
+    bar->addWidget(btnSavePdf);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addLayout(bar);
+    layout->addWidget(CRViewer, 1);
+    QWidget *order[] = { btnFirstPage, btnPreviousPage, btnNextPage, btnLastPage, btnZoomOut, btnZoomIn, btnPrint,
+        btnSavePdf, CRViewer };
+    for (qsizetype i = 1; i < qsizetype(std::size(order)); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    resize(900, 720);
+    showPageNumber();
+}
+
+Viewer::~Viewer() = default;
+
+void Viewer::showReport(reports::Document report)
+{
+    const WaitCursor wait;
+    m_report = std::make_unique<const reports::Document>(std::move(report));
+    m_previewPrinter->setPageLayout(reports::pageLayout(*m_report));
+    m_previewPrinter->setDocName(m_report->title);
+    CRViewer->updatePreview();
+    CRViewer->setCurrentPage(1);
+    CRViewer->setZoomFactor(1.0);
+    showPageNumber();
+}
+
+void Viewer::resizeEvent(QResizeEvent *event)
+{
+    Screen::resizeEvent(event);
+    CRViewer->setZoomFactor(1.0);
+}
+
+void Viewer::CRViewer_PaintRequested(QPrinter *printer)
+{
+    if (!m_report)
+        return;
+    // Nothing may escape into the preview's paint; a failure shows as a
+    // message and an empty preview.
+    reportGuarded(this, m_report->title, [&] { reports::render(*m_report, *printer); });
+}
+
+void Viewer::showPageNumber()
+{
+    const int pages = m_report ? CRViewer->pageCount() : 0;
+    const int page = pages > 0 ? CRViewer->currentPage() : 0;
+    lblPage->setText(pages > 0 ? QStringLiteral("Page %1 of %2").arg(page).arg(pages) : QString());
+    btnFirstPage->setEnabled(page > 1);
+    btnPreviousPage->setEnabled(page > 1);
+    btnNextPage->setEnabled(page < pages);
+    btnLastPage->setEnabled(page < pages);
+    btnPrint->setEnabled(pages > 0);
+    btnSavePdf->setEnabled(pages > 0);
+}
+
+void Viewer::btnFirstPage_Click()
+{
+    CRViewer->setCurrentPage(1);
+    showPageNumber();
+}
+
+void Viewer::btnPreviousPage_Click()
+{
+    CRViewer->setCurrentPage(CRViewer->currentPage() - 1);
+    showPageNumber();
+}
+
+void Viewer::btnNextPage_Click()
+{
+    CRViewer->setCurrentPage(CRViewer->currentPage() + 1);
+    showPageNumber();
+}
+
+void Viewer::btnLastPage_Click()
+{
+    CRViewer->setCurrentPage(CRViewer->pageCount());
+    showPageNumber();
+}
+
+void Viewer::btnZoomIn_Click()
+{
+    CRViewer->zoomIn();
+}
+
+void Viewer::btnZoomOut_Click()
+{
+    CRViewer->zoomOut();
+}
+
+void Viewer::btnPrint_Click()
+{
+    if (!m_report)
+        return;
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_printer->setPageLayout(reports::pageLayout(*m_report));
+    }
+    // The paper and printer the user chose last time stay; the orientation is
+    // the report's.
+    m_printer->setPageOrientation(m_report->orientation);
+    m_printer->setDocName(m_report->title);
+    m_printer->setPageRanges({});
+    if (!Messages::printDialog(this, *m_printer, CRViewer->pageCount()))
+        return;
+    reportGuarded(this, QStringLiteral("Print"), [&] { reports::render(*m_report, *m_printer); });
+}
+
+void Viewer::btnSavePdf_Click()
+{
+    if (!m_report)
+        return;
+    if (m_pdfFolder.isEmpty())
+        m_pdfFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString path = Messages::saveFileName(this, QStringLiteral("Save as PDF"),
+        QDir(m_pdfFolder).filePath(fileNameFor(*m_report)), QStringLiteral("PDF files (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        path += QLatin1String(".pdf");
+    if (reportGuarded(this, QStringLiteral("Save as PDF"), [&] { reports::writePdf(*m_report, path); }))
+        m_pdfFolder = QFileInfo(path).absolutePath();
+}

@@ -1,0 +1,74 @@
+#include "reports/ui/modReports.h"
+
+#include "base/Clock.h"
+#include "board/BoardQuery.h"
+#include "reports/ReportData.h"
+#include "reports/Reports.h"
+#include "reports/ui/Viewer.h"
+#include "shell/AppContext.h"
+#include "widgets/Messages.h"
+#include "widgets/ScreenHost.h"
+
+#include <QApplication>
+#include <optional>
+
+namespace modReports {
+
+namespace {
+
+    reports::RunTexts runTexts(const AppContext &context)
+    {
+        return reports::runTexts(context.company(), context.Username(), Clock::now());
+    }
+
+    bool show(QWidget *caller, reports::Document &&report)
+    {
+        ScreenHost *host = ScreenHost::of(caller);
+        auto *viewer = host ? qobject_cast<Viewer *>(host->showScreen(QStringLiteral("Viewer"))) : nullptr;
+        if (!viewer)
+            return false;
+        viewer->showReport(std::move(report));
+        return true;
+    }
+
+} // namespace
+
+bool reportGuarded(QWidget *parent, const QString &title, const std::function<void()> &work)
+{
+    std::optional<QString> reportProblem;
+    const bool done = Messages::guarded(parent, [&] {
+        const WaitCursor wait;
+        try {
+            work();
+        } catch (const reports::ReportError &error) {
+            reportProblem = error.message();
+        }
+    });
+    if (reportProblem) {
+        Messages::show(parent, *reportProblem, title, Messages::Icon::Critical);
+        return false;
+    }
+    return done;
+}
+
+bool PrintWIPDetailReport(AppContext &context, QWidget *caller, const QString &wipID)
+{
+    std::optional<reports::Document> report;
+    const bool built = reportGuarded(caller, QStringLiteral("Work Order"), [&] {
+        const std::optional<qint64> id = reports::parseWipId(wipID);
+        if (!id)
+            throw reports::ReportError(QStringLiteral("\"%1\" is not the number of a WIP.").arg(wipID));
+        report = reports::workOrder(context.db(), *id, runTexts(context), Clock::today());
+    });
+    return built && show(caller, std::move(*report));
+}
+
+bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Filter &filter)
+{
+    std::optional<reports::Document> report;
+    const bool built = reportGuarded(caller, QStringLiteral("WIPs Board"),
+        [&] { report = reports::boardReport(context.db(), filter, runTexts(context), Clock::today()); });
+    return built && show(caller, std::move(*report));
+}
+
+} // namespace modReports
