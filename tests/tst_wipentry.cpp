@@ -509,6 +509,38 @@ private slots:
         QVERIFY(testdb::scalar("SELECT AdjusterUpdatedDate FROM WIP WHERE ID=?", { id }).isNull());
     }
 
+    // Two users on one WIP: the second save after the first is refused with
+    // who and when, writes nothing, keeps the input; loaded again, it saves.
+    void saveAfterSomeoneElseSavedIsRefused()
+    {
+        const qint64 id = addWip("Shared Job", { { "EditedBy", "carol" }, { "EditedDate", daysFromNow(-2) } });
+        open(id);
+        text("txtCity")->setText("Mine");
+
+        // Another user's save of the same WIP, on a connection of its own.
+        data::Connection other;
+        other.open(m_db->connectionString(), m_db->folder());
+        std::optional<wip::WipRecord> theirs = wip::loadWip(other, id);
+        QVERIFY(theirs);
+        theirs->city = "Theirs";
+        wip::saveWip(other, *theirs, {}, { "dave", kNow.addSecs(-60) });
+
+        click("btnSave");
+        QCOMPARE(Messages::shown().size(), 1);
+        QCOMPARE(Messages::shown().first().title, QStringLiteral("Changed by Someone Else"));
+        QVERIFY2(Messages::shown().first().text.contains("dave"), qPrintable(Messages::shown().first().text));
+        expectColumns(id, { { "City", "Theirs" }, { "EditedBy", "dave" } });
+        QCOMPARE(text("txtCity")->text(), QStringLiteral("Mine"));
+
+        Messages::clearShown();
+        m_screen->LoadWIP(QString::number(id));
+        QCOMPARE(text("txtCity")->text(), QStringLiteral("Theirs"));
+        text("txtCity")->setText("Mine");
+        click("btnSave");
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().value(0).text));
+        expectColumns(id, { { "City", "Mine" }, { "EditedBy", "alice" } });
+    }
+
     void subcontractorsKeepDuplicatesAndDeleteTheFirst()
     {
         open();

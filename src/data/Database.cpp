@@ -215,6 +215,26 @@ int Connection::updateRow(const QString &table, qint64 id, const Fields &fields)
     return exec(sql, values).numRowsAffected();
 }
 
+int Connection::updateRowIfUnchanged(
+    const QString &table, qint64 id, const Fields &fields, const QString &column, const QVariant &readValue)
+{
+    QStringList sets;
+    QVariantList values;
+    for (const auto &[name, value] : fields) {
+        sets << name + QStringLiteral("=?");
+        values << value;
+    }
+    values << id;
+    QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE ID=? AND ").arg(table, sets.join(u','));
+    if (!readValue.isValid() || readValue.isNull()) {
+        sql += column + QStringLiteral(" IS NULL");
+    } else {
+        sql += column + QStringLiteral("=?");
+        values << readValue;
+    }
+    return exec(sql, values).numRowsAffected();
+}
+
 void Connection::callUserProcedure(const QString &name, qint64 userId, const QDateTime &now)
 {
     const QString call = m_dialect.callProcedure(name, QStringLiteral("@UserID"));

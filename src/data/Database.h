@@ -69,6 +69,10 @@ public:
     qint64 insertRow(const QString &table, const Fields &fields);
     // Updates the row with the given ID; returns the number of rows changed.
     int updateRow(const QString &table, qint64 id, const Fields &fields);
+    // As updateRow, but only while `column` still holds `readValue` (NULL
+    // when invalid or null): 0 when someone changed the row since it was read.
+    int updateRowIfUnchanged(
+        const QString &table, qint64 id, const Fields &fields, const QString &column, const QVariant &readValue);
 
     // Runs the database procedure EmployeeLogin / EmployeeLogoff for a user.
     // On SQLite, which has no procedures, the same log row is written

@@ -29,4 +29,12 @@ QString DbError::message() const
     return QStringLiteral("Error %1: %2").arg(m_number, m_description);
 }
 
+ChangedByOtherError::ChangedByOtherError(const QString &what, const QString &editedBy, const QString &editedWhen)
+    : DbError(QStringLiteral("-2"),
+        QStringLiteral("%1 was changed by %2 on %3 after you opened it. Your changes have not been saved; they are "
+                       "still on the screen. Load it again to see the other changes.")
+            .arg(what, editedBy.isEmpty() ? QStringLiteral("another user") : editedBy, editedWhen))
+{
+}
+
 } // namespace data

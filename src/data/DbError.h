@@ -28,4 +28,12 @@ private:
     QString m_statement;
 };
 
+// A save refused because someone else saved the same row after it was read:
+// nothing was written, and the user's input is still on the screen.
+class ChangedByOtherError : public DbError
+{
+public:
+    ChangedByOtherError(const QString &what, const QString &editedBy, const QString &editedWhen);
+};
+
 } // namespace data

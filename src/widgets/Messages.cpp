@@ -70,6 +70,10 @@ QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QSt
 
 void databaseError(QWidget *parent, const data::DbError &error)
 {
+    if (dynamic_cast<const data::ChangedByOtherError *>(&error)) {
+        show(parent, error.description(), QStringLiteral("Changed by Someone Else"), Icon::Exclamation);
+        return;
+    }
     show(parent, error.message(), QStringLiteral("Database Error"), Icon::Critical);
 }
 

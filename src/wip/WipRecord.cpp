@@ -1,5 +1,7 @@
 #include "wip/WipRecord.h"
 
+#include "base/Formats.h"
+
 #include "data/Database.h"
 
 #include <QDateTime>
@@ -190,9 +192,16 @@ qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &cont
         add("AmountBilled", 0.0);
         add("QBID", QString());
         id = db.insertRow(QStringLiteral("WIP"), fields);
-    } else if (db.updateRow(QStringLiteral("WIP"), id, fields) == 0) {
-        throw data::DbError(
-            QStringLiteral("-1"), QStringLiteral("WIP %1 no longer exists; it was deleted by someone else.").arg(id));
+    } else if (db.updateRowIfUnchanged(QStringLiteral("WIP"), id, fields, QStringLiteral("EditedDate"), r.editedDate)
+        == 0) {
+        // Nobody's save is lost silently: the row is gone, or someone saved
+        // it after it was read (their stamp tells who and when).
+        QSqlQuery now = db.exec(QStringLiteral("SELECT EditedBy, EditedDate FROM WIP WHERE ID=?"), { id });
+        if (!now.next())
+            throw data::DbError(QStringLiteral("-1"),
+                QStringLiteral("WIP %1 no longer exists; it was deleted by someone else.").arg(id));
+        throw data::ChangedByOtherError(
+            QStringLiteral("WIP %1").arg(id), now.value(0).toString(), Formats::dateTime(now.value(1).toDateTime()));
     }
     db.exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
     if (!contractors.isEmpty()) {

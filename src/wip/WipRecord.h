@@ -91,6 +91,9 @@ QStringList loadContractors(data::Connection &db, qint64 wipId);
 // starts uninvoiced, an existing one keeps its invoice fields. The WIP's
 // subcontractor rows are rewritten from `contractors` in the same
 // transaction, so a failure leaves the database as it was.
+// An existing row is written only while its EditedDate is still the one the
+// record was read with: a save by someone else in between throws
+// data::ChangedByOtherError (naming who and when) and writes nothing.
 // Returns the row's ID. Throws data::DbError (also when the row of an
 // existing WIP is gone).
 qint64 saveWip(data::Connection &db, const WipRecord &record, const QStringList &contractors, const data::Stamp &stamp);
