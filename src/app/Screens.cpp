@@ -1,5 +1,6 @@
 #include "app/Screens.h"
 
+#include "board/ui/frmWIPNavigator.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
@@ -22,7 +23,7 @@ const ScreenRegistry &screenRegistry()
     static const QStringList timePermissions { s("Employee Time Manager"), s("Employee Time Entry/Edit") };
     static const ScreenRegistry registry {
         { s("CompanyInfo"), { s("Company Info") }, s("frmCompanyInfo"), make<frmCompanyInfo>() },
-        { s("mnuWIPsBoard"), { s("WIPs Navigator") }, {}, {} },
+        { s("mnuWIPsBoard"), { s("WIPs Navigator") }, s("frmWIPNavigator"), make<frmWIPNavigator>() },
         { s("mnuWIPEntry"), { s("WIPs Entry/Edit") }, s("frmWIPEntry"), make<frmWIPEntry>() },
         { s("mnuQBSync"), { s("Quickbooks Sync") }, {}, {} },
         { s("mnuTimeNavigator"), timePermissions, {}, {} },

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QQueue>
 
 namespace Messages {
@@ -9,6 +10,7 @@ namespace Messages {
 namespace {
     bool g_recording = false;
     QQueue<QMessageBox::StandardButton> g_answers;
+    QQueue<QString> g_fileNames;
     QList<Shown> g_shown;
     std::function<void(const Shown &)> g_onShown;
 
@@ -83,10 +85,21 @@ bool guarded(QWidget *parent, const std::function<void()> &work)
     }
 }
 
+QString saveFileName(QWidget *parent, const QString &title, const QString &suggestedPath, const QString &filter)
+{
+    if (g_recording)
+        return g_fileNames.isEmpty() ? QString() : g_fileNames.dequeue();
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QString path = QFileDialog::getSaveFileName(parent, title, suggestedPath, filter);
+    QApplication::restoreOverrideCursor();
+    return path;
+}
+
 void setRecording(bool on)
 {
     g_recording = on;
     g_answers.clear();
+    g_fileNames.clear();
     g_shown.clear();
     g_onShown = nullptr;
 }
@@ -99,6 +112,11 @@ bool isRecording()
 void setNextAnswer(QMessageBox::StandardButton answer)
 {
     g_answers.enqueue(answer);
+}
+
+void setNextFileName(const QString &path)
+{
+    g_fileNames.enqueue(path);
 }
 
 const QList<Shown> &shown()

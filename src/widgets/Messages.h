@@ -37,10 +37,16 @@ void databaseError(QWidget *parent, const data::DbError &error);
 // turn errors into messages.
 bool guarded(QWidget *parent, const std::function<void()> &work);
 
+// The save-file dialog: the file the user chose, or empty after Cancel. In
+// recording mode nothing is shown and the next queued file name is the answer
+// (none queued: Cancel).
+QString saveFileName(QWidget *parent, const QString &title, const QString &suggestedPath, const QString &filter);
+
 // ---- test seam
 void setRecording(bool on);
 bool isRecording();
 void setNextAnswer(QMessageBox::StandardButton answer);
+void setNextFileName(const QString &path);
 const QList<Shown> &shown();
 void clearShown();
 // Called (in recording mode) with each message as it is "shown".
