@@ -12,6 +12,8 @@
 //   BM_RefreshPostgres      BM_Refresh on PostgreSQL, when JT_BENCH_PG_PORT
 //                           names a server (user postgres, trust)
 //
+// JT_BENCH_SQLITE=FILE keeps the SQLite database between runs (seeded when
+// the file does not exist yet).
 // Prints the medians against the baseline, and the peak resident memory.
 #include "base/Clock.h"
 #include "board/BoardLines.h"
@@ -26,6 +28,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -191,9 +194,8 @@ void measureRefresh(benchmark::State &state, data::Connection &db)
         clock.start();
         FirstPaint paint(s.grid(), clock);
         s.refresh();
-        // The last lines painted.
+        // What the fill left to paint, painted.
         QApplication::processEvents();
-        s.grid()->viewport()->repaint();
         firstPaint = double(paint.at);
     }
     state.counters["rows"] = s.grid()->rows() - 1;
@@ -325,7 +327,7 @@ bool openPostgres(const QString &port)
         QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=jt_bench_board;User ID=postgres").arg(port),
         {});
     seed(*g_postgres);
-    g_postgres->exec(QStringLiteral("ANALYZE"));
+    g_postgres->execScript(QStringLiteral("ANALYZE"));
     return true;
 }
 
@@ -340,18 +342,23 @@ int main(int argc, char **argv)
         qputenv("TZ", "UTC");
     QApplication app(argc, argv);
 
+    // JT_BENCH_SQLITE names a database to keep between runs: seeded once.
     QTemporaryDir dir;
-    g_sqlitePath = dir.filePath(QStringLiteral("bench.db"));
+    g_sqlitePath = qEnvironmentVariable("JT_BENCH_SQLITE", dir.filePath(QStringLiteral("bench.db")));
     try {
+        const bool seeded = QFileInfo::exists(g_sqlitePath);
         data::Connection db;
         db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {}, data::OpenOptions { true });
-        seed(db);
-        db.exec(QStringLiteral("ANALYZE"));
+        if (!seeded) {
+            seed(db);
+            db.execScript(QStringLiteral("ANALYZE"));
+        }
         const QString port = qEnvironmentVariable("JT_BENCH_PG_PORT");
         if (!port.isEmpty() && !openPostgres(port))
             std::fprintf(stderr, "no PostgreSQL database on port %s\n", qPrintable(port));
     } catch (const std::exception &e) {
         std::fprintf(stderr, "cannot build the bench database: %s\n", e.what());
+        g_postgres.reset();
         return 1;
     }
 

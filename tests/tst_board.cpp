@@ -1,5 +1,4 @@
 // backends: sqlite postgres odbc
-#include "base/Colors.h"
 #include "base/Formats.h"
 #include "board/BoardLines.h"
 #include "board/BoardQuery.h"
@@ -49,8 +48,6 @@ const QList<Job> &jobs()
 }
 
 const QDate kToday(2026, 3, 30);
-constexpr int kLimit = 7;
-const QString kNoColour = QStringLiteral("none");
 
 board::Filter dates(board::Filter filter, QDate from, QDate to)
 {
@@ -150,11 +147,10 @@ private slots:
     }
 
     // What each kind of value becomes on the board, read packed (on SQLite)
-    // and column by column alike.
+    // and column by column alike; a value holding the packing's separator too.
     void lines_data()
     {
-        columns<data::Fields, Cells, bool, QString, quint32>(
-            { "fields", "cells", "alert", "rowColour", "statusColour" });
+        columns<data::Fields, Cells>({ "fields", "cells" });
         const QDateTime entered(kToday, QTime(10, 15, 7));
         row("text, numbers, flags",
             data::Fields { { "Rep", "Tab\tin rep" }, { "Rugs", 3.0 }, { "CarpetCleanRooms", 2.5 },
@@ -162,64 +158,27 @@ private slots:
                 { "Notes", "two\nlines \x1f b" } },
             Cells { { board::ColRep, "Tab in rep" }, { board::ColRugs, "3" }, { board::ColCarpetCleanRooms, "2.5" },
                 { board::ColBilledAmount, "1234.5" }, { board::ColHours, "0" }, { board::ColRugsCleaned, "True" },
-                { board::ColItel, "False" }, { board::ColPhotos, "False" }, { board::ColNotes, "two\nlines \x1f b" } },
-            false, QString("0xc0c0ff"), quint32(8454143));
+                { board::ColItel, "False" }, { board::ColPhotos, "False" }, { board::ColNotes, "two\nlines \x1f b" } });
         row("dates and stamps",
             data::Fields { { "StartDate", QDateTime(kToday, QTime(0, 0)) },
                 { "ItelDate", QDateTime(QDate(2026, 3, 2), QTime(10, 15, 30)) }, { "EnteredBy", "kw" },
                 { "EnteredDate", entered } },
             Cells { { board::ColStartDate, "2026-03-30" }, { board::ColItelSent, "2026-03-02T10:15:30" },
                 { board::ColAdjusterUpdatedDate, "" }, { board::ColEntered, "kw - " + Formats::dateTime(entered) },
-                { board::ColEdited, " - " } },
-            false, QString("0xc0c0ff"), quint32(8454143));
-        const QDateTime limitDaysAgo(kToday.addDays(-kLimit), QTime(0, 0));
-        row("drying, exactly the limit", data::Fields { { "StartDate", limitDaysAgo }, { "CheckDryingDays", true } },
-            Cells { { board::ColDryingDays, "7" }, { board::ColFlash, "False" } }, false, QString("0xc0c0ff"),
-            quint32(8454143));
-        row("drying, a day more",
-            data::Fields { { "StartDate", limitDaysAgo.addDays(-1) }, { "CheckDryingDays", true } },
-            Cells { { board::ColDryingDays, "8" }, { board::ColFlash, "True" } }, true, QString("0xc0c0ff"),
-            quint32(8454143));
-        row("drying days not watched",
-            data::Fields { { "StartDate", limitDaysAgo.addDays(-1) }, { "CheckDryingDays", false } },
-            Cells { { board::ColDryingDays, "" }, { board::ColFlash, "False" } }, false, QString("0xc0c0ff"),
-            quint32(8454143));
-        row("watched without a start date", data::Fields { { "StartDate", QVariant() }, { "CheckDryingDays", true } },
-            Cells { { board::ColStartDate, "" }, { board::ColDryingDays, "" }, { board::ColFlash, "False" } }, false,
-            QString("0xc0c0ff"), quint32(8454143));
-        row("over the limit, not drying",
-            data::Fields {
-                { "Status", "Open" }, { "StartDate", limitDaysAgo.addDays(-1) }, { "CheckDryingDays", true } },
-            Cells { { board::ColDryingDays, "8" }, { board::ColFlash, "False" } }, false, QString("0xc0c0ff"),
-            quint32(16777215));
-        row("type without colour, unknown status", data::Fields { { "JobType", "Mold" }, { "Status", "Gone" } },
-            Cells {}, false, kNoColour, Colors::kWindowBackground);
-        row("status with a NULL colour", data::Fields { { "JobType", "Water" }, { "Status", "Nullish" } }, Cells {},
-            false, QString("0xffffc0"), Colors::kWindowBackground);
+                { board::ColEdited, " - " } });
     }
 
     void lines()
     {
         QFETCH(data::Fields, fields);
         QFETCH(Cells, cells);
-        if (!testdb::scalar("SELECT COUNT(*) FROM WIPStatus WHERE Name = 'Nullish'").toInt())
-            testdb::exec("INSERT INTO WIPStatus (Name, ColorCode) VALUES ('Nullish', NULL)");
         const QString customer = QStringLiteral("Line %1").arg(QTest::currentDataTag());
-        data::Fields row { { "Customer", customer }, { "JobType", "Fire" }, { "Status", "Drying" },
-            { "AmountBilled", 0.0 }, { "InvoiceID", "" }, { "QBID", "" } };
-        for (const auto &field : fields) {
-            auto same = [&](const auto &f) { return f.first == field.first; };
-            row.erase(std::remove_if(row.begin(), row.end(), same), row.end());
-            row << field;
-        }
-        testdb::insertRow("WIP", row);
-        if (!cells.contains(board::ColCustomer))
-            cells[board::ColCustomer] = customer;
+        fields << QPair<QString, QVariant>("Customer", customer) << QPair<QString, QVariant>("AmountBilled", 0.0);
+        testdb::insertRow("WIP", fields);
 
-        const board::Filter filter { .search = customer };
         QStringList texts;
         for (const auto source : { board::BoardReader::Source::Fastest, board::BoardReader::Source::Columns }) {
-            board::BoardReader reader(testdb::connection(), filter, kToday, kLimit, source);
+            board::BoardReader reader(testdb::connection(), board::Filter { .search = customer }, kToday, 7, source);
             board::BoardLine line;
             QVERIFY(reader.next(line));
             texts << line.text;
@@ -227,9 +186,6 @@ private slots:
             QCOMPARE(shown.size(), board::kColumnCount);
             for (auto it = cells.cbegin(); it != cells.cend(); ++it)
                 QCOMPARE(shown[it.key()], it.value());
-            QTEST(line.dryingAlert, "alert");
-            QTEST(line.rowColour ? QStringLiteral("0x%1").arg(*line.rowColour, 0, 16) : kNoColour, "rowColour");
-            QTEST(line.statusColour, "statusColour");
             QVERIFY(!reader.next(line));
         }
         QCOMPARE(texts[0], texts[1]);

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QSqlError>
+#include <QStringDecoder>
 #include <QVariant>
 #include <array>
 #include <vector>
@@ -23,14 +24,21 @@ namespace {
 
     using Fields = std::array<QStringView, kBoardFieldCount>;
 
-    // A stored date-time as its wall-clock parts.
+    constexpr QStringView kTrue = u"True";
+    constexpr QStringView kFalse = u"False";
+    constexpr QStringView kStampSeparator = u" - ";
+
+    // A stored date-time as its wall-clock parts, read without building a
+    // date: a board reads five of them per job.
     struct Stamp
     {
-        QDate date;
-        QTime time;
-        // Read from "yyyy-MM-dd[ HH:mm:ss]" text as it stands.
+        int ymd = 0; // yyyymmdd; 0 for none
+        int msecs = 0; // since midnight
+        // Read from "yyyy-MM-dd[ HH:mm:ss[.fff]]" text as it stands.
         bool plain = false;
-        bool isValid() const { return date.isValid(); }
+        bool isValid() const { return ymd != 0; }
+        QDate date() const { return QDate(ymd / 10000, ymd / 100 % 100, ymd % 100); }
+        QTime time() const { return QTime::fromMSecsSinceStartOfDay(msecs); }
     };
 
     int digits(QStringView text, qsizetype from, qsizetype count)
@@ -53,10 +61,16 @@ namespace {
         if (text.isEmpty())
             return {};
         if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-') {
-            const QDate date(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
-            if (date.isValid() && text.size() == 10)
-                return { date, QTime(0, 0), true };
-            if (date.isValid() && text.size() >= 16 && (text[10] == u'T' || text[10] == u' ') && text[13] == u':') {
+            const int y = digits(text, 0, 4);
+            const int m = digits(text, 5, 2);
+            const int d = digits(text, 8, 2);
+            const bool date = y > 0 && QDate::isValid(y, m, d);
+            const int ymd = y * 10000 + m * 100 + d;
+            if (date && text.size() == 10)
+                return { ymd, 0, true };
+            if (date && text.size() >= 16 && (text[10] == u'T' || text[10] == u' ') && text[13] == u':') {
+                const int hours = digits(text, 11, 2);
+                const int minutes = digits(text, 14, 2);
                 int seconds = 0;
                 int msecs = 0;
                 qsizetype end = 16;
@@ -64,22 +78,24 @@ namespace {
                     seconds = digits(text, 17, 2);
                     end = 19;
                     if (text.size() > 20 && text[19] == u'.') {
-                        qsizetype last = 20;
-                        while (last < text.size() && text[last].isDigit())
-                            ++last;
                         // Milliseconds: the first three digits of the fraction.
-                        const QString fraction = (text.mid(20, last - 20).toString() + QStringLiteral("00")).left(3);
-                        msecs = fraction.toInt();
-                        end = last;
+                        for (end = 20; end < text.size() && text[end].isDigit(); ++end) {
+                            if (end < 23)
+                                msecs = msecs * 10 + (text[end].unicode() - u'0');
+                        }
+                        for (qsizetype scale = end; scale < 23; ++scale)
+                            msecs *= 10;
                     }
                 }
-                const QTime time(digits(text, 11, 2), digits(text, 14, 2), seconds, msecs);
-                if (time.isValid() && end == text.size())
-                    return { date, time, true };
+                if (QTime::isValid(hours, minutes, seconds, msecs) && end == text.size())
+                    return { ymd, ((hours * 60 + minutes) * 60 + seconds) * 1000 + msecs, true };
             }
         }
         const QDateTime parsed = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toLocalTime();
-        return parsed.isValid() ? Stamp { parsed.date(), parsed.time() } : Stamp {};
+        if (!parsed.isValid())
+            return {};
+        const QDate date = parsed.date();
+        return { date.year() * 10000 + date.month() * 100 + date.day(), parsed.time().msecsSinceStartOfDay(), false };
     }
 
     // The general date-and-time text (Formats::dateTime) of many stamps. The
@@ -102,7 +118,9 @@ namespace {
             for (const QDateTime &sample : { QDateTime(QDate(2023, 1, 5), QTime(7, 8, 9)),
                      QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58)), QDateTime(QDate(1999, 6, 15), QTime(12, 0)) }) {
                 QString text;
-                append(text, { sample.date(), sample.time() });
+                const QDate day = sample.date();
+                append(
+                    text, { day.year() * 10000 + day.month() * 100 + day.day(), sample.time().msecsSinceStartOfDay() });
                 if (text != Formats::dateTime(sample)) {
                     m_split = false;
                     return;
@@ -115,16 +133,24 @@ namespace {
             if (!stamp.isValid())
                 return;
             if (!m_split) {
-                out += Formats::dateTime(QDateTime(stamp.date, stamp.time));
+                out += Formats::dateTime(QDateTime(stamp.date(), stamp.time()));
                 return;
             }
-            auto day = m_dates.constFind(stamp.date.toJulianDay());
+            auto day = m_dates.constFind(stamp.ymd);
             if (day == m_dates.cend())
-                day = m_dates.insert(stamp.date.toJulianDay(), m_locale.toString(stamp.date, m_dateFormat));
+                day = m_dates.insert(stamp.ymd, m_locale.toString(stamp.date(), m_dateFormat));
             out += *day;
-            auto time = m_times.constFind(stamp.time.msecsSinceStartOfDay());
+            // Whole seconds, as stamps mostly are, straight from a table.
+            if (stamp.msecs % 1000 == 0) {
+                QString &time = m_bySecond[size_t(stamp.msecs / 1000)];
+                if (time.isNull())
+                    time = m_locale.toString(stamp.time(), m_timeFormat);
+                out += time;
+                return;
+            }
+            auto time = m_times.constFind(stamp.msecs);
             if (time == m_times.cend())
-                time = m_times.insert(stamp.time.msecsSinceStartOfDay(), m_locale.toString(stamp.time, m_timeFormat));
+                time = m_times.insert(stamp.msecs, m_locale.toString(stamp.time(), m_timeFormat));
             out += *time;
         }
 
@@ -155,8 +181,9 @@ namespace {
         QString m_dateFormat;
         QString m_timeFormat;
         bool m_split = false;
-        QHash<qint64, QString> m_dates;
+        QHash<int, QString> m_dates;
         QHash<int, QString> m_times;
+        std::vector<QString> m_bySecond = std::vector<QString>(24 * 60 * 60);
     };
 
     void appendText(QString &out, QStringView value)
@@ -194,11 +221,13 @@ namespace {
             out += value.chopped(2);
             return;
         }
-        const qsizetype exponent = value.indexOf(u".0e");
-        if (exponent > 0) {
-            out += value.left(exponent);
-            out += value.mid(exponent + 2);
-            return;
+        // Short texts: a plain loop beats a substring search.
+        for (qsizetype i = 1; i + 2 < value.size(); ++i) {
+            if (value[i] == u'.' && value[i + 1] == u'0' && (value[i + 2] == u'e' || value[i + 2] == u'E')) {
+                out += value.left(i);
+                out += value.mid(i + 2);
+                return;
+            }
         }
         appendText(out, value);
     }
@@ -211,12 +240,11 @@ namespace {
             return;
         }
         // The driver's own ISO text where it has that shape: no formatting.
-        const bool iso = stamp.plain && (raw.size() == 10 || raw.size() >= 19);
-        out += iso ? raw.left(10) : QStringView(stamp.date.toString(Qt::ISODate));
-        if (stamp.time == QTime(0, 0))
+        out += stamp.plain ? raw.left(10) : QStringView(stamp.date().toString(Qt::ISODate));
+        if (stamp.msecs == 0)
             return;
         out += u'T';
-        out += iso ? raw.mid(11, 8) : QStringView(stamp.time.toString(u"HH:mm:ss"));
+        out += stamp.plain && raw.size() >= 19 ? raw.mid(11, 8) : QStringView(stamp.time().toString(u"HH:mm:ss"));
     }
 
     // A value of the column reader as the packed reader has it.
@@ -278,6 +306,9 @@ struct BoardReader::Private
     GeneralDateTimes dateTimes;
 
     QString packedRow;
+    // The fields lie in packedRow, one after the other.
+    bool contiguous = false;
+    QStringDecoder decoder { QStringDecoder::Utf8, QStringDecoder::Flag::Stateless };
     std::array<QString, kBoardFieldCount> cells;
     Fields fields;
 
@@ -335,9 +366,28 @@ struct BoardReader::Private
     {
         const Fields &f = fields;
         QString &out = line.text;
-        out.clear();
-        auto text = [&out](QStringView value) {
-            appendText(out, value);
+        // Emptied, not cleared: the buffer serves every line.
+        out.resize(0);
+        // Runs of text fields: from a packed row in one piece, its separators
+        // made tabs (and its tabs blanks) in one pass.
+        auto texts = [&out, &f, this](int first, int last) {
+            if (!contiguous) {
+                for (int i = first; i <= last; ++i) {
+                    appendText(out, f[size_t(i)]);
+                    out += u'\t';
+                }
+                return;
+            }
+            const qsizetype from = out.size();
+            const QChar *begin = f[size_t(first)].data();
+            out.append(begin, f[size_t(last)].data() + f[size_t(last)].size() - begin);
+            QChar *c = out.data() + from;
+            for (QChar *end = out.data() + out.size(); c != end; ++c) {
+                if (*c == u'\t')
+                    *c = u' ';
+                else if (*c == kFieldSeparator)
+                    *c = u'\t';
+            }
             out += u'\t';
         };
         auto number = [&out](QStringView value) {
@@ -345,7 +395,7 @@ struct BoardReader::Private
             out += u'\t';
         };
         auto flag = [&out](QStringView value) {
-            out += isTrue(value) ? u"True" : u"False";
+            out += isTrue(value) ? kTrue : kFalse;
             out += u'\t';
         };
         auto date = [&out](QStringView value) {
@@ -354,44 +404,41 @@ struct BoardReader::Private
         };
         auto stamp = [&out, this](QStringView who, QStringView when) {
             appendText(out, who);
-            out += u" - ";
+            out += kStampSeparator;
             dateTimes.append(out, readStamp(when));
             out += u'\t';
         };
 
-        for (int i = FId; i <= FRep; ++i)
-            text(f[size_t(i)]);
+        texts(FId, FRep);
         const Stamp start = readStamp(f[FStartDate]);
         appendDate(out, f[FStartDate], start);
         out += u'\t';
         // No start date, no count: a missing date is not day 0.
         const bool counted = isTrue(f[FCheckDryingDays]) && start.isValid();
-        const int days = counted ? DryingDays::daysSince(start.date, today) : 0;
+        const int days = counted ? DryingDays::daysSince(start.date(), today) : 0;
         if (counted)
             out += QString::number(days);
         out += u'\t';
-        for (int i = FInsurance; i <= FTypeOfPayment; ++i)
-            text(f[size_t(i)]);
+        texts(FInsurance, FTypeOfPayment);
         number(f[FRugs]);
         flag(f[FRugsCleaned]);
         flag(f[FItel]);
         date(f[FItelDate]);
         date(f[FAdjusterUpdatedDate]);
-        text(f[FAdjusterUpdatedBy]);
+        texts(FAdjusterUpdatedBy, FAdjusterUpdatedBy);
         number(f[FCarpetCleanRooms]);
-        text(f[FTimeOfService]);
-        text(f[FTypeOfService]);
+        texts(FTimeOfService, FTypeOfService);
         for (int i = FEstimateComplete; i <= FPhotos; ++i)
             flag(f[size_t(i)]);
-        text(f[FNotes]);
+        texts(FNotes, FNotes);
         number(f[FAmountBilled]);
         number(f[FTotalTime].isEmpty() ? QStringView(u"0") : f[FTotalTime]);
-        text(f[FHowHear]);
+        texts(FHowHear, FHowHear);
         stamp(f[FEnteredBy], f[FEnteredDate]);
         stamp(f[FEditedBy], f[FEditedDate]);
 
         line.dryingAlert = counted && DryingDays::inAlert(f[FStatus].toString(), true, days, dryingLimit);
-        out += line.dryingAlert ? u"True" : u"False";
+        out += line.dryingAlert ? kTrue : kFalse;
 
         line.rowColour = jobTypeColour(f[FJobType]);
         line.statusColour = statusColour(f[FStatus]);
@@ -431,10 +478,16 @@ bool BoardReader::next(BoardLine &line)
         return false;
     }
     if (d->packed) {
-        d->packedRow = QString::fromUtf8(d->query.value(0).toByteArray());
-        if (!d->splitPacked())
+        // Decoded into the same buffer for every job.
+        const QByteArray bytes = d->query.value(0).toByteArray();
+        d->packedRow.resize(bytes.size());
+        const QChar *end = d->decoder.appendToBuffer(d->packedRow.data(), bytes);
+        d->packedRow.resize(end - d->packedRow.constData());
+        d->contiguous = d->splitPacked();
+        if (!d->contiguous)
             d->rereadJob(QStringView(d->packedRow).left(d->packedRow.indexOf(kFieldSeparator)));
     } else {
+        d->contiguous = false;
         d->readColumns(d->query);
     }
     d->build(line);

@@ -35,7 +35,7 @@ namespace {
 
 constexpr int kFlashMs = 1000;
 // How long the window may go without painting while a fill runs.
-constexpr int kPaintEveryMs = 100;
+constexpr int kPaintEveryMs = 300;
 
 template <typename T> T *named(T *widget, const char *name)
 {
@@ -265,8 +265,10 @@ void frmWIPNavigator::fill()
             vsfgWIP->setCellBackColor(row, board::ColDryingDays, Colors::kRed);
             m_alertRows.push_back(row);
         }
-        // After the row's colour: the status cell always shows its status.
-        vsfgWIP->setCellBackColor(row, board::ColStatus, line.statusColour);
+        // After the row's colour: the status cell always shows its status
+        // (a cell left alone already shows the row's colour or the grid's).
+        if (line.statusColour != line.rowColour.value_or(Colors::kWindowBackground))
+            vsfgWIP->setCellBackColor(row, board::ColStatus, line.statusColour);
         if (!firstShown && row == firstScreen) {
             firstShown = true;
             FormatWIPGrid(true);
