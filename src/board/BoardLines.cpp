@@ -11,6 +11,7 @@
 #include <QSqlError>
 #include <QStringDecoder>
 #include <QVariant>
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -140,14 +141,6 @@ namespace {
             if (day == m_dates.cend())
                 day = m_dates.insert(stamp.ymd, m_locale.toString(stamp.date(), m_dateFormat));
             out += *day;
-            // Whole seconds, as stamps mostly are, straight from a table.
-            if (stamp.msecs % 1000 == 0) {
-                QString &time = m_bySecond[size_t(stamp.msecs / 1000)];
-                if (time.isNull())
-                    time = m_locale.toString(stamp.time(), m_timeFormat);
-                out += time;
-                return;
-            }
             auto time = m_times.constFind(stamp.msecs);
             if (time == m_times.cend())
                 time = m_times.insert(stamp.msecs, m_locale.toString(stamp.time(), m_timeFormat));
@@ -183,7 +176,6 @@ namespace {
         bool m_split = false;
         QHash<int, QString> m_dates;
         QHash<int, QString> m_times;
-        std::vector<QString> m_bySecond = std::vector<QString>(24 * 60 * 60);
     };
 
     void appendText(QString &out, QStringView value)
@@ -368,9 +360,10 @@ struct BoardReader::Private
         QString &out = line.text;
         // Emptied, not cleared: the buffer serves every line.
         out.resize(0);
-        // Runs of text fields: from a packed row in one piece, its separators
-        // made tabs (and its tabs blanks) in one pass.
-        auto texts = [&out, &f, this](int first, int last) {
+        // Runs of text fields: from a packed row in one piece, a tab where
+        // each separator was (and a blank for a tab inside a value).
+        const bool tabs = contiguous && packedRow.contains(u'\t');
+        auto texts = [&out, &f, tabs, this](int first, int last) {
             if (!contiguous) {
                 for (int i = first; i <= last; ++i) {
                     appendText(out, f[size_t(i)]);
@@ -381,13 +374,11 @@ struct BoardReader::Private
             const qsizetype from = out.size();
             const QChar *begin = f[size_t(first)].data();
             out.append(begin, f[size_t(last)].data() + f[size_t(last)].size() - begin);
-            QChar *c = out.data() + from;
-            for (QChar *end = out.data() + out.size(); c != end; ++c) {
-                if (*c == u'\t')
-                    *c = u' ';
-                else if (*c == kFieldSeparator)
-                    *c = u'\t';
-            }
+            QChar *run = out.data() + from;
+            if (tabs)
+                std::replace(run, out.data() + out.size(), QChar(u'\t'), QChar(u' '));
+            for (int i = first; i < last; ++i)
+                run[f[size_t(i)].data() + f[size_t(i)].size() - begin] = u'\t';
             out += u'\t';
         };
         auto number = [&out](QStringView value) {

@@ -244,6 +244,7 @@ void frmWIPNavigator::fill()
     m_filling = true;
     const auto done = qScopeGuard([this] {
         m_filling = false;
+        vsfgWIP->viewport()->setUpdatesEnabled(true);
         FormatWIPGrid(true);
     });
     SetupWIPGrid();
@@ -273,6 +274,9 @@ void frmWIPNavigator::fill()
             firstShown = true;
             FormatWIPGrid(true);
             keepPainting();
+            // The grid keeps showing that screenful till the end: each line's
+            // colour would have it repaint the whole view at every pause.
+            vsfgWIP->viewport()->setUpdatesEnabled(false);
             sincePaint.restart();
         } else if ((row & 0xff) == 0 && sincePaint.elapsed() >= kPaintEveryMs) {
             keepPainting();
