@@ -4,7 +4,7 @@
 //   BM_BaselineQueryLoop  the query loop alone
 //   BM_GridFill           the same strings joined by tabs into the grid, then
 //                         formatted, fitted (sampled) and painted once
-//   BM_BoardLinesOnly     the board's own text work (board::readBoardLine:
+//   BM_BoardLinesOnly     the board's own text work (board::BoardReader:
 //                         dates, stamps, drying days) with no grid
 //   BM_BoardFill          the board's fill: its lines, row and status colours,
 //                         drying alert, formatting, fitting, first paint
@@ -81,25 +81,23 @@ void formatBoard(GridWidget &grid)
 
 // Fills the grid the way the board does: header, one tab-separated line per
 // job, job-type row colour, status colour, drying alert.
-void fillBoard(GridWidget &grid, const board::StatusColours &statusColours)
+void fillBoard(GridWidget &grid)
 {
     grid.setCols(kCols);
     grid.setRows(0);
     grid.addItem(headerLine());
     formatBoard(grid);
 
-    const QDate today = Clock::today();
-    QSqlQuery query = runSelect();
+    board::BoardReader reader(*g_db, board::Filter {}, Clock::today(), g_dryingLimit);
     board::BoardLine line;
     int row = 1;
-    while (query.next()) {
-        board::readBoardLine(query, today, g_dryingLimit, line);
+    while (reader.next(line)) {
         grid.addItem(line.text);
-        if (const std::optional<quint32> colour = board::jobTypeColour(line.type))
-            grid.setCellBackColor(row, 0, row, kCols - 1, *colour);
+        if (line.rowColour)
+            grid.setCellBackColor(row, 0, row, kCols - 1, *line.rowColour);
         if (line.dryingAlert)
             grid.setCellBackColor(row, board::ColDryingDays, Colors::kRed);
-        grid.setCellBackColor(row, board::ColStatus, board::statusColour(statusColours, line.status));
+        grid.setCellBackColor(row, board::ColStatus, line.statusColour);
         ++row;
     }
     formatBoard(grid);
@@ -191,11 +189,9 @@ void BM_BoardLinesOnly(benchmark::State &state)
     const QDate today = Clock::today();
     board::BoardLine line;
     for (auto _ : state) {
-        QSqlQuery query = runSelect();
-        while (query.next()) {
-            board::readBoardLine(query, today, g_dryingLimit, line);
+        board::BoardReader reader(*g_db, board::Filter {}, today, g_dryingLimit);
+        while (reader.next(line))
             benchmark::DoNotOptimize(line.text.constData());
-        }
     }
 }
 
@@ -208,8 +204,7 @@ void BM_GridFill(benchmark::State &state)
 // the drying alert.
 void BM_BoardFill(benchmark::State &state)
 {
-    const board::StatusColours colours = board::loadStatusColours(*g_db);
-    measureFill(state, [&colours](GridWidget &grid) { fillBoard(grid, colours); });
+    measureFill(state, fillBoard);
 }
 
 // One filled board for the cases that work on it; main() drops it while the
@@ -220,7 +215,7 @@ GridWidget &filledBoard()
 {
     if (!g_board) {
         g_board = newGrid();
-        fillBoard(*g_board, board::loadStatusColours(*g_db));
+        fillBoard(*g_board);
     }
     return *g_board;
 }

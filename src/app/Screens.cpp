@@ -2,6 +2,7 @@
 
 #include "quickbooks/ui/frmQBSync.h"
 #include "reports/ui/Viewer.h"
+#include "board/ui/frmWIPNavigator.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "settings/ui/frmWIPStatusEntry.h"
 #include "shell/ui/frmAbout.h"
@@ -29,7 +30,7 @@ const ScreenRegistry &screenRegistry()
     static const QStringList timePermissions { s("Employee Time Manager"), s("Employee Time Entry/Edit") };
     static const ScreenRegistry registry {
         { s("CompanyInfo"), { s("Company Info") }, s("frmCompanyInfo"), make<frmCompanyInfo>() },
-        { s("mnuWIPsBoard"), { s("WIPs Navigator") }, {}, {} },
+        { s("mnuWIPsBoard"), { s("WIPs Navigator") }, s("frmWIPNavigator"), make<frmWIPNavigator>() },
         { s("mnuWIPEntry"), { s("WIPs Entry/Edit") }, s("frmWIPEntry"), make<frmWIPEntry>() },
         { s("mnuQBSync"), { s("Quickbooks Sync") }, s("frmQBSync"), make<frmQBSync>() },
         { s("mnuTimeNavigator"), timePermissions, s("frmTimeNavigator"), make<frmTimeNavigator>() },

@@ -1,91 +1,488 @@
 #include "board/BoardLines.h"
 
+#include "base/Colors.h"
 #include "base/DryingDays.h"
 #include "base/Formats.h"
+#include "data/Database.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QLocale>
+#include <QSqlError>
+#include <QStringDecoder>
 #include <QVariant>
+#include <algorithm>
+#include <array>
+#include <vector>
 
 namespace board {
 
 namespace {
 
-    const QString kTrue = QStringLiteral("True");
-    const QString kFalse = QStringLiteral("False");
+    // Between the packed fields of a SQLite row; a value holding it is read
+    // again column by column.
+    constexpr char16_t kFieldSeparator = u'\x1f';
 
-    const QString &boolText(bool value)
+    using Fields = std::array<QStringView, kBoardFieldCount>;
+
+    constexpr QStringView kTrue = u"True";
+    constexpr QStringView kFalse = u"False";
+    constexpr QStringView kStampSeparator = u" - ";
+
+    // A stored date-time as its wall-clock parts, read without building a
+    // date: a board reads five of them per job.
+    struct Stamp
     {
-        return value ? kTrue : kFalse;
+        int ymd = 0; // yyyymmdd; 0 for none
+        int msecs = 0; // since midnight
+        // Read from "yyyy-MM-dd[ HH:mm:ss[.fff]]" text as it stands.
+        bool plain = false;
+        bool isValid() const { return ymd != 0; }
+        QDate date() const { return QDate(ymd / 10000, ymd / 100 % 100, ymd % 100); }
+        QTime time() const { return QTime::fromMSecsSinceStartOfDay(msecs); }
+    };
+
+    int digits(QStringView text, qsizetype from, qsizetype count)
+    {
+        int value = 0;
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
     }
 
-    // A stored number or flag as the grid shows it; other values as their text.
-    QString valueText(const QVariant &value)
+    // "yyyy-MM-dd", optionally followed by "T" or a blank and "HH:mm",
+    // ":ss" and a fraction, as the drivers hand dates over. Anything else goes
+    // through Qt's ISO reading.
+    Stamp readStamp(QStringView text)
     {
-        if (value.isNull())
+        if (text.isEmpty())
             return {};
-        switch (value.typeId()) {
-        case QMetaType::Double:
-            return Formats::plainNumber(value.toDouble());
-        case QMetaType::Bool:
-            return boolText(value.toBool());
-        default:
-            return value.toString();
+        if (text.size() >= 10 && text[4] == u'-' && text[7] == u'-') {
+            const int y = digits(text, 0, 4);
+            const int m = digits(text, 5, 2);
+            const int d = digits(text, 8, 2);
+            const bool date = y > 0 && QDate::isValid(y, m, d);
+            const int ymd = y * 10000 + m * 100 + d;
+            if (date && text.size() == 10)
+                return { ymd, 0, true };
+            if (date && text.size() >= 16 && (text[10] == u'T' || text[10] == u' ') && text[13] == u':') {
+                const int hours = digits(text, 11, 2);
+                const int minutes = digits(text, 14, 2);
+                int seconds = 0;
+                int msecs = 0;
+                qsizetype end = 16;
+                if (text.size() >= 19 && text[16] == u':') {
+                    seconds = digits(text, 17, 2);
+                    end = 19;
+                    if (text.size() > 20 && text[19] == u'.') {
+                        // Milliseconds: the first three digits of the fraction.
+                        for (end = 20; end < text.size() && text[end].isDigit(); ++end) {
+                            if (end < 23)
+                                msecs = msecs * 10 + (text[end].unicode() - u'0');
+                        }
+                        for (qsizetype scale = end; scale < 23; ++scale)
+                            msecs *= 10;
+                    }
+                }
+                if (QTime::isValid(hours, minutes, seconds, msecs) && end == text.size())
+                    return { ymd, ((hours * 60 + minutes) * 60 + seconds) * 1000 + msecs, true };
+            }
+        }
+        const QDateTime parsed = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toLocalTime();
+        if (!parsed.isValid())
+            return {};
+        const QDate date = parsed.date();
+        return { date.year() * 10000 + date.month() * 100 + date.day(), parsed.time().msecsSinceStartOfDay(), false };
+    }
+
+    // The general date-and-time text (Formats::dateTime) of many stamps. The
+    // format splits into a date half and a time half, each formatted once per
+    // distinct day and time; a locale whose format does not split cleanly is
+    // formatted whole, value by value.
+    class GeneralDateTimes
+    {
+    public:
+        GeneralDateTimes()
+        {
+            const QString format = Formats::generalDateTimeFormat(m_locale);
+            const qsizetype split = timeStart(format);
+            if (split <= 0)
+                return;
+            m_dateFormat = format.left(split);
+            m_timeFormat = format.mid(split);
+            m_split = true;
+            // The halves must give what the whole format gives.
+            for (const QDateTime &sample : { QDateTime(QDate(2023, 1, 5), QTime(7, 8, 9)),
+                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 58)), QDateTime(QDate(1999, 6, 15), QTime(12, 0)) }) {
+                QString text;
+                const QDate day = sample.date();
+                append(
+                    text, { day.year() * 10000 + day.month() * 100 + day.day(), sample.time().msecsSinceStartOfDay() });
+                if (text != Formats::dateTime(sample)) {
+                    m_split = false;
+                    return;
+                }
+            }
+        }
+
+        void append(QString &out, const Stamp &stamp)
+        {
+            if (!stamp.isValid())
+                return;
+            if (!m_split) {
+                out += Formats::dateTime(QDateTime(stamp.date(), stamp.time()));
+                return;
+            }
+            auto day = m_dates.constFind(stamp.ymd);
+            if (day == m_dates.cend())
+                day = m_dates.insert(stamp.ymd, m_locale.toString(stamp.date(), m_dateFormat));
+            out += *day;
+            auto time = m_times.constFind(stamp.msecs);
+            if (time == m_times.cend())
+                time = m_times.insert(stamp.msecs, m_locale.toString(stamp.time(), m_timeFormat));
+            out += *time;
+        }
+
+    private:
+        // Where the first time field (hours, minutes, seconds, AM/PM, zone)
+        // begins, outside quoted text; -1 when a date field follows it.
+        static qsizetype timeStart(const QString &format)
+        {
+            qsizetype first = -1;
+            bool quoted = false;
+            for (qsizetype i = 0; i < format.size(); ++i) {
+                const QChar c = format[i];
+                if (c == u'\'') {
+                    quoted = !quoted;
+                    continue;
+                }
+                if (quoted)
+                    continue;
+                if (first < 0 && QStringView(u"hHmszaAt").contains(c))
+                    first = i;
+                else if (first >= 0 && QStringView(u"dMy").contains(c))
+                    return -1;
+            }
+            return first;
+        }
+
+        QLocale m_locale;
+        QString m_dateFormat;
+        QString m_timeFormat;
+        bool m_split = false;
+        QHash<int, QString> m_dates;
+        QHash<int, QString> m_times;
+    };
+
+    void appendText(QString &out, QStringView value)
+    {
+        if (!value.contains(u'\t')) {
+            out += value;
+            return;
+        }
+        const qsizetype from = out.size();
+        out += value;
+        for (qsizetype i = from; i < out.size(); ++i) {
+            if (out[i] == u'\t')
+                out[i] = u' ';
         }
     }
 
-    // A date column holds whole days; one with a time of day keeps it.
-    QString dateText(const QVariant &value)
+    // As QVariant reads a flag: empty, "0" and "false" are false; a number is
+    // true when it is not 0; other text is true.
+    bool isTrue(QStringView value)
     {
-        if (value.isNull())
-            return {};
-        const QDateTime dt = value.toDateTime();
-        return dt.time() == QTime(0, 0) ? Formats::date(dt.date()) : Formats::dateTime(dt);
+        if (value.isEmpty() || value == u"0" || value.compare(u"false", Qt::CaseInsensitive) == 0)
+            return false;
+        if (value == u"1")
+            return true;
+        bool ok = false;
+        const double number = QLocale::c().toDouble(value, &ok);
+        return !ok || number != 0;
+    }
+
+    // A number as Formats::plainNumber() writes it. SQLite's text of a real
+    // has a ".0" that it does not ("3.0", "1.0e+20").
+    void appendNumber(QString &out, QStringView value)
+    {
+        if (value.endsWith(u".0")) {
+            out += value.chopped(2);
+            return;
+        }
+        // Short texts: a plain loop beats a substring search.
+        for (qsizetype i = 1; i + 2 < value.size(); ++i) {
+            if (value[i] == u'.' && value[i + 1] == u'0' && (value[i + 2] == u'e' || value[i + 2] == u'E')) {
+                out += value.left(i);
+                out += value.mid(i + 2);
+                return;
+            }
+        }
+        appendText(out, value);
+    }
+
+    // A date cell: ISO text, the time of day only when there is one.
+    void appendDate(QString &out, QStringView raw, const Stamp &stamp)
+    {
+        if (!stamp.isValid()) {
+            appendText(out, raw);
+            return;
+        }
+        // The driver's own ISO text where it has that shape: no formatting.
+        out += stamp.plain ? raw.left(10) : QStringView(stamp.date().toString(Qt::ISODate));
+        if (stamp.msecs == 0)
+            return;
+        out += u'T';
+        out += stamp.plain && raw.size() >= 19 ? raw.mid(11, 8) : QStringView(stamp.time().toString(u"HH:mm:ss"));
+    }
+
+    // A value of the column reader as the packed reader has it.
+    void packedText(const QVariant &value, QString &out)
+    {
+        if (value.isNull()) {
+            out.clear();
+            return;
+        }
+        switch (value.typeId()) {
+        case QMetaType::QDateTime:
+            out = value.toDateTime().toString(u"yyyy-MM-ddTHH:mm:ss.zzz");
+            break;
+        case QMetaType::QDate:
+            out = value.toDate().toString(Qt::ISODate);
+            break;
+        case QMetaType::Bool:
+            out = value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            out = Formats::plainNumber(value.toDouble());
+            break;
+        default:
+            out = value.toString();
+            break;
+        }
+    }
+
+    QString packedSelectList()
+    {
+        return QStringLiteral("CAST(printf(?, %1) AS BLOB)").arg(boardFieldColumns().join(QStringLiteral(", ")));
+    }
+
+    QString packedFormat()
+    {
+        QStringList parts;
+        for (int i = 0; i < kBoardFieldCount; ++i)
+            parts << QStringLiteral("%s");
+        return parts.join(QChar(kFieldSeparator));
+    }
+
+    bool usesPacked(const data::Dialect &dialect, BoardReader::Source source)
+    {
+        return source == BoardReader::Source::Fastest && dialect.kind() == data::DbKind::SQLite;
     }
 
 } // namespace
 
-void readBoardLine(const QSqlQuery &query, const QDate &today, int dryingLimit, BoardLine &line)
+struct BoardReader::Private
 {
-    const QDateTime start = query.value(FStartDate).toDateTime();
-    const bool checkDrying = query.value(FCheckDryingDays).toBool();
-    line.dryingDays = checkDrying ? DryingDays::daysSince(start.date(), today) : 0;
-    line.status = query.value(FStatus).toString();
-    line.type = query.value(FJobType).toString();
-    line.dryingAlert = DryingDays::inAlert(line.status, checkDrying, line.dryingDays, dryingLimit);
+    data::Connection &db;
+    QDate today;
+    int dryingLimit = 0;
+    bool packed = false;
+    QSqlQuery query;
+    // Few statuses: a scan without building a key per line.
+    std::vector<std::pair<QString, quint32>> statusColours;
+    GeneralDateTimes dateTimes;
 
-    QString &text = line.text;
-    text.clear();
-    auto add = [&text](const QString &cell) {
-        text += cell;
-        text += u'\t';
-    };
-    add(valueText(query.value(FId)));
-    add(query.value(FCustomer).toString());
-    add(line.type);
-    add(line.status);
-    add(query.value(FRep).toString());
-    add(dateText(query.value(FStartDate)));
-    add(checkDrying ? QString::number(line.dryingDays) : QString());
-    for (int f = FInsurance; f <= FTypeOfPayment; ++f)
-        add(query.value(f).toString());
-    add(valueText(query.value(FRugs)));
-    add(boolText(query.value(FRugsCleaned).toBool()));
-    add(boolText(query.value(FItel).toBool()));
-    add(dateText(query.value(FItelDate)));
-    add(dateText(query.value(FAdjusterUpdatedDate)));
-    add(query.value(FAdjusterUpdatedBy).toString());
-    add(valueText(query.value(FCarpetCleanRooms)));
-    add(query.value(FTimeOfService).toString());
-    add(query.value(FTypeOfService).toString());
-    for (int f = FEstimateComplete; f <= FPhotos; ++f)
-        add(boolText(query.value(f).toBool()));
-    add(query.value(FNotes).toString());
-    add(valueText(query.value(FAmountBilled)));
-    add(valueText(query.value(FTotalTime)));
-    add(query.value(FHowHear).toString());
-    add(Formats::stamp(query.value(FEnteredBy), query.value(FEnteredDate)));
-    add(Formats::stamp(query.value(FEditedBy), query.value(FEditedDate)));
-    text += boolText(line.dryingAlert);
+    QString packedRow;
+    // The fields lie in packedRow, one after the other.
+    bool contiguous = false;
+    QStringDecoder decoder { QStringDecoder::Utf8, QStringDecoder::Flag::Stateless };
+    std::array<QString, kBoardFieldCount> cells;
+    Fields fields;
+
+    explicit Private(data::Connection &connection)
+        : db(connection)
+    {
+    }
+
+    bool splitPacked()
+    {
+        const QStringView row(packedRow);
+        qsizetype from = 0;
+        for (int f = 0; f < kBoardFieldCount; ++f) {
+            const qsizetype end = f + 1 < kBoardFieldCount ? row.indexOf(kFieldSeparator, from) : row.size();
+            if (end < 0)
+                return false;
+            fields[size_t(f)] = row.mid(from, end - from);
+            from = end + 1;
+        }
+        return !fields.back().contains(kFieldSeparator);
+    }
+
+    void readColumns(QSqlQuery &q)
+    {
+        for (int f = 0; f < kBoardFieldCount; ++f) {
+            packedText(q.value(f), cells[size_t(f)]);
+            fields[size_t(f)] = cells[size_t(f)];
+        }
+    }
+
+    // A packed row whose values held the separator: that job column by column.
+    void rereadJob(QStringView id)
+    {
+        QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM WIP LEFT JOIN "
+                                             "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime "
+                                             "WHERE WIPID = ? GROUP BY WIPID) T ON T.WIPID = WIP.ID WHERE WIP.ID = ?")
+                                  .arg(boardFieldColumns().join(QStringLiteral(", "))),
+            { id.toLongLong(), id.toLongLong() });
+        if (q.next())
+            readColumns(q);
+        else
+            fields.fill({});
+    }
+
+    quint32 statusColour(QStringView status) const
+    {
+        for (const auto &[name, colour] : statusColours) {
+            if (name == status)
+                return colour;
+        }
+        return Colors::kWindowBackground;
+    }
+
+    void build(BoardLine &line)
+    {
+        const Fields &f = fields;
+        QString &out = line.text;
+        // Emptied, not cleared: the buffer serves every line.
+        out.resize(0);
+        // Runs of text fields: from a packed row in one piece, a tab where
+        // each separator was (and a blank for a tab inside a value).
+        const bool tabs = contiguous && packedRow.contains(u'\t');
+        auto texts = [&out, &f, tabs, this](int first, int last) {
+            if (!contiguous) {
+                for (int i = first; i <= last; ++i) {
+                    appendText(out, f[size_t(i)]);
+                    out += u'\t';
+                }
+                return;
+            }
+            const qsizetype from = out.size();
+            const QChar *begin = f[size_t(first)].data();
+            out.append(begin, f[size_t(last)].data() + f[size_t(last)].size() - begin);
+            QChar *run = out.data() + from;
+            if (tabs)
+                std::replace(run, out.data() + out.size(), QChar(u'\t'), QChar(u' '));
+            for (int i = first; i < last; ++i)
+                run[f[size_t(i)].data() + f[size_t(i)].size() - begin] = u'\t';
+            out += u'\t';
+        };
+        auto number = [&out](QStringView value) {
+            appendNumber(out, value);
+            out += u'\t';
+        };
+        auto flag = [&out](QStringView value) {
+            out += isTrue(value) ? kTrue : kFalse;
+            out += u'\t';
+        };
+        auto date = [&out](QStringView value) {
+            appendDate(out, value, readStamp(value));
+            out += u'\t';
+        };
+        auto stamp = [&out, this](QStringView who, QStringView when) {
+            appendText(out, who);
+            out += kStampSeparator;
+            dateTimes.append(out, readStamp(when));
+            out += u'\t';
+        };
+
+        texts(FId, FRep);
+        const Stamp start = readStamp(f[FStartDate]);
+        appendDate(out, f[FStartDate], start);
+        out += u'\t';
+        // No start date, no count: a missing date is not day 0.
+        const bool counted = isTrue(f[FCheckDryingDays]) && start.isValid();
+        const int days = counted ? DryingDays::daysSince(start.date(), today) : 0;
+        if (counted)
+            out += QString::number(days);
+        out += u'\t';
+        texts(FInsurance, FTypeOfPayment);
+        number(f[FRugs]);
+        flag(f[FRugsCleaned]);
+        flag(f[FItel]);
+        date(f[FItelDate]);
+        date(f[FAdjusterUpdatedDate]);
+        texts(FAdjusterUpdatedBy, FAdjusterUpdatedBy);
+        number(f[FCarpetCleanRooms]);
+        texts(FTimeOfService, FTypeOfService);
+        for (int i = FEstimateComplete; i <= FPhotos; ++i)
+            flag(f[size_t(i)]);
+        texts(FNotes, FNotes);
+        number(f[FAmountBilled]);
+        number(f[FTotalTime].isEmpty() ? QStringView(u"0") : f[FTotalTime]);
+        texts(FHowHear, FHowHear);
+        stamp(f[FEnteredBy], f[FEnteredDate]);
+        stamp(f[FEditedBy], f[FEditedDate]);
+
+        line.dryingAlert = counted && DryingDays::inAlert(f[FStatus].toString(), true, days, dryingLimit);
+        out += line.dryingAlert ? kTrue : kFalse;
+
+        line.rowColour = jobTypeColour(f[FJobType]);
+        line.statusColour = statusColour(f[FStatus]);
+    }
+};
+
+BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate &today, int dryingLimit, Source source)
+    : d(std::make_unique<Private>(db))
+{
+    d->today = today;
+    d->dryingLimit = dryingLimit;
+    const StatusColours colours = loadStatusColours(db);
+    for (auto it = colours.cbegin(); it != colours.cend(); ++it)
+        d->statusColours.emplace_back(it.key(), it.value());
+
+    d->packed = usesPacked(db.dialect(), source);
+    const Select select = statement(db.dialect(), filter, source);
+    d->query = db.exec(select.sql, select.params);
+}
+
+Select BoardReader::statement(const data::Dialect &dialect, const Filter &filter, Source source)
+{
+    if (!usesPacked(dialect, source))
+        return selectStatement(filter, selectList(JobColumns::Board));
+    Select select = selectStatement(filter, packedSelectList());
+    select.params.prepend(packedFormat());
+    return select;
+}
+
+BoardReader::~BoardReader() = default;
+
+bool BoardReader::next(BoardLine &line)
+{
+    if (!d->query.next()) {
+        if (d->query.lastError().isValid())
+            throw data::DbError::from(d->query.lastError(), d->query.lastQuery());
+        return false;
+    }
+    if (d->packed) {
+        // Decoded into the same buffer for every job.
+        const QByteArray bytes = d->query.value(0).toByteArray();
+        d->packedRow.resize(bytes.size());
+        const QChar *end = d->decoder.appendToBuffer(d->packedRow.data(), bytes);
+        d->packedRow.resize(end - d->packedRow.constData());
+        d->contiguous = d->splitPacked();
+        if (!d->contiguous)
+            d->rereadJob(QStringView(d->packedRow).left(d->packedRow.indexOf(kFieldSeparator)));
+    } else {
+        d->contiguous = false;
+        d->readColumns(d->query);
+    }
+    d->build(line);
+    return true;
 }
 
 } // namespace board

@@ -3,27 +3,62 @@
 #include "board/BoardQuery.h"
 
 #include <QDate>
-#include <QSqlQuery>
 #include <QString>
+#include <memory>
+#include <optional>
+
+namespace data {
+class Dialect;
+}
 
 // One line of the board per job: its 37 cells as text, and what colours it.
 namespace board {
 
 struct BoardLine
 {
-    // The kColumnCount cells joined by tabs.
+    // The kColumnCount cells joined by tabs. Values keep their text, a tab
+    // inside one becomes a blank; NULL is empty. Dates are ISO text
+    // ("2026-03-30", or "2026-03-30T10:15:00" with a time of day), which the
+    // grid's date columns show in the short form; booleans "True"/"False";
+    // numbers plain ("1234.5"); hours 0 without bookings; each stamp
+    // "<who> - <date and time>" in the general form. The drying-days cell is
+    // empty unless the job's drying days are watched and it has a start date.
     QString text;
-    QString type;
-    QString status;
-    // Whole days since the start date; 0 when the job's drying days are not
-    // watched (its cell is then empty) or it has no start date.
-    int dryingDays = 0;
-    // DryingDays::inAlert() for those days: the alert cell goes red.
+    // The whole line's colour by job type (0x00BBGGRR), if any.
+    std::optional<quint32> rowColour;
+    // The status cell's colour, after the row's.
+    quint32 statusColour = 0;
+    // The drying-days cell goes red (and flashes); the "Flash" cell says "True".
     bool dryingAlert = false;
 };
 
-// Reads the current row of selectJobs(..., JobColumns::Board) into `line`,
-// reusing its buffers, for the given day and the company's drying-days limit.
-void readBoardLine(const QSqlQuery &query, const QDate &today, int dryingLimit, BoardLine &line);
+// Reads the jobs a filter selects, in the board's order, one line at a time.
+// On SQLite each job arrives as one packed value (the driver's cost is per
+// value, and it is most of a plain fill); elsewhere column by column. Both
+// give the same lines.
+class BoardReader
+{
+public:
+    enum class Source { Fastest, Columns };
+
+    // Runs the query (throws data::DbError). `today` and the company's
+    // drying-days limit decide the day counts and the alert.
+    BoardReader(data::Connection &db, const Filter &filter, const QDate &today, int dryingLimit,
+        Source source = Source::Fastest);
+    ~BoardReader();
+    BoardReader(const BoardReader &) = delete;
+    BoardReader &operator=(const BoardReader &) = delete;
+
+    // The next job into `line` (its buffers reused); false after the last.
+    // Throws data::DbError.
+    bool next(BoardLine &line);
+
+    // The statement a reader runs on a connection of this dialect.
+    static Select statement(const data::Dialect &dialect, const Filter &filter, Source source = Source::Fastest);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 } // namespace board

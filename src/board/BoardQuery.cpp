@@ -144,7 +144,7 @@ FilterLists loadFilterLists(data::Connection &db)
     return lists;
 }
 
-std::optional<quint32> jobTypeColour(const QString &jobType)
+std::optional<quint32> jobTypeColour(QStringView jobType)
 {
     if (jobType == u"Fire")
         return 0xC0C0FFu;

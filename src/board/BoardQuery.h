@@ -183,7 +183,7 @@ FilterLists loadFilterLists(data::Connection &db);
 
 // The background of a whole line by its job type; nothing for types that
 // keep the grid's own. Colours are 0x00BBGGRR.
-std::optional<quint32> jobTypeColour(const QString &jobType);
+std::optional<quint32> jobTypeColour(QStringView jobType);
 
 // Status name to the colour of its status cell, from WIPStatus.
 using StatusColours = QHash<QString, quint32>;

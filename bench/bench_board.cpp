@@ -1,0 +1,376 @@
+// The WIP navigator on 100,000 jobs with 1,000,000 bookings, every job listed
+// (no filter, "Active Only" off), 100 of them in drying alert.
+//
+//   BM_BaselineCApi         the board's own statement through the SQLite C
+//                           API, every column read as text: the floor
+//   BM_BaselineCApiColumns  the same selection as one column per field, read
+//                           the same way (for reference)
+//   BM_Refresh              "Refresh" pressed on the screen until the board is
+//                           painted with every line; first_paint_ms is when
+//                           the first screenful showed
+//   BM_FlashTick            one tick of the flash timer and the repaint
+//   BM_RefreshPostgres      BM_Refresh on PostgreSQL, when JT_BENCH_PG_PORT
+//                           names a server (user postgres, trust)
+//
+// JT_BENCH_SQLITE=FILE keeps the SQLite database between runs (seeded when
+// the file does not exist yet).
+// Prints the medians against the baseline, and the peak resident memory.
+#include "base/Clock.h"
+#include "board/BoardLines.h"
+#include "board/ui/frmWIPNavigator.h"
+#include "data/Database.h"
+#include "data/DemoData.h"
+#include "data/Schema.h"
+#include "settings/Company.h"
+#include "shell/AppContext.h"
+#include "widgets/GridWidget.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <malloc.h>
+#include <map>
+#include <memory>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int kJobs = 100000;
+constexpr int kBookingsPerJob = 10;
+constexpr int kAlerted = 100;
+
+QString g_sqlitePath;
+
+double statusMiB(const char *field)
+{
+    FILE *f = std::fopen("/proc/self/status", "r");
+    if (!f)
+        return 0;
+    char line[256];
+    double kib = 0;
+    const size_t length = std::strlen(field);
+    while (std::fgets(line, sizeof line, f)) {
+        if (std::strncmp(line, field, length) == 0)
+            kib = std::atof(line + length);
+    }
+    std::fclose(f);
+    return kib / 1024.0;
+}
+
+board::Filter everyJob()
+{
+    return board::Filter {};
+}
+
+// Makes exactly kAlerted jobs overdue: drying, watched, started 30 days ago.
+void setAlerts(data::Connection &db)
+{
+    data::Transaction t(db);
+    db.exec(QStringLiteral("UPDATE WIP SET CheckDryingDays = ?"), { false });
+    db.exec(QStringLiteral("UPDATE WIP SET Status = ?, CheckDryingDays = ?, StartDate = ? WHERE ID % ? = 0"),
+        { QStringLiteral("Drying"), true, QDateTime(Clock::today().addDays(-30), QTime(0, 0)), kJobs / kAlerted });
+    t.commit();
+}
+
+void seed(data::Connection &db)
+{
+    data::createSchema(db);
+    data::DemoOptions options;
+    options.jobs = kJobs;
+    options.bookingsPerJob = kBookingsPerJob;
+    data::seedDemo(db, options);
+    setAlerts(db);
+}
+
+// The board's statement through the C API, binding the same values as text.
+void runCApi(const board::Select &select, benchmark::State &state)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(g_sqlitePath.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        state.SkipWithError("cannot open the database");
+        return;
+    }
+    const QByteArray sql = select.sql.toUtf8();
+    qint64 rows = 0;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK) {
+            state.SkipWithError(sqlite3_errmsg(db));
+            break;
+        }
+        for (int i = 0; i < select.params.size(); ++i) {
+            const QByteArray value = select.params[i].toString().toUtf8();
+            sqlite3_bind_text(statement, i + 1, value.constData(), int(value.size()), SQLITE_TRANSIENT);
+        }
+        rows = 0;
+        bytes = 0;
+        const int columns = sqlite3_column_count(statement);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            for (int c = 0; c < columns; ++c) {
+                benchmark::DoNotOptimize(sqlite3_column_text(statement, c));
+                bytes += sqlite3_column_bytes(statement, c);
+            }
+            ++rows;
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    state.counters["rows"] = double(rows);
+    state.counters["text_MiB"] = double(bytes) / (1024.0 * 1024.0);
+}
+
+void BM_BaselineCApi(benchmark::State &state)
+{
+    runCApi(board::BoardReader::statement(data::Dialect(data::DbKind::SQLite), everyJob()), state);
+}
+
+void BM_BaselineCApiColumns(benchmark::State &state)
+{
+    runCApi(board::BoardReader::statement(
+                data::Dialect(data::DbKind::SQLite), everyJob(), board::BoardReader::Source::Columns),
+        state);
+}
+
+// The navigator on a connection, as the main window opens it.
+struct Navigator
+{
+    AppContext context;
+    frmWIPNavigator screen;
+
+    explicit Navigator(data::Connection &db)
+        : context(db)
+        , screen(context)
+    {
+        context.LoadCompanySettings();
+        screen.open();
+        screen.resize(1400, 900);
+        screen.show();
+        screen.findChild<QCheckBox *>(QStringLiteral("chkActive"))->setChecked(false);
+        QApplication::processEvents();
+    }
+
+    GridWidget *grid() { return screen.findChild<GridWidget *>(QStringLiteral("vsfgWIP")); }
+    void refresh() { screen.findChild<QPushButton *>(QStringLiteral("btnRefresh"))->click(); }
+};
+
+// Notes when the grid first paints with lines in it.
+class FirstPaint : public QObject
+{
+public:
+    FirstPaint(GridWidget *grid, const QElapsedTimer &clock)
+        : m_grid(grid)
+        , m_clock(clock)
+    {
+        grid->viewport()->installEventFilter(this);
+    }
+    qint64 at = -1;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && at < 0 && m_grid->rows() > 1)
+            at = m_clock.elapsed();
+        return false;
+    }
+
+private:
+    GridWidget *m_grid;
+    const QElapsedTimer &m_clock;
+};
+
+void measureRefresh(benchmark::State &state, data::Connection &db)
+{
+    Navigator s(db);
+    double firstPaint = 0;
+    malloc_trim(0);
+    const double before = statusMiB("VmRSS:");
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        FirstPaint paint(s.grid(), clock);
+        s.refresh();
+        // What the fill left to paint, painted.
+        QApplication::processEvents();
+        firstPaint = double(paint.at);
+    }
+    state.counters["rows"] = s.grid()->rows() - 1;
+    state.counters["first_paint_ms"] = firstPaint;
+    // What the filled board holds on to (lines, colours, caches).
+    state.counters["board_MiB"] = statusMiB("VmRSS:") - before;
+    state.counters["peak_MiB"] = statusMiB("VmHWM:");
+}
+
+void BM_Refresh(benchmark::State &state)
+{
+    data::Connection db;
+    db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {});
+    measureRefresh(state, db);
+}
+
+void BM_FlashTick(benchmark::State &state)
+{
+    data::Connection db;
+    db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {});
+    Navigator s(db);
+    s.refresh();
+    QApplication::processEvents();
+    int alerted = 0;
+    for (int row = 1; row < s.grid()->rows(); ++row)
+        alerted += s.grid()->textMatrix(row, board::ColFlash) == u"True";
+    // A screenful of alerted lines in view, so that the tick also repaints.
+    for (int row = 1; row < s.grid()->rows(); ++row) {
+        if (s.grid()->textMatrix(row, board::ColFlash) == u"True") {
+            s.grid()->setRow(row);
+            break;
+        }
+    }
+    QApplication::processEvents();
+    for (auto _ : state) {
+        QMetaObject::invokeMethod(&s.screen, "tmrDryingDays_Timer");
+        QApplication::processEvents();
+    }
+    state.counters["rows"] = s.grid()->rows() - 1;
+    state.counters["alerted"] = alerted;
+}
+
+std::unique_ptr<data::Connection> g_postgres;
+
+void BM_RefreshPostgres(benchmark::State &state)
+{
+    if (!g_postgres) {
+        state.SkipWithError("no server: set JT_BENCH_PG_PORT");
+        return;
+    }
+    measureRefresh(state, *g_postgres);
+}
+
+BENCHMARK(BM_BaselineCApi)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BaselineCApiColumns)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_FlashTick)->Unit(benchmark::kMicrosecond)->Iterations(50)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_RefreshPostgres)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run> &reports) override
+    {
+        ConsoleReporter::ReportRuns(reports);
+        for (const Run &run : reports) {
+            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" || run.error_occurred)
+                continue;
+            Median &m = m_medians[run.run_name.function_name];
+            m.real = run.GetAdjustedRealTime();
+            m.cpu = run.GetAdjustedCPUTime();
+            m.unit = benchmark::GetTimeUnitString(run.time_unit);
+            if (auto it = run.counters.find("first_paint_ms"); it != run.counters.end())
+                m.firstPaint = it->second.value;
+        }
+    }
+
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        const auto base = m_medians.find("BM_BaselineCApi");
+        if (base == m_medians.end() || base->second.real <= 0)
+            return;
+        std::printf("\nMedians against BM_BaselineCApi (%d jobs, %d bookings):\n", kJobs, kJobs * kBookingsPerJob);
+        std::printf("  %-24s %10s %8s %10s %8s %16s\n", "case", "real", "ratio", "cpu", "ratio", "first paint ms");
+        for (const auto &[name, m] : m_medians) {
+            const bool comparable = m.unit == base->second.unit;
+            std::printf("  %-24s %8.2f%-2s %8s %8.2f%-2s %8s", name.c_str(), m.real, m.unit.c_str(),
+                comparable ? QByteArray::number(m.real / base->second.real, 'f', 2).constData() : "-", m.cpu,
+                m.unit.c_str(), comparable ? QByteArray::number(m.cpu / base->second.cpu, 'f', 2).constData() : "-");
+            if (m.firstPaint >= 0)
+                std::printf(" %16.0f", m.firstPaint);
+            std::printf("\n");
+        }
+        std::printf("  peak resident memory of the whole run: %.0f MiB\n", statusMiB("VmHWM:"));
+    }
+
+private:
+    struct Median
+    {
+        double real = 0;
+        double cpu = 0;
+        double firstPaint = -1;
+        std::string unit;
+    };
+    std::map<std::string, Median> m_medians;
+};
+
+// A fresh database on the server named by JT_BENCH_PG_PORT, seeded alike.
+bool openPostgres(const QString &port)
+{
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("bench-admin"));
+        admin.setHostName(QStringLiteral("127.0.0.1"));
+        admin.setPort(port.toInt());
+        admin.setDatabaseName(QStringLiteral("postgres"));
+        admin.setUserName(QStringLiteral("postgres"));
+        if (!admin.open())
+            return false;
+        QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE IF EXISTS jt_bench_board"));
+        if (!QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE jt_bench_board")))
+            return false;
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("bench-admin"));
+    g_postgres = std::make_unique<data::Connection>();
+    g_postgres->open(
+        QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=jt_bench_board;User ID=postgres").arg(port),
+        {});
+    seed(*g_postgres);
+    g_postgres->execScript(QStringLiteral("ANALYZE"));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Without TZ, glibc reads /etc/localtime on every local-time conversion.
+    if (qEnvironmentVariableIsEmpty("TZ"))
+        qputenv("TZ", "UTC");
+    QApplication app(argc, argv);
+
+    // JT_BENCH_SQLITE names a database to keep between runs: seeded once.
+    QTemporaryDir dir;
+    g_sqlitePath = qEnvironmentVariable("JT_BENCH_SQLITE", dir.filePath(QStringLiteral("bench.db")));
+    try {
+        const bool seeded = QFileInfo::exists(g_sqlitePath);
+        data::Connection db;
+        db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {}, data::OpenOptions { true });
+        if (!seeded) {
+            seed(db);
+            db.execScript(QStringLiteral("ANALYZE"));
+        }
+        const QString port = qEnvironmentVariable("JT_BENCH_PG_PORT");
+        if (!port.isEmpty() && !openPostgres(port))
+            std::fprintf(stderr, "no PostgreSQL database on port %s\n", qPrintable(port));
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "cannot build the bench database: %s\n", e.what());
+        g_postgres.reset();
+        return 1;
+    }
+
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    g_postgres.reset();
+    return 0;
+}

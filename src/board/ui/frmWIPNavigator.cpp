@@ -1,0 +1,399 @@
+#include "board/ui/frmWIPNavigator.h"
+
+#include "reports/ui/modReports.h"
+
+#include "base/Clock.h"
+#include "base/Colors.h"
+#include "board/BoardCsv.h"
+#include "board/BoardLines.h"
+#include "shell/AppContext.h"
+#include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
+#include "wip/ui/frmWIPEntry.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <stdexcept>
+
+namespace {
+
+constexpr int kFlashMs = 1000;
+// How long the window may go without painting while a fill runs.
+constexpr int kPaintEveryMs = 300;
+
+template <typename T> T *named(T *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QPushButton *button(const char *name, const char *text)
+{
+    return named(new QPushButton(QString::fromLatin1(text)), name);
+}
+
+// A pick list of names: no entry typed, none picked at first. Delete or
+// Backspace takes the pick back, so that one filter can be dropped alone.
+QComboBox *filterList(const char *name)
+{
+    auto *box = named(new QComboBox, name);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(14);
+    box->setMaxVisibleItems(20);
+    return box;
+}
+
+void setItems(QComboBox *box, const QStringList &items)
+{
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+}
+
+QDateEdit *datePicker(const char *name)
+{
+    auto *picker = named(new QDateEdit, name);
+    picker->setCalendarPopup(true);
+    return picker;
+}
+
+// Delete or Backspace on a filter list picks nothing.
+class ClearPickOnDelete : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+                static_cast<QComboBox *>(watched)->setCurrentIndex(-1);
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+frmWIPNavigator::frmWIPNavigator(AppContext &context)
+    : Screen(context, QStringLiteral("frmWIPNavigator"), QStringLiteral("WIPs Navigator"))
+{
+    buildUi();
+    wireUi();
+}
+
+frmWIPNavigator::~frmWIPNavigator() = default;
+
+void frmWIPNavigator::buildUi()
+{
+    cmbType = filterList("cmbType");
+    cmbStatus = filterList("cmbStatus");
+    txtSearch = named(new QLineEdit, "txtSearch");
+    chkDate = named(new QCheckBox(QStringLiteral("Date:")), "chkDate");
+    dtStart = datePicker("dtStart");
+    dtStop = datePicker("dtStop");
+    chkActive = named(new QCheckBox(QStringLiteral("Active Only")), "chkActive");
+    chkActive->setChecked(true);
+    btnRefresh = button("btnRefresh", "Refresh");
+    btnClear = button("btnClear", "Clear");
+    btnPrint = button("btnPrint", "Print");
+    btnExport = button("btnExport", "Export");
+    btnExit = button("btnExit", "Exit");
+    vsfgWIP = named(new GridWidget, "vsfgWIP");
+    tmrDryingDays = named(new QTimer(this), "tmrDryingDays");
+
+    auto *search = named(new QGroupBox(QStringLiteral("Search")), "fraSearch");
+    auto *lines = new QGridLayout(search);
+    auto *first = new QHBoxLayout;
+    for (auto [label, box] : { std::pair<const char *, QWidget *> { "Job Type:", cmbType }, { "Status:", cmbStatus },
+             { "Search:", txtSearch } }) {
+        auto *caption = new QLabel(QString::fromLatin1(label));
+        caption->setBuddy(box);
+        first->addWidget(caption);
+        first->addWidget(box, box == txtSearch ? 2 : 1);
+        first->addSpacing(8);
+    }
+    auto *second = new QHBoxLayout;
+    for (QWidget *widget : std::initializer_list<QWidget *> { chkDate, dtStart, dtStop, chkActive })
+        second->addWidget(widget);
+    second->addStretch(1);
+    for (QPushButton *b : { btnRefresh, btnClear, btnPrint, btnExport, btnExit })
+        second->addWidget(b);
+    lines->addLayout(first, 0, 0);
+    lines->addLayout(second, 1, 0);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(search);
+    layout->addWidget(vsfgWIP, 1);
+
+    setTabOrder(cmbType, cmbStatus);
+    setTabOrder(cmbStatus, txtSearch);
+    setTabOrder(txtSearch, chkDate);
+    setTabOrder(chkDate, dtStart);
+    setTabOrder(dtStart, dtStop);
+    setTabOrder(dtStop, chkActive);
+    setTabOrder(chkActive, btnRefresh);
+    setTabOrder(btnRefresh, btnClear);
+    setTabOrder(btnClear, btnPrint);
+    setTabOrder(btnPrint, btnExport);
+    setTabOrder(btnExport, btnExit);
+    setTabOrder(btnExit, vsfgWIP);
+    resize(1100, 650);
+}
+
+void frmWIPNavigator::wireUi()
+{
+    connect(btnRefresh, &QPushButton::clicked, this, &frmWIPNavigator::btnRefresh_Click);
+    connect(btnClear, &QPushButton::clicked, this, &frmWIPNavigator::btnClear_Click);
+    connect(btnPrint, &QPushButton::clicked, this, &frmWIPNavigator::btnPrint_Click);
+    connect(btnExport, &QPushButton::clicked, this, &frmWIPNavigator::btnExport_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmWIPNavigator::btnExit_Click);
+    connect(vsfgWIP, &GridWidget::rowActivated, this, &frmWIPNavigator::vsfgWIP_RowActivated);
+    connect(tmrDryingDays, &QTimer::timeout, this, &frmWIPNavigator::tmrDryingDays_Timer);
+    // A click on a header sorts the lines, and the alerted ones move with them.
+    connect(vsfgWIP->gridModel(), &QAbstractItemModel::layoutChanged, this, &frmWIPNavigator::findAlertedRows);
+    auto *clearPick = new ClearPickOnDelete(this);
+    cmbType->installEventFilter(clearPick);
+    cmbStatus->installEventFilter(clearPick);
+    // Enter in the filters refreshes; the grid keeps Enter for opening a job.
+    setDefaultButton(btnRefresh);
+}
+
+void frmWIPNavigator::load()
+{
+    const board::FilterLists lists = board::loadFilterLists(context().db());
+    setItems(cmbStatus, lists.statuses);
+    setItems(cmbType, lists.jobTypes);
+    dtStart->setDate(Clock::today());
+    dtStop->setDate(Clock::today());
+    tmrDryingDays->setInterval(kFlashMs);
+    tmrDryingDays->start();
+}
+
+board::Filter frmWIPNavigator::filter() const
+{
+    board::Filter f;
+    f.jobType = cmbType->currentText();
+    f.status = cmbStatus->currentText();
+    f.search = txtSearch->text();
+    f.useDates = chkDate->isChecked();
+    f.startFrom = dtStart->date();
+    f.startTo = dtStop->date();
+    f.activeOnly = chkActive->isChecked();
+    return f;
+}
+
+// ---- the board
+
+void frmWIPNavigator::SetupWIPGrid()
+{
+    m_alertRows.clear();
+    vsfgWIP->setCols(board::kColumnCount);
+    vsfgWIP->setRows(0);
+    vsfgWIP->addItem(board::headers().join(u'\t'));
+    FormatWIPGrid(false);
+}
+
+void frmWIPNavigator::FormatWIPGrid(bool fitWidths)
+{
+    for (int c = 0; c < board::kColumnCount; ++c)
+        vsfgWIP->setColAlignmentCenter(c);
+    vsfgWIP->setColHidden(board::ColFlash);
+    vsfgWIP->setColFormat(board::ColBilledAmount, QStringLiteral("$#,##0.00"));
+    vsfgWIP->setColFormat(board::ColHours, QStringLiteral("#,##0.00"));
+    for (int c : board::kDateColumns)
+        vsfgWIP->setColDataType(c, GridWidget::DataType::Date);
+    for (int c : board::kBooleanColumns)
+        vsfgWIP->setColDataType(c, GridWidget::DataType::Boolean);
+    if (fitWidths)
+        vsfgWIP->autoSize(0, board::kColumnCount - 1);
+    vsfgWIP->setFixedRows(1);
+    vsfgWIP->setFixedCols(0);
+    vsfgWIP->redraw();
+}
+
+void frmWIPNavigator::LoadWIPs()
+{
+    if (m_filling)
+        return;
+    guarded([this] { fill(); });
+}
+
+void frmWIPNavigator::fill()
+{
+    m_filling = true;
+    const auto done = qScopeGuard([this] {
+        m_filling = false;
+        vsfgWIP->viewport()->setUpdatesEnabled(true);
+        FormatWIPGrid(true);
+    });
+    SetupWIPGrid();
+    board::BoardReader reader(context().db(), filter(), Clock::today(), context().company().dryingDays);
+
+    // The first screenful is shown as soon as it is read; the rest follows
+    // with the window painting between parts.
+    const int rowHeight = std::max(1, vsfgWIP->verticalHeader()->defaultSectionSize());
+    const int firstScreen = vsfgWIP->viewport()->height() / rowHeight + 1;
+    QElapsedTimer sincePaint;
+    sincePaint.start();
+    bool firstShown = false;
+    board::BoardLine line;
+    for (int row = 1; reader.next(line); ++row) {
+        vsfgWIP->addItem(line.text);
+        if (line.rowColour)
+            vsfgWIP->setCellBackColor(row, 0, row, board::kColumnCount - 1, *line.rowColour);
+        if (line.dryingAlert) {
+            vsfgWIP->setCellBackColor(row, board::ColDryingDays, Colors::kRed);
+            m_alertRows.push_back(row);
+        }
+        // After the row's colour: the status cell always shows its status
+        // (a cell left alone already shows the row's colour or the grid's).
+        if (line.statusColour != line.rowColour.value_or(Colors::kWindowBackground))
+            vsfgWIP->setCellBackColor(row, board::ColStatus, line.statusColour);
+        if (!firstShown && row == firstScreen) {
+            firstShown = true;
+            FormatWIPGrid(true);
+            keepPainting();
+            // The grid keeps showing that screenful till the end: each line's
+            // colour would have it repaint the whole view at every pause.
+            vsfgWIP->viewport()->setUpdatesEnabled(false);
+            sincePaint.restart();
+        } else if ((row & 0xff) == 0 && sincePaint.elapsed() >= kPaintEveryMs) {
+            keepPainting();
+            sincePaint.restart();
+        }
+    }
+}
+
+void frmWIPNavigator::keepPainting()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void frmWIPNavigator::findAlertedRows()
+{
+    m_alertRows.clear();
+    const int rows = vsfgWIP->rows();
+    for (int row = vsfgWIP->fixedRows(); row < rows; ++row) {
+        if (vsfgWIP->textMatrix(row, board::ColFlash) == u"True")
+            m_alertRows.push_back(row);
+    }
+}
+
+void frmWIPNavigator::tmrDryingDays_Timer()
+{
+    // Each alerted cell goes from red to its row's own colour and back.
+    for (const int row : m_alertRows) {
+        const quint32 colour = vsfgWIP->cellBackColor(row, board::ColDryingDays) == Colors::kRed
+            ? vsfgWIP->cellBackColor(row, board::ColStartDate)
+            : Colors::kRed;
+        vsfgWIP->setCellBackColor(row, board::ColDryingDays, colour);
+    }
+}
+
+// ---- buttons
+
+void frmWIPNavigator::btnRefresh_Click()
+{
+    LoadWIPs();
+}
+
+void frmWIPNavigator::btnClear_Click()
+{
+    cmbType->setCurrentIndex(-1);
+    cmbStatus->setCurrentIndex(-1);
+    txtSearch->clear();
+    dtStart->setDate(Clock::today());
+    dtStop->setDate(Clock::today());
+    chkDate->setChecked(false);
+    chkActive->setChecked(true);
+}
+
+void frmWIPNavigator::btnPrint_Click()
+{
+    printBoardReport(filter());
+}
+
+void frmWIPNavigator::printBoardReport(const board::Filter &filter)
+{
+    modReports::PrintWIPsBoardReport(context(), this, filter);
+}
+
+void frmWIPNavigator::btnExport_Click()
+{
+    if (m_exportFolder.isEmpty())
+        m_exportFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString path = Messages::saveFileName(this, QStringLiteral("Export"),
+        QDir(m_exportFolder).filePath(QStringLiteral("WIPs Board.csv")),
+        QStringLiteral("CSV files (*.csv);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    m_exportFolder = QFileInfo(path).absolutePath();
+    guarded([&] { writeCsv(path); });
+}
+
+void frmWIPNavigator::writeCsv(const QString &path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw std::runtime_error(qPrintable(QStringLiteral("%1: %2").arg(path, file.errorString())));
+    std::vector<int> columns;
+    for (int c = 0; c < vsfgWIP->cols(); ++c) {
+        if (!vsfgWIP->colHidden(c))
+            columns.push_back(c);
+    }
+    board::CsvWriter csv(file);
+    QStringList fields;
+    for (int row = 0; row < vsfgWIP->rows(); ++row) {
+        fields.clear();
+        for (const int c : columns) {
+            const QString text = vsfgWIP->textMatrix(row, c);
+            fields << (row < vsfgWIP->fixedRows() ? text : board::csvCell(c, text));
+        }
+        csv.writeRow(fields);
+    }
+    if (!csv.finish() || !file.commit())
+        throw std::runtime_error(qPrintable(QStringLiteral("%1: %2").arg(path, file.errorString())));
+}
+
+void frmWIPNavigator::btnExit_Click()
+{
+    closeScreen();
+}
+
+// ---- opening a job
+
+void frmWIPNavigator::vsfgWIP_RowActivated()
+{
+    const WaitCursor wait;
+    const QString id = vsfgWIP->textMatrix(vsfgWIP->row(), board::ColId);
+    if (id.isEmpty())
+        return;
+    if (auto *entry = showScreen<frmWIPEntry>(QStringLiteral("frmWIPEntry"))) {
+        entry->LoadWIP(id);
+        // In front, in its normal state, whatever LoadWIP showed meanwhile.
+        showScreen<frmWIPEntry>(QStringLiteral("frmWIPEntry"));
+    }
+}
