@@ -1,8 +1,8 @@
 #include "app/Screens.h"
 
+#include "board/ui/frmWIPNavigator.h"
 #include "quickbooks/ui/frmQBSync.h"
 #include "reports/ui/Viewer.h"
-#include "board/ui/frmWIPNavigator.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "settings/ui/frmWIPStatusEntry.h"
 #include "shell/ui/frmAbout.h"
