@@ -169,7 +169,10 @@ private slots:
         QFETCH(QString, menu);
         QFETCH(int, position);
         QFETCH(bool, beforeLogin);
-        MDI mdi(testdb::context(), screenRegistry());
+        // No database: the window alone.
+        data::Connection db;
+        AppContext context(db);
+        MDI mdi(context, screenRegistry());
         mdi.show();
         mdi.lockForLogin();
         auto *action = mdi.findChild<QAction *>(entry);
@@ -365,7 +368,10 @@ private slots:
 
     void logoStaysCentredBelowScreens()
     {
-        MDI mdi(testdb::context(), screenRegistry());
+        // No database: the window alone.
+        data::Connection db;
+        AppContext context(db);
+        MDI mdi(context, screenRegistry());
         mdi.show();
         QVERIFY(QTest::qWaitForWindowExposed(&mdi));
         auto *logo = mdi.findChild<QWidget *>(QStringLiteral("frmMDIBackgroundImage"));
@@ -387,7 +393,10 @@ private slots:
     {
         const QDateTime fixed(QDate(2011, 3, 30), QTime(12, 56));
         Clock::setNow(fixed);
-        MDI mdi(testdb::context(), screenRegistry());
+        // No database: the window alone.
+        data::Connection db;
+        AppContext context(db);
+        MDI mdi(context, screenRegistry());
         auto panel = [&](const char *name) { return mdi.findChild<QLabel *>(QString::fromLatin1(name))->text(); };
         QCOMPARE(panel("StatusBar1Panel1"), QString());
         QCOMPARE(panel("StatusBar1Time"), QLocale().toString(fixed.time(), QLocale::ShortFormat));

@@ -201,18 +201,25 @@ void resetTestState()
 
 namespace testdb {
 
+// A test that reaches for the database without one is a test bug: say so in
+// every build, not only where asserts are on.
+TestDb &current()
+{
+    if (!g_current)
+        qFatal("testdb: no TestDb is alive (declare JT_FRESH_DB first)");
+    return *g_current;
+}
+
 data::Connection &connection()
 {
-    Q_ASSERT(g_current);
-    return g_current->connection();
+    return current().connection();
 }
 
 AppContext &context()
 {
     if (MainWindow() && ProgramContext())
         return *ProgramContext();
-    Q_ASSERT(g_current);
-    return g_current->context();
+    return current().context();
 }
 
 QSqlQuery exec(const QString &sql, const QVariantList &params)
