@@ -25,6 +25,7 @@
 #include "shell/AppContext.h"
 #include "widgets/GridWidget.h"
 
+#include "MedianReporter.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -33,6 +34,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <malloc.h>
@@ -262,54 +264,25 @@ BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions
 BENCHMARK(BM_FlashTick)->Unit(benchmark::kMicrosecond)->Iterations(50)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_RefreshPostgres)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 
-class RatioReporter : public benchmark::ConsoleReporter
+// After the usual table, the medians against the C API baseline.
+void printSummary(const Medians &medians)
 {
-public:
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run &run : reports) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median" || run.error_occurred)
-                continue;
-            Median &m = m_medians[run.run_name.function_name];
-            m.real = run.GetAdjustedRealTime();
-            m.cpu = run.GetAdjustedCPUTime();
-            m.unit = benchmark::GetTimeUnitString(run.time_unit);
-            if (auto it = run.counters.find("first_paint_ms"); it != run.counters.end())
-                m.firstPaint = it->second.value;
-        }
+    const auto base = medians.find("BM_BaselineCApi");
+    if (base == medians.end() || base->second.real <= 0)
+        return;
+    std::printf("\nMedians against BM_BaselineCApi (%d jobs, %d bookings):\n", kJobs, kJobs * kBookingsPerJob);
+    std::printf("  %-24s %10s %8s %10s %8s %16s\n", "case", "real", "ratio", "cpu", "ratio", "first paint ms");
+    for (const auto &[name, m] : medians) {
+        const bool comparable = m.unit == base->second.unit;
+        std::printf("  %-24s %8.2f%-2s %8s %8.2f%-2s %8s", name.c_str(), m.real, m.unit.c_str(),
+            comparable ? QByteArray::number(m.real / base->second.real, 'f', 2).constData() : "-", m.cpu,
+            m.unit.c_str(), comparable ? QByteArray::number(m.cpu / base->second.cpu, 'f', 2).constData() : "-");
+        if (const double firstPaint = m.counter("first_paint_ms"); firstPaint >= 0)
+            std::printf(" %16.0f", firstPaint);
+        std::printf("\n");
     }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto base = m_medians.find("BM_BaselineCApi");
-        if (base == m_medians.end() || base->second.real <= 0)
-            return;
-        std::printf("\nMedians against BM_BaselineCApi (%d jobs, %d bookings):\n", kJobs, kJobs * kBookingsPerJob);
-        std::printf("  %-24s %10s %8s %10s %8s %16s\n", "case", "real", "ratio", "cpu", "ratio", "first paint ms");
-        for (const auto &[name, m] : m_medians) {
-            const bool comparable = m.unit == base->second.unit;
-            std::printf("  %-24s %8.2f%-2s %8s %8.2f%-2s %8s", name.c_str(), m.real, m.unit.c_str(),
-                comparable ? QByteArray::number(m.real / base->second.real, 'f', 2).constData() : "-", m.cpu,
-                m.unit.c_str(), comparable ? QByteArray::number(m.cpu / base->second.cpu, 'f', 2).constData() : "-");
-            if (m.firstPaint >= 0)
-                std::printf(" %16.0f", m.firstPaint);
-            std::printf("\n");
-        }
-        std::printf("  peak resident memory of the whole run: %.0f MiB\n", statusMiB("VmHWM:"));
-    }
-
-private:
-    struct Median
-    {
-        double real = 0;
-        double cpu = 0;
-        double firstPaint = -1;
-        std::string unit;
-    };
-    std::map<std::string, Median> m_medians;
-};
+    std::printf("  peak resident memory of the whole run: %.0f MiB\n", statusMiB("VmHWM:"));
+}
 
 // A fresh database on the server named by JT_BENCH_PG_PORT, seeded alike.
 bool openPostgres(const QString &port)
@@ -368,7 +341,7 @@ int main(int argc, char **argv)
     }
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    MedianReporter reporter(printSummary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     g_postgres.reset();

@@ -22,10 +22,12 @@
 #include "settings/Company.h"
 #include "widgets/GridWidget.h"
 
+#include "MedianReporter.h"
 #include <QApplication>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <map>
@@ -260,55 +262,25 @@ BENCHMARK(BM_GridScrollAndPaint)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_GridSortByDate)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(3)->ReportAggregatesOnly(true);
 
-// Prints, after the usual table, the medians against the baseline.
-class RatioReporter : public benchmark::ConsoleReporter
+// After the usual table, the medians against the baseline.
+void printSummary(const Medians &medians)
 {
-public:
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run &run : reports) {
-            if (run.run_type != Run::RT_Aggregate || run.aggregate_name != "median")
-                continue;
-            Median &m = m_medians[run.run_name.function_name];
-            m.real = run.GetAdjustedRealTime();
-            m.cpu = run.GetAdjustedCPUTime();
-            if (auto it = run.counters.find("rss_delta_MiB"); it != run.counters.end())
-                m.memory = it->second.value;
-            if (auto it = run.counters.find("text_MiB"); it != run.counters.end())
-                m_text = it->second.value;
-        }
+    const auto base = medians.find("BM_BaselineQueryLoop");
+    if (base == medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
+        return;
+    std::printf("\nMedians against the baseline (bare query loop over %d jobs x %d columns):\n", kJobs, kCols);
+    std::printf("  %-24s %12s %8s %12s %8s %14s\n", "case", "real ms", "ratio", "cpu ms", "ratio", "resident MiB");
+    double text = 0;
+    for (const auto &[name, m] : medians) {
+        std::printf("  %-24s %12.2f %8.2f %12.2f %8.2f", name.c_str(), m.real, m.real / base->second.real, m.cpu,
+            m.cpu / base->second.cpu);
+        if (const double memory = m.counter("rss_delta_MiB"); memory >= 0)
+            std::printf(" %14.1f", memory);
+        std::printf("\n");
+        text = m.counter("text_MiB", text);
     }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto base = m_medians.find("BM_BaselineQueryLoop");
-        if (base == m_medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
-            return;
-        std::printf("\nMedians against the baseline (bare query loop over %d jobs x %d columns):\n", kJobs, kCols);
-        std::printf("  %-24s %12s %8s %12s %8s %14s\n", "case", "real ms", "ratio", "cpu ms", "ratio", "resident MiB");
-        for (const auto &[name, m] : m_medians) {
-            std::printf("  %-24s %12.2f %8.2f %12.2f %8.2f", name.c_str(), m.real, m.real / base->second.real, m.cpu,
-                m.cpu / base->second.cpu);
-            if (m.memory >= 0)
-                std::printf(" %14.1f", m.memory);
-            std::printf("\n");
-        }
-        std::printf(
-            "  (ratios of the per-iteration medians; the baseline's cell text is %.1f MiB as UTF-16)\n", m_text);
-    }
-
-private:
-    struct Median
-    {
-        double real = 0;
-        double cpu = 0;
-        double memory = -1;
-    };
-    std::map<std::string, Median> m_medians;
-    double m_text = 0;
-};
+    std::printf("  (ratios of the per-iteration medians; the baseline's cell text is %.1f MiB as UTF-16)\n", text);
+}
 
 } // namespace
 
@@ -340,7 +312,7 @@ int main(int argc, char **argv)
     g_db = &db;
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    MedianReporter reporter(printSummary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     g_board.reset();

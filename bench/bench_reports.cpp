@@ -20,12 +20,14 @@
 #include "reports/Reports.h"
 #include "settings/Company.h"
 
+#include "MedianReporter.h"
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <fstream>
 #include <malloc.h>
@@ -114,32 +116,16 @@ BENCHMARK(BM_BoardReportBuild)
 BENCHMARK(BM_BoardReportPdf)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_WorkOrderPdf)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
 
-// Prints, after the usual table, the medians against the baseline.
-class RatioReporter : public benchmark::ConsoleReporter
+// After the usual table, the medians against the baseline.
+void printSummary(const Medians &medians)
 {
-public:
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run &run : reports) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        const auto base = m_medians.find("BM_BoardQueryLoop");
-        if (base == m_medians.end() || base->second <= 0)
-            return;
-        std::printf("\nMedians against the baseline (the board query's bare loop over %d jobs):\n", kJobs);
-        for (const auto &[name, ms] : m_medians)
-            std::printf("  %-22s %10.1f ms %8.2fx\n", name.c_str(), ms, ms / base->second);
-    }
-
-private:
-    std::map<std::string, double> m_medians;
-};
+    const auto base = medians.find("BM_BoardQueryLoop");
+    if (base == medians.end() || base->second.real <= 0)
+        return;
+    std::printf("\nMedians against the baseline (the board query's bare loop over %d jobs):\n", kJobs);
+    for (const auto &[name, m] : medians)
+        std::printf("  %-22s %10.1f ms %8.2fx\n", name.c_str(), m.real, m.real / base->second.real);
+}
 
 // The memory that laying out and writing the PDF adds on top of the
 // document, for the first `rows` rows of the board.
@@ -181,7 +167,7 @@ int main(int argc, char **argv)
     }
     g_db = &db;
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    MedianReporter reporter(printSummary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

@@ -22,6 +22,7 @@
 #include "wip/WipLabor.h"
 #include "wip/ui/frmWIPEntry.h"
 
+#include "MedianReporter.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -30,6 +31,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -125,42 +127,20 @@ void BM_LaborGridOnly(benchmark::State &state)
     }
 }
 
-// Prints, after the usual table, each case's medians against its baseline's.
-class RatioReporter : public benchmark::ConsoleReporter
+// After the usual table, each case's medians against its baseline's.
+void printSummary(const Medians &medians)
 {
-public:
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run &run : reports) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[run.run_name.function_name] = { run.GetAdjustedRealTime(), run.GetAdjustedCPUTime() };
-        }
+    std::printf("\nMedians against the bare query loop over the same rows (ms):\n");
+    std::printf(
+        "  %-24s %10s %10s %7s %10s %10s %7s\n", "case", "real", "baseline", "ratio", "cpu", "baseline", "ratio");
+    for (const auto &[name, m] : medians) {
+        const auto base = medians.find(name + "Baseline");
+        if (base == medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
+            continue;
+        std::printf("  %-24s %10.3f %10.3f %7.2f %10.3f %10.3f %7.2f\n", name.c_str(), m.real, base->second.real,
+            m.real / base->second.real, m.cpu, base->second.cpu, m.cpu / base->second.cpu);
     }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        std::printf("\nMedians against the bare query loop over the same rows (ms):\n");
-        std::printf(
-            "  %-24s %10s %10s %7s %10s %10s %7s\n", "case", "real", "baseline", "ratio", "cpu", "baseline", "ratio");
-        for (const auto &[name, m] : m_medians) {
-            const auto base = m_medians.find(name + "Baseline");
-            if (base == m_medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
-                continue;
-            std::printf("  %-24s %10.3f %10.3f %7.2f %10.3f %10.3f %7.2f\n", name.c_str(), m.real, base->second.real,
-                m.real / base->second.real, m.cpu, base->second.cpu, m.cpu / base->second.cpu);
-        }
-    }
-
-private:
-    struct Median
-    {
-        double real = 0;
-        double cpu = 0;
-    };
-    std::map<std::string, Median> m_medians;
-};
+}
 
 void printPlan(data::Connection &db, const QString &title, const QString &sql, const QVariantList &params)
 {
@@ -290,7 +270,7 @@ int main(int argc, char **argv)
     }
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    MedianReporter reporter(printSummary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -15,6 +15,7 @@
 #include "wip/WipRecord.h"
 #include "wip/ui/frmWIPEntry.h"
 
+#include "MedianReporter.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -106,46 +108,23 @@ void BM_SaveAndReloadBaseline(benchmark::State &state)
     }
 }
 
-// Prints, after the usual table, each screen case's median against its
-// baseline's.
-class RatioReporter : public benchmark::ConsoleReporter
+// After the usual table, each screen case against its baseline.
+void printSummary(const Medians &medians)
 {
-public:
-    void ReportRuns(const std::vector<Run> &reports) override
-    {
-        ConsoleReporter::ReportRuns(reports);
-        for (const Run &run : reports) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
-                m_medians[run.run_name.function_name] = { run.GetAdjustedRealTime(), run.GetAdjustedCPUTime() };
-        }
+    std::printf("\nMedians against the baseline (the same core calls without the screen):\n");
+    std::printf(
+        "  %-20s %12s %12s %8s %12s %12s %8s\n", "case", "real ms", "base ms", "ratio", "cpu ms", "base ms", "ratio");
+    for (const char *name : { "BM_OpenScreen", "BM_SaveAndReload" }) {
+        const auto screen = medians.find(name);
+        const auto base = medians.find(std::string(name) + "Baseline");
+        if (screen == medians.end() || base == medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
+            continue;
+        const Median &s = screen->second;
+        const Median &b = base->second;
+        std::printf("  %-20s %12.2f %12.2f %8.2f %12.2f %12.2f %8.2f\n", name, s.real, b.real, s.real / b.real, s.cpu,
+            b.cpu, s.cpu / b.cpu);
     }
-
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        std::printf("\nMedians against the baseline (the same core calls without the screen):\n");
-        std::printf("  %-20s %12s %12s %8s %12s %12s %8s\n", "case", "real ms", "base ms", "ratio", "cpu ms", "base ms",
-            "ratio");
-        for (const char *name : { "BM_OpenScreen", "BM_SaveAndReload" }) {
-            const auto screen = m_medians.find(name);
-            const auto base = m_medians.find(std::string(name) + "Baseline");
-            if (screen == m_medians.end() || base == m_medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
-                continue;
-            const Median &s = screen->second;
-            const Median &b = base->second;
-            std::printf("  %-20s %12.2f %12.2f %8.2f %12.2f %12.2f %8.2f\n", name, s.real, b.real, s.real / b.real,
-                s.cpu, b.cpu, s.cpu / b.cpu);
-        }
-    }
-
-private:
-    struct Median
-    {
-        double real = 0;
-        double cpu = 0;
-    };
-    std::map<std::string, Median> m_medians;
-};
+}
 
 } // namespace
 
@@ -198,7 +177,7 @@ int main(int argc, char **argv)
     g_context = &context;
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    MedianReporter reporter(printSummary);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -14,11 +14,7 @@
 // the run requires one, as JT_FRESH_DB does.
 #define JT_EMPTY_DB(name)                                                                                              \
     TestDb name;                                                                                                       \
-    if (!name.create(false)) {                                                                                         \
-        if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))                                                            \
-            QFAIL(qPrintable(name.skipReason()));                                                                      \
-        QSKIP(qPrintable(name.skipReason()));                                                                          \
-    }
+    JT_CREATE_OR_SKIP(name, false)
 
 // The command-line tool, run as a separate process on a fresh database.
 class TestAdmin : public QObject

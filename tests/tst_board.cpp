@@ -82,12 +82,7 @@ class TestBoard : public QObject
 private slots:
     void initTestCase()
     {
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create()) {
-            if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))
-                QFAIL(qPrintable(m_db->skipReason()));
-            QSKIP(qPrintable(m_db->skipReason()));
-        }
+        JT_FRESH_DB_IN(m_db);
         for (const Job &job : jobs()) {
             m_ids << testdb::insertRow("WIP",
                 { { "Customer", QString::fromUtf8(job.customer) }, { "JobType", QString::fromUtf8(job.type) },

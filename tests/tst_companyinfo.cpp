@@ -73,13 +73,7 @@ class TestCompanyInfo : public QObject
     std::unique_ptr<MDI> m_mdi;
     QPointer<frmCompanyInfo> m_screen;
 
-    template <typename T> T *box(const char *name) const
-    {
-        T *w = m_screen ? m_screen->findChild<T *>(QString::fromLatin1(name)) : nullptr;
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    template <typename T> T *box(const char *name) const { return findControl<T>(m_screen, name); }
     QLineEdit *edit(const char *name) const { return box<QLineEdit>(name); }
     QComboBox *states() const { return box<QComboBox>("cmbState"); }
 

@@ -54,15 +54,6 @@ QStringList permissionRows(qint64 id)
     return names;
 }
 
-// The entries of a list or combo.
-template <typename View> QStringList items(const View *view)
-{
-    QStringList texts;
-    for (int i = 0; i < view->model()->rowCount(); ++i)
-        texts << view->model()->index(i, 0).data().toString();
-    return texts;
-}
-
 } // namespace
 
 class TestEmployeeEntry : public QObject
@@ -72,13 +63,7 @@ class TestEmployeeEntry : public QObject
     std::unique_ptr<MDI> m_mdi;
     QPointer<frmEmployeeEntry> m_screen;
 
-    template <typename T = QWidget> T *child(const char *name)
-    {
-        T *widget = m_screen->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
+    template <typename T = QWidget> T *child(const char *name) { return findControl<T>(m_screen, name); }
     QLineEdit *edit(const char *name) { return child<QLineEdit>(name); }
     QComboBox *combo(const char *name) { return child<QComboBox>(name); }
     QListWidget *list(const char *name) { return child<QListWidget>(name); }
@@ -148,7 +133,7 @@ private slots:
         const qint64 first = addEmployee("Ann", "Smith", "asmith1");
         const qint64 second = addEmployee("Ann", "Smith", "asmith2");
         QVERIFY(open());
-        QCOMPARE(items(combo("cmbName")), (QStringList { "Smith, Ann", "Smith, Ann" }));
+        QCOMPARE(itemTexts(combo("cmbName")), (QStringList { "Smith, Ann", "Smith, Ann" }));
         for (qint64 id : { second, first }) {
             pickEmployee(id);
             QCOMPARE(edit("txtUsername")->text(), id == first ? QStringLiteral("asmith1") : QStringLiteral("asmith2"));
@@ -166,7 +151,7 @@ private slots:
         TestDb::grant(id, "WIPs Navigator");
         QVERIFY(open());
         pickEmployee(id);
-        const QStringList granted = items(list("lstUserPermissions"));
+        const QStringList granted = itemTexts(list("lstUserPermissions"));
         QCOMPARE(granted, (QStringList { "Company Info", "WIPs Navigator" }));
         const QColor white = Colors::toQColor(Colors::kWhite), face = Colors::toQColor(0x8000000Fu);
         for (const char *type : { "User", "Admin" }) {
@@ -175,7 +160,7 @@ private slots:
             for (const char *name : { "lstAllPermissions", "lstUserPermissions", "btnAdd", "btnRemoveAll" })
                 QCOMPARE(child(name)->isEnabled(), user);
             QCOMPARE(list("lstUserPermissions")->palette().color(QPalette::Base), user ? white : face);
-            QCOMPARE(items(list("lstUserPermissions")), granted);
+            QCOMPARE(itemTexts(list("lstUserPermissions")), granted);
         }
         click("btnSave");
         QCOMPARE(permissionRows(id), QStringList());
@@ -193,12 +178,12 @@ private slots:
         QVERIFY(open());
         pickEmployee(id);
         QListWidget *all = list("lstAllPermissions");
-        const QStringList names = items(all);
+        const QStringList names = itemTexts(all);
         all->item(0)->setSelected(true);
         all->item(2)->setSelected(true);
         click("btnAdd");
-        QCOMPARE(items(list("lstUserPermissions")), (QStringList { names[2], names[0] }));
-        QCOMPARE(items(all).first(), names[1]);
+        QCOMPARE(itemTexts(list("lstUserPermissions")), (QStringList { names[2], names[0] }));
+        QCOMPARE(itemTexts(all).first(), names[1]);
         for (const char *pair : { "lstAllPermissions", "lstUserPermissions" }) {
             const QListWidget *shown = list(pair), *ids = list(qPrintable(QString::fromLatin1(pair) + "ID"));
             QCOMPARE(ids->count(), shown->count());
@@ -210,8 +195,8 @@ private slots:
         click("btnSave");
         QCOMPARE(permissionRows(id), (QStringList { names[0], names[2] }));
         click("btnAddAll");
-        QCOMPARE(
-            items(list("lstUserPermissions")).mid(2, 2), (QStringList { names.last(), names.at(names.size() - 2) }));
+        QCOMPARE(itemTexts(list("lstUserPermissions")).mid(2, 2),
+            (QStringList { names.last(), names.at(names.size() - 2) }));
     }
 
     // Leaving the user name: another employee's name, in any case, is

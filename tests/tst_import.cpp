@@ -36,14 +36,6 @@ const QList<jetfile::Customer> kCustomers {
     { 7, "amy", "adams", kNull, "3 Birch", "Dover", "DE", "19901", "555-0107" },
 };
 
-QStringList texts(const QComboBox *box)
-{
-    QStringList list;
-    for (int i = 0; i < box->count(); ++i)
-        list << box->itemText(i);
-    return list;
-}
-
 enum class FileCase { Missing, NotAccess, WrongPassword, NoTable, NoColumn };
 
 } // namespace
@@ -85,10 +77,7 @@ class TestImport : public QObject
 
     template <typename T = QLineEdit> T *child(QWidget *screen, const char *name)
     {
-        T *widget = screen ? screen->findChild<T *>(QString::fromLatin1(name)) : nullptr;
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
+        return findControl<T>(screen, name);
     }
     frmImport *importScreen() const
     {
@@ -126,9 +115,7 @@ private slots:
 
     void init()
     {
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create())
-            QSKIP(qPrintable(m_db->skipReason()));
+        JT_FRESH_DB_IN(m_db);
         testdb::logIn(1, QStringLiteral("alice"), QStringLiteral("Admin"));
         testdb::context().config.folder = m_dir.path();
         testdb::context().config.customerDatabasePath = QStringLiteral("customers.mdb");
@@ -155,10 +142,10 @@ private slots:
         QVERIFY(!m_entry->isEnabled());
         auto *names = child<QComboBox>(import, "cmbName");
         auto *ids = child<QComboBox>(import, "cmbID");
-        QCOMPARE(texts(names),
+        QCOMPARE(itemTexts(names),
             (QStringList { "adams, amy", "Baker, Tom", "O'Brien, ", "Smith, John", "Acme - Smith, John",
                 "Blacksmith Co - Jones, Ann", "Star*Co - Wild, Card" }));
-        QCOMPARE(texts(ids), (QStringList { "7", "4", "5", "1", "3", "2", "6" }));
+        QCOMPARE(itemTexts(ids), (QStringList { "7", "4", "5", "1", "3", "2", "6" }));
         QVERIFY(!ids->isVisible());
         QCOMPARE(names->currentIndex(), -1);
         QVERIFY(!child<QPushButton>(import, "btnImport")->isEnabled());
@@ -194,7 +181,7 @@ private slots:
         QVERIFY(import);
         QTest::keyClicks(child(import, "txtSearch"), text);
         QTest::keyClick(child(import, "txtSearch"), Qt::Key_Return);
-        QCOMPARE(texts(child<QComboBox>(import, "cmbName")), matches);
+        QCOMPARE(itemTexts(child<QComboBox>(import, "cmbName")), matches);
         QCOMPARE(child<QComboBox>(import, "cmbID")->count(), matches.size());
     }
 

@@ -95,13 +95,7 @@ class TestNavigator : public QObject
         m_screen->show();
         return m_screen.get();
     }
-    template <typename T = QWidget> T *child(const char *name) const
-    {
-        T *widget = m_screen->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
+    template <typename T = QWidget> T *child(const char *name) const { return findControl<T>(m_screen.get(), name); }
     GridWidget *grid() const { return child<GridWidget>("vsfgWIP"); }
     void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
     void refresh(bool activeOnly = false)
@@ -123,12 +117,7 @@ class TestNavigator : public QObject
 private slots:
     void init()
     {
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create()) {
-            if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))
-                QFAIL(qPrintable(m_db->skipReason()));
-            QSKIP(qPrintable(m_db->skipReason()));
-        }
+        JT_FRESH_DB_IN(m_db);
         Clock::setNow(kNow);
         testdb::setDryingDays(kLimit);
     }

@@ -113,12 +113,7 @@ private slots:
 
     void init()
     {
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create()) {
-            if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))
-                QFAIL(qPrintable(m_db->skipReason()));
-            QSKIP(qPrintable(m_db->skipReason()));
-        }
+        JT_FRESH_DB_IN(m_db);
         resetTestState();
         testdb::logIn(1, "admin", "Admin");
         testdb::context().config.folder = m_db->folder();

@@ -148,14 +148,7 @@ private slots:
     void init()
     {
         QVERIFY(m_out.isValid());
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create()) {
-            const QString reason = m_db->skipReason();
-            m_db.reset();
-            if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))
-                QFAIL(qPrintable(reason));
-            QSKIP(qPrintable(reason));
-        }
+        JT_FRESH_DB_IN(m_db);
         Clock::setNow(kNow);
         TestDb::addCompany();
         QVERIFY(testdb::context().LoadCompanySettings());

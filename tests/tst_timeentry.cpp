@@ -44,14 +44,6 @@ int bookings()
     return testdb::scalar("SELECT COUNT(*) FROM EmployeeTime").toInt();
 }
 
-QStringList items(const QComboBox *box)
-{
-    QStringList list;
-    for (int i = 0; i < box->count(); ++i)
-        list << box->itemText(i);
-    return list;
-}
-
 } // namespace
 
 class TestTimeEntry : public QObject
@@ -73,13 +65,7 @@ class TestTimeEntry : public QObject
             qFatal("the time entry screen did not open");
         return m_screen;
     }
-    template <typename T = QWidget> T *child(const char *name)
-    {
-        T *widget = m_screen->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
+    template <typename T = QWidget> T *child(const char *name) { return findControl<T>(m_screen, name); }
     QComboBox *combo(const char *name) { return child<QComboBox>(name); }
     QString label(const char *name) { return child<QLabel>(name)->text(); }
     void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
@@ -114,12 +100,7 @@ class TestTimeEntry : public QObject
 private slots:
     void init()
     {
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create()) {
-            if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))
-                QFAIL(qPrintable(m_db->skipReason()));
-            QSKIP(qPrintable(m_db->skipReason()));
-        }
+        JT_FRESH_DB_IN(m_db);
         Clock::setNow(kNow);
         m_ann = addEmployee("Ann", "Smith");
         m_job = addWip("Hale");
@@ -142,10 +123,10 @@ private slots:
         const qint64 abbot = addWip("Abbot");
         testdb::logIn(second, "bob");
         open();
-        QCOMPARE(items(combo("cmbEmployee")), (QStringList { "Jones, Bob", "Jones, Bob", "Smith, Ann" }));
-        QCOMPARE(items(combo("cmbEmployeeID")),
+        QCOMPARE(itemTexts(combo("cmbEmployee")), (QStringList { "Jones, Bob", "Jones, Bob", "Smith, Ann" }));
+        QCOMPARE(itemTexts(combo("cmbEmployeeID")),
             (QStringList { QString::number(first), QString::number(second), QString::number(m_ann) }));
-        QCOMPARE(items(combo("cmbWIP")),
+        QCOMPARE(itemTexts(combo("cmbWIP")),
             (QStringList { QStringLiteral("Abbot - %1").arg(abbot), QStringLiteral("Hale - %1").arg(m_job) }));
         QCOMPARE(combo("cmbEmployeeID")->currentText(), QString::number(second));
         QCOMPARE(combo("cmbWIP")->currentIndex(), -1);

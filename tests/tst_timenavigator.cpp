@@ -71,12 +71,7 @@ class TestTimeNavigator : public QObject
 private slots:
     void init()
     {
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create()) {
-            if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))
-                QFAIL(qPrintable(m_db->skipReason()));
-            QSKIP(qPrintable(m_db->skipReason()));
-        }
+        JT_FRESH_DB_IN(m_db);
         Clock::setNow(kNow);
         m_bob = addEmployee("Bob", "Young");
         m_ann = TestDb::addEmployee("ann", "pw");

@@ -84,15 +84,6 @@ int count(const QString &table)
     return testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt();
 }
 
-// The items of a combo or list.
-template <typename View> QStringList texts(const View *view)
-{
-    QStringList list;
-    for (int i = 0; i < view->model()->rowCount(); ++i)
-        list << view->model()->index(i, 0).data().toString();
-    return list;
-}
-
 // What a control shows: its text, a list combo's pick ("" for none), "[x]" or
 // "[ ]" for a check box, an ISO date for a date picker.
 QString shown(const QWidget *widget)
@@ -131,13 +122,7 @@ class TestWipEntry : public QObject
             m_screen->LoadWIP(QString::number(load));
         return m_screen.get();
     }
-    template <typename T = QWidget> T *child(const char *name)
-    {
-        T *widget = m_screen->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
+    template <typename T = QWidget> T *child(const char *name) { return findControl<T>(m_screen.get(), name); }
     QComboBox *combo(const char *name) { return child<QComboBox>(name); }
     QLineEdit *text(const char *name) { return child<QLineEdit>(name); }
     QLabel *label(const char *name) { return child<QLabel>(name); }
@@ -148,7 +133,7 @@ class TestWipEntry : public QObject
             QVERIFY2(shown(name) == text,
                 qPrintable(QStringLiteral("%1 shows '%2', expected '%3'").arg(name, shown(name), text)));
     }
-    QStringList subcontractors() { return texts(child<QListWidget>("lstSubcontractor")); }
+    QStringList subcontractors() { return itemTexts(child<QListWidget>("lstSubcontractor")); }
     qint64 shownId() { return label("lblID")->text().toLongLong(); }
     QColor windowColour(const char *name) { return label(name)->palette().color(QPalette::Window); }
     void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
@@ -218,12 +203,7 @@ class TestWipEntry : public QObject
 private slots:
     void init()
     {
-        m_db = std::make_unique<TestDb>();
-        if (!m_db->create()) {
-            if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))
-                QFAIL(qPrintable(m_db->skipReason()));
-            QSKIP(qPrintable(m_db->skipReason()));
-        }
+        JT_FRESH_DB_IN(m_db);
         Clock::setNow(kNow);
         testdb::logIn(0, "alice");
         testdb::setDryingDays(7);
@@ -257,13 +237,13 @@ private slots:
         const qint64 allen = addWip("Allen");
         open();
         const QStringList labels = QStringList { "Allen - " + QString::number(allen) } + jones + smith;
-        QCOMPARE(texts(combo("cmbWIP")), labels);
+        QCOMPARE(itemTexts(combo("cmbWIP")), labels);
         QStringList ids;
         for (const QString &label : labels)
             ids << label.section(" - ", -1);
-        QCOMPARE(texts(combo("cmbWIPID")), ids);
-        QCOMPARE(texts(combo("cmbCustomer")), (QStringList { "Allen", "Jones", "Smith" }));
-        QCOMPARE(texts(combo("cmbRep")), (QStringList { "", "Zed" }));
+        QCOMPARE(itemTexts(combo("cmbWIPID")), ids);
+        QCOMPARE(itemTexts(combo("cmbCustomer")), (QStringList { "Allen", "Jones", "Smith" }));
+        QCOMPARE(itemTexts(combo("cmbRep")), (QStringList { "", "Zed" }));
         expectShown({ { "cmbStatus", "" }, { "lblID", "" }, { "dtStart", "2026-03-30" }, { "dtItel", "2026-03-30" },
             { "dtAdjusterUpdated", "2026-03-30" } });
 
@@ -460,8 +440,8 @@ private slots:
         // Reloaded as stored, picked in the refilled lists.
         expectShown({ { "txtRugs", "0" }, { "cmbWIP", QStringLiteral("O'Brien - %1").arg(id) },
             { "cmbWIPID", QString::number(id) } });
-        QVERIFY(texts(combo("cmbCustomer")).contains(QStringLiteral("O'Brien")));
-        QVERIFY(texts(combo("cmbRep")).contains(QStringLiteral("Dana")));
+        QVERIFY(itemTexts(combo("cmbCustomer")).contains(QStringLiteral("O'Brien")));
+        QVERIFY(itemTexts(combo("cmbRep")).contains(QStringLiteral("Dana")));
 
         // The sync invoices it; a later edit by someone else keeps the invoice.
         testdb::exec("UPDATE WIP SET InvoiceID=?, AmountBilled=?, QBID=? WHERE ID=?", { "5001", 900.0, "QB-77", id });
@@ -560,7 +540,7 @@ private slots:
         const qint64 id = shownId();
         QCOMPARE(contractorRows(id), added);
         QCOMPARE(subcontractors(), (QStringList { "Ace Electric", "O'Brien Plumbing", "O'Brien Plumbing" }));
-        QCOMPARE(texts(name), (QStringList { "Ace Electric", "O'Brien Plumbing" }));
+        QCOMPARE(itemTexts(name), (QStringList { "Ace Electric", "O'Brien Plumbing" }));
 
         // Unknown and differently cased names remove nothing but clear the box.
         for (const char *other : { "Nobody", "ace electric" }) {
@@ -713,7 +693,7 @@ private slots:
         QSignalSpy entered(edit, &QLineEdit::returnPressed);
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(entered.count(), 1);
-        QCOMPARE(texts(box), (QStringList { "Adams", "Allen" }));
+        QCOMPARE(itemTexts(box), (QStringList { "Adams", "Allen" }));
 
         pick("cmbType", "Fire");
         pick("cmbStatus", "Open");

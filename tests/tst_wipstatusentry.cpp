@@ -20,13 +20,7 @@ class TestWipStatusEntry : public QObject
     std::unique_ptr<MDI> m_mdi;
     QPointer<frmWIPStatusEntry> m_screen;
 
-    template <typename T = QLineEdit> T *child(const char *name)
-    {
-        T *widget = m_screen->findChild<T *>(QString::fromLatin1(name));
-        if (!widget)
-            qFatal("no control %s", name);
-        return widget;
-    }
+    template <typename T = QLineEdit> T *child(const char *name) { return findControl<T>(m_screen, name); }
     void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
     bool open()
     {

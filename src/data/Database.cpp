@@ -235,6 +235,28 @@ int Connection::updateRowIfUnchanged(
     return exec(sql, values).numRowsAffected();
 }
 
+qint64 Connection::saveRow(const QString &table, qint64 id, const Fields &fields, const QString &what)
+{
+    if (id == 0)
+        return insertRow(table, fields);
+    if (updateRow(table, id, fields) == 0)
+        throw DbError(QStringLiteral("-1"),
+            QStringLiteral("%1 %2 no longer exists; it was deleted by someone else.").arg(what).arg(id));
+    return id;
+}
+
+Fields stampFields(const Stamp &stamp, bool newRow, const QVariant &when)
+{
+    const QVariant date = when.isValid() ? when : QVariant(stamp.when);
+    Fields fields;
+    if (newRow)
+        fields << qMakePair(QStringLiteral("EnteredBy"), QVariant(stamp.user))
+               << qMakePair(QStringLiteral("EnteredDate"), date);
+    fields << qMakePair(QStringLiteral("EditedBy"), QVariant(stamp.user))
+           << qMakePair(QStringLiteral("EditedDate"), date);
+    return fields;
+}
+
 void Connection::callUserProcedure(const QString &name, qint64 userId, const QDateTime &now)
 {
     const QString call = m_dialect.callProcedure(name, QStringLiteral("@UserID"));

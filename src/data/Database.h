@@ -24,6 +24,11 @@ struct Stamp
     QDateTime when;
 };
 
+// The stamp as columns: EnteredBy/EnteredDate on a new row, EditedBy and
+// EditedDate on every save. `when` is what the date columns store (the
+// stamp's time when left out).
+Fields stampFields(const Stamp &stamp, bool newRow, const QVariant &when = {});
+
 struct OpenOptions
 {
     // Create a missing SQLite file (the admin tool's init); the program itself
@@ -73,6 +78,10 @@ public:
     // when invalid or null): 0 when someone changed the row since it was read.
     int updateRowIfUnchanged(
         const QString &table, qint64 id, const Fields &fields, const QString &column, const QVariant &readValue);
+    // The record-saving pattern: inserts a new row when id is 0, else updates
+    // that row. Returns the row's ID; throws DbError naming `what` ("WIP",
+    // "Employee") when the row to update is gone.
+    qint64 saveRow(const QString &table, qint64 id, const Fields &fields, const QString &what);
 
     // Runs the database procedure EmployeeLogin / EmployeeLogoff for a user.
     // On SQLite, which has no procedures, the same log row is written

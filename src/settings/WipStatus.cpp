@@ -50,13 +50,7 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &stat
         return FieldProblem { QStringLiteral("Name"),
             QStringLiteral("There is already a status named \"%1\".  Please choose a different name.").arg(name),
             QStringLiteral("Status Exists") };
-    qint64 id = status.id;
-    if (id == 0) {
-        id = db.insertRow(QStringLiteral("WIPStatus"), fields);
-    } else if (db.updateRow(QStringLiteral("WIPStatus"), id, fields) == 0) {
-        throw data::DbError(QStringLiteral("-1"),
-            QStringLiteral("Status %1 no longer exists; it was deleted by someone else.").arg(id));
-    }
+    const qint64 id = db.saveRow(QStringLiteral("WIPStatus"), status.id, fields, QStringLiteral("Status"));
     transaction.commit();
     return id;
 }

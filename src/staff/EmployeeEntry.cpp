@@ -150,13 +150,7 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     const QString password = typed.isEmpty() ? e.password : Passwords::hash(typed);
     const QString username = e.username.trimmed();
 
-    data::Fields fields;
-    if (e.id == 0) {
-        fields << qMakePair(QStringLiteral("EnteredBy"), stamp.user)
-               << qMakePair(QStringLiteral("EnteredDate"), QVariant(stamp.when));
-    }
-    fields << qMakePair(QStringLiteral("EditedBy"), stamp.user)
-           << qMakePair(QStringLiteral("EditedDate"), QVariant(stamp.when));
+    data::Fields fields = data::stampFields(stamp, e.id == 0);
     const auto add
         = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
     add("FirstName", e.firstName);
@@ -182,15 +176,9 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     // name since.
     if (usernameTaken(db, username, e.id))
         return usernameExists();
-    qint64 id = e.id;
-    if (id == 0) {
-        id = db.insertRow(QStringLiteral("Employee"), fields);
-        if (id > kLargestEmployeeId)
-            return idOutOfRange(); // rolled back
-    } else if (db.updateRow(QStringLiteral("Employee"), id, fields) == 0) {
-        throw data::DbError(QStringLiteral("-1"),
-            QStringLiteral("Employee %1 no longer exists; it was deleted by someone else.").arg(id));
-    }
+    const qint64 id = db.saveRow(QStringLiteral("Employee"), e.id, fields, QStringLiteral("Employee"));
+    if (e.id == 0 && id > kLargestEmployeeId)
+        return idOutOfRange(); // rolled back
     db.exec(QStringLiteral("DELETE FROM UserPermission WHERE UserID = ?"), { id });
     // An "Admin" holds every permission without rows of its own.
     if (e.userType != QLatin1String("Admin") && !permissionIds.isEmpty()) {

@@ -111,15 +111,9 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
 
 qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &stamp)
 {
-    data::Fields fields;
+    data::Fields fields = data::stampFields(stamp, r.id == 0, dayOf(stamp.when));
     auto add
         = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
-    if (r.id == 0) {
-        add("EnteredBy", stamp.user);
-        add("EnteredDate", dayOf(stamp.when));
-    }
-    add("EditedBy", stamp.user);
-    add("EditedDate", dayOf(stamp.when));
     add("EmployeeID", r.employeeId);
     add("TranDate", r.tranDate);
     add("Hours", r.hours);
@@ -127,13 +121,7 @@ qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &st
     add("Notes", r.notes);
 
     data::Transaction transaction(db);
-    qint64 id = r.id;
-    if (id == 0) {
-        id = db.insertRow(QStringLiteral("EmployeeTime"), fields);
-    } else if (db.updateRow(QStringLiteral("EmployeeTime"), id, fields) == 0) {
-        throw data::DbError(QStringLiteral("-1"),
-            QStringLiteral("Time entry %1 no longer exists; it was deleted by someone else.").arg(id));
-    }
+    const qint64 id = db.saveRow(QStringLiteral("EmployeeTime"), r.id, fields, QStringLiteral("Time entry"));
     transaction.commit();
     return id;
 }

@@ -3,12 +3,16 @@
 #include "widgets/Messages.h"
 #include "widgets/ScreenHost.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTimer>
 
 bool isEnterKey(const QKeyEvent *event)
 {
@@ -55,6 +59,12 @@ void Screen::routeEnterToDefault(QComboBox *listOnlyCombo)
     m_enterCombos << listOnlyCombo;
 }
 
+void Screen::checkOnLeaving(QWidget *box, QWidget *exempt, std::function<void()> check)
+{
+    box->installEventFilter(this);
+    m_leaveChecks.insert(box, { exempt, std::move(check) });
+}
+
 void Screen::closeScreen()
 {
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
@@ -83,6 +93,23 @@ void Screen::keyPressEvent(QKeyEvent *event)
 
 bool Screen::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::FocusOut) {
+        const auto leave = m_leaveChecks.constFind(watched);
+        if (leave != m_leaveChecks.cend()) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            QWidget *next = QApplication::focusWidget();
+            const bool mouseOnButton = reason == Qt::MouseFocusReason && qobject_cast<QAbstractButton *>(next);
+            const bool withinScreen = next && next != leave->exempt && isAncestorOf(next) && !mouseOnButton;
+            if (withinScreen && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+                QPointer<Screen> self(this);
+                QPointer<QWidget> box(static_cast<QWidget *>(watched));
+                QTimer::singleShot(0, this, [self, box, check = leave->check] {
+                    if (self && box && self->isVisible() && !box->hasFocus())
+                        check();
+                });
+            }
+        }
+    }
     if (event->type() == QEvent::KeyPress && m_defaultButton) {
         auto *combo = qobject_cast<QComboBox *>(watched);
         if (combo && m_enterCombos.contains(combo) && isEnterKey(static_cast<QKeyEvent *>(event))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -37,6 +38,13 @@ protected:
     void setDefaultButton(QPushButton *button);
     void routeEnterToDefault(QComboBox *listOnlyCombo);
 
+    // Runs `check` when the user leaves `box` for another control of this
+    // screen, once the focus has moved. Not when switching windows or opening
+    // a menu, nor for a move to `exempt` (Exit); nor for a button pressed
+    // with the mouse, which must never meet a message between press and
+    // release (it would stay half-pressed): the button's own handler checks.
+    void checkOnLeaving(QWidget *box, QWidget *exempt, std::function<void()> check);
+
     // Closes the screen together with its child window.
     void closeScreen();
 
@@ -55,6 +63,12 @@ private:
     AppContext &m_context;
     QPointer<QPushButton> m_defaultButton;
     QList<QComboBox *> m_enterCombos;
+    struct LeaveCheck
+    {
+        QWidget *exempt = nullptr;
+        std::function<void()> check;
+    };
+    QHash<QObject *, LeaveCheck> m_leaveChecks;
 };
 
 // Enter or Return without modifiers (the keypad's Enter included).

@@ -138,13 +138,7 @@ QStringList loadContractors(data::Connection &db, qint64 wipId)
 
 qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &contractors, const data::Stamp &stamp)
 {
-    data::Fields fields;
-    if (r.id == 0) {
-        fields << qMakePair(QStringLiteral("EnteredBy"), stamp.user)
-               << qMakePair(QStringLiteral("EnteredDate"), QVariant(stamp.when));
-    }
-    fields << qMakePair(QStringLiteral("EditedBy"), stamp.user)
-           << qMakePair(QStringLiteral("EditedDate"), QVariant(stamp.when));
+    data::Fields fields = data::stampFields(stamp, r.id == 0);
     auto add
         = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
     add("Customer", r.customer);

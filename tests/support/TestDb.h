@@ -59,15 +59,24 @@ private:
     QString m_skipReason;
 };
 
-// Call at the start of a test (or in init()) that needs a database:
-//   JT_FRESH_DB(db);  declares TestDb db and skips/fails when unavailable.
+// Creates `db` (with or without the schema), or ends the test: skipped when
+// the backend cannot be reached, failed when the run requires a server.
+#define JT_CREATE_OR_SKIP(db, withSchema)                                                                              \
+    if (!(db).create(withSchema)) {                                                                                    \
+        if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))                                                            \
+            QFAIL(qPrintable((db).skipReason()));                                                                      \
+        QSKIP(qPrintable((db).skipReason()));                                                                          \
+    }
+
+// At the start of a test that needs a database: declares TestDb `name`.
 #define JT_FRESH_DB(name)                                                                                              \
     TestDb name;                                                                                                       \
-    if (!name.create()) {                                                                                              \
-        if (qEnvironmentVariableIsSet("JT_REQUIRE_SERVER"))                                                            \
-            QFAIL(qPrintable(name.skipReason()));                                                                      \
-        QSKIP(qPrintable(name.skipReason()));                                                                          \
-    }
+    JT_CREATE_OR_SKIP(name, true)
+
+// In init(): makes `member` (a std::unique_ptr<TestDb>) a fresh database.
+#define JT_FRESH_DB_IN(member)                                                                                         \
+    member = std::make_unique<TestDb>();                                                                               \
+    JT_CREATE_OR_SKIP(*member, true)
 
 // Resets the context, the fixed clock and the message recorder.
 void resetTestState();

@@ -2,7 +2,9 @@
 
 #include "widgets/Messages.h"
 
+#include <QAbstractItemModel>
 #include <QList>
+#include <QObject>
 #include <QPair>
 #include <QStringList>
 #include <QTest>
@@ -26,3 +28,22 @@ QStringList shownMessages();
 // The EmployeeLog rows in order: (UserID, Action).
 using LogRow = QPair<int, QString>;
 QList<LogRow> employeeLog();
+
+// The control of a screen with this object name; the test program stops when
+// there is none (a renamed control, not a failed check).
+template <typename T = QWidget> T *findControl(const QObject *screen, const char *name)
+{
+    T *control = screen ? screen->findChild<T *>(QString::fromLatin1(name)) : nullptr;
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
+}
+
+// The texts of a combo's or list's items, in order.
+template <typename View> QStringList itemTexts(const View *view)
+{
+    QStringList texts;
+    for (int i = 0; i < view->model()->rowCount(); ++i)
+        texts << view->model()->index(i, 0).data().toString();
+    return texts;
+}

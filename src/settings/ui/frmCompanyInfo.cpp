@@ -7,11 +7,8 @@
 #include "widgets/Messages.h"
 #include "widgets/SelectAllOnFocus.h"
 
-#include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,9 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
-#include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -49,6 +44,8 @@ frmCompanyInfo::frmCompanyInfo(AppContext &context)
 {
     buildForm();
     buildFields();
+    // "Save And Close" checks the delay itself.
+    checkOnLeaving(txtKeyPressDelay, btnExit, [this] { txtKeyPressDelay_LostFocus(); });
 }
 
 void frmCompanyInfo::buildForm()
@@ -94,7 +91,6 @@ void frmCompanyInfo::buildForm()
     txtQBDesc = textBox(settings, "txtQBDesc");
     txtQBAmount = textBox(settings, "txtQBAmount");
     txtDryingDays = textBox(settings, "txtDryingDays");
-    txtKeyPressDelay->installEventFilter(this);
 
     auto *settingsGrid = new QGridLayout(settings);
     settingsGrid->addWidget(label(settings, QStringLiteral("Keypress Delay"), txtKeyPressDelay), 0, 0);
@@ -230,28 +226,4 @@ void frmCompanyInfo::txtKeyPressDelay_LostFocus()
     Messages::show(this, problem.text, problem.title);
     txtKeyPressDelay->setFocus(Qt::OtherFocusReason);
     txtKeyPressDelay->selectAll();
-}
-
-bool frmCompanyInfo::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == txtKeyPressDelay && event->type() == QEvent::FocusOut) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        QWidget *next = QApplication::focusWidget();
-        // Only a move within this screen is checked: switching windows or
-        // opening a menu is not held up, nor is leaving by Exit. A button
-        // pressed with the mouse must never meet a message between press and
-        // release (it would stay half-pressed): "Save And Close" checks the
-        // delay itself once clicked.
-        const bool mouseOnButton = reason == Qt::MouseFocusReason && qobject_cast<QAbstractButton *>(next);
-        const bool withinScreen = next && next != btnExit && isAncestorOf(next) && !mouseOnButton;
-        if (withinScreen && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            // Checked once the focus change is complete.
-            QPointer<frmCompanyInfo> self(this);
-            QTimer::singleShot(0, this, [self] {
-                if (self && self->isVisible() && !self->txtKeyPressDelay->hasFocus())
-                    self->txtKeyPressDelay_LostFocus();
-            });
-        }
-    }
-    return Screen::eventFilter(watched, event);
 }

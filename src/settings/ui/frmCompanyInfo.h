@@ -19,7 +19,6 @@ public:
 protected:
     // Fills the state list and the boxes from the database.
     void load() override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildForm();

@@ -1,6 +1,9 @@
 #include "staff/ui/TimeGrid.h"
 
+#include "staff/ui/frmTimeEntry.h"
 #include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
+#include "widgets/ScreenHost.h"
 
 namespace TimeGrid {
 
@@ -47,6 +50,17 @@ QString currentId(const GridWidget *grid)
     if (row < grid->fixedRows())
         return {};
     return grid->textMatrix(row, 0);
+}
+
+void openCurrentBooking(const GridWidget *grid)
+{
+    const QString id = currentId(grid);
+    ScreenHost *host = ScreenHost::of(grid);
+    if (id.isEmpty() || !host)
+        return;
+    const WaitCursor wait;
+    if (auto *entry = qobject_cast<frmTimeEntry *>(host->showScreen(QStringLiteral("frmTimeEntry"))))
+        entry->LoadTime(id);
 }
 
 } // namespace TimeGrid

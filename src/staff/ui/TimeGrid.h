@@ -22,5 +22,8 @@ void fill(GridWidget *grid, const QString &thirdHeader, const QList<staff::TimeL
 // The booking's ID in column 0 of the current data row; empty when there is
 // none.
 QString currentId(const GridWidget *grid);
+// Opens the current row's booking in the time entry screen, in front (the
+// lines' double-click on either screen).
+void openCurrentBooking(const GridWidget *grid);
 
 } // namespace TimeGrid

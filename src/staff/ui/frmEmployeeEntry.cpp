@@ -5,17 +5,12 @@
 #include "widgets/AutoCompleteComboBoxModule.h"
 #include "widgets/Messages.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFocusEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
 
 using EmployeeEntry::Choice;
 
@@ -90,7 +85,8 @@ void frmEmployeeEntry::wireUi()
     connect(btnNew, &QPushButton::clicked, this, &frmEmployeeEntry::btnNew_Click);
     connect(btnSave, &QPushButton::clicked, this, &frmEmployeeEntry::btnSave_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmEmployeeEntry::btnExit_Click);
-    txtUsername->installEventFilter(this);
+    // Save asks again itself; any other button leaves the name to be checked then.
+    checkOnLeaving(txtUsername, btnExit, [this] { txtUsername_LostFocus(); });
 }
 
 // The one list of the screen's fields: control, record field, kind. The
@@ -319,28 +315,4 @@ void frmEmployeeEntry::txtUsername_LostFocus()
     Messages::show(this, problem.text, problem.title);
     txtUsername->clear();
     txtUsername->setFocus(Qt::OtherFocusReason);
-}
-
-bool frmEmployeeEntry::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == txtUsername && event->type() == QEvent::FocusOut) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        QWidget *next = QApplication::focusWidget();
-        // Checked when the focus moves on within the screen; not when
-        // switching windows or leaving by Exit. A button pressed with the
-        // mouse must not meet a message between press and release: Save
-        // asks again itself, and any other button leaves the name to be
-        // checked then.
-        const bool mouseOnButton = reason == Qt::MouseFocusReason && qobject_cast<QAbstractButton *>(next);
-        const bool withinScreen = next && next != btnExit && isAncestorOf(next) && !mouseOnButton;
-        if (withinScreen && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            // Checked once the focus change is complete.
-            QPointer<frmEmployeeEntry> self(this);
-            QTimer::singleShot(0, this, [self] {
-                if (self && self->isVisible() && !self->txtUsername->hasFocus())
-                    self->txtUsername_LostFocus();
-            });
-        }
-    }
-    return Screen::eventFilter(watched, event);
 }

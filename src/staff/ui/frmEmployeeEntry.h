@@ -33,7 +33,6 @@ public:
 protected:
     // Fills the lists; no employee is selected.
     void load() override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Builds the controls and their layouts (frmEmployeeEntryLayout.cpp).

@@ -4,6 +4,7 @@
 #include "shell/AppContext.h"
 #include "staff/ui/Choices.h"
 #include "widgets/Messages.h"
+#include "widgets/PlainTextLimit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -110,22 +111,7 @@ void frmTimeEntry::buildUi()
     connect(cmbEmployee, &QComboBox::currentIndexChanged, cmbEmployeeID, &QComboBox::setCurrentIndex);
     connect(cmbWIP, &QComboBox::currentIndexChanged, cmbWIPID, &QComboBox::setCurrentIndex);
     // Notes hold at most as much as their column.
-    connect(txtNotes, &QPlainTextEdit::textChanged, this, [this] {
-        const QString text = txtNotes->toPlainText();
-        if (text.size() <= staff::kNotesLength)
-            return;
-        QTextCursor cursor = txtNotes->textCursor();
-        const int end = cursor.position();
-        const int excess = int(text.size()) - staff::kNotesLength;
-        if (end >= excess) {
-            // Drop what was just typed or pasted beyond the limit.
-            cursor.setPosition(end - excess);
-            cursor.setPosition(end, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        } else {
-            txtNotes->setPlainText(text.left(staff::kNotesLength));
-        }
-    });
+    LimitPlainText(txtNotes, staff::kNotesLength);
 }
 
 // The one list of the screen's fields: control, record field, kind.

@@ -6,7 +6,6 @@
 #include "staff/TimeLines.h"
 #include "staff/ui/Choices.h"
 #include "staff/ui/TimeGrid.h"
-#include "staff/ui/frmTimeEntry.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 
@@ -123,10 +122,5 @@ void frmTimeNavigator::btnExit_Click()
 
 void frmTimeNavigator::vsfgTime_DblClick()
 {
-    const QString id = TimeGrid::currentId(vsfgTime);
-    if (id.isEmpty())
-        return;
-    const WaitCursor wait;
-    if (auto *entry = showScreen<frmTimeEntry>(QStringLiteral("frmTimeEntry")))
-        entry->LoadTime(id);
+    TimeGrid::openCurrentBooking(vsfgTime);
 }

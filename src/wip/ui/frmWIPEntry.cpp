@@ -6,10 +6,10 @@
 #include "reports/ui/modReports.h"
 #include "shell/AppContext.h"
 #include "staff/ui/TimeGrid.h"
-#include "staff/ui/frmTimeEntry.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
+#include "widgets/PlainTextLimit.h"
 #include "wip/WipDisplay.h"
 #include "wip/WipLabor.h"
 #include "wip/WipLists.h"
@@ -83,22 +83,7 @@ void frmWIPEntry::wireUi()
     connect(lstSubcontractor, &QListWidget::itemActivated, this, copyLine);
 
     // Notes hold at most as much as their column.
-    connect(txtNotes, &QPlainTextEdit::textChanged, this, [this] {
-        const QString text = txtNotes->toPlainText();
-        const int excess = int(text.size()) - wip::kLongTextLength;
-        if (excess <= 0)
-            return;
-        QTextCursor cursor = txtNotes->textCursor();
-        const int end = cursor.position();
-        if (end >= excess) {
-            // Drop what was just typed or pasted beyond the limit.
-            cursor.setPosition(end - excess);
-            cursor.setPosition(end, QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        } else {
-            txtNotes->setPlainText(text.left(wip::kLongTextLength));
-        }
-    });
+    LimitPlainText(txtNotes, wip::kLongTextLength);
 
     for (QComboBox *box :
         { cmbCustomer, cmbRep, cmbInsurance, cmbAgent, cmbAdjuster, cmbAdjusterUpdated, cmbSubcontractor })
@@ -232,12 +217,7 @@ void frmWIPEntry::LoadTime()
 
 void frmWIPEntry::vsfgTime_DblClick()
 {
-    const QString id = TimeGrid::currentId(vsfgTime);
-    if (id.isEmpty())
-        return;
-    const WaitCursor wait;
-    if (auto *entry = showScreen<frmTimeEntry>(QStringLiteral("frmTimeEntry")))
-        entry->LoadTime(id);
+    TimeGrid::openCurrentBooking(vsfgTime);
 }
 
 void frmWIPEntry::ClearForm()
