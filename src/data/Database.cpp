@@ -43,9 +43,10 @@ namespace {
             return library ? reinterpret_cast<GetConnectAttr>(dlsym(library, "SQLGetConnectAttr")) : nullptr;
         }();
         const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-        if (!getConnectAttr || qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        // QODBC hands out its SQLHDBC as a void *.
+        if (!getConnectAttr || handle.typeId() != QMetaType::VoidStar)
             return false;
-        void *hdbc = *static_cast<void *const *>(handle.constData());
+        void *hdbc = handle.value<void *>();
         constexpr int kConnectionDead = 1209;
         quint64 dead = 0;
         const short rc = getConnectAttr(hdbc, kConnectionDead, &dead, 0, nullptr);
