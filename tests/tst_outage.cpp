@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -29,6 +30,8 @@
 #include <exception>
 #include <memory>
 #include <unistd.h>
+
+Q_DECLARE_METATYPE(data::DbKind)
 
 namespace {
 
@@ -201,6 +204,8 @@ private slots:
                 QFAIL(qPrintable(m_serverProblem));
             QSKIP(qPrintable(m_serverProblem));
         }
+        if (QTest::currentTestFunction() == QByteArrayLiteral("connectionLostIsRecognised"))
+            return;
         JT_FRESH_DB_IN(m_db);
         m_handleName = m_db->connection().handle().connectionName();
         Clock::setNow(kNow);
@@ -289,7 +294,77 @@ private slots:
             transaction.commit();
         }
         QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM WIPStatus WHERE Name = 'Idle'").toInt(), 1);
+
+        // A write on its own runs again only if the server never got it.
+        stopServer(mode);
+        startServer();
+        int lostOnce = 0;
+        try {
+            db.callUserProcedure("EmployeeLogin", 7, kNow);
+        } catch (const data::ConnectionLostError &e) {
+            QCOMPARE(e.outcome(), data::ConnectionLostError::Outcome::Unknown);
+            lostOnce = 1;
+        }
+        QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM EmployeeLog WHERE UserID = 7").toInt(), 1 - lostOnce);
         expectSameConnection();
+    }
+
+    // What each driver says when the connection is gone, and some of what it
+    // says when only the statement failed.
+    void connectionLostIsRecognised_data()
+    {
+        QTest::addColumn<data::DbKind>("kind");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("lost");
+        const auto pg = data::DbKind::PostgreSQL;
+        const auto ms = data::DbKind::SqlServer;
+        const auto lite = data::DbKind::SQLite;
+        const int statement = QSqlError::StatementError;
+        QTest::newRow("pg admin shutdown") << pg << statement << "57P01"
+                                           << "terminating connection" << true;
+        QTest::newRow("pg cannot connect now") << pg << statement << "57P03"
+                                               << "the database system is starting up" << true;
+        QTest::newRow("pg connection failure") << pg << statement << "08006"
+                                               << "" << true;
+        QTest::newRow("pg closed, no state")
+            << pg << statement << ""
+            << "server closed the connection unexpectedly\n\tThis probably means" << true;
+        QTest::newRow("pg reconnect refused") << pg << int(QSqlError::ConnectionError) << ""
+                                              << "Connection refused" << true;
+        QTest::newRow("psqlodbc lost") << pg << statement << "35"
+                                       << "FATAL: terminating connection;\nThe connection has been lost" << true;
+        QTest::newRow("pg unique") << pg << statement << "23505"
+                                   << "duplicate key value violates unique constraint" << false;
+        QTest::newRow("pg serialization") << pg << statement << "40001"
+                                          << "could not serialize access" << false;
+        QTest::newRow("pg query canceled") << pg << statement << "57014"
+                                           << "canceling statement due to statement timeout" << false;
+        QTest::newRow("odbc syntax") << pg << statement << "1"
+                                     << "ERROR: syntax error at or near \"FORM\"" << false;
+        QTest::newRow("mssql link failure")
+            << ms << statement << "0"
+            << "[Microsoft][ODBC Driver 18 for SQL Server]Communication link failure" << true;
+        QTest::newRow("mssql tcp reset")
+            << ms << statement << "10054"
+            << "TCP Provider: An existing connection was forcibly closed by the remote host." << true;
+        QTest::newRow("mssql deadlock") << ms << statement << "1205"
+                                        << "Transaction (Process ID 52) was deadlocked" << false;
+        QTest::newRow("sqlite locked") << lite << statement << "5"
+                                       << "database is locked" << false;
+        QTest::newRow("sqlite, server words") << lite << statement << "08006"
+                                              << "server closed the connection unexpectedly" << false;
+    }
+    void connectionLostIsRecognised()
+    {
+        QFETCH(data::DbKind, kind);
+        QFETCH(int, type);
+        QFETCH(QString, code);
+        QFETCH(QString, text);
+        QFETCH(bool, lost);
+        QCOMPARE(
+            data::Dialect(kind).connectionLost(QSqlError("driver text", text, QSqlError::ErrorType(type), code)), lost);
     }
 
     // frmWIPEntry: the save fails with the message, the WIP stays on the
