@@ -97,6 +97,12 @@ public:
     }
 
     QString port() const { return m_port; }
+    // Stops the server and removes its files, destructors or not.
+    void discard()
+    {
+        stop(QStringLiteral("immediate"));
+        m_dir.remove();
+    }
 
 private:
     static bool isRoot() { return ::geteuid() == 0; }
@@ -189,7 +195,7 @@ private slots:
         g_server = &m_server;
         std::set_terminate([] {
             if (g_server)
-                g_server->stop(QStringLiteral("immediate"));
+                g_server->discard();
             std::abort();
         });
         m_serverProblem = m_server.start();
