@@ -2,10 +2,14 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlRecord>
 #include <QUuid>
 #include <stdexcept>
+#if defined(Q_OS_UNIX)
+#include <dlfcn.h>
+#endif
 
 namespace data {
 
@@ -24,6 +28,44 @@ namespace {
     DbError notOpen(const QString &sql = {})
     {
         return DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
+    }
+
+    // Asks an ODBC connection whether its driver knows it to be dead
+    // (SQL_ATTR_CONNECTION_DEAD); some drivers report a lost connection only
+    // as the failure of whatever they were doing ("internal SAVEPOINT
+    // failed"). The driver manager is already loaded by Qt's ODBC plugin.
+    bool odbcConnectionDead(const QSqlDatabase &db)
+    {
+#if defined(Q_OS_UNIX)
+        using GetConnectAttr = short (*)(void *, int, void *, int, int *);
+        static const GetConnectAttr getConnectAttr = [] {
+            void *library = dlopen("libodbc.so.2", RTLD_NOW | RTLD_NOLOAD);
+            return library ? reinterpret_cast<GetConnectAttr>(dlsym(library, "SQLGetConnectAttr")) : nullptr;
+        }();
+        const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+        // QODBC hands out its SQLHDBC as a void *.
+        if (!getConnectAttr || handle.typeId() != QMetaType::VoidStar)
+            return false;
+        void *hdbc = handle.value<void *>();
+        constexpr int kConnectionDead = 1209;
+        quint64 dead = 0;
+        const short rc = getConnectAttr(hdbc, kConnectionDead, &dead, 0, nullptr);
+        return (rc == 0 || rc == 1) && static_cast<quint32>(dead) == 1;
+#else
+        Q_UNUSED(db);
+        return false;
+#endif
+    }
+
+    // A SELECT that reads tables and nothing else, safe to run a second time.
+    // A SELECT without FROM may be a call of a function that writes.
+    bool isPlainRead(const QString &sql)
+    {
+        static const QRegularExpression from(QStringLiteral("\\bFROM\\b"), QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression into(QStringLiteral("\\bINTO\\b"), QRegularExpression::CaseInsensitiveOption);
+        const QString text = sql.trimmed();
+        return text.startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive) && text.contains(from)
+            && !text.contains(into);
     }
 
 } // namespace
@@ -83,8 +125,65 @@ void Connection::open(const QString &connectionString, const QString &baseDir, O
     m_wallClockDates = spec.driver == QLatin1String("QPSQL");
     m_lazyBegin = spec.driver == QLatin1String("QODBC");
     m_transactionDepth = 0;
-    if (spec.kind == DbKind::SQLite)
+    m_lost = false;
+    ++m_session;
+    setUpSession();
+}
+
+void Connection::setUpSession()
+{
+    if (m_dialect.kind() == DbKind::SQLite)
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+}
+
+void Connection::ensureConnected(const QString &sql, Outcome outcome)
+{
+    if (!m_db.isValid())
+        throw notOpen(sql);
+    if (!m_lost && m_db.isOpen())
+        return;
+    if (m_transactionDepth > 0) {
+        m_lost = true;
+        throw ConnectionLostError(Outcome::NotSaved, notOpen(sql));
+    }
+    reconnect(outcome);
+}
+
+void Connection::reconnect(Outcome outcome)
+{
+    m_db.close();
+    m_transactionDepth = 0;
+    ++m_session;
+    if (!m_db.open()) {
+        m_lost = true;
+        const DbError cause = DbError::from(m_db.lastError());
+        qWarning("The database connection could not be opened again: %s", qUtf8Printable(cause.message()));
+        throw ConnectionLostError(outcome, cause);
+    }
+    m_lost = false;
+    qInfo("The database connection was opened again.");
+    setUpSession();
+}
+
+bool Connection::noteLost(const QSqlError &error) noexcept
+{
+    // QPSQL closes its handle when libpq finds the connection gone, at times
+    // reporting nothing but that.
+    if (!m_dialect.connectionLost(error) && m_db.isOpen()
+        && !(m_db.driverName() == QLatin1String("QODBC") && odbcConnectionDead(m_db)))
+        return false;
+    m_lost = true;
+    return true;
+}
+
+void Connection::fail(const QSqlError &error, const QString &sql, Outcome outcome)
+{
+    const DbError cause = DbError::from(error, sql);
+    if (!noteLost(error))
+        throw cause;
+    qWarning("The database connection was lost: %s\n  while running: %s", qUtf8Printable(cause.message()),
+        qUtf8Printable(sql));
+    throw ConnectionLostError(outcome, cause);
 }
 
 void Connection::reopen()
@@ -102,18 +201,13 @@ void Connection::close()
     m_db.close();
     m_db = QSqlDatabase();
     m_transactionDepth = 0;
+    m_lost = false;
     QSqlDatabase::removeDatabase(name);
 }
 
 bool Connection::isOpen() const
 {
     return m_db.isValid() && m_db.isOpen();
-}
-
-void Connection::requireOpen(const QString &sql) const
-{
-    if (!isOpen())
-        throw notOpen(sql);
 }
 
 // Date-times are stored as wall-clock values (the columns carry no zone, as
@@ -148,16 +242,32 @@ QVariant Connection::bindable(const QVariant &value) const
 
 QSqlQuery Connection::exec(const QString &sql, const QVariantList &params)
 {
-    requireOpen(sql);
+    const bool read = m_transactionDepth == 0 && isPlainRead(sql);
+    const Outcome onExec = read ? Outcome::Read : writeOutcome();
+    ensureConnected(sql, read ? Outcome::Read : Outcome::NotSaved);
     checkInjectedFailure(sql);
+    try {
+        return execOnce(sql, params, onExec);
+    } catch (const ConnectionLostError &e) {
+        // A connection that died while idle shows only when used: once more
+        // on a new one, when running the statement again cannot do harm.
+        if (m_transactionDepth > 0 || (!read && e.outcome() != Outcome::NotSaved))
+            throw;
+    }
+    reconnect(read ? Outcome::Read : Outcome::NotSaved);
+    return execOnce(sql, params, onExec);
+}
+
+QSqlQuery Connection::execOnce(const QString &sql, const QVariantList &params, Outcome onExec)
+{
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        throw DbError::from(query.lastError(), sql);
+        fail(query.lastError(), sql, onExec == Outcome::Read ? Outcome::Read : Outcome::NotSaved);
     for (qsizetype i = 0; i < params.size(); ++i)
         query.bindValue(static_cast<int>(i), bindable(params.at(i)));
     if (!query.exec())
-        throw DbError::from(query.lastError(), sql);
+        fail(query.lastError(), sql, onExec);
     return query;
 }
 
@@ -171,11 +281,16 @@ QVariant Connection::scalar(const QString &sql, const QVariantList &params)
 
 void Connection::execScript(const QString &sql)
 {
-    requireOpen(sql);
+    runScript(sql, writeOutcome());
+}
+
+void Connection::runScript(const QString &sql, Outcome onExec)
+{
+    ensureConnected(sql, Outcome::NotSaved);
     checkInjectedFailure(sql);
     QSqlQuery query(m_db);
     if (!query.exec(sql))
-        throw DbError::from(query.lastError(), sql);
+        fail(query.lastError(), sql, onExec);
 }
 
 qint64 Connection::insertRow(const QString &table, const Fields &fields)
@@ -270,51 +385,78 @@ void Connection::callUserProcedure(const QString &name, qint64 userId, const QDa
     exec(QStringLiteral("INSERT INTO EmployeeLog (UserID,Action,LogDate) VALUES (?,?,?)"), { userId, action, now });
 }
 
+QSqlDatabase &Statement::connected(Connection &db, const QString &sql)
+{
+    db.ensureConnected(sql,
+        db.m_transactionDepth == 0 && isPlainRead(sql) ? Connection::Outcome::Read : Connection::Outcome::NotSaved);
+    return db.m_db;
+}
+
 Statement::Statement(Connection &db, const QString &sql)
     : m_db(db)
     , m_sql(sql)
-    , m_query(db.m_db)
+    , m_query(connected(db, sql))
+    , m_session(db.m_session)
 {
-    db.requireOpen(sql);
     m_query.setForwardOnly(true);
     if (!m_query.prepare(sql))
-        throw DbError::from(m_query.lastError(), sql);
+        db.fail(m_query.lastError(), sql,
+            db.m_transactionDepth == 0 && isPlainRead(sql) ? Connection::Outcome::Read : Connection::Outcome::NotSaved);
 }
 
 QSqlQuery &Statement::run(const QVariantList &params)
 {
+    const bool read = m_db.m_transactionDepth == 0 && isPlainRead(m_sql);
+    if (m_db.m_lost || m_session != m_db.m_session || !m_db.isOpen()) {
+        // Prepared on a connection that is gone since.
+        m_db.m_lost = m_db.m_lost || m_session == m_db.m_session;
+        throw ConnectionLostError(read ? Connection::Outcome::Read : Connection::Outcome::NotSaved, notOpen(m_sql));
+    }
     checkInjectedFailure(m_sql);
     for (qsizetype i = 0; i < params.size(); ++i)
         m_query.bindValue(static_cast<int>(i), m_db.bindable(params.at(i)));
     if (!m_query.exec())
-        throw DbError::from(m_query.lastError(), m_sql);
+        m_db.fail(m_query.lastError(), m_sql, read ? Connection::Outcome::Read : m_db.writeOutcome());
     return m_query;
 }
 
 Transaction::Transaction(Connection &db)
     : m_db(db)
 {
-    db.requireOpen(QStringLiteral("BEGIN TRANSACTION"));
     m_level = db.m_transactionDepth + 1;
     if (m_level == 1) {
-        if (!db.m_db.transaction())
-            throw DbError::from(db.m_db.lastError(), QStringLiteral("BEGIN TRANSACTION"));
-        // ODBC drivers may begin the transaction only with its first
-        // statement; were that a savepoint that then fails, rolling back to it
-        // would not recover the transaction (seen with PostgreSQL's driver).
-        if (db.m_lazyBegin) {
-            try {
-                db.execScript(QStringLiteral("SELECT 1"));
-            } catch (const DbError &) {
-                db.m_db.rollback();
-                throw;
-            }
+        db.ensureConnected(QStringLiteral("BEGIN TRANSACTION"), Connection::Outcome::NotSaved);
+        try {
+            begin();
+        } catch (const ConnectionLostError &) {
+            // Nothing of this transaction reached the server yet.
+            db.reconnect(Connection::Outcome::NotSaved);
+            begin();
         }
     } else {
         db.execScript(db.dialect().savepoint(m_level));
     }
     db.m_transactionDepth = m_level;
     m_open = true;
+}
+
+void Transaction::begin()
+{
+    const QString sql = QStringLiteral("BEGIN TRANSACTION");
+    if (!m_db.m_db.transaction())
+        m_db.fail(m_db.m_db.lastError(), sql, Connection::Outcome::NotSaved);
+    // ODBC drivers may begin the transaction only with its first
+    // statement; were that a savepoint that then fails, rolling back to it
+    // would not recover the transaction (seen with PostgreSQL's driver).
+    if (m_db.m_lazyBegin) {
+        try {
+            m_db.runScript(QStringLiteral("SELECT 1"), Connection::Outcome::NotSaved);
+        } catch (const DbError &) {
+            if (!m_db.m_lost)
+                m_db.m_db.rollback();
+            throw;
+        }
+    }
 }
 
 Transaction::~Transaction()
@@ -326,18 +468,24 @@ Transaction::~Transaction()
 void Transaction::rollback() noexcept
 {
     m_open = false;
-    if (!m_db.isOpen() || m_db.m_transactionDepth < m_level) {
-        // The connection was closed (or reopened) under this transaction;
-        // the server has already rolled it back.
+    if (m_db.m_transactionDepth < m_level) {
+        // The connection was closed (or reopened) under this transaction.
         return;
     }
     m_db.m_transactionDepth = m_level - 1;
+    if (m_db.m_lost || !m_db.isOpen()) {
+        // The server has rolled it back with the connection; a dead handle
+        // is not asked.
+        return;
+    }
     if (m_level == 1) {
-        m_db.m_db.rollback();
+        if (!m_db.m_db.rollback())
+            m_db.noteLost(m_db.m_db.lastError());
         return;
     }
     QSqlQuery query(m_db.m_db);
-    query.exec(m_db.dialect().rollbackToSavepoint(m_level));
+    if (!query.exec(m_db.dialect().rollbackToSavepoint(m_level)))
+        m_db.noteLost(query.lastError());
 }
 
 void Transaction::commit()
@@ -361,9 +509,15 @@ void Transaction::commit()
         return;
     }
     if (!m_db.m_db.commit()) {
-        const DbError error = DbError::from(m_db.m_db.lastError(), QStringLiteral("COMMIT"));
-        rollback();
-        throw error;
+        // A COMMIT without an answer may have been carried out: its outcome
+        // is Unknown, never a plain failure.
+        const QSqlError error = m_db.m_db.lastError();
+        try {
+            m_db.fail(error, QStringLiteral("COMMIT"), Connection::Outcome::Unknown);
+        } catch (...) {
+            rollback();
+            throw;
+        }
     }
     m_db.m_transactionDepth = 0;
     m_open = false;

@@ -40,6 +40,12 @@ struct OpenOptions
 // a worker thread opens a second one of its own (a QSqlDatabase may only be
 // used on the thread that opened it).
 //
+// When the server goes away, a statement fails with ConnectionLostError and
+// the next one opens the connection again first. Outside a transaction, a
+// statement is also tried once more on a new connection straight away when
+// running it twice is harmless: a read, or any statement the server never
+// got (its preparation or the BEGIN failed). Nothing else is retried.
+//
 // Every statement binds its values; none is built from a value.
 class Connection
 {
@@ -91,7 +97,27 @@ public:
 private:
     friend class Transaction;
     friend class Statement;
-    void requireOpen(const QString &sql) const;
+    using Outcome = ConnectionLostError::Outcome;
+
+    // Before a statement: a connection found lost (or closed by its driver)
+    // is opened again, unless a transaction was under way on it, which the
+    // server has rolled back. `outcome` is what a failed reconnect reports.
+    void ensureConnected(const QString &sql, Outcome outcome);
+    // Closes the handle and opens it again with the same settings; throws
+    // ConnectionLostError when the server cannot be reached.
+    void reconnect(Outcome outcome);
+    // What every new session needs before its first statement.
+    void setUpSession();
+    // Throws the driver's error; a ConnectionLostError reporting `outcome`
+    // when the error means the connection is gone.
+    [[noreturn]] void fail(const QSqlError &error, const QString &sql, Outcome outcome);
+    // Marks the connection lost when the error says so; never throws.
+    bool noteLost(const QSqlError &error) noexcept;
+    // What a lost connection during a write means: inside a transaction the
+    // server rolls it back; on its own the write may have gone through.
+    Outcome writeOutcome() const { return m_transactionDepth > 0 ? Outcome::NotSaved : Outcome::Unknown; }
+    QSqlQuery execOnce(const QString &sql, const QVariantList &params, Outcome onExec);
+    void runScript(const QString &sql, Outcome onExec);
     QVariant bindable(const QVariant &value) const;
 
     QSqlDatabase m_db;
@@ -101,6 +127,10 @@ private:
     bool m_wallClockDates = false;
     bool m_lazyBegin = false;
     int m_transactionDepth = 0;
+    bool m_lost = false;
+    // Counts the sessions of the handle; a Statement prepared in an earlier
+    // one cannot run.
+    int m_session = 0;
 };
 
 // A statement prepared once and run many times with new values.
@@ -112,13 +142,20 @@ public:
     QSqlQuery &run(const QVariantList &params);
 
 private:
+    // The handle, opened again first when the connection was lost.
+    static QSqlDatabase &connected(Connection &db, const QString &sql);
+
     Connection &m_db;
     QString m_sql;
     QSqlQuery m_query;
+    int m_session = 0;
 };
 
 // One unit of work. Commits on commit(); rolls back when destroyed without it,
-// so a DbError thrown part-way leaves the database as it was. A transaction
+// so a DbError thrown part-way leaves the database as it was. When the
+// connection is lost under it, nothing is retried: the server has rolled it
+// back, and a COMMIT that got no answer is reported as a ConnectionLostError
+// whose outcome is Unknown. A transaction
 // begun inside another is a savepoint of the outer one: its rollback undoes
 // only its own work, and its commit is final only when the outer one commits.
 class Transaction
@@ -131,6 +168,7 @@ public:
     void commit();
 
 private:
+    void begin();
     void rollback() noexcept;
 
     Connection &m_db;

@@ -37,4 +37,30 @@ ChangedByOtherError::ChangedByOtherError(const QString &what, const QString &edi
 {
 }
 
+namespace {
+    QString lostText(ConnectionLostError::Outcome outcome)
+    {
+        QString text = QStringLiteral("The connection to the database was lost.");
+        switch (outcome) {
+        case ConnectionLostError::Outcome::Read:
+            break;
+        case ConnectionLostError::Outcome::NotSaved:
+            text += QStringLiteral(" Nothing was saved; your changes are still on the screen.");
+            break;
+        case ConnectionLostError::Outcome::Unknown:
+            text += QStringLiteral(" Your changes may not have been saved: once the database is back, check what "
+                                   "was stored before entering them again.");
+            break;
+        }
+        return text + QStringLiteral(" Try again when the database can be reached.");
+    }
+} // namespace
+
+ConnectionLostError::ConnectionLostError(Outcome outcome, const DbError &cause)
+    : DbError(cause.number(), lostText(outcome), cause.statement())
+    , m_outcome(outcome)
+    , m_detail(cause.message())
+{
+}
+
 } // namespace data

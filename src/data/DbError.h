@@ -36,4 +36,26 @@ public:
     ChangedByOtherError(const QString &what, const QString &editedBy, const QString &editedWhen);
 };
 
+// The connection to the server broke, or could not be made again. What the
+// interrupted work came to is in the text; the driver's own report is kept in
+// detail() for the log. The next statement reconnects.
+class ConnectionLostError : public DbError
+{
+public:
+    enum class Outcome {
+        Read, // nothing was written
+        NotSaved, // nothing reached the server, or the server rolled it back
+        Unknown, // a write whose commit or statement may have gone through
+    };
+    ConnectionLostError(Outcome outcome, const DbError &cause);
+
+    Outcome outcome() const { return m_outcome; }
+    // "Error <number>: <description>" of the driver's report.
+    const QString &detail() const { return m_detail; }
+
+private:
+    Outcome m_outcome;
+    QString m_detail;
+};
+
 } // namespace data

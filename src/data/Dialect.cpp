@@ -164,6 +164,48 @@ QString Dialect::indexExists() const
                           " AND name = ? COLLATE NOCASE");
 }
 
+bool Dialect::connectionLost(const QSqlError &error) const
+{
+    if (error.type() == QSqlError::ConnectionError)
+        return true;
+    if (m_kind == DbKind::SQLite)
+        return false;
+    const QString code = error.nativeErrorCode();
+    // SQLSTATE class 08 (connection exception), and PostgreSQL's shutdown
+    // codes: admin shutdown, crash shutdown, cannot connect now.
+    if (code.size() == 5
+        && (code.startsWith(QLatin1String("08")) || code == QLatin1String("57P01") || code == QLatin1String("57P02")
+            || code == QLatin1String("57P03")))
+        return true;
+    static const QStringList postgres {
+        // libpq
+        QStringLiteral("server closed the connection unexpectedly"),
+        QStringLiteral("no connection to the server"),
+        QStringLiteral("could not send data to server"),
+        QStringLiteral("could not receive data from server"),
+        QStringLiteral("terminating connection due to"),
+        // the PostgreSQL ODBC driver
+        QStringLiteral("connection has been lost"),
+        QStringLiteral("due to the connection lost"),
+        QStringLiteral("could not connect to the server"),
+    };
+    // SQLSTATE 08S01 and 08001 as the SQL Server drivers word them.
+    static const QStringList sqlServer {
+        QStringLiteral("Communication link failure"),
+        QStringLiteral("TCP Provider"),
+        QStringLiteral("Client unable to establish connection"),
+        QStringLiteral("connection is broken"),
+        QStringLiteral("Read from the server failed"),
+        QStringLiteral("Write to the server failed"),
+    };
+    const QString text = error.databaseText();
+    for (const QString &phrase : m_kind == DbKind::PostgreSQL ? postgres : sqlServer) {
+        if (text.contains(phrase, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 QString Dialect::schemaScript() const
 {
     switch (m_kind) {

@@ -2,6 +2,7 @@
 
 #include "data/ConnectionString.h"
 
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 
@@ -72,6 +73,12 @@ public:
     QString tableExists() const;
     // The same for an index: two parameters, the table and the index name.
     QString indexExists() const;
+
+    // Whether an error means the connection to the server is gone (dropped,
+    // the server shut down or restarting, or not reachable on reconnect),
+    // rather than that the statement failed. QPSQL reports the SQLSTATE;
+    // QODBC only the driver's own number and text.
+    bool connectionLost(const QSqlError &error) const;
 
     // Resource path of the script that creates the schema in this dialect.
     QString schemaScript() const;

@@ -74,6 +74,11 @@ void databaseError(QWidget *parent, const data::DbError &error)
         show(parent, error.description(), QStringLiteral("Changed by Someone Else"), Icon::Exclamation);
         return;
     }
+    if (dynamic_cast<const data::ConnectionLostError *>(&error)) {
+        // The driver's report went to the log; the user needs what it means.
+        show(parent, error.description(), QStringLiteral("Database Connection Lost"), Icon::Critical);
+        return;
+    }
     show(parent, error.message(), QStringLiteral("Database Error"), Icon::Critical);
 }
 
