@@ -56,8 +56,8 @@ int main(int argc, char **argv)
         db.open(args.at(1), args.at(2));
         QList<qint64> wips
             = ids(db, QStringLiteral("SELECT ID FROM WIP WHERE Customer = ? ORDER BY ID"), { crashgen::kCustomer });
-        const QList<qint64> employees
-            = ids(db, QStringLiteral("SELECT ID FROM Employee WHERE LastName = ? ORDER BY ID"), { crashgen::kLastName });
+        const QList<qint64> employees = ids(
+            db, QStringLiteral("SELECT ID FROM Employee WHERE LastName = ? ORDER BY ID"), { crashgen::kLastName });
         QList<qint64> bookings = ids(db, QStringLiteral("SELECT ID FROM EmployeeTime ORDER BY ID"));
         const QList<qint64> permissions = ids(db, QStringLiteral("SELECT ID FROM Permission ORDER BY ID"));
         if (wips.size() < crashgen::kSetupWips || employees.size() != crashgen::kSetupEmployees

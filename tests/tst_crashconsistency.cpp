@@ -6,13 +6,16 @@
 #include "support/TestDb.h"
 #include "wip/WipRecord.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHash>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
 #include <QThread>
+#include <functional>
 
 // The writer (crash_writer.cpp) saves in a loop and is killed with SIGKILL
 // at a random moment, again and again. After each kill the database must be
@@ -26,6 +29,11 @@
 
 namespace {
 
+// A kill comes after up to this many saves, then within about two saves'
+// time (measured as the runs go; the guess only serves the first ones).
+constexpr int kMostSavesBeforeKill = 8;
+constexpr qint64 kFirstGuessSaveMicros = 10000;
+
 QList<qint64> ids(data::Connection &db, const QString &sql, const QVariantList &params = {})
 {
     QList<qint64> list;
@@ -33,6 +41,16 @@ QList<qint64> ids(data::Connection &db, const QString &sql, const QVariantList &
     while (q.next())
         list << q.value(0).toLongLong();
     return list;
+}
+
+// Calls `row` on each row of the query. One query at a time: QPSQL loses the
+// rows of a query still open when the next one runs.
+void eachRow(data::Connection &db, const QString &sql, const QVariantList &params,
+    const std::function<void(const QSqlQuery &)> &row)
+{
+    QSqlQuery q = db.exec(sql, params);
+    while (q.next())
+        row(q);
 }
 
 // The rows the writer starts from, each saved as generation 0.
@@ -87,71 +105,69 @@ QStringList problems(data::Connection &db, const QHash<QString, qint64> &committ
     }
 
     QHash<qint64, QStringList> contractorsOf;
-    QSqlQuery q = db.exec(QStringLiteral("SELECT WIPID, Contractor FROM WIPContractors"));
-    while (q.next())
-        contractorsOf[q.value(0).toLongLong()] << q.value(1).toString();
-    q = db.exec(QStringLiteral("SELECT ID, Notes FROM WIP WHERE Customer = ?"), { crashgen::kCustomer });
-    while (q.next()) {
-        const qint64 id = q.value(0).toLongLong();
-        const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
-        if (!k) {
-            found << QStringLiteral("WIP %1 has notes %2").arg(id).arg(q.value(1).toString());
-            continue;
-        }
-        generation.insert(QStringLiteral("W %1").arg(id), *k);
-        QStringList stored = contractorsOf.take(id);
-        stored.sort();
-        if (stored != crashgen::contractors(*k))
-            found << QStringLiteral("WIP %1 of generation %2 has subcontractors [%3]")
-                         .arg(id)
-                         .arg(*k)
-                         .arg(stored.join(QStringLiteral(", ")));
-    }
+    eachRow(db, QStringLiteral("SELECT WIPID, Contractor FROM WIPContractors"), {},
+        [&](const QSqlQuery &q) { contractorsOf[q.value(0).toLongLong()] << q.value(1).toString(); });
+    eachRow(db, QStringLiteral("SELECT ID, Notes FROM WIP WHERE Customer = ?"), { crashgen::kCustomer },
+        [&](const QSqlQuery &q) {
+            const qint64 id = q.value(0).toLongLong();
+            const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
+            if (!k) {
+                found << QStringLiteral("WIP %1 has notes %2").arg(id).arg(q.value(1).toString());
+                return;
+            }
+            generation.insert(QStringLiteral("W %1").arg(id), *k);
+            QStringList stored = contractorsOf.take(id);
+            stored.sort();
+            if (stored != crashgen::contractors(*k))
+                found << QStringLiteral("WIP %1 of generation %2 has subcontractors [%3]")
+                             .arg(id)
+                             .arg(*k)
+                             .arg(stored.join(QStringLiteral(", ")));
+        });
     for (auto it = contractorsOf.cbegin(); it != contractorsOf.cend(); ++it)
         found << QStringLiteral("subcontractors of a WIP %1 that does not exist").arg(it.key());
 
     const QList<qint64> permissions = ids(db, QStringLiteral("SELECT ID FROM Permission ORDER BY ID"));
     QHash<qint64, QList<qint64>> granted;
-    q = db.exec(QStringLiteral("SELECT UserID, PermissionID FROM UserPermission ORDER BY UserID, PermissionID"));
-    while (q.next())
-        granted[q.value(0).toLongLong()] << q.value(1).toLongLong();
-    q = db.exec(QStringLiteral("SELECT ID, Address2 FROM Employee WHERE LastName = ?"), { crashgen::kLastName });
+    eachRow(db, QStringLiteral("SELECT UserID, PermissionID FROM UserPermission ORDER BY UserID, PermissionID"), {},
+        [&](const QSqlQuery &q) { granted[q.value(0).toLongLong()] << q.value(1).toLongLong(); });
     QList<qint64> employees;
-    while (q.next()) {
-        const qint64 id = q.value(0).toLongLong();
-        employees << id;
-        const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
-        if (!k) {
-            found << QStringLiteral("employee %1 has Address2 %2").arg(id).arg(q.value(1).toString());
-            continue;
-        }
-        generation.insert(QStringLiteral("E %1").arg(id), *k);
-        if (granted.value(id) != crashgen::permissions(*k, permissions))
-            found << QStringLiteral("employee %1 of generation %2 has %3 permissions, not %4")
-                         .arg(id)
-                         .arg(*k)
-                         .arg(granted.value(id).size())
-                         .arg(crashgen::permissions(*k, permissions).size());
-    }
+    eachRow(db, QStringLiteral("SELECT ID, Address2 FROM Employee WHERE LastName = ?"), { crashgen::kLastName },
+        [&](const QSqlQuery &q) {
+            const qint64 id = q.value(0).toLongLong();
+            employees << id;
+            const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
+            if (!k) {
+                found << QStringLiteral("employee %1 has Address2 %2").arg(id).arg(q.value(1).toString());
+                return;
+            }
+            generation.insert(QStringLiteral("E %1").arg(id), *k);
+            if (granted.value(id) != crashgen::permissions(*k, permissions))
+                found << QStringLiteral("employee %1 of generation %2 has %3 permissions, not %4")
+                             .arg(id)
+                             .arg(*k)
+                             .arg(granted.value(id).size())
+                             .arg(crashgen::permissions(*k, permissions).size());
+        });
     std::sort(employees.begin(), employees.end());
 
-    const QList<qint64> setupWips = ids(db, QStringLiteral("SELECT ID FROM WIP WHERE Customer = ? ORDER BY ID"),
-        { crashgen::kCustomer })
-                                        .mid(0, crashgen::kSetupWips);
-    q = db.exec(QStringLiteral("SELECT ID, Notes, Hours, EmployeeID, WIPID FROM EmployeeTime"));
-    while (q.next()) {
-        const qint64 id = q.value(0).toLongLong();
-        const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
-        if (!k) {
-            found << QStringLiteral("booking %1 has notes %2").arg(id).arg(q.value(1).toString());
-            continue;
-        }
-        generation.insert(QStringLiteral("T %1").arg(id), *k);
-        if (q.value(2).toDouble() != crashgen::hours(*k)
-            || q.value(3).toLongLong() != employees.value(crashgen::employeeIndex(*k))
-            || q.value(4).toLongLong() != setupWips.value(crashgen::wipIndex(*k)))
-            found << QStringLiteral("booking %1 of generation %2 is not that generation's").arg(id).arg(*k);
-    }
+    const QList<qint64> setupWips
+        = ids(db, QStringLiteral("SELECT ID FROM WIP WHERE Customer = ? ORDER BY ID"), { crashgen::kCustomer })
+              .mid(0, crashgen::kSetupWips);
+    eachRow(db, QStringLiteral("SELECT ID, Notes, Hours, EmployeeID, WIPID FROM EmployeeTime"), {},
+        [&](const QSqlQuery &q) {
+            const qint64 id = q.value(0).toLongLong();
+            const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
+            if (!k) {
+                found << QStringLiteral("booking %1 has notes %2").arg(id).arg(q.value(1).toString());
+                return;
+            }
+            generation.insert(QStringLiteral("T %1").arg(id), *k);
+            if (q.value(2).toDouble() != crashgen::hours(*k)
+                || q.value(3).toLongLong() != employees.value(crashgen::employeeIndex(*k))
+                || q.value(4).toLongLong() != setupWips.value(crashgen::wipIndex(*k)))
+                found << QStringLiteral("booking %1 of generation %2 is not that generation's").arg(id).arg(*k);
+        });
 
     for (auto it = committed.cbegin(); it != committed.cend(); ++it) {
         if (!generation.contains(it.key()))
@@ -190,6 +206,8 @@ private slots:
 
         QHash<QString, qint64> committed;
         qint64 commits = 0;
+        qint64 writerMicros = 0; // from "ready" to the kill, all runs
+        int midTransaction = 0; // SQLite: kills that left a hot journal
         QElapsedTimer timer;
         timer.start();
         for (int kill = 1; kill <= kills; ++kill) {
@@ -205,12 +223,25 @@ private slots:
                         + QString::fromLocal8Bit(writer.readAllStandardError())));
                 out += writer.readAllStandardOutput();
             }
-            // A moment within the first few dozen saves.
-            QThread::usleep(random.bounded(sqlite ? 60000 : 40000));
+            // A random moment: after a random number of saves, somewhere
+            // within the next one (or two).
+            const int saves = static_cast<int>(random.bounded(kMostSavesBeforeKill + 1));
+            const qint64 typical = commits > 10 ? writerMicros / commits : kFirstGuessSaveMicros;
+            const qint64 pause = random.bounded(static_cast<quint32>(std::max<qint64>(2 * typical, 1)));
+            QElapsedTimer alive;
+            alive.start();
+            while (out.count('\n') - 1 < saves) {
+                QVERIFY2(writer.waitForReadyRead(30000),
+                    qPrintable(where + QStringLiteral(": the writer stopped: ")
+                        + QString::fromLocal8Bit(writer.readAllStandardError())));
+                out += writer.readAllStandardOutput();
+            }
+            QThread::usleep(static_cast<unsigned long>(pause));
             QVERIFY2(writer.state() == QProcess::Running,
                 qPrintable(where + QStringLiteral(": the writer stopped: ")
                     + QString::fromLocal8Bit(writer.readAllStandardError())));
             writer.kill(); // SIGKILL
+            writerMicros += alive.nsecsElapsed() / 1000;
             QVERIFY(writer.waitForFinished(30000));
             QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
             out += writer.readAllStandardOutput();
@@ -225,6 +256,10 @@ private slots:
                 ++commits;
             }
 
+            // Killed inside a write transaction: its rollback journal is left.
+            if (sqlite && QFileInfo(QDir(db.folder()).filePath(QStringLiteral("jobs.db-journal"))).size() > 0)
+                ++midTransaction;
+
             // A new connection, as the next user of the database makes.
             data::Connection check;
             try {
@@ -235,7 +270,10 @@ private slots:
                 QFAIL(qPrintable(where + QStringLiteral(": ") + e.message()));
             }
         }
-        qInfo("%d kills, %lld saves reported committed, %lld s", kills, commits, timer.elapsed() / 1000);
+        qInfo("%d kills, %lld saves reported committed, %.2f ms a save, %.1f s in all", kills, commits,
+            commits ? writerMicros / 1000.0 / commits : 0.0, timer.elapsed() / 1000.0);
+        if (sqlite)
+            qInfo("%d kills came inside a write transaction", midTransaction);
         // Kills that landed before any save would test nothing.
         QVERIFY2(commits >= kills, qPrintable(QStringLiteral("only %1 saves in %2 runs").arg(commits).arg(kills)));
     }
