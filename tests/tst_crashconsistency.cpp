@@ -272,8 +272,15 @@ private slots:
         }
         qInfo("%d kills, %lld saves reported committed, %.2f ms a save, %.1f s in all", kills, commits,
             commits ? writerMicros / 1000.0 / commits : 0.0, timer.elapsed() / 1000.0);
-        if (sqlite)
-            qInfo("%d kills came inside a write transaction", midTransaction);
+        if (sqlite) {
+            // As the program's connection has them: a kill of the process
+            // loses nothing committed in any of SQLite's journal modes.
+            data::Connection program;
+            program.open(db.connectionString(), db.folder());
+            qInfo("%d kills came inside a write transaction; journal_mode %s, synchronous %s", midTransaction,
+                qPrintable(program.scalar(QStringLiteral("PRAGMA journal_mode")).toString()),
+                qPrintable(program.scalar(QStringLiteral("PRAGMA synchronous")).toString()));
+        }
         // Kills that landed before any save would test nothing.
         QVERIFY2(commits >= kills, qPrintable(QStringLiteral("only %1 saves in %2 runs").arg(commits).arg(kills)));
     }
