@@ -258,6 +258,25 @@ private slots:
         QVERIFY(!edit("txtPassword")->toolTip().isEmpty());
     }
 
+    // A login that replaces a plain-text password by its hash while the
+    // employee is open (it stamps nothing): a save without a new password
+    // keeps the hash rather than writing the plain text back.
+    void passwordRehashedMeanwhileIsKept()
+    {
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer", { { "Password", "plain" } });
+        QVERIFY(open());
+        pickEmployee(id);
+        QVERIFY(Login::authenticate(testdb::connection(), "bmercer", "plain"));
+        const QString hashed = column(id, "Password").toString();
+        QVERIFY(Passwords::isHash(hashed));
+        edit("txtCity")->setText("Brackwell");
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList());
+        QCOMPARE(column(id, "City").toString(), QStringLiteral("Brackwell"));
+        QCOMPARE(column(id, "Password").toString(), hashed);
+    }
+
     // A type and a state the lists lack: shown with empty choosers and no
     // word; saving then asks for a type, and the state is kept.
     void unlistedTypeAndState()
