@@ -1,12 +1,15 @@
 // backends: sqlite postgres odbc
 #include "app/Screens.h"
 #include "base/Colors.h"
+#include "base/Formats.h"
 #include "base/Passwords.h"
 #include "shell/Login.h"
 #include "shell/ui/MDI.h"
+#include "staff/EmployeeEntry.h"
 #include "staff/ui/frmEmployeeEntry.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/Messages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -255,6 +258,25 @@ private slots:
         QVERIFY(!edit("txtPassword")->toolTip().isEmpty());
     }
 
+    // A login that replaces a plain-text password by its hash while the
+    // employee is open (it stamps nothing): a save without a new password
+    // keeps the hash rather than writing the plain text back.
+    void passwordRehashedMeanwhileIsKept()
+    {
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer", { { "Password", "plain" } });
+        QVERIFY(open());
+        pickEmployee(id);
+        QVERIFY(Login::authenticate(testdb::connection(), "bmercer", "plain"));
+        const QString hashed = column(id, "Password").toString();
+        QVERIFY(Passwords::isHash(hashed));
+        edit("txtCity")->setText("Brackwell");
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList());
+        QCOMPARE(column(id, "City").toString(), QStringLiteral("Brackwell"));
+        QCOMPARE(column(id, "Password").toString(), hashed);
+    }
+
     // A type and a state the lists lack: shown with empty choosers and no
     // word; saving then asks for a type, and the state is kept.
     void unlistedTypeAndState()
@@ -311,6 +333,62 @@ private slots:
         QCOMPARE(shownMessages().size(), 1);
         QVERIFY(shownMessages().first().contains("32,767"));
         QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM Employee WHERE LastName = 'Toomany'").toInt(), 0);
+    }
+
+    // Two users open the same employee (never saved by the program, or
+    // saved before); the first saves. The second's save is refused naming
+    // who and when, writes nothing and leaves the input on the screen; a
+    // reload shows the first save, which may then be saved over.
+    void saveAfterSomeoneElseSavedIsRefused_data()
+    {
+        QTest::addColumn<data::Fields>("stamp");
+        QTest::newRow("never stamped") << data::Fields {};
+        QTest::newRow("stamped before") << data::Fields { { "EditedBy", "carol" },
+            { "EditedDate", QDateTime(QDate(2026, 3, 1), QTime(9, 30, 15, 250)) } };
+    }
+    void saveAfterSomeoneElseSavedIsRefused()
+    {
+        QFETCH(data::Fields, stamp);
+        JT_FRESH_DB(db);
+        const qint64 id = addEmployee("Bo", "Mercer", "bmercer", stamp);
+        TestDb::grant(id, "Company Info");
+        QVERIFY(open());
+        pickEmployee(id);
+        edit("txtCity")->setText("Mine");
+        click("btnAddAll");
+
+        data::Connection other;
+        other.open(db.connectionString(), db.folder());
+        std::optional<EmployeeEntry::Employee> theirs = EmployeeEntry::loadEmployee(other, id);
+        QVERIFY(theirs);
+        theirs->city = "Theirs";
+        const QDateTime when = QDateTime::currentDateTime().addSecs(-60);
+        const qint64 permission
+            = testdb::scalar("SELECT ID FROM Permission WHERE Name = 'WIPs Navigator'").toLongLong();
+        QVERIFY(
+            std::holds_alternative<qint64>(EmployeeEntry::save(other, *theirs, {}, { permission }, { "dave", when })));
+
+        click("btnSave");
+        QCOMPARE(shownMessages().size(), 1);
+        QVERIFY2(shownMessages().first().startsWith(
+                     QStringLiteral("Changed by Someone Else: Employee %1 was changed by dave on %2")
+                         .arg(id)
+                         .arg(Formats::dateTime(when))),
+            qPrintable(shownMessages().first()));
+        QCOMPARE(column(id, "City").toString(), QStringLiteral("Theirs"));
+        QCOMPARE(permissionRows(id), QStringList { "WIPs Navigator" });
+        QCOMPARE(edit("txtCity")->text(), QStringLiteral("Mine"));
+        QCOMPARE(list("lstAllPermissions")->count(), 0);
+
+        Messages::clearShown();
+        pickEmployee(id);
+        QCOMPARE(edit("txtCity")->text(), QStringLiteral("Theirs"));
+        QCOMPARE(list("lstUserPermissions")->count(), 1);
+        edit("txtCity")->setText("Mine");
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList());
+        QCOMPARE(column(id, "City").toString(), QStringLiteral("Mine"));
+        QCOMPARE(column(id, "EditedBy").toString(), QStringLiteral("admin"));
     }
 };
 

@@ -149,6 +149,7 @@ private slots:
         }
         const qint64 job
             = c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Kept") } });
+        const qint64 booking = c.insertRow(QStringLiteral("EmployeeTime"), { { QStringLiteral("WIPID"), job } });
         const data::SchemaCheck before = data::checkSchema(c);
         QCOMPARE(before.missing, QStringList());
         QVERIFY(before.toBeAdded.contains(QStringLiteral("table SchemaVersion")));
@@ -166,6 +167,11 @@ private slots:
         QCOMPARE(data::storedSchemaVersion(c), std::optional<int>(data::kSchemaVersion));
         QCOMPARE(c.scalar(QStringLiteral("SELECT Customer FROM WIP WHERE ID = ?"), { job }).toString(),
             QStringLiteral("Kept"));
+        // An added column's default fills the rows already there.
+        const QVariant revision
+            = c.scalar(QStringLiteral("SELECT Revision FROM EmployeeTime WHERE ID = ?"), { booking });
+        QVERIFY(!revision.isNull());
+        QCOMPARE(revision.toInt(), 0);
     }
 
     void lookupRowsArePresent()

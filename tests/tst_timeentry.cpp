@@ -2,9 +2,11 @@
 #include "app/Screens.h"
 #include "base/Clock.h"
 #include "shell/ui/MDI.h"
+#include "staff/TimeEntry.h"
 #include "staff/ui/frmTimeEntry.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/Messages.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -305,6 +307,50 @@ private slots:
         QCOMPARE(stored("Hours", id).toDouble(), 3.25);
         QCOMPARE(stored("EditedBy", id).toString(), "boss");
         QCOMPARE(stored("EnteredBy", id).toString(), "clerk");
+    }
+
+    // Two users open the same booking and save it on one day, which the
+    // stored EditedDate cannot tell apart: the second save is refused naming
+    // the first user, the input stays, and a reload shows the first save,
+    // which may then be saved over.
+    void saveAfterSomeoneElseSavedIsRefused()
+    {
+        const qint64 id = addBooking(m_ann, m_job, 2);
+        open();
+        m_screen->LoadTime(QString::number(id));
+        typeHours("5");
+
+        data::Connection other;
+        other.open(m_db->connectionString(), m_db->folder());
+        std::optional<staff::TimeRecord> theirs = staff::loadTime(other, id);
+        QVERIFY(theirs);
+        theirs->hours = 3;
+        staff::saveTime(other, *theirs, { "dave", kNow.addSecs(-60) });
+
+        click("btnSave");
+        QCOMPARE(shownMessages().size(), 1);
+        QVERIFY2(shownMessages().first().startsWith(
+                     QStringLiteral("Changed by Someone Else: Time entry %1 was changed by dave on %2")
+                         .arg(id)
+                         .arg(staff::generalDate(QDateTime(kNow.date(), QTime(0, 0))))),
+            qPrintable(shownMessages().first()));
+        QCOMPARE(stored("Hours", id).toDouble(), 3.0);
+        QCOMPARE(stored("EditedBy", id).toString(), "dave");
+        QCOMPARE(child<QLineEdit>("txtHours")->text(), "5.00");
+
+        // Leaving the refused input asks first; No drops it.
+        Messages::clearShown();
+        Messages::setNextAnswer(QMessageBox::No);
+        m_screen->LoadTime(QString::number(id));
+        QCOMPARE(shownMessages().size(), 1);
+        QCOMPARE(child<QLineEdit>("txtHours")->text(), "3.00");
+        Messages::clearShown();
+        typeHours("5");
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList());
+        QCOMPARE(stored("Hours", id).toDouble(), 5.0);
+        QCOMPARE(stored("EditedBy", id).toString(), "clerk");
+        QCOMPARE(stored("Revision", id).toInt(), 2);
     }
 };
 

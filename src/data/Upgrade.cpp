@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSqlRecord>
 #include <algorithm>
 #include <array>
 
@@ -74,6 +75,39 @@ namespace {
             db, QStringLiteral("EmployeeTime"), { "IX_EmployeeTime_WIPID", "IX_EmployeeTime_Employee_TranDate" });
     }
 
+    // Adds whichever of the columns the table lacks, defined as in the
+    // dialect's schema script (a default there fills the existing rows).
+    QStringList addMissingColumns(Connection &db, const QString &table, std::initializer_list<const char *> columns)
+    {
+        const QString create = createTableStatement(db.dialect(), table);
+        const QSqlRecord record = db.exec(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(table)).record();
+        // SQL Server's ALTER TABLE says ADD, the others ADD COLUMN.
+        const QString add
+            = db.dialect().kind() == DbKind::SqlServer ? QStringLiteral("ADD") : QStringLiteral("ADD COLUMN");
+        QStringList done;
+        for (const char *name : columns) {
+            const QString column = QString::fromLatin1(name);
+            if (record.indexOf(column) >= 0)
+                continue;
+            const QRegularExpression line(QStringLiteral(R"(^\s*(%1 [^,\n]*?)\s*,?\s*(--.*)?$)").arg(column),
+                QRegularExpression::MultilineOption);
+            const QRegularExpressionMatch definition = line.match(create);
+            if (!definition.hasMatch())
+                throw DbError(QStringLiteral("-1"),
+                    QStringLiteral("The schema script defines no column %1.%2.").arg(table, column));
+            db.execScript(QStringLiteral("ALTER TABLE %1 %2 %3").arg(table, add, definition.captured(1)));
+            done << QStringLiteral("added column %1.%2").arg(table, column);
+        }
+        return done;
+    }
+
+    // Version 4: a booking's save counter. Its EditedDate keeps only the
+    // day, too coarse to tell two saves apart.
+    QStringList addTimeRevision(Connection &db)
+    {
+        return addMissingColumns(db, QStringLiteral("EmployeeTime"), { "Revision" });
+    }
+
     struct Step
     {
         int version; // the version the database is at once the step is done
@@ -85,6 +119,7 @@ namespace {
     constexpr std::array kSteps = {
         Step { 2, &addProgramTables },
         Step { 3, &addTimeIndexes },
+        Step { 4, &addTimeRevision },
     };
 
     constexpr bool numberedOneByOne()

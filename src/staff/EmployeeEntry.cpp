@@ -1,5 +1,6 @@
 #include "staff/EmployeeEntry.h"
 
+#include "base/Formats.h"
 #include "base/Passwords.h"
 
 #include <QSqlQuery>
@@ -64,7 +65,8 @@ std::optional<Employee> loadEmployee(data::Connection &db, qint64 id)
 {
     QSqlQuery q = db.exec(
         QStringLiteral("SELECT Employee.ID,FirstName,MiddleName,LastName,Address1,Address2,City,State,Zip,"
-                       "Phone1,Phone2,Fax,Email,Inactive,UserTypeID,EmployeeType.Name AS UserType,Username,Password"
+                       "Phone1,Phone2,Fax,Email,Inactive,UserTypeID,EmployeeType.Name AS UserType,Username,Password,"
+                       "Employee.EditedBy,Employee.EditedDate"
                        " FROM Employee LEFT JOIN EmployeeType ON EmployeeType.ID = Employee.UserTypeID"
                        " WHERE Employee.ID = ?"),
         { id });
@@ -90,6 +92,8 @@ std::optional<Employee> loadEmployee(data::Connection &db, qint64 id)
     e.userType = text("UserType");
     e.username = text("Username");
     e.password = text("Password");
+    e.editedBy = q.value(QLatin1String("EditedBy"));
+    e.editedDate = q.value(QLatin1String("EditedDate"));
     return e;
 }
 
@@ -168,7 +172,10 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     add("Inactive", e.inactive);
     add("UserTypeID", e.userTypeId);
     add("Username", username);
-    add("Password", password);
+    // Written only when it changes: the login may have replaced a plain-text
+    // password by its hash since the employee was read.
+    if (e.id == 0 || !typed.isEmpty())
+        add("Password", password);
 
     data::Transaction transaction(db);
     // Asked again here: the box is checked when the user leaves it, which a
@@ -176,9 +183,21 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     // name since.
     if (usernameTaken(db, username, e.id))
         return usernameExists();
-    const qint64 id = db.saveRow(QStringLiteral("Employee"), e.id, fields, QStringLiteral("Employee"));
-    if (e.id == 0 && id > kLargestEmployeeId)
-        return idOutOfRange(); // rolled back
+    qint64 id = e.id;
+    if (id == 0) {
+        id = db.insertRow(QStringLiteral("Employee"), fields);
+        if (id > kLargestEmployeeId)
+            return idOutOfRange(); // rolled back
+    } else if (db.updateRowIfUnchanged(
+                   QStringLiteral("Employee"), id, fields, QStringLiteral("EditedDate"), e.editedDate)
+        == 0) {
+        QSqlQuery now = db.exec(QStringLiteral("SELECT EditedBy, EditedDate FROM Employee WHERE ID=?"), { id });
+        if (!now.next())
+            throw data::DbError(QStringLiteral("-1"),
+                QStringLiteral("Employee %1 no longer exists; it was deleted by someone else.").arg(id));
+        throw data::ChangedByOtherError(QStringLiteral("Employee %1").arg(id), now.value(0).toString(),
+            Formats::dateTime(now.value(1).toDateTime()));
+    }
     db.exec(QStringLiteral("DELETE FROM UserPermission WHERE UserID = ?"), { id });
     // An "Admin" holds every permission without rows of its own.
     if (e.userType != QLatin1String("Admin") && !permissionIds.isEmpty()) {

@@ -86,7 +86,7 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
         QStringLiteral("SELECT EmployeeTime.ID, EmployeeTime.EmployeeID, EmployeeTime.WIPID, EmployeeTime.TranDate,"
                        " EmployeeTime.Hours, EmployeeTime.Notes, EmployeeTime.EnteredBy, EmployeeTime.EnteredDate,"
                        " EmployeeTime.EditedBy, EmployeeTime.EditedDate, WIP.Customer, WIP.ID,"
-                       " Employee.LastName, Employee.FirstName"
+                       " Employee.LastName, Employee.FirstName, EmployeeTime.Revision"
                        " FROM EmployeeTime LEFT JOIN WIP ON EmployeeTime.WIPID=WIP.ID"
                        " LEFT JOIN Employee ON EmployeeTime.EmployeeID=Employee.ID"
                        " WHERE EmployeeTime.ID = ?"),
@@ -106,6 +106,7 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
     r.editedDate = nullableDateTime(q.value(9));
     r.wipLabel = jobLabel(q.value(10), q.value(11));
     r.employeeLabel = nameLabel(q.value(12), q.value(13));
+    r.revision = q.value(14).toLongLong();
     return r;
 }
 
@@ -121,7 +122,23 @@ qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &st
     add("Notes", r.notes);
 
     data::Transaction transaction(db);
-    const qint64 id = db.saveRow(QStringLiteral("EmployeeTime"), r.id, fields, QStringLiteral("Time entry"));
+    qint64 id = r.id;
+    if (id == 0) {
+        id = db.insertRow(QStringLiteral("EmployeeTime"), fields);
+    } else {
+        // EditedDate holds only the day, so the save counter tells whether
+        // someone saved the booking since it was read.
+        fields << qMakePair(QStringLiteral("Revision"), QVariant(r.revision + 1));
+        if (db.updateRowIfUnchanged(QStringLiteral("EmployeeTime"), id, fields, QStringLiteral("Revision"), r.revision)
+            == 0) {
+            QSqlQuery now = db.exec(QStringLiteral("SELECT EditedBy, EditedDate FROM EmployeeTime WHERE ID=?"), { id });
+            if (!now.next())
+                throw data::DbError(QStringLiteral("-1"),
+                    QStringLiteral("Time entry %1 no longer exists; it was deleted by someone else.").arg(id));
+            throw data::ChangedByOtherError(QStringLiteral("Time entry %1").arg(id), now.value(0).toString(),
+                generalDate(dateTimeOf(now.value(1))));
+        }
+    }
     transaction.commit();
     return id;
 }

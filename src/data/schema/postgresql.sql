@@ -174,7 +174,8 @@ CREATE TABLE EmployeeTime (
     EnteredBy VARCHAR(50),
     EnteredDate TIMESTAMP,
     EditedBy VARCHAR(50),
-    EditedDate TIMESTAMP
+    EditedDate TIMESTAMP,
+    Revision INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 4): counts the saves; a save checks it to refuse a lost update
 )
 GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)

@@ -174,7 +174,8 @@ CREATE TABLE EmployeeTime (
     EnteredBy NVARCHAR(50),
     EnteredDate DATETIME,
     EditedBy NVARCHAR(50),
-    EditedDate DATETIME
+    EditedDate DATETIME,
+    Revision INT NOT NULL CONSTRAINT DF_EmployeeTime_Revision DEFAULT 0 -- addition (upgrade step 4): counts the saves; a save checks it to refuse a lost update
 )
 GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
