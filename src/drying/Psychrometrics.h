@@ -40,7 +40,8 @@ std::optional<FieldProblem> checkHumidity(double relativeHumidity);
 struct Conditions
 {
     double grainsPerPound = 0; // GPP, at standard pressure (101.325 kPa)
-    double dewPoint = 0; // in the unit asked for
+    // In the unit asked for; NaN at 0 % (dry air has no dew point).
+    double dewPoint = 0;
 };
 
 // GPP and dew point (Magnus form) of a temperature in `unit` and a relative
@@ -48,7 +49,7 @@ struct Conditions
 std::optional<Conditions> conditions(double temperature, double relativeHumidity, TemperatureUnit unit);
 
 // Display texts: GPP with one decimal ("54.5"), a temperature with one decimal
-// and its symbol ("50.5 °F").
+// and its symbol ("50.5 °F"); NaN gives empty text.
 QString formatGpp(double gpp);
 QString formatTemperature(double value, TemperatureUnit unit);
 
