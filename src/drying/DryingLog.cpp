@@ -10,7 +10,10 @@ namespace drying {
 
 namespace {
 
-    QString title() { return QStringLiteral("Drying Log"); }
+    QString title()
+    {
+        return QStringLiteral("Drying Log");
+    }
 
     FieldProblem problem(const char *field, const QString &text)
     {
@@ -41,10 +44,13 @@ namespace {
         return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
     }
 
-    QVariant dayValue(const QDate &day) { return QVariant(day.startOfDay()); }
+    QVariant dayValue(const QDate &day)
+    {
+        return QVariant(day.startOfDay());
+    }
 
-    std::optional<FieldProblem> checkText(const char *field, const QString &label, const QString &value, int length,
-        bool required)
+    std::optional<FieldProblem> checkText(
+        const char *field, const QString &label, const QString &value, int length, bool required)
     {
         if (required && value.trimmed().isEmpty())
             return problem(field, QStringLiteral("Enter the %1.").arg(label));
@@ -88,10 +94,10 @@ namespace {
             return bad;
         if (name.trimmed().compare(outsideName(), Qt::CaseInsensitive) == 0)
             return problem("Name", QStringLiteral("Every job has its own \"Outside\"; give the room another name."));
-        const QVariant other = db.scalar(QStringLiteral("SELECT ID FROM DryingRoom WHERE WIPID = ? AND ID <> ? AND %1")
-                                             .arg(db.dialect().equalsIgnoreCase(QStringLiteral("Name"),
-                                                 QStringLiteral("?"))),
-            { wipId, roomId, name.trimmed() });
+        const QVariant other
+            = db.scalar(QStringLiteral("SELECT ID FROM DryingRoom WHERE WIPID = ? AND ID <> ? AND %1")
+                            .arg(db.dialect().equalsIgnoreCase(QStringLiteral("Name"), QStringLiteral("?"))),
+                { wipId, roomId, name.trimmed() });
         if (other.isValid())
             return problem("Name", QStringLiteral("This job already has a room named \"%1\".").arg(name.trimmed()));
         return std::nullopt;
@@ -284,10 +290,10 @@ void deleteAtmosphere(data::Connection &db, qint64 readingId)
 
 QList<AtmosphereReading> loadAtmosphere(data::Connection &db, qint64 roomId, TemperatureUnit unit)
 {
-    QSqlQuery q = db.exec(
-        QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
-            .arg(kAtmosphereColumns),
-        { roomId });
+    QSqlQuery q
+        = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
+                      .arg(kAtmosphereColumns),
+            { roomId });
     QList<AtmosphereReading> readings;
     while (q.next())
         readings << atmosphereOf(q, unit);
@@ -334,8 +340,9 @@ void deletePoint(data::Connection &db, qint64 pointId)
 
 QList<MoisturePoint> loadPoints(data::Connection &db, qint64 roomId)
 {
-    QSqlQuery q = db.exec(
-        QStringLiteral("SELECT %1 FROM MoisturePoint P WHERE P.RoomID = ? ORDER BY P.ID").arg(kPointColumns), { roomId });
+    QSqlQuery q
+        = db.exec(QStringLiteral("SELECT %1 FROM MoisturePoint P WHERE P.RoomID = ? ORDER BY P.ID").arg(kPointColumns),
+            { roomId });
     QList<MoisturePoint> points;
     while (q.next())
         points << pointOf(q);
@@ -352,8 +359,9 @@ std::variant<qint64, FieldProblem> saveMoistureReading(
     if (auto bad = checkAmount("Value", QStringLiteral("reading"), value))
         return *bad;
     data::Transaction transaction(db);
-    const QVariant existing = db.scalar(
-        QStringLiteral("SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
+    const QVariant existing
+        = db.scalar(QStringLiteral("SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"),
+            { pointId, dayValue(day) });
     const qint64 id = existing.isValid() && !existing.isNull() ? existing.toLongLong() : 0;
     data::Fields fields = {
         { QStringLiteral("PointID"), pointId },
@@ -368,7 +376,8 @@ std::variant<qint64, FieldProblem> saveMoistureReading(
 
 void deleteMoistureReading(data::Connection &db, qint64 pointId, const QDate &day)
 {
-    db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
+    db.exec(
+        QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
 }
 
 QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId)

@@ -40,7 +40,7 @@ struct Room
 {
     qint64 id = 0;
     qint64 wipId = 0;
-    QString name;
+    QString name {};
     bool affected = false;
     // The job's "Outside": neither renamed nor deleted.
     bool outside = false;
@@ -68,14 +68,14 @@ struct AtmosphereReading
 {
     qint64 id = 0; // 0: not saved yet
     qint64 roomId = 0;
-    QDateTime takenAt;
+    QDateTime takenAt {};
     double temperature = 0; // in the unit of the call
     double humidity = 0; // relative, percent
     // Stamps as stored; set by the save.
-    QString enteredBy;
-    QDateTime enteredDate;
-    QString editedBy;
-    QDateTime editedDate;
+    QString enteredBy {};
+    QDateTime enteredDate {};
+    QString editedBy {};
+    QDateTime editedDate {};
 };
 
 // The checks of a reading: a time taken ("TakenAt"), the temperature's range
@@ -92,9 +92,9 @@ struct MoisturePoint
 {
     qint64 id = 0; // 0: not saved yet
     qint64 roomId = 0;
-    QString material;
-    QString location;
-    QString meter;
+    QString material {};
+    QString location {};
+    QString meter {};
     // From a reading of the same material in an unaffected area.
     double dryGoal = 0;
 };
@@ -114,7 +114,7 @@ struct MoistureReading
 {
     qint64 id = 0;
     qint64 pointId = 0;
-    QDate day;
+    QDate day {};
     double value = 0;
 };
 
@@ -133,10 +133,10 @@ QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId)
 // One day of a room.
 struct LogDay
 {
-    QDate day;
+    QDate day {};
     // The day's reading (the latest, if several) and what follows from it.
-    std::optional<AtmosphereReading> reading;
-    std::optional<Conditions> conditions;
+    std::optional<AtmosphereReading> reading {};
+    std::optional<Conditions> conditions {};
     // A past day without a reading, of a job in "Drying".
     bool gap = false;
 };
@@ -144,35 +144,35 @@ struct LogDay
 // One point with its values by day.
 struct PointLog
 {
-    MoisturePoint point;
-    QMap<QDate, double> values;
-    std::optional<double> latest; // the value of the last day read
+    MoisturePoint point {};
+    QMap<QDate, double> values {};
+    std::optional<double> latest {}; // the value of the last day read
     // The latest value is at or below the goal.
     bool dry = false;
     // The first day a value was at or below the goal; null if none yet.
-    QDate reachedGoal;
+    QDate reachedGoal {};
 };
 
 struct RoomLog
 {
-    Room room;
-    QList<LogDay> days; // one per day of the job's log, in order
-    QList<PointLog> points;
+    Room room {};
+    QList<LogDay> days {}; // one per day of the job's log, in order
+    QList<PointLog> points {};
 };
 
 struct JobLog
 {
     qint64 wipId = 0;
-    QString customer;
-    QString status;
-    QDate startDate;
+    QString customer {};
+    QString status {};
+    QDate startDate {};
     TemperatureUnit unit = TemperatureUnit::Fahrenheit;
     // From the start date (or the first reading, when earlier or without a
     // start date) to today (or the last reading, when later). Both null for
     // a job with neither.
-    QDate firstDay;
-    QDate lastDay;
-    QList<RoomLog> rooms; // in loadRooms() order
+    QDate firstDay {};
+    QDate lastDay {};
+    QList<RoomLog> rooms {}; // in loadRooms() order
 };
 
 // The whole log of a job. Throws data::DbError; an unknown job gives an
@@ -186,7 +186,7 @@ struct JobSummary
 {
     int points = 0;
     int atGoal = 0; // points whose latest value is at or below the goal
-    QDate lastReading; // of any kind, in any room; null for none
+    QDate lastReading {}; // of any kind, in any room; null for none
 };
 
 // Every job with drying log rows, by WIP ID, in one statement.

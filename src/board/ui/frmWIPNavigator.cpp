@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +32,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolTip>
-#include <QHelpEvent>
 #include <QVBoxLayout>
 #include <stdexcept>
 
