@@ -39,6 +39,20 @@ namespace {
         return QDate::fromString(text.left(10), Qt::ISODate).startOfDay();
     }
 
+    // The day of a date-time column, without reading its time: the board's
+    // summary reads one per job.
+    QDate dayOf(const QVariant &value)
+    {
+        if (value.isNull() || !value.isValid())
+            return {};
+        if (value.metaType().id() == QMetaType::QString) {
+            const QDate day = QDate::fromString(value.toString().left(10), Qt::ISODate);
+            if (day.isValid())
+                return day;
+        }
+        return dateTimeOf(value).date();
+    }
+
     QVariant dateTimeValue(const QDateTime &when)
     {
         return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
@@ -494,7 +508,8 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
 QHash<qint64, JobSummary> loadSummaries(data::Connection &db)
 {
     // Per job: its points, those whose latest value is at goal and the last
-    // moisture reading; then the last atmospheric reading.
+    // moisture reading; then the last atmospheric reading. Each latest
+    // reading is one index seek per point or room, not a scan of them all.
     QSqlQuery q = db.exec(QStringLiteral(
         "SELECT R.WIPID, COUNT(P.ID), SUM(CASE WHEN M.Value <= P.DryGoal THEN 1 ELSE 0 END), MAX(M.TakenAt) "
         "FROM DryingRoom R JOIN MoisturePoint P ON P.RoomID = R.ID "
@@ -502,14 +517,15 @@ QHash<qint64, JobSummary> loadSummaries(data::Connection &db)
         "(SELECT MAX(L.TakenAt) FROM MoistureReading L WHERE L.PointID = P.ID) "
         "GROUP BY R.WIPID "
         "UNION ALL "
-        "SELECT R.WIPID, 0, 0, MAX(A.TakenAt) FROM DryingRoom R JOIN DryingAtmosphere A ON A.RoomID = R.ID "
-        "GROUP BY R.WIPID"));
+        "SELECT X.WIPID, 0, 0, MAX(X.LastTaken) FROM (SELECT R.WIPID, "
+        "(SELECT MAX(A.TakenAt) FROM DryingAtmosphere A WHERE A.RoomID = R.ID) AS LastTaken FROM DryingRoom R) X "
+        "GROUP BY X.WIPID"));
     QHash<qint64, JobSummary> summaries;
     while (q.next()) {
         JobSummary &summary = summaries[q.value(0).toLongLong()];
         summary.points += q.value(1).toInt();
         summary.atGoal += q.value(2).toInt();
-        const QDate last = dateTimeOf(q.value(3)).date();
+        const QDate last = dayOf(q.value(3));
         if (last.isValid() && (!summary.lastReading.isValid() || last > summary.lastReading))
             summary.lastReading = last;
     }
