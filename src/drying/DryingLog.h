@@ -55,12 +55,14 @@ QList<Room> loadRooms(data::Connection &db, qint64 wipId);
 // too long name, "Outside" and a name the job already has (field "Name").
 std::variant<qint64, FieldProblem> addRoom(data::Connection &db, qint64 wipId, const QString &name, bool affected);
 // Renames a room or changes whether it is affected; the same checks. The
-// "Outside" room is refused (field "Name").
+// "Outside" room is refused (field "Name"); a room deleted meanwhile throws
+// data::DbError.
 std::optional<FieldProblem> updateRoom(data::Connection &db, qint64 roomId, const QString &name, bool affected);
 // The question the screen asks before deleteRoom().
 QString deleteRoomQuestion(const QString &roomName);
 // Deletes a room with its readings, its points and their readings, in one
-// transaction. "Outside" is refused (field "Name").
+// transaction. "Outside" is refused (field "Name"); a room already gone is
+// no problem.
 std::optional<FieldProblem> deleteRoom(data::Connection &db, qint64 roomId);
 
 // One temperature and humidity reading of a room.
@@ -175,8 +177,9 @@ struct JobLog
     QList<RoomLog> rooms {}; // in loadRooms() order
 };
 
-// The whole log of a job. Throws data::DbError; an unknown job gives an
-// empty log (wipId 0).
+// The whole log of a job, read in five statements; it writes nothing (call
+// ensureOutsideRoom() first for a job new to the log). Throws data::DbError;
+// an unknown job gives an empty log (wipId 0).
 JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, TemperatureUnit unit);
 
 // ---- The board ----
