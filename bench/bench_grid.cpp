@@ -340,9 +340,10 @@ void printSummary(const Medians &medians)
              std::pair { "BM_BoardFillWithDryingLog", "BM_BoardFill" } }) {
         const auto a = medians.find(with);
         const auto b = medians.find(without);
-        if (a != medians.end() && b != medians.end() && b->second.real > 0)
-            std::printf("  %-28s %10.2f ms against %10.2f ms: %.3f\n", with, a->second.real, b->second.real,
-                a->second.real / b->second.real);
+        if (a != medians.end() && b != medians.end() && b->second.real > 0 && b->second.cpu > 0)
+            std::printf("  %-28s real %9.2f / %9.2f ms = %.3f, cpu %9.2f / %9.2f ms = %.3f\n", with, a->second.real,
+                b->second.real, a->second.real / b->second.real, a->second.cpu, b->second.cpu,
+                a->second.cpu / b->second.cpu);
     }
 }
 
