@@ -108,6 +108,20 @@ namespace {
         return addMissingColumns(db, QStringLiteral("EmployeeTime"), { "Revision" });
     }
 
+    // Version 5: the drying log's tables and indexes, and the company's two
+    // drying log settings.
+    QStringList addDryingLog(Connection &db)
+    {
+        QStringList done
+            = createMissingTables(db, { "DryingRoom", "DryingAtmosphere", "MoisturePoint", "MoistureReading" });
+        done << createMissingIndexes(db, QStringLiteral("DryingRoom"), { "IX_DryingRoom_WIPID" });
+        done << createMissingIndexes(db, QStringLiteral("DryingAtmosphere"), { "IX_DryingAtmosphere_RoomID_TakenAt" });
+        done << createMissingIndexes(db, QStringLiteral("MoisturePoint"), { "IX_MoisturePoint_RoomID" });
+        done << createMissingIndexes(db, QStringLiteral("MoistureReading"), { "IX_MoistureReading_PointID_TakenAt" });
+        done << addMissingColumns(db, QStringLiteral("Company"), { "TemperatureUnit", "DryingLogAlert" });
+        return done;
+    }
+
     struct Step
     {
         int version; // the version the database is at once the step is done
@@ -120,6 +134,7 @@ namespace {
         Step { 2, &addProgramTables },
         Step { 3, &addTimeIndexes },
         Step { 4, &addTimeRevision },
+        Step { 5, &addDryingLog },
     };
 
     constexpr bool numberedOneByOne()
