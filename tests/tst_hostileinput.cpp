@@ -164,6 +164,30 @@ void typeInto(QWidget *box, const QString &text)
     }
 }
 
+// The rows of a CSV text, each a list of fields; quoted fields may hold
+// commas, doubled quotes and line breaks. Lines end in CR LF.
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> rows { {} };
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'"' && quoted && text.mid(i + 1, 1) == u"\"")
+            field += text[++i];
+        else if (c == u'"')
+            quoted = !quoted;
+        else if (!quoted && (c == u',' || c == u'\r')) {
+            rows.last() << field;
+            field.clear();
+            if (c == u'\r' && ++i < text.size() - 1)
+                rows << QStringList();
+        } else
+            field += c;
+    }
+    return rows;
+}
+
 // What a save may change in the edited row besides the column typed into.
 const QStringList kStamps { "EditedBy", "EditedDate", "DryingDays" };
 
@@ -399,6 +423,96 @@ private slots:
             QVERIFY2(shownAgain == expected,
                 qPrintable(where + QStringLiteral("shown again as '%1'").arg(shownAgain.left(60))));
         }
+    }
+
+    // ---- the board's search: each text finds exactly the jobs whose
+    // customer holds it as it stands (% and _ no wildcards), and neither the
+    // grid nor the exported file moves a cell.
+
+    void boardSearch()
+    {
+        for (const auto &[tag, text] : corpus()) {
+            if (!text.isEmpty() && text.size() <= 250)
+                testdb::insertRow("WIP",
+                    { { "Customer", text }, { "JobType", "Fire" }, { "Status", "Open" }, { "Rep", text },
+                        { "StartDate", QDateTime(kNow.date(), QTime(0, 0)) }, { "AmountBilled", 0.0 },
+                        { "InvoiceID", "" }, { "QBID", "" } });
+        }
+        QMap<QString, QString> customers; // ID -> customer of every open job
+        QSqlQuery q = testdb::exec("SELECT ID, Customer FROM WIP WHERE Status <> ?", { "Closed" });
+        while (q.next())
+            customers.insert(q.value(0).toString(), q.value(1).toString());
+        const QStringList tables { "WIP", "WIPContractors", "EmployeeTime" };
+        const QByteArray before = checksum(tables);
+
+        Screen *board = open("frmWIPNavigator");
+        auto *grid = findControl<GridWidget>(board, "vsfgWIP");
+        QTemporaryDir dir;
+        for (const auto &[tag, text] : corpus()) {
+            const QString where = tag + QStringLiteral(": ");
+            Messages::clearShown();
+            typeInto(findControl(board, "txtSearch"), text);
+            QTest::mouseClick(findControl<QPushButton>(board, "btnRefresh"), Qt::LeftButton);
+            QVERIFY2(Messages::shown().isEmpty(), qPrintable(where + shownMessages().join(u' ')));
+            const QString search = findControl<QLineEdit>(board, "txtSearch")->text();
+            QStringList expected;
+            for (auto it = customers.begin(); it != customers.end(); ++it) {
+                if (search.isEmpty() || it.value().contains(search, Qt::CaseInsensitive))
+                    expected << it.key();
+            }
+            QStringList found;
+            for (int row = grid->fixedRows(); row < grid->rows(); ++row) {
+                const QString id = grid->textMatrix(row, board::ColId);
+                found << id;
+                // Every cell where it belongs: a tab in a text is a blank.
+                QCOMPARE(grid->textMatrix(row, board::ColCustomer), QString(customers.value(id)).replace(u'\t', u' '));
+                QCOMPARE(grid->textMatrix(row, board::ColStatus), QStringLiteral("Open"));
+            }
+            found.sort();
+            expected.sort();
+            QVERIFY2(found == expected, qPrintable(where + found.join(u',') + " <> " + expected.join(u',')));
+
+            // The file: one line per grid row, each with every column.
+            const QString path = dir.filePath(QStringLiteral("board.csv"));
+            QFile::remove(path);
+            Messages::setNextFileName(path);
+            QTest::mouseClick(findControl<QPushButton>(board, "btnExport"), Qt::LeftButton);
+            QFile file(path);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(where + path));
+            const QList<QStringList> rows = parseCsv(QString::fromUtf8(file.readAll()).mid(1));
+            QCOMPARE(rows.size(), grid->rows());
+            for (const QStringList &row : rows)
+                QCOMPARE(row.size(), rows.first().size());
+        }
+        QCOMPARE(checksum(tables), before);
+    }
+
+    // ---- the login: a hostile user name or password fails cleanly
+
+    void login()
+    {
+        const QByteArray before = checksum({ "Employee", "UserPermission" });
+        for (const auto &[tag, text] : corpus()) {
+            const QString where = tag + QStringLiteral(": ");
+            m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
+            m_mdi->show();
+            m_mdi->lockForLogin();
+            m_mdi->openLogin();
+            QWidget *form = m_mdi->findScreen(QStringLiteral("frmLogin"));
+            QVERIFY(form);
+            for (const auto &[user, password] :
+                { qMakePair(text, QStringLiteral("x")), qMakePair(QStringLiteral("nobody ") + tag, text) }) {
+                Messages::clearShown();
+                typeInto(findControl(form, "txtUsername"), user);
+                typeInto(findControl(form, "txtPassword"), password);
+                QTest::mouseClick(findControl<QPushButton>(form, "btnLogin"), Qt::LeftButton);
+                QCOMPARE(Messages::shown().size(), 1);
+                QVERIFY2(Messages::shown().first().icon != Messages::Icon::Critical,
+                    qPrintable(where + shownMessages().join(u' ')));
+                QVERIFY2(m_mdi->findScreen(QStringLiteral("frmLogin")), qPrintable(where + "logged in"));
+            }
+        }
+        QCOMPARE(checksum({ "Employee", "UserPermission" }), before);
     }
 };
 
