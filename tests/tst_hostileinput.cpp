@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
@@ -485,6 +486,96 @@ private slots:
                 QCOMPARE(row.size(), rows.first().size());
         }
         QCOMPARE(checksum(tables), before);
+    }
+
+    // ---- subcontractors: each name added, saved and listed again as typed
+
+    void subcontractors()
+    {
+        const qint64 wip = m_ids["WIP"];
+        for (const auto &[tag, text] : corpus()) {
+            const QString where = tag + QStringLiteral(": ");
+            m_mdi.reset();
+            Messages::clearShown();
+            const QStringList otherJobs
+                = dump("WIPContractors", -1).filter(QRegularExpression(QStringLiteral("wipid=(?!%1\\|)").arg(wip)));
+            auto *entry = qobject_cast<frmWIPEntry *>(open("frmWIPEntry"));
+            entry->LoadWIP(QString::number(wip));
+            auto *list = findControl<QListWidget>(entry, "lstSubcontractor");
+            list->clear();
+            auto *name = findControl<QComboBox>(entry, "cmbSubcontractor");
+            typeInto(name, text);
+            const QString typed = name->currentText();
+            QVERIFY2(typed.isEmpty() ? text.isEmpty() : text.startsWith(typed) && !typed.back().isHighSurrogate(),
+                qPrintable(where + typed.left(40)));
+            QTest::mouseClick(findControl<QPushButton>(entry, "btnAddSubcontractor"), Qt::LeftButton);
+            QTest::mouseClick(findControl<QPushButton>(entry, "btnSave"), Qt::LeftButton);
+            QVERIFY2(Messages::shown().isEmpty(), qPrintable(where + shownMessages().join(u' ')));
+            const QStringList expected = typed.isEmpty() ? QStringList() : QStringList { typed };
+            QSqlQuery q = testdb::exec("SELECT Contractor FROM WIPContractors WHERE WIPID = ?", { wip });
+            QStringList stored;
+            while (q.next())
+                stored << q.value(0).toString();
+            QVERIFY2(stored == expected, qPrintable(where + stored.join(u',').left(60)));
+            QCOMPARE(dump("WIPContractors", -1).filter(QRegularExpression(QStringLiteral("wipid=(?!%1\\|)").arg(wip))),
+                otherJobs);
+            entry->LoadWIP(QString::number(wip));
+            QCOMPARE(itemTexts(list), expected);
+        }
+    }
+
+    // ---- the customer box's completion: % and _ are letters like any other
+
+    void customerCompletion_data()
+    {
+        columns<QString, QString>({ "keys", "completed" });
+        row("underscore", QStringLiteral("a_"), QStringLiteral("a_b Hostile"));
+        row("percent", QStringLiteral("zz%"), QStringLiteral("zz%"));
+        row("quote", QStringLiteral("o'n"), QStringLiteral("o'Neil Hostile"));
+    }
+    void customerCompletion()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, completed);
+        static bool added = false;
+        if (!added) {
+            // A wildcard reading of the keys would complete to the first.
+            for (const char *customer :
+                { "aAb Hostile", "a_b Hostile", "zzA Hostile", "oXNeil Hostile", "o'Neil Hostile" })
+                testdb::insertRow("WIP",
+                    { { "Customer", customer }, { "JobType", "Fire" }, { "Status", "Open" },
+                        { "StartDate", QDateTime(kNow.date(), QTime(0, 0)) }, { "AmountBilled", 0.0 },
+                        { "InvoiceID", "" }, { "QBID", "" } });
+            added = true;
+        }
+        auto *entry = open("frmWIPEntry");
+        auto *customer = findControl<QComboBox>(entry, "cmbCustomer");
+        customer->setFocus(Qt::OtherFocusReason);
+        for (const QChar c : keys)
+            QTest::sendKeyEvent(
+                QTest::Click, customer->lineEdit(), Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
+        QCOMPARE(customer->currentText(), completed);
+    }
+
+    // ---- the time grids: a note's tab or line break stays in its cell
+
+    void laborTab()
+    {
+        const qint64 wip = m_ids["WIP"];
+        for (const auto &[tag, text] : corpus()) {
+            if (text.size() > 255)
+                continue;
+            testdb::exec("UPDATE EmployeeTime SET Notes = ? WHERE ID = ?", { text, m_ids["EmployeeTime"] });
+            auto *entry = qobject_cast<frmWIPEntry *>(open("frmWIPEntry"));
+            entry->LoadWIP(QString::number(wip));
+            auto *grid = findControl<GridWidget>(entry, "vsfgTime");
+            QCOMPARE(grid->rows(), 3); // the header and two bookings
+            for (int row = 1; row < grid->rows(); ++row) {
+                const bool edited = grid->textMatrix(row, 0) == QString::number(m_ids["EmployeeTime"]);
+                QCOMPARE(grid->textMatrix(row, 3), QStringLiteral("2.5"));
+                QCOMPARE(grid->textMatrix(row, 4), edited ? QString(text).replace(u'\t', u' ') : "second");
+            }
+        }
     }
 
     // ---- the login: a hostile user name or password fails cleanly
