@@ -108,6 +108,45 @@ QMap<QString, ExpectedTable> expectedTables()
     return tables;
 }
 
+int textWidth(const QString &table, const QString &column)
+{
+    // One source: the server script declares the widths SQLite leaves out.
+    static const QMap<QString, int> widths = [] {
+        static const QRegularExpression createTable(QStringLiteral(R"(^CREATE TABLE (\w+) \($)"));
+        static const QRegularExpression varchar(QStringLiteral(R"(^(\w+) VARCHAR\((\d+)\))"));
+        QMap<QString, int> map;
+        QString current;
+        for (const QString &line : readResource(QStringLiteral(":/schema/postgresql.sql")).split(u'\n')) {
+            const QString text = line.trimmed();
+            if (const auto create = createTable.match(text); create.hasMatch())
+                current = create.captured(1).toLower();
+            else if (text.startsWith(u')'))
+                current.clear();
+            else if (const auto column = varchar.match(text); column.hasMatch() && !current.isEmpty())
+                map.insert(current + u'.' + column.captured(1).toLower(), column.captured(2).toInt());
+        }
+        return map;
+    }();
+    return widths.value(table.toLower() + u'.' + column.toLower(), 0);
+}
+
+std::optional<FieldProblem> tooLong(const QString &table, const QList<QPair<QString, QVariant>> &values)
+{
+    static const QRegularExpression wordStart(QStringLiteral("(?<=[a-z])(?=[A-Z])|(?<=[A-Z])(?=[A-Z][a-z])"));
+    for (const auto &[column, value] : values) {
+        if (value.typeId() != QMetaType::QString)
+            continue;
+        const int width = textWidth(table, column);
+        if (width > 0 && value.toString().size() > width) {
+            QString label = column;
+            label.replace(wordStart, QStringLiteral(" "));
+            return FieldProblem { column, QStringLiteral("%1 is longer than %2 characters.").arg(label).arg(width),
+                QStringLiteral("Text Too Long") };
+        }
+    }
+    return std::nullopt;
+}
+
 QString createTableStatement(const Dialect &dialect, const QString &table)
 {
     const QRegularExpression create(

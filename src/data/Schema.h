@@ -1,8 +1,13 @@
 #pragma once
 
+#include "base/FieldProblem.h"
+
+#include <QList>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 
 namespace data {
@@ -35,6 +40,17 @@ QMap<QString, ExpectedTable> parseSchemaScript(const QString &script);
 // Tables and their columns as the program uses them, read from the schema
 // script (one source for creating, checking and upgrading a database).
 QMap<QString, ExpectedTable> expectedTables();
+
+// The declared width of a text column (VARCHAR(n) in the server scripts),
+// counted in UTF-16 units as the boxes count; 0 for a column without one.
+// SQLite stores any length and PostgreSQL refuses a longer text only when
+// the statement runs, so records are checked against this before a save.
+int textWidth(const QString &table, const QString &column);
+
+// The first text among `values` (column, value) longer than its column of
+// `table`: a problem naming the field ("Initial Scope is longer than 250
+// characters."). Nothing when all fit.
+std::optional<FieldProblem> tooLong(const QString &table, const QList<QPair<QString, QVariant>> &values);
 
 // The CREATE TABLE statement of `table` in the dialect's schema script.
 // Throws DbError when the script has none.

@@ -2,6 +2,7 @@
 
 #include "base/Numbers.h"
 #include "data/Database.h"
+#include "data/Schema.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -58,6 +59,15 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     if (t.state.isEmpty())
         return FieldProblem { QStringLiteral("State"), QStringLiteral("Name and State Required."),
             QStringLiteral("Required Fields") };
+
+    const QList<QPair<QString, QVariant>> texts { { QStringLiteral("Name"), t.name },
+        { QStringLiteral("Address1"), t.address1 }, { QStringLiteral("Address2"), t.address2 },
+        { QStringLiteral("City"), t.city }, { QStringLiteral("State"), t.state }, { QStringLiteral("Zip"), t.zip },
+        { QStringLiteral("Phone"), t.phone }, { QStringLiteral("Fax"), t.fax },
+        { QStringLiteral("Website"), t.website }, { QStringLiteral("Email"), t.email },
+        { QStringLiteral("QBItemName"), t.qbItemName }, { QStringLiteral("QBItemDescription"), t.qbItemDescription } };
+    if (std::optional<FieldProblem> problem = data::tooLong(QStringLiteral("Company"), texts))
+        return *problem;
 
     if (!keyPressDelayAccepted(t.keyPressDelay))
         return keyPressDelayTooSmall();

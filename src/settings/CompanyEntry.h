@@ -48,8 +48,9 @@ std::optional<CompanyTexts> load(data::Connection &db);
 QStringList states(data::Connection &db);
 
 // Checks the texts and converts them into the row to save; texts are kept as
-// typed (not trimmed). The first problem found, in screen order, otherwise;
-// its field is the Company column at fault.
+// typed (not trimmed). The first problem found (the required texts, then a
+// text longer than its column, then the numbers), otherwise; its field is
+// the Company column at fault.
 std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &texts);
 
 // The refusal of a key-press delay below one second (also used when the user

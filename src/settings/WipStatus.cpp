@@ -2,6 +2,7 @@
 
 #include "base/Colors.h"
 #include "data/Database.h"
+#include "data/Schema.h"
 
 #include <QSqlQuery>
 
@@ -37,6 +38,9 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &stat
         return FieldProblem { QStringLiteral("Name"), QStringLiteral("Name is required before saving."),
             QStringLiteral("Required Fields") };
 
+    if (std::optional<FieldProblem> problem
+        = data::tooLong(QStringLiteral("WIPStatus"), { { QStringLiteral("Name"), name } }))
+        return *problem;
     const data::Fields fields { { QStringLiteral("Name"), name }, { QStringLiteral("ColorCode"), status.colorCode } };
     data::Transaction transaction(db);
     const bool taken

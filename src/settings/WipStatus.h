@@ -34,9 +34,9 @@ std::optional<Status> load(data::Connection &db, qint64 id);
 quint32 swatchColor(const QString &colorCode);
 
 // Saves the status: a new row when status.id is 0, else that row. The name is
-// stored trimmed. Refused, writing nothing, when the trimmed name is empty or
-// another status already has it (in any letter case: the board matches jobs
-// to statuses by name). Returns the row's ID. Throws data::DbError (also when
+// stored trimmed. Refused, writing nothing, when the trimmed name is empty,
+// longer than its column, or another status already has it (in any letter
+// case: the board matches jobs to statuses by name). Returns the row's ID. Throws data::DbError (also when
 // the row of an existing status is gone).
 std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &status);
 

@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 #include "base/Passwords.h"
+#include "data/Schema.h"
 
 #include <QSqlQuery>
 
@@ -30,6 +31,31 @@ namespace {
             QStringLiteral("This employee cannot be added: the database would give it a number above 32,767, "
                            "and an employee with such a number could never log in. Nothing was saved."),
             QStringLiteral("Employee Not Saved") };
+    }
+
+    // The columns the editor edits, as saved (the user name trimmed).
+    data::Fields columns(const Employee &e)
+    {
+        data::Fields fields;
+        const auto add = [&](const char *column, const QVariant &value) {
+            fields << qMakePair(QString::fromLatin1(column), value);
+        };
+        add("FirstName", e.firstName);
+        add("MiddleName", e.middleName);
+        add("LastName", e.lastName);
+        add("Address1", e.address1);
+        add("Address2", e.address2);
+        add("City", e.city);
+        add("State", e.state);
+        add("Zip", e.zip);
+        add("Phone1", e.phone1);
+        add("Phone2", e.phone2);
+        add("Fax", e.fax);
+        add("Email", e.email);
+        add("Inactive", e.inactive);
+        add("UserTypeID", e.userTypeId);
+        add("Username", e.username.trimmed());
+        return fields;
     }
 
 } // namespace
@@ -123,7 +149,7 @@ std::optional<FieldProblem> validate(const Employee &e)
         return required("LastName");
     if (e.userType.isEmpty())
         return required("UserTypeID");
-    return std::nullopt;
+    return data::tooLong(QStringLiteral("Employee"), columns(e));
 }
 
 bool usernameTaken(data::Connection &db, const QString &username, qint64 exceptId)
@@ -153,29 +179,12 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     const QString typed = newPassword.trimmed();
     const QString password = typed.isEmpty() ? e.password : Passwords::hash(typed);
     const QString username = e.username.trimmed();
-
     data::Fields fields = data::stampFields(stamp, e.id == 0);
-    const auto add
-        = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
-    add("FirstName", e.firstName);
-    add("MiddleName", e.middleName);
-    add("LastName", e.lastName);
-    add("Address1", e.address1);
-    add("Address2", e.address2);
-    add("City", e.city);
-    add("State", e.state);
-    add("Zip", e.zip);
-    add("Phone1", e.phone1);
-    add("Phone2", e.phone2);
-    add("Fax", e.fax);
-    add("Email", e.email);
-    add("Inactive", e.inactive);
-    add("UserTypeID", e.userTypeId);
-    add("Username", username);
+    fields << columns(e);
     // Written only when it changes: the login may have replaced a plain-text
     // password by its hash since the employee was read.
     if (e.id == 0 || !typed.isEmpty())
-        add("Password", password);
+        fields << qMakePair(QStringLiteral("Password"), QVariant(password));
 
     data::Transaction transaction(db);
     // Asked again here: the box is checked when the user leaves it, which a

@@ -80,7 +80,8 @@ QList<Choice> loadAllPermissions(data::Connection &db);
 std::optional<Employee> loadEmployee(data::Connection &db, qint64 id);
 Permissions loadPermissions(data::Connection &db, qint64 employeeId);
 
-// First name, last name and a type of the list are required.
+// First name, last name and a type of the list are required; every text
+// fits its column.
 std::optional<FieldProblem> validate(const Employee &employee);
 
 // Whether another employee than `exceptId` has this user name, in any

@@ -1,6 +1,7 @@
 #include "staff/TimeEntry.h"
 
 #include "base/Formats.h"
+#include "data/Schema.h"
 
 #include <QSqlQuery>
 #include <cmath>
@@ -190,6 +191,11 @@ std::optional<FieldProblem> checkEntry(bool hasEmployee, bool hasJob, const QStr
         return problem("Hours", QStringLiteral("Hours must be between 0 and %1 for one entry.").arg(kMaxHours),
             QStringLiteral("Invalid Hours"));
     return std::nullopt;
+}
+
+std::optional<FieldProblem> checkTexts(const TimeRecord &record)
+{
+    return data::tooLong(QStringLiteral("EmployeeTime"), { { QStringLiteral("Notes"), record.notes } });
 }
 
 QString generalDate(const QDateTime &value)

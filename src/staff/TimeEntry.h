@@ -92,6 +92,9 @@ QString formatHours(double hours, const QLocale &locale = QLocale());
 std::optional<FieldProblem> checkEntry(
     bool hasEmployee, bool hasJob, const QString &hoursText, const QLocale &locale = QLocale());
 
+// The check of the record's texts: notes no longer than their column.
+std::optional<FieldProblem> checkTexts(const TimeRecord &record);
+
 // ---- how the time lists show a booking
 
 // A date as its general text: the short date, with the time of day when it

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/Phones.h"
+#include "widgets/PlainTextLimit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,6 +43,7 @@ public:
 
     FieldTable &text(const char *field, QLineEdit *box, QString Record::*member)
     {
+        KeepWholeCharacters(box);
         return add(
             { QString::fromLatin1(field), box, [=](const Record &r) { box->setText(r.*member); }, [=] { box->clear(); },
                 [=] { return QVariant(box->text()); }, [=](Record &r) { r.*member = box->text(); } });
@@ -57,6 +59,7 @@ public:
     // A combo whose edit field takes any text; its list offers values.
     FieldTable &editText(const char *field, QComboBox *box, QString Record::*member)
     {
+        KeepWholeCharacters(box->lineEdit());
         return add({ QString::fromLatin1(field), box, [=](const Record &r) { box->setEditText(r.*member); },
             [=] { box->setEditText(QString()); }, [=] { return QVariant(box->currentText()); },
             [=](Record &r) { r.*member = box->currentText(); } });

@@ -3,6 +3,7 @@
 #include "base/Formats.h"
 
 #include "data/Database.h"
+#include "data/Schema.h"
 
 #include <QDateTime>
 #include <QSqlRecord>
@@ -36,6 +37,53 @@ namespace {
         return value.isNull() ? QVariant() : QVariant(value.toString());
     }
 
+    // The columns the screen edits, as saved.
+    data::Fields columns(const WipRecord &r)
+    {
+        data::Fields fields;
+        auto add = [&](const char *column, const QVariant &value) {
+            fields << qMakePair(QString::fromLatin1(column), value);
+        };
+        add("Customer", r.customer);
+        add("Address", r.address);
+        add("City", r.city);
+        add("State", r.state);
+        add("Zip", r.zip);
+        add("Phone", r.phone);
+        add("JobType", r.jobType);
+        add("Status", r.status);
+        add("Rep", r.rep);
+        add("StartDate", dateValue(r.startDate));
+        add("CheckDryingDays", r.checkDryingDays);
+        add("DryingDays", r.dryingDays);
+        add("Insurance", r.insurance);
+        add("Agent", r.agent);
+        add("Adjuster", r.adjuster);
+        add("Paperwork", r.paperwork);
+        add("InitialScope", r.initialScope);
+        add("Software", r.software);
+        add("TypeOfPayment", r.typeOfPayment);
+        add("Rugs", r.rugs);
+        add("RugsCleaned", r.rugsCleaned);
+        add("Itel", r.itel);
+        add("ItelDate", dateValue(r.itelDate));
+        add("AdjusterUpdatedDate", dateValue(r.adjusterUpdatedDate));
+        add("AdjusterUpdatedBy", r.adjusterUpdatedBy);
+        add("CarpetCleanRooms", r.carpetCleanRooms);
+        add("HowHear", r.howHear);
+        add("TimeOfService", r.timeOfService);
+        add("TypeOfService", r.typeOfService);
+        add("EstimateComplete", r.estimateComplete);
+        add("Billed", r.billed);
+        add("COS", r.cos);
+        add("MoveOut", r.moveOut);
+        add("CleanHVAC", r.cleanHVAC);
+        add("ContentsCleaned", r.contentsCleaned);
+        add("Photos", r.photos);
+        add("Notes", r.notes);
+        return fields;
+    }
+
 } // namespace
 
 std::optional<FieldProblem> validate(const WipRecord &r)
@@ -48,7 +96,7 @@ std::optional<FieldProblem> validate(const WipRecord &r)
                 QStringLiteral("You must select a Customer, Job Type, and Status before saving."),
                 QStringLiteral("Required Fields") };
     }
-    return std::nullopt;
+    return data::tooLong(QStringLiteral("WIP"), columns(r));
 }
 
 std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
@@ -139,45 +187,9 @@ QStringList loadContractors(data::Connection &db, qint64 wipId)
 qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &contractors, const data::Stamp &stamp)
 {
     data::Fields fields = data::stampFields(stamp, r.id == 0);
+    fields << columns(r);
     auto add
         = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
-    add("Customer", r.customer);
-    add("Address", r.address);
-    add("City", r.city);
-    add("State", r.state);
-    add("Zip", r.zip);
-    add("Phone", r.phone);
-    add("JobType", r.jobType);
-    add("Status", r.status);
-    add("Rep", r.rep);
-    add("StartDate", dateValue(r.startDate));
-    add("CheckDryingDays", r.checkDryingDays);
-    add("DryingDays", r.dryingDays);
-    add("Insurance", r.insurance);
-    add("Agent", r.agent);
-    add("Adjuster", r.adjuster);
-    add("Paperwork", r.paperwork);
-    add("InitialScope", r.initialScope);
-    add("Software", r.software);
-    add("TypeOfPayment", r.typeOfPayment);
-    add("Rugs", r.rugs);
-    add("RugsCleaned", r.rugsCleaned);
-    add("Itel", r.itel);
-    add("ItelDate", dateValue(r.itelDate));
-    add("AdjusterUpdatedDate", dateValue(r.adjusterUpdatedDate));
-    add("AdjusterUpdatedBy", r.adjusterUpdatedBy);
-    add("CarpetCleanRooms", r.carpetCleanRooms);
-    add("HowHear", r.howHear);
-    add("TimeOfService", r.timeOfService);
-    add("TypeOfService", r.typeOfService);
-    add("EstimateComplete", r.estimateComplete);
-    add("Billed", r.billed);
-    add("COS", r.cos);
-    add("MoveOut", r.moveOut);
-    add("CleanHVAC", r.cleanHVAC);
-    add("ContentsCleaned", r.contentsCleaned);
-    add("Photos", r.photos);
-    add("Notes", r.notes);
 
     data::Transaction transaction(db);
     qint64 id = r.id;

@@ -75,8 +75,8 @@ struct WipRecord
     QString colorCode; // the status colour, "&H80000005" without one
 };
 
-// The checks before a save: a customer, a job type and a status. The first
-// field missing (Customer, JobType, Status), or nothing.
+// The checks before a save: a customer, a job type and a status, then every
+// text no longer than its column. The first field at fault, or nothing.
 std::optional<FieldProblem> validate(const WipRecord &record);
 
 // Reads one WIP with its booked hours and status colour (one query).

@@ -4,6 +4,7 @@
 #include "shell/AppContext.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
 #include "widgets/Messages.h"
+#include "widgets/PlainTextLimit.h"
 #include "widgets/SelectAllOnFocus.h"
 
 #include <QComboBox>
@@ -49,6 +50,7 @@ void frmWIPStatusEntry::buildForm()
     txtID->setFocusPolicy(Qt::NoFocus);
     txtName = named(new QLineEdit, "txtName");
     txtName->setMaxLength(WipStatus::kNameLength);
+    KeepWholeCharacters(txtName);
     SelectAllOnFocus(txtName);
     // The swatch: a box that only shows its background.
     txtColor = named(new QLineEdit, "txtColor");

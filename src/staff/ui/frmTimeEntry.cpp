@@ -216,6 +216,11 @@ bool frmTimeEntry::save()
         return false;
     }
     const staff::TimeRecord record = m_fields.read(m_record);
+    if (const std::optional<FieldProblem> problem = staff::checkTexts(record)) {
+        Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
+        txtNotes->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
     return guarded([&] {
         const qint64 id = staff::saveTime(context().db(), record, context().stamp());
         m_record.id = id;

@@ -84,6 +84,8 @@ void frmWIPEntry::wireUi()
 
     // Notes hold at most as much as their column.
     LimitPlainText(txtNotes, wip::kLongTextLength);
+    // The boxes of the field table have this already.
+    KeepWholeCharacters(cmbSubcontractor->lineEdit());
 
     for (QComboBox *box :
         { cmbCustomer, cmbRep, cmbInsurance, cmbAgent, cmbAdjuster, cmbAdjusterUpdated, cmbSubcontractor })
