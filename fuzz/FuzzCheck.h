@@ -11,7 +11,7 @@
 #define FUZZ_CHECK(condition)                                                                                          \
     do {                                                                                                               \
         if (!(condition)) {                                                                                            \
-            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition);                       \
+            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition);                      \
             std::abort();                                                                                              \
         }                                                                                                              \
     } while (false)

@@ -489,12 +489,13 @@ private slots:
         columns<int, QByteArray, QByteArray, int, int, int>(
             { "status", "retryAfter", "body", "kind", "code", "after" });
         using Kind = qb::AccountingError::Kind;
-        const QByteArray dup(R"({"Fault":{"Error":[{"Message":"Duplicate","Detail":"Duplicate name","code":"6240"}]}})");
+        const QByteArray dup(
+            R"({"Fault":{"Error":[{"Message":"Duplicate","Detail":"Duplicate name","code":"6240"}]}})");
         row("retry in 30 s", 429, QByteArray("30"), QByteArray(), int(Kind::Transient), 429, 30);
         row("retry date in 2099", 503, QByteArray("Wed, 21 Oct 2099 07:28:00 +0000"), QByteArray(),
             int(Kind::Transient), 503, std::numeric_limits<int>::max());
-        row("retry date past", 503, QByteArray("Wed, 21 Oct 2015 07:28:00 +0000"), QByteArray(),
-            int(Kind::Transient), 503, 0);
+        row("retry date past", 503, QByteArray("Wed, 21 Oct 2015 07:28:00 +0000"), QByteArray(), int(Kind::Transient),
+            503, 0);
         row("retry unreadable", 429, QByteArray("soon"), QByteArray(), int(Kind::Transient), 429, -1);
         row("duplicate", 400, QByteArray(), dup, int(Kind::DuplicateName), 6240, -1);
         row("empty error list", 404, QByteArray(), QByteArray(R"({"Fault":{"Error":[]}})"), int(Kind::NotFound), 404,
@@ -519,9 +520,8 @@ private slots:
 
     void refusesAmountsItCannotStore()
     {
-        const auto total = [](const char *json) {
-            return qb::QboGateway::invoiceOf(QJsonDocument::fromJson(json).object()).total;
-        };
+        const auto total
+            = [](const char *json) { return qb::QboGateway::invoiceOf(QJsonDocument::fromJson(json).object()).total; };
         QCOMPARE(total(R"({"TotalAmt":1234.56})"), qb::Cents(123456));
         QCOMPARE(total(R"({"TotalAmt":-0.5})"), qb::Cents(-50));
         QCOMPARE(total(R"({"TotalAmt":90071992547409.92})"), qb::Cents(9007199254740992));

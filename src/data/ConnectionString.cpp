@@ -30,8 +30,7 @@ namespace {
             part.begin = i;
             const qsizetype eq = text.indexOf(u'=', i);
             if (eq < 0)
-                throw std::invalid_argument(
-                    "a part of the connection string has no '=': " + text.mid(i).toStdString());
+                throw std::invalid_argument("a part of the connection string has no '=': " + text.mid(i).toStdString());
             part.key = text.mid(i, eq - i).trimmed().toLower();
             i = eq + 1;
             while (i < n && text[i] == u' ')

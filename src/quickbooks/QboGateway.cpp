@@ -188,15 +188,16 @@ QboGateway::Fault QboGateway::parseFault(const QByteArray &body)
 {
     const QJsonObject object = QJsonDocument::fromJson(body).object();
     for (const auto &[faultKey, errorKey, messageKey, detailKey] :
-        { std::array { "Fault", "Error", "Message", "Detail" }, std::array { "fault", "error", "message", "detail" } }) {
+        { std::array { "Fault", "Error", "Message", "Detail" },
+            std::array { "fault", "error", "message", "detail" } }) {
         const QJsonObject fault = object.value(QLatin1String(faultKey)).toObject();
         const QJsonObject error = fault.value(QLatin1String(errorKey)).toArray().first().toObject();
         if (error.isEmpty())
             continue;
         const QJsonValue code = error.value(QStringLiteral("code"));
         return { code.isString() ? code.toString().toInt() : code.toInt(),
-            describe(error.value(QLatin1String(messageKey)).toString(),
-                error.value(QLatin1String(detailKey)).toString()) };
+            describe(
+                error.value(QLatin1String(messageKey)).toString(), error.value(QLatin1String(detailKey)).toString()) };
     }
     Fault fault;
     QXmlStreamReader xml(body);

@@ -170,8 +170,7 @@ namespace {
         ::close(fds[0]);
         if (timedOut)
             ::kill(pid, SIGKILL);
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
 
         QList<Customer> customers;
         qsizetype at = 0;
@@ -206,7 +205,8 @@ namespace {
                 break;
             }
             case NotOpened:
-                fail(QStringLiteral("The customer file %1 could not be opened as an Access database.").arg(shown(path)));
+                fail(
+                    QStringLiteral("The customer file %1 could not be opened as an Access database.").arg(shown(path)));
             case NoTable:
                 fail(QStringLiteral("The customer file %1 has no table tblCustomers.").arg(shown(path)));
             case NoColumns:
