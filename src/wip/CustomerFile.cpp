@@ -18,6 +18,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -134,6 +135,8 @@ namespace {
             // parent tells the user.
             for (const int sig : { SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT })
                 ::signal(sig, SIG_DFL);
+            // Nor does it outlive the program.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             readInChild(file.constData(), fds[1]);
             ::_exit(0);
         }
