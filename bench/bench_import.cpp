@@ -117,8 +117,8 @@ void BM_FindOne(benchmark::State &state)
 }
 BENCHMARK(BM_FindOne)->Unit(benchmark::kMillisecond);
 
-// Opening the screen: the header and password check, the catalog and the
-// table's definition.
+// Opening the screen: the header and password check, then the whole table
+// read by libmdb in a child process and handed over through a pipe.
 void BM_OpenFile(benchmark::State &state)
 {
     for (auto _ : state)

@@ -140,6 +140,14 @@ private slots:
         const auto ms
             = data::mapConnectionString(QStringLiteral("Driver={ODBC Driver 18 for SQL Server};Server=s;Database=d;"));
         QCOMPARE(ms.kind, DbKind::SqlServer);
+        // Only the ADO Provider part goes, never text inside a braced value
+        // (it once cut "Pwd={a;provider=b}" to "Pwd={a;").
+        QCOMPARE(data::mapConnectionString(
+                     QStringLiteral("Provider=MSDASQL;Driver={FreeTDS};Server=s;Pwd={a;provider=b}}c};Provider=x"))
+                     .databaseName,
+            QStringLiteral("Driver={FreeTDS};Server=s;Pwd={a;provider=b}}c};"));
+        QCOMPARE(data::parseConnectionString(QStringLiteral("Driver={x}};y};Uid=u")).value(QStringLiteral("uid")),
+            QStringLiteral("u"));
     }
 
     void refusesNonsense()

@@ -36,7 +36,7 @@ const QList<jetfile::Customer> kCustomers {
     { 7, "amy", "adams", kNull, "3 Birch", "Dover", "DE", "19901", "555-0107" },
 };
 
-enum class FileCase { Missing, NotAccess, WrongPassword, NoTable, NoColumn };
+enum class FileCase { Missing, NotAccess, WrongPassword, NoTable, NoColumn, Damaged };
 
 } // namespace
 
@@ -71,6 +71,17 @@ class TestImport : public QObject
             tables.first().name = QStringLiteral("tblPeople");
         if (c == FileCase::NoColumn)
             tables.first().columns.removeLast(); // P1
+        if (c == FileCase::Damaged) {
+            // Page 1 holds the tables' usage maps, one a row; the second
+            // row made to point at the first's bytes, as a damaged file
+            // may have it, made libmdb read through a null pointer.
+            QByteArray bytes = jetfile::database(tables, header);
+            bytes.replace(4096 + 18, 2, bytes.mid(4096 + 16, 2));
+            QFile damaged(path("damaged.mdb"));
+            if (damaged.open(QIODevice::WriteOnly))
+                damaged.write(bytes);
+            return damaged.fileName();
+        }
         const QString problem = jetfile::writeChecked(path("case.mdb"), tables, header);
         return problem.isEmpty() ? path("case.mdb") : problem;
     }
@@ -264,6 +275,7 @@ private slots:
         row("wrong password", FileCase::WrongPassword, QStringLiteral("the one this program has is wrong"));
         row("no customer table", FileCase::NoTable, QStringLiteral("has no table tblCustomers"));
         row("no phone column", FileCase::NoColumn, QStringLiteral("has no column P1"));
+        row("damaged", FileCase::Damaged, QStringLiteral("damaged.mdb is damaged"));
     }
     void unusableFile()
     {

@@ -4,6 +4,7 @@
 #include "data/Database.h"
 #include "quickbooks/QbSettings.h"
 #include "quickbooks/QbSync.h"
+#include "quickbooks/QboGateway.h"
 #include "quickbooks/ui/frmQBSync.h"
 #include "shell/AppContext.h"
 #include "shell/ui/MDI.h"
@@ -477,6 +478,55 @@ private slots:
         for (const QJsonValue &entry : creates)
             QCOMPARE(entry.toObject().value("requestid"), creates.first().toObject().value("requestid"));
         QCOMPARE(invoicesFor(m_sim, id).size(), result == "Successful" ? 1 : 0);
+    }
+
+    // Answers as the gateway reads them, odd ones included: a Retry-After
+    // date decades away stays "too long to wait" (it once wrapped to a
+    // negative number of seconds and was retried at once), an amount no
+    // double holds to the cent is refused rather than stored as garbage.
+    void readsOddAnswers_data()
+    {
+        columns<int, QByteArray, QByteArray, int, int, int>(
+            { "status", "retryAfter", "body", "kind", "code", "after" });
+        using Kind = qb::AccountingError::Kind;
+        const QByteArray dup(
+            R"({"Fault":{"Error":[{"Message":"Duplicate","Detail":"Duplicate name","code":"6240"}]}})");
+        row("retry in 30 s", 429, QByteArray("30"), QByteArray(), int(Kind::Transient), 429, 30);
+        row("retry date in 2099", 503, QByteArray("Wed, 21 Oct 2099 07:28:00 +0000"), QByteArray(),
+            int(Kind::Transient), 503, std::numeric_limits<int>::max());
+        row("retry date past", 503, QByteArray("Wed, 21 Oct 2015 07:28:00 +0000"), QByteArray(), int(Kind::Transient),
+            503, 0);
+        row("retry unreadable", 429, QByteArray("soon"), QByteArray(), int(Kind::Transient), 429, -1);
+        row("duplicate", 400, QByteArray(), dup, int(Kind::DuplicateName), 6240, -1);
+        row("empty error list", 404, QByteArray(), QByteArray(R"({"Fault":{"Error":[]}})"), int(Kind::NotFound), 404,
+            -1);
+        row("xml", 403, QByteArray(), QByteArray(R"(<Fault><Error code="3100"><Message>No</Message></Error></Fault>)"),
+            int(Kind::AuthExpired), 3100, -1);
+    }
+    void readsOddAnswers()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, retryAfter);
+        QFETCH(QByteArray, body);
+        QFETCH(int, kind);
+        QFETCH(int, code);
+        QFETCH(int, after);
+        const qb::AccountingError error = qb::QboGateway::answerError(status, body, retryAfter);
+        QCOMPARE(int(error.kind()), kind);
+        QCOMPARE(error.code(), code);
+        QVERIFY(!error.message().isEmpty());
+        QCOMPARE(error.retryAfterSeconds(), after);
+    }
+
+    void refusesAmountsItCannotStore()
+    {
+        const auto total
+            = [](const char *json) { return qb::QboGateway::invoiceOf(QJsonDocument::fromJson(json).object()).total; };
+        QCOMPARE(total(R"({"TotalAmt":1234.56})"), qb::Cents(123456));
+        QCOMPARE(total(R"({"TotalAmt":-0.5})"), qb::Cents(-50));
+        QCOMPARE(total(R"({"TotalAmt":90071992547409.92})"), qb::Cents(9007199254740992));
+        QVERIFY_THROWS_EXCEPTION(qb::AccountingError, total(R"({"TotalAmt":1e300})"));
+        QVERIFY_THROWS_EXCEPTION(qb::AccountingError, total(R"({"TotalAmt":-1e17})"));
     }
 
     // The simulator answers as the service does where the program does not

@@ -56,7 +56,12 @@ ConfigValues readConfigFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         throw ConfigError(
             QStringLiteral("Cannot read the configuration file %1: %2").arg(path, file.errorString()).toStdString());
-    const QStringList fields = splitConfigFields(QString::fromUtf8(file.readAll()));
+    return parseConfigText(file.readAll(), path);
+}
+
+ConfigValues parseConfigText(const QByteArray &text, const QString &path)
+{
+    const QStringList fields = splitConfigFields(QString::fromUtf8(text));
     if (fields.size() < 5)
         throw ConfigError(QStringLiteral("The configuration file %1 holds %2 of its 5 fields "
                                          "(heading, label, connection string, label, customer "

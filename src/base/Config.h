@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
@@ -27,6 +28,9 @@ QStringList splitConfigFields(const QString &text);
 // Reads the five fields of a configuration file. Throws ConfigError when the
 // file cannot be read or holds fewer than five fields.
 ConfigValues readConfigFile(const QString &path);
+// The same, from the file's text as read (line ends as '\n'); `path` names the
+// file in messages and gives the folder.
+ConfigValues parseConfigText(const QByteArray &text, const QString &path);
 
 // Where the program looks for its config.txt, in order: beside the executable
 // (a copy run from its build or install folder), then the user's

@@ -1,47 +1,73 @@
 #include "data/ConnectionString.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <stdexcept>
 
 namespace data {
 
+namespace {
+
+    // One "key=value" of a connection string and where its text lies.
+    struct Part
+    {
+        QString key; // trimmed, lower case
+        QString value;
+        qsizetype begin = 0;
+        qsizetype end = 0; // the ';' after it, or the end of the text
+    };
+
+    QList<Part> splitParts(const QString &text)
+    {
+        QList<Part> parts;
+        qsizetype i = 0;
+        const qsizetype n = text.size();
+        while (i < n) {
+            while (i < n && (text[i].isSpace() || text[i] == u';'))
+                ++i;
+            if (i >= n)
+                break;
+            Part part;
+            part.begin = i;
+            const qsizetype eq = text.indexOf(u'=', i);
+            if (eq < 0)
+                throw std::invalid_argument("a part of the connection string has no '=': " + text.mid(i).toStdString());
+            part.key = text.mid(i, eq - i).trimmed().toLower();
+            i = eq + 1;
+            while (i < n && text[i] == u' ')
+                ++i;
+            if (i < n && (text[i] == u'"' || text[i] == u'\'' || text[i] == u'{')) {
+                const QChar close = text[i] == u'{' ? u'}' : text[i];
+                const bool keepBraces = text[i] == u'{';
+                qsizetype end = text.indexOf(close, i + 1);
+                // In braces (ODBC), "}}" stands for one '}'.
+                while (keepBraces && end >= 0 && end + 1 < n && text[end + 1] == u'}')
+                    end = text.indexOf(close, end + 2);
+                if (end < 0)
+                    throw std::invalid_argument("unterminated quoted value in the connection string");
+                part.value = keepBraces ? text.mid(i, end - i + 1) : text.mid(i + 1, end - i - 1);
+                i = end + 1;
+                while (i < n && text[i] != u';')
+                    ++i;
+            } else {
+                const qsizetype semi = text.indexOf(u';', i);
+                const qsizetype end = semi < 0 ? n : semi;
+                part.value = text.mid(i, end - i).trimmed();
+                i = end;
+            }
+            part.end = i;
+            parts << part;
+        }
+        return parts;
+    }
+
+} // namespace
+
 QMap<QString, QString> parseConnectionString(const QString &text)
 {
     QMap<QString, QString> result;
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n) {
-        while (i < n && (text[i].isSpace() || text[i] == u';'))
-            ++i;
-        if (i >= n)
-            break;
-        const qsizetype eq = text.indexOf(u'=', i);
-        if (eq < 0)
-            throw std::invalid_argument("a part of the connection string has no '=': " + text.mid(i).toStdString());
-        const QString key = text.mid(i, eq - i).trimmed().toLower();
-        i = eq + 1;
-        while (i < n && text[i] == u' ')
-            ++i;
-        QString value;
-        if (i < n && (text[i] == u'"' || text[i] == u'\'' || text[i] == u'{')) {
-            const QChar close = text[i] == u'{' ? u'}' : text[i];
-            const bool keepBraces = text[i] == u'{';
-            const qsizetype end = text.indexOf(close, i + 1);
-            if (end < 0)
-                throw std::invalid_argument("unterminated quoted value in the connection string");
-            value = keepBraces ? text.mid(i, end - i + 1) : text.mid(i + 1, end - i - 1);
-            i = end + 1;
-            while (i < n && text[i] != u';')
-                ++i;
-        } else {
-            const qsizetype semi = text.indexOf(u';', i);
-            const qsizetype end = semi < 0 ? n : semi;
-            value = text.mid(i, end - i).trimmed();
-            i = end;
-        }
-        if (!key.isEmpty())
-            result.insert(key, value);
+    for (const Part &part : splitParts(text)) {
+        if (!part.key.isEmpty())
+            result.insert(part.key, part.value);
     }
     return result;
 }
@@ -175,15 +201,14 @@ ConnectionSpec mapConnectionString(const QString &text, const QString &baseDir)
         const QString driverName = unbrace(map.value(QStringLiteral("driver")));
         spec.kind = driverName.contains(QStringLiteral("postgres"), Qt::CaseInsensitive) ? DbKind::PostgreSQL
                                                                                          : DbKind::SqlServer;
-        // Pass the ODBC part through untouched; only an ADO Provider is dropped.
-        // (A braced value may hold ';', so the text is not split at them.)
-        static const QRegularExpression provider(
-            QStringLiteral("(^|;)\\s*provider\\s*=[^;]*"), QRegularExpression::CaseInsensitiveOption);
-        QString odbc = text.trimmed();
-        odbc.remove(provider);
-        while (odbc.startsWith(u';'))
-            odbc.remove(0, 1);
-        spec.databaseName = odbc.endsWith(u';') ? odbc : odbc + u';';
+        // Pass the ODBC part through untouched; only an ADO Provider is
+        // dropped, part by part (a braced value may hold ';' and "provider=").
+        QStringList odbc;
+        for (const Part &part : splitParts(text)) {
+            if (part.key != u"provider")
+                odbc << text.mid(part.begin, part.end - part.begin);
+        }
+        spec.databaseName = odbc.join(u';') + u';';
         spec.options = odbcTimeouts();
         return spec;
     }

@@ -10,7 +10,9 @@
 #include <QNetworkReply>
 #include <QUuid>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace qb {
 
@@ -21,12 +23,6 @@ namespace {
 
     using Kind = AccountingError::Kind;
 
-    struct Fault
-    {
-        int code = 0;
-        QString message;
-    };
-
     QString describe(const QString &message, const QString &detail)
     {
         if (detail.isEmpty() || detail == message)
@@ -36,67 +32,21 @@ namespace {
         return message + QStringLiteral(": ") + detail;
     }
 
-    // The service's error, in any of its shapes: {"Fault":{"Error":[...]}},
-    // the gateway's lowercase {"fault":{"error":[...]}}, or XML.
-    Fault parseFault(const QByteArray &body)
-    {
-        const QJsonObject object = QJsonDocument::fromJson(body).object();
-        for (const auto &[faultKey, errorKey, messageKey, detailKey] :
-            { std::array { "Fault", "Error", "Message", "Detail" },
-                std::array { "fault", "error", "message", "detail" } }) {
-            const QJsonObject fault = object.value(QLatin1String(faultKey)).toObject();
-            const QJsonObject error = fault.value(QLatin1String(errorKey)).toArray().first().toObject();
-            if (error.isEmpty())
-                continue;
-            const QJsonValue code = error.value(QStringLiteral("code"));
-            return { code.isString() ? code.toString().toInt() : code.toInt(),
-                describe(error.value(QLatin1String(messageKey)).toString(),
-                    error.value(QLatin1String(detailKey)).toString()) };
-        }
-        Fault fault;
-        QXmlStreamReader xml(body);
-        QString message, detail;
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            if (xml.name() == u"Error" && fault.code == 0)
-                fault.code = xml.attributes().value(QStringLiteral("code")).toInt();
-            else if (xml.name() == u"Message" && message.isEmpty())
-                message = xml.readElementText();
-            else if (xml.name() == u"Detail" && detail.isEmpty())
-                detail = xml.readElementText();
-        }
-        fault.message = describe(message, detail);
-        return fault;
-    }
-
-    // Retry-After in seconds: a number, or an HTTP date.
-    int retryAfterSeconds(const QByteArray &header)
-    {
-        if (header.isEmpty())
-            return -1;
-        bool ok = false;
-        const int seconds = header.trimmed().toInt(&ok);
-        if (ok)
-            return std::max(0, seconds);
-        const QDateTime when = QDateTime::fromString(QString::fromLatin1(header).trimmed(), Qt::RFC2822Date);
-        return when.isValid() ? int(std::max<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(when))) : -1;
-    }
-
     Cents centsOf(const QJsonValue &amount)
     {
-        return Cents(std::llround(amount.toDouble() * 100.0));
+        // Beyond 2^53 cents a double holds no exact cent, and llround's
+        // result is unspecified: such an amount is refused, not stored.
+        const double cents = amount.toDouble() * 100.0;
+        if (!std::isfinite(cents) || std::abs(cents) > 9007199254740992.0)
+            throw AccountingError(AccountingError::Kind::Validation, 0,
+                QStringLiteral("QuickBooks sent an amount this program cannot store: %1")
+                    .arg(amount.toDouble(), 0, 'g', 17));
+        return Cents(std::llround(cents));
     }
 
-    Invoice invoiceOf(const QJsonObject &invoice)
+    bool retryable(int status)
     {
-        return { invoice.value(QStringLiteral("DocNumber")).toString(), invoice.value(QStringLiteral("Id")).toString(),
-            centsOf(invoice.value(QStringLiteral("TotalAmt"))) };
-    }
-
-    QJsonArray rowsOf(const QJsonObject &answer, const char *entity)
-    {
-        return answer.value(QStringLiteral("QueryResponse")).toObject().value(QLatin1String(entity)).toArray();
+        return status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
     }
 
 } // namespace
@@ -230,6 +180,87 @@ std::optional<Invoice> QboGateway::findInvoiceByMarker(const CustomerRef &custom
     }
 }
 
+// ---- the answers
+
+// The service's error, in any of its shapes: {"Fault":{"Error":[...]}},
+// the gateway's lowercase {"fault":{"error":[...]}}, or XML.
+QboGateway::Fault QboGateway::parseFault(const QByteArray &body)
+{
+    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    for (const auto &[faultKey, errorKey, messageKey, detailKey] :
+        { std::array { "Fault", "Error", "Message", "Detail" },
+            std::array { "fault", "error", "message", "detail" } }) {
+        const QJsonObject fault = object.value(QLatin1String(faultKey)).toObject();
+        const QJsonObject error = fault.value(QLatin1String(errorKey)).toArray().first().toObject();
+        if (error.isEmpty())
+            continue;
+        const QJsonValue code = error.value(QStringLiteral("code"));
+        return { code.isString() ? code.toString().toInt() : code.toInt(),
+            describe(
+                error.value(QLatin1String(messageKey)).toString(), error.value(QLatin1String(detailKey)).toString()) };
+    }
+    Fault fault;
+    QXmlStreamReader xml(body);
+    QString message, detail;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"Error" && fault.code == 0)
+            fault.code = xml.attributes().value(QStringLiteral("code")).toInt();
+        else if (xml.name() == u"Message" && message.isEmpty())
+            message = xml.readElementText();
+        else if (xml.name() == u"Detail" && detail.isEmpty())
+            detail = xml.readElementText();
+    }
+    fault.message = describe(message, detail);
+    return fault;
+}
+
+int QboGateway::retryAfterSeconds(const QByteArray &header)
+{
+    if (header.isEmpty())
+        return -1;
+    bool ok = false;
+    const int seconds = header.trimmed().toInt(&ok);
+    if (ok)
+        return std::max(0, seconds);
+    const QDateTime when = QDateTime::fromString(QString::fromLatin1(header).trimmed(), Qt::RFC2822Date);
+    if (!when.isValid())
+        return -1;
+    // A date decades away does not fit an int: it stays "too long to wait".
+    return int(std::clamp<qint64>(QDateTime::currentDateTimeUtc().secsTo(when), 0, std::numeric_limits<int>::max()));
+}
+
+AccountingError QboGateway::answerError(int status, const QByteArray &body, const QByteArray &retryAfter)
+{
+    const Fault fault = parseFault(body);
+    const int code = fault.code ? fault.code : status;
+    const QString message
+        = fault.message.isEmpty() ? QStringLiteral("QuickBooks answered HTTP %1").arg(status) : fault.message;
+    if (retryable(status))
+        return AccountingError(Kind::Transient, code, message, retryAfterSeconds(retryAfter));
+    if (status == 401)
+        return AccountingError(Kind::AuthExpired, code, message);
+    if (code == 6240)
+        return AccountingError(Kind::DuplicateName, code, message);
+    if (code == 610 || status == 404)
+        return AccountingError(Kind::NotFound, code, message);
+    if (status == 403 && code == 3100)
+        return AccountingError(Kind::AuthExpired, code, message);
+    return AccountingError(Kind::Validation, code, message);
+}
+
+Invoice QboGateway::invoiceOf(const QJsonObject &invoice)
+{
+    return { invoice.value(QStringLiteral("DocNumber")).toString(), invoice.value(QStringLiteral("Id")).toString(),
+        centsOf(invoice.value(QStringLiteral("TotalAmt"))) };
+}
+
+QJsonArray QboGateway::rowsOf(const QJsonObject &answer, const char *entity)
+{
+    return answer.value(QStringLiteral("QueryResponse")).toObject().value(QLatin1String(entity)).toArray();
+}
+
 // ---- the calls
 
 QJsonObject QboGateway::query(const QString &statement)
@@ -298,36 +329,27 @@ QJsonObject QboGateway::call(
         if (status >= 200 && status < 300)
             return QJsonDocument::fromJson(answer).object();
 
-        const Fault fault = parseFault(answer);
-        const int code = fault.code ? fault.code : status;
-        const QString message
-            = fault.message.isEmpty() ? QStringLiteral("QuickBooks answered HTTP %1").arg(status) : fault.message;
+        const AccountingError error = answerError(status, answer, retryAfterHeader);
         if (status == 401) {
             if (refreshed)
-                throw AccountingError(Kind::AuthExpired, code,
+                throw AccountingError(Kind::AuthExpired, error.code(),
                     QStringLiteral("QuickBooks refused the sign-in; use Connect to QuickBooks"));
             m_auth.refresh(m_policy.timeoutMs);
             refreshed = true;
             continue;
         }
-        if (status == 429 || status == 500 || status == 502 || status == 503 || status == 504) {
-            const int after = retryAfterSeconds(retryAfterHeader);
+        if (retryable(status)) {
+            const int after = error.retryAfterSeconds();
             const qint64 backoff
                 = std::min<qint64>(m_policy.backoffCapMs, qint64(m_policy.backoffBaseMs) << std::min(retries, 20));
             const qint64 delay = std::max<qint64>(backoff, after >= 0 ? qint64(after) * 1000 : 0);
             if (retries >= m_policy.maxRetries || delay > m_policy.backoffCapMs)
-                throw AccountingError(Kind::Transient, code, message, after);
+                throw error;
             ++retries;
             pause(int(delay));
             continue;
         }
-        if (code == 6240)
-            throw AccountingError(Kind::DuplicateName, code, message);
-        if (code == 610 || status == 404)
-            throw AccountingError(Kind::NotFound, code, message);
-        if (status == 403 && code == 3100)
-            throw AccountingError(Kind::AuthExpired, code, message);
-        throw AccountingError(Kind::Validation, code, message);
+        throw error;
     }
 }
 

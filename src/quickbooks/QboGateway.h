@@ -3,6 +3,7 @@
 #include "quickbooks/Accounting.h"
 
 #include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QUrlQuery>
 
@@ -47,6 +48,25 @@ public:
     // line, the street on the second, the third empty.
     static QJsonObject customerJson(const CustomerDetails &customer);
     static QJsonObject invoiceJson(const InvoiceDraft &draft);
+
+    // ---- reading the service's answers
+    struct Fault
+    {
+        int code = 0;
+        QString message;
+    };
+    // The error an answer's body describes (JSON or XML); code 0 and an empty
+    // message when it describes none.
+    static Fault parseFault(const QByteArray &body);
+    // Retry-After in seconds (a number or an HTTP date); -1 when there is
+    // none or it cannot be read.
+    static int retryAfterSeconds(const QByteArray &header);
+    // The error a failed answer (not 2xx) stands for.
+    static AccountingError answerError(int status, const QByteArray &body, const QByteArray &retryAfter);
+    // Throws AccountingError for a total that is no storable amount.
+    static Invoice invoiceOf(const QJsonObject &invoice);
+    // The rows of a query's answer: {"QueryResponse":{"<entity>":[...]}}.
+    static QJsonArray rowsOf(const QJsonObject &answer, const char *entity);
 
 private:
     QJsonObject query(const QString &statement);

@@ -8,10 +8,19 @@
 #include "wip/CustomerFileHeader.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace wip {
@@ -33,50 +42,209 @@ namespace {
     constexpr std::array<const char *, ColumnCount> kColumns { "CustomerID", "SFirst", "SLast", "SCompany", "SAddress1",
         "SCity", "SState", "SZip", "P1" };
 
+    // libmdb trusts the file: a damaged one can make it read through a null
+    // pointer or loop for ever (a table definition whose usage map is
+    // broken does the first). So the file is read whole in a child process
+    // with a time limit, and only the rows it hands back are used; a reader
+    // that dies or hangs costs the import, never the program.
+    constexpr int kReadLimitMs = 20000;
+
+    // What the child writes to the pipe: records of a kind byte and a
+    // 32-bit length, then that many bytes.
+    enum Record : char { Row = 'R', NoTable = 'T', NoColumns = 'C', NoColumn = 'M', NotOpened = 'O', Done = 'D' };
+
+    bool writeAll(int fd, const char *data, size_t size)
+    {
+        while (size > 0) {
+            const ssize_t n = ::write(fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= size_t(n);
+        }
+        return true;
+    }
+
+    bool writeRecord(int fd, Record kind, const char *data, quint32 size)
+    {
+        char head[5] = { kind };
+        std::memcpy(head + 1, &size, sizeof size);
+        return writeAll(fd, head, sizeof head) && writeAll(fd, data, size);
+    }
+
+    // The child's side: libmdb and plain writes only (no Qt, no locks of
+    // the parent's other threads).
+    void readInChild(const char *path, int fd)
+    {
+        MdbHandle *mdb = mdb_open(path, MDB_NOFLAGS);
+        if (!mdb) {
+            writeRecord(fd, NotOpened, nullptr, 0);
+            return;
+        }
+        char table[] = "tblCustomers";
+        MdbTableDef *def = mdb_read_catalog(mdb, MDB_TABLE) ? mdb_read_table_by_name(mdb, table, MDB_TABLE) : nullptr;
+        if (!def) {
+            writeRecord(fd, NoTable, nullptr, 0);
+            return;
+        }
+        if (!mdb_read_columns(def)) {
+            writeRecord(fd, NoColumns, nullptr, 0);
+            return;
+        }
+        // The reader copies each value, as UTF-8 text, into a buffer of its
+        // bind size.
+        std::array<std::vector<char>, ColumnCount> values;
+        for (int c = 0; c < ColumnCount; ++c) {
+            values[size_t(c)].assign(size_t(mdb->bind_size) + 1, '\0');
+            char name[32] {};
+            std::strncpy(name, kColumns[size_t(c)], sizeof name - 1);
+            if (mdb_bind_column_by_name(def, name, values[size_t(c)].data(), nullptr) < 0) {
+                writeRecord(fd, NoColumn, kColumns[size_t(c)], quint32(std::strlen(kColumns[size_t(c)])));
+                return;
+            }
+        }
+        mdb_rewind_table(def);
+        std::vector<char> row;
+        while (mdb_fetch_row(def)) {
+            row.clear();
+            for (const std::vector<char> &value : values) {
+                const size_t n = strnlen(value.data(), value.size());
+                row.insert(row.end(), value.data(), value.data() + n);
+                row.push_back('\0');
+            }
+            if (!writeRecord(fd, Row, row.data(), quint32(row.size())))
+                return;
+        }
+        writeRecord(fd, Done, nullptr, 0);
+    }
+
+    // The parent's side: every record until the child is done, dead or out
+    // of time.
+    QList<Customer> readCustomers(const QString &path)
+    {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            fail(QStringLiteral("The customer file %1 cannot be read: no pipe to the reader.").arg(shown(path)));
+        const QByteArray file = QFile::encodeName(path);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::close(fds[0]);
+            // A fault of the reader ends the child at once, quietly: the
+            // parent tells the user.
+            for (const int sig : { SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT })
+                ::signal(sig, SIG_DFL);
+            // Nor does it outlive the program.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            readInChild(file.constData(), fds[1]);
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        if (pid < 0) {
+            ::close(fds[0]);
+            fail(QStringLiteral("The customer file %1 cannot be read: no reader process.").arg(shown(path)));
+        }
+
+        QByteArray data;
+        QElapsedTimer timer;
+        timer.start();
+        bool timedOut = false;
+        for (;;) {
+            const qint64 left = kReadLimitMs - timer.elapsed();
+            if (left <= 0) {
+                timedOut = true;
+                break;
+            }
+            pollfd poller { fds[0], POLLIN, 0 };
+            const int ready = ::poll(&poller, 1, int(left));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                continue;
+            char buffer[65536];
+            const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            data.append(buffer, n);
+        }
+        ::close(fds[0]);
+        if (timedOut)
+            ::kill(pid, SIGKILL);
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
+
+        QList<Customer> customers;
+        qsizetype at = 0;
+        while (at + 5 <= data.size()) {
+            const char kind = data.at(at);
+            quint32 size = 0;
+            std::memcpy(&size, data.constData() + at + 1, sizeof size);
+            at += 5;
+            if (qsizetype(size) > data.size() - at)
+                break;
+            const QByteArray body = data.mid(at, size);
+            at += size;
+            switch (kind) {
+            case Row: {
+                const QList<QByteArray> fields = body.split('\0');
+                if (fields.size() < ColumnCount)
+                    break;
+                Customer c;
+                bool ok = false;
+                c.id = fields.at(Id).toLongLong(&ok);
+                if (!ok)
+                    c.id = 0;
+                c.first = QString::fromUtf8(fields.at(First));
+                c.last = QString::fromUtf8(fields.at(Last));
+                c.company = QString::fromUtf8(fields.at(Company));
+                c.address = QString::fromUtf8(fields.at(Address));
+                c.city = QString::fromUtf8(fields.at(City));
+                c.state = QString::fromUtf8(fields.at(State));
+                c.zip = QString::fromUtf8(fields.at(Zip));
+                c.phone = QString::fromUtf8(fields.at(Phone));
+                customers << std::move(c);
+                break;
+            }
+            case NotOpened:
+                fail(
+                    QStringLiteral("The customer file %1 could not be opened as an Access database.").arg(shown(path)));
+            case NoTable:
+                fail(QStringLiteral("The customer file %1 has no table tblCustomers.").arg(shown(path)));
+            case NoColumns:
+                fail(QStringLiteral("The table tblCustomers of the customer file %1 cannot be read.").arg(shown(path)));
+            case NoColumn:
+                fail(QStringLiteral("The table tblCustomers of the customer file %1 has no column %2.")
+                         .arg(shown(path), QString::fromLatin1(body)));
+            case Done:
+                return customers;
+            }
+        }
+        if (timedOut)
+            fail(QStringLiteral("The customer file %1 seems damaged: reading it did not finish within %2 seconds.")
+                     .arg(shown(path))
+                     .arg(kReadLimitMs / 1000));
+        fail(QStringLiteral("The customer file %1 is damaged: the reader stopped on it. Repair it with the other "
+                            "application (Compact and Repair) and import again.")
+                 .arg(shown(path)));
+    }
+
+    // The customers, read once when the file is opened.
     class MdbCustomerFile final : public CustomerDirectory
     {
     public:
         explicit MdbCustomerFile(const QString &path)
+            : m_customers(readCustomers(path))
         {
-            m_mdb.reset(mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS));
-            if (!m_mdb)
-                fail(
-                    QStringLiteral("The customer file %1 could not be opened as an Access database.").arg(shown(path)));
-            char table[] = "tblCustomers";
-            if (mdb_read_catalog(m_mdb.get(), MDB_TABLE))
-                m_table.reset(mdb_read_table_by_name(m_mdb.get(), table, MDB_TABLE));
-            if (!m_table)
-                fail(QStringLiteral("The customer file %1 has no table tblCustomers.").arg(shown(path)));
-            if (!mdb_read_columns(m_table.get()))
-                fail(QStringLiteral("The table tblCustomers of the customer file %1 cannot be read.").arg(shown(path)));
-            // The reader copies each value, as UTF-8 text, into a buffer of its
-            // bind size.
-            for (int c = 0; c < ColumnCount; ++c) {
-                m_values[size_t(c)].assign(m_mdb->bind_size + 1, '\0');
-                QByteArray name(kColumns[size_t(c)]);
-                if (mdb_bind_column_by_name(m_table.get(), name.data(), m_values[size_t(c)].data(), nullptr) < 0)
-                    fail(QStringLiteral("The table tblCustomers of the customer file %1 has no column %2.")
-                             .arg(shown(path), QLatin1String(name)));
-            }
         }
-
-        MdbCustomerFile(const MdbCustomerFile &) = delete;
-        MdbCustomerFile &operator=(const MdbCustomerFile &) = delete;
 
         QList<Customer> search(const QString &text) override
         {
             QList<Customer> found;
-            mdb_rewind_table(m_table.get());
-            while (mdb_fetch_row(m_table.get())) {
-                // Only the names decide a match; the rest is read for matches.
-                Customer c;
-                c.company = value(Company);
-                c.last = value(Last);
-                c.first = value(First);
-                if (!matchesSearch(c, text))
-                    continue;
-                readRest(c);
-                found << std::move(c);
+            for (const Customer &c : m_customers) {
+                if (matchesSearch(c, text))
+                    found << c;
             }
             sortForSearch(found);
             return found;
@@ -84,44 +252,15 @@ namespace {
 
         std::optional<Customer> find(qint64 id) override
         {
-            mdb_rewind_table(m_table.get());
-            while (mdb_fetch_row(m_table.get())) {
-                if (idValue() != id)
-                    continue;
-                Customer c;
-                c.company = value(Company);
-                c.last = value(Last);
-                c.first = value(First);
-                readRest(c);
-                return c;
+            for (const Customer &c : m_customers) {
+                if (c.id == id)
+                    return c;
             }
             return std::nullopt;
         }
 
     private:
-        QString value(Column c) const { return QString::fromUtf8(m_values[size_t(c)].data()); }
-
-        qint64 idValue() const
-        {
-            bool ok = false;
-            const qint64 id = QByteArray(m_values[Id].data()).toLongLong(&ok);
-            return ok ? id : 0;
-        }
-
-        void readRest(Customer &c) const
-        {
-            c.id = idValue();
-            c.address = value(Address);
-            c.city = value(City);
-            c.state = value(State);
-            c.zip = value(Zip);
-            c.phone = value(Phone);
-        }
-
-        // The table goes before the file it was read from.
-        std::unique_ptr<MdbHandle, decltype(&mdb_close)> m_mdb { nullptr, mdb_close };
-        std::unique_ptr<MdbTableDef, decltype(&mdb_free_tabledef)> m_table { nullptr, mdb_free_tabledef };
-        std::array<std::vector<char>, ColumnCount> m_values;
+        QList<Customer> m_customers;
     };
 
 } // namespace

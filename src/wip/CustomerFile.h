@@ -25,9 +25,9 @@ struct CustomerFileLocation
 CustomerFileLocation customerFileLocation(const ConfigValues &config);
 
 // Opens the customer file (an Access .mdb, or an .accdb the reader knows)
-// read-only, after checking that the password opens it, and reads the
-// definition of its table tblCustomers. The file stays open as long as the
-// directory lives. Throws CustomerFileError.
+// read-only, after checking that the password opens it, and reads its table
+// tblCustomers whole (in a child process with a time limit: the reader may
+// crash or hang on a damaged file). Throws CustomerFileError.
 std::unique_ptr<CustomerDirectory> openCustomerFile(const CustomerFileLocation &location);
 
 } // namespace wip
