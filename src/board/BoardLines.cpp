@@ -4,6 +4,7 @@
 #include "base/DryingDays.h"
 #include "base/Formats.h"
 #include "data/Database.h"
+#include "drying/DryingLog.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -291,6 +292,9 @@ struct BoardReader::Private
     data::Connection &db;
     QDate today;
     int dryingLimit = 0;
+    bool alertFromLog = false;
+    // Jobs with a drying log; empty unless asked for.
+    QHash<qint64, drying::JobSummary> dryingLog;
     bool packed = false;
     QSqlQuery query;
     // Few statuses: a scan without building a key per line.
@@ -429,6 +433,14 @@ struct BoardReader::Private
         stamp(f[FEditedBy], f[FEditedDate]);
 
         line.dryingAlert = counted && DryingDays::inAlert(f[FStatus].toString(), true, days, dryingLimit);
+        line.dryingTip.resize(0);
+        if (!dryingLog.isEmpty()) {
+            const auto summary = dryingLog.constFind(f[FId].toLongLong());
+            if (summary != dryingLog.cend()) {
+                line.dryingTip = drying::summaryText(*summary, today);
+                line.dryingAlert = drying::boardAlert(line.dryingAlert, alertFromLog, &*summary);
+            }
+        }
         out += line.dryingAlert ? kTrue : kFalse;
 
         line.rowColour = jobTypeColour(f[FJobType]);
@@ -437,10 +449,19 @@ struct BoardReader::Private
 };
 
 BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate &today, int dryingLimit, Source source)
+    : BoardReader(db, filter, today, dryingLimit, DryingLogOptions {}, source)
+{
+}
+
+BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate &today, int dryingLimit,
+    const DryingLogOptions &drying, Source source)
     : d(std::make_unique<Private>(db))
 {
     d->today = today;
     d->dryingLimit = dryingLimit;
+    d->alertFromLog = drying.alertFromLog;
+    if (drying.summaries)
+        d->dryingLog = drying::loadSummaries(db);
     const StatusColours colours = loadStatusColours(db);
     for (auto it = colours.cbegin(); it != colours.cend(); ++it)
         d->statusColours.emplace_back(it.key(), it.value());

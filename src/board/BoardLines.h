@@ -30,6 +30,21 @@ struct BoardLine
     quint32 statusColour = 0;
     // The drying-days cell goes red (and flashes); the "Flash" cell says "True".
     bool dryingAlert = false;
+    // The job's drying log for the drying-days cell's tooltip ("2 of 3 points
+    // at goal, last reading 1 day ago"); empty for a job without one, and
+    // unless the reader was asked for the drying log.
+    QString dryingTip;
+};
+
+// What the drying log adds to the board.
+struct DryingLogOptions
+{
+    // Reads every job's drying log summary (one statement) for the tooltips.
+    bool summaries = false;
+    // The company's "Alert from the drying log": a job whose moisture points
+    // are all at goal stops flashing (needs `summaries`). Off, the alert is
+    // the drying days' alone.
+    bool alertFromLog = false;
 };
 
 // Reads the jobs a filter selects, in the board's order, one line at a time.
@@ -45,6 +60,8 @@ public:
     // drying-days limit decide the day counts and the alert.
     BoardReader(data::Connection &db, const Filter &filter, const QDate &today, int dryingLimit,
         Source source = Source::Fastest);
+    BoardReader(data::Connection &db, const Filter &filter, const QDate &today, int dryingLimit,
+        const DryingLogOptions &drying, Source source = Source::Fastest);
     ~BoardReader();
     BoardReader(const BoardReader &) = delete;
     BoardReader &operator=(const BoardReader &) = delete;

@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <algorithm>
 #include <array>
 
@@ -74,6 +76,45 @@ namespace {
             db, QStringLiteral("EmployeeTime"), { "IX_EmployeeTime_WIPID", "IX_EmployeeTime_Employee_TranDate" });
     }
 
+    // Adds whichever of the columns is not there yet, defined as in the
+    // dialect's CREATE TABLE statement (the table exists).
+    QStringList addMissingColumns(Connection &db, const QString &table, std::initializer_list<const char *> columns)
+    {
+        const QSqlRecord record = db.exec(QStringLiteral("SELECT * FROM %1 WHERE 1=0").arg(table)).record();
+        const QStringList lines = createTableStatement(db.dialect(), table).split(u'\n');
+        QStringList done;
+        for (const char *name : columns) {
+            const QString column = QString::fromLatin1(name);
+            if (record.indexOf(column) >= 0)
+                continue;
+            const QRegularExpression definition(QStringLiteral(R"(^\s*(%1\s[^,-]+?)\s*,?\s*(--.*)?$)").arg(column));
+            QString sql;
+            for (const QString &line : lines) {
+                if (const auto match = definition.match(line); match.hasMatch())
+                    sql = QStringLiteral("ALTER TABLE %1 ADD %2").arg(table, match.captured(1));
+            }
+            if (sql.isEmpty())
+                throw DbError(QStringLiteral("-1"),
+                    QStringLiteral("The schema script defines no column %1.%2.").arg(table, column));
+            db.execScript(sql);
+            done << QStringLiteral("added column %1.%2").arg(table, column);
+        }
+        return done;
+    }
+
+    // Version 4: the drying log's tables and indexes, and the company's two
+    // drying log settings.
+    QStringList addDryingLog(Connection &db)
+    {
+        QStringList done = createMissingTables(db, { "DryingRoom", "DryingAtmosphere", "MoisturePoint", "MoistureReading" });
+        done << createMissingIndexes(db, QStringLiteral("DryingRoom"), { "IX_DryingRoom_WIPID" });
+        done << createMissingIndexes(db, QStringLiteral("DryingAtmosphere"), { "IX_DryingAtmosphere_RoomID_TakenAt" });
+        done << createMissingIndexes(db, QStringLiteral("MoisturePoint"), { "IX_MoisturePoint_RoomID" });
+        done << createMissingIndexes(db, QStringLiteral("MoistureReading"), { "IX_MoistureReading_PointID_TakenAt" });
+        done << addMissingColumns(db, QStringLiteral("Company"), { "TemperatureUnit", "DryingLogAlert" });
+        return done;
+    }
+
     struct Step
     {
         int version; // the version the database is at once the step is done
@@ -85,6 +126,7 @@ namespace {
     constexpr std::array kSteps = {
         Step { 2, &addProgramTables },
         Step { 3, &addTimeIndexes },
+        Step { 4, &addDryingLog },
     };
 
     constexpr bool numberedOneByOne()

@@ -30,7 +30,8 @@ std::optional<QSqlRecord> firstRow(data::Connection &db)
     // A setting whose column is missing would silently read as empty or 0.
     const QSqlRecord columns = q.record();
     for (const char *column : { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email",
-             "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays" }) {
+             "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays",
+             "TemperatureUnit", "DryingLogAlert" }) {
         if (columns.indexOf(QLatin1String(column)) < 0)
             throw data::DbError(
                 QStringLiteral("-1"), QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
@@ -58,6 +59,10 @@ CompanyRow fromRecord(const QSqlRecord &r)
     row.qbItemDescription = text(r, "QBItemDescription");
     row.qbItemAmount = number(r, "QBItemAmount");
     row.dryingDays = static_cast<int>(std::nearbyint(number(r, "DryingDays")));
+    row.temperatureUnit
+        = text(r, "TemperatureUnit").trimmed().compare(u"C", Qt::CaseInsensitive) == 0 ? QStringLiteral("C")
+                                                                                       : QStringLiteral("F");
+    row.dryingLogAlert = r.value(QStringLiteral("DryingLogAlert")).toBool();
     return row;
 }
 
@@ -87,6 +92,8 @@ void save(data::Connection &db, const CompanyRow &row)
         { QStringLiteral("QBItemDescription"), row.qbItemDescription },
         { QStringLiteral("QBItemAmount"), row.qbItemAmount },
         { QStringLiteral("DryingDays"), row.dryingDays },
+        { QStringLiteral("TemperatureUnit"), row.temperatureUnit },
+        { QStringLiteral("DryingLogAlert"), row.dryingLogAlert },
     };
     data::Transaction transaction(db);
     const QVariant id

@@ -26,6 +26,10 @@ struct CompanyRow
     QString qbItemDescription;
     double qbItemAmount = 0;
     int dryingDays = 0;
+    // The drying log's temperature unit, "F" or "C" (NULL reads as "F").
+    QString temperatureUnit = QStringLiteral("F");
+    // The board's alert follows the drying log's moisture points (NULL: off).
+    bool dryingLogAlert = false;
 };
 
 namespace Company {

@@ -32,7 +32,8 @@ std::optional<CompanyTexts> load(data::Connection &db)
     };
     return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
         row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
-        number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays) };
+        number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
+        row.dryingLogAlert };
 }
 
 QStringList states(data::Connection &db)
@@ -76,6 +77,11 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
         return FieldProblem { QStringLiteral("DryingDays"),
             QStringLiteral("Drying Days must be a number of days, 0 or more."), invalidEntry() };
 
+    const QString unit = t.temperatureUnit.isEmpty() ? QStringLiteral("F") : t.temperatureUnit;
+    if (unit != u"F" && unit != u"C")
+        return FieldProblem { QStringLiteral("TemperatureUnit"),
+            QStringLiteral("Temperatures are in degrees F or degrees C."), invalidEntry() };
+
     CompanyRow row;
     row.name = t.name;
     row.address1 = t.address1;
@@ -92,6 +98,8 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     row.qbItemDescription = t.qbItemDescription;
     row.qbItemAmount = *amount;
     row.dryingDays = *days;
+    row.temperatureUnit = unit;
+    row.dryingLogAlert = t.dryingLogAlert;
     return row;
 }
 

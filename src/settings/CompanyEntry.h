@@ -28,6 +28,9 @@ struct CompanyTexts
     QString qbItemDescription;
     QString qbItemAmount;
     QString dryingDays;
+    // "F" or "C"; empty reads as "F".
+    QString temperatureUnit;
+    bool dryingLogAlert = false;
 };
 
 namespace data {

@@ -30,6 +30,8 @@
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QVBoxLayout>
 #include <stdexcept>
 
@@ -123,6 +125,7 @@ void frmWIPNavigator::buildUi()
     btnExit = button("btnExit", "Exit");
     vsfgWIP = named(new GridWidget, "vsfgWIP");
     tmrDryingDays = named(new QTimer(this), "tmrDryingDays");
+    vsfgWIP->viewport()->installEventFilter(this);
 
     auto *search = named(new QGroupBox(QStringLiteral("Search")), "fraSearch");
     auto *lines = new QGridLayout(search);
@@ -210,6 +213,7 @@ board::Filter frmWIPNavigator::filter() const
 void frmWIPNavigator::SetupWIPGrid()
 {
     m_alertRows.clear();
+    m_dryingTips.clear();
     vsfgWIP->setCols(board::kColumnCount);
     vsfgWIP->setRows(0);
     vsfgWIP->addItem(board::headers().join(u'\t'));
@@ -250,7 +254,8 @@ void frmWIPNavigator::fill()
         FormatWIPGrid(true);
     });
     SetupWIPGrid();
-    board::BoardReader reader(context().db(), filter(), Clock::today(), context().company().dryingDays);
+    const board::DryingLogOptions drying { .summaries = true, .alertFromLog = context().company().dryingLogAlert };
+    board::BoardReader reader(context().db(), filter(), Clock::today(), context().company().dryingDays, drying);
 
     // The first screenful is shown as soon as it is read; the rest follows
     // with the window painting between parts.
@@ -262,6 +267,8 @@ void frmWIPNavigator::fill()
     board::BoardLine line;
     for (int row = 1; reader.next(line); ++row) {
         vsfgWIP->addItem(line.text);
+        if (!line.dryingTip.isEmpty())
+            m_dryingTips.insert(QStringView(line.text).left(line.text.indexOf(u'\t')).toLongLong(), line.dryingTip);
         if (line.rowColour)
             vsfgWIP->setCellBackColor(row, 0, row, board::kColumnCount - 1, *line.rowColour);
         if (line.dryingAlert) {
@@ -285,6 +292,29 @@ void frmWIPNavigator::fill()
             sincePaint.restart();
         }
     }
+}
+
+QString frmWIPNavigator::dryingTip(int row) const
+{
+    if (row < vsfgWIP->fixedRows() || row >= vsfgWIP->rows())
+        return {};
+    return m_dryingTips.value(vsfgWIP->textMatrix(row, board::ColId).toLongLong());
+}
+
+bool frmWIPNavigator::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == vsfgWIP->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = vsfgWIP->indexAt(help->pos());
+        const int row = index.isValid() ? vsfgWIP->gridModel()->gridRow(index) : -1;
+        const QString tip = index.isValid() && index.column() == board::ColDryingDays ? dryingTip(row) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, vsfgWIP->viewport(), vsfgWIP->visualRect(index));
+        return true;
+    }
+    return Screen::eventFilter(watched, event);
 }
 
 void frmWIPNavigator::keepPainting()

@@ -3,6 +3,7 @@
 #include "board/BoardQuery.h"
 #include "widgets/Screen.h"
 
+#include <QHash>
 #include <vector>
 
 class GridWidget;
@@ -31,9 +32,15 @@ public:
     // The filters on the screen, as the board and its report select.
     board::Filter filter() const;
 
+    // The drying-days cell's tooltip of a grid row: the job's drying log in
+    // brief, empty for a job without one.
+    QString dryingTip(int row) const;
+
 protected:
     // Fills the filter lists and starts the flash timer.
     void load() override;
+    // The drying-days cells' tooltips.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildUi();
@@ -71,6 +78,9 @@ private:
 
     // Grid rows in drying alert: the tick touches these cells only.
     std::vector<int> m_alertRows;
+    // Job ID to its drying log tooltip, for the jobs that have one; by ID
+    // so that they follow the rows through a sort.
+    QHash<qint64, QString> m_dryingTips;
     bool m_filling = false;
     QString m_exportFolder;
 

@@ -30,7 +30,9 @@ CREATE TABLE Company (
     QBItemName NVARCHAR(250),
     QBItemDescription NVARCHAR(250),
     QBItemAmount FLOAT,
-    DryingDays INT
+    DryingDays INT,
+    TemperatureUnit NVARCHAR(1), -- addition (upgrade step 4): "F" or "C" for the drying log
+    DryingLogAlert BIT -- addition (upgrade step 4): the board alert follows the drying log
 )
 GO
 CREATE TABLE State (
@@ -177,6 +179,51 @@ CREATE TABLE EmployeeTime (
     EditedDate DATETIME
 )
 GO
+-- addition (upgrade step 4): the drying log. A job's rooms, one "Outside" each
+CREATE TABLE DryingRoom (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    WIPID INT,
+    Name NVARCHAR(50),
+    Affected BIT,
+    Outside BIT
+)
+GO
+-- addition (upgrade step 4): a room's temperature (always in degrees F) and
+-- relative humidity
+CREATE TABLE DryingAtmosphere (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    RoomID INT,
+    TakenAt DATETIME,
+    Temperature FLOAT,
+    Humidity FLOAT,
+    EnteredBy NVARCHAR(50),
+    EnteredDate DATETIME,
+    EditedBy NVARCHAR(50),
+    EditedDate DATETIME
+)
+GO
+-- addition (upgrade step 4): a point on a material read until it reaches its dry goal
+CREATE TABLE MoisturePoint (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    RoomID INT,
+    Material NVARCHAR(50),
+    Location NVARCHAR(100),
+    Meter NVARCHAR(50),
+    DryGoal FLOAT
+)
+GO
+-- addition (upgrade step 4): one value per point and day (TakenAt at midnight)
+CREATE TABLE MoistureReading (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    PointID INT,
+    TakenAt DATETIME,
+    Value FLOAT,
+    EnteredBy NVARCHAR(50),
+    EnteredDate DATETIME,
+    EditedBy NVARCHAR(50),
+    EditedDate DATETIME
+)
+GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
 GO
 CREATE INDEX IX_WIP_Status ON WIP (Status)
@@ -190,6 +237,15 @@ GO
 CREATE INDEX IX_EmployeeTime_WIPID ON EmployeeTime (WIPID)
 GO
 CREATE INDEX IX_EmployeeTime_Employee_TranDate ON EmployeeTime (EmployeeID, TranDate)
+GO
+-- addition (upgrade step 4): the drying log reads by job, room and point.
+CREATE INDEX IX_DryingRoom_WIPID ON DryingRoom (WIPID)
+GO
+CREATE INDEX IX_DryingAtmosphere_RoomID_TakenAt ON DryingAtmosphere (RoomID, TakenAt)
+GO
+CREATE INDEX IX_MoisturePoint_RoomID ON MoisturePoint (RoomID)
+GO
+CREATE INDEX IX_MoistureReading_PointID_TakenAt ON MoistureReading (PointID, TakenAt)
 GO
 CREATE INDEX IX_WIPStatus_Name ON WIPStatus (Name)
 GO

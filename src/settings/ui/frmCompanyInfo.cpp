@@ -8,6 +8,7 @@
 #include "widgets/SelectAllOnFocus.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -19,6 +20,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -91,6 +93,12 @@ void frmCompanyInfo::buildForm()
     txtQBDesc = textBox(settings, "txtQBDesc");
     txtQBAmount = textBox(settings, "txtQBAmount");
     txtDryingDays = textBox(settings, "txtDryingDays");
+    cmbTemperatureUnit = new QComboBox(settings);
+    cmbTemperatureUnit->setObjectName(QStringLiteral("cmbTemperatureUnit"));
+    cmbTemperatureUnit->addItem(QStringLiteral("°F"), QStringLiteral("F"));
+    cmbTemperatureUnit->addItem(QStringLiteral("°C"), QStringLiteral("C"));
+    chkDryingLogAlert = new QCheckBox(QStringLiteral("Alert from the drying log"), settings);
+    chkDryingLogAlert->setObjectName(QStringLiteral("chkDryingLogAlert"));
 
     auto *settingsGrid = new QGridLayout(settings);
     settingsGrid->addWidget(label(settings, QStringLiteral("Keypress Delay"), txtKeyPressDelay), 0, 0);
@@ -105,7 +113,10 @@ void frmCompanyInfo::buildForm()
     settingsGrid->addWidget(label(settings, QStringLiteral("Drying Days"), txtDryingDays), 4, 0);
     settingsGrid->addWidget(txtDryingDays, 4, 1);
     settingsGrid->setColumnStretch(1, 1);
-    settingsGrid->setRowStretch(5, 1);
+    settingsGrid->addWidget(label(settings, QStringLiteral("Temperatures"), cmbTemperatureUnit), 5, 0);
+    settingsGrid->addWidget(cmbTemperatureUnit, 5, 1);
+    settingsGrid->addWidget(chkDryingLogAlert, 6, 1, 1, 2);
+    settingsGrid->setRowStretch(7, 1);
 
     btnSave = new QPushButton(QStringLiteral("Save And Close"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
@@ -133,9 +144,10 @@ void frmCompanyInfo::buildForm()
     main->addLayout(right, 2);
 
     // The company, then the settings that every user meets; the QuickBooks
-    // and drying-days boxes come after the buttons.
+    // drying-days and drying log settings come after the buttons.
     const QList<QWidget *> order = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax,
-        txtWebsite, txtEmail, txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays };
+        txtWebsite, txtEmail, txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays,
+        cmbTemperatureUnit, chkDryingLogAlert };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -158,7 +170,15 @@ void frmCompanyInfo::buildFields()
         .text("QBItemName", txtQBItem, &CompanyTexts::qbItemName)
         .text("QBItemDescription", txtQBDesc, &CompanyTexts::qbItemDescription)
         .text("QBItemAmount", txtQBAmount, &CompanyTexts::qbItemAmount)
-        .text("DryingDays", txtDryingDays, &CompanyTexts::dryingDays);
+        .text("DryingDays", txtDryingDays, &CompanyTexts::dryingDays)
+        .add({ QStringLiteral("TemperatureUnit"), cmbTemperatureUnit,
+            [this](const CompanyTexts &t) {
+                cmbTemperatureUnit->setCurrentIndex(std::max(0, cmbTemperatureUnit->findData(t.temperatureUnit)));
+            },
+            [this] { cmbTemperatureUnit->setCurrentIndex(0); },
+            [this] { return cmbTemperatureUnit->currentData(); },
+            [this](CompanyTexts &t) { t.temperatureUnit = cmbTemperatureUnit->currentData().toString(); } })
+        .check("DryingLogAlert", chkDryingLogAlert, &CompanyTexts::dryingLogAlert);
 }
 
 void frmCompanyInfo::load()

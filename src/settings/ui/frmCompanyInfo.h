@@ -4,6 +4,7 @@
 #include "widgets/FieldTable.h"
 #include "widgets/Screen.h"
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -48,6 +49,8 @@ private:
     QLineEdit *txtQBDesc = nullptr;
     QLineEdit *txtQBAmount = nullptr;
     QLineEdit *txtDryingDays = nullptr;
+    QComboBox *cmbTemperatureUnit = nullptr;
+    QCheckBox *chkDryingLogAlert = nullptr;
     QPushButton *btnSave = nullptr;
     QPushButton *btnExit = nullptr;
 };

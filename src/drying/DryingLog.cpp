@@ -1,0 +1,530 @@
+#include "drying/DryingLog.h"
+
+#include "data/Database.h"
+
+#include <QSqlQuery>
+#include <algorithm>
+#include <cmath>
+
+namespace drying {
+
+namespace {
+
+    QString title() { return QStringLiteral("Drying Log"); }
+
+    FieldProblem problem(const char *field, const QString &text)
+    {
+        return FieldProblem { QString::fromLatin1(field), text, title() };
+    }
+
+    // A date-time column: the drivers hand back QDateTime or ISO text (with a
+    // blank or a "T" between date and time).
+    QDateTime dateTimeOf(const QVariant &value)
+    {
+        if (value.isNull() || !value.isValid())
+            return {};
+        if (value.metaType().id() == QMetaType::QDateTime)
+            return value.toDateTime();
+        if (value.metaType().id() == QMetaType::QDate)
+            return value.toDate().startOfDay();
+        QString text = value.toString();
+        if (text.size() > 10 && text[10] == u' ')
+            text[10] = u'T';
+        const QDateTime parsed = QDateTime::fromString(text, Qt::ISODateWithMs);
+        if (parsed.isValid())
+            return parsed;
+        return QDate::fromString(text.left(10), Qt::ISODate).startOfDay();
+    }
+
+    QVariant dateTimeValue(const QDateTime &when)
+    {
+        return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
+    }
+
+    QVariant dayValue(const QDate &day) { return QVariant(day.startOfDay()); }
+
+    std::optional<FieldProblem> checkText(const char *field, const QString &label, const QString &value, int length,
+        bool required)
+    {
+        if (required && value.trimmed().isEmpty())
+            return problem(field, QStringLiteral("Enter the %1.").arg(label));
+        if (value.size() > length)
+            return problem(field, QStringLiteral("The %1 may have at most %2 characters.").arg(label).arg(length));
+        return std::nullopt;
+    }
+
+    std::optional<FieldProblem> checkAmount(const char *field, const QString &label, double value)
+    {
+        if (std::isfinite(value) && value >= 0)
+            return std::nullopt;
+        return problem(field, QStringLiteral("The %1 must be a number of 0 or more.").arg(label));
+    }
+
+    Room roomOf(const QSqlQuery &q)
+    {
+        Room room;
+        room.id = q.value(0).toLongLong();
+        room.wipId = q.value(1).toLongLong();
+        room.name = q.value(2).toString();
+        room.affected = q.value(3).toBool();
+        room.outside = q.value(4).toBool();
+        return room;
+    }
+
+    const QString kRoomColumns = QStringLiteral("ID, WIPID, Name, Affected, Outside");
+
+    std::optional<Room> findRoom(data::Connection &db, qint64 roomId)
+    {
+        QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE ID = ?").arg(kRoomColumns), { roomId });
+        if (!q.next())
+            return std::nullopt;
+        return roomOf(q);
+    }
+
+    // The checks of a room's name within its job (`roomId` 0 for a new one).
+    std::optional<FieldProblem> checkRoomName(data::Connection &db, qint64 wipId, qint64 roomId, const QString &name)
+    {
+        if (auto bad = checkText("Name", QStringLiteral("room's name"), name.trimmed(), kRoomNameLength, true))
+            return bad;
+        if (name.trimmed().compare(outsideName(), Qt::CaseInsensitive) == 0)
+            return problem("Name", QStringLiteral("Every job has its own \"Outside\"; give the room another name."));
+        const QVariant other = db.scalar(QStringLiteral("SELECT ID FROM DryingRoom WHERE WIPID = ? AND ID <> ? AND %1")
+                                             .arg(db.dialect().equalsIgnoreCase(QStringLiteral("Name"),
+                                                 QStringLiteral("?"))),
+            { wipId, roomId, name.trimmed() });
+        if (other.isValid())
+            return problem("Name", QStringLiteral("This job already has a room named \"%1\".").arg(name.trimmed()));
+        return std::nullopt;
+    }
+
+    FieldProblem outsideIsFixed()
+    {
+        return problem("Name", QStringLiteral("The \"Outside\" room can be neither renamed nor deleted."));
+    }
+
+    AtmosphereReading atmosphereOf(const QSqlQuery &q, TemperatureUnit unit)
+    {
+        AtmosphereReading r;
+        r.id = q.value(0).toLongLong();
+        r.roomId = q.value(1).toLongLong();
+        r.takenAt = dateTimeOf(q.value(2));
+        r.temperature = fromFahrenheit(q.value(3).toDouble(), unit);
+        r.humidity = q.value(4).toDouble();
+        r.enteredBy = q.value(5).toString();
+        r.enteredDate = dateTimeOf(q.value(6));
+        r.editedBy = q.value(7).toString();
+        r.editedDate = dateTimeOf(q.value(8));
+        return r;
+    }
+
+    const QString kAtmosphereColumns = QStringLiteral(
+        "A.ID, A.RoomID, A.TakenAt, A.Temperature, A.Humidity, A.EnteredBy, A.EnteredDate, A.EditedBy, A.EditedDate");
+
+    MoisturePoint pointOf(const QSqlQuery &q)
+    {
+        MoisturePoint p;
+        p.id = q.value(0).toLongLong();
+        p.roomId = q.value(1).toLongLong();
+        p.material = q.value(2).toString();
+        p.location = q.value(3).toString();
+        p.meter = q.value(4).toString();
+        p.dryGoal = q.value(5).toDouble();
+        return p;
+    }
+
+    const QString kPointColumns = QStringLiteral("P.ID, P.RoomID, P.Material, P.Location, P.Meter, P.DryGoal");
+
+    MoistureReading moistureOf(const QSqlQuery &q)
+    {
+        MoistureReading m;
+        m.id = q.value(0).toLongLong();
+        m.pointId = q.value(1).toLongLong();
+        m.day = dateTimeOf(q.value(2)).date();
+        m.value = q.value(3).toDouble();
+        return m;
+    }
+
+    const QString kMoistureColumns = QStringLiteral("M.ID, M.PointID, M.TakenAt, M.Value");
+
+    void deletePointReadings(data::Connection &db, const QString &pointCondition, qint64 id)
+    {
+        db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID IN (SELECT ID FROM MoisturePoint WHERE %1)")
+                    .arg(pointCondition),
+            { id });
+    }
+
+} // namespace
+
+QString dryingStatus()
+{
+    return QStringLiteral("Drying");
+}
+
+QString outsideName()
+{
+    return QStringLiteral("Outside");
+}
+
+// ---- Rooms ----
+
+qint64 ensureOutsideRoom(data::Connection &db, qint64 wipId)
+{
+    data::Transaction transaction(db);
+    const QVariant id
+        = db.scalar(QStringLiteral("SELECT MIN(ID) FROM DryingRoom WHERE WIPID = ? AND Outside = ?"), { wipId, true });
+    if (id.isValid() && !id.isNull())
+        return id.toLongLong();
+    const qint64 added = db.insertRow(QStringLiteral("DryingRoom"),
+        { { QStringLiteral("WIPID"), wipId }, { QStringLiteral("Name"), outsideName() },
+            { QStringLiteral("Affected"), false }, { QStringLiteral("Outside"), true } });
+    transaction.commit();
+    return added;
+}
+
+QList<Room> loadRooms(data::Connection &db, qint64 wipId)
+{
+    QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE WIPID = ?").arg(kRoomColumns), { wipId });
+    QList<Room> rooms;
+    while (q.next())
+        rooms << roomOf(q);
+    std::stable_sort(rooms.begin(), rooms.end(), [](const Room &a, const Room &b) {
+        const int rankA = a.outside ? 2 : a.affected ? 0 : 1;
+        const int rankB = b.outside ? 2 : b.affected ? 0 : 1;
+        if (rankA != rankB)
+            return rankA < rankB;
+        const int byName = QString::localeAwareCompare(a.name, b.name);
+        return byName != 0 ? byName < 0 : a.id < b.id;
+    });
+    return rooms;
+}
+
+std::variant<qint64, FieldProblem> addRoom(data::Connection &db, qint64 wipId, const QString &name, bool affected)
+{
+    data::Transaction transaction(db);
+    if (auto bad = checkRoomName(db, wipId, 0, name))
+        return *bad;
+    ensureOutsideRoom(db, wipId);
+    const qint64 id = db.insertRow(QStringLiteral("DryingRoom"),
+        { { QStringLiteral("WIPID"), wipId }, { QStringLiteral("Name"), name.trimmed() },
+            { QStringLiteral("Affected"), affected }, { QStringLiteral("Outside"), false } });
+    transaction.commit();
+    return id;
+}
+
+std::optional<FieldProblem> updateRoom(data::Connection &db, qint64 roomId, const QString &name, bool affected)
+{
+    data::Transaction transaction(db);
+    const std::optional<Room> room = findRoom(db, roomId);
+    if (!room)
+        throw data::DbError(QStringLiteral("-1"), QStringLiteral("The room was deleted by someone else."));
+    if (room->outside)
+        return outsideIsFixed();
+    if (auto bad = checkRoomName(db, room->wipId, roomId, name))
+        return bad;
+    db.updateRow(QStringLiteral("DryingRoom"), roomId,
+        { { QStringLiteral("Name"), name.trimmed() }, { QStringLiteral("Affected"), affected } });
+    transaction.commit();
+    return std::nullopt;
+}
+
+QString deleteRoomQuestion(const QString &roomName)
+{
+    return QStringLiteral("Delete the room \"%1\" with all its readings and moisture points?").arg(roomName);
+}
+
+std::optional<FieldProblem> deleteRoom(data::Connection &db, qint64 roomId)
+{
+    data::Transaction transaction(db);
+    const std::optional<Room> room = findRoom(db, roomId);
+    if (!room)
+        return std::nullopt;
+    if (room->outside)
+        return outsideIsFixed();
+    deletePointReadings(db, QStringLiteral("RoomID = ?"), roomId);
+    db.exec(QStringLiteral("DELETE FROM MoisturePoint WHERE RoomID = ?"), { roomId });
+    db.exec(QStringLiteral("DELETE FROM DryingAtmosphere WHERE RoomID = ?"), { roomId });
+    db.exec(QStringLiteral("DELETE FROM DryingRoom WHERE ID = ?"), { roomId });
+    transaction.commit();
+    return std::nullopt;
+}
+
+// ---- Atmospheric readings ----
+
+std::optional<FieldProblem> validate(const AtmosphereReading &reading, TemperatureUnit unit)
+{
+    if (!reading.takenAt.isValid())
+        return problem("TakenAt", QStringLiteral("Enter when the reading was taken."));
+    if (auto bad = checkTemperature(reading.temperature, unit))
+        return bad;
+    return checkHumidity(reading.humidity);
+}
+
+std::variant<qint64, FieldProblem> saveAtmosphere(
+    data::Connection &db, const AtmosphereReading &reading, TemperatureUnit unit, const data::Stamp &stamp)
+{
+    if (auto bad = validate(reading, unit))
+        return *bad;
+    data::Fields fields = {
+        { QStringLiteral("RoomID"), reading.roomId },
+        { QStringLiteral("TakenAt"), dateTimeValue(reading.takenAt) },
+        { QStringLiteral("Temperature"), toFahrenheit(reading.temperature, unit) },
+        { QStringLiteral("Humidity"), reading.humidity },
+    };
+    fields << data::stampFields(stamp, reading.id == 0);
+    data::Transaction transaction(db);
+    const qint64 id = db.saveRow(QStringLiteral("DryingAtmosphere"), reading.id, fields, QStringLiteral("reading"));
+    transaction.commit();
+    return id;
+}
+
+void deleteAtmosphere(data::Connection &db, qint64 readingId)
+{
+    db.exec(QStringLiteral("DELETE FROM DryingAtmosphere WHERE ID = ?"), { readingId });
+}
+
+QList<AtmosphereReading> loadAtmosphere(data::Connection &db, qint64 roomId, TemperatureUnit unit)
+{
+    QSqlQuery q = db.exec(
+        QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
+            .arg(kAtmosphereColumns),
+        { roomId });
+    QList<AtmosphereReading> readings;
+    while (q.next())
+        readings << atmosphereOf(q, unit);
+    return readings;
+}
+
+// ---- Moisture points ----
+
+std::optional<FieldProblem> validate(const MoisturePoint &point)
+{
+    if (auto bad = checkText("Material", QStringLiteral("material"), point.material.trimmed(), kMaterialLength, true))
+        return bad;
+    if (auto bad = checkText("Location", QStringLiteral("location"), point.location.trimmed(), kLocationLength, false))
+        return bad;
+    if (auto bad = checkText("Meter", QStringLiteral("meter"), point.meter.trimmed(), kMeterLength, false))
+        return bad;
+    return checkAmount("DryGoal", QStringLiteral("dry goal"), point.dryGoal);
+}
+
+std::variant<qint64, FieldProblem> savePoint(data::Connection &db, const MoisturePoint &point)
+{
+    if (auto bad = validate(point))
+        return *bad;
+    const data::Fields fields = {
+        { QStringLiteral("RoomID"), point.roomId },
+        { QStringLiteral("Material"), point.material.trimmed() },
+        { QStringLiteral("Location"), point.location.trimmed() },
+        { QStringLiteral("Meter"), point.meter.trimmed() },
+        { QStringLiteral("DryGoal"), point.dryGoal },
+    };
+    data::Transaction transaction(db);
+    const qint64 id = db.saveRow(QStringLiteral("MoisturePoint"), point.id, fields, QStringLiteral("moisture point"));
+    transaction.commit();
+    return id;
+}
+
+void deletePoint(data::Connection &db, qint64 pointId)
+{
+    data::Transaction transaction(db);
+    db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ?"), { pointId });
+    db.exec(QStringLiteral("DELETE FROM MoisturePoint WHERE ID = ?"), { pointId });
+    transaction.commit();
+}
+
+QList<MoisturePoint> loadPoints(data::Connection &db, qint64 roomId)
+{
+    QSqlQuery q = db.exec(
+        QStringLiteral("SELECT %1 FROM MoisturePoint P WHERE P.RoomID = ? ORDER BY P.ID").arg(kPointColumns), { roomId });
+    QList<MoisturePoint> points;
+    while (q.next())
+        points << pointOf(q);
+    return points;
+}
+
+// ---- Moisture readings ----
+
+std::variant<qint64, FieldProblem> saveMoistureReading(
+    data::Connection &db, qint64 pointId, const QDate &day, double value, const data::Stamp &stamp)
+{
+    if (!day.isValid())
+        return problem("TakenAt", QStringLiteral("Enter the day of the reading."));
+    if (auto bad = checkAmount("Value", QStringLiteral("reading"), value))
+        return *bad;
+    data::Transaction transaction(db);
+    const QVariant existing = db.scalar(
+        QStringLiteral("SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
+    const qint64 id = existing.isValid() && !existing.isNull() ? existing.toLongLong() : 0;
+    data::Fields fields = {
+        { QStringLiteral("PointID"), pointId },
+        { QStringLiteral("TakenAt"), dayValue(day) },
+        { QStringLiteral("Value"), value },
+    };
+    fields << data::stampFields(stamp, id == 0);
+    const qint64 saved = db.saveRow(QStringLiteral("MoistureReading"), id, fields, QStringLiteral("moisture reading"));
+    transaction.commit();
+    return saved;
+}
+
+void deleteMoistureReading(data::Connection &db, qint64 pointId, const QDate &day)
+{
+    db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
+}
+
+QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId)
+{
+    QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
+                                         "WHERE P.RoomID = ? ORDER BY M.PointID, M.TakenAt")
+                              .arg(kMoistureColumns),
+        { roomId });
+    QList<MoistureReading> readings;
+    while (q.next())
+        readings << moistureOf(q);
+    return readings;
+}
+
+// ---- The log ----
+
+JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, TemperatureUnit unit)
+{
+    JobLog log;
+    log.unit = unit;
+    QSqlQuery job = db.exec(QStringLiteral("SELECT Customer, Status, StartDate FROM WIP WHERE ID = ?"), { wipId });
+    if (!job.next())
+        return log;
+    log.wipId = wipId;
+    log.customer = job.value(0).toString();
+    log.status = job.value(1).toString();
+    log.startDate = dateTimeOf(job.value(2)).date();
+
+    // The job's readings and points in three statements, whatever its rooms.
+    QHash<qint64, QList<AtmosphereReading>> atmosphere;
+    QDate first = log.startDate;
+    QDate last = today;
+    auto widen = [&first, &last](const QDate &day) {
+        if (!first.isValid() || day < first)
+            first = day;
+        if (day > last)
+            last = day;
+    };
+    QSqlQuery a = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A JOIN DryingRoom R ON R.ID = A.RoomID "
+                                         "WHERE R.WIPID = ? ORDER BY A.TakenAt, A.ID")
+                              .arg(kAtmosphereColumns),
+        { wipId });
+    while (a.next()) {
+        const AtmosphereReading reading = atmosphereOf(a, unit);
+        widen(reading.takenAt.date());
+        atmosphere[reading.roomId] << reading;
+    }
+    QHash<qint64, QList<MoisturePoint>> points;
+    QSqlQuery p = db.exec(
+        QStringLiteral("SELECT %1 FROM MoisturePoint P JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ? "
+                       "ORDER BY P.ID")
+            .arg(kPointColumns),
+        { wipId });
+    while (p.next()) {
+        const MoisturePoint point = pointOf(p);
+        points[point.roomId] << point;
+    }
+    QHash<qint64, QMap<QDate, double>> values;
+    QSqlQuery m = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
+                                         "JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ?")
+                              .arg(kMoistureColumns),
+        { wipId });
+    while (m.next()) {
+        const MoistureReading reading = moistureOf(m);
+        widen(reading.day);
+        values[reading.pointId].insert(reading.day, reading.value);
+    }
+    if (first.isValid()) {
+        log.firstDay = first;
+        log.lastDay = std::max(first, last);
+    }
+
+    const bool drying = log.status == dryingStatus();
+    for (const Room &room : loadRooms(db, wipId)) {
+        RoomLog roomLog;
+        roomLog.room = room;
+        QMap<QDate, AtmosphereReading> byDay;
+        for (const AtmosphereReading &reading : atmosphere.value(room.id))
+            byDay.insert(reading.takenAt.date(), reading); // oldest first: the day's latest stays
+        for (QDate day = log.firstDay; day.isValid() && day <= log.lastDay; day = day.addDays(1)) {
+            LogDay entry;
+            entry.day = day;
+            if (const auto found = byDay.constFind(day); found != byDay.cend()) {
+                entry.reading = *found;
+                entry.conditions = conditions(found->temperature, found->humidity, unit);
+            } else {
+                entry.gap = drying && day < today;
+            }
+            roomLog.days << entry;
+        }
+        for (const MoisturePoint &point : points.value(room.id)) {
+            PointLog pointLog;
+            pointLog.point = point;
+            pointLog.values = values.value(point.id);
+            if (!pointLog.values.isEmpty()) {
+                pointLog.latest = pointLog.values.last();
+                pointLog.dry = *pointLog.latest <= point.dryGoal;
+                for (auto it = pointLog.values.cbegin(); it != pointLog.values.cend(); ++it) {
+                    if (it.value() <= point.dryGoal) {
+                        pointLog.reachedGoal = it.key();
+                        break;
+                    }
+                }
+            }
+            roomLog.points << pointLog;
+        }
+        log.rooms << roomLog;
+    }
+    return log;
+}
+
+// ---- The board ----
+
+QHash<qint64, JobSummary> loadSummaries(data::Connection &db)
+{
+    // Per job: its points, those whose latest value is at goal and the last
+    // moisture reading; then the last atmospheric reading.
+    QSqlQuery q = db.exec(QStringLiteral(
+        "SELECT R.WIPID, COUNT(P.ID), SUM(CASE WHEN M.Value <= P.DryGoal THEN 1 ELSE 0 END), MAX(M.TakenAt) "
+        "FROM DryingRoom R JOIN MoisturePoint P ON P.RoomID = R.ID "
+        "LEFT JOIN MoistureReading M ON M.PointID = P.ID AND M.TakenAt = "
+        "(SELECT MAX(L.TakenAt) FROM MoistureReading L WHERE L.PointID = P.ID) "
+        "GROUP BY R.WIPID "
+        "UNION ALL "
+        "SELECT R.WIPID, 0, 0, MAX(A.TakenAt) FROM DryingRoom R JOIN DryingAtmosphere A ON A.RoomID = R.ID "
+        "GROUP BY R.WIPID"));
+    QHash<qint64, JobSummary> summaries;
+    while (q.next()) {
+        JobSummary &summary = summaries[q.value(0).toLongLong()];
+        summary.points += q.value(1).toInt();
+        summary.atGoal += q.value(2).toInt();
+        const QDate last = dateTimeOf(q.value(3)).date();
+        if (last.isValid() && (!summary.lastReading.isValid() || last > summary.lastReading))
+            summary.lastReading = last;
+    }
+    return summaries;
+}
+
+QString summaryText(const JobSummary &summary, const QDate &today)
+{
+    QString text = QStringLiteral("%1 of %2 points at goal, ").arg(summary.atGoal).arg(summary.points);
+    if (!summary.lastReading.isValid())
+        return text + QStringLiteral("no reading yet");
+    const qint64 days = summary.lastReading.daysTo(today);
+    if (days == 0)
+        return text + QStringLiteral("last reading today");
+    if (days == 1)
+        return text + QStringLiteral("last reading 1 day ago");
+    return text + QStringLiteral("last reading %1 days ago").arg(days);
+}
+
+bool boardAlert(bool daysAlert, bool alertFromLog, const JobSummary *summary)
+{
+    if (!alertFromLog || !summary || summary->points == 0)
+        return daysAlert;
+    return daysAlert && summary->atGoal < summary->points;
+}
+
+} // namespace drying
