@@ -2,6 +2,8 @@
 #include "app/Screens.h"
 #include "base/Clock.h"
 #include "base/Formats.h"
+#include "board/BoardQuery.h"
+#include "board/ui/frmWIPNavigator.h"
 #include "charts/LineChart.h"
 #include "data/Database.h"
 #include "drying/DryingLog.h"
@@ -16,6 +18,7 @@
 #include "widgets/Messages.h"
 #include "wip/ui/frmWIPEntry.h"
 
+#include <QAction>
 #include <QChartView>
 #include <QDateEdit>
 #include <QDateTimeEdit>
@@ -30,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -250,11 +254,14 @@ private slots:
         type("txtMoisture", "20");
         click("btnSaveMoisture");
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(shownMessages().join(" / ")));
-        QVERIFY(rows("vsfgPoints").value(0).endsWith("|20.0||"));
+        // Material, location, meter, goal, latest, state, reached goal, then the days.
+        QVERIFY2(rows("vsfgPoints").value(0).startsWith("Drywall|North wall||12.0|20.0|||"),
+            qPrintable(rows("vsfgPoints").join("\n")));
         child<QDateEdit>("dtMoisture")->setDate(kNow.date());
         type("txtMoisture", "12");
         click("btnSaveMoisture");
-        QVERIFY2(rows("vsfgPoints").value(0).endsWith("|12.0|Dry|" + Formats::date(kNow.date())),
+        QVERIFY2(
+            rows("vsfgPoints").value(0).startsWith("Drywall|North wall||12.0|12.0|Dry|" + Formats::date(kNow.date())),
             qPrintable(rows("vsfgPoints").join("\n")));
         type("txtMoisture", "-3");
         click("btnSaveMoisture");
@@ -262,10 +269,12 @@ private slots:
         QCOMPARE(count("MoistureReading"), 2);
     }
 
-    // The entry screen opens the log of the job it shows, only once saved.
-    void openedFromEntryScreen()
+    // The entry screen opens the log of the job it shows, only once saved;
+    // the board opens the log of a row from its context menu.
+    void openedFromEntryScreenAndBoard()
     {
         const qint64 wip = addWip("Pat Lee");
+        const qint64 other = addWip("Sam Water");
         MDI mdi(testdb::context(), screenRegistry());
         mdi.show();
         mdi.unlockAfterLogin(testdb::context().Username());
@@ -283,6 +292,18 @@ private slots:
         }
         QVERIFY(log);
         QCOMPARE(log->wipId(), wip);
+
+        auto *navigator = qobject_cast<frmWIPNavigator *>(mdi.showScreen(QStringLiteral("frmWIPNavigator")));
+        QVERIFY(navigator);
+        navigator->LoadWIPs();
+        auto *grid = findControl<GridWidget>(navigator, "vsfgWIP");
+        for (int r = grid->fixedRows(); r < grid->rows(); ++r) {
+            if (grid->textMatrix(r, board::ColId) == QString::number(other))
+                grid->setRow(r);
+        }
+        findControl<QAction>(navigator, "mnuDryingLog")->trigger();
+        QCOMPARE(log->wipId(), other);
+        QCOMPARE(log->windowTitle(), QStringLiteral("Drying Log - Sam Water - %1").arg(other));
     }
 
     // The printed log carries the rooms, the goals, the first dry day and the

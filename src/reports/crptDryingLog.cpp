@@ -148,16 +148,16 @@ namespace {
         return table;
     }
 
-    // Two charts side by side in one drawing.
-    Drawing chartsDrawing(const QString &caption, const Chart &left, const Chart &right, const ChartPainter &chart)
+    // The charts side by side in one drawing, each half the page wide.
+    Drawing chartsDrawing(const QString &caption, const QList<Chart> &shown, const ChartPainter &chart)
     {
         Drawing drawing;
         drawing.caption = caption;
-        drawing.height = 210;
-        drawing.paint = [left, right, chart](QPainter &painter, const QRectF &rect) {
+        drawing.height = 190;
+        drawing.paint = [shown, chart](QPainter &painter, const QRectF &rect) {
             const qreal half = rect.width() / 2;
-            chart(painter, QRectF(rect.left(), rect.top(), half, rect.height()), left);
-            chart(painter, QRectF(rect.left() + half, rect.top(), half, rect.height()), right);
+            for (qsizetype i = 0; i < shown.size(); ++i)
+                chart(painter, QRectF(rect.left() + qreal(i) * half, rect.top(), half, rect.height()), shown.at(i));
         };
         return drawing;
     }
@@ -224,9 +224,15 @@ Document dryingLogDocument(
         doc.blocks.push_back(pointsTable(room));
         if (!room.points.isEmpty())
             doc.blocks.push_back(valuesTable(room));
-        if (chart)
-            doc.blocks.push_back(chartsDrawing(QStringLiteral("%1: charts").arg(room.room.name),
-                moistureChart(log, room), gppChart(log, &room), chart));
+        if (chart) {
+            // A room without moisture readings has only its air to show.
+            QList<Chart> shown;
+            const Chart moisture = moistureChart(log, room);
+            if (moisture.hasValues())
+                shown << moisture;
+            shown << gppChart(log, &room);
+            doc.blocks.push_back(chartsDrawing(QStringLiteral("%1: charts").arg(room.room.name), shown, chart));
+        }
     }
     if (outside) {
         doc.blocks.push_back(Heading { outside->room.name, QStringLiteral("Outside conditions"), QString() });

@@ -223,41 +223,44 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
 
 void frmDryingLog::fillPoints(const drying::RoomLog &room)
 {
+    // The point, its goal and where it stands first, so that they stay in
+    // view however many days follow.
     QList<QDate> days;
     for (const drying::LogDay &day : room.days)
         days << day.day;
     const QSignalBlocker block(vsfgPoints->selectionModel());
-    const int fixed = 5;
-    const int cols = fixed + int(days.size()) + 3;
+    constexpr int kFirstDay = 8;
+    const int cols = kFirstDay + int(days.size());
     vsfgPoints->setRows(0);
     vsfgPoints->setCols(cols);
     QStringList header { QStringLiteral("ID"), QStringLiteral("Material"), QStringLiteral("Location"),
-        QStringLiteral("Meter"), QStringLiteral("Goal") };
+        QStringLiteral("Meter"), QStringLiteral("Goal"), QStringLiteral("Latest"), QStringLiteral("State"),
+        QStringLiteral("Reached Goal") };
     for (const QDate &day : days)
         header << day.toString(QStringLiteral("MM/dd"));
-    header << QStringLiteral("Latest") << QStringLiteral("State") << QStringLiteral("Reached Goal");
     vsfgPoints->addItem(header.join(u'\t'));
     int selected = -1;
     for (const drying::PointLog &point : room.points) {
         QStringList cells { QString::number(point.point.id), point.point.material, point.point.location,
-            point.point.meter, oneDecimal(point.point.dryGoal) };
+            point.point.meter, oneDecimal(point.point.dryGoal), point.latest ? oneDecimal(*point.latest) : QString(),
+            point.dry ? QStringLiteral("Dry") : QString(),
+            point.reachedGoal.isValid() ? Formats::date(point.reachedGoal) : QString() };
         for (const QDate &day : days) {
             const auto found = point.values.constFind(day);
             cells << (found == point.values.constEnd() ? QString() : oneDecimal(*found));
         }
-        cells << (point.latest ? oneDecimal(*point.latest) : QString())
-              << (point.dry ? QStringLiteral("Dry") : QString())
-              << (point.reachedGoal.isValid() ? Formats::date(point.reachedGoal) : QString());
         vsfgPoints->addItem(cells.join(u'\t'));
         const int row = vsfgPoints->rows() - 1;
         if (point.dry)
-            vsfgPoints->setCellBackColor(row, cols - 3, row, cols - 1, kDryColour);
+            vsfgPoints->setCellBackColor(row, 5, row, 7, kDryColour);
         if (point.point.id == m_pointId)
             selected = row;
     }
     vsfgPoints->setColHidden(0);
-    for (int col = 4; col < cols - 2; ++col)
-        vsfgPoints->setColAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
+    for (int col = 4; col < cols; ++col) {
+        if (col != 6 && col != 7)
+            vsfgPoints->setColAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
+    }
     vsfgPoints->setFixedRows(1);
     vsfgPoints->autoSize(1, cols - 1);
     if (selected > 0)
@@ -421,6 +424,8 @@ void frmDryingLog::btnSaveReading_Click()
         }
         m_readingId = std::get<qint64>(saved);
         reload();
+        // Ready for the next reading: nothing picked in the grid.
+        vsfgReadings->selectionModel()->clear();
         clearReading();
         txtTemperature->setFocus(Qt::OtherFocusReason);
     });
@@ -428,8 +433,8 @@ void frmDryingLog::btnSaveReading_Click()
 
 void frmDryingLog::btnNewReading_Click()
 {
+    vsfgReadings->selectionModel()->clear();
     clearReading();
-    vsfgReadings->clearSelection();
     txtTemperature->setFocus(Qt::OtherFocusReason);
 }
 
@@ -524,8 +529,8 @@ void frmDryingLog::btnSavePoint_Click()
 
 void frmDryingLog::btnNewPoint_Click()
 {
+    vsfgPoints->selectionModel()->clear();
     clearPoint();
-    vsfgPoints->clearSelection();
     txtMaterial->setFocus(Qt::OtherFocusReason);
 }
 
