@@ -8,22 +8,30 @@
 //                         dates, stamps, drying days) with no grid
 //   BM_BoardFill          the board's fill: its lines, row and status colours,
 //                         drying alert, formatting, fitting, first paint
+//   BM_BoardLinesWithDryingLog  BM_BoardLinesOnly with the drying log's
+//                         summary (one statement for every job) and its alert
+//   BM_BoardFillWithDryingLog   BM_BoardFill with the same, tooltips kept
+//   BM_DryingSummaries    that summary statement alone
 //   BM_GridScrollAndPaint jump to a far row of the filled board and repaint
 //   BM_GridSortByDate     a click on the "Start Date" header
 //
 // Prints each case's median and, at the end, the medians as multiples of the
-// baseline with the resident memory the filled grid added.
+// baseline with the resident memory the filled grid added, and the drying
+// log cases against the same cases without it. Every open job (5,000) has a
+// drying log of 4 rooms, 4 points and 10 days of readings.
 #include "base/Clock.h"
 #include "base/Colors.h"
 #include "board/BoardLines.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
+#include "drying/DryingLog.h"
 #include "settings/Company.h"
 #include "widgets/GridWidget.h"
 
 #include "MedianReporter.h"
 #include <QApplication>
+#include <QHash>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -81,20 +89,26 @@ void formatBoard(GridWidget &grid)
     grid.redraw();
 }
 
+const board::DryingLogOptions kWithDryingLog { .summaries = true, .alertFromLog = true };
+
 // Fills the grid the way the board does: header, one tab-separated line per
-// job, job-type row colour, status colour, drying alert.
-void fillBoard(GridWidget &grid)
+// job, job-type row colour, status colour, drying alert (and, as the board
+// screen does, the drying log's tooltips by job).
+void fillBoard(GridWidget &grid, const board::DryingLogOptions &drying = {})
 {
     grid.setCols(kCols);
     grid.setRows(0);
     grid.addItem(headerLine());
     formatBoard(grid);
 
-    board::BoardReader reader(*g_db, board::Filter {}, Clock::today(), g_dryingLimit);
+    board::BoardReader reader(*g_db, board::Filter {}, Clock::today(), g_dryingLimit, drying);
     board::BoardLine line;
+    QHash<qint64, QString> tips;
     int row = 1;
     while (reader.next(line)) {
         grid.addItem(line.text);
+        if (!line.dryingTip.isEmpty())
+            tips.insert(QStringView(line.text).left(line.text.indexOf(u'\t')).toLongLong(), line.dryingTip);
         if (line.rowColour)
             grid.setCellBackColor(row, 0, row, kCols - 1, *line.rowColour);
         if (line.dryingAlert)
@@ -197,6 +211,36 @@ void BM_BoardLinesOnly(benchmark::State &state)
     }
 }
 
+void BM_BoardLinesWithDryingLog(benchmark::State &state)
+{
+    const QDate today = Clock::today();
+    board::BoardLine line;
+    int tips = 0;
+    for (auto _ : state) {
+        board::BoardReader reader(*g_db, board::Filter {}, today, g_dryingLimit, kWithDryingLog);
+        tips = 0;
+        while (reader.next(line)) {
+            benchmark::DoNotOptimize(line.text.constData());
+            tips += line.dryingTip.isEmpty() ? 0 : 1;
+        }
+    }
+    state.counters["tips"] = tips;
+}
+
+// The drying log's one statement alone.
+void BM_DryingSummaries(benchmark::State &state)
+{
+    qsizetype jobs = 0;
+    for (auto _ : state)
+        jobs = drying::loadSummaries(*g_db).size();
+    state.counters["jobs"] = double(jobs);
+}
+
+void BM_BoardFillWithDryingLog(benchmark::State &state)
+{
+    measureFill(state, [](GridWidget &grid) { fillBoard(grid, kWithDryingLog); });
+}
+
 void BM_GridFill(benchmark::State &state)
 {
     measureFill(state, fillPlain);
@@ -206,7 +250,7 @@ void BM_GridFill(benchmark::State &state)
 // the drying alert.
 void BM_BoardFill(benchmark::State &state)
 {
-    measureFill(state, fillBoard);
+    measureFill(state, [](GridWidget &grid) { fillBoard(grid); });
 }
 
 // One filled board for the cases that work on it; main() drops it while the
@@ -253,6 +297,17 @@ BENCHMARK(BM_BaselineQueryLoop)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_BoardLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BoardLinesWithDryingLog)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DryingSummaries)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BoardFillWithDryingLog)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_GridFill)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_BoardFill)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_GridScrollAndPaint)
@@ -269,10 +324,10 @@ void printSummary(const Medians &medians)
     if (base == medians.end() || base->second.real <= 0 || base->second.cpu <= 0)
         return;
     std::printf("\nMedians against the baseline (bare query loop over %d jobs x %d columns):\n", kJobs, kCols);
-    std::printf("  %-24s %12s %8s %12s %8s %14s\n", "case", "real ms", "ratio", "cpu ms", "ratio", "resident MiB");
+    std::printf("  %-28s %12s %8s %12s %8s %14s\n", "case", "real ms", "ratio", "cpu ms", "ratio", "resident MiB");
     double text = 0;
     for (const auto &[name, m] : medians) {
-        std::printf("  %-24s %12.2f %8.2f %12.2f %8.2f", name.c_str(), m.real, m.real / base->second.real, m.cpu,
+        std::printf("  %-28s %12.2f %8.2f %12.2f %8.2f", name.c_str(), m.real, m.real / base->second.real, m.cpu,
             m.cpu / base->second.cpu);
         if (const double memory = m.counter("rss_delta_MiB"); memory >= 0)
             std::printf(" %14.1f", memory);
@@ -280,6 +335,51 @@ void printSummary(const Medians &medians)
         text = m.counter("text_MiB", text);
     }
     std::printf("  (ratios of the per-iteration medians; the baseline's cell text is %.1f MiB as UTF-16)\n", text);
+    std::printf("\nThe drying log's summary and alert against the same case without it:\n");
+    for (const auto &[with, without] : { std::pair { "BM_BoardLinesWithDryingLog", "BM_BoardLinesOnly" },
+             std::pair { "BM_BoardFillWithDryingLog", "BM_BoardFill" } }) {
+        const auto a = medians.find(with);
+        const auto b = medians.find(without);
+        if (a != medians.end() && b != medians.end() && b->second.real > 0)
+            std::printf("  %-28s %10.2f ms against %10.2f ms: %.3f\n", with, a->second.real, b->second.real,
+                a->second.real / b->second.real);
+    }
+}
+
+// A drying log for every open job: 4 rooms (two affected), 2 points in each
+// affected room, 10 days of readings; every value bound.
+void seedDryingLogs(data::Connection &db)
+{
+    const QDate today = Clock::today();
+    data::Transaction transaction(db);
+    QSqlQuery jobs = db.exec(QStringLiteral("SELECT ID FROM WIP WHERE Status <> ?"), { QStringLiteral("Closed") });
+    QList<qint64> ids;
+    while (jobs.next())
+        ids << jobs.value(0).toLongLong();
+    data::BulkInserter air(db, QStringLiteral("DryingAtmosphere"),
+        { QStringLiteral("RoomID"), QStringLiteral("TakenAt"), QStringLiteral("Temperature"),
+            QStringLiteral("Humidity") });
+    data::BulkInserter values(db, QStringLiteral("MoistureReading"),
+        { QStringLiteral("PointID"), QStringLiteral("TakenAt"), QStringLiteral("Value") });
+    for (qint64 id : ids) {
+        for (int r = 0; r < 4; ++r) {
+            const qint64 room = db.insertRow(QStringLiteral("DryingRoom"),
+                { { QStringLiteral("WIPID"), id }, { QStringLiteral("Name"), QStringLiteral("Room %1").arg(r) },
+                    { QStringLiteral("Affected"), r < 2 }, { QStringLiteral("Outside"), r == 3 } });
+            for (int day = 0; day < 10; ++day)
+                air.add({ room, QDateTime(today.addDays(day - 9), QTime(9, 0)), 78.0, 60.0 - day });
+            for (int p = 0; r < 2 && p < 2; ++p) {
+                const qint64 point = db.insertRow(QStringLiteral("MoisturePoint"),
+                    { { QStringLiteral("RoomID"), room }, { QStringLiteral("Material"), QStringLiteral("Drywall") },
+                        { QStringLiteral("DryGoal"), 12.0 } });
+                for (int day = 0; day < 10; ++day)
+                    values.add({ point, today.addDays(day - 9).startOfDay(), 30.0 - (id % 3 + 1) * day });
+            }
+        }
+    }
+    air.flush();
+    values.flush();
+    transaction.commit();
 }
 
 } // namespace
@@ -303,6 +403,7 @@ int main(int argc, char **argv)
         options.jobs = kJobs;
         options.bookingsPerJob = 0;
         data::seedDemo(db, options);
+        seedDryingLogs(db);
         if (const std::optional<CompanyRow> company = Company::load(db))
             g_dryingLimit = company->dryingDays;
     } catch (const std::exception &e) {

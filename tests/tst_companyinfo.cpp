@@ -16,6 +16,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -456,6 +457,28 @@ private slots:
         QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(storedDryingDays(), 9);
         QCOMPARE(testdb::context().company().dryingDays, 9);
+    }
+
+    // The drying log's two settings: a row from before them reads as degrees F
+    // and no alert; what is picked is stored, in force and shown again.
+    void dryingLogSettings()
+    {
+        JT_FRESH_DB(db);
+        TestDb::addCompany(7, 1);
+        QVERIFY(openScreen());
+        QCOMPARE(box<QComboBox>("cmbTemperatureUnit")->currentText(), QStringLiteral("°F"));
+        QVERIFY(!box<QCheckBox>("chkDryingLogAlert")->isChecked());
+        box<QComboBox>("cmbTemperatureUnit")->setCurrentIndex(1);
+        box<QCheckBox>("chkDryingLogAlert")->setChecked(true);
+        save();
+        QCOMPARE(shownMessages(), QStringList());
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT TemperatureUnit FROM Company")).toString(), QStringLiteral("C"));
+        QCOMPARE(testdb::context().company().temperatureUnit, QStringLiteral("C"));
+        QVERIFY(testdb::context().company().dryingLogAlert);
+
+        QVERIFY(reopenScreen());
+        QCOMPARE(box<QComboBox>("cmbTemperatureUnit")->currentText(), QStringLiteral("°C"));
+        QVERIFY(box<QCheckBox>("chkDryingLogAlert")->isChecked());
     }
 
     void stateJumpsByTypedLettersAndEnterSaves()

@@ -7,6 +7,7 @@
 #include "board/ui/frmWIPNavigator.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
+#include "drying/DryingLog.h"
 #include "shell/AppContext.h"
 #include "shell/ui/MDI.h"
 #include "support/TestDb.h"
@@ -28,6 +29,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <memory>
 
 namespace {
@@ -245,6 +247,42 @@ private slots:
         tick();
         QCOMPARE(grid()->cellBackColor(1, board::ColDryingDays), alert ? Colors::kRed : rowColour);
         QCOMPARE(grid()->cellBackColor(2, board::ColDryingDays), rowColour);
+    }
+
+    // The drying-days cell's tooltip sums up the job's drying log; with the
+    // company's "Alert from the drying log" a job dry at every point stops
+    // flashing.
+    void dryingLogTooltipAndAlert()
+    {
+        const qint64 id = addWip(
+            "Dry", { { "Status", "Drying" }, { "StartDate", daysAgo(kLimit + 3) }, { "CheckDryingDays", true } });
+        addWip("Another");
+        const qint64 room = std::get<qint64>(drying::addRoom(testdb::connection(), id, "Bath", true));
+        const qint64 point = std::get<qint64>(
+            drying::savePoint(testdb::connection(), { .roomId = room, .material = "Drywall", .dryGoal = 12 }));
+        drying::saveMoistureReading(testdb::connection(), point, kNow.date().addDays(-2), 11, { "kw", kNow });
+        open();
+        refresh();
+        QCOMPARE(grid()->textMatrix(rowOf(id), board::ColFlash), QString("True"));
+        const QString tip = "1 of 1 points at goal, last reading 2 days ago";
+        grid()->gridModel()->sort(board::ColCustomer, Qt::DescendingOrder);
+        QCOMPARE(m_screen->dryingTip(rowOf(id)), tip);
+        QCOMPARE(m_screen->dryingTip(rowOf(id) == 1 ? 2 : 1), QString());
+
+        const QRect cell = grid()->visualRect(grid()->gridModel()->indexOf(rowOf(id), board::ColDryingDays));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), grid()->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(grid()->viewport(), &help);
+        QCOMPARE(QToolTip::text(), tip);
+
+        CompanyRow company = testdb::context().company();
+        company.dryingLogAlert = true;
+        testdb::context().setCompany(company);
+        refresh();
+        QCOMPARE(grid()->textMatrix(rowOf(id), board::ColFlash), QString("False"));
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(grid()->cellBackColor(rowOf(id), board::ColDryingDays) != Colors::kRed);
+            tick();
+        }
     }
 
     // A double-click on a line opens that job in the entry screen, in front.

@@ -4,6 +4,7 @@
 #include "data/DemoData.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
+#include "drying/DryingLog.h"
 #include "settings/Company.h"
 #include "shell/AppContext.h"
 #include "support/TestDb.h"
@@ -341,6 +342,12 @@ private slots:
                         .toInt()
                 > 0);
             QVERIFY(Company::load(testdb::connection()).has_value());
+            // Drying logs: one job dry, the others still wet.
+            QList<int> wetPoints;
+            for (const drying::JobSummary &summary : drying::loadSummaries(testdb::connection()))
+                wetPoints << summary.points - summary.atGoal;
+            std::sort(wetPoints.begin(), wetPoints.end());
+            QCOMPARE(wetPoints, (QList<int> { 0, 4, 4 }));
             // New rows continue after the seeded IDs.
             const qint64 next
                 = testdb::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("After") } });

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <random>
 #include <stdexcept>
 
@@ -141,6 +142,86 @@ namespace {
         return std::bernoulli_distribution(p)(rng);
     }
 
+    struct DryingJob
+    {
+        qint64 id;
+        QDate start;
+    };
+
+    // The drying log of a few drying jobs: rooms, a reading a day (one day
+    // missed on the first job) and moisture points drying towards their goal;
+    // the first job's points reach it, the others are still wet.
+    void seedDryingLogs(Connection &db, const QList<DryingJob> &jobs, const QDate &today, const QString &seeder)
+    {
+        struct DemoRoom
+        {
+            const char *name;
+            bool affected;
+            bool outside;
+            double temperature; // F
+            double humidity; // on the first day; affected rooms dry out
+        };
+        static const DemoRoom kRooms[] = {
+            { "Kitchen", true, false, 82, 68 },
+            { "Living Room", true, false, 80, 64 },
+            { "Bedroom", false, false, 71, 45 },
+            { "Outside", false, true, 58, 62 },
+        };
+        struct DemoPoint
+        {
+            const char *material;
+            const char *location;
+            double goal; // as read on the same material in the bedroom
+            double wet; // on the first day
+        };
+        static const DemoPoint kPoints[]
+            = { { "Drywall", "North wall, 12 in. up", 12, 38 }, { "Baseboard", "Under the sink", 15, 30 } };
+        BulkInserter air(db, QStringLiteral("DryingAtmosphere"),
+            { QStringLiteral("RoomID"), QStringLiteral("TakenAt"), QStringLiteral("Temperature"),
+                QStringLiteral("Humidity"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
+                QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
+        BulkInserter moisture(db, QStringLiteral("MoistureReading"),
+            { QStringLiteral("PointID"), QStringLiteral("TakenAt"), QStringLiteral("Value"),
+                QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"),
+                QStringLiteral("EditedDate") });
+        for (qsizetype j = 0; j < jobs.size(); ++j) {
+            const DryingJob &job = jobs[j];
+            const int days = int(std::max<qint64>(0, job.start.daysTo(today)));
+            for (const DemoRoom &room : kRooms) {
+                const qint64 roomId = db.insertRow(QStringLiteral("DryingRoom"),
+                    { { QStringLiteral("WIPID"), job.id }, { QStringLiteral("Name"), QString::fromLatin1(room.name) },
+                        { QStringLiteral("Affected"), room.affected }, { QStringLiteral("Outside"), room.outside } });
+                for (int day = 0; day <= days; ++day) {
+                    if (j == 0 && day == 2)
+                        continue; // the missed day
+                    const double humidity = room.affected ? std::max(40.0, room.humidity - 4.0 * day) : room.humidity;
+                    const QDateTime at(job.start.addDays(day), QTime(9, 0));
+                    air.add({ roomId, at, room.temperature, humidity, seeder, at, seeder, at });
+                }
+                if (!room.affected)
+                    continue;
+                for (const DemoPoint &point : kPoints) {
+                    const qint64 pointId = db.insertRow(QStringLiteral("MoisturePoint"),
+                        { { QStringLiteral("RoomID"), roomId },
+                            { QStringLiteral("Material"), QString::fromLatin1(point.material) },
+                            { QStringLiteral("Location"), QString::fromLatin1(point.location) },
+                            { QStringLiteral("Meter"), QStringLiteral("Protimeter Mini") },
+                            { QStringLiteral("DryGoal"), point.goal } });
+                    // The first job reaches the goal on the last day read; the
+                    // others stay above it.
+                    const double last = j == 0 ? point.goal - 1 : point.goal + 6;
+                    for (int day = 0; day <= days; ++day) {
+                        const double value = days == 0 ? last : point.wet + (last - point.wet) * day / days;
+                        const QDateTime at(job.start.addDays(day), QTime(0, 0));
+                        moisture.add({ pointId, at, std::round(value * 10) / 10, seeder, at, seeder, at });
+                    }
+                }
+            }
+        }
+        air.flush();
+        moisture.flush();
+    }
+
 } // namespace
 
 void seedDemo(Connection &db, const DemoOptions &options, const std::function<void(const QString &)> &progress)
@@ -237,6 +318,7 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
         db.exec(identityOn);
     const int openJobs = std::min(options.jobs, std::max(40, options.jobs / 20));
     int invoice = 10000;
+    QList<DryingJob> dryingJobs;
     for (int n = 0; n < options.jobs; ++n) {
         if (n % 10000 == 0)
             say(QStringLiteral("jobs %1 of %2").arg(n).arg(options.jobs));
@@ -268,6 +350,9 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
             chance(rng, 0.2) ? QStringLiteral("Customer prefers calls after 5pm") : QString(), seeder, entered, seeder,
             entered.addDays(between(rng, 0, 20)),
             billed ? QStringLiteral("%1-%2").arg(invoice, 0, 16).arg(between(rng, 100000, 999999)) : QString(), id });
+        // A few watched drying jobs past the company's five days keep a log.
+        if (status == u"Drying" && watchDrying && start.daysTo(today) > 5 && dryingJobs.size() < 3)
+            dryingJobs.append({ id, start });
         for (int c = between(rng, 0, 2); c > 0; --c)
             contractors.add({ id, pick(rng, kContractors) });
         for (int b = 0; b < options.bookingsPerJob; ++b) {
@@ -283,6 +368,8 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
         db.exec(identityOff);
     contractors.flush();
     bookings.flush();
+    say(QStringLiteral("drying logs"));
+    seedDryingLogs(db, dryingJobs, today, seeder);
     transaction.commit();
 
     // Explicit IDs bypass the server's identity counter: move it past them.

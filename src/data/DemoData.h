@@ -25,8 +25,9 @@ struct DemoOptions
 // Fills the database with realistic, deterministic demo data: a
 // company row (when there is none), employees with logins and permissions,
 // customers' jobs of every type and status (drying jobs among them, some in
-// alert), subcontractors and time bookings. Rows go in as multi-row INSERTs
-// in one transaction, so 100,000 jobs take seconds, not minutes.
+// alert, three of them with a drying log), subcontractors and time bookings.
+// Rows go in as multi-row INSERTs in one transaction, so 100,000 jobs take
+// seconds, not minutes.
 // Throws DbError.
 void seedDemo(Connection &db, const DemoOptions &options, const std::function<void(const QString &)> &progress = {});
 

@@ -106,7 +106,8 @@ namespace {
     // drying log settings.
     QStringList addDryingLog(Connection &db)
     {
-        QStringList done = createMissingTables(db, { "DryingRoom", "DryingAtmosphere", "MoisturePoint", "MoistureReading" });
+        QStringList done
+            = createMissingTables(db, { "DryingRoom", "DryingAtmosphere", "MoisturePoint", "MoistureReading" });
         done << createMissingIndexes(db, QStringLiteral("DryingRoom"), { "IX_DryingRoom_WIPID" });
         done << createMissingIndexes(db, QStringLiteral("DryingAtmosphere"), { "IX_DryingAtmosphere_RoomID_TakenAt" });
         done << createMissingIndexes(db, QStringLiteral("MoisturePoint"), { "IX_MoisturePoint_RoomID" });

@@ -10,7 +10,10 @@ namespace drying {
 
 namespace {
 
-    QString title() { return QStringLiteral("Drying Log"); }
+    QString title()
+    {
+        return QStringLiteral("Drying Log");
+    }
 
     FieldProblem problem(const char *field, const QString &text)
     {
@@ -36,15 +39,32 @@ namespace {
         return QDate::fromString(text.left(10), Qt::ISODate).startOfDay();
     }
 
+    // The day of a date-time column, without reading its time: the board's
+    // summary reads one per job.
+    QDate dayOf(const QVariant &value)
+    {
+        if (value.isNull() || !value.isValid())
+            return {};
+        if (value.metaType().id() == QMetaType::QString) {
+            const QDate day = QDate::fromString(value.toString().left(10), Qt::ISODate);
+            if (day.isValid())
+                return day;
+        }
+        return dateTimeOf(value).date();
+    }
+
     QVariant dateTimeValue(const QDateTime &when)
     {
         return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
     }
 
-    QVariant dayValue(const QDate &day) { return QVariant(day.startOfDay()); }
+    QVariant dayValue(const QDate &day)
+    {
+        return QVariant(day.startOfDay());
+    }
 
-    std::optional<FieldProblem> checkText(const char *field, const QString &label, const QString &value, int length,
-        bool required)
+    std::optional<FieldProblem> checkText(
+        const char *field, const QString &label, const QString &value, int length, bool required)
     {
         if (required && value.trimmed().isEmpty())
             return problem(field, QStringLiteral("Enter the %1.").arg(label));
@@ -88,10 +108,10 @@ namespace {
             return bad;
         if (name.trimmed().compare(outsideName(), Qt::CaseInsensitive) == 0)
             return problem("Name", QStringLiteral("Every job has its own \"Outside\"; give the room another name."));
-        const QVariant other = db.scalar(QStringLiteral("SELECT ID FROM DryingRoom WHERE WIPID = ? AND ID <> ? AND %1")
-                                             .arg(db.dialect().equalsIgnoreCase(QStringLiteral("Name"),
-                                                 QStringLiteral("?"))),
-            { wipId, roomId, name.trimmed() });
+        const QVariant other
+            = db.scalar(QStringLiteral("SELECT ID FROM DryingRoom WHERE WIPID = ? AND ID <> ? AND %1")
+                            .arg(db.dialect().equalsIgnoreCase(QStringLiteral("Name"), QStringLiteral("?"))),
+                { wipId, roomId, name.trimmed() });
         if (other.isValid())
             return problem("Name", QStringLiteral("This job already has a room named \"%1\".").arg(name.trimmed()));
         return std::nullopt;
@@ -284,10 +304,10 @@ void deleteAtmosphere(data::Connection &db, qint64 readingId)
 
 QList<AtmosphereReading> loadAtmosphere(data::Connection &db, qint64 roomId, TemperatureUnit unit)
 {
-    QSqlQuery q = db.exec(
-        QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
-            .arg(kAtmosphereColumns),
-        { roomId });
+    QSqlQuery q
+        = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
+                      .arg(kAtmosphereColumns),
+            { roomId });
     QList<AtmosphereReading> readings;
     while (q.next())
         readings << atmosphereOf(q, unit);
@@ -334,8 +354,9 @@ void deletePoint(data::Connection &db, qint64 pointId)
 
 QList<MoisturePoint> loadPoints(data::Connection &db, qint64 roomId)
 {
-    QSqlQuery q = db.exec(
-        QStringLiteral("SELECT %1 FROM MoisturePoint P WHERE P.RoomID = ? ORDER BY P.ID").arg(kPointColumns), { roomId });
+    QSqlQuery q
+        = db.exec(QStringLiteral("SELECT %1 FROM MoisturePoint P WHERE P.RoomID = ? ORDER BY P.ID").arg(kPointColumns),
+            { roomId });
     QList<MoisturePoint> points;
     while (q.next())
         points << pointOf(q);
@@ -352,8 +373,9 @@ std::variant<qint64, FieldProblem> saveMoistureReading(
     if (auto bad = checkAmount("Value", QStringLiteral("reading"), value))
         return *bad;
     data::Transaction transaction(db);
-    const QVariant existing = db.scalar(
-        QStringLiteral("SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
+    const QVariant existing
+        = db.scalar(QStringLiteral("SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"),
+            { pointId, dayValue(day) });
     const qint64 id = existing.isValid() && !existing.isNull() ? existing.toLongLong() : 0;
     data::Fields fields = {
         { QStringLiteral("PointID"), pointId },
@@ -368,7 +390,8 @@ std::variant<qint64, FieldProblem> saveMoistureReading(
 
 void deleteMoistureReading(data::Connection &db, qint64 pointId, const QDate &day)
 {
-    db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
+    db.exec(
+        QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
 }
 
 QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId)
@@ -485,7 +508,8 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
 QHash<qint64, JobSummary> loadSummaries(data::Connection &db)
 {
     // Per job: its points, those whose latest value is at goal and the last
-    // moisture reading; then the last atmospheric reading.
+    // moisture reading; then the last atmospheric reading. Each latest
+    // reading is one index seek per point or room, not a scan of them all.
     QSqlQuery q = db.exec(QStringLiteral(
         "SELECT R.WIPID, COUNT(P.ID), SUM(CASE WHEN M.Value <= P.DryGoal THEN 1 ELSE 0 END), MAX(M.TakenAt) "
         "FROM DryingRoom R JOIN MoisturePoint P ON P.RoomID = R.ID "
@@ -493,14 +517,15 @@ QHash<qint64, JobSummary> loadSummaries(data::Connection &db)
         "(SELECT MAX(L.TakenAt) FROM MoistureReading L WHERE L.PointID = P.ID) "
         "GROUP BY R.WIPID "
         "UNION ALL "
-        "SELECT R.WIPID, 0, 0, MAX(A.TakenAt) FROM DryingRoom R JOIN DryingAtmosphere A ON A.RoomID = R.ID "
-        "GROUP BY R.WIPID"));
+        "SELECT X.WIPID, 0, 0, MAX(X.LastTaken) FROM (SELECT R.WIPID, "
+        "(SELECT MAX(A.TakenAt) FROM DryingAtmosphere A WHERE A.RoomID = R.ID) AS LastTaken FROM DryingRoom R) X "
+        "GROUP BY X.WIPID"));
     QHash<qint64, JobSummary> summaries;
     while (q.next()) {
         JobSummary &summary = summaries[q.value(0).toLongLong()];
         summary.points += q.value(1).toInt();
         summary.atGoal += q.value(2).toInt();
-        const QDate last = dateTimeOf(q.value(3)).date();
+        const QDate last = dayOf(q.value(3));
         if (last.isValid() && (!summary.lastReading.isValid() || last > summary.lastReading))
             summary.lastReading = last;
     }

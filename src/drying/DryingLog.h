@@ -40,7 +40,7 @@ struct Room
 {
     qint64 id = 0;
     qint64 wipId = 0;
-    QString name;
+    QString name {};
     bool affected = false;
     // The job's "Outside": neither renamed nor deleted.
     bool outside = false;
@@ -55,12 +55,14 @@ QList<Room> loadRooms(data::Connection &db, qint64 wipId);
 // too long name, "Outside" and a name the job already has (field "Name").
 std::variant<qint64, FieldProblem> addRoom(data::Connection &db, qint64 wipId, const QString &name, bool affected);
 // Renames a room or changes whether it is affected; the same checks. The
-// "Outside" room is refused (field "Name").
+// "Outside" room is refused (field "Name"); a room deleted meanwhile throws
+// data::DbError.
 std::optional<FieldProblem> updateRoom(data::Connection &db, qint64 roomId, const QString &name, bool affected);
 // The question the screen asks before deleteRoom().
 QString deleteRoomQuestion(const QString &roomName);
 // Deletes a room with its readings, its points and their readings, in one
-// transaction. "Outside" is refused (field "Name").
+// transaction. "Outside" is refused (field "Name"); a room already gone is
+// no problem.
 std::optional<FieldProblem> deleteRoom(data::Connection &db, qint64 roomId);
 
 // One temperature and humidity reading of a room.
@@ -68,14 +70,14 @@ struct AtmosphereReading
 {
     qint64 id = 0; // 0: not saved yet
     qint64 roomId = 0;
-    QDateTime takenAt;
+    QDateTime takenAt {};
     double temperature = 0; // in the unit of the call
     double humidity = 0; // relative, percent
     // Stamps as stored; set by the save.
-    QString enteredBy;
-    QDateTime enteredDate;
-    QString editedBy;
-    QDateTime editedDate;
+    QString enteredBy {};
+    QDateTime enteredDate {};
+    QString editedBy {};
+    QDateTime editedDate {};
 };
 
 // The checks of a reading: a time taken ("TakenAt"), the temperature's range
@@ -92,9 +94,9 @@ struct MoisturePoint
 {
     qint64 id = 0; // 0: not saved yet
     qint64 roomId = 0;
-    QString material;
-    QString location;
-    QString meter;
+    QString material {};
+    QString location {};
+    QString meter {};
     // From a reading of the same material in an unaffected area.
     double dryGoal = 0;
 };
@@ -114,7 +116,7 @@ struct MoistureReading
 {
     qint64 id = 0;
     qint64 pointId = 0;
-    QDate day;
+    QDate day {};
     double value = 0;
 };
 
@@ -133,10 +135,10 @@ QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId)
 // One day of a room.
 struct LogDay
 {
-    QDate day;
+    QDate day {};
     // The day's reading (the latest, if several) and what follows from it.
-    std::optional<AtmosphereReading> reading;
-    std::optional<Conditions> conditions;
+    std::optional<AtmosphereReading> reading {};
+    std::optional<Conditions> conditions {};
     // A past day without a reading, of a job in "Drying".
     bool gap = false;
 };
@@ -144,39 +146,40 @@ struct LogDay
 // One point with its values by day.
 struct PointLog
 {
-    MoisturePoint point;
-    QMap<QDate, double> values;
-    std::optional<double> latest; // the value of the last day read
+    MoisturePoint point {};
+    QMap<QDate, double> values {};
+    std::optional<double> latest {}; // the value of the last day read
     // The latest value is at or below the goal.
     bool dry = false;
     // The first day a value was at or below the goal; null if none yet.
-    QDate reachedGoal;
+    QDate reachedGoal {};
 };
 
 struct RoomLog
 {
-    Room room;
-    QList<LogDay> days; // one per day of the job's log, in order
-    QList<PointLog> points;
+    Room room {};
+    QList<LogDay> days {}; // one per day of the job's log, in order
+    QList<PointLog> points {};
 };
 
 struct JobLog
 {
     qint64 wipId = 0;
-    QString customer;
-    QString status;
-    QDate startDate;
+    QString customer {};
+    QString status {};
+    QDate startDate {};
     TemperatureUnit unit = TemperatureUnit::Fahrenheit;
     // From the start date (or the first reading, when earlier or without a
     // start date) to today (or the last reading, when later). Both null for
     // a job with neither.
-    QDate firstDay;
-    QDate lastDay;
-    QList<RoomLog> rooms; // in loadRooms() order
+    QDate firstDay {};
+    QDate lastDay {};
+    QList<RoomLog> rooms {}; // in loadRooms() order
 };
 
-// The whole log of a job. Throws data::DbError; an unknown job gives an
-// empty log (wipId 0).
+// The whole log of a job, read in five statements; it writes nothing (call
+// ensureOutsideRoom() first for a job new to the log). Throws data::DbError;
+// an unknown job gives an empty log (wipId 0).
 JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, TemperatureUnit unit);
 
 // ---- The board ----
@@ -186,7 +189,7 @@ struct JobSummary
 {
     int points = 0;
     int atGoal = 0; // points whose latest value is at or below the goal
-    QDate lastReading; // of any kind, in any room; null for none
+    QDate lastReading {}; // of any kind, in any room; null for none
 };
 
 // Every job with drying log rows, by WIP ID, in one statement.

@@ -15,16 +15,22 @@ namespace {
     constexpr double kMagnusA = 17.625;
     constexpr double kMagnusB = 243.04;
 
-    QString title() { return QStringLiteral("Drying Log"); }
+    QString title()
+    {
+        return QStringLiteral("Drying Log");
+    }
 
-    QString oneDecimal(double value) { return QLocale().toString(value, 'f', 1); }
+    QString oneDecimal(double value)
+    {
+        return QLocale().toString(value, 'f', 1);
+    }
 
 } // namespace
 
 TemperatureUnit unitFromCode(const QString &code)
 {
     return code.trimmed().compare(u"C", Qt::CaseInsensitive) == 0 ? TemperatureUnit::Celsius
-                                                                   : TemperatureUnit::Fahrenheit;
+                                                                  : TemperatureUnit::Fahrenheit;
 }
 
 QString unitCode(TemperatureUnit unit)
@@ -62,8 +68,8 @@ double saturationPressureKPa(double celsius)
     // Hyland and Wexler (1983) over liquid water, as ASHRAE Fundamentals gives
     // it: ln(p [Pa]) of the absolute temperature.
     const double t = celsius + 273.15;
-    const double ln = -5.8002206e3 / t + 1.3914993 - 4.8640239e-2 * t + 4.1764768e-5 * t * t
-        - 1.4452093e-8 * t * t * t + 6.5459673 * std::log(t);
+    const double ln = -5.8002206e3 / t + 1.3914993 - 4.8640239e-2 * t + 4.1764768e-5 * t * t - 1.4452093e-8 * t * t * t
+        + 6.5459673 * std::log(t);
     return std::exp(ln) / 1000;
 }
 

@@ -29,9 +29,9 @@ std::optional<QSqlRecord> firstRow(data::Connection &db)
     QSqlQuery q = db.exec(db.dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
     // A setting whose column is missing would silently read as empty or 0.
     const QSqlRecord columns = q.record();
-    for (const char *column : { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email",
-             "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays",
-             "TemperatureUnit", "DryingLogAlert" }) {
+    for (const char *column :
+        { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email", "Website", "KeyPressDelay",
+            "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays", "TemperatureUnit", "DryingLogAlert" }) {
         if (columns.indexOf(QLatin1String(column)) < 0)
             throw data::DbError(
                 QStringLiteral("-1"), QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
@@ -59,9 +59,9 @@ CompanyRow fromRecord(const QSqlRecord &r)
     row.qbItemDescription = text(r, "QBItemDescription");
     row.qbItemAmount = number(r, "QBItemAmount");
     row.dryingDays = static_cast<int>(std::nearbyint(number(r, "DryingDays")));
-    row.temperatureUnit
-        = text(r, "TemperatureUnit").trimmed().compare(u"C", Qt::CaseInsensitive) == 0 ? QStringLiteral("C")
-                                                                                       : QStringLiteral("F");
+    row.temperatureUnit = text(r, "TemperatureUnit").trimmed().compare(u"C", Qt::CaseInsensitive) == 0
+        ? QStringLiteral("C")
+        : QStringLiteral("F");
     row.dryingLogAlert = r.value(QStringLiteral("DryingLogAlert")).toBool();
     return row;
 }

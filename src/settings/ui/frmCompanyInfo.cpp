@@ -143,7 +143,7 @@ void frmCompanyInfo::buildForm()
     main->addWidget(setup, 3);
     main->addLayout(right, 2);
 
-    // The company, then the settings that every user meets; the QuickBooks
+    // The company, then the settings that every user meets; the QuickBooks,
     // drying-days and drying log settings come after the buttons.
     const QList<QWidget *> order = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax,
         txtWebsite, txtEmail, txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays,
@@ -175,8 +175,7 @@ void frmCompanyInfo::buildFields()
             [this](const CompanyTexts &t) {
                 cmbTemperatureUnit->setCurrentIndex(std::max(0, cmbTemperatureUnit->findData(t.temperatureUnit)));
             },
-            [this] { cmbTemperatureUnit->setCurrentIndex(0); },
-            [this] { return cmbTemperatureUnit->currentData(); },
+            [this] { cmbTemperatureUnit->setCurrentIndex(0); }, [this] { return cmbTemperatureUnit->currentData(); },
             [this](CompanyTexts &t) { t.temperatureUnit = cmbTemperatureUnit->currentData().toString(); } })
         .check("DryingLogAlert", chkDryingLogAlert, &CompanyTexts::dryingLogAlert);
 }
