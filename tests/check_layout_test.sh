@@ -39,4 +39,9 @@ expect 1 core-includes-widget 'wip/Wip.cpp:<QComboBox>'
 expect 1 core-includes-screen 'wip/Wip.cpp:"wip/ui/frm.h"'
 expect 1 main-window-includes-feature 'shell/ui/MDI.cpp:"wip/ui/frm.h"'
 expect 1 folder-cycle 'wip/Wip.cpp:"board/Board.h"' 'board/Board.cpp:"wip/Wip.h"'
+# The admin tool may draw the drying log's chart, and nothing else above it.
+expect 0 tool-includes-charts '../tools/admin.cpp:"charts/LineChart.h"' 'charts/LineChart.cpp:"reports/R.h"'
+expect 1 tool-includes-screen '../tools/admin.cpp:"wip/ui/frm.h"'
+expect 1 tool-includes-qtcharts '../tools/admin.cpp:<QChart>'
+expect 1 core-includes-charts 'reports/R.cpp:"charts/LineChart.h"'
 exit $((failures > 0))

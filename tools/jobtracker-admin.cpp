@@ -5,6 +5,7 @@
 //   jobtracker-admin [--config FILE] check
 //   jobtracker-admin [--config FILE] upgrade
 //   jobtracker-admin [--config FILE] report work-order --wip N --pdf FILE [--user NAME]
+//   jobtracker-admin [--config FILE] report drying-log --wip N --pdf FILE [--user NAME]
 //   jobtracker-admin [--config FILE] report board [--type T] [--status S] [--search X]
 //                    [--from DATE --to DATE] [--all] --pdf FILE [--user NAME]
 //
@@ -13,6 +14,7 @@
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "board/BoardQuery.h"
+#include "charts/LineChart.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -20,6 +22,7 @@
 #include "reports/ReportData.h"
 #include "reports/ReportRenderer.h"
 #include "reports/Reports.h"
+#include "reports/crptDryingLog.h"
 #include "settings/Company.h"
 
 #include <QCommandLineParser>
@@ -139,6 +142,11 @@ int report(data::Connection &db, const ReportRequest &request)
         if (!id)
             return fail(QStringLiteral("report work-order needs --wip with a WIP's ID (digits only)"));
         document = reports::workOrder(db, *id, texts, Clock::today());
+    } else if (request.kind == u"drying-log") {
+        const std::optional<qint64> id = reports::parseWipId(request.wip);
+        if (!id)
+            return fail(QStringLiteral("report drying-log needs --wip with a WIP's ID (digits only)"));
+        document = reports::dryingLog(db, *id, texts, Clock::today(), company.temperatureUnit, charts::paintChart);
     } else {
         document = reports::boardReport(db, request.filter, texts, Clock::today());
     }
@@ -159,12 +167,25 @@ bool wantsReport(int argc, char *argv[])
     return false;
 }
 
+// The drying log's chart is drawn by Qt Charts, which needs the Widgets
+// application (charts/LineChart.h makes it).
+bool wantsChart(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "drying-log") == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     std::unique_ptr<QCoreApplication> app;
-    if (wantsReport(argc, argv)) {
+    if (wantsReport(argc, argv) && wantsChart(argc, argv)) {
+        app = charts::makeApplication(argc, argv);
+    } else if (wantsReport(argc, argv)) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         app = std::make_unique<QGuiApplication>(argc, argv);
@@ -178,8 +199,8 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Creates, fills, checks and upgrades job tracker databases."));
     parser.addHelpOption();
-    parser.addPositionalArgument(
-        QStringLiteral("command"), QStringLiteral("init, seed-demo, check, upgrade, or report work-order|board"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+        QStringLiteral("init, seed-demo, check, upgrade, or report work-order|drying-log|board"));
     const QCommandLineOption configOption(QStringLiteral("config"),
         QStringLiteral("The config.txt naming the database."), QStringLiteral("file"),
         QDir(findConfigFolder().isEmpty() ? QCoreApplication::applicationDirPath() : findConfigFolder())
@@ -198,7 +219,7 @@ int main(int argc, char *argv[])
         QStringLiteral("report: the name printed as the report's printer."), QStringLiteral("name"),
         qEnvironmentVariable("USER", QStringLiteral("jobtracker-admin")));
     const QCommandLineOption wipOption(
-        QStringLiteral("wip"), QStringLiteral("report work-order: the WIP's ID."), QStringLiteral("N"));
+        QStringLiteral("wip"), QStringLiteral("report work-order, drying-log: the WIP's ID."), QStringLiteral("N"));
     const QCommandLineOption typeOption(
         QStringLiteral("type"), QStringLiteral("report board: only this job type."), QStringLiteral("T"));
     const QCommandLineOption statusOption(
@@ -222,8 +243,9 @@ int main(int argc, char *argv[])
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);
     if (command == u"report") {
-        if (args.size() != 2 || (args.at(1) != u"work-order" && args.at(1) != u"board"))
-            return fail(QStringLiteral("report takes one kind of report: work-order or board (see --help)"));
+        if (args.size() != 2 || (args.at(1) != u"work-order" && args.at(1) != u"drying-log" && args.at(1) != u"board"))
+            return fail(
+                QStringLiteral("report takes one kind of report: work-order, drying-log or board (see --help)"));
         if (!parser.isSet(pdfOption) || parser.value(pdfOption).isEmpty())
             return fail(QStringLiteral("report needs --pdf FILE"));
         if (parser.isSet(fromOption) != parser.isSet(toOption))

@@ -1,6 +1,7 @@
 #include "app/Screens.h"
 
 #include "board/ui/frmWIPNavigator.h"
+#include "drying/ui/frmDryingLog.h"
 #include "quickbooks/ui/frmQBSync.h"
 #include "reports/ui/Viewer.h"
 #include "settings/ui/frmCompanyInfo.h"
@@ -41,6 +42,7 @@ const ScreenRegistry &screenRegistry()
         { {}, {}, s("frmLogin"), make<frmLogin>() },
         { {}, {}, s("frmImport"), make<frmImport>() },
         { {}, {}, s("Viewer"), make<Viewer>() },
+        { {}, {}, s("frmDryingLog"), make<frmDryingLog>() },
     };
     return registry;
 }

@@ -117,10 +117,20 @@ struct Note
     QString text;
 };
 
-using Block = std::variant<Heading, Panels, Table, Signatures, Note>;
-
 // Paints the report's picture (the logo) into a rectangle.
 using PicturePainter = std::function<void(QPainter &, const QRectF &)>;
+
+// A picture in the flow (a chart): an optional caption band over a box of
+// the page's width and the given height, which `paint` fills. The painter
+// works in device pixels; `paint` scales to the rectangle it is given.
+struct Drawing
+{
+    QString caption;
+    qreal height = 200; // points, the band not included
+    PicturePainter paint;
+};
+
+using Block = std::variant<Heading, Panels, Table, Signatures, Note, Drawing>;
 
 struct Document
 {

@@ -154,6 +154,7 @@ namespace {
             const Face &face, const QRectF &rect) const;
         qreal signaturesHeight() const { return pt(30); }
         void paintSignatures(QPainter &painter, const Signatures &signatures, const QRectF &rect) const;
+        void paintDrawing(QPainter &painter, const Drawing &drawing, const QRectF &rect) const;
 
         const Document &m_doc;
         QPaintDevice *m_device;
@@ -303,6 +304,8 @@ namespace {
                         paintTablePart(painter, placement.block, block, placement.part, rect);
                     } else if constexpr (std::is_same_v<T, Signatures>) {
                         paintSignatures(painter, block, rect);
+                    } else if constexpr (std::is_same_v<T, Drawing>) {
+                        paintDrawing(painter, block, rect);
                     } else {
                         flow(&painter, m_small, block.text, rect, Align::Left, kMuted);
                     }
@@ -355,6 +358,8 @@ namespace {
                         return signaturesHeight();
                     } else if constexpr (std::is_same_v<T, Note>) {
                         return flow(nullptr, m_small, block.text, QRectF(0, 0, m_width, 0));
+                    } else if constexpr (std::is_same_v<T, Drawing>) {
+                        return (block.caption.isEmpty() ? 0 : bandHeight()) + pt(block.height);
                     } else {
                         return 0;
                     }
@@ -704,6 +709,25 @@ namespace {
             painter.drawLine(QPointF(x, y), QPointF(x + width, y));
             flow(&painter, m_label, signatures.labels.at(i), QRectF(x, y + pt(2), width, 0), Align::Left, kMuted);
         }
+    }
+
+    void Renderer::paintDrawing(QPainter &painter, const Drawing &drawing, const QRectF &rect) const
+    {
+        QRectF body = rect;
+        if (!drawing.caption.isEmpty()) {
+            paintBand(painter, drawing.caption, rect);
+            body.setTop(rect.top() + bandHeight());
+        }
+        if (drawing.paint) {
+            // The picture gets a clean painter and cannot spill over the page.
+            painter.save();
+            painter.setClipRect(body);
+            drawing.paint(painter, body);
+            painter.restore();
+        }
+        painter.setPen(QPen(kRule, pt(0.7)));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect);
     }
 
 } // namespace

@@ -6,11 +6,13 @@
 #include "base/Colors.h"
 #include "board/BoardCsv.h"
 #include "board/BoardLines.h"
+#include "drying/ui/frmDryingLog.h"
 #include "shell/AppContext.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 #include "wip/ui/frmWIPEntry.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -174,6 +176,12 @@ void frmWIPNavigator::wireUi()
     connect(btnExport, &QPushButton::clicked, this, &frmWIPNavigator::btnExport_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmWIPNavigator::btnExit_Click);
     connect(vsfgWIP, &GridWidget::rowActivated, this, &frmWIPNavigator::vsfgWIP_RowActivated);
+    // The row's drying log, from the row's context menu.
+    auto *mnuDryingLog = new QAction(QStringLiteral("Drying Log"), vsfgWIP);
+    mnuDryingLog->setObjectName(QStringLiteral("mnuDryingLog"));
+    vsfgWIP->setContextMenuPolicy(Qt::ActionsContextMenu);
+    vsfgWIP->addAction(mnuDryingLog);
+    connect(mnuDryingLog, &QAction::triggered, this, &frmWIPNavigator::mnuDryingLog_Click);
     connect(tmrDryingDays, &QTimer::timeout, this, &frmWIPNavigator::tmrDryingDays_Timer);
     // A click on a header sorts the lines, and the alerted ones move with them.
     connect(vsfgWIP->gridModel(), &QAbstractItemModel::layoutChanged, this, &frmWIPNavigator::findAlertedRows);
@@ -426,4 +434,14 @@ void frmWIPNavigator::vsfgWIP_RowActivated()
         // In front, in its normal state, whatever LoadWIP showed meanwhile.
         showScreen<frmWIPEntry>(QStringLiteral("frmWIPEntry"));
     }
+}
+
+void frmWIPNavigator::mnuDryingLog_Click()
+{
+    const QString id
+        = vsfgWIP->row() >= vsfgWIP->fixedRows() ? vsfgWIP->textMatrix(vsfgWIP->row(), board::ColId) : QString();
+    if (id.isEmpty())
+        return;
+    if (auto *log = showScreen<frmDryingLog>(QStringLiteral("frmDryingLog")))
+        log->LoadDryingLog(id);
 }

@@ -64,6 +64,8 @@ private:
     void btnExport_Click();
     void btnExit_Click();
     void vsfgWIP_RowActivated();
+    // Opens the current row's job in the drying log.
+    void mnuDryingLog_Click();
 
 private slots:
     // A slot so that a benchmark can tick it.

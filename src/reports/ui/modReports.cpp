@@ -2,8 +2,10 @@
 
 #include "base/Clock.h"
 #include "board/BoardQuery.h"
+#include "charts/LineChart.h"
 #include "reports/ReportData.h"
 #include "reports/Reports.h"
+#include "reports/crptDryingLog.h"
 #include "reports/ui/Viewer.h"
 #include "shell/AppContext.h"
 #include "widgets/Messages.h"
@@ -68,6 +70,19 @@ bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Fil
     std::optional<reports::Document> report;
     const bool built = reportGuarded(caller, QStringLiteral("WIPs Board"),
         [&] { report = reports::boardReport(context.db(), filter, runTexts(context), Clock::today()); });
+    return built && show(caller, std::move(*report));
+}
+
+bool PrintDryingLog(AppContext &context, QWidget *caller, const QString &wipID)
+{
+    std::optional<reports::Document> report;
+    const bool built = reportGuarded(caller, QStringLiteral("Drying Log"), [&] {
+        const std::optional<qint64> id = reports::parseWipId(wipID);
+        if (!id)
+            throw reports::ReportError(QStringLiteral("\"%1\" is not the number of a WIP.").arg(wipID));
+        report = reports::dryingLog(context.db(), *id, runTexts(context), Clock::today(),
+            context.company().temperatureUnit, charts::paintChart);
+    });
     return built && show(caller, std::move(*report));
 }
 

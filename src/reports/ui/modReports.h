@@ -24,6 +24,10 @@ bool PrintWIPDetailReport(AppContext &context, QWidget *caller, const QString &w
 // Refresh). False when it could not be shown.
 bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Filter &filter);
 
+// The drying log of the WIP whose ID is given as text, with its charts.
+// False when it could not be shown.
+bool PrintDryingLog(AppContext &context, QWidget *caller, const QString &wipID);
+
 // Runs work with the hourglass; a report error is shown with `title`, a
 // database or other error as Messages::guarded shows it. False on failure.
 bool reportGuarded(QWidget *parent, const QString &title, const std::function<void()> &work);

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Formats.h"
 #include "base/Numbers.h"
+#include "drying/ui/frmDryingLog.h"
 #include "reports/ui/modReports.h"
 #include "shell/AppContext.h"
 #include "staff/ui/TimeGrid.h"
@@ -65,6 +66,7 @@ void frmWIPEntry::wireUi()
     connect(btnNew, &QPushButton::clicked, this, &frmWIPEntry::btnNew_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmWIPEntry::btnExit_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmWIPEntry::btnPrint_Click);
+    connect(btnDryingLog, &QPushButton::clicked, this, &frmWIPEntry::btnDryingLog_Click);
     connect(btnImport, &QPushButton::clicked, this, &frmWIPEntry::btnImport_Click);
     connect(btnAddSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnAddSubcontractor_Click);
     connect(btnDeleteSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnDeleteSubcontractor_Click);
@@ -202,6 +204,8 @@ void frmWIPEntry::loadRecord(qint64 id)
     }
     // The subcontractors and the labour tab follow the record shown, which
     // an unknown ID leaves as it was.
+    // The drying log belongs to a saved job.
+    btnDryingLog->setEnabled(m_record.id != 0);
     lstSubcontractor->clear();
     if (m_record.id != 0)
         lstSubcontractor->addItems(wip::loadContractors(context().db(), m_record.id));
@@ -231,6 +235,7 @@ void frmWIPEntry::ClearForm()
     m_record.itelDate = dtItel->date();
     m_record.adjusterUpdatedDate = dtAdjusterUpdated->date();
     lblID->clear();
+    btnDryingLog->setEnabled(false);
     cmbStatus->setPalette(cmbType->palette());
     lblDryingDays->clear();
     setDryingAlert(false);
@@ -310,6 +315,15 @@ void frmWIPEntry::btnPrint_Click()
     }
     // The work order shows what is stored, not what the screen holds unsaved.
     modReports::PrintWIPDetailReport(context(), this, QString::number(m_record.id));
+}
+
+void frmWIPEntry::btnDryingLog_Click()
+{
+    if (m_record.id == 0)
+        return;
+    // The log of the job as stored; the screen's unsaved edits stay here.
+    if (auto *log = showScreen<frmDryingLog>(QStringLiteral("frmDryingLog")))
+        log->LoadDryingLog(QString::number(m_record.id));
 }
 
 void frmWIPEntry::btnImport_Click()

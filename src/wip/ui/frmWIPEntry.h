@@ -71,6 +71,7 @@ private:
     void btnNew_Click();
     void btnExit_Click();
     void btnPrint_Click();
+    void btnDryingLog_Click();
     void btnImport_Click();
     void importClosed();
     void cmbWIP_Click(int index);
@@ -92,6 +93,7 @@ private:
     QPushButton *btnNew = nullptr;
     QPushButton *btnSave = nullptr;
     QPushButton *btnPrint = nullptr;
+    QPushButton *btnDryingLog = nullptr;
     QPushButton *btnExit = nullptr;
     QTabWidget *SSTab1 = nullptr;
 

@@ -103,13 +103,14 @@ void frmWIPEntry::buildUi()
     btnNew = named(new QPushButton(QStringLiteral("New")), "btnNew");
     btnSave = named(new QPushButton(QStringLiteral("Save")), "btnSave");
     btnPrint = named(new QPushButton(QStringLiteral("Print")), "btnPrint");
+    btnDryingLog = named(new QPushButton(QStringLiteral("Drying Log")), "btnDryingLog");
     btnExit = named(new QPushButton(QStringLiteral("Exit")), "btnExit");
     auto *top = new QHBoxLayout;
     top->addWidget(caption("WIP:"));
     top->addWidget(cmbWIP, 1);
     top->addWidget(cmbWIPID);
     top->addSpacing(12);
-    for (QPushButton *button : { btnNew, btnSave, btnPrint, btnExit })
+    for (QPushButton *button : { btnNew, btnSave, btnPrint, btnDryingLog, btnExit })
         top->addWidget(button);
 
     // ---- "WIP Information"
@@ -269,8 +270,8 @@ void frmWIPEntry::buildUi()
     main->addWidget(SSTab1, 1);
 
     // Keyboard order follows the screen from top left to bottom right.
-    QWidget *order[] = { cmbWIP, btnNew, btnSave, btnPrint, btnExit, cmbCustomer, btnImport, txtAddress, txtCity,
-        cmbState, txtZip, txtPhone, cmbType, cmbStatus, cmbRep, dtStart, chkDryingDays, cmbInsurance, cmbAgent,
+    QWidget *order[] = { cmbWIP, btnNew, btnSave, btnPrint, btnDryingLog, btnExit, cmbCustomer, btnImport, txtAddress,
+        txtCity, cmbState, txtZip, txtPhone, cmbType, cmbStatus, cmbRep, dtStart, chkDryingDays, cmbInsurance, cmbAgent,
         cmbAdjuster, txtPaperwork, txtInitialScope, cmbSoftware, cmbPayment, txtRugs, chkRugs, chkItel, dtItel,
         dtAdjusterUpdated, cmbAdjusterUpdated, txtCarpetRooms, txtHowHear, txtTime, cmbTypeOfService, chkEstimate,
         chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos, txtNotes, cmbSubcontractor, btnAddSubcontractor,

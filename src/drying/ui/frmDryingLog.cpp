@@ -1,0 +1,585 @@
+#include "drying/ui/frmDryingLog.h"
+
+#include "base/Clock.h"
+#include "base/Formats.h"
+#include "charts/LineChart.h"
+#include "data/Database.h"
+#include "reports/DryingCharts.h"
+#include "reports/ui/modReports.h"
+#include "shell/AppContext.h"
+#include "widgets/GridWidget.h"
+#include "widgets/Messages.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTabWidget>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr quint32 kGapColour = 0x00C8E8FC; // light amber, 0x00BBGGRR
+constexpr quint32 kDryColour = 0x00E2F2E2; // light green
+
+const QString kTitle = QStringLiteral("Drying Log");
+
+// A number as the user typed it, in the machine's form or with a point;
+// NaN for anything else (the core's checks then refuse it by name).
+double typedNumber(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = QLocale().toDouble(trimmed, &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(trimmed, &ok);
+    return ok ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
+QString oneDecimal(double value)
+{
+    return QLocale::c().toString(value, 'f', 1);
+}
+
+void showChart(QChartView *view, const reports::Chart &data)
+{
+    QChart *old = view->chart();
+    view->setChart(charts::makeChart(data));
+    delete old;
+}
+
+} // namespace
+
+frmDryingLog::frmDryingLog(AppContext &context)
+    : Screen(context, QStringLiteral("frmDryingLog"), kTitle)
+{
+    buildUi();
+    wireUi();
+    tabLog->setEnabled(false);
+}
+
+frmDryingLog::~frmDryingLog() = default;
+
+void frmDryingLog::wireUi()
+{
+    connect(lstRooms, &QListWidget::currentRowChanged, this, &frmDryingLog::lstRooms_Click);
+    connect(btnAddRoom, &QPushButton::clicked, this, &frmDryingLog::btnAddRoom_Click);
+    connect(btnRenameRoom, &QPushButton::clicked, this, &frmDryingLog::btnRenameRoom_Click);
+    connect(btnDeleteRoom, &QPushButton::clicked, this, &frmDryingLog::btnDeleteRoom_Click);
+    connect(txtTemperature, &QLineEdit::textChanged, this, &frmDryingLog::txtReading_Change);
+    connect(txtHumidity, &QLineEdit::textChanged, this, &frmDryingLog::txtReading_Change);
+    connect(vsfgReadings->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        &frmDryingLog::vsfgReadings_Click);
+    connect(btnSaveReading, &QPushButton::clicked, this, &frmDryingLog::btnSaveReading_Click);
+    connect(btnNewReading, &QPushButton::clicked, this, &frmDryingLog::btnNewReading_Click);
+    connect(btnDeleteReading, &QPushButton::clicked, this, &frmDryingLog::btnDeleteReading_Click);
+    connect(
+        vsfgPoints->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmDryingLog::vsfgPoints_Click);
+    connect(btnSavePoint, &QPushButton::clicked, this, &frmDryingLog::btnSavePoint_Click);
+    connect(btnNewPoint, &QPushButton::clicked, this, &frmDryingLog::btnNewPoint_Click);
+    connect(btnDeletePoint, &QPushButton::clicked, this, &frmDryingLog::btnDeletePoint_Click);
+    connect(btnSaveMoisture, &QPushButton::clicked, this, &frmDryingLog::btnSaveMoisture_Click);
+    connect(btnPrint, &QPushButton::clicked, this, &frmDryingLog::btnPrint_Click);
+    connect(btnExit, &QPushButton::clicked, this, &frmDryingLog::btnExit_Click);
+    // Enter in a reading's boxes saves the reading.
+    for (QLineEdit *box : { txtTemperature, txtHumidity })
+        connect(box, &QLineEdit::returnPressed, this, &frmDryingLog::btnSaveReading_Click);
+    connect(txtMoisture, &QLineEdit::returnPressed, this, &frmDryingLog::btnSaveMoisture_Click);
+    connect(txtRoom, &QLineEdit::returnPressed, this, &frmDryingLog::btnAddRoom_Click);
+}
+
+drying::TemperatureUnit frmDryingLog::unit() const
+{
+    return drying::unitFromCode(context().company().temperatureUnit);
+}
+
+// ---- loading
+
+void frmDryingLog::LoadDryingLog(const QString &wipId)
+{
+    bool ok = false;
+    const qint64 id = wipId.trimmed().toLongLong(&ok);
+    if (!ok || id <= 0)
+        return;
+    guarded([&] {
+        drying::JobLog log = drying::loadLog(context().db(), id, Clock::today(), unit());
+        if (log.wipId == 0)
+            return;
+        const bool other = log.wipId != m_log.wipId;
+        m_log = std::move(log);
+        if (other) {
+            m_roomId = 0;
+            clearReading();
+            clearPoint();
+            txtRoom->clear();
+        }
+        setWindowTitle(QStringLiteral("%1 - %2 - %3").arg(kTitle, m_log.customer).arg(m_log.wipId));
+        lblTemperatureUnit->setText(drying::unitSymbol(unit()));
+        reload();
+    });
+}
+
+void frmDryingLog::reload()
+{
+    m_log = drying::loadLog(context().db(), m_log.wipId, Clock::today(), unit());
+    const QSignalBlocker block(lstRooms);
+    lstRooms->clear();
+    int current = m_log.rooms.isEmpty() ? -1 : 0;
+    for (const drying::RoomLog &room : m_log.rooms) {
+        auto *item = new QListWidgetItem(room.room.name, lstRooms);
+        item->setData(Qt::UserRole, room.room.id);
+        if (room.room.affected)
+            item->setToolTip(QStringLiteral("Affected area"));
+        if (room.room.id == m_roomId)
+            current = lstRooms->count() - 1;
+    }
+    lstRooms->setCurrentRow(current);
+    m_roomId = current >= 0 ? m_log.rooms.at(current).room.id : 0;
+    showRoom();
+}
+
+const drying::RoomLog *frmDryingLog::currentRoom() const
+{
+    for (const drying::RoomLog &room : m_log.rooms) {
+        if (room.room.id == m_roomId)
+            return &room;
+    }
+    return nullptr;
+}
+
+void frmDryingLog::showRoom()
+{
+    const drying::RoomLog *room = currentRoom();
+    tabLog->setEnabled(room != nullptr);
+    if (room) {
+        txtRoom->setText(room->room.name);
+        chkAffected->setChecked(room->room.affected);
+        fillReadings(*room);
+        fillPoints(*room);
+    } else {
+        vsfgReadings->setRows(0);
+        vsfgPoints->setRows(0);
+    }
+    btnRenameRoom->setEnabled(room && !room->room.outside);
+    btnDeleteRoom->setEnabled(room && !room->room.outside);
+    fillCharts(room);
+}
+
+void frmDryingLog::fillReadings(const drying::RoomLog &room)
+{
+    // Every reading of the room by day; a day without one keeps its line,
+    // and a past day of a drying job without one is marked as a gap.
+    const QList<drying::AtmosphereReading> readings = drying::loadAtmosphere(context().db(), room.room.id, unit());
+    const QSignalBlocker block(vsfgReadings->selectionModel());
+    vsfgReadings->setRows(0);
+    vsfgReadings->setCols(9);
+    vsfgReadings->addItem(QStringLiteral("ID\tDate\tTime\tTemperature\tRH %\tGPP\tDew Point\tNote\tDay"));
+    const drying::TemperatureUnit u = unit();
+    int selected = -1;
+    for (const drying::LogDay &day : room.days) {
+        bool any = false;
+        for (const drying::AtmosphereReading &reading : readings) {
+            if (reading.takenAt.date() != day.day)
+                continue;
+            any = true;
+            const std::optional<drying::Conditions> c = drying::conditions(reading.temperature, reading.humidity, u);
+            vsfgReadings->addItem(QStringList { QString::number(reading.id), Formats::date(day.day),
+                reading.takenAt.time().toString(QStringLiteral("HH:mm")),
+                drying::formatTemperature(reading.temperature, u), oneDecimal(reading.humidity),
+                c ? drying::formatGpp(c->grainsPerPound) : QString(),
+                c ? drying::formatTemperature(c->dewPoint, u) : QString(), QString(), day.day.toString(Qt::ISODate) }
+                                      .join(u'\t'));
+            if (reading.id == m_readingId)
+                selected = vsfgReadings->rows() - 1;
+        }
+        if (!any) {
+            vsfgReadings->addItem(
+                QStringList { QString(), Formats::date(day.day), QString(), QString(), QString(), QString(), QString(),
+                    day.gap ? QStringLiteral("no reading") : QString(), day.day.toString(Qt::ISODate) }
+                    .join(u'\t'));
+            if (day.gap)
+                vsfgReadings->setCellBackColor(vsfgReadings->rows() - 1, 1, vsfgReadings->rows() - 1, 7, kGapColour);
+        }
+    }
+    vsfgReadings->setColHidden(0);
+    vsfgReadings->setColHidden(8);
+    vsfgReadings->setColDataType(1, GridWidget::DataType::Date);
+    for (int col = 2; col < 7; ++col)
+        vsfgReadings->setColAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
+    vsfgReadings->setFixedRows(1);
+    vsfgReadings->autoSize(1, 7);
+    if (selected > 0)
+        vsfgReadings->setRow(selected);
+}
+
+void frmDryingLog::fillPoints(const drying::RoomLog &room)
+{
+    // The point, its goal and where it stands first, so that they stay in
+    // view however many days follow.
+    QList<QDate> days;
+    for (const drying::LogDay &day : room.days)
+        days << day.day;
+    const QSignalBlocker block(vsfgPoints->selectionModel());
+    constexpr int kFirstDay = 8;
+    const int cols = kFirstDay + int(days.size());
+    vsfgPoints->setRows(0);
+    vsfgPoints->setCols(cols);
+    QStringList header { QStringLiteral("ID"), QStringLiteral("Material"), QStringLiteral("Location"),
+        QStringLiteral("Meter"), QStringLiteral("Goal"), QStringLiteral("Latest"), QStringLiteral("State"),
+        QStringLiteral("Reached Goal") };
+    for (const QDate &day : days)
+        header << day.toString(QStringLiteral("MM/dd"));
+    vsfgPoints->addItem(header.join(u'\t'));
+    int selected = -1;
+    for (const drying::PointLog &point : room.points) {
+        QStringList cells { QString::number(point.point.id), point.point.material, point.point.location,
+            point.point.meter, oneDecimal(point.point.dryGoal), point.latest ? oneDecimal(*point.latest) : QString(),
+            point.dry ? QStringLiteral("Dry") : QString(),
+            point.reachedGoal.isValid() ? Formats::date(point.reachedGoal) : QString() };
+        for (const QDate &day : days) {
+            const auto found = point.values.constFind(day);
+            cells << (found == point.values.constEnd() ? QString() : oneDecimal(*found));
+        }
+        vsfgPoints->addItem(cells.join(u'\t'));
+        const int row = vsfgPoints->rows() - 1;
+        if (point.dry)
+            vsfgPoints->setCellBackColor(row, 5, row, 7, kDryColour);
+        if (point.point.id == m_pointId)
+            selected = row;
+    }
+    vsfgPoints->setColHidden(0);
+    for (int col = 4; col < cols; ++col) {
+        if (col != 6 && col != 7)
+            vsfgPoints->setColAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    vsfgPoints->setFixedRows(1);
+    vsfgPoints->autoSize(1, cols - 1);
+    if (selected > 0)
+        vsfgPoints->setRow(selected);
+}
+
+void frmDryingLog::fillCharts(const drying::RoomLog *room)
+{
+    if (room && !room->room.outside) {
+        showChart(chtMoisture, reports::moistureChart(m_log, *room));
+    } else {
+        reports::Chart none;
+        none.title = QStringLiteral("Moisture points");
+        showChart(chtMoisture, none);
+    }
+    showChart(chtGPP, reports::gppChart(m_log));
+}
+
+// ---- rooms
+
+void frmDryingLog::lstRooms_Click()
+{
+    QListWidgetItem *item = lstRooms->currentItem();
+    m_roomId = item ? item->data(Qt::UserRole).toLongLong() : 0;
+    clearReading();
+    clearPoint();
+    guarded([this] { showRoom(); });
+}
+
+void frmDryingLog::refuse(const FieldProblem &problem, QWidget *control)
+{
+    Messages::show(this, problem.text, problem.title, Messages::Icon::Exclamation);
+    if (control)
+        control->setFocus(Qt::OtherFocusReason);
+}
+
+void frmDryingLog::btnAddRoom_Click()
+{
+    if (m_log.wipId == 0)
+        return;
+    guarded([this] {
+        const auto added
+            = drying::addRoom(context().db(), m_log.wipId, txtRoom->text().trimmed(), chkAffected->isChecked());
+        if (const auto *problem = std::get_if<FieldProblem>(&added)) {
+            refuse(*problem, txtRoom);
+            return;
+        }
+        m_roomId = std::get<qint64>(added);
+        reload();
+    });
+}
+
+void frmDryingLog::btnRenameRoom_Click()
+{
+    const drying::RoomLog *room = currentRoom();
+    if (!room)
+        return;
+    guarded([&] {
+        if (const auto problem
+            = drying::updateRoom(context().db(), room->room.id, txtRoom->text().trimmed(), chkAffected->isChecked())) {
+            refuse(*problem, txtRoom);
+            return;
+        }
+        reload();
+    });
+}
+
+void frmDryingLog::btnDeleteRoom_Click()
+{
+    const drying::RoomLog *room = currentRoom();
+    if (!room)
+        return;
+    const qint64 id = room->room.id;
+    if (Messages::show(this, drying::deleteRoomQuestion(room->room.name), QStringLiteral("Delete Room"),
+            Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    guarded([&] {
+        if (const auto problem = drying::deleteRoom(context().db(), id)) {
+            refuse(*problem, lstRooms);
+            return;
+        }
+        m_roomId = 0;
+        clearReading();
+        clearPoint();
+        reload();
+    });
+}
+
+// ---- atmosphere
+
+void frmDryingLog::txtReading_Change()
+{
+    // As the user types: what the two boxes give, or nothing yet.
+    const std::optional<drying::Conditions> c
+        = drying::conditions(typedNumber(txtTemperature->text()), typedNumber(txtHumidity->text()), unit());
+    lblGPP->setText(c ? drying::formatGpp(c->grainsPerPound) : QString());
+    lblDewPoint->setText(c ? drying::formatTemperature(c->dewPoint, unit()) : QString());
+}
+
+void frmDryingLog::clearReading()
+{
+    m_readingId = 0;
+    dtReading->setDateTime(Clock::now());
+    txtTemperature->clear();
+    txtHumidity->clear();
+    btnDeleteReading->setEnabled(false);
+}
+
+void frmDryingLog::vsfgReadings_Click()
+{
+    const int row = vsfgReadings->row();
+    const qint64 id = row >= vsfgReadings->fixedRows() ? vsfgReadings->textMatrix(row, 0).toLongLong() : 0;
+    if (id == 0) {
+        clearReading();
+        // A day without a reading: the boxes take that day, at this time.
+        const QDate day = QDate::fromString(vsfgReadings->textMatrix(row, 8), Qt::ISODate);
+        if (day.isValid())
+            dtReading->setDateTime(QDateTime(day, Clock::now().time()));
+        return;
+    }
+    guarded([&] {
+        for (const drying::AtmosphereReading &reading : drying::loadAtmosphere(context().db(), m_roomId, unit())) {
+            if (reading.id != id)
+                continue;
+            m_readingId = id;
+            dtReading->setDateTime(reading.takenAt);
+            txtTemperature->setText(oneDecimal(reading.temperature));
+            txtHumidity->setText(oneDecimal(reading.humidity));
+            btnDeleteReading->setEnabled(true);
+        }
+    });
+}
+
+void frmDryingLog::btnSaveReading_Click()
+{
+    if (m_roomId == 0)
+        return;
+    drying::AtmosphereReading reading;
+    reading.id = m_readingId;
+    reading.roomId = m_roomId;
+    reading.takenAt = dtReading->dateTime();
+    reading.temperature = typedNumber(txtTemperature->text());
+    reading.humidity = typedNumber(txtHumidity->text());
+    const auto control = [this](const QString &field) -> QWidget * {
+        if (field == u"Temperature")
+            return txtTemperature;
+        if (field == u"Humidity")
+            return txtHumidity;
+        return dtReading;
+    };
+    if (const auto problem = drying::validate(reading, unit())) {
+        refuse(*problem, control(problem->field));
+        return;
+    }
+    guarded([&] {
+        const auto saved = drying::saveAtmosphere(context().db(), reading, unit(), context().stamp());
+        if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
+            refuse(*problem, control(problem->field));
+            return;
+        }
+        m_readingId = std::get<qint64>(saved);
+        reload();
+        // Ready for the next reading: nothing picked in the grid.
+        vsfgReadings->selectionModel()->clear();
+        clearReading();
+        txtTemperature->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void frmDryingLog::btnNewReading_Click()
+{
+    vsfgReadings->selectionModel()->clear();
+    clearReading();
+    txtTemperature->setFocus(Qt::OtherFocusReason);
+}
+
+void frmDryingLog::btnDeleteReading_Click()
+{
+    if (m_readingId == 0)
+        return;
+    if (Messages::show(this, QStringLiteral("Delete the reading of %1?").arg(Formats::dateTime(dtReading->dateTime())),
+            QStringLiteral("Delete Reading"), Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    guarded([this] {
+        drying::deleteAtmosphere(context().db(), m_readingId);
+        clearReading();
+        reload();
+    });
+}
+
+// ---- moisture points
+
+void frmDryingLog::clearPoint()
+{
+    m_pointId = 0;
+    txtMaterial->clear();
+    txtLocation->clear();
+    txtMeter->clear();
+    txtGoal->clear();
+    txtMoisture->clear();
+    dtMoisture->setDate(Clock::today());
+    btnDeletePoint->setEnabled(false);
+    btnSaveMoisture->setEnabled(false);
+}
+
+void frmDryingLog::vsfgPoints_Click()
+{
+    const int row = vsfgPoints->row();
+    const qint64 id = row >= vsfgPoints->fixedRows() ? vsfgPoints->textMatrix(row, 0).toLongLong() : 0;
+    const drying::RoomLog *room = currentRoom();
+    if (!room)
+        return;
+    for (const drying::PointLog &point : room->points) {
+        if (point.point.id != id)
+            continue;
+        m_pointId = id;
+        txtMaterial->setText(point.point.material);
+        txtLocation->setText(point.point.location);
+        txtMeter->setText(point.point.meter);
+        txtGoal->setText(oneDecimal(point.point.dryGoal));
+        const auto today = point.values.constFind(dtMoisture->date());
+        txtMoisture->setText(today == point.values.constEnd() ? QString() : oneDecimal(*today));
+        btnDeletePoint->setEnabled(true);
+        btnSaveMoisture->setEnabled(true);
+    }
+}
+
+void frmDryingLog::btnSavePoint_Click()
+{
+    if (m_roomId == 0)
+        return;
+    drying::MoisturePoint point;
+    point.id = m_pointId;
+    point.roomId = m_roomId;
+    point.material = txtMaterial->text().trimmed();
+    point.location = txtLocation->text().trimmed();
+    point.meter = txtMeter->text().trimmed();
+    point.dryGoal = typedNumber(txtGoal->text());
+    const auto control = [this](const QString &field) -> QWidget * {
+        if (field == u"Location")
+            return txtLocation;
+        if (field == u"Meter")
+            return txtMeter;
+        if (field == u"DryGoal")
+            return txtGoal;
+        return txtMaterial;
+    };
+    if (const auto problem = drying::validate(point)) {
+        refuse(*problem, control(problem->field));
+        return;
+    }
+    guarded([&] {
+        const auto saved = drying::savePoint(context().db(), point);
+        if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
+            refuse(*problem, control(problem->field));
+            return;
+        }
+        m_pointId = std::get<qint64>(saved);
+        reload();
+        vsfgPoints_Click();
+    });
+}
+
+void frmDryingLog::btnNewPoint_Click()
+{
+    vsfgPoints->selectionModel()->clear();
+    clearPoint();
+    txtMaterial->setFocus(Qt::OtherFocusReason);
+}
+
+void frmDryingLog::btnDeletePoint_Click()
+{
+    if (m_pointId == 0)
+        return;
+    if (Messages::show(this,
+            QStringLiteral("Delete the moisture point %1 with all its readings?").arg(txtMaterial->text()),
+            QStringLiteral("Delete Point"), Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    guarded([this] {
+        drying::deletePoint(context().db(), m_pointId);
+        clearPoint();
+        reload();
+    });
+}
+
+void frmDryingLog::btnSaveMoisture_Click()
+{
+    if (m_pointId == 0) {
+        Messages::show(this, QStringLiteral("Choose a moisture point first."), kTitle, Messages::Icon::Exclamation);
+        return;
+    }
+    const double value = typedNumber(txtMoisture->text());
+    guarded([&] {
+        const auto saved
+            = drying::saveMoistureReading(context().db(), m_pointId, dtMoisture->date(), value, context().stamp());
+        if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
+            refuse(*problem, problem->field == u"TakenAt" ? static_cast<QWidget *>(dtMoisture) : txtMoisture);
+            return;
+        }
+        reload();
+        txtMoisture->clear();
+        txtMoisture->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+// ---- buttons
+
+void frmDryingLog::btnPrint_Click()
+{
+    if (m_log.wipId != 0)
+        modReports::PrintDryingLog(context(), this, QString::number(m_log.wipId));
+}
+
+void frmDryingLog::btnExit_Click()
+{
+    closeScreen();
+}
