@@ -22,6 +22,7 @@
 #include "settings/Company.h"
 #include "widgets/GridWidget.h"
 
+#include "BenchData.h"
 #include "MedianReporter.h"
 #include <QApplication>
 #include <QScrollBar>
@@ -296,13 +297,19 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     data::Connection db;
+    // JT_BENCH_DB names an already seeded database to run on instead.
+    const QString shared = benchdata::sharedDb();
     try {
-        db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
-        data::createSchema(db);
-        data::DemoOptions options;
-        options.jobs = kJobs;
-        options.bookingsPerJob = 0;
-        data::seedDemo(db, options);
+        if (shared.isEmpty()) {
+            db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
+            data::createSchema(db);
+            data::DemoOptions options;
+            options.jobs = kJobs;
+            options.bookingsPerJob = 0;
+            data::seedDemo(db, options);
+        } else {
+            db.open(shared, {});
+        }
         if (const std::optional<CompanyRow> company = Company::load(db))
             g_dryingLimit = company->dryingDays;
     } catch (const std::exception &e) {
