@@ -5,15 +5,20 @@
 //                           API, every column read as text: the floor
 //   BM_BaselineCApiColumns  the same selection as one column per field, read
 //                           the same way (for reference)
+//   BM_BaselineQtLoop       the board's own statement through Qt SQL, every
+//                           column read as text (the floor on any database)
 //   BM_Refresh              "Refresh" pressed on the screen until the board is
 //                           painted with every line; first_paint_ms is when
 //                           the first screenful showed
 //   BM_FlashTick            one tick of the flash timer and the repaint
+//   BM_FlashTickBaseline    the drying-days column of the view repainted
+//                           without a tick (the cells a tick may change)
 //   BM_RefreshPostgres      BM_Refresh on PostgreSQL, when JT_BENCH_PG_PORT
 //                           names a server (user postgres, trust)
 //
 // JT_BENCH_SQLITE=FILE keeps the SQLite database between runs (seeded when
-// the file does not exist yet).
+// the file does not exist yet). JT_BENCH_DB names an already seeded database
+// (SQLite or PostgreSQL) to run on as it is, alerts and all.
 // Prints the medians against the baseline, and the peak resident memory.
 #include "base/Clock.h"
 #include "board/BoardLines.h"
@@ -25,6 +30,7 @@
 #include "shell/AppContext.h"
 #include "widgets/GridWidget.h"
 
+#include "BenchData.h"
 #include "MedianReporter.h"
 #include <QApplication>
 #include <QCheckBox>
@@ -33,6 +39,7 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -49,6 +56,8 @@ constexpr int kBookingsPerJob = 10;
 constexpr int kAlerted = 100;
 
 QString g_sqlitePath;
+// The shared database's connection string (JT_BENCH_DB), else empty.
+QString g_shared;
 
 double statusMiB(const char *field)
 {
@@ -129,16 +138,51 @@ void runCApi(const board::Select &select, benchmark::State &state)
     state.counters["text_MiB"] = double(bytes) / (1024.0 * 1024.0);
 }
 
+// The connection the screen cases run on: the shared database, or the
+// bench's own SQLite file.
+std::unique_ptr<data::Connection> openTarget()
+{
+    auto db = std::make_unique<data::Connection>();
+    db->open(g_shared.isEmpty() ? QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath) : g_shared, {});
+    return db;
+}
+
 void BM_BaselineCApi(benchmark::State &state)
 {
+    if (g_sqlitePath.isEmpty()) {
+        state.SkipWithError("not an SQLite database");
+        return;
+    }
     runCApi(board::BoardReader::statement(data::Dialect(data::DbKind::SQLite), everyJob()), state);
 }
 
 void BM_BaselineCApiColumns(benchmark::State &state)
 {
+    if (g_sqlitePath.isEmpty()) {
+        state.SkipWithError("not an SQLite database");
+        return;
+    }
     runCApi(board::BoardReader::statement(
                 data::Dialect(data::DbKind::SQLite), everyJob(), board::BoardReader::Source::Columns),
         state);
+}
+
+void BM_BaselineQtLoop(benchmark::State &state)
+{
+    const std::unique_ptr<data::Connection> db = openTarget();
+    const board::Select select = board::BoardReader::statement(db->dialect(), everyJob());
+    qint64 rows = 0;
+    for (auto _ : state) {
+        QSqlQuery query = db->exec(select.sql, select.params);
+        const int columns = query.record().count();
+        rows = 0;
+        while (query.next()) {
+            for (int c = 0; c < columns; ++c)
+                benchmark::DoNotOptimize(query.value(c).toString());
+            ++rows;
+        }
+    }
+    state.counters["rows"] = double(rows);
 }
 
 // The navigator on a connection, as the main window opens it.
@@ -212,16 +256,15 @@ void measureRefresh(benchmark::State &state, data::Connection &db)
 
 void BM_Refresh(benchmark::State &state)
 {
-    data::Connection db;
-    db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {});
-    measureRefresh(state, db);
+    measureRefresh(state, *openTarget());
 }
 
-void BM_FlashTick(benchmark::State &state)
+// A tick of the flash timer, or (baseline) the view's drying-days column
+// repainted alone.
+void measureFlash(benchmark::State &state, bool tick)
 {
-    data::Connection db;
-    db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {});
-    Navigator s(db);
+    const std::unique_ptr<data::Connection> db = openTarget();
+    Navigator s(*db);
     s.refresh();
     QApplication::processEvents();
     int alerted = 0;
@@ -236,11 +279,27 @@ void BM_FlashTick(benchmark::State &state)
     }
     QApplication::processEvents();
     for (auto _ : state) {
-        QMetaObject::invokeMethod(&s.screen, "tmrDryingDays_Timer");
+        if (tick) {
+            QMetaObject::invokeMethod(&s.screen, "tmrDryingDays_Timer");
+        } else {
+            GridWidget *grid = s.grid();
+            grid->viewport()->update(QRect(grid->columnViewportPosition(board::ColDryingDays), 0,
+                grid->columnWidth(board::ColDryingDays), grid->viewport()->height()));
+        }
         QApplication::processEvents();
     }
     state.counters["rows"] = s.grid()->rows() - 1;
     state.counters["alerted"] = alerted;
+}
+
+void BM_FlashTick(benchmark::State &state)
+{
+    measureFlash(state, true);
+}
+
+void BM_FlashTickBaseline(benchmark::State &state)
+{
+    measureFlash(state, false);
 }
 
 std::unique_ptr<data::Connection> g_postgres;
@@ -248,7 +307,7 @@ std::unique_ptr<data::Connection> g_postgres;
 void BM_RefreshPostgres(benchmark::State &state)
 {
     if (!g_postgres) {
-        state.SkipWithError("no server: set JT_BENCH_PG_PORT");
+        state.SkipWithError("no server of its own: set JT_BENCH_PG_PORT");
         return;
     }
     measureRefresh(state, *g_postgres);
@@ -260,8 +319,14 @@ BENCHMARK(BM_BaselineCApiColumns)
     ->Iterations(1)
     ->Repetitions(7)
     ->ReportAggregatesOnly(true);
+BENCHMARK(BM_BaselineQtLoop)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
 BENCHMARK(BM_FlashTick)->Unit(benchmark::kMicrosecond)->Iterations(50)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_FlashTickBaseline)
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(50)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 BENCHMARK(BM_RefreshPostgres)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // After the usual table, the medians against the C API baseline.
@@ -322,12 +387,17 @@ int main(int argc, char **argv)
 
     // JT_BENCH_SQLITE names a database to keep between runs: seeded once.
     QTemporaryDir dir;
-    g_sqlitePath = qEnvironmentVariable("JT_BENCH_SQLITE", dir.filePath(QStringLiteral("bench.db")));
+    g_shared = benchdata::sharedDb();
+    g_sqlitePath = g_shared.isEmpty()
+        ? qEnvironmentVariable("JT_BENCH_SQLITE", dir.filePath(QStringLiteral("bench.db")))
+        : benchdata::sqliteFile(g_shared);
     try {
-        const bool seeded = QFileInfo::exists(g_sqlitePath);
-        data::Connection db;
-        db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {}, data::OpenOptions { true });
+        if (!g_shared.isEmpty())
+            openTarget(); // fails here, before any case, when it is not there
+        const bool seeded = !g_shared.isEmpty() || QFileInfo::exists(g_sqlitePath);
         if (!seeded) {
+            data::Connection db;
+            db.open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(g_sqlitePath), {}, data::OpenOptions { true });
             seed(db);
             db.execScript(QStringLiteral("ANALYZE"));
         }

@@ -29,6 +29,7 @@
 #include "settings/Company.h"
 #include "widgets/GridWidget.h"
 
+#include "BenchData.h"
 #include "MedianReporter.h"
 #include <QApplication>
 #include <QHash>
@@ -397,14 +398,20 @@ int main(int argc, char **argv)
 
     QTemporaryDir dir;
     data::Connection db;
+    // JT_BENCH_DB names an already seeded database to run on instead.
+    const QString shared = benchdata::sharedDb();
     try {
-        db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
-        data::createSchema(db);
-        data::DemoOptions options;
-        options.jobs = kJobs;
-        options.bookingsPerJob = 0;
-        data::seedDemo(db, options);
-        seedDryingLogs(db);
+        if (shared.isEmpty()) {
+            db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
+            data::createSchema(db);
+            data::DemoOptions options;
+            options.jobs = kJobs;
+            options.bookingsPerJob = 0;
+            data::seedDemo(db, options);
+            seedDryingLogs(db);
+        } else {
+            db.open(shared, {});
+        }
         if (const std::optional<CompanyRow> company = Company::load(db))
             g_dryingLimit = company->dryingDays;
     } catch (const std::exception &e) {

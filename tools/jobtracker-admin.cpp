@@ -305,6 +305,13 @@ int main(int argc, char *argv[])
             timer.start();
             data::seedDemo(db, demo, [](const QString &step) { err() << "  " << step << Qt::endl; });
             out() << "Added " << demo.jobs << " demo jobs in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
+            // Fresh statistics, so that the planner knows the tables' new sizes
+            // (SQL Server keeps its own up to date).
+            if (db.dialect().kind() != data::DbKind::SqlServer) {
+                timer.restart();
+                db.execScript(QStringLiteral("ANALYZE"));
+                out() << "Analyzed the tables in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
+            }
         } else if (command == u"check") {
             return check(db);
         } else if (command == u"report") {
