@@ -32,16 +32,6 @@ namespace {
         return QLocale::c().toString(number, 'f', 1);
     }
 
-    QString dateOrEmpty(const QDate &day)
-    {
-        return day.isValid() ? Formats::date(day) : QString();
-    }
-
-    QString pointName(const drying::MoisturePoint &point)
-    {
-        return joined({ point.material, point.location }, QStringLiteral(", "));
-    }
-
     const drying::RoomLog *outsideOf(const drying::JobLog &log)
     {
         for (const drying::RoomLog &room : log.rooms) {
