@@ -190,7 +190,7 @@ QList<QStringList> parseCsv(const QString &text)
 }
 
 // What a save may change in the edited row besides the column typed into.
-const QStringList kStamps { "EditedBy", "EditedDate", "DryingDays" };
+const QStringList kStamps { "EditedBy", "EditedDate", "Revision", "DryingDays" };
 
 // One editing screen: how to open it on the row it edits, and the tables its
 // save writes.
