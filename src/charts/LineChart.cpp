@@ -56,8 +56,9 @@ QChart *makeChart(const reports::Chart &data)
     axisX->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     axisX->setLabelsFont(chartFont(7));
     const int days = int(data.days.size());
-    // A label on every day, or on every few on a long job.
-    const int step = std::max(1, int(std::ceil(days / 12.0)));
+    // A label on every day, or on every few on a long job: more than about
+    // six dates do not fit under a half-page chart and get cut short.
+    const int step = std::max(1, int(std::ceil(days / 6.0)));
     for (int d = 0; d < days; d += step)
         axisX->append(data.days.at(d).toString(QStringLiteral("MM/dd")), d);
     axisX->setRange(-0.3, std::max(0, days - 1) + 0.3);
