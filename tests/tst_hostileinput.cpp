@@ -286,12 +286,13 @@ private slots:
         m_ids["DryingRoom"] = addRoom("Edited Room");
         addRoom("Neighbour Room");
         addRoom("Outside", true);
-        for (const char *material : { "Drywall", "Neighbour" }) {
-            const qint64 point = testdb::insertRow("MoisturePoint",
+        const auto addPoint = [this](const char *material) {
+            return testdb::insertRow("MoisturePoint",
                 { { "RoomID", m_ids["DryingRoom"] }, { "Material", material }, { "Location", "North wall" },
                     { "Meter", "Pin" }, { "DryGoal", 12.0 } });
-            m_ids.insert("MoisturePoint", m_ids.value("MoisturePoint", point));
-        }
+        };
+        m_ids["MoisturePoint"] = addPoint("Drywall");
+        addPoint("Neighbour");
 
         m_drivers["frmWIPEntry"] = { "frmWIPEntry", "WIP", { "WIP", "WIPContractors" },
             [](Screen *s, qint64 id) { qobject_cast<frmWIPEntry *>(s)->LoadWIP(QString::number(id)); } };
