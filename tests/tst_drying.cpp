@@ -187,7 +187,7 @@ private slots:
             return std::holds_alternative<FieldProblem>(result) ? std::get<FieldProblem>(result).field : QString();
         };
         QCOMPARE(roomProblem("  "), QString("Name"));
-        QCOMPARE(roomProblem(QString(drying::kRoomNameLength + 1, u'x')), QString("Name"));
+        QCOMPARE(roomProblem(QString(data::textWidth("DryingRoom", "Name") + 1, u'x')), QString("Name"));
         QCOMPARE(roomProblem("outside"), QString("Name"));
         QCOMPARE(roomProblem("KITCHEN"), QString("Name"));
         QCOMPARE(drying::updateRoom(db, room, "Kitchen", false), std::nullopt); // its own name is fine

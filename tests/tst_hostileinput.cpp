@@ -7,6 +7,7 @@
 #include "base/Clock.h"
 #include "board/BoardQuery.h"
 #include "data/Database.h"
+#include "drying/ui/frmDryingLog.h"
 #include "shell/AppContext.h"
 #include "shell/ui/MDI.h"
 #include "staff/ui/frmEmployeeEntry.h"
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -201,6 +203,9 @@ struct ScreenDriver
     QStringList tables; // every table a save may write
     std::function<void(Screen *, qint64)> load;
     const char *saveButton = "btnSave";
+    // The save adds a row (the table's next ID) instead of editing the one
+    // loaded; the check removes it again.
+    bool adds = false;
 };
 
 // How a box's text is stored.
@@ -228,11 +233,12 @@ class TestHostileInput : public QObject
         return screen;
     }
 
-    Screen *openOn(const ScreenDriver &driver)
+    // Opens the screen on the row `id`, by default the one the driver edits.
+    Screen *openOn(const ScreenDriver &driver, qint64 id = 0)
     {
         Screen *screen = open(driver.screen);
         if (driver.load)
-            driver.load(screen, m_ids.value(driver.table));
+            driver.load(screen, id ? id : m_ids.value(driver.table));
         return screen;
     }
 
@@ -273,6 +279,20 @@ private slots:
         addBooking(neighbour, m_ids["WIP"], "second");
         m_ids["WIPStatus"] = testdb::insertRow("WIPStatus", { { "Name", "Edited Status" }, { "ColorCode", "255" } });
         m_ids["Company"] = testdb::scalar("SELECT MIN(ID) FROM Company").toLongLong();
+        const auto addRoom = [this](const char *name, bool outside = false) {
+            return testdb::insertRow("DryingRoom",
+                { { "WIPID", m_ids["WIP"] }, { "Name", name }, { "Affected", !outside }, { "Outside", outside } });
+        };
+        m_ids["DryingRoom"] = addRoom("Edited Room");
+        addRoom("Neighbour Room");
+        addRoom("Outside", true);
+        const auto addPoint = [this](const char *material) {
+            return testdb::insertRow("MoisturePoint",
+                { { "RoomID", m_ids["DryingRoom"] }, { "Material", material }, { "Location", "North wall" },
+                    { "Meter", "Pin" }, { "DryGoal", 12.0 } });
+        };
+        m_ids["MoisturePoint"] = addPoint("Drywall");
+        addPoint("Neighbour");
 
         m_drivers["frmWIPEntry"] = { "frmWIPEntry", "WIP", { "WIP", "WIPContractors" },
             [](Screen *s, qint64 id) { qobject_cast<frmWIPEntry *>(s)->LoadWIP(QString::number(id)); } };
@@ -289,9 +309,34 @@ private slots:
                    names->setCurrentIndex(index);
                    emit names->activated(index);
                } };
+        // The drying log: the job, then the room (or the point's room and the
+        // point) picked in its lists.
+        const auto pickRoom = [this](Screen *s, qint64 id) {
+            qobject_cast<frmDryingLog *>(s)->LoadDryingLog(QString::number(m_ids["WIP"]));
+            auto *rooms = findControl<QListWidget>(s, "lstRooms");
+            for (int row = 0; row < rooms->count(); ++row) {
+                if (rooms->item(row)->data(Qt::UserRole).toLongLong() == id)
+                    rooms->setCurrentRow(row);
+            }
+        };
+        const QStringList log { "DryingRoom", "DryingAtmosphere", "MoisturePoint", "MoistureReading" };
+        m_drivers["frmDryingLog/Add"] = { "frmDryingLog", "DryingRoom", log, pickRoom, "btnAddRoom", true };
+        m_drivers["frmDryingLog/Rename"] = { "frmDryingLog", "DryingRoom", log, pickRoom, "btnRenameRoom" };
+        m_drivers["frmDryingLog/Point"] = { "frmDryingLog", "MoisturePoint", log.mid(2),
+            [this, pickRoom](Screen *s, qint64 id) {
+                pickRoom(s, m_ids["DryingRoom"]);
+                auto *points = findControl<GridWidget>(s, "vsfgPoints");
+                for (int row = points->fixedRows(); row < points->rows(); ++row) {
+                    if (points->textMatrix(row, 0).toLongLong() == id)
+                        points->setRow(row);
+                }
+            },
+            "btnSavePoint" };
         // A first save stores the NULLs of the rows made above as each
         // screen writes them (empty texts, zeros).
         for (const ScreenDriver &driver : std::as_const(m_drivers)) {
+            if (driver.adds)
+                continue;
             QTest::mouseClick(findControl<QPushButton>(openOn(driver), driver.saveButton), Qt::LeftButton);
             QVERIFY2(Messages::shown().isEmpty(), qPrintable(driver.screen + shownMessages().join(u'\n')));
         }
@@ -353,6 +398,11 @@ private slots:
         add("frmCompanyInfo", "txtQBItem", "QBItemName", 250);
         add("frmCompanyInfo", "txtQBDesc", "QBItemDescription", 250);
         add("frmWIPStatusEntry", "txtName", "Name", 250, Required | Trimmed);
+        add("frmDryingLog/Add", "txtRoom", "Name", 50, Required | Trimmed);
+        add("frmDryingLog/Rename", "txtRoom", "Name", 50, Required | Trimmed);
+        add("frmDryingLog/Point", "txtMaterial", "Material", 50, Required | Trimmed);
+        add("frmDryingLog/Point", "txtLocation", "Location", 100, Trimmed);
+        add("frmDryingLog/Point", "txtMeter", "Meter", 50, Trimmed);
     }
     void editingScreens()
     {
@@ -362,14 +412,16 @@ private slots:
         QFETCH(int, width);
         QFETCH(int, flags);
         const ScreenDriver &driver = m_drivers[screen];
-        const qint64 id = m_ids.value(driver.table);
+        const qint64 loaded = m_ids.value(driver.table);
+        // The row that must stay as it was but for the column typed into.
+        const qint64 edited = driver.adds ? -1 : loaded;
         const QStringList mayChange = QStringList(kStamps) << column;
         for (const auto &[tag, text] : corpus()) {
             const QString where = QStringLiteral("%1 in %2.%3: ").arg(tag, screen, box);
             m_mdi.reset();
             Messages::clearShown();
             const QByteArray before = checksum(driver.tables);
-            const QStringList othersBefore = dump(driver.table, id, mayChange);
+            const QStringList othersBefore = dump(driver.table, edited, mayChange);
             QList<QStringList> linksBefore;
             for (const QString &table : driver.tables.mid(1))
                 linksBefore << contents(table);
@@ -411,18 +463,67 @@ private slots:
             }
             QVERIFY2(typed.size() <= width, qPrintable(where + QStringLiteral("a text longer than its column saved")));
             // Stored exactly, nothing else changed, and shown again as stored.
+            const qint64 id = driver.adds
+                ? testdb::scalar(QStringLiteral("SELECT MAX(ID) FROM %1").arg(driver.table)).toLongLong()
+                : loaded;
+            QStringList othersAfter = dump(driver.table, edited, mayChange);
+            if (driver.adds) {
+                QVERIFY2(othersAfter.size() == othersBefore.size() + 1, qPrintable(where + "no row added"));
+                othersAfter.removeLast();
+            }
             const QVariant stored
                 = testdb::scalar(QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(column, driver.table), { id });
             QVERIFY2(stored.toString() == expected,
                 qPrintable(where + QStringLiteral("stored '%1'").arg(stored.toString().left(60))));
-            QVERIFY2(dump(driver.table, id, mayChange) == othersBefore, qPrintable(where + "another row changed"));
+            QVERIFY2(othersAfter == othersBefore, qPrintable(where + "another row changed"));
             for (qsizetype i = 1; i < driver.tables.size(); ++i)
                 QVERIFY2(contents(driver.tables[i]) == linksBefore[i - 1], qPrintable(where + driver.tables[i]));
             m_mdi.reset();
-            form = openOn(driver);
+            form = openOn(driver, id);
             const QString shownAgain = boxText(findControl(form, box.toLatin1().constData()));
             QVERIFY2(shownAgain == expected,
                 qPrintable(where + QStringLiteral("shown again as '%1'").arg(shownAgain.left(60))));
+            if (driver.adds)
+                testdb::exec(QStringLiteral("DELETE FROM %1 WHERE ID = ?").arg(driver.table), { id });
+        }
+    }
+
+    // ---- the drying log's number boxes: a text that is no number is
+    // refused with a message at its box, and nothing is written
+
+    void dryingNumbers_data()
+    {
+        columns<QString, QString>({ "box", "button" });
+        row("temperature", QStringLiteral("txtTemperature"), QStringLiteral("btnSaveReading"));
+        row("humidity", QStringLiteral("txtHumidity"), QStringLiteral("btnSaveReading"));
+        row("dry goal", QStringLiteral("txtGoal"), QStringLiteral("btnSavePoint"));
+        row("moisture", QStringLiteral("txtMoisture"), QStringLiteral("btnSaveMoisture"));
+    }
+    void dryingNumbers()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, button);
+        const ScreenDriver &driver = m_drivers["frmDryingLog/Point"];
+        Screen *form = openOn(driver);
+        // Every other box holds a good number.
+        for (const char *other : { "txtTemperature", "txtHumidity", "txtGoal", "txtMoisture" })
+            typeInto(findControl(form, other), QStringLiteral("45"));
+        const QByteArray before = checksum(m_drivers["frmDryingLog/Rename"].tables);
+        auto *control = findControl<QLineEdit>(form, box.toLatin1().constData());
+        for (const auto &[tag, text] : corpus()) {
+            const QString where = QStringLiteral("%1 in %2: ").arg(tag, box);
+            Messages::clearShown();
+            typeInto(control, text);
+            bool number = false;
+            QLocale::c().toDouble(control->text().trimmed(), &number);
+            if (number)
+                continue;
+            QTest::mouseClick(findControl<QPushButton>(form, button.toLatin1().constData()), Qt::LeftButton);
+            const QList<Messages::Shown> shown = Messages::shown();
+            QVERIFY2(shown.size() == 1 && shown.first().icon != Messages::Icon::Critical,
+                qPrintable(where + shownMessages().join(u' ')));
+            QVERIFY2(form->focusWidget() == control, qPrintable(where + shown.first().text));
+            QVERIFY2(checksum(m_drivers["frmDryingLog/Rename"].tables) == before, qPrintable(where + "written"));
         }
     }
 

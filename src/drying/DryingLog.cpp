@@ -1,6 +1,7 @@
 #include "drying/DryingLog.h"
 
 #include "data/Database.h"
+#include "data/Schema.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -63,13 +64,16 @@ namespace {
         return QVariant(day.startOfDay());
     }
 
+    // The width comes from the schema, as everywhere else; the message
+    // names the field as the log's users know it.
     std::optional<FieldProblem> checkText(
-        const char *field, const QString &label, const QString &value, int length, bool required)
+        const char *table, const char *field, const QString &label, const QString &value, bool required)
     {
         if (required && value.trimmed().isEmpty())
             return problem(field, QStringLiteral("Enter the %1.").arg(label));
-        if (value.size() > length)
-            return problem(field, QStringLiteral("The %1 may have at most %2 characters.").arg(label).arg(length));
+        const int width = data::textWidth(QString::fromLatin1(table), QString::fromLatin1(field));
+        if (width > 0 && value.size() > width)
+            return problem(field, QStringLiteral("The %1 is longer than %2 characters.").arg(label).arg(width));
         return std::nullopt;
     }
 
@@ -104,7 +108,7 @@ namespace {
     // The checks of a room's name within its job (`roomId` 0 for a new one).
     std::optional<FieldProblem> checkRoomName(data::Connection &db, qint64 wipId, qint64 roomId, const QString &name)
     {
-        if (auto bad = checkText("Name", QStringLiteral("room's name"), name.trimmed(), kRoomNameLength, true))
+        if (auto bad = checkText("DryingRoom", "Name", QStringLiteral("room's name"), name.trimmed(), true))
             return bad;
         if (name.trimmed().compare(outsideName(), Qt::CaseInsensitive) == 0)
             return problem("Name", QStringLiteral("Every job has its own \"Outside\"; give the room another name."));
@@ -318,11 +322,12 @@ QList<AtmosphereReading> loadAtmosphere(data::Connection &db, qint64 roomId, Tem
 
 std::optional<FieldProblem> validate(const MoisturePoint &point)
 {
-    if (auto bad = checkText("Material", QStringLiteral("material"), point.material.trimmed(), kMaterialLength, true))
+    const char *table = "MoisturePoint";
+    if (auto bad = checkText(table, "Material", QStringLiteral("material"), point.material.trimmed(), true))
         return bad;
-    if (auto bad = checkText("Location", QStringLiteral("location"), point.location.trimmed(), kLocationLength, false))
+    if (auto bad = checkText(table, "Location", QStringLiteral("location"), point.location.trimmed(), false))
         return bad;
-    if (auto bad = checkText("Meter", QStringLiteral("meter"), point.meter.trimmed(), kMeterLength, false))
+    if (auto bad = checkText(table, "Meter", QStringLiteral("meter"), point.meter.trimmed(), false))
         return bad;
     return checkAmount("DryGoal", QStringLiteral("dry goal"), point.dryGoal);
 }

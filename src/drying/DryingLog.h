@@ -25,12 +25,6 @@ struct Stamp;
 // FieldProblem naming the column, with nothing written.
 namespace drying {
 
-// Column widths; the screen's boxes take no more.
-inline constexpr int kRoomNameLength = 50;
-inline constexpr int kMaterialLength = 50;
-inline constexpr int kLocationLength = 100;
-inline constexpr int kMeterLength = 50;
-
 // The status whose past days without a reading are gaps.
 QString dryingStatus(); // "Drying"
 // The name of each job's one outside room.

@@ -1,7 +1,9 @@
 // The drying log's controls and layouts; behaviour is in frmDryingLog.cpp.
 #include "drying/ui/frmDryingLog.h"
 
+#include "data/Schema.h"
 #include "widgets/GridWidget.h"
+#include "widgets/PlainTextLimit.h"
 
 #include <QChartView>
 #include <QCheckBox>
@@ -35,6 +37,7 @@ QLineEdit *textBox(const char *name, int maxLength, int width = 0)
 {
     auto *box = named(new QLineEdit, name);
     box->setMaxLength(maxLength);
+    KeepWholeCharacters(box);
     if (width > 0) {
         box->setMinimumWidth(width * 3 / 4);
         box->setMaximumWidth(width);
@@ -66,7 +69,7 @@ void frmDryingLog::buildUi()
 {
     // ---- rooms, at the left
     lstRooms = named(new QListWidget, "lstRooms");
-    txtRoom = textBox("txtRoom", drying::kRoomNameLength);
+    txtRoom = textBox("txtRoom", data::textWidth(QStringLiteral("DryingRoom"), QStringLiteral("Name")));
     txtRoom->setPlaceholderText(QStringLiteral("Room name"));
     chkAffected = named(new QCheckBox(QStringLiteral("Affected")), "chkAffected");
     chkAffected->setChecked(true);
@@ -124,9 +127,12 @@ void frmDryingLog::buildUi()
     // ---- "Moisture Points": the points with their goals and daily values
     vsfgPoints = named(new GridWidget, "vsfgPoints");
     vsfgPoints->setUserSortable(false);
-    txtMaterial = textBox("txtMaterial", drying::kMaterialLength);
-    txtLocation = textBox("txtLocation", drying::kLocationLength);
-    txtMeter = textBox("txtMeter", drying::kMeterLength);
+    const auto pointWidth = [](const char *column) {
+        return data::textWidth(QStringLiteral("MoisturePoint"), QString::fromLatin1(column));
+    };
+    txtMaterial = textBox("txtMaterial", pointWidth("Material"));
+    txtLocation = textBox("txtLocation", pointWidth("Location"));
+    txtMeter = textBox("txtMeter", pointWidth("Meter"));
     txtMeter->setMinimumWidth(90);
     txtGoal = textBox("txtGoal", 8, 80);
     btnSavePoint = button("btnSavePoint", "Save Point");
