@@ -244,7 +244,7 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params)
 {
     const bool read = m_transactionDepth == 0 && isPlainRead(sql);
     const Outcome onExec = read ? Outcome::Read : writeOutcome();
-    ensureConnected(sql, read ? Outcome::Read : Outcome::NotSaved);
+    ensureConnected(sql, beforeRunOutcome(read));
     checkInjectedFailure(sql);
     try {
         return execOnce(sql, params, onExec);
@@ -254,7 +254,7 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params)
         if (m_transactionDepth > 0 || (!read && e.outcome() != Outcome::NotSaved))
             throw;
     }
-    reconnect(read ? Outcome::Read : Outcome::NotSaved);
+    reconnect(beforeRunOutcome(read));
     return execOnce(sql, params, onExec);
 }
 
@@ -385,32 +385,31 @@ void Connection::callUserProcedure(const QString &name, qint64 userId, const QDa
     exec(QStringLiteral("INSERT INTO EmployeeLog (UserID,Action,LogDate) VALUES (?,?,?)"), { userId, action, now });
 }
 
-QSqlDatabase &Statement::connected(Connection &db, const QString &sql)
+QSqlDatabase &Statement::connected(Connection &db, const QString &sql, bool plainRead)
 {
-    db.ensureConnected(sql,
-        db.m_transactionDepth == 0 && isPlainRead(sql) ? Connection::Outcome::Read : Connection::Outcome::NotSaved);
+    db.ensureConnected(sql, db.beforeRunOutcome(plainRead));
     return db.m_db;
 }
 
 Statement::Statement(Connection &db, const QString &sql)
     : m_db(db)
     , m_sql(sql)
-    , m_query(connected(db, sql))
+    , m_plainRead(isPlainRead(sql))
+    , m_query(connected(db, sql, m_plainRead))
     , m_session(db.m_session)
 {
     m_query.setForwardOnly(true);
     if (!m_query.prepare(sql))
-        db.fail(m_query.lastError(), sql,
-            db.m_transactionDepth == 0 && isPlainRead(sql) ? Connection::Outcome::Read : Connection::Outcome::NotSaved);
+        db.fail(m_query.lastError(), sql, db.beforeRunOutcome(m_plainRead));
 }
 
 QSqlQuery &Statement::run(const QVariantList &params)
 {
-    const bool read = m_db.m_transactionDepth == 0 && isPlainRead(m_sql);
+    const bool read = m_db.m_transactionDepth == 0 && m_plainRead;
     if (m_db.m_lost || m_session != m_db.m_session || !m_db.isOpen()) {
         // Prepared on a connection that is gone since.
         m_db.m_lost = m_db.m_lost || m_session == m_db.m_session;
-        throw ConnectionLostError(read ? Connection::Outcome::Read : Connection::Outcome::NotSaved, notOpen(m_sql));
+        throw ConnectionLostError(m_db.beforeRunOutcome(m_plainRead), notOpen(m_sql));
     }
     checkInjectedFailure(m_sql);
     for (qsizetype i = 0; i < params.size(); ++i)

@@ -116,6 +116,13 @@ private:
     // What a lost connection during a write means: inside a transaction the
     // server rolls it back; on its own the write may have gone through.
     Outcome writeOutcome() const { return m_transactionDepth > 0 ? Outcome::NotSaved : Outcome::Unknown; }
+    // What a lost connection before or at the prepare of a statement means:
+    // a plain read outside a transaction may be run again, anything else was
+    // not saved.
+    Outcome beforeRunOutcome(bool plainRead) const
+    {
+        return m_transactionDepth == 0 && plainRead ? Outcome::Read : Outcome::NotSaved;
+    }
     QSqlQuery execOnce(const QString &sql, const QVariantList &params, Outcome onExec);
     void runScript(const QString &sql, Outcome onExec);
     QVariant bindable(const QVariant &value) const;
@@ -143,10 +150,11 @@ public:
 
 private:
     // The handle, opened again first when the connection was lost.
-    static QSqlDatabase &connected(Connection &db, const QString &sql);
+    static QSqlDatabase &connected(Connection &db, const QString &sql, bool plainRead);
 
     Connection &m_db;
     QString m_sql;
+    bool m_plainRead = false; // worked out once: run() may be called per row
     QSqlQuery m_query;
     int m_session = 0;
 };

@@ -124,13 +124,18 @@ void frmDryingLog::LoadDryingLog(const QString &wipId)
         }
         setWindowTitle(QStringLiteral("%1 - %2 - %3").arg(kTitle, m_log.customer).arg(m_log.wipId));
         lblTemperatureUnit->setText(drying::unitSymbol(unit()));
-        reload();
+        showLog();
     });
 }
 
 void frmDryingLog::reload()
 {
     m_log = drying::loadLog(context().db(), m_log.wipId, Clock::today(), unit());
+    showLog();
+}
+
+void frmDryingLog::showLog()
+{
     const QSignalBlocker block(lstRooms);
     lstRooms->clear();
     int current = m_log.rooms.isEmpty() ? -1 : 0;

@@ -37,6 +37,8 @@ private:
 
     // Reads the log again and shows it, keeping the chosen room; throws.
     void reload();
+    // Shows m_log: the room list, keeping the chosen room, and that room.
+    void showLog();
     void showRoom();
     void fillReadings(const drying::RoomLog &room);
     void fillPoints(const drying::RoomLog &room);
