@@ -148,47 +148,21 @@ void typeInto(QWidget *box, const QString &text)
     if (auto *combo = qobject_cast<QComboBox *>(box)) {
         combo->lineEdit()->selectAll();
         combo->lineEdit()->insert(text);
-    } else if (auto *line = qobject_cast<QLineEdit *>(box)) {
-        line->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(line, Qt::Key_Delete);
-        else if (printable)
-            QTest::keyClicks(line, text);
-        else
-            line->insert(text);
-    } else if (auto *plain = qobject_cast<QPlainTextEdit *>(box)) {
-        plain->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(plain, Qt::Key_Delete);
-        else if (printable)
-            QTest::keyClicks(plain, text);
-        else
-            plain->insertPlainText(text);
+        return;
     }
-}
-
-// The rows of a CSV text, each a list of fields; quoted fields may hold
-// commas, doubled quotes and line breaks. Lines end in CR LF.
-QList<QStringList> parseCsv(const QString &text)
-{
-    QList<QStringList> rows { {} };
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == u'"' && quoted && text.mid(i + 1, 1) == u"\"")
-            field += text[++i];
-        else if (c == u'"')
-            quoted = !quoted;
-        else if (!quoted && (c == u',' || c == u'\r')) {
-            rows.last() << field;
-            field.clear();
-            if (c == u'\r' && ++i < text.size() - 1)
-                rows << QStringList();
-        } else
-            field += c;
-    }
-    return rows;
+    const auto type = [&](auto *edit, auto paste) {
+        edit->selectAll();
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Delete);
+        else if (printable)
+            QTest::keyClicks(edit, text);
+        else
+            paste(edit);
+    };
+    if (auto *line = qobject_cast<QLineEdit *>(box))
+        type(line, [&](QLineEdit *edit) { edit->insert(text); });
+    else if (auto *plain = qobject_cast<QPlainTextEdit *>(box))
+        type(plain, [&](QPlainTextEdit *edit) { edit->insertPlainText(text); });
 }
 
 // What a save may change in the edited row besides the column typed into.
@@ -242,12 +216,17 @@ class TestHostileInput : public QObject
         return screen;
     }
 
-    qint64 addWip(const QString &customer)
+    // A job of `type`; a "Water" one has an address and notes to keep.
+    qint64 addWip(const QString &customer, const QString &type = "Water", const QVariant &rep = {})
     {
-        return testdb::insertRow("WIP",
-            { { "Customer", customer }, { "JobType", "Water" }, { "Status", "Open" },
-                { "StartDate", QDateTime(kNow.date(), QTime(0, 0)) }, { "DryingDays", 0.0 }, { "AmountBilled", 0.0 },
-                { "InvoiceID", "" }, { "QBID", "" }, { "Address", "1 Main St" }, { "Notes", "keep" } });
+        data::Fields fields { { "Customer", customer }, { "JobType", type }, { "Status", "Open" },
+            { "StartDate", QDateTime(kNow.date(), QTime(0, 0)) }, { "AmountBilled", 0.0 }, { "InvoiceID", "" },
+            { "QBID", "" } };
+        if (type == u"Water")
+            fields << data::Fields { { "DryingDays", 0.0 }, { "Address", "1 Main St" }, { "Notes", "keep" } };
+        if (rep.isValid())
+            fields << data::Fields { { "Rep", rep } };
+        return testdb::insertRow("WIP", fields);
     }
 
     qint64 addBooking(qint64 employee, qint64 wip, const QString &notes)
@@ -269,12 +248,13 @@ private slots:
         m_ids["WIP"] = addWip("Edited Job");
         addWip("Neighbour Job");
         const qint64 user = testdb::scalar("SELECT ID FROM EmployeeType WHERE Name = ?", { "User" }).toLongLong();
-        m_ids["Employee"] = testdb::insertRow("Employee",
-            { { "FirstName", "Ann" }, { "LastName", "Smith" }, { "Inactive", false }, { "UserTypeID", user },
-                { "Username", "asmith" }, { "Password", "" } });
-        const qint64 neighbour = testdb::insertRow("Employee",
-            { { "FirstName", "Bob" }, { "LastName", "Jones" }, { "Inactive", false }, { "UserTypeID", user },
-                { "Username", "bjones" }, { "Password", "" } });
+        const auto addEmployee = [user](const char *first, const char *last, const char *username) {
+            return testdb::insertRow("Employee",
+                { { "FirstName", first }, { "LastName", last }, { "Inactive", false }, { "UserTypeID", user },
+                    { "Username", username }, { "Password", "" } });
+        };
+        m_ids["Employee"] = addEmployee("Ann", "Smith", "asmith");
+        const qint64 neighbour = addEmployee("Bob", "Jones", "bjones");
         m_ids["EmployeeTime"] = addBooking(m_ids["Employee"], m_ids["WIP"], "first");
         addBooking(neighbour, m_ids["WIP"], "second");
         m_ids["WIPStatus"] = testdb::insertRow("WIPStatus", { { "Name", "Edited Status" }, { "ColorCode", "255" } });
@@ -359,47 +339,34 @@ private slots:
     void editingScreens_data()
     {
         columns<QString, QString, QString, int, int>({ "screen", "box", "column", "width", "flags" });
-        const auto add = [](const char *screen, const char *box, const char *column, int width, int flags = None) {
-            QTest::addRow("%s.%s", screen, box) << QString::fromLatin1(screen) << QString::fromLatin1(box)
-                                                << QString::fromLatin1(column) << width << flags;
+        const auto add = [](const QString &screen, const QString &box, const QString &column, int width, int flags) {
+            QTest::addRow("%s.%s", qPrintable(screen), qPrintable(box)) << screen << box << column << width << flags;
+        };
+        // Boxes of one width stored as typed: "box=Column", or the box's name
+        // without its prefix.
+        const auto plain = [&](const QString &screen, int width, const QStringList &boxes) {
+            for (const QString &box : boxes)
+                add(screen, box.section(u'=', 0, 0), box.contains(u'=') ? box.section(u'=', 1) : box.mid(3), width,
+                    None);
         };
         add("frmWIPEntry", "cmbCustomer", "Customer", 250, Required);
-        add("frmWIPEntry", "txtAddress", "Address", 250);
-        add("frmWIPEntry", "txtCity", "City", 250);
-        add("frmWIPEntry", "txtZip", "Zip", 250);
-        add("frmWIPEntry", "txtPhone", "Phone", 250);
-        add("frmWIPEntry", "cmbRep", "Rep", 250);
-        add("frmWIPEntry", "cmbInsurance", "Insurance", 250);
-        add("frmWIPEntry", "cmbAgent", "Agent", 250);
-        add("frmWIPEntry", "cmbAdjuster", "Adjuster", 250);
-        add("frmWIPEntry", "txtPaperwork", "Paperwork", 250);
-        add("frmWIPEntry", "txtInitialScope", "InitialScope", 250);
-        add("frmWIPEntry", "cmbAdjusterUpdated", "AdjusterUpdatedBy", 250);
-        add("frmWIPEntry", "txtHowHear", "HowHear", 255);
-        add("frmWIPEntry", "txtTime", "TimeOfService", 250);
-        add("frmWIPEntry", "txtNotes", "Notes", 255);
-        add("frmTimeEntry", "txtNotes", "Notes", 255);
+        plain("frmWIPEntry", 250,
+            { "txtAddress", "txtCity", "txtZip", "txtPhone", "cmbRep", "cmbInsurance", "cmbAgent", "cmbAdjuster",
+                "txtPaperwork", "txtInitialScope", "cmbAdjusterUpdated=AdjusterUpdatedBy", "txtTime=TimeOfService" });
+        plain("frmWIPEntry", 255, { "txtHowHear", "txtNotes" });
+        plain("frmTimeEntry", 255, { "txtNotes" });
         add("frmEmployeeEntry", "txtFirstName", "FirstName", 50, Required);
-        add("frmEmployeeEntry", "txtMiddleName", "MiddleName", 50);
         add("frmEmployeeEntry", "txtLastName", "LastName", 50, Required);
-        add("frmEmployeeEntry", "txtAddress1", "Address1", 50);
-        add("frmEmployeeEntry", "txtAddress2", "Address2", 50);
-        add("frmEmployeeEntry", "txtCity", "City", 50);
-        add("frmEmployeeEntry", "txtZip", "Zip", 50);
-        add("frmEmployeeEntry", "txtEmail", "Email", 50);
         add("frmEmployeeEntry", "txtUsername", "Username", 50, Trimmed);
+        plain(
+            "frmEmployeeEntry", 50, { "txtMiddleName", "txtAddress1", "txtAddress2", "txtCity", "txtZip", "txtEmail" });
         add("frmCompanyInfo", "txtCompany", "Name", 250, Required);
-        add("frmCompanyInfo", "txtAddress1", "Address1", 250);
-        add("frmCompanyInfo", "txtAddress2", "Address2", 250);
-        add("frmCompanyInfo", "txtCity", "City", 250);
-        add("frmCompanyInfo", "txtZip", "Zip", 250);
-        add("frmCompanyInfo", "txtWebsite", "Website", 250);
-        add("frmCompanyInfo", "txtEmail", "Email", 250);
-        add("frmCompanyInfo", "txtQBItem", "QBItemName", 250);
-        add("frmCompanyInfo", "txtQBDesc", "QBItemDescription", 250);
+        plain("frmCompanyInfo", 250,
+            { "txtAddress1", "txtAddress2", "txtCity", "txtZip", "txtWebsite", "txtEmail", "txtQBItem=QBItemName",
+                "txtQBDesc=QBItemDescription" });
         add("frmWIPStatusEntry", "txtName", "Name", 250, Required | Trimmed);
-        add("frmDryingLog/Add", "txtRoom", "Name", 50, Required | Trimmed);
-        add("frmDryingLog/Rename", "txtRoom", "Name", 50, Required | Trimmed);
+        for (const char *screen : { "frmDryingLog/Add", "frmDryingLog/Rename" })
+            add(screen, "txtRoom", "Name", 50, Required | Trimmed);
         add("frmDryingLog/Point", "txtMaterial", "Material", 50, Required | Trimmed);
         add("frmDryingLog/Point", "txtLocation", "Location", 100, Trimmed);
         add("frmDryingLog/Point", "txtMeter", "Meter", 50, Trimmed);
@@ -535,10 +502,7 @@ private slots:
     {
         for (const auto &[tag, text] : corpus()) {
             if (!text.isEmpty() && text.size() <= 250)
-                testdb::insertRow("WIP",
-                    { { "Customer", text }, { "JobType", "Fire" }, { "Status", "Open" }, { "Rep", text },
-                        { "StartDate", QDateTime(kNow.date(), QTime(0, 0)) }, { "AmountBilled", 0.0 },
-                        { "InvoiceID", "" }, { "QBID", "" } });
+                addWip(text, "Fire", text);
         }
         QMap<QString, QString> customers; // ID -> customer of every open job
         QSqlQuery q = testdb::exec("SELECT ID, Customer FROM WIP WHERE Status <> ?", { "Closed" });
@@ -594,12 +558,12 @@ private slots:
     void subcontractors()
     {
         const qint64 wip = m_ids["WIP"];
+        const QRegularExpression otherJob(QStringLiteral("wipid=(?!%1\\|)").arg(wip));
         for (const auto &[tag, text] : corpus()) {
             const QString where = tag + QStringLiteral(": ");
             m_mdi.reset();
             Messages::clearShown();
-            const QStringList otherJobs
-                = dump("WIPContractors", -1).filter(QRegularExpression(QStringLiteral("wipid=(?!%1\\|)").arg(wip)));
+            const QStringList otherJobs = dump("WIPContractors").filter(otherJob);
             auto *entry = qobject_cast<frmWIPEntry *>(open("frmWIPEntry"));
             entry->LoadWIP(QString::number(wip));
             auto *list = findControl<QListWidget>(entry, "lstSubcontractor");
@@ -618,8 +582,7 @@ private slots:
             while (q.next())
                 stored << q.value(0).toString();
             QVERIFY2(stored == expected, qPrintable(where + stored.join(u',').left(60)));
-            QCOMPARE(dump("WIPContractors", -1).filter(QRegularExpression(QStringLiteral("wipid=(?!%1\\|)").arg(wip))),
-                otherJobs);
+            QCOMPARE(dump("WIPContractors").filter(otherJob), otherJobs);
             entry->LoadWIP(QString::number(wip));
             QCOMPARE(itemTexts(list), expected);
         }
@@ -643,10 +606,7 @@ private slots:
             // A wildcard reading of the keys would complete to the first.
             for (const char *customer :
                 { "aAb Hostile", "a_b Hostile", "zzA Hostile", "oXNeil Hostile", "o'Neil Hostile" })
-                testdb::insertRow("WIP",
-                    { { "Customer", customer }, { "JobType", "Fire" }, { "Status", "Open" },
-                        { "StartDate", QDateTime(kNow.date(), QTime(0, 0)) }, { "AmountBilled", 0.0 },
-                        { "InvoiceID", "" }, { "QBID", "" } });
+                addWip(customer, "Fire");
             added = true;
         }
         auto *entry = open("frmWIPEntry");

@@ -47,79 +47,66 @@ public:
     ~OwnServer()
     {
         if (!m_port.isEmpty())
-            stop(QStringLiteral("immediate"));
+            stop("immediate");
     }
 
     // Empty when running, else why not.
     QString start()
     {
         if (m_bin.isEmpty()) {
-            QStringList versions
-                = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-            std::sort(versions.begin(), versions.end(),
-                [](const QString &a, const QString &b) { return a.toInt() < b.toInt(); });
-            if (versions.isEmpty()
-                || !QFile::exists(QStringLiteral("/usr/lib/postgresql/%1/bin/pg_ctl").arg(versions.last())))
-                return QStringLiteral("PostgreSQL's server programs are not installed");
-            m_bin = QStringLiteral("/usr/lib/postgresql/%1/bin/").arg(versions.last());
+            QStringList versions = QDir("/usr/lib/postgresql").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            std::sort(versions.begin(), versions.end(), [](auto &a, auto &b) { return a.toInt() < b.toInt(); });
+            if (versions.isEmpty() || !QFile::exists(QString("/usr/lib/postgresql/%1/bin/pg_ctl").arg(versions.last())))
+                return "PostgreSQL's server programs are not installed";
+            m_bin = QString("/usr/lib/postgresql/%1/bin/").arg(versions.last());
             if (!m_dir.isValid())
-                return QStringLiteral("no temporary folder");
+                return "no temporary folder";
             // The server runs as postgres when the test runs as root.
             QFile::setPermissions(m_dir.path(),
                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther
                     | QFileDevice::ExeOther | QFileDevice::ReadGroup | QFileDevice::ExeGroup);
-            QDir(m_dir.path()).mkdir(QStringLiteral("pg"));
+            QDir(m_dir.path()).mkdir("pg");
             if (isRoot())
-                QProcess::execute(QStringLiteral("chown"), { QStringLiteral("postgres"), data() });
-            const QString out = pg(QStringLiteral("initdb"),
-                { QStringLiteral("-D"), data(), QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-A"),
-                    QStringLiteral("trust"), QStringLiteral("--no-sync"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-                    QStringLiteral("--locale=C.UTF-8") });
+                QProcess::execute("chown", { "postgres", data() });
+            const QString out = pg("initdb",
+                { "-D", data(), "-U", "postgres", "-A", "trust", "--no-sync", "-E", "UTF8", "--locale=C.UTF-8" });
             if (!out.isEmpty())
                 return out;
             QTcpServer probe;
             if (!probe.listen(QHostAddress::LocalHost))
-                return QStringLiteral("no free port");
+                return "no free port";
             m_port = QString::number(probe.serverPort());
         }
-        return pg(QStringLiteral("pg_ctl"),
-            { QStringLiteral("-D"), data(), QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("30"),
-                QStringLiteral("-l"), data() + QStringLiteral("/log"), QStringLiteral("-o"),
-                QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(m_port, data()),
-                QStringLiteral("start") });
+        return pg("pg_ctl",
+            { "-D", data(), "-w", "-t", "30", "-l", data() + "/log", "-o",
+                QString("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(m_port, data()), "start" });
     }
 
     // mode: "fast" (sessions told and ended) or "immediate" (killed).
-    QString stop(const QString &mode)
-    {
-        return pg(QStringLiteral("pg_ctl"),
-            { QStringLiteral("-D"), data(), QStringLiteral("-w"), QStringLiteral("-m"), mode, QStringLiteral("stop") });
-    }
+    QString stop(const QString &mode) { return pg("pg_ctl", { "-D", data(), "-w", "-m", mode, "stop" }); }
 
     QString port() const { return m_port; }
     // Stops the server and removes its files, destructors or not.
     void discard()
     {
-        stop(QStringLiteral("immediate"));
+        stop("immediate");
         m_dir.remove();
     }
 
 private:
     static bool isRoot() { return ::geteuid() == 0; }
-    QString data() const { return m_dir.path() + QStringLiteral("/pg"); }
+    QString data() const { return m_dir.path() + "/pg"; }
 
     // Empty on success, else the program's output.
     QString pg(const QString &program, const QStringList &args)
     {
         QProcess process;
         if (isRoot())
-            process.start(QStringLiteral("runuser"),
-                QStringList { QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), m_bin + program }
-                    + args);
+            process.start("runuser", QStringList { "-u", "postgres", "--", m_bin + program } + args);
         else
             process.start(m_bin + program, args);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-            return program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+            return program + " failed: " + QString::fromLocal8Bit(process.readAllStandardError());
         return {};
     }
 
@@ -142,7 +129,7 @@ QStringList titles()
 {
     QStringList list;
     for (const Messages::Shown &shown : Messages::shown())
-        list << shown.title + QStringLiteral(": ") + shown.text;
+        list << shown.title + ": " + shown.text;
     return list;
 }
 
@@ -157,13 +144,10 @@ class TestOutage : public QObject
     std::unique_ptr<TestDb> m_db;
     QString m_handleName;
 
-    // Stops the server in `mode` ("" leaves it running); then the test acts.
     void stopServer(const QString &mode)
     {
-        if (!mode.isEmpty()) {
-            const QString problem = m_server.stop(mode);
-            QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        }
+        const QString problem = m_server.stop(mode);
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
     void startServer()
     {
@@ -177,7 +161,22 @@ class TestOutage : public QObject
         QCOMPARE(m_db->connection().handle().connectionName(), m_handleName);
         QVERIFY(m_db->connection().isOpen());
     }
-    void expectNoWaitCursor() { QVERIFY(!QApplication::overrideCursor()); }
+    // Stops the server, presses `button`: the one message, no hourglass left.
+    void pressDuringOutage(const QString &mode, QWidget *button, const QString &message)
+    {
+        stopServer(mode);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(titles(), QStringList { kLostTitle + ": " + message });
+        QVERIFY(!QApplication::overrideCursor());
+    }
+    // Starts the server again and presses `button`: no message this time.
+    void pressAfterOutage(QWidget *button)
+    {
+        Messages::clearShown();
+        startServer();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(titles(), QStringList {});
+    }
 
     static void modes()
     {
@@ -319,48 +318,29 @@ private slots:
     // says when only the statement failed.
     void connectionLostIsRecognised_data()
     {
-        QTest::addColumn<data::DbKind>("kind");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("lost");
-        const auto pg = data::DbKind::PostgreSQL;
-        const auto ms = data::DbKind::SqlServer;
-        const auto lite = data::DbKind::SQLite;
-        const int statement = QSqlError::StatementError;
-        QTest::newRow("pg admin shutdown") << pg << statement << "57P01"
-                                           << "terminating connection" << true;
-        QTest::newRow("pg cannot connect now") << pg << statement << "57P03"
-                                               << "the database system is starting up" << true;
-        QTest::newRow("pg connection failure") << pg << statement << "08006"
-                                               << "" << true;
-        QTest::newRow("pg closed, no state")
-            << pg << statement << ""
-            << "server closed the connection unexpectedly\n\tThis probably means" << true;
-        QTest::newRow("pg reconnect refused") << pg << int(QSqlError::ConnectionError) << ""
-                                              << "Connection refused" << true;
-        QTest::newRow("psqlodbc lost") << pg << statement << "35"
-                                       << "FATAL: terminating connection;\nThe connection has been lost" << true;
-        QTest::newRow("pg unique") << pg << statement << "23505"
-                                   << "duplicate key value violates unique constraint" << false;
-        QTest::newRow("pg serialization") << pg << statement << "40001"
-                                          << "could not serialize access" << false;
-        QTest::newRow("pg query canceled") << pg << statement << "57014"
-                                           << "canceling statement due to statement timeout" << false;
-        QTest::newRow("odbc syntax") << pg << statement << "1"
-                                     << "ERROR: syntax error at or near \"FORM\"" << false;
-        QTest::newRow("mssql link failure")
-            << ms << statement << "0"
-            << "[Microsoft][ODBC Driver 18 for SQL Server]Communication link failure" << true;
-        QTest::newRow("mssql tcp reset")
-            << ms << statement << "10054"
-            << "TCP Provider: An existing connection was forcibly closed by the remote host." << true;
-        QTest::newRow("mssql deadlock") << ms << statement << "1205"
-                                        << "Transaction (Process ID 52) was deadlocked" << false;
-        QTest::newRow("sqlite locked") << lite << statement << "5"
-                                       << "database is locked" << false;
-        QTest::newRow("sqlite, server words") << lite << statement << "08006"
-                                              << "server closed the connection unexpectedly" << false;
+        columns<data::DbKind, int, QString, QString, bool>({ "kind", "type", "code", "text", "lost" });
+        const auto add = [](const char *tag, data::DbKind kind, const char *code, const char *text, bool lost,
+                             int type = QSqlError::StatementError) {
+            QTest::newRow(tag) << kind << type << QString(code) << QString(text) << lost;
+        };
+        const auto pg = data::DbKind::PostgreSQL, ms = data::DbKind::SqlServer, lite = data::DbKind::SQLite;
+        add("pg admin shutdown", pg, "57P01", "terminating connection", true);
+        add("pg cannot connect now", pg, "57P03", "the database system is starting up", true);
+        add("pg connection failure", pg, "08006", "", true);
+        add("pg closed, no state", pg, "", "server closed the connection unexpectedly\n\tThis probably means", true);
+        add("pg reconnect refused", pg, "", "Connection refused", true, QSqlError::ConnectionError);
+        add("psqlodbc lost", pg, "35", "FATAL: terminating connection;\nThe connection has been lost", true);
+        add("pg unique", pg, "23505", "duplicate key value violates unique constraint", false);
+        add("pg serialization", pg, "40001", "could not serialize access", false);
+        add("pg query canceled", pg, "57014", "canceling statement due to statement timeout", false);
+        add("odbc syntax", pg, "1", "ERROR: syntax error at or near \"FORM\"", false);
+        add("mssql link failure", ms, "0", "[Microsoft][ODBC Driver 18 for SQL Server]Communication link failure",
+            true);
+        add("mssql tcp reset", ms, "10054",
+            "TCP Provider: An existing connection was forcibly closed by the remote host.", true);
+        add("mssql deadlock", ms, "1205", "Transaction (Process ID 52) was deadlocked", false);
+        add("sqlite locked", lite, "5", "database is locked", false);
+        add("sqlite, server words", lite, "08006", "server closed the connection unexpectedly", false);
     }
     void connectionLostIsRecognised()
     {
@@ -389,19 +369,13 @@ private slots:
         status->setCurrentIndex(status->findText("Open"));
         findControl<QLineEdit>(&screen, "txtAddress")->setText("4 Quarry Lane");
 
-        stopServer(mode);
-        QTest::mouseClick(findControl<QPushButton>(&screen, "btnSave"), Qt::LeftButton);
-        QCOMPARE(titles(), QStringList { kLostTitle + ": " + lost(kNotSaved) });
+        auto *save = findControl<QPushButton>(&screen, "btnSave");
+        pressDuringOutage(mode, save, lost(kNotSaved));
         QCOMPARE(findControl<QComboBox>(&screen, "cmbCustomer")->currentText(), "Ostrander");
         QCOMPARE(findControl<QLineEdit>(&screen, "txtAddress")->text(), "4 Quarry Lane");
         QCOMPARE(type->currentText(), "Fire");
         QCOMPARE(findControl<QLabel>(&screen, "lblID")->text(), "");
-        expectNoWaitCursor();
-
-        Messages::clearShown();
-        startServer();
-        QTest::mouseClick(findControl<QPushButton>(&screen, "btnSave"), Qt::LeftButton);
-        QCOMPARE(titles(), QStringList {});
+        pressAfterOutage(save);
         QCOMPARE(testdb::scalar("SELECT Address FROM WIP WHERE Customer = 'Ostrander'").toString(), "4 Quarry Lane");
         QVERIFY(!findControl<QLabel>(&screen, "lblID")->text().isEmpty());
         expectSameConnection();
@@ -422,20 +396,14 @@ private slots:
         auto *grid = findControl<GridWidget>(&screen, "vsfgWIP");
         findControl<QLineEdit>(&screen, "txtSearch")->setText("Ostr");
         findControl<QCheckBox>(&screen, "chkActive")->setChecked(false);
-        QTest::mouseClick(findControl<QPushButton>(&screen, "btnRefresh"), Qt::LeftButton);
+        auto *refresh = findControl<QPushButton>(&screen, "btnRefresh");
+        QTest::mouseClick(refresh, Qt::LeftButton);
         QCOMPARE(grid->rows(), 2);
 
-        stopServer(mode);
-        QTest::mouseClick(findControl<QPushButton>(&screen, "btnRefresh"), Qt::LeftButton);
-        QCOMPARE(titles(), QStringList { kLostTitle + ": " + lost() });
+        pressDuringOutage(mode, refresh, lost());
         QCOMPARE(findControl<QLineEdit>(&screen, "txtSearch")->text(), "Ostr");
         QVERIFY(!findControl<QCheckBox>(&screen, "chkActive")->isChecked());
-        expectNoWaitCursor();
-
-        Messages::clearShown();
-        startServer();
-        QTest::mouseClick(findControl<QPushButton>(&screen, "btnRefresh"), Qt::LeftButton);
-        QCOMPARE(titles(), QStringList {});
+        pressAfterOutage(refresh);
         QCOMPARE(grid->rows(), 2);
         QCOMPARE(grid->textMatrix(1, board::ColCustomer), "Ostrander");
         expectSameConnection();
@@ -458,19 +426,13 @@ private slots:
         QTest::keyClicks(findControl<QLineEdit>(form, "txtUsername"), "kwhit");
         QTest::keyClicks(findControl<QLineEdit>(form, "txtPassword"), "Secret 1");
 
-        stopServer(mode);
-        QTest::mouseClick(findControl<QPushButton>(form, "btnLogin"), Qt::LeftButton);
-        QCOMPARE(titles(), QStringList { kLostTitle + ": " + lost() });
+        auto *login = findControl<QPushButton>(form, "btnLogin");
+        pressDuringOutage(mode, login, lost());
         QCOMPARE(findControl<QLineEdit>(form, "txtUsername")->text(), "kwhit");
         QCOMPARE(findControl<QLineEdit>(form, "txtPassword")->text(), "Secret 1");
         QVERIFY(!testdb::context().isLoggedIn());
         QCOMPARE(testdb::context().loginThrottle().failures("kwhit"), 0);
-        expectNoWaitCursor();
-
-        Messages::clearShown();
-        startServer();
-        QTest::mouseClick(findControl<QPushButton>(form, "btnLogin"), Qt::LeftButton);
-        QCOMPARE(titles(), QStringList {});
+        pressAfterOutage(login);
         QCOMPARE(testdb::context().Username(), "kwhit");
         QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM EmployeeLog WHERE Action = 'Login'").toInt(), 1);
         expectSameConnection();

@@ -25,3 +25,25 @@ QList<LogRow> employeeLog()
         rows.append({ q.value(0).toInt(), q.value(1).toString() });
     return rows;
 }
+
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> rows { {} };
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'"' && quoted && text.mid(i + 1, 1) == u"\"")
+            field += text[++i];
+        else if (c == u'"')
+            quoted = !quoted;
+        else if (!quoted && (c == u',' || c == u'\r')) {
+            rows.last() << field;
+            field.clear();
+            if (c == u'\r' && ++i < text.size() - 1)
+                rows << QStringList();
+        } else
+            field += c;
+    }
+    return rows;
+}

@@ -29,6 +29,10 @@ QStringList shownMessages();
 using LogRow = QPair<int, QString>;
 QList<LogRow> employeeLog();
 
+// The rows of a CSV text, each a list of fields; quoted fields may hold
+// commas, doubled quotes and line breaks. Lines end in CR LF.
+QList<QStringList> parseCsv(const QString &text);
+
 // The control of a screen with this object name; the test program stops when
 // there is none (a renamed control, not a failed check).
 template <typename T = QWidget> T *findControl(const QObject *screen, const char *name)
