@@ -16,19 +16,9 @@
 #include "wip/WipRecord.h"
 
 #include <QCoreApplication>
-#include <QSqlQuery>
 #include <cstdio>
 
 namespace {
-
-QList<qint64> ids(data::Connection &db, const QString &sql, const QVariantList &params = {})
-{
-    QList<qint64> list;
-    QSqlQuery q = db.exec(sql, params);
-    while (q.next())
-        list << q.value(0).toLongLong();
-    return list;
-}
 
 void committed(char kind, qint64 id, qint64 k)
 {
@@ -54,12 +44,10 @@ int main(int argc, char **argv)
     try {
         data::Connection db;
         db.open(args.at(1), args.at(2));
-        QList<qint64> wips
-            = ids(db, QStringLiteral("SELECT ID FROM WIP WHERE Customer = ? ORDER BY ID"), { crashgen::kCustomer });
-        const QList<qint64> employees = ids(
-            db, QStringLiteral("SELECT ID FROM Employee WHERE LastName = ? ORDER BY ID"), { crashgen::kLastName });
-        QList<qint64> bookings = ids(db, QStringLiteral("SELECT ID FROM EmployeeTime ORDER BY ID"));
-        const QList<qint64> permissions = ids(db, QStringLiteral("SELECT ID FROM Permission ORDER BY ID"));
+        QList<qint64> wips = crashgen::wipIds(db);
+        const QList<qint64> employees = crashgen::employeeIds(db);
+        QList<qint64> bookings = crashgen::ids(db, QStringLiteral("SELECT ID FROM EmployeeTime ORDER BY ID"));
+        const QList<qint64> permissions = crashgen::permissionIds(db);
         if (wips.size() < crashgen::kSetupWips || employees.size() != crashgen::kSetupEmployees
             || bookings.size() < crashgen::kSetupBookings) {
             std::fprintf(stderr, "the database lacks the test's rows\n");

@@ -34,15 +34,6 @@ namespace {
 constexpr int kMostSavesBeforeKill = 8;
 constexpr qint64 kFirstGuessSaveMicros = 10000;
 
-QList<qint64> ids(data::Connection &db, const QString &sql, const QVariantList &params = {})
-{
-    QList<qint64> list;
-    QSqlQuery q = db.exec(sql, params);
-    while (q.next())
-        list << q.value(0).toLongLong();
-    return list;
-}
-
 // Calls `row` on each row of the query. One query at a time: QPSQL loses the
 // rows of a query still open when the next one runs.
 void eachRow(data::Connection &db, const QString &sql, const QVariantList &params,
@@ -75,10 +66,8 @@ void makeSetupRows(data::Connection &db)
         person.address2 = crashgen::mark(0);
         EmployeeEntry::save(db, person, QString(), {}, stamp);
     }
-    const QList<qint64> wips
-        = ids(db, QStringLiteral("SELECT ID FROM WIP WHERE Customer = ? ORDER BY ID"), { crashgen::kCustomer });
-    const QList<qint64> employees
-        = ids(db, QStringLiteral("SELECT ID FROM Employee WHERE LastName = ? ORDER BY ID"), { crashgen::kLastName });
+    const QList<qint64> wips = crashgen::wipIds(db);
+    const QList<qint64> employees = crashgen::employeeIds(db);
     for (int i = 0; i < crashgen::kSetupBookings; ++i) {
         staff::TimeRecord booking;
         booking.employeeId = employees.at(crashgen::employeeIndex(0));
@@ -96,77 +85,70 @@ void makeSetupRows(data::Connection &db)
 QStringList problems(data::Connection &db, const QHash<QString, qint64> &committed)
 {
     QStringList found;
-    QHash<QString, qint64> generation; // "<kind> <ID>" -> the generation stored
-
     if (db.dialect().kind() == data::DbKind::SQLite) {
         const QString integrity = db.scalar(QStringLiteral("PRAGMA integrity_check")).toString();
         if (integrity != QLatin1String("ok"))
             found << QStringLiteral("integrity_check: ") + integrity;
     }
-
     QHash<qint64, QStringList> contractorsOf;
     eachRow(db, QStringLiteral("SELECT WIPID, Contractor FROM WIPContractors"), {},
         [&](const QSqlQuery &q) { contractorsOf[q.value(0).toLongLong()] << q.value(1).toString(); });
-    eachRow(db, QStringLiteral("SELECT ID, Notes FROM WIP WHERE Customer = ?"), { crashgen::kCustomer },
-        [&](const QSqlQuery &q) {
-            const qint64 id = q.value(0).toLongLong();
-            const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
-            if (!k) {
-                found << QStringLiteral("WIP %1 has notes %2").arg(id).arg(q.value(1).toString());
-                return;
-            }
-            generation.insert(QStringLiteral("W %1").arg(id), *k);
-            QStringList stored = contractorsOf.take(id);
-            stored.sort();
-            if (stored != crashgen::contractors(*k))
-                found << QStringLiteral("WIP %1 of generation %2 has subcontractors [%3]")
-                             .arg(id)
-                             .arg(*k)
-                             .arg(stored.join(QStringLiteral(", ")));
-        });
-    for (auto it = contractorsOf.cbegin(); it != contractorsOf.cend(); ++it)
-        found << QStringLiteral("subcontractors of a WIP %1 that does not exist").arg(it.key());
-
-    const QList<qint64> permissions = ids(db, QStringLiteral("SELECT ID FROM Permission ORDER BY ID"));
     QHash<qint64, QList<qint64>> granted;
     eachRow(db, QStringLiteral("SELECT UserID, PermissionID FROM UserPermission ORDER BY UserID, PermissionID"), {},
         [&](const QSqlQuery &q) { granted[q.value(0).toLongLong()] << q.value(1).toLongLong(); });
-    QList<qint64> employees;
-    eachRow(db, QStringLiteral("SELECT ID, Address2 FROM Employee WHERE LastName = ?"), { crashgen::kLastName },
-        [&](const QSqlQuery &q) {
-            const qint64 id = q.value(0).toLongLong();
-            employees << id;
-            const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
-            if (!k) {
-                found << QStringLiteral("employee %1 has Address2 %2").arg(id).arg(q.value(1).toString());
-                return;
-            }
-            generation.insert(QStringLiteral("E %1").arg(id), *k);
-            if (granted.value(id) != crashgen::permissions(*k, permissions))
-                found << QStringLiteral("employee %1 of generation %2 has %3 permissions, not %4")
-                             .arg(id)
-                             .arg(*k)
-                             .arg(granted.value(id).size())
-                             .arg(crashgen::permissions(*k, permissions).size());
-        });
-    std::sort(employees.begin(), employees.end());
+    const QList<qint64> permissions = crashgen::permissionIds(db);
+    const QList<qint64> employees = crashgen::employeeIds(db);
+    const QList<qint64> setupWips = crashgen::wipIds(db).mid(0, crashgen::kSetupWips);
 
-    const QList<qint64> setupWips
-        = ids(db, QStringLiteral("SELECT ID FROM WIP WHERE Customer = ? ORDER BY ID"), { crashgen::kCustomer })
-              .mid(0, crashgen::kSetupWips);
-    eachRow(db, QStringLiteral("SELECT ID, Notes, Hours, EmployeeID, WIPID FROM EmployeeTime"), {},
-        [&](const QSqlQuery &q) {
+    // Each row of `sql` (ID, generation mark, ...) must be whole: `wrong`
+    // says how it is not that generation's save.
+    QHash<QString, qint64> generation; // "<kind> <ID>" -> the generation stored
+    auto check = [&](char kind, const char *noMark, const QString &sql, const QVariantList &params,
+                     const std::function<QString(const QSqlQuery &, qint64 id, qint64 k)> &wrong) {
+        eachRow(db, sql, params, [&](const QSqlQuery &q) {
             const qint64 id = q.value(0).toLongLong();
             const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
             if (!k) {
-                found << QStringLiteral("booking %1 has notes %2").arg(id).arg(q.value(1).toString());
+                found << QString::fromLatin1(noMark).arg(id).arg(q.value(1).toString());
                 return;
             }
-            generation.insert(QStringLiteral("T %1").arg(id), *k);
-            if (q.value(2).toDouble() != crashgen::hours(*k)
-                || q.value(3).toLongLong() != employees.value(crashgen::employeeIndex(*k))
-                || q.value(4).toLongLong() != setupWips.value(crashgen::wipIndex(*k)))
-                found << QStringLiteral("booking %1 of generation %2 is not that generation's").arg(id).arg(*k);
+            generation.insert(QStringLiteral("%1 %2").arg(QLatin1Char(kind)).arg(id), *k);
+            if (const QString problem = wrong(q, id, *k); !problem.isEmpty())
+                found << problem;
+        });
+    };
+    check('W', "WIP %1 has notes %2", QStringLiteral("SELECT ID, Notes FROM WIP WHERE Customer = ?"),
+        { crashgen::kCustomer }, [&](const QSqlQuery &, qint64 id, qint64 k) {
+            QStringList stored = contractorsOf.take(id);
+            stored.sort();
+            return stored == crashgen::contractors(k)
+                ? QString()
+                : QStringLiteral("WIP %1 of generation %2 has subcontractors [%3]")
+                      .arg(id)
+                      .arg(k)
+                      .arg(stored.join(", "));
+        });
+    for (auto it = contractorsOf.cbegin(); it != contractorsOf.cend(); ++it)
+        found << QStringLiteral("subcontractors of a WIP %1 that does not exist").arg(it.key());
+    check('E', "employee %1 has Address2 %2", QStringLiteral("SELECT ID, Address2 FROM Employee WHERE LastName = ?"),
+        { crashgen::kLastName }, [&](const QSqlQuery &, qint64 id, qint64 k) {
+            const QList<qint64> wanted = crashgen::permissions(k, permissions);
+            return granted.value(id) == wanted
+                ? QString()
+                : QStringLiteral("employee %1 of generation %2 has %3 permissions, not %4")
+                      .arg(id)
+                      .arg(k)
+                      .arg(granted.value(id).size())
+                      .arg(wanted.size());
+        });
+    check('T', "booking %1 has notes %2",
+        QStringLiteral("SELECT ID, Notes, Hours, EmployeeID, WIPID FROM EmployeeTime"), {},
+        [&](const QSqlQuery &q, qint64 id, qint64 k) {
+            const bool whole = q.value(2).toDouble() == crashgen::hours(k)
+                && q.value(3).toLongLong() == employees.value(crashgen::employeeIndex(k))
+                && q.value(4).toLongLong() == setupWips.value(crashgen::wipIndex(k));
+            return whole ? QString()
+                         : QStringLiteral("booking %1 of generation %2 is not that generation's").arg(id).arg(k);
         });
 
     for (auto it = committed.cbegin(); it != committed.cend(); ++it) {
@@ -217,12 +199,19 @@ private slots:
                 { db.connectionString(), db.folder(), QString::number(qint64(kill) * 1000000) });
             QVERIFY2(writer.waitForStarted(), qPrintable(where));
             QByteArray out;
-            while (!out.contains("ready\n")) {
-                QVERIFY2(writer.waitForReadyRead(30000),
-                    qPrintable(where + QStringLiteral(": the writer did not start: ")
-                        + QString::fromLocal8Bit(writer.readAllStandardError())));
-                out += writer.readAllStandardOutput();
-            }
+            // Reads until the writer has printed `lines` lines ("ready" first).
+            auto readLines = [&](qsizetype lines) {
+                while (out.count('\n') < lines) {
+                    if (!writer.waitForReadyRead(30000))
+                        return false;
+                    out += writer.readAllStandardOutput();
+                }
+                return true;
+            };
+            auto failure = [&](const char *what) {
+                return where + QLatin1String(what) + QString::fromLocal8Bit(writer.readAllStandardError());
+            };
+            QVERIFY2(readLines(1) && out.startsWith("ready\n"), qPrintable(failure(": the writer did not start: ")));
             // A random moment: after a random number of saves, somewhere
             // within the next one (or two).
             const int saves = static_cast<int>(random.bounded(kMostSavesBeforeKill + 1));
@@ -230,16 +219,9 @@ private slots:
             const qint64 pause = random.bounded(static_cast<quint32>(std::max<qint64>(2 * typical, 1)));
             QElapsedTimer alive;
             alive.start();
-            while (out.count('\n') - 1 < saves) {
-                QVERIFY2(writer.waitForReadyRead(30000),
-                    qPrintable(where + QStringLiteral(": the writer stopped: ")
-                        + QString::fromLocal8Bit(writer.readAllStandardError())));
-                out += writer.readAllStandardOutput();
-            }
+            QVERIFY2(readLines(saves + 1), qPrintable(failure(": the writer stopped: ")));
             QThread::usleep(static_cast<unsigned long>(pause));
-            QVERIFY2(writer.state() == QProcess::Running,
-                qPrintable(where + QStringLiteral(": the writer stopped: ")
-                    + QString::fromLocal8Bit(writer.readAllStandardError())));
+            QVERIFY2(writer.state() == QProcess::Running, qPrintable(failure(": the writer stopped: ")));
             writer.kill(); // SIGKILL
             writerMicros += alive.nsecsElapsed() / 1000;
             QVERIFY(writer.waitForFinished(30000));

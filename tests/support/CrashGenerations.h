@@ -5,7 +5,10 @@
 // wrote it and what that save wrote with it. Header only: the writer links
 // the core alone.
 
+#include "data/Database.h"
+
 #include <QList>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
@@ -20,6 +23,28 @@ inline constexpr int kSetupEmployees = 3;
 inline constexpr int kSetupBookings = 4;
 inline const QString kCustomer = QStringLiteral("Crash Test");
 inline const QString kLastName = QStringLiteral("Crashwriter");
+
+// The first column of a query's rows.
+inline QList<qint64> ids(data::Connection &db, const QString &sql, const QVariantList &params = {})
+{
+    QList<qint64> list;
+    QSqlQuery q = db.exec(sql, params);
+    while (q.next())
+        list << q.value(0).toLongLong();
+    return list;
+}
+inline QList<qint64> wipIds(data::Connection &db)
+{
+    return ids(db, QStringLiteral("SELECT ID FROM WIP WHERE Customer = ? ORDER BY ID"), { kCustomer });
+}
+inline QList<qint64> employeeIds(data::Connection &db)
+{
+    return ids(db, QStringLiteral("SELECT ID FROM Employee WHERE LastName = ? ORDER BY ID"), { kLastName });
+}
+inline QList<qint64> permissionIds(data::Connection &db)
+{
+    return ids(db, QStringLiteral("SELECT ID FROM Permission ORDER BY ID"));
+}
 
 // The generation mark written into a text column of every row a save writes.
 inline QString mark(qint64 k)
