@@ -62,3 +62,27 @@ private:
     std::function<void(const Medians &)> m_summary;
     Medians m_medians;
 };
+
+// Registration of a case the summary reads: `Iterations` timed runs a
+// repetition, reported as the aggregates (the median) of `Repetitions`.
+//   BENCHMARK(BM_Refresh)->Apply(medianOf<7, 1>);
+template <int Repetitions, int Iterations, benchmark::TimeUnit Unit = benchmark::kMillisecond>
+void medianOf(benchmark::internal::Benchmark *b)
+{
+    b->Unit(Unit)->Iterations(Iterations)->Repetitions(Repetitions)->ReportAggregatesOnly(true);
+}
+
+// Runs the cases the command line selects; with a `summary`, it follows the
+// usual table (see MedianReporter), else the default reporter prints.
+inline int runBenchmarks(int &argc, char **argv, std::function<void(const Medians &)> summary = {})
+{
+    benchmark::Initialize(&argc, argv);
+    if (summary) {
+        MedianReporter reporter(std::move(summary));
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+    } else {
+        benchmark::RunSpecifiedBenchmarks();
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,5 +1,8 @@
 #include "widgets/AutoCompleteComboBoxModule.h"
 
+#include "BenchData.h"
+#include "MedianReporter.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -58,11 +61,7 @@ BENCHMARK(BM_AutoCompleteComboBox)->Arg(1000)->Arg(10000);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchdata::headless(false);
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

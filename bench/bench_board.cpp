@@ -313,21 +313,13 @@ void BM_RefreshPostgres(benchmark::State &state)
     measureRefresh(state, *g_postgres);
 }
 
-BENCHMARK(BM_BaselineCApi)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_BaselineCApiColumns)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_BaselineQtLoop)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Refresh)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_FlashTick)->Unit(benchmark::kMicrosecond)->Iterations(50)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_FlashTickBaseline)
-    ->Unit(benchmark::kMicrosecond)
-    ->Iterations(50)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_RefreshPostgres)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BaselineCApi)->Apply(medianOf<7, 1>);
+BENCHMARK(BM_BaselineCApiColumns)->Apply(medianOf<7, 1>);
+BENCHMARK(BM_BaselineQtLoop)->Apply(medianOf<7, 1>);
+BENCHMARK(BM_Refresh)->Apply(medianOf<7, 1>);
+BENCHMARK(BM_FlashTick)->Apply(medianOf<5, 50, benchmark::kMicrosecond>);
+BENCHMARK(BM_FlashTickBaseline)->Apply(medianOf<5, 50, benchmark::kMicrosecond>);
+BENCHMARK(BM_RefreshPostgres)->Apply(medianOf<5, 1>);
 
 // After the usual table, the medians against the C API baseline.
 void printSummary(const Medians &medians)
@@ -378,11 +370,7 @@ bool openPostgres(const QString &port)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Without TZ, glibc reads /etc/localtime on every local-time conversion.
-    if (qEnvironmentVariableIsEmpty("TZ"))
-        qputenv("TZ", "UTC");
+    benchdata::headless(true);
     QApplication app(argc, argv);
 
     // JT_BENCH_SQLITE names a database to keep between runs: seeded once.
@@ -410,10 +398,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    benchmark::Initialize(&argc, argv);
-    MedianReporter reporter(printSummary);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printSummary);
     g_postgres.reset();
     return 0;
 }

@@ -292,31 +292,15 @@ void BM_GridSortByDate(benchmark::State &state)
     }
 }
 
-BENCHMARK(BM_BaselineQueryLoop)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_BoardLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_BoardLinesWithDryingLog)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_DryingSummaries)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_BoardFillWithDryingLog)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_GridFill)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_BoardFill)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_GridScrollAndPaint)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(50)
-    ->Repetitions(3)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_GridSortByDate)->Unit(benchmark::kMillisecond)->Iterations(2)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BaselineQueryLoop)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_BoardLinesOnly)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_BoardLinesWithDryingLog)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_DryingSummaries)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_BoardFillWithDryingLog)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_GridFill)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_BoardFill)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_GridScrollAndPaint)->Apply(medianOf<3, 50>);
+BENCHMARK(BM_GridSortByDate)->Apply(medianOf<3, 2>);
 
 // After the usual table, the medians against the baseline.
 void printSummary(const Medians &medians)
@@ -388,30 +372,17 @@ void seedDryingLogs(data::Connection &db)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // As the tests run: without TZ, glibc looks at /etc/localtime on every
-    // local-time conversion, which would swamp the date columns' cost.
-    if (qEnvironmentVariableIsEmpty("TZ"))
-        qputenv("TZ", "UTC");
+    benchdata::headless(true);
     QApplication app(argc, argv);
 
     QTemporaryDir dir;
     data::Connection db;
-    // JT_BENCH_DB names an already seeded database to run on instead.
-    const QString shared = benchdata::sharedDb();
     try {
-        if (shared.isEmpty()) {
-            db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
-            data::createSchema(db);
-            data::DemoOptions options;
-            options.jobs = kJobs;
-            options.bookingsPerJob = 0;
-            data::seedDemo(db, options);
+        data::DemoOptions options;
+        options.jobs = kJobs;
+        options.bookingsPerJob = 0;
+        if (!benchdata::openDemo(db, dir.path(), options))
             seedDryingLogs(db);
-        } else {
-            db.open(shared, {});
-        }
         if (const std::optional<CompanyRow> company = Company::load(db))
             g_dryingLimit = company->dryingDays;
     } catch (const std::exception &e) {
@@ -420,10 +391,7 @@ int main(int argc, char **argv)
     }
     g_db = &db;
 
-    benchmark::Initialize(&argc, argv);
-    MedianReporter reporter(printSummary);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printSummary);
     g_board.reset();
     return 0;
 }

@@ -10,6 +10,8 @@
 #include "support/JetFile.h"
 #include "wip/CustomerFile.h"
 
+#include "MedianReporter.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -135,8 +137,5 @@ BENCHMARK(BM_OpenFile)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

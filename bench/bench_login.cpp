@@ -5,6 +5,8 @@
 #include "data/Schema.h"
 #include "shell/Login.h"
 
+#include "MedianReporter.h"
+
 #include <QCoreApplication>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -68,8 +70,5 @@ BENCHMARK(BM_Authenticate)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -126,15 +126,11 @@ void BM_EmptyPdf(benchmark::State &state)
     }
 }
 
-BENCHMARK(BM_BoardQueryLoop)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_BoardReportBuild)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_BoardReportPdf)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_WorkOrderPdf)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
-BENCHMARK(BM_EmptyPdf)->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BoardQueryLoop)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_BoardReportBuild)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_BoardReportPdf)->Apply(medianOf<5, 1>);
+BENCHMARK(BM_WorkOrderPdf)->Apply(medianOf<3, 5>);
+BENCHMARK(BM_EmptyPdf)->Apply(medianOf<3, 5>);
 
 // After the usual table, the medians against the baseline.
 void printSummary(const Medians &medians)
@@ -166,25 +162,18 @@ void reportMemory(const reports::Document &full, std::size_t rows)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("TZ"))
-        qputenv("TZ", "UTC");
+    benchdata::headless(true);
     QGuiApplication app(argc, argv);
     QTemporaryDir dir;
     g_dir = dir.path();
     data::Connection db;
-    const QString shared = benchdata::sharedDb();
+    bool shared = false;
     try {
-        if (shared.isEmpty()) {
-            db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), data::OpenOptions { true });
-            data::createSchema(db);
-            data::DemoOptions options;
-            options.jobs = kJobs;
-            options.bookingsPerJob = 10;
-            data::seedDemo(db, options);
-        } else {
-            db.open(shared, {});
+        data::DemoOptions options;
+        options.jobs = kJobs;
+        options.bookingsPerJob = 10;
+        shared = benchdata::openDemo(db, dir.path(), options);
+        if (shared) {
             g_filter.activeOnly = true;
             // An open job in the middle of the open ones.
             g_workOrder = db.scalar(QStringLiteral("SELECT MIN(ID) FROM WIP WHERE Status <> ? AND ID > ?"),
@@ -200,12 +189,9 @@ int main(int argc, char **argv)
         return 1;
     }
     g_db = &db;
-    benchmark::Initialize(&argc, argv);
-    MedianReporter reporter(printSummary);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printSummary);
     // scripts/bench measures each case's peak itself.
-    if (!shared.isEmpty())
+    if (shared)
         return 0;
 
     std::printf("\nMemory (resident, MiB):\n");

@@ -7,6 +7,7 @@
 // The program runs from a copy beside a config.txt of its own, on a small
 // demo database seeded here, or on JT_BENCH_DB (a connection string) as it is.
 #include "BenchData.h"
+#include "MedianReporter.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -78,8 +79,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     qputenv("JT_EXIT_AT_LOGIN", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchdata::headless(false);
     QTemporaryDir dir;
     // Its own lock folder: a copy the developer runs meanwhile does not count.
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
@@ -117,8 +117,5 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

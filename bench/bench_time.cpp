@@ -23,6 +23,7 @@
 #include "wip/WipLabor.h"
 #include "wip/ui/frmWIPEntry.h"
 
+#include "BenchData.h"
 #include "MedianReporter.h"
 #include <QApplication>
 #include <QComboBox>
@@ -212,35 +213,21 @@ void seed(data::Connection &db, int jobs)
 
 } // namespace
 
-BENCHMARK(BM_TimeManagerRefresh)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(10)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_TimeManagerRefreshBaseline)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(10)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_LaborTab)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_LaborLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_LaborGridOnly)->Unit(benchmark::kMillisecond)->Iterations(20)->Repetitions(7)->ReportAggregatesOnly(true);
-BENCHMARK(BM_LaborTabBaseline)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_TimeManagerRefresh)->Apply(medianOf<7, 10>);
+BENCHMARK(BM_TimeManagerRefreshBaseline)->Apply(medianOf<7, 10>);
+BENCHMARK(BM_LaborTab)->Apply(medianOf<7, 20>);
+BENCHMARK(BM_LaborLinesOnly)->Apply(medianOf<7, 20>);
+BENCHMARK(BM_LaborGridOnly)->Apply(medianOf<7, 20>);
+BENCHMARK(BM_LaborTabBaseline)->Apply(medianOf<7, 20>);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchdata::headless(false);
     QApplication app(argc, argv);
     Messages::setRecording(true);
 
     QTemporaryDir dir;
-    const int jobs
-        = qEnvironmentVariableIsSet("JT_BENCH_JOBS") ? qEnvironmentVariableIntValue("JT_BENCH_JOBS") : 100000;
+    const int jobs = benchdata::jobs();
     const QString connection
         = qEnvironmentVariable("JT_BENCH_DB", QStringLiteral("Provider=SQLite;Data Source=bench.db"));
     data::Connection db;
@@ -279,9 +266,6 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    benchmark::Initialize(&argc, argv);
-    MedianReporter reporter(printSummary);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printSummary);
     return 0;
 }

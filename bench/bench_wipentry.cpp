@@ -136,46 +136,28 @@ void printSummary(const Medians &medians)
 
 } // namespace
 
-BENCHMARK(BM_OpenScreen)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_OpenScreenBaseline)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SaveAndReload)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK(BM_SaveAndReloadBaseline)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_OpenScreen)->Apply(medianOf<5, 3>);
+BENCHMARK(BM_OpenScreenBaseline)->Apply(medianOf<5, 3>);
+BENCHMARK(BM_SaveAndReload)->Apply(medianOf<5, 3>);
+BENCHMARK(BM_SaveAndReloadBaseline)->Apply(medianOf<5, 3>);
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchdata::headless(false);
     QApplication app(argc, argv);
     Messages::setRecording(true);
 
     QTemporaryDir dir;
     data::Connection db;
     AppContext context(db);
-    const int jobs
-        = qEnvironmentVariableIsSet("JT_BENCH_JOBS") ? qEnvironmentVariableIntValue("JT_BENCH_JOBS") : 100000;
-    const QString shared = benchdata::sharedDb();
     try {
-        if (shared.isEmpty()) {
-            db.open(QStringLiteral("Provider=SQLite;Data Source=bench.db"), dir.path(), { true });
-            data::createSchema(db);
-            QElapsedTimer timer;
-            timer.start();
-            data::DemoOptions options;
-            options.jobs = jobs;
-            options.today = Clock::today();
-            data::seedDemo(db, options);
-            std::fprintf(stderr, "seeded %d jobs in %.1f s\n", jobs, double(timer.elapsed()) / 1000.0);
-        } else {
-            db.open(shared, {});
-        }
+        data::DemoOptions options;
+        options.jobs = benchdata::jobs();
+        options.today = Clock::today();
+        QElapsedTimer timer;
+        timer.start();
+        if (!benchdata::openDemo(db, dir.path(), options))
+            std::fprintf(stderr, "seeded %d jobs in %.1f s\n", options.jobs, double(timer.elapsed()) / 1000.0);
         context.LoadCompanySettings();
         const qint64 middle = db.scalar(QStringLiteral("SELECT MAX(ID) FROM WIP")).toLongLong() / 2;
         g_wipId = db.scalar(QStringLiteral("SELECT MIN(WIPID) FROM WIPContractors WHERE WIPID > ?"), { middle })
@@ -190,9 +172,6 @@ int main(int argc, char **argv)
     g_db = &db;
     g_context = &context;
 
-    benchmark::Initialize(&argc, argv);
-    MedianReporter reporter(printSummary);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    runBenchmarks(argc, argv, printSummary);
     return 0;
 }
