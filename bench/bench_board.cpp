@@ -173,7 +173,7 @@ void BM_BaselineQtLoop(benchmark::State &state)
     const board::Select select = board::BoardReader::statement(db->dialect(), everyJob());
     qint64 rows = 0;
     for (auto _ : state) {
-        QSqlQuery query = db->exec(select.sql, select.params);
+        data::Rows query = db->exec(select.sql, select.params);
         const int columns = query.record().count();
         rows = 0;
         while (query.next()) {

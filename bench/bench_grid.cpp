@@ -63,7 +63,7 @@ double residentMiB()
     return read == 2 ? double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
-QSqlQuery runSelect()
+data::Rows runSelect()
 {
     return board::selectJobs(*g_db, board::Filter {}, board::JobColumns::Board);
 }
@@ -130,7 +130,7 @@ void fillPlain(GridWidget &grid)
     grid.setCols(kCols);
     grid.setRows(0);
     grid.addItem(headerLine());
-    QSqlQuery query = runSelect();
+    data::Rows query = runSelect();
     QString line;
     while (query.next()) {
         line = query.value(0).toString();
@@ -159,7 +159,7 @@ void BM_BaselineQueryLoop(benchmark::State &state)
     qint64 rows = 0;
     qint64 chars = 0;
     for (auto _ : state) {
-        QSqlQuery query = runSelect();
+        data::Rows query = runSelect();
         rows = 0;
         chars = 0;
         while (query.next()) {
@@ -338,7 +338,7 @@ void seedDryingLogs(data::Connection &db)
 {
     const QDate today = Clock::today();
     data::Transaction transaction(db);
-    QSqlQuery jobs = db.exec(QStringLiteral("SELECT ID FROM WIP WHERE Status <> ?"), { QStringLiteral("Closed") });
+    data::Rows jobs = db.exec(QStringLiteral("SELECT ID FROM WIP WHERE Status <> ?"), { QStringLiteral("Closed") });
     QList<qint64> ids;
     while (jobs.next())
         ids << jobs.value(0).toLongLong();

@@ -51,7 +51,7 @@ void BM_LookupOnly(benchmark::State &state)
         + db.dialect().equalsIgnoreCase(QStringLiteral("Employee.Username"), QStringLiteral("?"))
         + QStringLiteral(" AND Employee.Inactive <> ? ORDER BY Employee.ID");
     for (auto _ : state) {
-        QSqlQuery q = db.exec(sql, { QStringLiteral("USER100"), true });
+        data::Rows q = db.exec(sql, { QStringLiteral("USER100"), true });
         benchmark::DoNotOptimize(q.next());
     }
 }

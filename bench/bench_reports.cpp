@@ -79,7 +79,7 @@ void BM_BoardQueryLoop(benchmark::State &state)
 {
     qint64 rows = 0;
     for (auto _ : state) {
-        QSqlQuery query = board::selectJobs(*g_db, g_filter, board::JobColumns::Report);
+        data::Rows query = board::selectJobs(*g_db, g_filter, board::JobColumns::Report);
         const int columns = query.record().count();
         rows = 0;
         while (query.next()) {

@@ -51,7 +51,7 @@ QDateTime g_from, g_to;
 int g_monthRows = 0;
 
 // Reads every column of every row as text: the floor a list stands on.
-qint64 drain(QSqlQuery &query)
+qint64 drain(data::Rows &query)
 {
     qint64 chars = 0;
     const int columns = query.record().count();
@@ -83,7 +83,7 @@ void BM_TimeManagerRefresh(benchmark::State &state)
 void BM_TimeManagerRefreshBaseline(benchmark::State &state)
 {
     for (auto _ : state) {
-        QSqlQuery query = g_db->exec(staff::employeeBookingsSql(), { g_employee, g_from, g_to });
+        data::Rows query = g_db->exec(staff::employeeBookingsSql(), { g_employee, g_from, g_to });
         benchmark::DoNotOptimize(drain(query));
     }
 }
@@ -106,7 +106,7 @@ void BM_LaborTab(benchmark::State &state)
 void BM_LaborTabBaseline(benchmark::State &state)
 {
     for (auto _ : state) {
-        QSqlQuery query = g_db->exec(wip::laborSql(), { g_job });
+        data::Rows query = g_db->exec(wip::laborSql(), { g_job });
         benchmark::DoNotOptimize(drain(query));
     }
 }
@@ -148,7 +148,7 @@ void printPlan(data::Connection &db, const QString &title, const QString &sql, c
 {
     std::fprintf(stderr, "plan of %s:\n", qPrintable(title));
     if (db.dialect().kind() == data::DbKind::SQLite) {
-        QSqlQuery plan = db.exec(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, params);
+        data::Rows plan = db.exec(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, params);
         while (plan.next())
             std::fprintf(stderr, "  %s\n", qPrintable(plan.value(3).toString()));
         return;
@@ -178,7 +178,7 @@ void addJobHistory(data::Connection &db)
         { QStringLiteral("EmployeeID"), QStringLiteral("WIPID"), QStringLiteral("TranDate"), QStringLiteral("Hours"),
             QStringLiteral("Notes"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
             QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
-    QSqlQuery workers = db.exec(QStringLiteral("SELECT ID FROM Employee ORDER BY ID"));
+    data::Rows workers = db.exec(QStringLiteral("SELECT ID FROM Employee ORDER BY ID"));
     QList<qint64> ids;
     while (workers.next())
         ids << workers.value(0).toLongLong();

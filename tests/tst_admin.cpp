@@ -57,7 +57,7 @@ class TestAdmin : public QObject
     {
         QStringList versions;
         if (data::hasTable(testdb::connection(), QStringLiteral("SchemaVersion"))) {
-            QSqlQuery q = testdb::exec(QStringLiteral("SELECT Version FROM SchemaVersion"));
+            data::Rows q = testdb::exec(QStringLiteral("SELECT Version FROM SchemaVersion"));
             while (q.next())
                 versions << q.value(0).toString();
         } else {
@@ -82,7 +82,7 @@ private slots:
         const Result check = run(db, { QStringLiteral("check") });
         QCOMPARE(check.exitCode, 0);
         db.reopen();
-        QSqlQuery q = testdb::exec(
+        data::Rows q = testdb::exec(
             QStringLiteral("SELECT Employee.Username, Employee.Password, EmployeeType.Name "
                            "FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID = EmployeeType.ID"));
         QVERIFY(q.next());

@@ -69,7 +69,7 @@ class TestBoard : public QObject
     QList<int> selected(const board::Filter &filter, board::JobColumns columns)
     {
         QList<int> numbers;
-        QSqlQuery query = board::selectJobs(testdb::connection(), filter, columns);
+        data::Rows query = board::selectJobs(testdb::connection(), filter, columns);
         while (query.next()) {
             // Jobs of the line tests are not numbered.
             const qsizetype index = m_ids.indexOf(query.value(0).toLongLong());
@@ -132,7 +132,7 @@ private slots:
     // report's fields are there by name.
     void hoursAndReportFields()
     {
-        QSqlQuery query = board::selectJobs(testdb::connection(), board::Filter { .jobType = "Fire" });
+        data::Rows query = board::selectJobs(testdb::connection(), board::Filter { .jobType = "Fire" });
         QList<double> hours;
         while (query.next()) {
             QVERIFY(query.record().indexOf("Cos") >= 0 && query.record().indexOf("QBID") >= 0);

@@ -37,9 +37,9 @@ constexpr qint64 kFirstGuessSaveMicros = 10000;
 // Calls `row` on each row of the query. One query at a time: QPSQL loses the
 // rows of a query still open when the next one runs.
 void eachRow(data::Connection &db, const QString &sql, const QVariantList &params,
-    const std::function<void(const QSqlQuery &)> &row)
+    const std::function<void(const data::Rows &)> &row)
 {
-    QSqlQuery q = db.exec(sql, params);
+    data::Rows q = db.exec(sql, params);
     while (q.next())
         row(q);
 }
@@ -92,10 +92,10 @@ QStringList problems(data::Connection &db, const QHash<QString, qint64> &committ
     }
     QHash<qint64, QStringList> contractorsOf;
     eachRow(db, QStringLiteral("SELECT WIPID, Contractor FROM WIPContractors"), {},
-        [&](const QSqlQuery &q) { contractorsOf[q.value(0).toLongLong()] << q.value(1).toString(); });
+        [&](const data::Rows &q) { contractorsOf[q.value(0).toLongLong()] << q.value(1).toString(); });
     QHash<qint64, QList<qint64>> granted;
     eachRow(db, QStringLiteral("SELECT UserID, PermissionID FROM UserPermission ORDER BY UserID, PermissionID"), {},
-        [&](const QSqlQuery &q) { granted[q.value(0).toLongLong()] << q.value(1).toLongLong(); });
+        [&](const data::Rows &q) { granted[q.value(0).toLongLong()] << q.value(1).toLongLong(); });
     const QList<qint64> permissions = crashgen::permissionIds(db);
     const QList<qint64> employees = crashgen::employeeIds(db);
     const QList<qint64> setupWips = crashgen::wipIds(db).mid(0, crashgen::kSetupWips);
@@ -104,8 +104,8 @@ QStringList problems(data::Connection &db, const QHash<QString, qint64> &committ
     // says how it is not that generation's save.
     QHash<QString, qint64> generation; // "<kind> <ID>" -> the generation stored
     auto check = [&](char kind, const char *noMark, const QString &sql, const QVariantList &params,
-                     const std::function<QString(const QSqlQuery &, qint64 id, qint64 k)> &wrong) {
-        eachRow(db, sql, params, [&](const QSqlQuery &q) {
+                     const std::function<QString(const data::Rows &, qint64 id, qint64 k)> &wrong) {
+        eachRow(db, sql, params, [&](const data::Rows &q) {
             const qint64 id = q.value(0).toLongLong();
             const std::optional<qint64> k = crashgen::generationOf(q.value(1).toString());
             if (!k) {
@@ -118,7 +118,7 @@ QStringList problems(data::Connection &db, const QHash<QString, qint64> &committ
         });
     };
     check('W', "WIP %1 has notes %2", QStringLiteral("SELECT ID, Notes FROM WIP WHERE Customer = ?"),
-        { crashgen::kCustomer }, [&](const QSqlQuery &, qint64 id, qint64 k) {
+        { crashgen::kCustomer }, [&](const data::Rows &, qint64 id, qint64 k) {
             QStringList stored = contractorsOf.take(id);
             stored.sort();
             return stored == crashgen::contractors(k)
@@ -131,7 +131,7 @@ QStringList problems(data::Connection &db, const QHash<QString, qint64> &committ
     for (auto it = contractorsOf.cbegin(); it != contractorsOf.cend(); ++it)
         found << QStringLiteral("subcontractors of a WIP %1 that does not exist").arg(it.key());
     check('E', "employee %1 has Address2 %2", QStringLiteral("SELECT ID, Address2 FROM Employee WHERE LastName = ?"),
-        { crashgen::kLastName }, [&](const QSqlQuery &, qint64 id, qint64 k) {
+        { crashgen::kLastName }, [&](const data::Rows &, qint64 id, qint64 k) {
             const QList<qint64> wanted = crashgen::permissions(k, permissions);
             return granted.value(id) == wanted
                 ? QString()
@@ -143,7 +143,7 @@ QStringList problems(data::Connection &db, const QHash<QString, qint64> &committ
         });
     check('T', "booking %1 has notes %2",
         QStringLiteral("SELECT ID, Notes, Hours, EmployeeID, WIPID FROM EmployeeTime"), {},
-        [&](const QSqlQuery &q, qint64 id, qint64 k) {
+        [&](const data::Rows &q, qint64 id, qint64 k) {
             const bool whole = q.value(2).toDouble() == crashgen::hours(k)
                 && q.value(3).toLongLong() == employees.value(crashgen::employeeIndex(k))
                 && q.value(4).toLongLong() == setupWips.value(crashgen::wipIndex(k));

@@ -65,7 +65,12 @@ void readAir(qint64 room, const QDate &day, double fahrenheit = 75, double humid
 
 void readPoint(qint64 point, const QDate &day, double moisture)
 {
-    value(drying::saveMoistureReading(testdb::connection(), point, day, moisture, kStamp));
+    // The day's value as stored now, if any, is the one replaced.
+    const QVariant version = testdb::scalar(
+        "SELECT RowVersion FROM MoistureReading WHERE ID = (SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND "
+        "TakenAt = ?)",
+        { point, QDateTime(day, QTime(0, 0)) });
+    value(drying::saveMoistureReading(testdb::connection(), point, day, moisture, version, kStamp));
 }
 
 int count(const char *table)
@@ -175,7 +180,9 @@ private slots:
         for (const QString &name : { QString("  "), QString(data::textWidth("DryingRoom", "Name") + 1, u'x'),
                  QString("outside"), QString("KITCHEN") })
             QVERIFY2(problemField(drying::addRoom(db, wip, name, false)) == u"Name", qPrintable(name));
-        QCOMPARE(drying::updateRoom(db, room, "Kitchen", false), std::nullopt); // its own name is fine
+        QCOMPARE(drying::updateRoom(db, room,
+                     testdb::scalar("SELECT RowVersion FROM DryingRoom WHERE ID = ?", { room }), "Kitchen", false),
+            std::nullopt); // its own name is fine
 
         auto pointProblem = [&](drying::MoisturePoint point) {
             point.roomId = room;
@@ -186,7 +193,7 @@ private slots:
         QCOMPARE(pointProblem({ .material = "Drywall", .dryGoal = -1 }), QString("DryGoal"));
         QCOMPARE(pointProblem({ .material = "Drywall", .dryGoal = INFINITY }), QString("DryGoal"));
 
-        QCOMPARE(problemField(drying::saveMoistureReading(db, 1, kToday, -2, kStamp)), QString("Value"));
+        QCOMPARE(problemField(drying::saveMoistureReading(db, 1, kToday, -2, {}, kStamp)), QString("Value"));
         drying::AtmosphereReading air { .roomId = room, .takenAt = {}, .temperature = 70, .humidity = 50 };
         QCOMPARE(drying::validate(air, TemperatureUnit::Fahrenheit)->field, QString("TakenAt"));
 
@@ -210,7 +217,7 @@ private slots:
         QCOMPARE(rooms[0].id, bath); // affected, unaffected, outside
         QCOMPARE(rooms[1].id, den);
         QVERIFY(rooms[2].outside);
-        QCOMPARE(drying::updateRoom(db, outside, "Yard", false)->field, QString("Name"));
+        QCOMPARE(drying::updateRoom(db, outside, {}, "Yard", false)->field, QString("Name"));
         QCOMPARE(drying::deleteRoom(db, outside)->field, QString("Name"));
 
         for (qint64 room : { bath, den }) {
@@ -359,7 +366,7 @@ private slots:
         QVERIFY(!data::checkSchema(db).complete());
 
         const data::UpgradeResult result = data::upgradeSchema(db);
-        QCOMPARE(result.to, 5);
+        QCOMPARE(result.to, data::kSchemaVersion);
         QVERIFY(result.done.value(0).contains(u"added column Company.DryingLogAlert"));
         QVERIFY2(data::checkSchema(db).complete(), qPrintable(data::checkSchema(db).toBeAdded.join(", ")));
         const auto company = Company::load(db);

@@ -300,8 +300,8 @@ private slots:
         const qint64 point = std::get<qint64>(drying::savePoint(db,
             drying::MoisturePoint { 0, roomId, QStringLiteral("Subfloor"), QStringLiteral("By the door"), {}, 14 }));
         const QDate reached = kNow.date().addDays(-1);
-        drying::saveMoistureReading(db, point, kNow.date().addDays(-2), 22, testdb::context().stamp());
-        drying::saveMoistureReading(db, point, reached, 13.5, testdb::context().stamp());
+        drying::saveMoistureReading(db, point, kNow.date().addDays(-2), 22, {}, testdb::context().stamp());
+        drying::saveMoistureReading(db, point, reached, 13.5, {}, testdb::context().stamp());
         drying::saveAtmosphere(db,
             { .roomId = roomId, .takenAt = QDateTime(reached, QTime(9, 0)), .temperature = 70, .humidity = 50 },
             drying::TemperatureUnit::Fahrenheit, testdb::context().stamp());

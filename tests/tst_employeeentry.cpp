@@ -47,7 +47,7 @@ qint64 addEmployee(const QString &first, const QString &last, const QString &use
 // Permission names of an employee's rows, in the order they were inserted.
 QStringList permissionRows(qint64 id)
 {
-    QSqlQuery q
+    data::Rows q
         = testdb::exec("SELECT Permission.Name FROM UserPermission JOIN Permission"
                        " ON Permission.ID = UserPermission.PermissionID WHERE UserID = ? ORDER BY UserPermission.ID",
             { id });

@@ -87,7 +87,7 @@ QString rowText(const QSqlRecord &record, const QStringList &skip = {})
 QStringList dump(const QString &table, qint64 except = -1, const QStringList &mayChange = {})
 {
     QStringList rows;
-    QSqlQuery q = testdb::exec(QStringLiteral("SELECT * FROM %1 ORDER BY ID").arg(table));
+    data::Rows q = testdb::exec(QStringLiteral("SELECT * FROM %1 ORDER BY ID").arg(table));
     while (q.next()) {
         const bool own = q.record().value(QStringLiteral("ID")).toLongLong() == except;
         rows << rowText(q.record(), own ? mayChange : QStringList {});
@@ -107,7 +107,7 @@ QByteArray checksum(const QStringList &tables)
 QStringList contents(const QString &table)
 {
     QStringList rows;
-    QSqlQuery q = testdb::exec(QStringLiteral("SELECT * FROM %1").arg(table));
+    data::Rows q = testdb::exec(QStringLiteral("SELECT * FROM %1").arg(table));
     while (q.next())
         rows << rowText(q.record(), { QStringLiteral("ID") });
     rows.sort();
@@ -166,7 +166,7 @@ void typeInto(QWidget *box, const QString &text)
 }
 
 // What a save may change in the edited row besides the column typed into.
-const QStringList kStamps { "EditedBy", "EditedDate", "Revision", "DryingDays" };
+const QStringList kStamps { "EditedBy", "EditedDate", "RowVersion", "DryingDays" };
 
 // One editing screen: how to open it on the row it edits, and the tables its
 // save writes.
@@ -505,7 +505,7 @@ private slots:
                 addWip(text, "Fire", text);
         }
         QMap<QString, QString> customers; // ID -> customer of every open job
-        QSqlQuery q = testdb::exec("SELECT ID, Customer FROM WIP WHERE Status <> ?", { "Closed" });
+        data::Rows q = testdb::exec("SELECT ID, Customer FROM WIP WHERE Status <> ?", { "Closed" });
         while (q.next())
             customers.insert(q.value(0).toString(), q.value(1).toString());
         const QStringList tables { "WIP", "WIPContractors", "EmployeeTime" };
@@ -577,7 +577,7 @@ private slots:
             QTest::mouseClick(findControl<QPushButton>(entry, "btnSave"), Qt::LeftButton);
             QVERIFY2(Messages::shown().isEmpty(), qPrintable(where + shownMessages().join(u' ')));
             const QStringList expected = typed.isEmpty() ? QStringList() : QStringList { typed };
-            QSqlQuery q = testdb::exec("SELECT Contractor FROM WIPContractors WHERE WIPID = ?", { wip });
+            data::Rows q = testdb::exec("SELECT Contractor FROM WIPContractors WHERE WIPID = ?", { wip });
             QStringList stored;
             while (q.next())
                 stored << q.value(0).toString();

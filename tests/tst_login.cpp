@@ -241,7 +241,7 @@ private slots:
         const QString stored = storedPassword(id);
         QVERIFY2(Passwords::isHash(stored), qPrintable(stored));
         QVERIFY(Passwords::verify(stored, QStringLiteral("letmein")));
-        QSqlQuery row
+        data::Rows row
             = testdb::exec(QStringLiteral("SELECT Username, EditedBy, EditedDate FROM Employee WHERE ID = ?"), { id });
         QVERIFY(row.next());
         QCOMPARE(row.value(0).toString(), QStringLiteral("kay"));

@@ -236,7 +236,7 @@ private slots:
         const qint64 room = std::get<qint64>(drying::addRoom(testdb::connection(), id, "Bath", true));
         const qint64 point = std::get<qint64>(
             drying::savePoint(testdb::connection(), { .roomId = room, .material = "Drywall", .dryGoal = 12 }));
-        drying::saveMoistureReading(testdb::connection(), point, kNow.date().addDays(-2), 11, { "kw", kNow });
+        drying::saveMoistureReading(testdb::connection(), point, kNow.date().addDays(-2), 11, {}, { "kw", kNow });
         open();
         refresh();
         QCOMPARE(grid()->textMatrix(rowOf(id), board::ColFlash), QString("True"));

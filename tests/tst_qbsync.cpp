@@ -47,7 +47,7 @@ qint64 addWip(const QString &customer, data::Fields fields = {})
 // InvoiceID, AmountBilled and QBID of a WIP.
 QVariantList billing(qint64 id)
 {
-    QSqlQuery q = testdb::exec("SELECT InvoiceID, AmountBilled, QBID FROM WIP WHERE ID=?", { id });
+    data::Rows q = testdb::exec("SELECT InvoiceID, AmountBilled, QBID FROM WIP WHERE ID=?", { id });
     q.next();
     return { q.value(0).toString(), q.value(1).toDouble(), q.value(2).toString() };
 }

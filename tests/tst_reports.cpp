@@ -398,7 +398,7 @@ private slots:
         book(1, addPerson("Tony", "Nguyen"), -2, 2.5);
 
         QStringList expected;
-        QSqlQuery navigator = board::selectJobs(testdb::connection(), filter, board::JobColumns::Report);
+        data::Rows navigator = board::selectJobs(testdb::connection(), filter, board::JobColumns::Report);
         while (navigator.next())
             expected << navigator.value(1).toString() + " " + navigator.value(7).toString();
         QVERIFY(!expected.isEmpty());

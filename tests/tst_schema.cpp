@@ -20,21 +20,21 @@ namespace {
 QStringList demoDigest(data::Connection &c)
 {
     QStringList rows;
-    QSqlQuery wips
+    data::Rows wips
         = c.exec(QStringLiteral("SELECT ID, Customer, Status, StartDate, AmountBilled FROM WIP ORDER BY ID"));
     while (wips.next())
         rows << QStringLiteral("WIP %1 %2 | %3 | %4 | %5")
                     .arg(wips.value(0).toString(), wips.value(1).toString(), wips.value(2).toString(),
                         wips.value(3).toDateTime().toString(Qt::ISODate),
                         QString::number(wips.value(4).toDouble(), 'f', 2));
-    QSqlQuery bookings = c.exec(QStringLiteral("SELECT WIPID, COUNT(*), SUM(Hours), MIN(EmployeeID), MAX(EmployeeID) "
-                                               "FROM EmployeeTime GROUP BY WIPID ORDER BY WIPID"));
+    data::Rows bookings = c.exec(QStringLiteral("SELECT WIPID, COUNT(*), SUM(Hours), MIN(EmployeeID), MAX(EmployeeID) "
+                                                "FROM EmployeeTime GROUP BY WIPID ORDER BY WIPID"));
     while (bookings.next())
         rows << QStringLiteral("bookings %1: %2 rows, %3 h, employees %4-%5")
                     .arg(bookings.value(0).toString(), bookings.value(1).toString(),
                         QString::number(bookings.value(2).toDouble(), 'f', 2), bookings.value(3).toString(),
                         bookings.value(4).toString());
-    QSqlQuery contractors
+    data::Rows contractors
         = c.exec(QStringLiteral("SELECT WIPID, Contractor FROM WIPContractors ORDER BY WIPID, Contractor"));
     while (contractors.next())
         rows << QStringLiteral("contractor %1: %2")
@@ -71,7 +71,7 @@ private slots:
         QCOMPARE(data::storedSchemaVersion(testdb::connection()), std::optional<int>(data::kSchemaVersion));
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM SchemaVersion")).toInt(), 1);
         const auto tables = data::expectedTables();
-        QCOMPARE(tables.value(QStringLiteral("WIP")).columns.size(), 45);
+        QCOMPARE(tables.value(QStringLiteral("WIP")).columns.size(), 46);
         QVERIFY(tables.value(QStringLiteral("EmployeeTime")).columns.contains(QStringLiteral("TranDate")));
     }
 
@@ -140,6 +140,12 @@ private slots:
         JT_FRESH_DB(db);
         data::Connection &c = testdb::connection();
         const auto tables = data::expectedTables();
+        // The row versions' triggers are additions too.
+        for (auto it = tables.begin(); it != tables.end(); ++it)
+            c.execScript(QStringLiteral("DROP TRIGGER IF EXISTS TR_%1_RowVersion%2")
+                             .arg(it.key(),
+                                 c.dialect().kind() == data::DbKind::PostgreSQL ? QStringLiteral(" ON ") + it.key()
+                                                                                : QString()));
         for (auto it = tables.begin(); it != tables.end(); ++it) {
             if (it->addition) {
                 c.execScript(QStringLiteral("DROP TABLE %1").arg(it.key()));
@@ -173,6 +179,10 @@ private slots:
             = c.scalar(QStringLiteral("SELECT Revision FROM EmployeeTime WHERE ID = ?"), { booking });
         QVERIFY(!revision.isNull());
         QCOMPARE(revision.toInt(), 0);
+        // The upgraded database moves a row's version on at any writer's change.
+        c.exec(QStringLiteral("UPDATE WIP SET Customer = 'Changed' WHERE ID = ?"), { job });
+        c.exec(QStringLiteral("UPDATE WIP SET Customer = 'Again' WHERE ID = ?"), { job });
+        QCOMPARE(c.scalar(QStringLiteral("SELECT RowVersion FROM WIP WHERE ID = ?"), { job }).toInt(), 2);
     }
 
     void lookupRowsArePresent()
@@ -206,7 +216,7 @@ private slots:
                 { QStringLiteral("StartDate"), start }, { QStringLiteral("CheckDryingDays"), true },
                 { QStringLiteral("Billed"), false }, { QStringLiteral("AmountBilled"), 1234.56 } });
         QVERIFY(id > 0);
-        QSqlQuery q = testdb::exec(
+        data::Rows q = testdb::exec(
             QStringLiteral(
                 "SELECT Customer, StartDate, CheckDryingDays, Billed, AmountBilled, Photos FROM WIP WHERE ID = ?"),
             { id });
@@ -221,7 +231,7 @@ private slots:
         const qint64 blank = testdb::insertRow(QStringLiteral("WIP"),
             { { QStringLiteral("Customer"), QString() }, { QStringLiteral("Rep"), QVariant() },
                 { QStringLiteral("StartDate"), QDateTime() } });
-        QSqlQuery b = testdb::exec(QStringLiteral("SELECT Customer, Rep, StartDate FROM WIP WHERE ID = ?"), { blank });
+        data::Rows b = testdb::exec(QStringLiteral("SELECT Customer, Rep, StartDate FROM WIP WHERE ID = ?"), { blank });
         QVERIFY(b.next());
         QVERIFY(!b.value(0).isNull());
         QCOMPARE(b.value(0).toString(), QString());
@@ -260,7 +270,7 @@ private slots:
         data::Connection &c = testdb::connection();
         const auto customers = [] {
             QStringList names;
-            QSqlQuery q = testdb::exec(QStringLiteral("SELECT Customer FROM WIP ORDER BY ID"));
+            data::Rows q = testdb::exec(QStringLiteral("SELECT Customer FROM WIP ORDER BY ID"));
             while (q.next())
                 names << q.value(0).toString();
             return names;
@@ -315,7 +325,7 @@ private slots:
         testdb::logIn(7, QStringLiteral("someone"));
         testdb::context().CallEmployeeLogin();
         testdb::context().CallEmployeeLogoff();
-        QSqlQuery q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
+        data::Rows q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 7);
         QCOMPARE(q.value(1).toString(), QStringLiteral("Login"));

@@ -171,7 +171,7 @@ private slots:
         testdb::logIn(3, QStringLiteral("kwhitfield"));
         testdb::context().ShutDown();
         db.reopen();
-        QSqlQuery q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog"));
+        data::Rows q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 3);
         QCOMPARE(q.value(1).toString(), QStringLiteral("Logoff"));

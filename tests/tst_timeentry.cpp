@@ -350,7 +350,7 @@ private slots:
         QCOMPARE(shownMessages(), QStringList());
         QCOMPARE(stored("Hours", id).toDouble(), 5.0);
         QCOMPARE(stored("EditedBy", id).toString(), "clerk");
-        QCOMPARE(stored("Revision", id).toInt(), 2);
+        QCOMPARE(stored("RowVersion", id).toInt(), 2);
     }
 };
 

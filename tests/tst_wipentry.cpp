@@ -59,7 +59,7 @@ void addContractor(qint64 wipId, const QString &name)
 // value's type (the drivers differ in what they hand back).
 void expectColumns(qint64 id, std::initializer_list<std::pair<const char *, QVariant>> expected)
 {
-    QSqlQuery q = testdb::exec("SELECT * FROM WIP WHERE ID=?", { id });
+    data::Rows q = testdb::exec("SELECT * FROM WIP WHERE ID=?", { id });
     QVERIFY(q.next());
     const QSqlRecord record = q.record();
     for (const auto &[column, value] : expected) {
@@ -72,7 +72,7 @@ void expectColumns(qint64 id, std::initializer_list<std::pair<const char *, QVar
 
 QStringList contractorRows(qint64 wipId)
 {
-    QSqlQuery q = testdb::exec("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY ID", { wipId });
+    data::Rows q = testdb::exec("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY ID", { wipId });
     QStringList names;
     while (q.next())
         names << q.value(0).toString();

@@ -296,7 +296,7 @@ struct BoardReader::Private
     // Jobs with a drying log; empty unless asked for.
     QHash<qint64, drying::JobSummary> dryingLog;
     bool packed = false;
-    QSqlQuery query;
+    data::Rows query;
     // Few statuses: a scan without building a key per line.
     std::vector<std::pair<QString, quint32>> statusColours;
     GeneralDateTimes dateTimes;
@@ -327,7 +327,7 @@ struct BoardReader::Private
         return !fields.back().contains(kFieldSeparator);
     }
 
-    void readColumns(QSqlQuery &q)
+    void readColumns(data::Rows &q)
     {
         for (int f = 0; f < kBoardFieldCount; ++f) {
             packedText(q.value(f), cells[size_t(f)]);
@@ -338,10 +338,10 @@ struct BoardReader::Private
     // A packed row whose values held the separator: that job column by column.
     void rereadJob(QStringView id)
     {
-        QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM WIP LEFT JOIN "
-                                             "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime "
-                                             "WHERE WIPID = ? GROUP BY WIPID) T ON T.WIPID = WIP.ID WHERE WIP.ID = ?")
-                                  .arg(boardFieldColumns().join(QStringLiteral(", "))),
+        data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM WIP LEFT JOIN "
+                                              "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime "
+                                              "WHERE WIPID = ? GROUP BY WIPID) T ON T.WIPID = WIP.ID WHERE WIP.ID = ?")
+                                   .arg(boardFieldColumns().join(QStringLiteral(", "))),
             { id.toLongLong(), id.toLongLong() });
         if (q.next())
             readColumns(q);
@@ -484,11 +484,9 @@ BoardReader::~BoardReader() = default;
 
 bool BoardReader::next(BoardLine &line)
 {
-    if (!d->query.next()) {
-        if (d->query.lastError().isValid())
-            throw data::DbError::from(d->query.lastError(), d->query.lastQuery());
+    // Throws when the rows could not all be read: never a short board.
+    if (!d->query.next())
         return false;
-    }
     if (d->packed) {
         // Decoded into the same buffer for every job.
         const QByteArray bytes = d->query.value(0).toByteArray();

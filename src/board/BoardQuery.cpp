@@ -32,7 +32,7 @@ namespace {
     QStringList column(data::Connection &db, const QString &sql)
     {
         QStringList values;
-        QSqlQuery query = db.exec(sql);
+        data::Rows query = db.exec(sql);
         while (query.next())
             values << query.value(0).toString();
         return values;
@@ -130,7 +130,7 @@ QString selectList(JobColumns columns)
         "WIP.EnteredDate, WIP.EditedBy, WIP.EditedDate, WIP.QBID, COALESCE(T.TotalTime, 0) AS TotalTime");
 }
 
-QSqlQuery selectJobs(data::Connection &db, const Filter &filter, JobColumns columns)
+data::Rows selectJobs(data::Connection &db, const Filter &filter, JobColumns columns)
 {
     const Select select = selectStatement(filter, selectList(columns));
     return db.exec(select.sql, select.params);
@@ -159,7 +159,7 @@ StatusColours loadStatusColours(data::Connection &db)
 {
     // A name listed twice takes the same colour as on the entry screen.
     StatusColours colours;
-    QSqlQuery query = db.exec(QStringLiteral("SELECT Name, MIN(ColorCode) FROM WIPStatus GROUP BY Name"));
+    data::Rows query = db.exec(QStringLiteral("SELECT Name, MIN(ColorCode) FROM WIPStatus GROUP BY Name"));
     while (query.next())
         colours.insert(
             query.value(0).toString(), Colors::parseOr(query.value(1).toString(), Colors::kWindowBackground));

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "data/Database.h"
 #include <QDate>
 #include <QHash>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -122,7 +122,7 @@ QString selectList(JobColumns columns);
 
 // The jobs the filter selects, in the board's order. Forward-only; throws
 // data::DbError.
-QSqlQuery selectJobs(data::Connection &db, const Filter &filter, JobColumns columns = JobColumns::Report);
+data::Rows selectJobs(data::Connection &db, const Filter &filter, JobColumns columns = JobColumns::Report);
 
 // The fields of JobColumns::Board, in order. The cells follow the same order
 // up to the hours; then the stamps' two parts make one cell each.

@@ -1,5 +1,8 @@
 #include "data/Database.h"
 
+#include "base/Formats.h"
+#include "data/Dates.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -240,14 +243,24 @@ QVariant Connection::bindable(const QVariant &value) const
     return value;
 }
 
-QSqlQuery Connection::exec(const QString &sql, const QVariantList &params)
+bool Rows::next()
+{
+    if (m_query.next())
+        return true;
+    const QSqlError error = m_query.lastError();
+    if (error.type() != QSqlError::NoError && m_db)
+        m_db->fail(error, m_sql, m_db->fetchOutcome());
+    return false;
+}
+
+Rows Connection::exec(const QString &sql, const QVariantList &params)
 {
     const bool read = m_transactionDepth == 0 && isPlainRead(sql);
     const Outcome onExec = read ? Outcome::Read : writeOutcome();
     ensureConnected(sql, beforeRunOutcome(read));
     checkInjectedFailure(sql);
     try {
-        return execOnce(sql, params, onExec);
+        return Rows(this, execOnce(sql, params, onExec), sql);
     } catch (const ConnectionLostError &e) {
         // A connection that died while idle shows only when used: once more
         // on a new one, when running the statement again cannot do harm.
@@ -255,7 +268,7 @@ QSqlQuery Connection::exec(const QString &sql, const QVariantList &params)
             throw;
     }
     reconnect(beforeRunOutcome(read));
-    return execOnce(sql, params, onExec);
+    return Rows(this, execOnce(sql, params, onExec), sql);
 }
 
 QSqlQuery Connection::execOnce(const QString &sql, const QVariantList &params, Outcome onExec)
@@ -273,9 +286,9 @@ QSqlQuery Connection::execOnce(const QString &sql, const QVariantList &params, O
 
 QVariant Connection::scalar(const QString &sql, const QVariantList &params)
 {
-    QSqlQuery query = exec(sql, params);
-    if (query.next())
-        return query.value(0);
+    Rows rows = exec(sql, params);
+    if (rows.next())
+        return rows.value(0);
     return {};
 }
 
@@ -302,7 +315,7 @@ qint64 Connection::insertRow(const QString &table, const Fields &fields)
         values << value;
     }
     const QString sql = m_dialect.insertReturningId(table, columns);
-    QSqlQuery query = exec(sql, values);
+    Rows query = exec(sql, values);
     QVariant id;
     if (m_dialect.insertReturnsRow()) {
         if (query.next())
@@ -330,8 +343,8 @@ int Connection::updateRow(const QString &table, qint64 id, const Fields &fields)
     return exec(sql, values).numRowsAffected();
 }
 
-int Connection::updateRowIfUnchanged(
-    const QString &table, qint64 id, const Fields &fields, const QString &column, const QVariant &readValue)
+void Connection::updateRowAtVersion(
+    const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what)
 {
     QStringList sets;
     QVariantList values;
@@ -339,24 +352,33 @@ int Connection::updateRowIfUnchanged(
         sets << name + QStringLiteral("=?");
         values << value;
     }
-    values << id;
-    QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE ID=? AND ").arg(table, sets.join(u','));
-    if (!readValue.isValid() || readValue.isNull()) {
-        sql += column + QStringLiteral(" IS NULL");
-    } else {
-        sql += column + QStringLiteral("=?");
-        values << readValue;
-    }
-    return exec(sql, values).numRowsAffected();
+    values << id << version;
+    const QString sql
+        = QStringLiteral("UPDATE %1 SET %2 WHERE ID=? AND %3=?").arg(table, sets.join(u','), rowVersionColumn());
+    if (exec(sql, values).numRowsAffected() > 0)
+        return;
+    // Nobody's save is lost silently: the row is gone, or someone changed it
+    // after it was read (its stamp, where the table keeps one, tells who and
+    // when).
+    Rows now = exec(QStringLiteral("SELECT * FROM %1 WHERE ID=?").arg(table), { id });
+    if (!now.next())
+        throw DbError(
+            QStringLiteral("-1"), QStringLiteral("%1 no longer exists; it was deleted by someone else.").arg(what));
+    const QSqlRecord record = now.record();
+    const bool stamped = record.indexOf(QStringLiteral("EditedBy")) >= 0;
+    const QDateTime when = stamped ? dateTimeOf(now.value(QStringLiteral("EditedDate"))) : QDateTime();
+    throw ChangedByOtherError(what, stamped ? now.value(QStringLiteral("EditedBy")).toString() : QString(),
+        !when.isValid()                  ? QString()
+            : when.time() == QTime(0, 0) ? Formats::date(when.date())
+                                         : Formats::dateTime(when));
 }
 
-qint64 Connection::saveRow(const QString &table, qint64 id, const Fields &fields, const QString &what)
+qint64 Connection::saveRow(
+    const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what)
 {
     if (id == 0)
         return insertRow(table, fields);
-    if (updateRow(table, id, fields) == 0)
-        throw DbError(QStringLiteral("-1"),
-            QStringLiteral("%1 %2 no longer exists; it was deleted by someone else.").arg(what).arg(id));
+    updateRowAtVersion(table, id, fields, version, QStringLiteral("%1 %2").arg(what).arg(id));
     return id;
 }
 
@@ -395,15 +417,16 @@ Statement::Statement(Connection &db, const QString &sql)
     : m_db(db)
     , m_sql(sql)
     , m_plainRead(isPlainRead(sql))
-    , m_query(connected(db, sql, m_plainRead))
+    , m_rows(&db, QSqlQuery(connected(db, sql, m_plainRead)), sql)
     , m_session(db.m_session)
 {
-    m_query.setForwardOnly(true);
-    if (!m_query.prepare(sql))
-        db.fail(m_query.lastError(), sql, db.beforeRunOutcome(m_plainRead));
+    QSqlQuery &query = m_rows.m_query;
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        db.fail(query.lastError(), sql, db.beforeRunOutcome(m_plainRead));
 }
 
-QSqlQuery &Statement::run(const QVariantList &params)
+Rows &Statement::run(const QVariantList &params)
 {
     const bool read = m_db.m_transactionDepth == 0 && m_plainRead;
     if (m_db.m_lost || m_session != m_db.m_session || !m_db.isOpen()) {
@@ -412,11 +435,12 @@ QSqlQuery &Statement::run(const QVariantList &params)
         throw ConnectionLostError(m_db.beforeRunOutcome(m_plainRead), notOpen(m_sql));
     }
     checkInjectedFailure(m_sql);
+    QSqlQuery &query = m_rows.m_query;
     for (qsizetype i = 0; i < params.size(); ++i)
-        m_query.bindValue(static_cast<int>(i), m_db.bindable(params.at(i)));
-    if (!m_query.exec())
-        m_db.fail(m_query.lastError(), m_sql, read ? Connection::Outcome::Read : m_db.writeOutcome());
-    return m_query;
+        query.bindValue(static_cast<int>(i), m_db.bindable(params.at(i)));
+    if (!query.exec())
+        m_db.fail(query.lastError(), m_sql, read ? Connection::Outcome::Read : m_db.writeOutcome());
+    return m_rows;
 }
 
 Transaction::Transaction(Connection &db)

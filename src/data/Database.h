@@ -9,9 +9,57 @@
 #include <QPair>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
 namespace data {
+
+class Connection;
+
+// The rows a statement yields, read one at a time. Every read goes through
+// this, never through a bare QSqlQuery: next() throws when a fetch fails on
+// the way (a ConnectionLostError when the connection went, a DbError for any
+// other failure), where QSqlQuery::next() would just say "no more rows" and
+// leave a list silently short.
+class Rows
+{
+public:
+    Rows() = default;
+
+    // The next row; false at the end. Throws when the rows could not all be read.
+    bool next();
+    QVariant value(int index) const { return m_query.value(index); }
+    QVariant value(const QString &name) const { return m_query.value(name); }
+    bool isNull(int index) const { return m_query.isNull(index); }
+    QSqlRecord record() const { return m_query.record(); }
+    int numRowsAffected() const { return m_query.numRowsAffected(); }
+    QVariant lastInsertId() const { return m_query.lastInsertId(); }
+
+private:
+    friend class Connection;
+    friend class Statement;
+    Rows(Connection *db, QSqlQuery query, QString sql)
+        : m_db(db)
+        , m_query(std::move(query))
+        , m_sql(std::move(sql))
+    {
+    }
+
+    Connection *m_db = nullptr;
+    QSqlQuery m_query;
+    QString m_sql;
+};
+
+// The column that numbers the versions of a row two users may edit. The
+// database moves it on at every change of the row, whoever makes it (a
+// trigger on SQLite and PostgreSQL, a rowversion on SQL Server), so a save
+// can tell that the row changed since it was read without trusting any
+// client's date text. Read it with the row; hand it back to
+// Connection::updateRowAtVersion().
+inline QString rowVersionColumn()
+{
+    return QStringLiteral("RowVersion");
+}
 
 // Column name and value pairs of one row to write.
 using Fields = QList<QPair<QString, QVariant>>;
@@ -70,7 +118,7 @@ public:
 
     // Prepares sql, binds params positionally ('?') and executes it. Throws
     // DbError on failure.
-    QSqlQuery exec(const QString &sql, const QVariantList &params = {});
+    Rows exec(const QString &sql, const QVariantList &params = {});
     // The first column of the first row, or an invalid QVariant when no row.
     QVariant scalar(const QString &sql, const QVariantList &params = {});
     // Executes a statement that takes no parameters (schema scripts).
@@ -80,14 +128,17 @@ public:
     qint64 insertRow(const QString &table, const Fields &fields);
     // Updates the row with the given ID; returns the number of rows changed.
     int updateRow(const QString &table, qint64 id, const Fields &fields);
-    // As updateRow, but only while `column` still holds `readValue` (NULL
-    // when invalid or null): 0 when someone changed the row since it was read.
-    int updateRowIfUnchanged(
-        const QString &table, qint64 id, const Fields &fields, const QString &column, const QVariant &readValue);
+    // Writes fields to the existing row `id` of `table` while the row is still
+    // at `version`, its RowVersion as read with it. Throws ChangedByOtherError
+    // when anyone changed the row since (the message names its last EditedBy
+    // and EditedDate where the table keeps them), DbError naming `what`
+    // ("WIP 12") when the row is gone. Nothing is written then.
+    void updateRowAtVersion(
+        const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what);
     // The record-saving pattern: inserts a new row when id is 0, else updates
-    // that row. Returns the row's ID; throws DbError naming `what` ("WIP",
-    // "Employee") when the row to update is gone.
-    qint64 saveRow(const QString &table, qint64 id, const Fields &fields, const QString &what);
+    // that row while it is still at `version` (updateRowAtVersion, the row
+    // named "<what> <id>"). Returns the row's ID.
+    qint64 saveRow(const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what);
 
     // Runs the database procedure EmployeeLogin / EmployeeLogoff for a user.
     // On SQLite, which has no procedures, the same log row is written
@@ -97,6 +148,7 @@ public:
 private:
     friend class Transaction;
     friend class Statement;
+    friend class Rows;
     using Outcome = ConnectionLostError::Outcome;
 
     // Before a statement: a connection found lost (or closed by its driver)
@@ -123,6 +175,9 @@ private:
     {
         return m_transactionDepth == 0 && plainRead ? Outcome::Read : Outcome::NotSaved;
     }
+    // What a fetch that fails part-way means: outside a transaction only a
+    // read was interrupted; inside one, the server has rolled it back.
+    Outcome fetchOutcome() const { return m_transactionDepth > 0 ? Outcome::NotSaved : Outcome::Read; }
     QSqlQuery execOnce(const QString &sql, const QVariantList &params, Outcome onExec);
     void runScript(const QString &sql, Outcome onExec);
     QVariant bindable(const QVariant &value) const;
@@ -145,8 +200,9 @@ class Statement
 {
 public:
     Statement(Connection &db, const QString &sql);
-    // Binds params positionally and executes; throws DbError.
-    QSqlQuery &run(const QVariantList &params);
+    // Binds params positionally and executes; throws DbError. The rows stay
+    // readable until the next run().
+    Rows &run(const QVariantList &params);
 
 private:
     // The handle, opened again first when the connection was lost.
@@ -155,7 +211,7 @@ private:
     Connection &m_db;
     QString m_sql;
     bool m_plainRead = false; // worked out once: run() may be called per row
-    QSqlQuery m_query;
+    Rows m_rows;
     int m_session = 0;
 };
 

@@ -31,9 +31,10 @@ QString DbError::message() const
 
 ChangedByOtherError::ChangedByOtherError(const QString &what, const QString &editedBy, const QString &editedWhen)
     : DbError(QStringLiteral("-2"),
-        QStringLiteral("%1 was changed by %2 on %3 after you opened it. Your changes have not been saved; they are "
+        QStringLiteral("%1 was changed by %2%3 after you opened it. Your changes have not been saved; they are "
                        "still on the screen. Load it again to see the other changes.")
-            .arg(what, editedBy.isEmpty() ? QStringLiteral("another user") : editedBy, editedWhen))
+            .arg(what, editedBy.isEmpty() ? QStringLiteral("another user") : editedBy,
+                editedWhen.isEmpty() ? QString() : QStringLiteral(" on ") + editedWhen))
 {
 }
 

@@ -5,7 +5,6 @@
 #include "data/Database.h"
 
 #include <QDateTime>
-#include <QSqlQuery>
 #include <algorithm>
 #include <array>
 #include <cmath>

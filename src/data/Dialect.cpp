@@ -166,10 +166,12 @@ QString Dialect::indexExists() const
 
 bool Dialect::connectionLost(const QSqlError &error) const
 {
-    if (error.type() == QSqlError::ConnectionError)
-        return true;
+    // A file has no connection to lose; QSQLITE reports any failed step,
+    // a busy database or a broken trigger, as a ConnectionError.
     if (m_kind == DbKind::SQLite)
         return false;
+    if (error.type() == QSqlError::ConnectionError)
+        return true;
     const QString code = error.nativeErrorCode();
     // SQLSTATE class 08 (connection exception), and PostgreSQL's shutdown
     // codes: admin shutdown, crash shutdown, cannot connect now.

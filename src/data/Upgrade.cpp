@@ -35,6 +35,15 @@ namespace {
         return createMissingTables(db, { "SchemaVersion" });
     }
 
+    // The statements of the dialect's schema script.
+    QStringList scriptStatements(const Dialect &dialect)
+    {
+        QFile file(dialect.schemaScript());
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(file.fileName()));
+        return splitScript(QString::fromUtf8(file.readAll()));
+    }
+
     // Whether the index exists, asked of the catalog (safe in a transaction).
     bool hasIndex(Connection &db, const QString &table, const QString &index)
     {
@@ -45,10 +54,7 @@ namespace {
     // schema script defines them.
     QStringList createMissingIndexes(Connection &db, const QString &table, std::initializer_list<const char *> indexes)
     {
-        QFile file(db.dialect().schemaScript());
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(file.fileName()));
-        const QStringList statements = splitScript(QString::fromUtf8(file.readAll()));
+        const QStringList statements = scriptStatements(db.dialect());
         QStringList done;
         for (const char *name : indexes) {
             const QString index = QString::fromLatin1(name);
@@ -122,6 +128,41 @@ namespace {
         return done;
     }
 
+    // Version 6: a row version on every table two users may edit, moved on
+    // by the database itself at every change of a row (a trigger on SQLite
+    // and PostgreSQL, the rowversion type on SQL Server), so that a save
+    // sees a change made by anyone, this program, a script or another
+    // program, whatever it wrote into EditedDate.
+    QStringList addRowVersions(Connection &db)
+    {
+        QStringList done;
+        for (const char *table : { "Company", "WIPStatus", "Employee", "WIP", "EmployeeTime", "DryingRoom",
+                 "DryingAtmosphere", "MoisturePoint", "MoistureReading" })
+            done << addMissingColumns(db, QString::fromLatin1(table), { "RowVersion" });
+        // The triggers (and PostgreSQL's function) as the script defines
+        // them, made anew: a trigger of the same name left by an earlier try
+        // is replaced.
+        static const QRegularExpression trigger(
+            QStringLiteral(R"(CREATE TRIGGER (?:IF NOT EXISTS )?(\w+) .*? ON (\w+) )"),
+            QRegularExpression::DotMatchesEverythingOption);
+        const bool postgres = db.dialect().kind() == DbKind::PostgreSQL;
+        for (const QString &statement : scriptStatements(db.dialect())) {
+            if (statement.contains(QStringLiteral("FUNCTION NextRowVersion"))) {
+                db.execScript(statement);
+                continue;
+            }
+            const QRegularExpressionMatch match = trigger.match(statement);
+            if (!match.hasMatch() || !match.captured(1).endsWith(QStringLiteral("_RowVersion")))
+                continue;
+            db.execScript(postgres
+                    ? QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(match.captured(1), match.captured(2))
+                    : QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(match.captured(1)));
+            db.execScript(statement);
+            done << QStringLiteral("created trigger %1").arg(match.captured(1));
+        }
+        return done;
+    }
+
     struct Step
     {
         int version; // the version the database is at once the step is done
@@ -135,6 +176,7 @@ namespace {
         Step { 3, &addTimeIndexes },
         Step { 4, &addTimeRevision },
         Step { 5, &addDryingLog },
+        Step { 6, &addRowVersions },
     };
 
     constexpr bool numberedOneByOne()

@@ -1,9 +1,9 @@
 #include "drying/DryingLog.h"
 
+#include "base/Formats.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 
-#include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
 
@@ -84,7 +84,7 @@ namespace {
         return problem(field, QStringLiteral("The %1 must be a number of 0 or more.").arg(label));
     }
 
-    Room roomOf(const QSqlQuery &q)
+    Room roomOf(const data::Rows &q)
     {
         Room room;
         room.id = q.value(0).toLongLong();
@@ -92,14 +92,15 @@ namespace {
         room.name = q.value(2).toString();
         room.affected = q.value(3).toBool();
         room.outside = q.value(4).toBool();
+        room.rowVersion = q.value(5);
         return room;
     }
 
-    const QString kRoomColumns = QStringLiteral("ID, WIPID, Name, Affected, Outside");
+    const QString kRoomColumns = QStringLiteral("ID, WIPID, Name, Affected, Outside, RowVersion");
 
     std::optional<Room> findRoom(data::Connection &db, qint64 roomId)
     {
-        QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE ID = ?").arg(kRoomColumns), { roomId });
+        data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE ID = ?").arg(kRoomColumns), { roomId });
         if (!q.next())
             return std::nullopt;
         return roomOf(q);
@@ -126,7 +127,7 @@ namespace {
         return problem("Name", QStringLiteral("The \"Outside\" room can be neither renamed nor deleted."));
     }
 
-    AtmosphereReading atmosphereOf(const QSqlQuery &q, TemperatureUnit unit)
+    AtmosphereReading atmosphereOf(const data::Rows &q, TemperatureUnit unit)
     {
         AtmosphereReading r;
         r.id = q.value(0).toLongLong();
@@ -138,13 +139,15 @@ namespace {
         r.enteredDate = dateTimeOf(q.value(6));
         r.editedBy = q.value(7).toString();
         r.editedDate = dateTimeOf(q.value(8));
+        r.rowVersion = q.value(9);
         return r;
     }
 
-    const QString kAtmosphereColumns = QStringLiteral(
-        "A.ID, A.RoomID, A.TakenAt, A.Temperature, A.Humidity, A.EnteredBy, A.EnteredDate, A.EditedBy, A.EditedDate");
+    const QString kAtmosphereColumns
+        = QStringLiteral("A.ID, A.RoomID, A.TakenAt, A.Temperature, A.Humidity, "
+                         "A.EnteredBy, A.EnteredDate, A.EditedBy, A.EditedDate, A.RowVersion");
 
-    MoisturePoint pointOf(const QSqlQuery &q)
+    MoisturePoint pointOf(const data::Rows &q)
     {
         MoisturePoint p;
         p.id = q.value(0).toLongLong();
@@ -153,22 +156,25 @@ namespace {
         p.location = q.value(3).toString();
         p.meter = q.value(4).toString();
         p.dryGoal = q.value(5).toDouble();
+        p.rowVersion = q.value(6);
         return p;
     }
 
-    const QString kPointColumns = QStringLiteral("P.ID, P.RoomID, P.Material, P.Location, P.Meter, P.DryGoal");
+    const QString kPointColumns
+        = QStringLiteral("P.ID, P.RoomID, P.Material, P.Location, P.Meter, P.DryGoal, P.RowVersion");
 
-    MoistureReading moistureOf(const QSqlQuery &q)
+    MoistureReading moistureOf(const data::Rows &q)
     {
         MoistureReading m;
         m.id = q.value(0).toLongLong();
         m.pointId = q.value(1).toLongLong();
         m.day = dateTimeOf(q.value(2)).date();
         m.value = q.value(3).toDouble();
+        m.rowVersion = q.value(4);
         return m;
     }
 
-    const QString kMoistureColumns = QStringLiteral("M.ID, M.PointID, M.TakenAt, M.Value");
+    const QString kMoistureColumns = QStringLiteral("M.ID, M.PointID, M.TakenAt, M.Value, M.RowVersion");
 
     void deletePointReadings(data::Connection &db, const QString &pointCondition, qint64 id)
     {
@@ -207,7 +213,7 @@ qint64 ensureOutsideRoom(data::Connection &db, qint64 wipId)
 
 QList<Room> loadRooms(data::Connection &db, qint64 wipId)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE WIPID = ?").arg(kRoomColumns), { wipId });
+    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE WIPID = ?").arg(kRoomColumns), { wipId });
     QList<Room> rooms;
     while (q.next())
         rooms << roomOf(q);
@@ -235,7 +241,8 @@ std::variant<qint64, FieldProblem> addRoom(data::Connection &db, qint64 wipId, c
     return id;
 }
 
-std::optional<FieldProblem> updateRoom(data::Connection &db, qint64 roomId, const QString &name, bool affected)
+std::optional<FieldProblem> updateRoom(
+    data::Connection &db, qint64 roomId, const QVariant &version, const QString &name, bool affected)
 {
     data::Transaction transaction(db);
     const std::optional<Room> room = findRoom(db, roomId);
@@ -245,8 +252,9 @@ std::optional<FieldProblem> updateRoom(data::Connection &db, qint64 roomId, cons
         return outsideIsFixed();
     if (auto bad = checkRoomName(db, room->wipId, roomId, name))
         return bad;
-    db.updateRow(QStringLiteral("DryingRoom"), roomId,
-        { { QStringLiteral("Name"), name.trimmed() }, { QStringLiteral("Affected"), affected } });
+    db.updateRowAtVersion(QStringLiteral("DryingRoom"), roomId,
+        { { QStringLiteral("Name"), name.trimmed() }, { QStringLiteral("Affected"), affected } }, version,
+        QStringLiteral("The room \"%1\"").arg(room->name));
     transaction.commit();
     return std::nullopt;
 }
@@ -296,7 +304,8 @@ std::variant<qint64, FieldProblem> saveAtmosphere(
     };
     fields << data::stampFields(stamp, reading.id == 0);
     data::Transaction transaction(db);
-    const qint64 id = db.saveRow(QStringLiteral("DryingAtmosphere"), reading.id, fields, QStringLiteral("reading"));
+    const qint64 id = db.saveRow(
+        QStringLiteral("DryingAtmosphere"), reading.id, fields, reading.rowVersion, QStringLiteral("Reading"));
     transaction.commit();
     return id;
 }
@@ -308,7 +317,7 @@ void deleteAtmosphere(data::Connection &db, qint64 readingId)
 
 QList<AtmosphereReading> loadAtmosphere(data::Connection &db, qint64 roomId, TemperatureUnit unit)
 {
-    QSqlQuery q
+    data::Rows q
         = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
                       .arg(kAtmosphereColumns),
             { roomId });
@@ -344,7 +353,8 @@ std::variant<qint64, FieldProblem> savePoint(data::Connection &db, const Moistur
         { QStringLiteral("DryGoal"), point.dryGoal },
     };
     data::Transaction transaction(db);
-    const qint64 id = db.saveRow(QStringLiteral("MoisturePoint"), point.id, fields, QStringLiteral("moisture point"));
+    const qint64 id = db.saveRow(
+        QStringLiteral("MoisturePoint"), point.id, fields, point.rowVersion, QStringLiteral("Moisture point"));
     transaction.commit();
     return id;
 }
@@ -359,7 +369,7 @@ void deletePoint(data::Connection &db, qint64 pointId)
 
 QList<MoisturePoint> loadPoints(data::Connection &db, qint64 roomId)
 {
-    QSqlQuery q
+    data::Rows q
         = db.exec(QStringLiteral("SELECT %1 FROM MoisturePoint P WHERE P.RoomID = ? ORDER BY P.ID").arg(kPointColumns),
             { roomId });
     QList<MoisturePoint> points;
@@ -370,8 +380,8 @@ QList<MoisturePoint> loadPoints(data::Connection &db, qint64 roomId)
 
 // ---- Moisture readings ----
 
-std::variant<qint64, FieldProblem> saveMoistureReading(
-    data::Connection &db, qint64 pointId, const QDate &day, double value, const data::Stamp &stamp)
+std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qint64 pointId, const QDate &day,
+    double value, const QVariant &version, const data::Stamp &stamp)
 {
     if (!day.isValid())
         return problem("TakenAt", QStringLiteral("Enter the day of the reading."));
@@ -382,13 +392,19 @@ std::variant<qint64, FieldProblem> saveMoistureReading(
         = db.scalar(QStringLiteral("SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"),
             { pointId, dayValue(day) });
     const qint64 id = existing.isValid() && !existing.isNull() ? existing.toLongLong() : 0;
+    const QString what = QStringLiteral("The reading of %1").arg(Formats::date(day));
+    // A value for the day that was not there when the log was read.
+    if (id != 0 && !version.isValid())
+        throw data::ChangedByOtherError(what, QString(), QString());
     data::Fields fields = {
         { QStringLiteral("PointID"), pointId },
         { QStringLiteral("TakenAt"), dayValue(day) },
         { QStringLiteral("Value"), value },
     };
     fields << data::stampFields(stamp, id == 0);
-    const qint64 saved = db.saveRow(QStringLiteral("MoistureReading"), id, fields, QStringLiteral("moisture reading"));
+    const qint64 saved = id == 0
+        ? db.insertRow(QStringLiteral("MoistureReading"), fields)
+        : (db.updateRowAtVersion(QStringLiteral("MoistureReading"), id, fields, version, what), id);
     transaction.commit();
     return saved;
 }
@@ -401,9 +417,9 @@ void deleteMoistureReading(data::Connection &db, qint64 pointId, const QDate &da
 
 QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
-                                         "WHERE P.RoomID = ? ORDER BY M.PointID, M.TakenAt")
-                              .arg(kMoistureColumns),
+    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
+                                          "WHERE P.RoomID = ? ORDER BY M.PointID, M.TakenAt")
+                               .arg(kMoistureColumns),
         { roomId });
     QList<MoistureReading> readings;
     while (q.next())
@@ -417,7 +433,7 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
 {
     JobLog log;
     log.unit = unit;
-    QSqlQuery job = db.exec(QStringLiteral("SELECT Customer, Status, StartDate FROM WIP WHERE ID = ?"), { wipId });
+    data::Rows job = db.exec(QStringLiteral("SELECT Customer, Status, StartDate FROM WIP WHERE ID = ?"), { wipId });
     if (!job.next())
         return log;
     log.wipId = wipId;
@@ -435,9 +451,9 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
         if (day > last)
             last = day;
     };
-    QSqlQuery a = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A JOIN DryingRoom R ON R.ID = A.RoomID "
-                                         "WHERE R.WIPID = ? ORDER BY A.TakenAt, A.ID")
-                              .arg(kAtmosphereColumns),
+    data::Rows a = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A JOIN DryingRoom R ON R.ID = A.RoomID "
+                                          "WHERE R.WIPID = ? ORDER BY A.TakenAt, A.ID")
+                               .arg(kAtmosphereColumns),
         { wipId });
     while (a.next()) {
         const AtmosphereReading reading = atmosphereOf(a, unit);
@@ -445,7 +461,7 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
         atmosphere[reading.roomId] << reading;
     }
     QHash<qint64, QList<MoisturePoint>> points;
-    QSqlQuery p = db.exec(
+    data::Rows p = db.exec(
         QStringLiteral("SELECT %1 FROM MoisturePoint P JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ? "
                        "ORDER BY P.ID")
             .arg(kPointColumns),
@@ -455,14 +471,18 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
         points[point.roomId] << point;
     }
     QHash<qint64, QMap<QDate, double>> values;
-    QSqlQuery m = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
-                                         "JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ?")
-                              .arg(kMoistureColumns),
+    QHash<qint64, QMap<QDate, QVariant>> versions;
+    // Of two values of one point and day the first saved counts, as for
+    // saveMoistureReading(): it is read last.
+    data::Rows m = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
+                                          "JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ? ORDER BY M.ID DESC")
+                               .arg(kMoistureColumns),
         { wipId });
     while (m.next()) {
         const MoistureReading reading = moistureOf(m);
         widen(reading.day);
         values[reading.pointId].insert(reading.day, reading.value);
+        versions[reading.pointId].insert(reading.day, reading.rowVersion);
     }
     if (first.isValid()) {
         log.firstDay = first;
@@ -491,6 +511,7 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
             PointLog pointLog;
             pointLog.point = point;
             pointLog.values = values.value(point.id);
+            pointLog.versions = versions.value(point.id);
             if (!pointLog.values.isEmpty()) {
                 pointLog.latest = pointLog.values.last();
                 pointLog.dry = *pointLog.latest <= point.dryGoal;
@@ -515,7 +536,7 @@ QHash<qint64, JobSummary> loadSummaries(data::Connection &db)
     // Per job: its points, those whose latest value is at goal and the last
     // moisture reading; then the last atmospheric reading. Each latest
     // reading is one index seek per point or room, not a scan of them all.
-    QSqlQuery q = db.exec(QStringLiteral(
+    data::Rows q = db.exec(QStringLiteral(
         "SELECT R.WIPID, COUNT(P.ID), SUM(CASE WHEN M.Value <= P.DryGoal THEN 1 ELSE 0 END), MAX(M.TakenAt) "
         "FROM DryingRoom R JOIN MoisturePoint P ON P.RoomID = R.ID "
         "LEFT JOIN MoistureReading M ON M.PointID = P.ID AND M.TakenAt = "

@@ -38,6 +38,7 @@ struct Room
     bool affected = false;
     // The job's "Outside": neither renamed nor deleted.
     bool outside = false;
+    QVariant rowVersion {}; // as read: a change goes ahead only while it is unchanged
 };
 
 // Adds the job's "Outside" room unless it has one; its ID either way.
@@ -51,7 +52,10 @@ std::variant<qint64, FieldProblem> addRoom(data::Connection &db, qint64 wipId, c
 // Renames a room or changes whether it is affected; the same checks. The
 // "Outside" room is refused (field "Name"); a room deleted meanwhile throws
 // data::DbError.
-std::optional<FieldProblem> updateRoom(data::Connection &db, qint64 roomId, const QString &name, bool affected);
+// A room changed by someone else since `version` was read throws
+// data::ChangedByOtherError.
+std::optional<FieldProblem> updateRoom(
+    data::Connection &db, qint64 roomId, const QVariant &version, const QString &name, bool affected);
 // The question the screen asks before deleteRoom().
 QString deleteRoomQuestion(const QString &roomName);
 // Deletes a room with its readings, its points and their readings, in one
@@ -72,6 +76,7 @@ struct AtmosphereReading
     QDateTime enteredDate {};
     QString editedBy {};
     QDateTime editedDate {};
+    QVariant rowVersion {}; // as read: a save goes ahead only while it is unchanged
 };
 
 // The checks of a reading: a time taken ("TakenAt"), the temperature's range
@@ -93,6 +98,7 @@ struct MoisturePoint
     QString meter {};
     // From a reading of the same material in an unaffected area.
     double dryGoal = 0;
+    QVariant rowVersion {}; // as read: a save goes ahead only while it is unchanged
 };
 
 // Material required; texts within their widths ("Material", "Location",
@@ -112,13 +118,16 @@ struct MoistureReading
     qint64 pointId = 0;
     QDate day {};
     double value = 0;
+    QVariant rowVersion {};
 };
 
 // Stores the point's value for the day, replacing one saved earlier that day.
 // Refuses a missing day ("TakenAt") and a negative or non-finite value
-// ("Value"). Its ID.
-std::variant<qint64, FieldProblem> saveMoistureReading(
-    data::Connection &db, qint64 pointId, const QDate &day, double value, const data::Stamp &stamp);
+// ("Value"). `version` is that of the day's value as read, invalid when the
+// day had none: a value saved or changed by someone else since throws
+// data::ChangedByOtherError. Its ID.
+std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qint64 pointId, const QDate &day,
+    double value, const QVariant &version, const data::Stamp &stamp);
 // Removes the point's value for the day, if any.
 void deleteMoistureReading(data::Connection &db, qint64 pointId, const QDate &day);
 // The readings of a room's points, by point then day.
@@ -142,6 +151,7 @@ struct PointLog
 {
     MoisturePoint point {};
     QMap<QDate, double> values {};
+    QMap<QDate, QVariant> versions {}; // each value's row version, for its save
     std::optional<double> latest {}; // the value of the last day read
     // The latest value is at or below the goal.
     bool dry = false;

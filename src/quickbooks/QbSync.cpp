@@ -5,7 +5,6 @@
 
 #include <QDateTime>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QSqlRecord>
 #include <cmath>
 
@@ -54,8 +53,8 @@ QStringList headers()
 
 QList<QStringList> LoadNewWIPs(data::Connection &db)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT ID, Customer, Address, City, State, Zip, Phone, JobType, Status, "
-                                         "StartDate, InvoiceID, AmountBilled, QBID FROM WIP WHERE Status <> ?"),
+    data::Rows q = db.exec(QStringLiteral("SELECT ID, Customer, Address, City, State, Zip, Phone, JobType, Status, "
+                                          "StartDate, InvoiceID, AmountBilled, QBID FROM WIP WHERE Status <> ?"),
         { QStringLiteral("Closed") });
     QList<QStringList> rows;
     while (q.next()) {

@@ -113,7 +113,7 @@ void setDefinitionStandIn(const QString &file, const QString &text)
         standIns().insert(file, text);
 }
 
-TableData::TableData(QSqlQuery query, TableDefinition definition)
+TableData::TableData(data::Rows query, TableDefinition definition)
     : m_query(std::move(query))
     , m_definition(std::move(definition))
 {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "data/Database.h"
 #include <QDateTime>
 #include <QHash>
 #include <QList>
-#include <QSqlQuery>
 #include <QString>
 #include <stdexcept>
 
@@ -77,7 +77,7 @@ void setDefinitionStandIn(const QString &file, const QString &text);
 class TableData
 {
 public:
-    TableData(QSqlQuery query, TableDefinition definition);
+    TableData(data::Rows query, TableDefinition definition);
 
     const TableDefinition &definition() const { return m_definition; }
     bool next() { return m_query.next(); }
@@ -97,7 +97,7 @@ private:
     QVariant value(const QString &field, FieldType expected) const;
     [[noreturn]] void badValue(const QString &field, const QVariant &value) const;
 
-    QSqlQuery m_query;
+    data::Rows m_query;
     TableDefinition m_definition;
     QList<int> m_columns; // field position -> query column
 };

@@ -40,7 +40,7 @@ crptWIPDetailReport::crptWIPDetailReport()
     m_contractors.caption = QStringLiteral("Subcontractors");
 }
 
-void crptWIPDetailReport::setContractorData(QSqlQuery query)
+void crptWIPDetailReport::setContractorData(data::Rows query)
 {
     TableData c(std::move(query), TableDefinition::load(kContractorFile));
     while (c.next())
@@ -48,7 +48,7 @@ void crptWIPDetailReport::setContractorData(QSqlQuery query)
     m_hasContractors = true;
 }
 
-void crptWIPDetailReport::setTimeData(QSqlQuery query)
+void crptWIPDetailReport::setTimeData(data::Rows query)
 {
     TableData t(std::move(query), TableDefinition::load(kTimeFile));
     while (t.next()) {
@@ -62,7 +62,7 @@ void crptWIPDetailReport::setTimeData(QSqlQuery query)
     m_hasTime = true;
 }
 
-void crptWIPDetailReport::setMainData(QSqlQuery query)
+void crptWIPDetailReport::setMainData(data::Rows query)
 {
     TableData w(std::move(query), TableDefinition::load(kMainFile));
     if (!w.next())

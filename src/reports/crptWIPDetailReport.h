@@ -2,7 +2,7 @@
 
 #include "reports/ReportDocument.h"
 
-#include <QSqlQuery>
+#include "data/Database.h"
 
 namespace reports {
 
@@ -21,9 +21,9 @@ public:
 
     // Throw ReportError when the query does not match the table, holds a
     // value of the wrong kind, or (the main table) has no row.
-    void setMainData(QSqlQuery query);
-    void setContractorData(QSqlQuery query);
-    void setTimeData(QSqlQuery query);
+    void setMainData(data::Rows query);
+    void setContractorData(data::Rows query);
+    void setTimeData(data::Rows query);
 
     // The report with the page header's texts. Throws ReportError when a
     // table was not bound.

@@ -43,7 +43,7 @@ namespace {
 
 } // namespace
 
-void crptWIPSBoardReport::setData(QSqlQuery query)
+void crptWIPSBoardReport::setData(data::Rows query)
 {
     m_data.emplace(std::move(query), TableDefinition::load(kFile));
 }

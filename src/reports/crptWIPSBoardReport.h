@@ -17,7 +17,7 @@ public:
     static inline const QString kFile = QStringLiteral("WIPSBoardReport.ttx");
 
     // Throws ReportError when the query does not match the table.
-    void setData(QSqlQuery query);
+    void setData(data::Rows query);
 
     // The report with the bound rows; `filters` describes the selection under
     // the title. Throws ReportError.

@@ -2,7 +2,6 @@
 
 #include "data/Database.h"
 
-#include <QSqlQuery>
 #include <QSqlRecord>
 #include <cmath>
 
@@ -26,7 +25,7 @@ namespace {
 
 std::optional<QSqlRecord> firstRow(data::Connection &db)
 {
-    QSqlQuery q = db.exec(db.dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
+    data::Rows q = db.exec(db.dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
     // A setting whose column is missing would silently read as empty or 0.
     const QSqlRecord columns = q.record();
     for (const char *column :
@@ -63,6 +62,8 @@ CompanyRow fromRecord(const QSqlRecord &r)
         ? QStringLiteral("C")
         : QStringLiteral("F");
     row.dryingLogAlert = r.value(QStringLiteral("DryingLogAlert")).toBool();
+    row.id = r.value(QStringLiteral("ID")).toLongLong();
+    row.rowVersion = r.value(data::rowVersionColumn());
     return row;
 }
 
@@ -95,13 +96,15 @@ void save(data::Connection &db, const CompanyRow &row)
         { QStringLiteral("TemperatureUnit"), row.temperatureUnit },
         { QStringLiteral("DryingLogAlert"), row.dryingLogAlert },
     };
+    const QString what = QStringLiteral("The company settings");
     data::Transaction transaction(db);
-    const QVariant id
-        = db.scalar(db.dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company ORDER BY ID")));
-    if (id.isValid())
-        db.updateRow(QStringLiteral("Company"), id.toLongLong(), fields);
-    else
+    if (row.id != 0) {
+        db.updateRowAtVersion(QStringLiteral("Company"), row.id, fields, row.rowVersion, what);
+    } else {
+        if (db.scalar(db.dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company"))).isValid())
+            throw data::ChangedByOtherError(what, QString(), QString());
         db.insertRow(QStringLiteral("Company"), fields);
+    }
     transaction.commit();
 }
 

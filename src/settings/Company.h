@@ -2,6 +2,7 @@
 
 #include <QSqlRecord>
 #include <QString>
+#include <QVariant>
 #include <optional>
 
 namespace data {
@@ -30,6 +31,10 @@ struct CompanyRow
     QString temperatureUnit = QStringLiteral("F");
     // The board's alert follows the drying log's moisture points (NULL: off).
     bool dryingLogAlert = false;
+    // The row as read (0 and invalid when the table was empty): a save goes
+    // ahead only while its version is unchanged.
+    qint64 id = 0;
+    QVariant rowVersion;
 };
 
 namespace Company {
@@ -45,8 +50,10 @@ CompanyRow fromRecord(const QSqlRecord &record);
 // firstRow() as values.
 std::optional<CompanyRow> load(data::Connection &db);
 
-// Writes the row: edits the first row, or adds one to an empty table. One
-// transaction. Throws data::DbError.
+// Writes the row: edits the row it was read from while nobody has changed it
+// since (else data::ChangedByOtherError), or adds one to a table read empty
+// (refused the same way when a row has appeared since). One transaction.
+// Throws data::DbError.
 void save(data::Connection &db, const CompanyRow &row);
 
 } // namespace Company

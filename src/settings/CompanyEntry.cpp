@@ -6,7 +6,6 @@
 
 #include <QLocale>
 #include <QRegularExpression>
-#include <QSqlQuery>
 #include <cmath>
 #include <limits>
 
@@ -34,13 +33,13 @@ std::optional<CompanyTexts> load(data::Connection &db)
     return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
         row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
-        row.dryingLogAlert };
+        row.dryingLogAlert, row.id, row.rowVersion };
 }
 
 QStringList states(data::Connection &db)
 {
     QStringList list;
-    QSqlQuery q = db.exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
+    data::Rows q = db.exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
     while (q.next())
         list << q.value(0).toString();
     return list;
@@ -93,6 +92,8 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
             QStringLiteral("Temperatures are in degrees F or degrees C."), invalidEntry() };
 
     CompanyRow row;
+    row.id = t.id;
+    row.rowVersion = t.rowVersion;
     row.name = t.name;
     row.address1 = t.address1;
     row.address2 = t.address2;

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 #include <variant>
 
@@ -31,6 +32,9 @@ struct CompanyTexts
     // "F" or "C"; empty reads as "F".
     QString temperatureUnit;
     bool dryingLogAlert = false;
+    // The row read, carried through to the save (see CompanyRow).
+    qint64 id = 0;
+    QVariant rowVersion;
 };
 
 namespace data {

@@ -4,25 +4,23 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 
-#include <QSqlQuery>
-
 namespace WipStatus {
 
 QList<Status> loadList(data::Connection &db)
 {
     QList<Status> list;
-    QSqlQuery q = db.exec(QStringLiteral("SELECT ID,Name FROM WIPStatus ORDER BY Name"));
+    data::Rows q = db.exec(QStringLiteral("SELECT ID,Name FROM WIPStatus ORDER BY Name"));
     while (q.next())
-        list.append({ q.value(0).toLongLong(), q.value(1).toString(), QString() });
+        list.append({ q.value(0).toLongLong(), q.value(1).toString(), QString(), QVariant() });
     return list;
 }
 
 std::optional<Status> load(data::Connection &db, qint64 id)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT ID,Name,ColorCode FROM WIPStatus WHERE ID = ?"), { id });
+    data::Rows q = db.exec(QStringLiteral("SELECT ID,Name,ColorCode,RowVersion FROM WIPStatus WHERE ID = ?"), { id });
     if (!q.next())
         return std::nullopt;
-    return Status { q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString() };
+    return Status { q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3) };
 }
 
 quint32 swatchColor(const QString &colorCode)
@@ -54,7 +52,8 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &stat
         return FieldProblem { QStringLiteral("Name"),
             QStringLiteral("There is already a status named \"%1\".  Please choose a different name.").arg(name),
             QStringLiteral("Status Exists") };
-    const qint64 id = db.saveRow(QStringLiteral("WIPStatus"), status.id, fields, QStringLiteral("Status"));
+    const qint64 id
+        = db.saveRow(QStringLiteral("WIPStatus"), status.id, fields, status.rowVersion, QStringLiteral("Status"));
     transaction.commit();
     return id;
 }

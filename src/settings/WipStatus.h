@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QVariant>
 #include <optional>
 #include <variant>
 
@@ -22,6 +23,7 @@ struct Status
     qint64 id = 0; // 0: not saved yet
     QString name;
     QString colorCode;
+    QVariant rowVersion; // as read: a save goes ahead only while it is unchanged
 };
 
 // Every status as (ID, name), ordered by name. Throws data::DbError.
@@ -36,8 +38,10 @@ quint32 swatchColor(const QString &colorCode);
 // Saves the status: a new row when status.id is 0, else that row. The name is
 // stored trimmed. Refused, writing nothing, when the trimmed name is empty,
 // longer than its column, or another status already has it (in any letter
-// case: the board matches jobs to statuses by name). Returns the row's ID. Throws data::DbError (also when
-// the row of an existing status is gone).
+// case: the board matches jobs to statuses by name). An existing row is
+// written only while its row version is still the one read (else
+// data::ChangedByOtherError). Returns the row's ID. Throws data::DbError
+// (also when the row of an existing status is gone).
 std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &status);
 
 } // namespace WipStatus

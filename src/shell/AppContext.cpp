@@ -16,7 +16,7 @@ bool AppContext::HasPermission(const QString &name) const
         return true;
     const QVariant id = m_db.scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { name });
     const qint64 permissionId = id.isValid() ? id.toLongLong() : 0;
-    QSqlQuery grant
+    data::Rows grant
         = m_db.exec(QStringLiteral("SELECT UserID FROM UserPermission WHERE UserID = ? AND PermissionID = ?"),
             { static_cast<qint64>(m_user.id), permissionId });
     return grant.next();

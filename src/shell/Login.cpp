@@ -3,7 +3,6 @@
 #include "base/Passwords.h"
 #include "data/Database.h"
 
-#include <QSqlQuery>
 #include <algorithm>
 #include <limits>
 
@@ -55,7 +54,7 @@ std::optional<User> authenticate(data::Connection &db, const QString &username, 
     // not run while the result set is still open.
     QList<Candidate> candidates;
     {
-        QSqlQuery q = db.exec(
+        data::Rows q = db.exec(
             QStringLiteral("SELECT Employee.ID,EmployeeType.Name AS UserType,Employee.Username,Employee.Password"
                            " FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID=EmployeeType.ID"
                            " WHERE ")

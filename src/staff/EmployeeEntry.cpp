@@ -4,7 +4,7 @@
 #include "base/Passwords.h"
 #include "data/Schema.h"
 
-#include <QSqlQuery>
+#include "data/Database.h"
 
 namespace EmployeeEntry {
 
@@ -13,7 +13,7 @@ namespace {
     QList<Choice> choices(data::Connection &db, const QString &sql, const QVariantList &params = {})
     {
         QList<Choice> list;
-        QSqlQuery q = db.exec(sql, params);
+        data::Rows q = db.exec(sql, params);
         while (q.next())
             list.append({ q.value(0).toLongLong(), q.value(1).toString() });
         return list;
@@ -63,7 +63,7 @@ namespace {
 QList<Choice> loadEmployeeChoices(data::Connection &db)
 {
     QList<Choice> list;
-    QSqlQuery q = db.exec(
+    data::Rows q = db.exec(
         QStringLiteral("SELECT ID,FirstName,LastName FROM Employee ORDER BY LastName, FirstName, MiddleName, ID"));
     while (q.next()) {
         list.append({ q.value(0).toLongLong(), q.value(2).toString() + QStringLiteral(", ") + q.value(1).toString() });
@@ -76,7 +76,7 @@ Lists loadLists(data::Connection &db)
     Lists lists;
     lists.employees = loadEmployeeChoices(db);
     lists.types = choices(db, QStringLiteral("SELECT ID,Name FROM EmployeeType ORDER BY Name"));
-    QSqlQuery q = db.exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
+    data::Rows q = db.exec(QStringLiteral("SELECT State FROM State ORDER BY State"));
     while (q.next())
         lists.states << q.value(0).toString();
     return lists;
@@ -89,10 +89,10 @@ QList<Choice> loadAllPermissions(data::Connection &db)
 
 std::optional<Employee> loadEmployee(data::Connection &db, qint64 id)
 {
-    QSqlQuery q = db.exec(
+    data::Rows q = db.exec(
         QStringLiteral("SELECT Employee.ID,FirstName,MiddleName,LastName,Address1,Address2,City,State,Zip,"
                        "Phone1,Phone2,Fax,Email,Inactive,UserTypeID,EmployeeType.Name AS UserType,Username,Password,"
-                       "Employee.EditedBy,Employee.EditedDate"
+                       "Employee.EditedBy,Employee.EditedDate,Employee.RowVersion"
                        " FROM Employee LEFT JOIN EmployeeType ON EmployeeType.ID = Employee.UserTypeID"
                        " WHERE Employee.ID = ?"),
         { id });
@@ -120,6 +120,7 @@ std::optional<Employee> loadEmployee(data::Connection &db, qint64 id)
     e.password = text("Password");
     e.editedBy = q.value(QLatin1String("EditedBy"));
     e.editedDate = q.value(QLatin1String("EditedDate"));
+    e.rowVersion = q.value(QLatin1String("RowVersion"));
     return e;
 }
 
@@ -197,15 +198,9 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
         id = db.insertRow(QStringLiteral("Employee"), fields);
         if (id > kLargestEmployeeId)
             return idOutOfRange(); // rolled back
-    } else if (db.updateRowIfUnchanged(
-                   QStringLiteral("Employee"), id, fields, QStringLiteral("EditedDate"), e.editedDate)
-        == 0) {
-        QSqlQuery now = db.exec(QStringLiteral("SELECT EditedBy, EditedDate FROM Employee WHERE ID=?"), { id });
-        if (!now.next())
-            throw data::DbError(QStringLiteral("-1"),
-                QStringLiteral("Employee %1 no longer exists; it was deleted by someone else.").arg(id));
-        throw data::ChangedByOtherError(QStringLiteral("Employee %1").arg(id), now.value(0).toString(),
-            Formats::dateTime(now.value(1).toDateTime()));
+    } else {
+        db.updateRowAtVersion(
+            QStringLiteral("Employee"), id, fields, e.rowVersion, QStringLiteral("Employee %1").arg(id));
     }
     db.exec(QStringLiteral("DELETE FROM UserPermission WHERE UserID = ?"), { id });
     // An "Admin" holds every permission without rows of its own.

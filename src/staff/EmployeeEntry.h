@@ -50,9 +50,10 @@ struct Employee
     // As stored: a salted hash (or an older installation's plain text). It is
     // never shown; a save keeps it unless a new password is typed.
     QString password;
-    // The stamp as read: a save goes ahead only while EditedDate is still this.
     QVariant editedBy;
     QVariant editedDate;
+    // The row's version as read: a save goes ahead only while it is unchanged.
+    QVariant rowVersion;
 };
 
 struct Lists
@@ -96,8 +97,8 @@ FieldProblem usernameExists();
 // UserPermission rows are rewritten from `permissionIds`, inserted from the
 // last to the first; an "Admin" keeps none. One transaction: a refusal or an
 // error writes nothing.
-// An existing row is written only while its EditedDate is still the one the
-// employee was read with: a save by someone else in between throws
+// An existing row is written only while its row version is still the one the
+// employee was read with: a change by anyone else in between throws
 // data::ChangedByOtherError (naming who and when) and writes nothing.
 // Returns the row's ID, or the problem that refused it: the user name is
 // taken, or a new employee would get an ID above kLargestEmployeeId.

@@ -3,7 +3,7 @@
 #include "base/Formats.h"
 #include "data/Schema.h"
 
-#include <QSqlQuery>
+#include "data/Database.h"
 #include <cmath>
 
 namespace staff {
@@ -24,7 +24,7 @@ namespace {
 
     QList<Choice> employees(data::Connection &db, const QString &sql, const QVariantList &params)
     {
-        QSqlQuery q = db.exec(sql, params);
+        data::Rows q = db.exec(sql, params);
         QList<Choice> list;
         while (q.next())
             list.append({ nameLabel(q.value(1), q.value(2)), q.value(0).toLongLong() });
@@ -56,7 +56,7 @@ namespace {
 
 QList<Choice> openJobs(data::Connection &db)
 {
-    QSqlQuery q = db.exec(QStringLiteral("SELECT ID, Customer FROM WIP WHERE Status<>? ORDER BY Customer,ID"),
+    data::Rows q = db.exec(QStringLiteral("SELECT ID, Customer FROM WIP WHERE Status<>? ORDER BY Customer,ID"),
         { QStringLiteral("Closed") });
     QList<Choice> list;
     while (q.next())
@@ -83,11 +83,11 @@ QList<Choice> listedEmployees(data::Connection &db, bool everyone, qint64 userId
 
 std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
 {
-    QSqlQuery q = db.exec(
+    data::Rows q = db.exec(
         QStringLiteral("SELECT EmployeeTime.ID, EmployeeTime.EmployeeID, EmployeeTime.WIPID, EmployeeTime.TranDate,"
                        " EmployeeTime.Hours, EmployeeTime.Notes, EmployeeTime.EnteredBy, EmployeeTime.EnteredDate,"
                        " EmployeeTime.EditedBy, EmployeeTime.EditedDate, WIP.Customer, WIP.ID,"
-                       " Employee.LastName, Employee.FirstName, EmployeeTime.Revision"
+                       " Employee.LastName, Employee.FirstName, EmployeeTime.RowVersion"
                        " FROM EmployeeTime LEFT JOIN WIP ON EmployeeTime.WIPID=WIP.ID"
                        " LEFT JOIN Employee ON EmployeeTime.EmployeeID=Employee.ID"
                        " WHERE EmployeeTime.ID = ?"),
@@ -107,7 +107,7 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
     r.editedDate = nullableDateTime(q.value(9));
     r.wipLabel = jobLabel(q.value(10), q.value(11));
     r.employeeLabel = nameLabel(q.value(12), q.value(13));
-    r.revision = q.value(14).toLongLong();
+    r.rowVersion = q.value(14);
     return r;
 }
 
@@ -127,18 +127,8 @@ qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &st
     if (id == 0) {
         id = db.insertRow(QStringLiteral("EmployeeTime"), fields);
     } else {
-        // EditedDate holds only the day, so the save counter tells whether
-        // someone saved the booking since it was read.
-        fields << qMakePair(QStringLiteral("Revision"), QVariant(r.revision + 1));
-        if (db.updateRowIfUnchanged(QStringLiteral("EmployeeTime"), id, fields, QStringLiteral("Revision"), r.revision)
-            == 0) {
-            QSqlQuery now = db.exec(QStringLiteral("SELECT EditedBy, EditedDate FROM EmployeeTime WHERE ID=?"), { id });
-            if (!now.next())
-                throw data::DbError(QStringLiteral("-1"),
-                    QStringLiteral("Time entry %1 no longer exists; it was deleted by someone else.").arg(id));
-            throw data::ChangedByOtherError(QStringLiteral("Time entry %1").arg(id), now.value(0).toString(),
-                generalDate(dateTimeOf(now.value(1))));
-        }
+        db.updateRowAtVersion(
+            QStringLiteral("EmployeeTime"), id, fields, r.rowVersion, QStringLiteral("Time entry %1").arg(id));
     }
     transaction.commit();
     return id;

@@ -31,8 +31,8 @@ struct TimeRecord
     QVariant enteredDate;
     QVariant editedBy;
     QVariant editedDate;
-    // Counts the row's saves; a save checks it is still the one read.
-    qint64 revision = 0;
+    // The row's version as read: a save goes ahead only while it is unchanged.
+    QVariant rowVersion;
 
     // Read with the row, for the lists that no longer hold its choices.
     QString wipLabel; // customer, " - ", ID; empty when the job is gone
@@ -66,8 +66,8 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id);
 // Saves the booking: a new row when record.id is 0, else that row, in one
 // transaction. Entered (new rows) and Edited are stamped with the stamp's
 // user and its day without the time of day. An existing row is written only
-// while its Revision is still record.revision (and raises it): a save by
-// someone else since the booking was read throws data::ChangedByOtherError
+// while its row version is still the one it was read with: a change by
+// anyone else since the booking was read throws data::ChangedByOtherError
 // (naming who and when) and writes nothing. Returns the row's ID. Throws
 // data::DbError, also when an existing row is gone.
 qint64 saveTime(data::Connection &db, const TimeRecord &record, const data::Stamp &stamp);

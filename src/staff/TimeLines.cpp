@@ -4,8 +4,6 @@
 #include "data/Database.h"
 #include "staff/TimeEntry.h"
 
-#include <QSqlQuery>
-
 namespace staff {
 
 namespace {
@@ -90,7 +88,7 @@ QString lineText(const TimeLine &line)
     return text;
 }
 
-QList<TimeLine> readLines(QSqlQuery &q, const std::function<QString(const QVariant &, const QVariant &)> &who)
+QList<TimeLine> readLines(data::Rows &q, const std::function<QString(const QVariant &, const QVariant &)> &who)
 {
     DateTexts dates;
     QList<TimeLine> lines;
@@ -123,7 +121,7 @@ QList<TimeLine> employeeBookings(data::Connection &db, qint64 employeeId, const 
 {
     // The bounds go as date-time values, never as text a server would have
     // to read in some locale's form.
-    QSqlQuery q = db.exec(employeeBookingsSql(), { employeeId, from, to });
+    data::Rows q = db.exec(employeeBookingsSql(), { employeeId, from, to });
     return readLines(q, [](const QVariant &customer, const QVariant &job) {
         return job.isNull() ? QString()
                             : customer.toString() + QStringLiteral(" - ") + QString::number(job.toLongLong());

@@ -9,7 +9,9 @@
 namespace data {
 class Connection;
 }
-class QSqlQuery;
+namespace data {
+class Rows;
+}
 class QVariant;
 
 namespace staff {
@@ -35,7 +37,7 @@ QString lineText(const TimeLine &line);
 // Reads the lines of a time list's query, whose columns are: ID, TranDate,
 // two that `who` makes the third cell of, Hours, Notes, EnteredBy,
 // EnteredDate, EditedBy, EditedDate.
-QList<TimeLine> readLines(QSqlQuery &query, const std::function<QString(const QVariant &, const QVariant &)> &who);
+QList<TimeLine> readLines(data::Rows &query, const std::function<QString(const QVariant &, const QVariant &)> &who);
 
 // The employee's bookings dated from `from` to `to`, both bounds included
 // with their time of day, oldest first; `who` is the job (customer, " - ",

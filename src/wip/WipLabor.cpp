@@ -2,8 +2,6 @@
 
 #include "data/Database.h"
 
-#include <QSqlQuery>
-
 namespace wip {
 
 QString laborSql()
@@ -18,7 +16,7 @@ QString laborSql()
 
 Labor loadLabor(data::Connection &db, qint64 wipId)
 {
-    QSqlQuery q = db.exec(laborSql(), { wipId });
+    data::Rows q = db.exec(laborSql(), { wipId });
     Labor labor;
     labor.lines = staff::readLines(q, [](const QVariant &lastName, const QVariant &firstName) {
         return lastName.toString() + QStringLiteral(", ") + firstName.toString();

@@ -9,7 +9,7 @@ namespace {
     // The first column of every row, in the query's order.
     QStringList column(data::Connection &db, const QString &sql)
     {
-        QSqlQuery query = db.exec(sql);
+        data::Rows query = db.exec(sql);
         QStringList values;
         while (query.next())
             values << query.value(0).toString();
@@ -20,7 +20,7 @@ namespace {
     // appear as one empty item at the top, whichever end the server sorts NULLs to.
     QStringList distinctValues(data::Connection &db, const QString &table, const QString &column)
     {
-        QSqlQuery query = db.exec(QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2").arg(table, column));
+        data::Rows query = db.exec(QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2").arg(table, column));
         QStringList values;
         bool hasEmpty = false;
         while (query.next()) {
@@ -46,7 +46,7 @@ WipLists loadWipLists(data::Connection &db)
 {
     WipLists lists;
     {
-        QSqlQuery query = db.exec(QStringLiteral("SELECT ID,Customer FROM WIP ORDER BY Customer,ID"));
+        data::Rows query = db.exec(QStringLiteral("SELECT ID,Customer FROM WIP ORDER BY Customer,ID"));
         while (query.next()) {
             const qint64 id = query.value(0).toLongLong();
             lists.wipLabels << pickerLabel(query.value(1).toString(), id);

@@ -111,7 +111,7 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
                                 d.isNull(QStringLiteral("(SELECT MIN(ColorCode) FROM WIPStatus "
                                                         "WHERE WIPStatus.Name=WIP.Status)"),
                                     QStringLiteral("'&H80000005'")));
-    QSqlQuery q = db.exec(sql, { id });
+    data::Rows q = db.exec(sql, { id });
     if (!q.next())
         return std::nullopt;
     auto text = [&](const char *name) { return q.value(QLatin1String(name)).toString(); };
@@ -169,6 +169,7 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
     r.editedDate = q.value(QLatin1String("EditedDate")).isNull()
         ? QVariant()
         : QVariant(q.value(QLatin1String("EditedDate")).toDateTime());
+    r.rowVersion = q.value(data::rowVersionColumn());
     r.totalTime = number("TotalTime");
     r.colorCode = text("ColorCode");
     return r;
@@ -176,7 +177,7 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
 
 QStringList loadContractors(data::Connection &db, qint64 wipId)
 {
-    QSqlQuery q
+    data::Rows q
         = db.exec(QStringLiteral("SELECT Contractor FROM WIPContractors WHERE WIPID=? ORDER BY Contractor"), { wipId });
     QStringList names;
     while (q.next())
@@ -198,16 +199,8 @@ qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &cont
         add("AmountBilled", 0.0);
         add("QBID", QString());
         id = db.insertRow(QStringLiteral("WIP"), fields);
-    } else if (db.updateRowIfUnchanged(QStringLiteral("WIP"), id, fields, QStringLiteral("EditedDate"), r.editedDate)
-        == 0) {
-        // Nobody's save is lost silently: the row is gone, or someone saved
-        // it after it was read (their stamp tells who and when).
-        QSqlQuery now = db.exec(QStringLiteral("SELECT EditedBy, EditedDate FROM WIP WHERE ID=?"), { id });
-        if (!now.next())
-            throw data::DbError(QStringLiteral("-1"),
-                QStringLiteral("WIP %1 no longer exists; it was deleted by someone else.").arg(id));
-        throw data::ChangedByOtherError(
-            QStringLiteral("WIP %1").arg(id), now.value(0).toString(), Formats::dateTime(now.value(1).toDateTime()));
+    } else {
+        db.updateRowAtVersion(QStringLiteral("WIP"), id, fields, r.rowVersion, QStringLiteral("WIP %1").arg(id));
     }
     db.exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
     if (!contractors.isEmpty()) {

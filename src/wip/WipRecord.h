@@ -69,6 +69,8 @@ struct WipRecord
     QVariant enteredDate;
     QVariant editedBy;
     QVariant editedDate;
+    // The row's version as read: a save goes ahead only while it is unchanged.
+    QVariant rowVersion;
 
     // Derived by the load query.
     double totalTime = 0; // hours booked against the WIP
@@ -91,8 +93,8 @@ QStringList loadContractors(data::Connection &db, qint64 wipId);
 // starts uninvoiced, an existing one keeps its invoice fields. The WIP's
 // subcontractor rows are rewritten from `contractors` in the same
 // transaction, so a failure leaves the database as it was.
-// An existing row is written only while its EditedDate is still the one the
-// record was read with: a save by someone else in between throws
+// An existing row is written only while its row version is still the one the
+// record was read with: a change by anyone else in between throws
 // data::ChangedByOtherError (naming who and when) and writes nothing.
 // Returns the row's ID. Throws data::DbError (also when the row of an
 // existing WIP is gone).

@@ -28,7 +28,7 @@ inline const QString kLastName = QStringLiteral("Crashwriter");
 inline QList<qint64> ids(data::Connection &db, const QString &sql, const QVariantList &params = {})
 {
     QList<qint64> list;
-    QSqlQuery q = db.exec(sql, params);
+    data::Rows q = db.exec(sql, params);
     while (q.next())
         list << q.value(0).toLongLong();
     return list;

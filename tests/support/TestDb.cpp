@@ -222,7 +222,7 @@ AppContext &context()
     return current().context();
 }
 
-QSqlQuery exec(const QString &sql, const QVariantList &params)
+data::Rows exec(const QString &sql, const QVariantList &params)
 {
     return connection().exec(sql, params);
 }

@@ -87,7 +87,7 @@ data::Connection &connection();
 // The context of the program run that StartUp() began, while its main window
 // is open; otherwise the TestDb's own context.
 AppContext &context();
-QSqlQuery exec(const QString &sql, const QVariantList &params = {});
+data::Rows exec(const QString &sql, const QVariantList &params = {});
 QVariant scalar(const QString &sql, const QVariantList &params = {});
 qint64 insertRow(const QString &table, const data::Fields &fields);
 void execScript(const QString &sql);

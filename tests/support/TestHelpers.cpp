@@ -20,7 +20,7 @@ QStringList shownMessages()
 QList<LogRow> employeeLog()
 {
     QList<LogRow> rows;
-    QSqlQuery q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
+    data::Rows q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
     while (q.next())
         rows.append({ q.value(0).toInt(), q.value(1).toString() });
     return rows;

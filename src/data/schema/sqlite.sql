@@ -32,7 +32,8 @@ CREATE TABLE Company (
     QBItemAmount REAL,
     DryingDays INTEGER,
     TemperatureUnit TEXT, -- addition (upgrade step 4): "F" or "C" for the drying log
-    DryingLogAlert BOOLEAN -- addition (upgrade step 4): the board alert follows the drying log
+    DryingLogAlert BOOLEAN, -- addition (upgrade step 4): the board alert follows the drying log
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE State (
@@ -62,7 +63,8 @@ GO
 CREATE TABLE WIPStatus (
     ID INTEGER PRIMARY KEY AUTOINCREMENT,
     Name TEXT,
-    ColorCode TEXT
+    ColorCode TEXT,
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE EmployeeType (
@@ -96,7 +98,8 @@ CREATE TABLE Employee (
     EnteredBy TEXT,
     EnteredDate DATETIME,
     EditedBy TEXT,
-    EditedDate DATETIME
+    EditedDate DATETIME,
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE UserPermission (
@@ -157,7 +160,8 @@ CREATE TABLE WIP (
     EnteredDate DATETIME,
     EditedBy TEXT,
     EditedDate DATETIME,
-    QBID TEXT
+    QBID TEXT,
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE WIPContractors (
@@ -177,7 +181,8 @@ CREATE TABLE EmployeeTime (
     EnteredDate DATETIME,
     EditedBy TEXT,
     EditedDate DATETIME,
-    Revision INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 4): counts the saves; a save checks it to refuse a lost update
+    Revision INTEGER NOT NULL DEFAULT 0, -- addition (upgrade step 4): counts the saves; a save checks it to refuse a lost update
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): the drying log. A job's rooms, one "Outside" each
@@ -186,7 +191,8 @@ CREATE TABLE DryingRoom (
     WIPID INTEGER,
     Name TEXT,
     Affected BOOLEAN,
-    Outside BOOLEAN
+    Outside BOOLEAN,
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): a room's temperature (always in degrees F) and
@@ -200,7 +206,8 @@ CREATE TABLE DryingAtmosphere (
     EnteredBy TEXT,
     EnteredDate DATETIME,
     EditedBy TEXT,
-    EditedDate DATETIME
+    EditedDate DATETIME,
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): a point on a material read until it reaches its dry goal
@@ -210,7 +217,8 @@ CREATE TABLE MoisturePoint (
     Material TEXT,
     Location TEXT,
     Meter TEXT,
-    DryGoal REAL
+    DryGoal REAL,
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): one value per point and day (TakenAt at midnight)
@@ -222,7 +230,8 @@ CREATE TABLE MoistureReading (
     EnteredBy TEXT,
     EnteredDate DATETIME,
     EditedBy TEXT,
-    EditedDate DATETIME
+    EditedDate DATETIME,
+    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
@@ -258,3 +267,61 @@ CREATE INDEX IX_Permission_Name ON Permission (Name)
 GO
 -- SQLite has no procedures: the program writes the EmployeeLog row of
 -- EmployeeLogin/EmployeeLogoff itself.
+GO
+-- addition (upgrade step 6): any writer's change moves the row's version on
+CREATE TRIGGER IF NOT EXISTS TR_Company_RowVersion AFTER UPDATE ON Company FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE Company SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIPStatus_RowVersion AFTER UPDATE ON WIPStatus FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE WIPStatus SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+-- A login that replaces a plain-text password by its hash changes nothing
+-- an employee save writes back unasked, so the password is left out.
+CREATE TRIGGER IF NOT EXISTS TR_Employee_RowVersion AFTER UPDATE OF FirstName, MiddleName, LastName, Address1, Address2, City, State, Zip, Email, Phone1, Phone2, Fax, Inactive, UserTypeID, Username, EnteredBy, EnteredDate, EditedBy, EditedDate ON Employee FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE Employee SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_RowVersion AFTER UPDATE ON WIP FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE WIP SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_EmployeeTime_RowVersion AFTER UPDATE ON EmployeeTime FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE EmployeeTime SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_DryingRoom_RowVersion AFTER UPDATE ON DryingRoom FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE DryingRoom SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_DryingAtmosphere_RowVersion AFTER UPDATE ON DryingAtmosphere FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE DryingAtmosphere SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_MoisturePoint_RowVersion AFTER UPDATE ON MoisturePoint FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE MoisturePoint SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_MoistureReading_RowVersion AFTER UPDATE ON MoistureReading FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE MoistureReading SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO

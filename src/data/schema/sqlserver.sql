@@ -32,7 +32,8 @@ CREATE TABLE Company (
     QBItemAmount FLOAT,
     DryingDays INT,
     TemperatureUnit NVARCHAR(1), -- addition (upgrade step 4): "F" or "C" for the drying log
-    DryingLogAlert BIT -- addition (upgrade step 4): the board alert follows the drying log
+    DryingLogAlert BIT, -- addition (upgrade step 4): the board alert follows the drying log
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE State (
@@ -62,7 +63,8 @@ GO
 CREATE TABLE WIPStatus (
     ID INT IDENTITY(1,1) PRIMARY KEY,
     Name NVARCHAR(250),
-    ColorCode NVARCHAR(50)
+    ColorCode NVARCHAR(50),
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE EmployeeType (
@@ -96,7 +98,8 @@ CREATE TABLE Employee (
     EnteredBy NVARCHAR(50),
     EnteredDate DATETIME,
     EditedBy NVARCHAR(50),
-    EditedDate DATETIME
+    EditedDate DATETIME,
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE UserPermission (
@@ -157,7 +160,8 @@ CREATE TABLE WIP (
     EnteredDate DATETIME,
     EditedBy NVARCHAR(50),
     EditedDate DATETIME,
-    QBID NVARCHAR(200)
+    QBID NVARCHAR(200),
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE TABLE WIPContractors (
@@ -177,7 +181,8 @@ CREATE TABLE EmployeeTime (
     EnteredDate DATETIME,
     EditedBy NVARCHAR(50),
     EditedDate DATETIME,
-    Revision INT NOT NULL CONSTRAINT DF_EmployeeTime_Revision DEFAULT 0 -- addition (upgrade step 4): counts the saves; a save checks it to refuse a lost update
+    Revision INT NOT NULL CONSTRAINT DF_EmployeeTime_Revision DEFAULT 0, -- addition (upgrade step 4): counts the saves; a save checks it to refuse a lost update
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): the drying log. A job's rooms, one "Outside" each
@@ -186,7 +191,8 @@ CREATE TABLE DryingRoom (
     WIPID INT,
     Name NVARCHAR(50),
     Affected BIT,
-    Outside BIT
+    Outside BIT,
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): a room's temperature (always in degrees F) and
@@ -200,7 +206,8 @@ CREATE TABLE DryingAtmosphere (
     EnteredBy NVARCHAR(50),
     EnteredDate DATETIME,
     EditedBy NVARCHAR(50),
-    EditedDate DATETIME
+    EditedDate DATETIME,
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): a point on a material read until it reaches its dry goal
@@ -210,7 +217,8 @@ CREATE TABLE MoisturePoint (
     Material NVARCHAR(50),
     Location NVARCHAR(100),
     Meter NVARCHAR(50),
-    DryGoal FLOAT
+    DryGoal FLOAT,
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 -- addition (upgrade step 4): one value per point and day (TakenAt at midnight)
@@ -222,7 +230,8 @@ CREATE TABLE MoistureReading (
     EnteredBy NVARCHAR(50),
     EnteredDate DATETIME,
     EditedBy NVARCHAR(50),
-    EditedDate DATETIME
+    EditedDate DATETIME,
+    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)

@@ -324,8 +324,8 @@ void frmDryingLog::btnRenameRoom_Click()
     if (!room)
         return;
     guarded([&] {
-        if (const auto problem
-            = drying::updateRoom(context().db(), room->room.id, txtRoom->text().trimmed(), chkAffected->isChecked())) {
+        if (const auto problem = drying::updateRoom(context().db(), room->room.id, room->room.rowVersion,
+                txtRoom->text().trimmed(), chkAffected->isChecked())) {
             refuse(*problem, txtRoom);
             return;
         }
@@ -369,6 +369,7 @@ void frmDryingLog::txtReading_Change()
 void frmDryingLog::clearReading()
 {
     m_readingId = 0;
+    m_readingVersion = QVariant();
     dtReading->setDateTime(Clock::now());
     txtTemperature->clear();
     txtHumidity->clear();
@@ -392,6 +393,7 @@ void frmDryingLog::vsfgReadings_Click()
             if (reading.id != id)
                 continue;
             m_readingId = id;
+            m_readingVersion = reading.rowVersion;
             dtReading->setDateTime(reading.takenAt);
             txtTemperature->setText(oneDecimal(reading.temperature));
             txtHumidity->setText(oneDecimal(reading.humidity));
@@ -406,6 +408,7 @@ void frmDryingLog::btnSaveReading_Click()
         return;
     drying::AtmosphereReading reading;
     reading.id = m_readingId;
+    reading.rowVersion = m_readingVersion;
     reading.roomId = m_roomId;
     reading.takenAt = dtReading->dateTime();
     reading.temperature = typedNumber(txtTemperature->text());
@@ -502,6 +505,7 @@ void frmDryingLog::btnSavePoint_Click()
         return;
     drying::MoisturePoint point;
     point.id = m_pointId;
+    point.rowVersion = pointVersion();
     point.roomId = m_roomId;
     point.material = txtMaterial->text().trimmed();
     point.location = txtLocation->text().trimmed();
@@ -556,6 +560,17 @@ void frmDryingLog::btnDeletePoint_Click()
     });
 }
 
+QVariant frmDryingLog::pointVersion() const
+{
+    if (const drying::RoomLog *room = currentRoom()) {
+        for (const drying::PointLog &point : room->points) {
+            if (point.point.id == m_pointId)
+                return point.point.rowVersion;
+        }
+    }
+    return {};
+}
+
 void frmDryingLog::btnSaveMoisture_Click()
 {
     if (m_pointId == 0) {
@@ -563,9 +578,16 @@ void frmDryingLog::btnSaveMoisture_Click()
         return;
     }
     const double value = typedNumber(txtMoisture->text());
+    QVariant version;
+    if (const drying::RoomLog *room = currentRoom()) {
+        for (const drying::PointLog &point : room->points) {
+            if (point.point.id == m_pointId)
+                version = point.versions.value(dtMoisture->date());
+        }
+    }
     guarded([&] {
-        const auto saved
-            = drying::saveMoistureReading(context().db(), m_pointId, dtMoisture->date(), value, context().stamp());
+        const auto saved = drying::saveMoistureReading(
+            context().db(), m_pointId, dtMoisture->date(), value, version, context().stamp());
         if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
             refuse(*problem, problem->field == u"TakenAt" ? static_cast<QWidget *>(dtMoisture) : txtMoisture);
             return;

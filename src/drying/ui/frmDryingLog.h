@@ -70,7 +70,10 @@ private:
     drying::JobLog m_log;
     qint64 m_roomId = 0;
     qint64 m_readingId = 0; // the reading in the boxes; 0 for a new one
+    QVariant m_readingVersion; // its row version as read
     qint64 m_pointId = 0; // the point in the boxes; 0 for a new one
+    // The row version of the point in the boxes, as last read.
+    QVariant pointVersion() const;
 
     QListWidget *lstRooms = nullptr;
     QLineEdit *txtRoom = nullptr;

@@ -124,6 +124,7 @@ void frmWIPStatusEntry::ClearStatusFields()
 {
     txtID->clear();
     txtName->clear();
+    m_rowVersion = QVariant();
     setSwatch(Colors::kWhite);
 }
 
@@ -155,6 +156,7 @@ void frmWIPStatusEntry::ShowStatus()
         }
         txtID->setText(QString::number(status->id));
         txtName->setText(status->name);
+        m_rowVersion = status->rowVersion;
         setSwatch(WipStatus::swatchColor(status->colorCode));
     });
 }
@@ -182,7 +184,7 @@ void frmWIPStatusEntry::btnNew_Click()
 
 void frmWIPStatusEntry::btnSave_Click()
 {
-    const WipStatus::Status status { txtID->text().toLongLong(), txtName->text(), txtColorCode->text() };
+    const WipStatus::Status status { txtID->text().toLongLong(), txtName->text(), txtColorCode->text(), m_rowVersion };
     std::optional<FieldProblem> problem;
     const bool saved = guarded([&] {
         const std::variant<qint64, FieldProblem> result = WipStatus::save(context().db(), status);

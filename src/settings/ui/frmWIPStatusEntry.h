@@ -35,6 +35,8 @@ private:
     void btnExit_Click();
 
     quint32 m_color = 0;
+    // The version of the status on the screen as read; invalid for a new one.
+    QVariant m_rowVersion;
 
     QComboBox *cmbStatus = nullptr;
     QComboBox *cmbStatusID = nullptr;
