@@ -286,15 +286,19 @@ void SimServer::handle(QTcpSocket *socket, const Request &request)
 
 void SimServer::send(QTcpSocket *socket, const Response &response, bool close)
 {
+    const bool cut = response.cutAt >= 0;
+    close = close || cut;
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reason(response.status) + "\r\n";
     if (!response.contentType.isEmpty())
         out += "Content-Type: " + response.contentType + "\r\n";
     for (const auto &[name, value] : response.headers)
         out += name + ": " + value + "\r\n";
-    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    if (!cut || response.declareWhole)
+        out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     out += close ? "Connection: close\r\n\r\n" : "\r\n";
-    out += response.body;
+    out += cut ? response.body.left(response.cutAt) : response.body;
     socket->write(out);
+    // What was written goes out first, then the connection closes.
     if (close)
         socket->disconnectFromHost();
 }
@@ -368,8 +372,16 @@ Response SimServer::dispatch(const Request &request, bool *drop)
     }
     if (f && f->kind == u"drop")
         *drop = true;
+    if (f && f->kind == u"cut") {
+        // Half-way through, where no JSON reader can take it for whole.
+        response.cutAt = response.body.size() / 2;
+        response.declareWhole = f->declared;
+    }
+    if (f && f->kind == u"answer")
+        response.body = f->body;
     entry[QStringLiteral("status")] = response.status;
     entry[QStringLiteral("dropped")] = *drop;
+    entry[QStringLiteral("fault")] = f ? f->kind : QString();
     m_log.append(entry);
     save();
     return response;
@@ -400,6 +412,8 @@ Response SimServer::control(const Request &request)
         f.status = body.value(QStringLiteral("status")).toInt(500);
         f.retryAfter = body.value(QStringLiteral("retryAfter")).toInt(-1);
         f.xml = body.value(QStringLiteral("xml")).toBool();
+        f.declared = body.value(QStringLiteral("declared")).toBool(true);
+        f.body = body.value(QStringLiteral("body")).toString().toUtf8();
         m_faults.append(f);
         return json(200, {});
     }
