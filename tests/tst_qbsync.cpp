@@ -500,6 +500,14 @@ private slots:
         QCOMPARE(resultOf(id), result);
         QCOMPARE(m_sim.log("tokens").size(), 1);
         QCOMPARE(m_sim.log().first().toObject().value("status").toInt(), 401);
+        // The client authenticates by the Basic header alone: the body holds
+        // the grant and nothing that names or authenticates the client.
+        const QJsonObject refresh = m_sim.log("tokens").first().toObject();
+        QCOMPARE(refresh.value("authorization").toString(),
+            QString("Basic " + QByteArray("jt-demo-client:jt-demo-secret").toBase64()));
+        QCOMPARE(QUrlQuery(refresh.value("body").toString()).queryItems(),
+            (QList<QPair<QString, QString>> { { "grant_type", "refresh_token" },
+                { "refresh_token", refreshValid ? oldRefresh : QString("rt-spent") } }));
         if (refreshValid) {
             const QString stored = secrets->read(qb::kRefreshToken);
             QVERIFY(stored != oldRefresh);

@@ -349,6 +349,7 @@ Response SimServer::dispatch(const Request &request, bool *drop)
         { QStringLiteral("requestid"), request.query.value(QStringLiteral("requestid")) },
         { QStringLiteral("minorversion"), request.query.value(QStringLiteral("minorversion")) },
         { QStringLiteral("query"), request.query.value(QStringLiteral("query")) },
+        { QStringLiteral("authorization"), QString::fromLatin1(request.headers.value("authorization")) },
         { QStringLiteral("body"), QString::fromUtf8(request.body) } };
 
     Response response;
@@ -497,6 +498,9 @@ Response SimServer::token(const Request &request)
     QString secret = value("client_secret");
     const QByteArray auth = request.headers.value("authorization");
     if (auth.startsWith("Basic ")) {
+        // One way of authenticating per request (RFC 6749, 2.3 and 5.2).
+        if (form.hasQueryItem(QStringLiteral("client_secret")))
+            return json(400, { { QStringLiteral("error"), QStringLiteral("invalid_request") } });
         const QList<QByteArray> pair = QByteArray::fromBase64(auth.mid(6)).split(':');
         clientId = QString::fromUtf8(pair.value(0));
         secret = QString::fromUtf8(pair.value(1));
