@@ -98,6 +98,15 @@ void QboAuth::makeFlow()
     m_flow->setScope(m_settings.scope);
     // The refresh needs a handler for the token reply, but no listening port.
     m_flow->setReplyHandler(new QOAuthOobReplyHandler(m_flow));
+    // The client authenticates by the Basic header alone (one method per
+    // request): Qt's refresh would add client_id, an empty client_secret and
+    // the redirect URI, so it carries the grant and the refresh token only.
+    m_flow->setModifyParametersFunction([](QAbstractOAuth::Stage stage, QMultiMap<QString, QVariant> *parameters) {
+        if (stage != QAbstractOAuth::Stage::RefreshingAccessToken)
+            return;
+        for (auto it = parameters->begin(); it != parameters->end();)
+            it = it.key() == u"grant_type" || it.key() == u"refresh_token" ? std::next(it) : parameters->erase(it);
+    });
     m_flow->setToken(token);
     m_flow->setRefreshToken(refreshToken);
 }

@@ -49,6 +49,32 @@ namespace {
         return status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
     }
 
+    // No whole answer came: a change may have been made all the same.
+    AccountingError lostAnswer(bool change, int code, const QString &text)
+    {
+        if (change)
+            return AccountingError(
+                Kind::OutcomeUnknown, code, text + QStringLiteral("; it may have been saved in QuickBooks"));
+        return AccountingError(Kind::Transient, code, text);
+    }
+
+    // A success's answer read whole: complete JSON whose `entity` member is
+    // an object, which names its Id unless it is a query's answer.
+    std::optional<QJsonObject> wholeAnswer(const QByteArray &body, const char *entity)
+    {
+        QJsonParseError parse {};
+        const QJsonDocument document = QJsonDocument::fromJson(body, &parse);
+        if (parse.error != QJsonParseError::NoError || !document.isObject())
+            return std::nullopt;
+        const QJsonValue member = document.object().value(QLatin1String(entity));
+        if (!member.isObject())
+            return std::nullopt;
+        if (QLatin1String(entity) != QLatin1String("QueryResponse")
+            && member.toObject().value(QStringLiteral("Id")).toString().trimmed().isEmpty())
+            return std::nullopt;
+        return document.object();
+    }
+
 } // namespace
 
 QboGateway::QboGateway(QboAuth &auth, RetryPolicy policy)
@@ -124,7 +150,7 @@ CustomerRef QboGateway::addCustomer(const CustomerDetails &customer)
     QUrlQuery extra;
     extra.addQueryItem(QStringLiteral("requestid"), QUuid::createUuid().toString(QUuid::WithoutBraces));
     const QJsonObject c = call("POST", QStringLiteral("customer"), extra,
-        QJsonDocument(customerJson(customer)).toJson(QJsonDocument::Compact), true)
+        QJsonDocument(customerJson(customer)).toJson(QJsonDocument::Compact), true, "Customer")
                               .value(QStringLiteral("Customer"))
                               .toObject();
     return { c.value(QStringLiteral("Id")).toString(), c.value(QStringLiteral("DisplayName")).toString() };
@@ -146,7 +172,7 @@ Invoice QboGateway::addInvoice(const InvoiceDraft &draft)
     if (!draft.requestId.isEmpty())
         extra.addQueryItem(QStringLiteral("requestid"), draft.requestId);
     return invoiceOf(call("POST", QStringLiteral("invoice"), extra,
-        QJsonDocument(invoiceJson(draft)).toJson(QJsonDocument::Compact), true)
+        QJsonDocument(invoiceJson(draft)).toJson(QJsonDocument::Compact), true, "Invoice")
                          .value(QStringLiteral("Invoice"))
                          .toObject());
 }
@@ -156,7 +182,7 @@ Invoice QboGateway::getInvoice(const QString &id)
     if (id.trimmed().isEmpty())
         throw AccountingError(Kind::NotFound, 610, QStringLiteral("No QuickBooks id"));
     const QString path = QStringLiteral("invoice/") + QString::fromLatin1(QUrl::toPercentEncoding(id.trimmed()));
-    return invoiceOf(call("GET", path, {}, {}, false).value(QStringLiteral("Invoice")).toObject());
+    return invoiceOf(call("GET", path, {}, {}, false, "Invoice").value(QStringLiteral("Invoice")).toObject());
 }
 
 std::optional<Invoice> QboGateway::findInvoiceByMarker(const CustomerRef &customer, const QString &marker)
@@ -267,11 +293,11 @@ QJsonObject QboGateway::query(const QString &statement)
 {
     QUrlQuery extra;
     extra.addQueryItem(QStringLiteral("query"), statement);
-    return call("GET", QStringLiteral("query"), extra, {}, false);
+    return call("GET", QStringLiteral("query"), extra, {}, false, "QueryResponse");
 }
 
-QJsonObject QboGateway::call(
-    const QByteArray &verb, const QString &resource, const QUrlQuery &extra, const QByteArray &body, bool change)
+QJsonObject QboGateway::call(const QByteArray &verb, const QString &resource, const QUrlQuery &extra,
+    const QByteArray &body, bool change, const char *entity)
 {
     const ConnectionSettings &settings = m_auth.settings();
     if (!settings.isComplete())
@@ -287,7 +313,20 @@ QJsonObject QboGateway::call(
         + QUrl::toPercentEncoding(settings.realmId) + '/' + resource.toUtf8() + '?' + queryText);
 
     bool refreshed = false;
-    for (int retries = 0;;) {
+    int retries = 0;
+    // Waits before the next try; false when the tries are spent or the
+    // service asks for a longer wait than the cap.
+    const auto backOff = [&](int retryAfterSeconds) {
+        const qint64 backoff
+            = std::min<qint64>(m_policy.backoffCapMs, qint64(m_policy.backoffBaseMs) << std::min(retries, 20));
+        const qint64 delay = std::max<qint64>(backoff, retryAfterSeconds >= 0 ? qint64(retryAfterSeconds) * 1000 : 0);
+        if (retries >= m_policy.maxRetries || delay > m_policy.backoffCapMs)
+            return false;
+        ++retries;
+        pause(int(delay));
+        return true;
+    };
+    for (;;) {
         if (m_auth.accessToken().isEmpty()) {
             if (refreshed || !m_auth.hasRefreshToken())
                 throw AccountingError(
@@ -322,12 +361,25 @@ QJsonObject QboGateway::call(
         const QByteArray retryAfterHeader = reply->rawHeader("Retry-After");
         reply->deleteLater();
 
-        if (status == 0) {
-            throw AccountingError(change ? Kind::OutcomeUnknown : Kind::Transient, int(networkError),
-                change ? networkText + QStringLiteral("; it may have been saved in QuickBooks") : networkText);
+        if (status == 0)
+            throw lostAnswer(change, int(networkError), networkText);
+        if (status >= 200 && status < 300) {
+            const std::optional<QJsonObject> whole
+                = networkError == QNetworkReply::NoError ? wholeAnswer(answer, entity) : std::nullopt;
+            if (whole)
+                return *whole;
+            // Cut off (the connection closed early, or the body is no whole
+            // JSON, or what was made has no Id): the service may have done
+            // the work, so a create must not be taken as done nor as failed.
+            const AccountingError cutOff = networkError != QNetworkReply::NoError
+                ? lostAnswer(change, int(networkError),
+                    QStringLiteral("The answer from QuickBooks was cut off (%1)").arg(networkText))
+                : lostAnswer(change, int(QNetworkReply::ProtocolFailure),
+                    QStringLiteral("The answer from QuickBooks was incomplete (HTTP %1)").arg(status));
+            if (change || !backOff(-1))
+                throw cutOff;
+            continue;
         }
-        if (status >= 200 && status < 300)
-            return QJsonDocument::fromJson(answer).object();
 
         const AccountingError error = answerError(status, answer, retryAfterHeader);
         if (status == 401) {
@@ -338,17 +390,8 @@ QJsonObject QboGateway::call(
             refreshed = true;
             continue;
         }
-        if (retryable(status)) {
-            const int after = error.retryAfterSeconds();
-            const qint64 backoff
-                = std::min<qint64>(m_policy.backoffCapMs, qint64(m_policy.backoffBaseMs) << std::min(retries, 20));
-            const qint64 delay = std::max<qint64>(backoff, after >= 0 ? qint64(after) * 1000 : 0);
-            if (retries >= m_policy.maxRetries || delay > m_policy.backoffCapMs)
-                throw error;
-            ++retries;
-            pause(int(delay));
+        if (retryable(status) && backOff(error.retryAfterSeconds()))
             continue;
-        }
         throw error;
     }
 }

@@ -16,7 +16,8 @@ struct RetryPolicy
 {
     // Time-out of one request.
     int timeoutMs = 30000;
-    // Retries after a 429 or a 5xx answer; then the failure is reported.
+    // Retries after a 429 or a 5xx answer, or a read's cut-off answer; then
+    // the failure is reported.
     int maxRetries = 4;
     // Back-off: base, doubled per retry, at most cap; a longer Retry-After
     // than the cap is reported at once rather than waited for.
@@ -27,7 +28,10 @@ struct RetryPolicy
 // The accounting gateway over the QuickBooks Online Accounting API v3 (JSON).
 // An expired access token is refreshed once and the call repeated; a
 // throttled or failing service is retried with back-off, the same requestid
-// on every retry of one create.
+// on every retry of one create. A read whose answer comes cut off is retried
+// the same way; a create whose answer comes cut off is reported as of
+// unknown outcome, for the caller to look for what it made before making it
+// again.
 class QboGateway : public AccountingGateway
 {
 public:
@@ -71,9 +75,11 @@ public:
 private:
     QJsonObject query(const QString &statement);
     // One call with its retries. `change`: a create, whose fate is unknown
-    // when no answer comes.
-    QJsonObject call(
-        const QByteArray &verb, const QString &resource, const QUrlQuery &extra, const QByteArray &body, bool change);
+    // when no whole answer comes. `entity`: the member a success must carry
+    // as an object, with an Id unless it is a query's "QueryResponse"; a 2xx
+    // answer without it counts as cut off, never as an empty success.
+    QJsonObject call(const QByteArray &verb, const QString &resource, const QUrlQuery &extra, const QByteArray &body,
+        bool change, const char *entity);
 
     QboAuth &m_auth;
     RetryPolicy m_policy;

@@ -286,15 +286,19 @@ void SimServer::handle(QTcpSocket *socket, const Request &request)
 
 void SimServer::send(QTcpSocket *socket, const Response &response, bool close)
 {
+    const bool cut = response.cutAt >= 0;
+    close = close || cut;
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reason(response.status) + "\r\n";
     if (!response.contentType.isEmpty())
         out += "Content-Type: " + response.contentType + "\r\n";
     for (const auto &[name, value] : response.headers)
         out += name + ": " + value + "\r\n";
-    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    if (!cut || response.declareWhole)
+        out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     out += close ? "Connection: close\r\n\r\n" : "\r\n";
-    out += response.body;
+    out += cut ? response.body.left(response.cutAt) : response.body;
     socket->write(out);
+    // What was written goes out first, then the connection closes.
     if (close)
         socket->disconnectFromHost();
 }
@@ -345,6 +349,7 @@ Response SimServer::dispatch(const Request &request, bool *drop)
         { QStringLiteral("requestid"), request.query.value(QStringLiteral("requestid")) },
         { QStringLiteral("minorversion"), request.query.value(QStringLiteral("minorversion")) },
         { QStringLiteral("query"), request.query.value(QStringLiteral("query")) },
+        { QStringLiteral("authorization"), QString::fromLatin1(request.headers.value("authorization")) },
         { QStringLiteral("body"), QString::fromUtf8(request.body) } };
 
     Response response;
@@ -368,8 +373,16 @@ Response SimServer::dispatch(const Request &request, bool *drop)
     }
     if (f && f->kind == u"drop")
         *drop = true;
+    if (f && f->kind == u"cut") {
+        // Half-way through, where no JSON reader can take it for whole.
+        response.cutAt = response.body.size() / 2;
+        response.declareWhole = f->declared;
+    }
+    if (f && f->kind == u"answer")
+        response.body = f->body;
     entry[QStringLiteral("status")] = response.status;
     entry[QStringLiteral("dropped")] = *drop;
+    entry[QStringLiteral("fault")] = f ? f->kind : QString();
     m_log.append(entry);
     save();
     return response;
@@ -400,6 +413,8 @@ Response SimServer::control(const Request &request)
         f.status = body.value(QStringLiteral("status")).toInt(500);
         f.retryAfter = body.value(QStringLiteral("retryAfter")).toInt(-1);
         f.xml = body.value(QStringLiteral("xml")).toBool();
+        f.declared = body.value(QStringLiteral("declared")).toBool(true);
+        f.body = body.value(QStringLiteral("body")).toString().toUtf8();
         m_faults.append(f);
         return json(200, {});
     }
@@ -483,6 +498,9 @@ Response SimServer::token(const Request &request)
     QString secret = value("client_secret");
     const QByteArray auth = request.headers.value("authorization");
     if (auth.startsWith("Basic ")) {
+        // One way of authenticating per request (RFC 6749, 2.3 and 5.2).
+        if (form.hasQueryItem(QStringLiteral("client_secret")))
+            return json(400, { { QStringLiteral("error"), QStringLiteral("invalid_request") } });
         const QList<QByteArray> pair = QByteArray::fromBase64(auth.mid(6)).split(':');
         clientId = QString::fromUtf8(pair.value(0));
         secret = QString::fromUtf8(pair.value(1));

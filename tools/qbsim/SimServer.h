@@ -30,6 +30,12 @@ struct Response
     QByteArray contentType = "application/json";
     QByteArray body;
     QList<QPair<QByteArray, QByteArray>> headers;
+    // A "cut" fault's answer: only this many bytes of the body go out, then
+    // the connection closes; -1 sends it whole.
+    qsizetype cutAt = -1;
+    // With a cut: announce the whole body's length (the client sees the
+    // connection close early), or none (only the JSON shows it).
+    bool declareWhole = true;
 };
 
 // A fault the tests arm: it hits requests whose method and resource match
@@ -38,13 +44,15 @@ struct Fault
 {
     QByteArray method; // empty: any
     QString resource;
-    QString kind; // delay, status, throttle, drop, unauthorized
+    QString kind; // delay, status, throttle, drop, unauthorized, cut, answer
     int count = 1; // hits left; -1 for ever
     int skip = 0; // matching requests let through first
     int delayMs = 0;
     int status = 500;
     int retryAfter = -1; // seconds, -1: no header
     bool xml = false;
+    bool declared = true; // cut: Content-Length of the whole body, or none
+    QByteArray body; // answer: served, but answered with this body instead
 };
 
 // A small stand-in for the QuickBooks Online accounting API (v3, JSON) and
