@@ -139,15 +139,7 @@ private slots:
     {
         JT_FRESH_DB(db);
         data::Connection &c = testdb::connection();
-        const auto tables = data::expectedTables();
-        for (auto it = tables.begin(); it != tables.end(); ++it) {
-            if (it->addition) {
-                c.execScript(QStringLiteral("DROP TABLE %1").arg(it.key()));
-                continue;
-            }
-            for (const QString &column : it->addedColumns)
-                c.execScript(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(it.key(), column));
-        }
+        testdb::dropAdditions();
         const qint64 job
             = c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Kept") } });
         const qint64 booking = c.insertRow(QStringLiteral("EmployeeTime"), { { QStringLiteral("WIPID"), job } });

@@ -261,4 +261,18 @@ void setDryingDays(int days)
     context().setCompany(row);
 }
 
+void dropAdditions(bool keepVersionTable)
+{
+    const auto tables = data::expectedTables();
+    for (auto it = tables.begin(); it != tables.end(); ++it) {
+        if (it->addition) {
+            if (!keepVersionTable || it.key() != u"SchemaVersion")
+                execScript(QStringLiteral("DROP TABLE %1").arg(it.key()));
+            continue;
+        }
+        for (const QString &column : it->addedColumns)
+            execScript(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(it.key(), column));
+    }
+}
+
 } // namespace testdb
