@@ -4,6 +4,7 @@
 #include "data/Schema.h"
 #include "data/Upgrade.h"
 #include "support/TestDb.h"
+#include "support/TestHelpers.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -229,6 +230,61 @@ private slots:
         QCOMPARE(upgrade.exitCode, 1);
         QVERIFY2(upgrade.err.contains(upgradeSays), qPrintable(upgrade.err));
         QCOMPARE(schemaState(), before);
+    }
+
+    // A text column narrower than the program needs is named by check and
+    // widened to the script's width by upgrade; until then the length checks
+    // keep to the width the database has. A password column that holds a
+    // hash is wide enough, however much wider the script makes it.
+    void widensNarrowColumns_data()
+    {
+        columns<QString, QString, int, QString, int>({ "table", "column", "width", "checkSays", "widenedTo" });
+        row("password too narrow for a hash", QStringLiteral("Employee"), QStringLiteral("Password"), 60,
+            QStringLiteral("to be widened by upgrade: column Employee.Password holds 60 characters, needs 127"), 255);
+        row("password holds a hash", QStringLiteral("Employee"), QStringLiteral("Password"), 127, QString(), 127);
+        row("another text column", QStringLiteral("WIP"), QStringLiteral("Customer"), 40,
+            QStringLiteral("to be widened by upgrade: column WIP.Customer holds 40 characters, needs 250"), 250);
+    }
+    void widensNarrowColumns()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(int, width);
+        QFETCH(QString, checkSays);
+        QFETCH(int, widenedTo);
+        JT_FRESH_DB(db);
+        data::Connection &c = testdb::connection();
+        if (c.dialect().kind() == data::DbKind::SQLite)
+            QSKIP("SQLite keeps no column widths: no column is ever narrow");
+        c.execScript(c.dialect().resizeTextColumn(table, column, width, true));
+        data::useDeclaredWidths(data::readDeclaredWidths(c));
+        const int checkedAgainst = data::textWidth(table, column);
+        data::useDeclaredWidths(std::nullopt);
+        QCOMPARE(checkedAgainst, width);
+
+        const Result check = runClosed(db, { QStringLiteral("check") });
+        QCOMPARE(check.exitCode, 0);
+        if (checkSays.isEmpty()) {
+            QVERIFY2(!check.out.contains(QStringLiteral("upgrade")), qPrintable(check.out));
+        } else {
+            QVERIFY2(check.out.contains(checkSays), qPrintable(check.out));
+            QVERIFY2(check.out.contains(QStringLiteral("Run upgrade to widen")), qPrintable(check.out));
+        }
+
+        const Result upgrade = runClosed(db, { QStringLiteral("upgrade") });
+        QVERIFY2(upgrade.exitCode == 0, qPrintable(upgrade.err));
+        const QString says = widenedTo == width
+            ? QStringLiteral("nothing to do")
+            : QStringLiteral("widened column %1.%2 from %3 to %4 characters\nThe database stays at schema version %5.")
+                  .arg(table, column)
+                  .arg(width)
+                  .arg(widenedTo)
+                  .arg(data::kSchemaVersion);
+        QVERIFY2(upgrade.out.contains(says), qPrintable(upgrade.out));
+        const std::optional<data::DeclaredWidths> widths = data::readDeclaredWidths(testdb::connection());
+        QVERIFY(widths);
+        QCOMPARE(widths->value(table.toLower() + u'.' + column.toLower()).width, widenedTo);
+        QCOMPARE(data::checkSchema(testdb::connection()).narrow, QStringList());
     }
 
     void refusesBadInput_data()

@@ -139,21 +139,7 @@ private slots:
     {
         JT_FRESH_DB(db);
         data::Connection &c = testdb::connection();
-        const auto tables = data::expectedTables();
-        // The row versions' triggers are additions too.
-        for (auto it = tables.begin(); it != tables.end(); ++it)
-            c.execScript(QStringLiteral("DROP TRIGGER IF EXISTS TR_%1_RowVersion%2")
-                             .arg(it.key(),
-                                 c.dialect().kind() == data::DbKind::PostgreSQL ? QStringLiteral(" ON ") + it.key()
-                                                                                : QString()));
-        for (auto it = tables.begin(); it != tables.end(); ++it) {
-            if (it->addition) {
-                c.execScript(QStringLiteral("DROP TABLE %1").arg(it.key()));
-                continue;
-            }
-            for (const QString &column : it->addedColumns)
-                c.execScript(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(it.key(), column));
-        }
+        testdb::dropAdditions();
         const qint64 job
             = c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Kept") } });
         const qint64 booking = c.insertRow(QStringLiteral("EmployeeTime"), { { QStringLiteral("WIPID"), job } });

@@ -1,10 +1,13 @@
 // backends: sqlite postgres odbc
 #include "app/StartUp.h"
 #include "data/Database.h"
+#include "data/Schema.h"
+#include "data/Upgrade.h"
 #include "shell/AppContext.h"
 #include "shell/SingleInstance.h"
 #include "shell/ui/MDI.h"
 #include "support/TestDb.h"
+#include "support/TestHelpers.h"
 #include "widgets/Messages.h"
 
 #include <QApplication>
@@ -34,8 +37,24 @@ class TestStartUp : public QObject
         return false;
     }
 
+    // The stored version and what check finds: what an upgrade may change.
+    static QString schemaState()
+    {
+        data::Connection &c = testdb::connection();
+        const std::optional<int> version = data::storedSchemaVersion(c);
+        const data::SchemaCheck check = data::checkSchema(c);
+        return QStringLiteral("version %1; missing %2; to be added %3; narrow %4")
+            .arg(version ? QString::number(*version) : QStringLiteral("none"), check.missing.join(u','),
+                check.toBeAdded.join(u','), check.narrow.join(u','));
+    }
+
 private slots:
-    void cleanup() { endRun(); }
+    void cleanup()
+    {
+        endRun();
+        data::failNextStatementContaining(QString());
+        data::useDeclaredWidths(std::nullopt);
+    }
 
     void startsAndLoadsCompany()
     {
@@ -147,6 +166,85 @@ private slots:
         QVERIFY2(Messages::shown().first().text.contains(QStringLiteral("QBItemAmount")),
             qPrintable(Messages::shown().first().text));
         QVERIFY(!anyMainWindow());
+    }
+
+    // A database that lacks only what upgrade adds is offered the upgrade:
+    // Yes brings it to this program's version in one go (a failure part-way
+    // leaves it as it was), No leaves it alone and names the command. One that
+    // lacks part of the data model is not offered it; a newer one is left be.
+    void offersToUpgrade_data()
+    {
+        columns<QString, int, QString, bool, QStringList, QString>(
+            { "damage", "answer", "failAt", "starts", "titles", "says" });
+        const QString offer = QStringLiteral("Upgrade the Job Database");
+        const QString stop = QStringLiteral("Job Tracker Cannot Start");
+        row("version 3, Yes", QStringLiteral("version 3"), int(QMessageBox::Yes), QString(), true,
+            QStringList { offer },
+            QStringLiteral("is at schema version 3; this program works with version %1.").arg(data::kSchemaVersion));
+        row("narrow password, Yes", QStringLiteral("narrow"), int(QMessageBox::Yes), QString(), true,
+            QStringList { offer },
+            QStringLiteral("The upgrade widens:\ncolumn Employee.Password holds 60 characters, needs 127"));
+        row("version 3, No", QStringLiteral("version 3"), int(QMessageBox::No), QString(), false,
+            QStringList { offer, stop }, QStringLiteral("\n    jobtracker-admin upgrade\n"));
+        row("version 3, Yes, a late step fails", QStringLiteral("version 3"), int(QMessageBox::Yes),
+            QStringLiteral("CREATE TABLE MoistureReading"), false, QStringList { offer, stop },
+            QStringLiteral("could not be upgraded; it was left as it was."));
+        row("required column missing", QStringLiteral("required"), int(QMessageBox::Yes), QString(), false,
+            QStringList { stop }, QStringLiteral("It lacks what every job database has: column WIP.QBID."));
+        row("newer version", QStringLiteral("newer"), int(QMessageBox::Yes), QString(), true, QStringList {},
+            QString());
+    }
+    void offersToUpgrade()
+    {
+        QFETCH(QString, damage);
+        QFETCH(int, answer);
+        QFETCH(QString, failAt);
+        QFETCH(bool, starts);
+        QFETCH(QStringList, titles);
+        QFETCH(QString, says);
+        JT_FRESH_DB(db);
+        TestDb::addCompany();
+        data::Connection &c = testdb::connection();
+        if (damage == u"version 3") {
+            testdb::dropAdditions(true);
+            testdb::exec(QStringLiteral("UPDATE SchemaVersion SET Version = ?"), { 3 });
+        } else if (damage == u"required") {
+            testdb::dropAdditions();
+            testdb::execScript(QStringLiteral("ALTER TABLE WIP DROP COLUMN QBID"));
+        } else if (damage == u"narrow") {
+            if (c.dialect().kind() == data::DbKind::SQLite)
+                QSKIP("SQLite keeps no column widths: no column is ever narrow");
+            c.execScript(
+                c.dialect().resizeTextColumn(QStringLiteral("Employee"), QStringLiteral("Password"), 60, true));
+        } else {
+            testdb::exec(QStringLiteral("UPDATE SchemaVersion SET Version = ?"), { data::kSchemaVersion + 1 });
+        }
+        const QString before = schemaState();
+        c.close();
+
+        Messages::setNextAnswer(QMessageBox::StandardButton(answer));
+        data::failNextStatementContaining(failAt);
+        QCOMPARE(StartUp(db.folder()) != nullptr, starts);
+        QStringList shownTitles;
+        for (const Messages::Shown &shown : Messages::shown())
+            shownTitles << shown.title;
+        QCOMPARE(shownTitles, titles);
+        if (!says.isEmpty())
+            QVERIFY2(Messages::shown().last().text.contains(says), qPrintable(Messages::shown().last().text));
+        if (titles.value(0) == u"Upgrade the Job Database") {
+            QCOMPARE(Messages::shown().first().icon, Messages::Icon::Question);
+            QCOMPARE(Messages::shown().first().buttons, QMessageBox::Yes | QMessageBox::No);
+        }
+        QCOMPARE(anyMainWindow(), starts);
+
+        db.reopen();
+        const bool upgraded = starts && damage != u"newer";
+        QCOMPARE(schemaState(),
+            upgraded ? QStringLiteral("version %1; missing ; to be added ; narrow ").arg(data::kSchemaVersion)
+                     : before);
+        // The run keeps to the widths the database has once upgraded.
+        if (upgraded)
+            QCOMPARE(data::textWidth(QStringLiteral("Employee"), QStringLiteral("Password")), 255);
     }
 
     void shutDownBeforeLoginLogsNothingOff()

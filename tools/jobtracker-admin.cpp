@@ -74,7 +74,8 @@ QString versionText(const std::optional<int> &stored)
 }
 
 // Missing required tables or columns fail the check; the program's own
-// additions that an older database lacks do not, as upgrade adds them.
+// additions that an older database lacks, and text columns narrower than the
+// program needs, do not, as upgrade mends them.
 int check(data::Connection &db)
 {
     const data::SchemaCheck found = data::checkSchema(db);
@@ -82,6 +83,8 @@ int check(data::Connection &db)
         out() << "missing " << line << Qt::endl;
     for (const QString &line : found.toBeAdded)
         out() << "to be added by upgrade: " << line << Qt::endl;
+    for (const QString &line : found.narrow)
+        out() << "to be widened by upgrade: " << line << Qt::endl;
     if (!found.missing.isEmpty())
         return fail(QStringLiteral("%1 required tables or columns are missing").arg(found.missing.size()));
     const std::optional<int> stored = data::storedSchemaVersion(db);
@@ -91,6 +94,8 @@ int check(data::Connection &db)
         out() << "That is newer than this program's schema version " << data::kSchemaVersion << "." << Qt::endl;
     else if (version < data::kSchemaVersion || !found.toBeAdded.isEmpty())
         out() << "Run upgrade to bring it to schema version " << data::kSchemaVersion << "." << Qt::endl;
+    else if (data::upgradeWouldChange(found, stored))
+        out() << "Run upgrade to widen the columns named above." << Qt::endl;
     return 0;
 }
 
@@ -99,19 +104,20 @@ int upgrade(data::Connection &db)
     const data::UpgradeResult result = data::upgradeSchema(db);
     if (!result.versionStored)
         out() << "No schema version stored: taken as version 1, every required table and column is there." << Qt::endl;
-    if (result.done.isEmpty()) {
-        out() << "The database is already at schema version " << result.to << "; nothing to do." << Qt::endl;
-    } else {
-        for (const QString &line : result.done)
-            out() << line << Qt::endl;
+    for (const QString &line : result.done)
+        out() << line << Qt::endl;
+    if (result.to != result.from)
         out() << "Upgraded the database from schema version " << result.from << " to " << result.to << "." << Qt::endl;
-    }
+    else if (result.done.isEmpty())
+        out() << "The database is already at schema version " << result.to << "; nothing to do." << Qt::endl;
+    else
+        out() << "The database stays at schema version " << result.to << "." << Qt::endl;
     // Whatever the steps did not bring is a fault of this program, not of the
     // database: say so rather than report success.
     const data::SchemaCheck after = data::checkSchema(db);
     if (!after.complete())
         return fail(QStringLiteral("still not there after the upgrade: ")
-            + (after.missing + after.toBeAdded).join(QStringLiteral(", ")));
+            + (after.missing + after.toBeAdded + after.narrow).join(QStringLiteral(", ")));
     return 0;
 }
 

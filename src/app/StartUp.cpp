@@ -3,6 +3,8 @@
 #include "app/Screens.h"
 #include "base/Config.h"
 #include "data/Database.h"
+#include "data/Schema.h"
+#include "data/Upgrade.h"
 #include "shell/AppContext.h"
 #include "shell/SingleInstance.h"
 #include "shell/ui/MDI.h"
@@ -47,6 +49,68 @@ void startUpFailed(const QString &what)
     Messages::show(nullptr, what, QStringLiteral("Job Tracker Cannot Start"), Messages::Icon::Critical);
 }
 
+QString versionText(const std::optional<int> &stored)
+{
+    return stored ? QStringLiteral("is at schema version %1").arg(*stored)
+                  : QStringLiteral("is an older installation's (it stores no schema version)");
+}
+
+// What an upgrade would change, for the question that offers it.
+QString upgradeOffer(const data::SchemaCheck &check, const std::optional<int> &stored)
+{
+    QString text = QStringLiteral("The job database %1; this program works with version %2.")
+                       .arg(versionText(stored))
+                       .arg(data::kSchemaVersion);
+    if (!check.toBeAdded.isEmpty())
+        text += QStringLiteral("\n\nThe upgrade adds:\n") + check.toBeAdded.join(u'\n');
+    if (!check.narrow.isEmpty())
+        text += QStringLiteral("\n\nThe upgrade widens:\n") + check.narrow.join(u'\n');
+    return text + QStringLiteral("\n\nUpgrade the database now? It is best backed up first; No leaves it as it is.");
+}
+
+// Whether the program can work on the database: it has the whole data model
+// and, after the offer to upgrade it has been taken, all of the program's
+// own. False: a message has said why not. The widths of its text columns are
+// read here, once a run. Throws DbError.
+bool databaseReady(data::Connection &db)
+{
+    std::optional<data::DeclaredWidths> widths = data::readDeclaredWidths(db);
+    const data::SchemaCheck check = data::checkSchema(db, widths);
+    if (!check.missing.isEmpty()) {
+        startUpFailed(QStringLiteral("The job database could not be opened.\n\nIt lacks what every job database "
+                                     "has: %1.")
+                          .arg(check.missing.join(QStringLiteral(", "))));
+        return false;
+    }
+    const std::optional<int> stored = data::storedSchemaVersion(db);
+    if (data::upgradeWouldChange(check, stored)) {
+        const auto answer
+            = Messages::show(nullptr, upgradeOffer(check, stored), QStringLiteral("Upgrade the Job Database"),
+                Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            startUpFailed(QStringLiteral("The job database was left as it was. Job Tracker starts on it once it "
+                                         "is upgraded: run\n\n    jobtracker-admin upgrade\n\nor start Job "
+                                         "Tracker again and answer Yes."));
+            return false;
+        }
+        try {
+            const WaitCursor wait;
+            data::upgradeSchema(db, data::UpgradeCommits::AtTheEnd);
+        } catch (const data::DbError &e) {
+            startUpFailed((db.dialect().transactionalSchemaChanges()
+                                  ? QStringLiteral("The job database could not be upgraded; it was left as it was.")
+                                  : QStringLiteral("The job database could not be upgraded; the steps done before "
+                                                   "the failure were kept, and jobtracker-admin upgrade carries on "
+                                                   "from there."))
+                + QStringLiteral("\n\n") + e.message());
+            return false;
+        }
+        widths = data::readDeclaredWidths(db);
+    }
+    data::useDeclaredWidths(std::move(widths));
+    return true;
+}
+
 } // namespace
 
 MDI *MainWindow()
@@ -74,6 +138,8 @@ MDI *StartUp(const QString &folder)
     try {
         ctx.config = readConfigFile(QDir(folder).filePath(QStringLiteral("config.txt")));
         program->db.open(ctx.config.connectionString, folder);
+        if (!databaseReady(program->db))
+            return failed();
         hasCompany = ctx.LoadCompanySettings();
     } catch (const ConfigError &e) {
         startUpFailed(QString::fromStdString(e.what()));

@@ -28,6 +28,12 @@ QString hash(const QString &password)
     return QString::fromLatin1(out);
 }
 
+int hashLength()
+{
+    // The buffer's size holds the terminating NUL as well.
+    return crypto_pwhash_STRBYTES - 1;
+}
+
 bool isHash(const QString &stored)
 {
     return stored.startsWith(QLatin1String("$argon2id$")) || stored.startsWith(QLatin1String("$argon2i$"));

@@ -9,6 +9,8 @@
 namespace Passwords {
 
 QString hash(const QString &password);
+// The longest text hash() may return: the width a column needs to hold one.
+int hashLength();
 bool isHash(const QString &stored);
 // True when password matches what is stored (a hash, or a legacy plain text).
 bool verify(const QString &stored, const QString &password);

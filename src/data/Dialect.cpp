@@ -164,6 +164,52 @@ QString Dialect::indexExists() const
                           " AND name = ? COLLATE NOCASE");
 }
 
+QString Dialect::textColumnWidths(qsizetype tables) const
+{
+    // PostgreSQL stores unquoted names folded to lower case.
+    const QString mark = m_kind == DbKind::PostgreSQL ? QStringLiteral("lower(?)") : QStringLiteral("?");
+    QStringList marks;
+    for (qsizetype i = 0; i < tables; ++i)
+        marks << mark;
+    const QString names = marks.join(u',');
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        // MAX columns report -1: no width to keep to.
+        return QStringLiteral("SELECT TABLE_NAME, COLUMN_NAME, CHARACTER_MAXIMUM_LENGTH, IS_NULLABLE "
+                              "FROM INFORMATION_SCHEMA.COLUMNS WHERE TABLE_NAME IN (%1) "
+                              "AND CHARACTER_MAXIMUM_LENGTH > 0 "
+                              "AND OBJECT_ID(QUOTENAME(TABLE_SCHEMA) + '.' + QUOTENAME(TABLE_NAME)) = "
+                              "OBJECT_ID(TABLE_NAME)")
+            .arg(names);
+    case DbKind::PostgreSQL:
+        return QStringLiteral("SELECT table_name, column_name, character_maximum_length, is_nullable "
+                              "FROM information_schema.columns WHERE CAST(table_name AS TEXT) IN (%1) "
+                              "AND character_maximum_length > 0 "
+                              "AND to_regclass(quote_ident(CAST(table_schema AS TEXT)) || '.' || "
+                              "quote_ident(CAST(table_name AS TEXT))) = to_regclass(CAST(table_name AS TEXT))")
+            .arg(names);
+    case DbKind::SQLite:
+        break;
+    }
+    return {};
+}
+
+QString Dialect::resizeTextColumn(const QString &table, const QString &column, int width, bool nullable) const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 NVARCHAR(%3) %4")
+            .arg(table, column)
+            .arg(width)
+            .arg(nullable ? QStringLiteral("NULL") : QStringLiteral("NOT NULL"));
+    case DbKind::PostgreSQL:
+        return QStringLiteral("ALTER TABLE %1 ALTER COLUMN %2 TYPE VARCHAR(%3)").arg(table, column).arg(width);
+    case DbKind::SQLite:
+        break;
+    }
+    return {};
+}
+
 bool Dialect::connectionLost(const QSqlError &error) const
 {
     // A file has no connection to lose; QSQLITE reports any failed step,

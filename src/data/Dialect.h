@@ -74,6 +74,20 @@ public:
     // The same for an index: two parameters, the table and the index name.
     QString indexExists() const;
 
+    // A query yielding the limited text columns of the tables named by its
+    // `tables` parameters (table, column, width in characters, nullable as
+    // "YES"/"NO"), of the tables a statement naming them unqualified would
+    // find. Empty on SQLite, which keeps no widths.
+    QString textColumnWidths(qsizetype tables) const;
+    // The statement that makes a text column `width` characters wide and
+    // keeps whether it takes NULL (SQL Server's ALTER COLUMN states it anew).
+    // Empty on SQLite.
+    QString resizeTextColumn(const QString &table, const QString &column, int width, bool nullable) const;
+    // Whether schema changes take part in a transaction, so that a rollback
+    // undoes them (SQLite, PostgreSQL). SQL Server refuses some of them inside
+    // one, so its schema changes commit step by step.
+    bool transactionalSchemaChanges() const { return m_kind != DbKind::SqlServer; }
+
     // Whether an error means the connection to the server is gone (dropped,
     // the server shut down or restarting, or not reachable on reconnect),
     // rather than that the statement failed. QPSQL reports the SQLSTATE;

@@ -108,7 +108,7 @@ QMap<QString, ExpectedTable> expectedTables()
     return tables;
 }
 
-int textWidth(const QString &table, const QString &column)
+int scriptWidth(const QString &table, const QString &column)
 {
     // One source: the server script declares the widths SQLite leaves out.
     static const QMap<QString, int> widths = [] {
@@ -128,23 +128,6 @@ int textWidth(const QString &table, const QString &column)
         return map;
     }();
     return widths.value(table.toLower() + u'.' + column.toLower(), 0);
-}
-
-std::optional<FieldProblem> tooLong(const QString &table, const QList<QPair<QString, QVariant>> &values)
-{
-    static const QRegularExpression wordStart(QStringLiteral("(?<=[a-z])(?=[A-Z])|(?<=[A-Z])(?=[A-Z][a-z])"));
-    for (const auto &[column, value] : values) {
-        if (value.typeId() != QMetaType::QString)
-            continue;
-        const int width = textWidth(table, column);
-        if (width > 0 && value.toString().size() > width) {
-            QString label = column;
-            label.replace(wordStart, QStringLiteral(" "));
-            return FieldProblem { column, QStringLiteral("%1 is longer than %2 characters.").arg(label).arg(width),
-                QStringLiteral("Text Too Long") };
-        }
-    }
-    return std::nullopt;
 }
 
 QString createTableStatement(const Dialect &dialect, const QString &table)
@@ -171,6 +154,11 @@ void createSchema(Connection &db)
 
 SchemaCheck checkSchema(Connection &db)
 {
+    return checkSchema(db, readDeclaredWidths(db));
+}
+
+SchemaCheck checkSchema(Connection &db, const std::optional<DeclaredWidths> &widths)
+{
     SchemaCheck check;
     const auto tables = expectedTables();
     for (auto it = tables.begin(); it != tables.end(); ++it) {
@@ -186,6 +174,10 @@ SchemaCheck checkSchema(Connection &db)
                 (it->addedColumns.contains(column) ? check.toBeAdded : check.missing)
                     << QStringLiteral("column %1.%2").arg(it.key(), column);
         }
+    }
+    if (widths) {
+        for (const NarrowColumn &column : narrowColumns(*widths))
+            check.narrow << describe(column);
     }
     return check;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/FieldProblem.h"
+#include "data/TextWidths.h"
 
 #include <QList>
 #include <QMap>
@@ -41,16 +41,10 @@ QMap<QString, ExpectedTable> parseSchemaScript(const QString &script);
 // script (one source for creating, checking and upgrading a database).
 QMap<QString, ExpectedTable> expectedTables();
 
-// The declared width of a text column (VARCHAR(n) in the server scripts),
-// counted in UTF-16 units as the boxes count; 0 for a column without one.
-// SQLite stores any length and PostgreSQL refuses a longer text only when
-// the statement runs, so records are checked against this before a save.
-int textWidth(const QString &table, const QString &column);
-
-// The first text among `values` (column, value) longer than its column of
-// `table`: a problem naming the field ("Initial Scope is longer than 250
-// characters."). Nothing when all fit.
-std::optional<FieldProblem> tooLong(const QString &table, const QList<QPair<QString, QVariant>> &values);
+// The width the schema script declares for a text column (VARCHAR(n) in the
+// server scripts); 0 for a column without one. What the database itself
+// declares is textWidth() (TextWidths.h).
+int scriptWidth(const QString &table, const QString &column);
 
 // The CREATE TABLE statement of `table` in the dialect's schema script.
 // Throws DbError when the script has none.
@@ -70,10 +64,15 @@ struct SchemaCheck
     QStringList missing;
     // The program's own additions: upgrade adds them.
     QStringList toBeAdded;
+    // Text columns narrower than the program needs (describe() of each,
+    // TextWidths.h): upgrade widens them.
+    QStringList narrow;
 
-    bool complete() const { return missing.isEmpty() && toBeAdded.isEmpty(); }
+    bool complete() const { return missing.isEmpty() && toBeAdded.isEmpty() && narrow.isEmpty(); }
 };
 SchemaCheck checkSchema(Connection &db);
+// The same with the widths already read by readDeclaredWidths().
+SchemaCheck checkSchema(Connection &db, const std::optional<DeclaredWidths> &widths);
 
 // Whether the table exists. Asks the catalog, so it is safe inside a
 // transaction.

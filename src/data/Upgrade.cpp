@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace data {
 
@@ -163,6 +164,24 @@ namespace {
         return done;
     }
 
+    // Not a numbered step: a column can be narrow at any version, and one
+    // widened once is narrow no more.
+    QStringList widenNarrowColumns(Connection &db)
+    {
+        const std::optional<DeclaredWidths> widths = readDeclaredWidths(db);
+        if (!widths)
+            return {};
+        QStringList done;
+        for (const NarrowColumn &column : narrowColumns(*widths)) {
+            db.execScript(db.dialect().resizeTextColumn(column.table, column.column, column.widenTo, column.nullable));
+            done << QStringLiteral("widened column %1.%2 from %3 to %4 characters")
+                        .arg(column.table, column.column)
+                        .arg(column.width)
+                        .arg(column.widenTo);
+        }
+        return done;
+    }
+
     struct Step
     {
         int version; // the version the database is at once the step is done
@@ -193,7 +212,7 @@ namespace {
 
 } // namespace
 
-UpgradeResult upgradeSchema(Connection &db)
+UpgradeResult upgradeSchema(Connection &db, UpgradeCommits commits)
 {
     const SchemaCheck check = checkSchema(db);
     if (!check.missing.isEmpty())
@@ -211,6 +230,10 @@ UpgradeResult upgradeSchema(Connection &db)
                 .arg(result.from)
                 .arg(kSchemaVersion));
 
+    // The steps' transactions nest in this one as savepoints.
+    std::optional<Transaction> whole;
+    if (commits == UpgradeCommits::AtTheEnd && db.dialect().transactionalSchemaChanges())
+        whole.emplace(db);
     result.to = result.from;
     for (const Step &step : kSteps) {
         if (step.version <= result.to)
@@ -225,7 +248,22 @@ UpgradeResult upgradeSchema(Connection &db)
                            .arg(changes.isEmpty() ? QStringLiteral("nothing was missing")
                                                   : changes.join(QStringLiteral(", ")));
     }
+    {
+        Transaction transaction(db);
+        result.done << widenNarrowColumns(db);
+        transaction.commit();
+    }
+    if (whole)
+        whole->commit();
     return result;
+}
+
+bool upgradeWouldChange(const SchemaCheck &check, std::optional<int> storedVersion)
+{
+    const int version = storedVersion.value_or(1);
+    if (!check.missing.isEmpty() || version > kSchemaVersion)
+        return false;
+    return version < kSchemaVersion || !check.toBeAdded.isEmpty() || !check.narrow.isEmpty();
 }
 
 } // namespace data

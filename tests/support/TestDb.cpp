@@ -261,4 +261,24 @@ void setDryingDays(int days)
     context().setCompany(row);
 }
 
+void dropAdditions(bool keepVersionTable)
+{
+    const auto tables = data::expectedTables();
+    // The row versions' triggers are additions too, and SQLite drops no
+    // column a trigger uses.
+    const bool postgres = connection().dialect().kind() == data::DbKind::PostgreSQL;
+    for (auto it = tables.begin(); it != tables.end(); ++it)
+        execScript(QStringLiteral("DROP TRIGGER IF EXISTS TR_%1_RowVersion%2")
+                       .arg(it.key(), postgres ? QStringLiteral(" ON ") + it.key() : QString()));
+    for (auto it = tables.begin(); it != tables.end(); ++it) {
+        if (it->addition) {
+            if (!keepVersionTable || it.key() != u"SchemaVersion")
+                execScript(QStringLiteral("DROP TABLE %1").arg(it.key()));
+            continue;
+        }
+        for (const QString &column : it->addedColumns)
+            execScript(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(it.key(), column));
+    }
+}
+
 } // namespace testdb

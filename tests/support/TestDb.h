@@ -96,4 +96,8 @@ void logIn(qint64 id, const QString &username, const QString &userType = QString
 // Company values of context() put in force directly.
 void setKeyPressDelay(double seconds);
 void setDryingDays(int days);
+// Drops every table and column the schema scripts mark as the program's own
+// addition, as an older installation's database lacks them; the version
+// table stays when `keepVersionTable`.
+void dropAdditions(bool keepVersionTable = false);
 } // namespace testdb
