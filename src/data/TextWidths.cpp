@@ -6,7 +6,6 @@
 
 #include <QMutex>
 #include <QRegularExpression>
-#include <QSqlQuery>
 #include <algorithm>
 
 namespace data {
@@ -42,7 +41,7 @@ std::optional<DeclaredWidths> readDeclaredWidths(Connection &db)
     for (const QString &table : tables)
         names << table;
     DeclaredWidths widths;
-    QSqlQuery q = db.exec(sql, names);
+    Rows q = db.exec(sql, names);
     while (q.next()) {
         const bool nullable = q.value(3).toString().trimmed().compare(u"NO", Qt::CaseInsensitive) != 0;
         widths.insert(key(q.value(0).toString(), q.value(1).toString()), { q.value(2).toInt(), nullable });
