@@ -148,7 +148,7 @@ namespace {
             QRegularExpression::DotMatchesEverythingOption);
         const bool postgres = db.dialect().kind() == DbKind::PostgreSQL;
         for (const QString &statement : scriptStatements(db.dialect())) {
-            if (statement.contains(QStringLiteral("FUNCTION NextRowVersion"))) {
+            if (statement.contains(QStringLiteral("CREATE OR REPLACE FUNCTION NextRowVersion"))) {
                 db.execScript(statement);
                 continue;
             }
