@@ -256,8 +256,13 @@ void frmWIPNavigator::LoadWIPs()
 void frmWIPNavigator::fill()
 {
     m_filling = true;
-    const auto done = qScopeGuard([this] {
+    bool whole = false;
+    const auto done = qScopeGuard([this, &whole] {
         m_filling = false;
+        // A board whose reading failed part-way shows no jobs rather than
+        // some of them.
+        if (!whole)
+            SetupWIPGrid();
         vsfgWIP->viewport()->setUpdatesEnabled(true);
         FormatWIPGrid(true);
     });
@@ -300,6 +305,7 @@ void frmWIPNavigator::fill()
             sincePaint.restart();
         }
     }
+    whole = true;
 }
 
 QString frmWIPNavigator::dryingTip(int row) const
