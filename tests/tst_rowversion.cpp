@@ -23,6 +23,10 @@ struct Kind
     QString table;
     QString column; // a text column the save writes
     std::function<qint64()> add;
+    QString stored(qint64 id) const
+    {
+        return testdb::scalar(QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(column, table), { id }).toString();
+    }
     // Reads the row, lets `between` run, then saves an edit of what was read.
     std::function<void(qint64 id, const QString &text, const std::function<void()> &between)> saveAfter;
 };
@@ -154,14 +158,10 @@ private slots:
             { id });
 
         k.saveAfter(id, QStringLiteral("mine"), [] {});
-        QCOMPARE(
-            testdb::scalar(QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(k.column, k.table), { id }).toString(),
-            QStringLiteral("mine"));
+        QCOMPARE(k.stored(id), QStringLiteral("mine"));
         // Saved again straight after: the version read back is the new one.
         k.saveAfter(id, QStringLiteral("again"), [] {});
-        QCOMPARE(
-            testdb::scalar(QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(k.column, k.table), { id }).toString(),
-            QStringLiteral("again"));
+        QCOMPARE(k.stored(id), QStringLiteral("again"));
     }
 
     // Any change since the row was read is seen: another user's save through
@@ -191,9 +191,7 @@ private slots:
                 k.saveAfter(id, QStringLiteral("theirs"), [] {});
         };
         QVERIFY_THROWS_EXCEPTION(data::ChangedByOtherError, k.saveAfter(id, QStringLiteral("mine"), theirs));
-        QCOMPARE(
-            testdb::scalar(QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(k.column, k.table), { id }).toString(),
-            QStringLiteral("theirs"));
+        QCOMPARE(k.stored(id), QStringLiteral("theirs"));
         // A row deleted meanwhile is said to be gone, not changed.
         try {
             k.saveAfter(id, QStringLiteral("mine"),
