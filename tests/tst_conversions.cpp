@@ -2,37 +2,111 @@
 #include "base/DryingDays.h"
 #include "base/Formats.h"
 #include "base/Numbers.h"
+#include "data/Dates.h"
 
 #include <QGuiApplication>
 #include <QPalette>
+#include <QScopeGuard>
 #include <QTest>
+#include <cmath>
+#include <limits>
 
 class TestConversions : public QObject
 {
     Q_OBJECT
 private slots:
-    void safeNumber_data()
+    // Every number box reads its text as it shows numbers, whatever the
+    // machine's locale (German here, where "1.250" would be 1250): a point
+    // before the decimals, no grouping. A text that is no number is refused
+    // by name; an empty box counts `whenEmpty` where the box has one.
+    // SafeNumber, for texts the program wrote, reads the same way but gives 0
+    // for what a box refuses.
+    void typedNumbers_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("value");
-        QTest::newRow("empty") << QString() << 0.0;
-        QTest::newRow("letters") << QStringLiteral("abc") << 0.0;
-        QTest::newRow("decimal") << QStringLiteral("12.5") << 12.5;
-        QTest::newRow("blank before") << QStringLiteral(" 7") << 7.0;
-        QTest::newRow("blanks around") << QStringLiteral("  3.25  ") << 3.25;
-        QTest::newRow("negative") << QStringLiteral("-4") << -4.0;
-        QTest::newRow("word") << QStringLiteral("three") << 0.0;
-        QTest::newRow("trailing junk") << QStringLiteral("12abc") << 0.0;
-        QTest::newRow("only blanks") << QStringLiteral("   ") << 0.0;
-        QTest::newRow("nan") << QStringLiteral("nan") << 0.0;
-        QTest::newRow("inf") << QStringLiteral("-inf") << 0.0;
-        QTest::newRow("overflow") << QStringLiteral("1e400") << 0.0;
+        QTest::addColumn<bool>("required"); // no value for an empty box
+        QTest::addColumn<double>("value"); // NaN: refused
+        QTest::addColumn<QString>("message");
+        const double refused = std::numeric_limits<double>::quiet_NaN();
+        const QString notNumber = QStringLiteral("The number of rugs must be a number: digits");
+        QTest::newRow("empty") << QString() << false << 0.0 << QString();
+        QTest::newRow("only blanks") << QStringLiteral("   ") << false << 0.0 << QString();
+        QTest::newRow("empty, required") << QString() << true << refused << QStringLiteral("Enter the number of rugs.");
+        QTest::newRow("decimal") << QStringLiteral("12.5") << true << 12.5 << QString();
+        QTest::newRow("point, not grouping") << QStringLiteral("1.250") << true << 1.25 << QString();
+        QTest::newRow("blanks around") << QStringLiteral("  3.25  ") << true << 3.25 << QString();
+        QTest::newRow("negative") << QStringLiteral(" -3 ") << true << -3.0 << QString();
+        QTest::newRow("exponent") << QStringLiteral("1e3") << true << 1000.0 << QString();
+        QTest::newRow("grouped") << QStringLiteral("1,250.50") << true << refused << notNumber;
+        QTest::newRow("decimal comma") << QStringLiteral("1,5") << true << refused << notNumber;
+        QTest::newRow("letter for a digit") << QStringLiteral("5o") << true << refused << notNumber;
+        QTest::newRow("word") << QStringLiteral("three") << false << refused << notNumber;
+        QTest::newRow("trailing junk") << QStringLiteral("12abc") << true << refused << notNumber;
+        QTest::newRow("money") << QStringLiteral("$12") << true << refused << notNumber;
+        QTest::newRow("nan") << QStringLiteral("nan") << true << refused << notNumber;
+        QTest::newRow("inf") << QStringLiteral("-inf") << true << refused << notNumber;
+        QTest::newRow("overflow") << QStringLiteral("1e400") << true << refused << notNumber;
     }
-    void safeNumber()
+    void typedNumbers()
     {
         QFETCH(QString, text);
+        QFETCH(bool, required);
         QFETCH(double, value);
-        QCOMPARE(SafeNumber(text), value);
+        QFETCH(QString, message);
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+        const auto typed = typedNumber(text, QStringLiteral("Rugs"), QStringLiteral("number of rugs"),
+            required ? std::nullopt : std::optional<double>(0.0));
+        if (std::isnan(value)) {
+            const auto *problem = std::get_if<FieldProblem>(&typed);
+            QVERIFY(problem);
+            QCOMPARE(problem->field, QStringLiteral("Rugs"));
+            QVERIFY2(problem->text.startsWith(message), qPrintable(problem->text));
+        } else {
+            QCOMPARE(std::get<double>(typed), value);
+        }
+        QCOMPARE(SafeNumber(text), std::isnan(value) ? 0.0 : value);
+    }
+
+    // Every date-time text a writer of the database leaves reads as the wall
+    // clock it shows, zone dropped; the drivers' own types pass through.
+    void stampForms_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QDateTime>("read");
+        const QDate day(2026, 10, 28);
+        const QDateTime eight(day, QTime(8, 0));
+        QTest::newRow("ISO") << QVariant(QStringLiteral("2026-10-28T08:00:00")) << eight;
+        QTest::newRow("blank for T") << QVariant(QStringLiteral("2026-10-28 08:00:00")) << eight;
+        QTest::newRow("no seconds") << QVariant(QStringLiteral("2026-10-28T08:00")) << eight;
+        QTest::newRow("milliseconds") << QVariant(QStringLiteral("2026-10-28T08:00:00.123"))
+                                      << QDateTime(day, QTime(8, 0, 0, 123));
+        QTest::newRow("microseconds") << QVariant(QStringLiteral("2026-10-28 08:00:00.123456"))
+                                      << QDateTime(day, QTime(8, 0, 0, 123));
+        QTest::newRow("one fraction digit")
+            << QVariant(QStringLiteral("2026-10-28 08:00:00.5")) << QDateTime(day, QTime(8, 0, 0, 500));
+        QTest::newRow("Z") << QVariant(QStringLiteral("2026-10-28T08:00:00Z")) << eight;
+        QTest::newRow("offset") << QVariant(QStringLiteral("2026-10-28T08:00:00+02:00")) << eight;
+        QTest::newRow("offset, no colon") << QVariant(QStringLiteral("2026-10-28 08:00:00-0500")) << eight;
+        QTest::newRow("date only") << QVariant(QStringLiteral("2026-10-28")) << day.startOfDay();
+        QTest::newRow("blanks around") << QVariant(QStringLiteral(" 2026-10-28 ")) << day.startOfDay();
+        QTest::newRow("QDateTime") << QVariant(eight) << eight;
+        QTest::newRow("QDate") << QVariant(day) << day.startOfDay();
+        QTest::newRow("no such day") << QVariant(QStringLiteral("2026-02-30")) << QDateTime();
+        QTest::newRow("no such hour") << QVariant(QStringLiteral("2026-10-28T25:00:00")) << QDateTime();
+        QTest::newRow("US form") << QVariant(QStringLiteral("10/28/2026")) << QDateTime();
+        QTest::newRow("garbage") << QVariant(QStringLiteral("soon")) << QDateTime();
+        QTest::newRow("date then garbage") << QVariant(QStringLiteral("2026-10-28 soon")) << QDateTime();
+        QTest::newRow("empty") << QVariant(QString()) << QDateTime();
+        QTest::newRow("NULL") << QVariant(QMetaType::fromType<QDateTime>()) << QDateTime();
+    }
+    void stampForms()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QDateTime, read);
+        QCOMPARE(data::dateTimeOf(value), read);
+        QCOMPARE(data::dateOf(value), read.date());
     }
 
     void parsesColourTexts_data()
@@ -69,7 +143,6 @@ private slots:
         QCOMPARE(Colors::fromQColor(QColor(0x12, 0x34, 0x56)), 0x563412u);
         QCOMPARE(Colors::toQColor(Colors::kWindowBackground), QGuiApplication::palette().color(QPalette::Base));
         QCOMPARE(Colors::toDecimalText(Colors::kWhite), QStringLiteral("16777215"));
-        QCOMPARE(Colors::toHexText(Colors::kWindowBackground), QStringLiteral("&H80000005"));
         QCOMPARE(Colors::parseOr(QStringLiteral("oops"), Colors::kWindowBackground), Colors::kWindowBackground);
     }
 

@@ -27,6 +27,8 @@
 #include <QMdiSubWindow>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -139,25 +141,41 @@ private slots:
 
     // GPP and dew point follow the boxes as the user types; a value the
     // reading would refuse shows nothing, and saving it says why, keeps the
-    // focus on the box at fault and writes nothing.
+    // focus on the box at fault and writes nothing. A text that is no number
+    // gets the message every number box gives.
     void typedReading_data()
     {
-        columns<QString, QString, QString, QString, QString>({ "temperature", "humidity", "gpp", "dewPoint", "box" });
-        row("70 F 50 %", QString("70"), QString("50"), QString("54.5"), QString("50.5 \u00b0F"), QString());
-        row("bone dry: no dew point", QString("70"), QString("0"), QString("0.0"), QString(), QString());
-        row("humidity 101", QString("70"), QString("101"), QString(), QString(), QString("txtHumidity"));
-        row("humidity negative", QString("70"), QString("-1"), QString(), QString(), QString("txtHumidity"));
-        row("humidity not a number", QString("70"), QString("5o"), QString(), QString(), QString("txtHumidity"));
-        row("humidity text", QString("70"), QString("wet"), QString(), QString(), QString("txtHumidity"));
-        row("humidity empty", QString("70"), QString(), QString(), QString(), QString("txtHumidity"));
-        row("no temperature", QString(), QString("50"), QString(), QString(), QString("txtTemperature"));
-        row("temperature too hot", QString("200"), QString("50"), QString(), QString(), QString("txtTemperature"));
+        columns<QString, QString, QString, QString, QString, QString>(
+            { "temperature", "humidity", "gpp", "dewPoint", "box", "message" });
+        const QString range = QStringLiteral("relative humidity must be a number from 0 to 100");
+        const QString hot = QStringLiteral("temperature must be a number from");
+        const QString digits = QStringLiteral("The relative humidity must be a number: digits");
+        row("70 F 50 %", QString("70"), QString("50"), QString("54.5"), QString("50.5 \u00b0F"), QString(), QString());
+        row("bone dry: no dew point", QString("70"), QString("0"), QString("0.0"), QString(), QString(), QString());
+        row("point before decimals", QString("70"), QString("1.250"), QString("1.3"), QString("-31.2 \u00b0F"),
+            QString(), QString());
+        row("humidity 101", QString("70"), QString("101"), QString(), QString(), QString("txtHumidity"), range);
+        row("humidity negative", QString("70"), QString("-1"), QString(), QString(), QString("txtHumidity"), range);
+        row("humidity not a number", QString("70"), QString("5o"), QString(), QString(), QString("txtHumidity"),
+            digits);
+        row("humidity text", QString("70"), QString("wet"), QString(), QString(), QString("txtHumidity"), digits);
+        row("grouped humidity", QString("70"), QString("1,250"), QString(), QString(), QString("txtHumidity"), digits);
+        row("humidity empty", QString("70"), QString(), QString(), QString(), QString("txtHumidity"),
+            QString("Enter the relative humidity."));
+        row("no temperature", QString(), QString("50"), QString(), QString(), QString("txtTemperature"),
+            QString("Enter the temperature."));
+        row("temperature too hot", QString("200"), QString("50"), QString(), QString(), QString("txtTemperature"), hot);
     }
     void typedReading()
     {
         QFETCH(QString, temperature);
         QFETCH(QString, humidity);
         QFETCH(QString, box);
+        QFETCH(QString, message);
+        // On a German machine too, the boxes read numbers as they show them.
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
         open(addWip("Pat Lee"));
         addRoom("Kitchen");
         type("txtTemperature", temperature);
@@ -169,11 +187,9 @@ private slots:
         if (box.isEmpty())
             return;
         QCOMPARE(Messages::shown().size(), 1);
-        const QString expected = box == u"txtHumidity"
-            ? QStringLiteral("relative humidity must be a number from 0 to 100")
-            : QStringLiteral("temperature must be a number from");
-        QVERIFY2(Messages::shown().first().text.contains(expected), qPrintable(Messages::shown().first().text));
+        QVERIFY2(Messages::shown().first().text.contains(message), qPrintable(Messages::shown().first().text));
         QCOMPARE(m_screen->focusWidget() ? m_screen->focusWidget()->objectName() : QString(), box);
+        QCOMPARE(child<QLineEdit>(box.toLatin1().constData())->text(), box == u"txtHumidity" ? humidity : temperature);
     }
 
     // Readings typed into the screen are stored and come back, by day, in a
@@ -183,6 +199,10 @@ private slots:
         const qint64 wip = addWip("Pat Lee");
         open(wip);
         QCOMPARE(m_screen->windowTitle(), QStringLiteral("Drying Log - Pat Lee - %1").arg(wip));
+        // A job new to the log has its "Outside" from the first opening, so
+        // the outside reading can be taken before any room is added.
+        QCOMPARE(itemTexts(child<QListWidget>("lstRooms")), QStringList({ "Outside" }));
+        QVERIFY(child<QTabWidget>("tabLog")->isEnabled());
         addRoom("Kitchen");
         QCOMPARE(itemTexts(child<QListWidget>("lstRooms")), QStringList({ "Kitchen", "Outside" }));
         saveReading(QDateTime(kNow.date().addDays(-1), QTime(9, 0)), "70", "50");
@@ -251,6 +271,50 @@ private slots:
         click("btnSaveMoisture");
         QCOMPARE(Messages::shown().size(), 1);
         QCOMPARE(count("MoistureReading"), 2);
+    }
+
+    // A save over what someone else changed since the log was read is
+    // refused with the database's message, writes nothing and keeps the
+    // text typed: each box set saves with the version its record was read at.
+    void changedBySomeoneElse_data()
+    {
+        columns<QString, QString, QString, QString>({ "box", "button", "table", "column" });
+        row("reading", QString("txtHumidity"), QString("btnSaveReading"), QString("DryingAtmosphere"),
+            QString("Humidity"));
+        row("point", QString("txtGoal"), QString("btnSavePoint"), QString("MoisturePoint"), QString("DryGoal"));
+        row("value", QString("txtMoisture"), QString("btnSaveMoisture"), QString("MoistureReading"), QString("Value"));
+    }
+    void changedBySomeoneElse()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, button);
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        open(addWip("Pat Lee"));
+        addRoom("Kitchen");
+        saveReading(kNow, "70", "50");
+        type("txtMaterial", "Drywall");
+        type("txtGoal", "12");
+        click("btnSavePoint");
+        type("txtMoisture", "20");
+        click("btnSaveMoisture");
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(shownMessages().join(" / ")));
+        // The reading picked in its grid; the point stays in its boxes.
+        auto *readings = child<GridWidget>("vsfgReadings");
+        const QString readingId = testdb::scalar("SELECT ID FROM DryingAtmosphere").toString();
+        for (int r = readings->fixedRows(); r < readings->rows(); ++r) {
+            if (readings->textMatrix(r, 0) == readingId)
+                readings->setRow(r);
+        }
+        QCOMPARE(child<QLineEdit>("txtHumidity")->text(), QStringLiteral("50.0"));
+
+        testdb::exec(QStringLiteral("UPDATE %1 SET %2 = 7").arg(table, column));
+        type(box.toLatin1().constData(), "33");
+        click(button.toLatin1().constData());
+        QCOMPARE(Messages::shown().size(), 1);
+        QCOMPARE(Messages::shown().first().title, QStringLiteral("Changed by Someone Else"));
+        QCOMPARE(child<QLineEdit>(box.toLatin1().constData())->text(), QStringLiteral("33"));
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT %1 FROM %2").arg(column, table)).toDouble(), 7.0);
     }
 
     // The entry screen opens the log of the job it shows, only once saved;

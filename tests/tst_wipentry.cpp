@@ -425,6 +425,16 @@ private slots:
         text("txtRugs")->setText("three");
         text("txtCarpetRooms")->setText("4");
         combo("cmbRep")->setEditText("Dana");
+        // "three" is no number of rugs: refused at its box, nothing lost.
+        click("btnSave");
+        expectOneMessage("The number of rugs must be a number: digits, with a point before any decimals (as in 12.5).",
+            "Invalid Entry");
+        QCOMPARE(count("WIP"), 0);
+        QCOMPARE(m_screen->focusWidget(), text("txtRugs"));
+        expectShown({ { "txtRugs", "three" }, { "txtCarpetRooms", "4" }, { "cmbRep", "Dana" } });
+        // An empty box is no rugs.
+        text("txtRugs")->clear();
+        Messages::clearShown();
         click("btnSave");
         QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().value(0).text));
         QCOMPARE(count("WIP"), 1);
@@ -462,7 +472,7 @@ private slots:
     // Values the controls cannot show (a state, software or payment that has
     // left its list; no Itel or adjuster-updated date) survive a save that
     // did not touch them; what the user did change is saved; "nan" is no
-    // number of rugs.
+    // number of rugs, so it is refused.
     void saveKeepsWhatTheUserDidNotTouch()
     {
         const qint64 id = addWip("Legacy Job",
@@ -480,11 +490,18 @@ private slots:
         QVERIFY(testdb::scalar("SELECT ItelDate FROM WIP WHERE ID=?", { id }).isNull());
         QVERIFY(testdb::scalar("SELECT AdjusterUpdatedDate FROM WIP WHERE ID=?", { id }).isNull());
 
-        // Changed controls do write: a listed state, a picked date, a bad number.
+        // Changed controls do write: a listed state, a picked date, an
+        // emptied number; "nan" is no number of rugs and writes nothing.
         pick("cmbState", "OH");
         child<QDateEdit>("dtItel")->setDate(kNow.date().addDays(-3));
         text("txtRugs")->setText("nan");
         click("btnSave");
+        QCOMPARE(Messages::shown().size(), 1);
+        expectColumns(id, { { "State", "ZZ" }, { "Rugs", 2.0 } });
+        text("txtRugs")->clear();
+        Messages::clearShown();
+        click("btnSave");
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().value(0).text));
         expectColumns(id, { { "State", "OH" }, { "ItelDate", daysFromNow(-3) }, { "Rugs", 0.0 } });
         QVERIFY(testdb::scalar("SELECT AdjusterUpdatedDate FROM WIP WHERE ID=?", { id }).isNull());
     }

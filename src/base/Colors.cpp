@@ -38,11 +38,6 @@ QString toDecimalText(quint32 value)
     return QString::number(static_cast<qint32>(value));
 }
 
-QString toHexText(quint32 value)
-{
-    return QStringLiteral("&H") + QStringLiteral("%1").arg(value, 8, 16, QLatin1Char('0')).toUpper();
-}
-
 bool isSystemColor(quint32 value)
 {
     return (value & 0x80000000u) != 0;

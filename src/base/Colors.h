@@ -23,8 +23,6 @@ quint32 parseOr(const QString &text, quint32 fallback);
 
 // The decimal text the status editor writes (white is "16777215").
 QString toDecimalText(quint32 value);
-// "&H00BBGGRR"
-QString toHexText(quint32 value);
 
 bool isSystemColor(quint32 value);
 

@@ -43,6 +43,11 @@ QString plainNumber(double value)
     return QString::number(value, 'g', 15);
 }
 
+QString oneDecimal(double value)
+{
+    return QLocale::c().toString(value, 'f', 1);
+}
+
 QString generalDateTimeFormat(const QLocale &locale)
 {
     // The short date with the year in full, then the long time without its

@@ -14,6 +14,8 @@ QString money(double value);
 QString hours(double value);
 // A number as its plain decimal text: 3, 2.5, 0 (no grouping, no trailing zeros).
 QString plainNumber(double value);
+// A reading with one decimal, as the drying log shows it: 12.0, 70.7.
+QString oneDecimal(double value);
 // The general date-and-time format of a locale: its short date with a
 // four-digit year, and its long time (with seconds) without the zone.
 QString generalDateTimeFormat(const QLocale &locale);

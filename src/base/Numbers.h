@@ -1,12 +1,29 @@
 #pragma once
 
+#include "base/FieldProblem.h"
+
 #include <QString>
 #include <optional>
+#include <variant>
 
-// The whole text as a finite number in the C locale, blanks around it allowed;
-// nothing for an empty text, other characters, "inf" or "nan".
+// Numbers typed into boxes. Every box shows its number in the C locale, with
+// a point before the decimals and no grouping, so every box reads its text
+// the same way whatever the machine's locale: "1.250" is one and a quarter,
+// and "1,250" (a thousand and a quarter, or one and a quarter?) is refused.
+
+// The whole text as a finite number, blanks around it allowed; nothing for
+// an empty text, other characters, grouping, "inf", "nan" or a number too
+// large for a double.
 std::optional<double> parseFiniteNumber(const QString &text);
 
-// 0 for an empty, non-numeric or non-finite text, else the text's value
-// (blanks around the number allowed).
+// The number typed into the box of `field` (a record's column), or the
+// refusal the screen shows before focusing that box: for a text that is no
+// number, and for an empty box unless `whenEmpty` gives its value. The
+// message names the box as `label` ("dry goal"). The box keeps its text.
+std::variant<double, FieldProblem> typedNumber(
+    const QString &text, const QString &field, const QString &label, std::optional<double> whenEmpty = std::nullopt);
+
+// 0 for an empty, non-numeric or non-finite text, else the text's value: for
+// a text the program wrote itself (a label's count), never for a box the
+// user types into.
 double SafeNumber(const QString &text);

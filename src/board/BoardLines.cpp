@@ -4,6 +4,7 @@
 #include "base/DryingDays.h"
 #include "base/Formats.h"
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "drying/DryingLog.h"
 
 #include <QDateTime>
@@ -57,7 +58,7 @@ namespace {
 
     // "yyyy-MM-dd", optionally followed by "T" or a blank and "HH:mm",
     // ":ss" and a fraction, as the drivers hand dates over. Anything else goes
-    // through Qt's ISO reading.
+    // through the one date reader.
     Stamp readStamp(QStringView text)
     {
         if (text.isEmpty())
@@ -93,7 +94,7 @@ namespace {
                     return { ymd, ((hours * 60 + minutes) * 60 + seconds) * 1000 + msecs, true };
             }
         }
-        const QDateTime parsed = QDateTime::fromString(text.toString(), Qt::ISODateWithMs).toLocalTime();
+        const QDateTime parsed = data::dateTimeOf(text.toString());
         if (!parsed.isValid())
             return {};
         const QDate date = parsed.date();

@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "data/Schema.h"
 
 #include <algorithm>
@@ -19,39 +20,6 @@ namespace {
     FieldProblem problem(const char *field, const QString &text)
     {
         return FieldProblem { QString::fromLatin1(field), text, title() };
-    }
-
-    // A date-time column: the drivers hand back QDateTime or ISO text (with a
-    // blank or a "T" between date and time).
-    QDateTime dateTimeOf(const QVariant &value)
-    {
-        if (value.isNull() || !value.isValid())
-            return {};
-        if (value.metaType().id() == QMetaType::QDateTime)
-            return value.toDateTime();
-        if (value.metaType().id() == QMetaType::QDate)
-            return value.toDate().startOfDay();
-        QString text = value.toString();
-        if (text.size() > 10 && text[10] == u' ')
-            text[10] = u'T';
-        const QDateTime parsed = QDateTime::fromString(text, Qt::ISODateWithMs);
-        if (parsed.isValid())
-            return parsed;
-        return QDate::fromString(text.left(10), Qt::ISODate).startOfDay();
-    }
-
-    // The day of a date-time column, without reading its time: the board's
-    // summary reads one per job.
-    QDate dayOf(const QVariant &value)
-    {
-        if (value.isNull() || !value.isValid())
-            return {};
-        if (value.metaType().id() == QMetaType::QString) {
-            const QDate day = QDate::fromString(value.toString().left(10), Qt::ISODate);
-            if (day.isValid())
-                return day;
-        }
-        return dateTimeOf(value).date();
     }
 
     QVariant dateTimeValue(const QDateTime &when)
@@ -132,13 +100,13 @@ namespace {
         AtmosphereReading r;
         r.id = q.value(0).toLongLong();
         r.roomId = q.value(1).toLongLong();
-        r.takenAt = dateTimeOf(q.value(2));
+        r.takenAt = data::dateTimeOf(q.value(2));
         r.temperature = fromFahrenheit(q.value(3).toDouble(), unit);
         r.humidity = q.value(4).toDouble();
         r.enteredBy = q.value(5).toString();
-        r.enteredDate = dateTimeOf(q.value(6));
+        r.enteredDate = data::dateTimeOf(q.value(6));
         r.editedBy = q.value(7).toString();
-        r.editedDate = dateTimeOf(q.value(8));
+        r.editedDate = data::dateTimeOf(q.value(8));
         r.rowVersion = q.value(9);
         return r;
     }
@@ -168,7 +136,7 @@ namespace {
         MoistureReading m;
         m.id = q.value(0).toLongLong();
         m.pointId = q.value(1).toLongLong();
-        m.day = dateTimeOf(q.value(2)).date();
+        m.day = data::dateOf(q.value(2));
         m.value = q.value(3).toDouble();
         m.rowVersion = q.value(4);
         return m;
@@ -367,17 +335,6 @@ void deletePoint(data::Connection &db, qint64 pointId)
     transaction.commit();
 }
 
-QList<MoisturePoint> loadPoints(data::Connection &db, qint64 roomId)
-{
-    data::Rows q
-        = db.exec(QStringLiteral("SELECT %1 FROM MoisturePoint P WHERE P.RoomID = ? ORDER BY P.ID").arg(kPointColumns),
-            { roomId });
-    QList<MoisturePoint> points;
-    while (q.next())
-        points << pointOf(q);
-    return points;
-}
-
 // ---- Moisture readings ----
 
 std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qint64 pointId, const QDate &day,
@@ -409,24 +366,6 @@ std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qin
     return saved;
 }
 
-void deleteMoistureReading(data::Connection &db, qint64 pointId, const QDate &day)
-{
-    db.exec(
-        QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"), { pointId, dayValue(day) });
-}
-
-QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId)
-{
-    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
-                                          "WHERE P.RoomID = ? ORDER BY M.PointID, M.TakenAt")
-                               .arg(kMoistureColumns),
-        { roomId });
-    QList<MoistureReading> readings;
-    while (q.next())
-        readings << moistureOf(q);
-    return readings;
-}
-
 // ---- The log ----
 
 JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, TemperatureUnit unit)
@@ -439,7 +378,7 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
     log.wipId = wipId;
     log.customer = job.value(0).toString();
     log.status = job.value(1).toString();
-    log.startDate = dateTimeOf(job.value(2)).date();
+    log.startDate = data::dateOf(job.value(2));
 
     // The job's readings and points in three statements, whatever its rooms.
     QHash<qint64, QList<AtmosphereReading>> atmosphere;
@@ -551,7 +490,7 @@ QHash<qint64, JobSummary> loadSummaries(data::Connection &db)
         JobSummary &summary = summaries[q.value(0).toLongLong()];
         summary.points += q.value(1).toInt();
         summary.atGoal += q.value(2).toInt();
-        const QDate last = dayOf(q.value(3));
+        const QDate last = data::dateOf(q.value(3));
         if (last.isValid() && (!summary.lastReading.isValid() || last > summary.lastReading))
             summary.lastReading = last;
     }

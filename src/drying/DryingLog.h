@@ -108,8 +108,6 @@ std::optional<FieldProblem> validate(const MoisturePoint &point);
 std::variant<qint64, FieldProblem> savePoint(data::Connection &db, const MoisturePoint &point);
 // Deletes the point with its readings, in one transaction.
 void deletePoint(data::Connection &db, qint64 pointId);
-// A room's points, in the order they were added.
-QList<MoisturePoint> loadPoints(data::Connection &db, qint64 roomId);
 
 // A point's value on one day: one per point and day.
 struct MoistureReading
@@ -128,10 +126,6 @@ struct MoistureReading
 // data::ChangedByOtherError. Its ID.
 std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qint64 pointId, const QDate &day,
     double value, const QVariant &version, const data::Stamp &stamp);
-// Removes the point's value for the day, if any.
-void deleteMoistureReading(data::Connection &db, qint64 pointId, const QDate &day);
-// The readings of a room's points, by point then day.
-QList<MoistureReading> loadMoistureReadings(data::Connection &db, qint64 roomId);
 
 // ---- The log as the screen and the printed log show it ----
 

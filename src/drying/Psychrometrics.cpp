@@ -1,6 +1,7 @@
 #include "drying/Psychrometrics.h"
 
-#include <QLocale>
+#include "base/Formats.h"
+
 #include <cmath>
 
 namespace drying {
@@ -20,22 +21,12 @@ namespace {
         return QStringLiteral("Drying Log");
     }
 
-    QString oneDecimal(double value)
-    {
-        return QLocale().toString(value, 'f', 1);
-    }
-
 } // namespace
 
 TemperatureUnit unitFromCode(const QString &code)
 {
     return code.trimmed().compare(u"C", Qt::CaseInsensitive) == 0 ? TemperatureUnit::Celsius
                                                                   : TemperatureUnit::Fahrenheit;
-}
-
-QString unitCode(TemperatureUnit unit)
-{
-    return unit == TemperatureUnit::Celsius ? QStringLiteral("C") : QStringLiteral("F");
 }
 
 QString unitSymbol(TemperatureUnit unit)
@@ -113,14 +104,14 @@ std::optional<Conditions> conditions(double temperature, double relativeHumidity
 
 QString formatGpp(double gpp)
 {
-    return std::isfinite(gpp) ? oneDecimal(gpp) : QString();
+    return std::isfinite(gpp) ? Formats::oneDecimal(gpp) : QString();
 }
 
 QString formatTemperature(double value, TemperatureUnit unit)
 {
     if (!std::isfinite(value))
         return {};
-    return oneDecimal(value) + u' ' + unitSymbol(unit);
+    return Formats::oneDecimal(value) + u' ' + unitSymbol(unit);
 }
 
 } // namespace drying

@@ -11,10 +11,9 @@ namespace drying {
 
 enum class TemperatureUnit { Fahrenheit, Celsius };
 
-// The company setting's stored code ("F"/"C") and back; anything but "C"
+// The unit of the company setting's stored code ("F"/"C"); anything but "C"
 // (NULL included) is °F.
 TemperatureUnit unitFromCode(const QString &code);
-QString unitCode(TemperatureUnit unit);
 // "°F" or "°C".
 QString unitSymbol(TemperatureUnit unit);
 

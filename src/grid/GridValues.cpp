@@ -1,5 +1,7 @@
 #include "grid/GridValues.h"
 
+#include "base/DateText.h"
+
 #include <QLocale>
 #include <QStringList>
 
@@ -56,15 +58,12 @@ std::optional<QDateTime> toDateTime(const QString &raw)
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return std::nullopt;
-    // ISO 8601 first: no locale's form could read it as another date, and it
-    // needs no (slow) format parser, so a date column filled with ISO text
-    // sorts and fits fast.
-    const QDateTime iso = QDateTime::fromString(text, Qt::ISODateWithMs);
+    // ISO 8601 first, as the database's columns hold it: no locale's form
+    // could read it as another date, and it needs no (slow) format parser,
+    // so a date column filled with ISO text sorts and fits fast.
+    const QDateTime iso = dateTimeOfText(text);
     if (iso.isValid())
         return iso;
-    const QDate isoDate = QDate::fromString(text, Qt::ISODate);
-    if (isoDate.isValid())
-        return isoDate.startOfDay();
     const QLocale locale;
     for (const QLocale::FormatType type : { QLocale::ShortFormat, QLocale::LongFormat }) {
         const QString dateTimeFormat = locale.dateTimeFormat(type);

@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 #include "data/Database.h"
+#include "data/Dates.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
@@ -37,7 +38,7 @@ namespace {
     {
         if (value.isNull() || value.metaType().id() != QMetaType::QString)
             return cellText(value);
-        const QDateTime when = QDateTime::fromString(value.toString(), Qt::ISODate);
+        const QDateTime when = data::dateTimeOf(value);
         return when.isValid() ? cellText(when) : value.toString();
     }
 

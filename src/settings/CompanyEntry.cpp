@@ -71,16 +71,17 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     if (!keyPressDelayAccepted(t.keyPressDelay))
         return keyPressDelayTooSmall();
     // "2 seconds" passes the leading-number rule but is no number to store.
-    const std::optional<double> delay = parseNumber(t.keyPressDelay);
-    if (!delay)
-        return FieldProblem { QStringLiteral("KeyPressDelay"),
-            QStringLiteral("Keypress Delay must be a number of seconds."), invalidEntry() };
+    const auto delay = typedNumber(t.keyPressDelay, QStringLiteral("KeyPressDelay"), QStringLiteral("keypress delay"));
+    if (const auto *problem = std::get_if<FieldProblem>(&delay))
+        return *problem;
 
-    const std::optional<double> amount = parseNumber(t.qbItemAmount);
-    if (!amount)
-        return FieldProblem { QStringLiteral("QBItemAmount"), QStringLiteral("QB Amount must be a number."),
-            invalidEntry() };
+    const auto amount = typedNumber(t.qbItemAmount, QStringLiteral("QBItemAmount"), QStringLiteral("QB amount"));
+    if (const auto *problem = std::get_if<FieldProblem>(&amount))
+        return *problem;
 
+    const auto daysTyped = typedNumber(t.dryingDays, QStringLiteral("DryingDays"), QStringLiteral("drying days"));
+    if (const auto *problem = std::get_if<FieldProblem>(&daysTyped))
+        return *problem;
     const std::optional<int> days = parseDryingDays(t.dryingDays);
     if (!days)
         return FieldProblem { QStringLiteral("DryingDays"),
@@ -104,19 +105,14 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     row.fax = t.fax;
     row.website = t.website;
     row.email = t.email;
-    row.keyPressDelay = *delay;
+    row.keyPressDelay = std::get<double>(delay);
     row.qbItemName = t.qbItemName;
     row.qbItemDescription = t.qbItemDescription;
-    row.qbItemAmount = *amount;
+    row.qbItemAmount = std::get<double>(amount);
     row.dryingDays = *days;
     row.temperatureUnit = unit;
     row.dryingLogAlert = t.dryingLogAlert;
     return row;
-}
-
-std::optional<double> parseNumber(const QString &text)
-{
-    return parseFiniteNumber(text);
 }
 
 double leadingNumber(const QString &text)
@@ -141,7 +137,7 @@ bool keyPressDelayAccepted(const QString &text)
 
 std::optional<int> parseDryingDays(const QString &text)
 {
-    const std::optional<double> value = parseNumber(text);
+    const std::optional<double> value = parseFiniteNumber(text);
     if (!value)
         return std::nullopt;
     const double days = std::nearbyint(*value);

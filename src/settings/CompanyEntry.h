@@ -63,8 +63,6 @@ FieldProblem keyPressDelayTooSmall();
 
 // ---- conversions, public for the screen and the tests
 
-// The whole text as a finite number, blanks around it allowed.
-std::optional<double> parseNumber(const QString &text);
 // The number the text starts with (after blanks); 0 when it starts with none.
 double leadingNumber(const QString &text);
 // The key-press delay box may be left when its leading number is at least 1.

@@ -4,6 +4,7 @@
 #include "data/Schema.h"
 
 #include "data/Database.h"
+#include "data/Dates.h"
 #include <cmath>
 
 namespace staff {
@@ -43,7 +44,7 @@ namespace {
 
     QVariant nullableDateTime(const QVariant &value)
     {
-        const QDateTime dateTime = dateTimeOf(value);
+        const QDateTime dateTime = data::dateTimeOf(value);
         return dateTime.isValid() ? QVariant(dateTime) : QVariant();
     }
 
@@ -98,7 +99,7 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
     r.id = q.value(0).toLongLong();
     r.employeeId = q.value(1).toLongLong();
     r.wipId = q.value(2).toLongLong();
-    r.tranDate = dateTimeOf(q.value(3));
+    r.tranDate = data::dateTimeOf(q.value(3));
     r.hours = q.value(4).toDouble();
     r.notes = q.value(5).toString();
     r.enteredBy = nullableText(q.value(6));
@@ -198,25 +199,7 @@ QString generalDate(const QDateTime &value)
 QString stampText(const QVariant &who, const QVariant &when)
 {
     const QString name = who.isNull() ? QString() : who.toString();
-    return name + QStringLiteral(" - ") + generalDate(dateTimeOf(when));
-}
-
-QDateTime dateTimeOf(const QVariant &value)
-{
-    if (value.isNull())
-        return {};
-    if (value.metaType().id() == QMetaType::QDateTime)
-        return value.toDateTime();
-    if (value.metaType().id() == QMetaType::QDate)
-        return value.toDate().startOfDay();
-    // SQLite hands back the ISO text it was given.
-    const QString text = value.toString();
-    QDateTime parsed = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!parsed.isValid())
-        parsed = QDateTime::fromString(text, Qt::ISODate);
-    if (!parsed.isValid())
-        parsed = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    return parsed;
+    return name + QStringLiteral(" - ") + generalDate(data::dateTimeOf(when));
 }
 
 } // namespace staff

@@ -102,7 +102,5 @@ std::optional<FieldProblem> checkTexts(const TimeRecord &record);
 QString generalDate(const QDateTime &value);
 // Who-and-when: "<who> - <general date>"; NULL parts render empty.
 QString stampText(const QVariant &who, const QVariant &when);
-// A date-time column as the drivers hand it back; invalid for NULL.
-QDateTime dateTimeOf(const QVariant &value);
 
 } // namespace staff

@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "staff/TimeEntry.h"
 
 namespace staff {
@@ -45,7 +46,7 @@ namespace {
                 return *m_last;
             auto known = m_byText.constFind(key);
             if (known == m_byText.cend())
-                known = m_byText.insert(key, texts(dateTimeOf(value)));
+                known = m_byText.insert(key, texts(data::dateTimeOf(value)));
             m_lastText = key;
             m_last = &*known;
             return *known;

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "base/FieldProblem.h"
+#include "base/Numbers.h"
 #include "base/Phones.h"
 #include "widgets/PlainTextLimit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVariant>
+#include <cmath>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // One table of a screen's fields: each row names the record's field, its
@@ -20,6 +25,9 @@
 // the screen loaded and takes only the controls the user changed since: a
 // stored value that a control cannot show (a state no longer in the list, an
 // empty date that the picker shows as today) is saved back as it was.
+//
+// check() comes first: a number box whose text is no number refuses the
+// save with the one message of base/Numbers.h, and nothing typed is lost.
 template <class Record> class FieldTable
 {
 public:
@@ -31,6 +39,9 @@ public:
         std::function<void()> clear;
         std::function<QVariant()> shown;
         std::function<void(Record &)> take;
+        // The refusal of what the control holds, for a control that can hold
+        // what no field takes; empty for the others.
+        std::function<std::optional<FieldProblem>()> check {};
     };
 
     // A row of any kind.
@@ -121,7 +132,52 @@ public:
             [=] { return QVariant(box->date()); }, [=](Record &r) { r.*member = box->date(); } });
     }
 
-    // A number in a text box, shown and read with the given conversions.
+    // A date and time of day, as date() for a date.
+    FieldTable &dateTime(
+        const char *field, QDateTimeEdit *box, QDateTime Record::*member, std::function<QDateTime()> emptyShows)
+    {
+        return add({ QString::fromLatin1(field), box,
+            [=](const Record &r) {
+                const QSignalBlocker block(box);
+                box->setDateTime((r.*member).isValid() ? r.*member : emptyShows());
+            },
+            [=] {
+                const QSignalBlocker block(box);
+                box->setDateTime(emptyShows());
+            },
+            [=] { return QVariant(box->dateTime()); }, [=](Record &r) { r.*member = box->dateTime(); } });
+    }
+
+    // A number in a text box, shown with `toText`; NaN (no number entered
+    // yet) shows as an empty box. Read as typedNumber() reads it: check()
+    // refuses a text that is no number, and an empty box unless `whenEmpty`
+    // gives its value. `label` names the box in the message.
+    FieldTable &number(const char *field, QLineEdit *box, double Record::*member, const QString &label,
+        std::function<QString(double)> toText, std::optional<double> whenEmpty = std::nullopt)
+    {
+        KeepWholeCharacters(box);
+        const QString name = QString::fromLatin1(field);
+        const auto typed = [=] { return typedNumber(box->text(), name, label, whenEmpty); };
+        Row row { name, box,
+            [=](const Record &r) { box->setText(std::isnan(r.*member) ? QString() : toText(r.*member)); },
+            [=] { box->clear(); }, [=] { return QVariant(box->text()); },
+            [=](Record &r) {
+                const auto value = typed();
+                if (const double *number = std::get_if<double>(&value))
+                    r.*member = *number;
+            } };
+        row.check = [=]() -> std::optional<FieldProblem> {
+            const auto value = typed();
+            if (const FieldProblem *problem = std::get_if<FieldProblem>(&value))
+                return *problem;
+            return std::nullopt;
+        };
+        return add(std::move(row));
+    }
+
+    // A number shown and read with conversions of its own, for a box whose
+    // checks read it another way before the form is read (a booking's hours,
+    // in the user's locale).
     FieldTable &number(const char *field, QLineEdit *box, double Record::*member, std::function<QString(double)> toText,
         std::function<double(const QString &)> fromText)
     {
@@ -144,6 +200,20 @@ public:
             m_rows[i].clear();
             m_remembered[i] = m_rows[i].shown();
         }
+    }
+
+    // The first control whose content no field takes, as the problem to show
+    // at it; nothing when read() may go ahead. Every such control is checked,
+    // changed or not: an empty number box of a new record holds no number.
+    std::optional<FieldProblem> check() const
+    {
+        for (const Row &row : m_rows) {
+            if (row.check) {
+                if (std::optional<FieldProblem> problem = row.check())
+                    return problem;
+            }
+        }
+        return std::nullopt;
     }
 
     // `loaded` with every field whose control the user changed taken from it.

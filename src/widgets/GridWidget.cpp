@@ -185,11 +185,6 @@ int GridWidget::twipsToPixels(int twips) const
     return qRound(twips * logicalDpiX() / 1440.0);
 }
 
-int GridWidget::pixelsToTwips(int pixels) const
-{
-    return qRound(pixels * 1440.0 / logicalDpiX());
-}
-
 void GridWidget::setColWidthTwips(int col, int twips)
 {
     if (col < 0 || col >= cols())
@@ -197,14 +192,6 @@ void GridWidget::setColWidthTwips(int col, int twips)
     const int pixels = std::max(0, twipsToPixels(twips));
     m_model->setColWidth(col, pixels);
     setColumnWidth(col, pixels);
-}
-
-int GridWidget::colWidthTwips(int col) const
-{
-    if (col < 0 || col >= cols())
-        return 0;
-    const int stored = m_model->colWidth(col);
-    return pixelsToTwips(stored >= 0 ? stored : horizontalHeader()->defaultSectionSize());
 }
 
 std::vector<int> GridWidget::sampleRows() const

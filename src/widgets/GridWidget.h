@@ -65,9 +65,7 @@ public:
     void autoSize(int firstCol, int lastCol);
     // Widths in twips (1440 per inch at the screen's logical resolution).
     void setColWidthTwips(int col, int twips);
-    int colWidthTwips(int col) const;
     int twipsToPixels(int twips) const;
-    int pixelsToTwips(int pixels) const;
 
     // ---- fixed rows and columns
     int fixedRows() const { return m_model->fixedRows(); }
@@ -84,7 +82,6 @@ public:
     // Repaints the grid.
     void redraw();
 
-    bool userSortable() const { return m_userSortable; }
     void setUserSortable(bool on);
 
     // Rows measured by autoSize() on a large grid.

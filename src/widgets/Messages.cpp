@@ -14,7 +14,6 @@ namespace {
     bool g_recording = false;
     QQueue<QMessageBox::StandardButton> g_answers;
     QList<Shown> g_shown;
-    std::function<void(const Shown &)> g_onShown;
     QQueue<std::optional<QColor>> g_colors;
     QList<QColor> g_colorDialogs;
     QQueue<QString> g_fileNames;
@@ -49,10 +48,7 @@ QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QSt
     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     if (g_recording) {
-        const Shown entry { text, title, icon, buttons };
-        g_shown << entry;
-        if (g_onShown)
-            g_onShown(entry);
+        g_shown << Shown { text, title, icon, buttons };
         if (!g_answers.isEmpty())
             return g_answers.dequeue();
         if (defaultButton != QMessageBox::NoButton)
@@ -150,17 +146,11 @@ void setRecording(bool on)
     g_recording = on;
     g_answers.clear();
     g_shown.clear();
-    g_onShown = nullptr;
     g_colors.clear();
     g_colorDialogs.clear();
     g_fileNames.clear();
     g_printAnswers.clear();
     g_dialogs.clear();
-}
-
-bool isRecording()
-{
-    return g_recording;
 }
 
 void setNextAnswer(QMessageBox::StandardButton answer)
@@ -176,11 +166,6 @@ const QList<Shown> &shown()
 void clearShown()
 {
     g_shown.clear();
-}
-
-void setOnShown(std::function<void(const Shown &)> callback)
-{
-    g_onShown = std::move(callback);
 }
 
 void setNextColor(std::optional<QColor> answer)

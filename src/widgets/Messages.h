@@ -62,12 +62,9 @@ bool printDialog(QWidget *parent, QPrinter &printer, int pageCount);
 // names ("" or nothing queued is Cancel) or of print answers (nothing queued
 // is Cancel).
 void setRecording(bool on);
-bool isRecording();
 void setNextAnswer(QMessageBox::StandardButton answer);
 const QList<Shown> &shown();
 void clearShown();
-// Called (in recording mode) with each message as it is "shown".
-void setOnShown(std::function<void(const Shown &)> callback);
 void setNextColor(std::optional<QColor> answer);
 // The initial colour of every colour dialog opened so far.
 const QList<QColor> &colorDialogs();

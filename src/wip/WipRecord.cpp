@@ -3,6 +3,7 @@
 #include "base/Formats.h"
 
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "data/Schema.h"
 
 #include <QDateTime>
@@ -11,19 +12,6 @@
 namespace wip {
 
 namespace {
-
-    // A date column: the drivers hand back QDateTime, QDate or ISO text.
-    QDate dateOf(const QVariant &value)
-    {
-        if (value.isNull())
-            return {};
-        if (value.metaType().id() == QMetaType::QDate)
-            return value.toDate();
-        const QDateTime dateTime = value.toDateTime();
-        if (dateTime.isValid())
-            return dateTime.date();
-        return QDate::fromString(value.toString().left(10), Qt::ISODate);
-    }
 
     QVariant dateValue(const QDate &date)
     {
@@ -117,7 +105,7 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
     auto text = [&](const char *name) { return q.value(QLatin1String(name)).toString(); };
     auto number = [&](const char *name) { return q.value(QLatin1String(name)).toDouble(); };
     auto flag = [&](const char *name) { return q.value(QLatin1String(name)).toBool(); };
-    auto date = [&](const char *name) { return dateOf(q.value(QLatin1String(name))); };
+    auto date = [&](const char *name) { return data::dateOf(q.value(QLatin1String(name))); };
 
     WipRecord r;
     r.id = q.value(QLatin1String("ID")).toLongLong();

@@ -8,6 +8,7 @@
 #include "board/BoardLines.h"
 #include "drying/ui/frmDryingLog.h"
 #include "shell/AppContext.h"
+#include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 #include "wip/ui/frmWIPEntry.h"
@@ -43,42 +44,6 @@ constexpr int kFlashMs = 1000;
 // How long the window may go without painting while a fill runs.
 constexpr int kPaintEveryMs = 300;
 
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QPushButton *button(const char *name, const char *text)
-{
-    return named(new QPushButton(QString::fromLatin1(text)), name);
-}
-
-// A pick list of names: no entry typed, none picked at first. Delete or
-// Backspace takes the pick back, so that one filter can be dropped alone.
-QComboBox *filterList(const char *name)
-{
-    auto *box = named(new QComboBox, name);
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(14);
-    box->setMaxVisibleItems(20);
-    return box;
-}
-
-void setItems(QComboBox *box, const QStringList &items)
-{
-    box->clear();
-    box->addItems(items);
-    box->setCurrentIndex(-1);
-}
-
-QDateEdit *datePicker(const char *name)
-{
-    auto *picker = named(new QDateEdit, name);
-    picker->setCalendarPopup(true);
-    return picker;
-}
-
 // Delete or Backspace on a filter list picks nothing.
 class ClearPickOnDelete : public QObject
 {
@@ -112,31 +77,31 @@ frmWIPNavigator::~frmWIPNavigator() = default;
 
 void frmWIPNavigator::buildUi()
 {
-    cmbType = filterList("cmbType");
-    cmbStatus = filterList("cmbStatus");
-    txtSearch = named(new QLineEdit, "txtSearch");
-    chkDate = named(new QCheckBox(QStringLiteral("Date:")), "chkDate");
-    dtStart = datePicker("dtStart");
-    dtStop = datePicker("dtStop");
-    chkActive = named(new QCheckBox(QStringLiteral("Active Only")), "chkActive");
+    // Pick lists of names: no entry typed, none picked at first. Delete or
+    // Backspace takes the pick back, so that one filter can be dropped alone.
+    cmbType = build::pickList("cmbType", 14);
+    cmbStatus = build::pickList("cmbStatus", 14);
+    txtSearch = build::textBox("txtSearch");
+    chkDate = build::checkBox("chkDate", u"Date:");
+    dtStart = build::datePicker("dtStart");
+    dtStop = build::datePicker("dtStop");
+    chkActive = build::checkBox("chkActive", u"Active Only");
     chkActive->setChecked(true);
-    btnRefresh = button("btnRefresh", "Refresh");
-    btnClear = button("btnClear", "Clear");
-    btnPrint = button("btnPrint", "Print");
-    btnExport = button("btnExport", "Export");
-    btnExit = button("btnExit", "Exit");
-    vsfgWIP = named(new GridWidget, "vsfgWIP");
-    tmrDryingDays = named(new QTimer(this), "tmrDryingDays");
+    btnRefresh = build::button("btnRefresh", u"Refresh");
+    btnClear = build::button("btnClear", u"Clear");
+    btnPrint = build::button("btnPrint", u"Print");
+    btnExport = build::button("btnExport", u"Export");
+    btnExit = build::button("btnExit", u"Exit");
+    vsfgWIP = build::named(new GridWidget, "vsfgWIP");
+    tmrDryingDays = build::named(new QTimer(this), "tmrDryingDays");
     vsfgWIP->viewport()->installEventFilter(this);
 
-    auto *search = named(new QGroupBox(QStringLiteral("Search")), "fraSearch");
+    auto *search = build::named(new QGroupBox(QStringLiteral("Search")), "fraSearch");
     auto *lines = new QGridLayout(search);
     auto *first = new QHBoxLayout;
-    for (auto [label, box] : { std::pair<const char *, QWidget *> { "Job Type:", cmbType }, { "Status:", cmbStatus },
-             { "Search:", txtSearch } }) {
-        auto *caption = new QLabel(QString::fromLatin1(label));
-        caption->setBuddy(box);
-        first->addWidget(caption);
+    for (auto [label, box] : { std::pair<QStringView, QWidget *> { u"Job Type:", cmbType }, { u"Status:", cmbStatus },
+             { u"Search:", txtSearch } }) {
+        first->addWidget(build::caption(label, box));
         first->addWidget(box, box == txtSearch ? 2 : 1);
         first->addSpacing(8);
     }
@@ -177,8 +142,7 @@ void frmWIPNavigator::wireUi()
     connect(btnExit, &QPushButton::clicked, this, &frmWIPNavigator::btnExit_Click);
     connect(vsfgWIP, &GridWidget::rowActivated, this, &frmWIPNavigator::vsfgWIP_RowActivated);
     // The row's drying log, from the row's context menu.
-    auto *mnuDryingLog = new QAction(QStringLiteral("Drying Log"), vsfgWIP);
-    mnuDryingLog->setObjectName(QStringLiteral("mnuDryingLog"));
+    auto *mnuDryingLog = build::named(new QAction(QStringLiteral("Drying Log"), vsfgWIP), "mnuDryingLog");
     vsfgWIP->setContextMenuPolicy(Qt::ActionsContextMenu);
     vsfgWIP->addAction(mnuDryingLog);
     connect(mnuDryingLog, &QAction::triggered, this, &frmWIPNavigator::mnuDryingLog_Click);
@@ -195,8 +159,8 @@ void frmWIPNavigator::wireUi()
 void frmWIPNavigator::load()
 {
     const board::FilterLists lists = board::loadFilterLists(context().db());
-    setItems(cmbStatus, lists.statuses);
-    setItems(cmbType, lists.jobTypes);
+    build::setItems(cmbStatus, lists.statuses);
+    build::setItems(cmbType, lists.jobTypes);
     dtStart->setDate(Clock::today());
     dtStop->setDate(Clock::today());
     tmrDryingDays->setInterval(kFlashMs);

@@ -14,17 +14,13 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QDateTimeEdit>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QTabWidget>
-#include <cmath>
-#include <limits>
+#include <algorithm>
 
 namespace {
 
@@ -32,23 +28,6 @@ constexpr quint32 kGapColour = 0x00C8E8FC; // light amber, 0x00BBGGRR
 constexpr quint32 kDryColour = 0x00E2F2E2; // light green
 
 const QString kTitle = QStringLiteral("Drying Log");
-
-// A number as the user typed it, in the machine's form or with a point;
-// NaN for anything else (the core's checks then refuse it by name).
-double typedNumber(const QString &text)
-{
-    const QString trimmed = text.trimmed();
-    bool ok = false;
-    double value = QLocale().toDouble(trimmed, &ok);
-    if (!ok)
-        value = QLocale::c().toDouble(trimmed, &ok);
-    return ok ? value : std::numeric_limits<double>::quiet_NaN();
-}
-
-QString oneDecimal(double value)
-{
-    return QLocale::c().toString(value, 'f', 1);
-}
 
 void showChart(QChartView *view, const reports::Chart &data)
 {
@@ -64,6 +43,9 @@ frmDryingLog::frmDryingLog(AppContext &context)
 {
     buildUi();
     wireUi();
+    buildFields();
+    newReading(Clock::now());
+    showPoint(nullptr);
     tabLog->setEnabled(false);
 }
 
@@ -87,6 +69,7 @@ void frmDryingLog::wireUi()
     connect(btnSavePoint, &QPushButton::clicked, this, &frmDryingLog::btnSavePoint_Click);
     connect(btnNewPoint, &QPushButton::clicked, this, &frmDryingLog::btnNewPoint_Click);
     connect(btnDeletePoint, &QPushButton::clicked, this, &frmDryingLog::btnDeletePoint_Click);
+    connect(dtMoisture, &QDateEdit::dateChanged, this, &frmDryingLog::dtMoisture_Change);
     connect(btnSaveMoisture, &QPushButton::clicked, this, &frmDryingLog::btnSaveMoisture_Click);
     connect(btnPrint, &QPushButton::clicked, this, &frmDryingLog::btnPrint_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmDryingLog::btnExit_Click);
@@ -114,17 +97,27 @@ void frmDryingLog::LoadDryingLog(const QString &wipId)
         drying::JobLog log = drying::loadLog(context().db(), id, Clock::today(), unit());
         if (log.wipId == 0)
             return;
+        // A job new to the log gets its "Outside" now, so that the outside
+        // reading can be taken before any room is added.
+        const bool outside = std::any_of(
+            log.rooms.cbegin(), log.rooms.cend(), [](const drying::RoomLog &room) { return room.room.outside; });
+        if (!outside) {
+            drying::ensureOutsideRoom(context().db(), id);
+            log = drying::loadLog(context().db(), id, Clock::today(), unit());
+        }
         const bool other = log.wipId != m_log.wipId;
         m_log = std::move(log);
         if (other) {
             m_roomId = 0;
-            clearReading();
-            clearPoint();
             txtRoom->clear();
         }
         setWindowTitle(QStringLiteral("%1 - %2 - %3").arg(kTitle, m_log.customer).arg(m_log.wipId));
         lblTemperatureUnit->setText(drying::unitSymbol(unit()));
         showLog();
+        if (other) {
+            newReading(Clock::now());
+            showPoint(nullptr);
+        }
     });
 }
 
@@ -199,11 +192,11 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
             const std::optional<drying::Conditions> c = drying::conditions(reading.temperature, reading.humidity, u);
             vsfgReadings->addItem(QStringList { QString::number(reading.id), Formats::date(day.day),
                 reading.takenAt.time().toString(QStringLiteral("HH:mm")),
-                drying::formatTemperature(reading.temperature, u), oneDecimal(reading.humidity),
+                drying::formatTemperature(reading.temperature, u), Formats::oneDecimal(reading.humidity),
                 c ? drying::formatGpp(c->grainsPerPound) : QString(),
                 c ? drying::formatTemperature(c->dewPoint, u) : QString(), QString(), day.day.toString(Qt::ISODate) }
                                       .join(u'\t'));
-            if (reading.id == m_readingId)
+            if (reading.id == m_reading.id)
                 selected = vsfgReadings->rows() - 1;
         }
         if (!any) {
@@ -247,18 +240,19 @@ void frmDryingLog::fillPoints(const drying::RoomLog &room)
     int selected = -1;
     for (const drying::PointLog &point : room.points) {
         QStringList cells { QString::number(point.point.id), point.point.material, point.point.location,
-            point.point.meter, oneDecimal(point.point.dryGoal), point.latest ? oneDecimal(*point.latest) : QString(),
+            point.point.meter, Formats::oneDecimal(point.point.dryGoal),
+            point.latest ? Formats::oneDecimal(*point.latest) : QString(),
             point.dry ? QStringLiteral("Dry") : QString(),
             point.reachedGoal.isValid() ? Formats::date(point.reachedGoal) : QString() };
         for (const QDate &day : days) {
             const auto found = point.values.constFind(day);
-            cells << (found == point.values.constEnd() ? QString() : oneDecimal(*found));
+            cells << (found == point.values.constEnd() ? QString() : Formats::oneDecimal(*found));
         }
         vsfgPoints->addItem(cells.join(u'\t'));
         const int row = vsfgPoints->rows() - 1;
         if (point.dry)
             vsfgPoints->setCellBackColor(row, 5, row, 7, kDryColour);
-        if (point.point.id == m_pointId)
+        if (point.point.id == m_point.point.id)
             selected = row;
     }
     vsfgPoints->setColHidden(0);
@@ -290,8 +284,8 @@ void frmDryingLog::lstRooms_Click()
 {
     QListWidgetItem *item = lstRooms->currentItem();
     m_roomId = item ? item->data(Qt::UserRole).toLongLong() : 0;
-    clearReading();
-    clearPoint();
+    newReading(Clock::now());
+    showPoint(nullptr);
     guarded([this] { showRoom(); });
 }
 
@@ -349,252 +343,9 @@ void frmDryingLog::btnDeleteRoom_Click()
             return;
         }
         m_roomId = 0;
-        clearReading();
-        clearPoint();
         reload();
-    });
-}
-
-// ---- atmosphere
-
-void frmDryingLog::txtReading_Change()
-{
-    // As the user types: what the two boxes give, or nothing yet.
-    const std::optional<drying::Conditions> c
-        = drying::conditions(typedNumber(txtTemperature->text()), typedNumber(txtHumidity->text()), unit());
-    lblGPP->setText(c ? drying::formatGpp(c->grainsPerPound) : QString());
-    lblDewPoint->setText(c ? drying::formatTemperature(c->dewPoint, unit()) : QString());
-}
-
-void frmDryingLog::clearReading()
-{
-    m_readingId = 0;
-    m_readingVersion = QVariant();
-    dtReading->setDateTime(Clock::now());
-    txtTemperature->clear();
-    txtHumidity->clear();
-    btnDeleteReading->setEnabled(false);
-}
-
-void frmDryingLog::vsfgReadings_Click()
-{
-    const int row = vsfgReadings->row();
-    const qint64 id = row >= vsfgReadings->fixedRows() ? vsfgReadings->textMatrix(row, 0).toLongLong() : 0;
-    if (id == 0) {
-        clearReading();
-        // A day without a reading: the boxes take that day, at this time.
-        const QDate day = QDate::fromString(vsfgReadings->textMatrix(row, 8), Qt::ISODate);
-        if (day.isValid())
-            dtReading->setDateTime(QDateTime(day, Clock::now().time()));
-        return;
-    }
-    guarded([&] {
-        for (const drying::AtmosphereReading &reading : drying::loadAtmosphere(context().db(), m_roomId, unit())) {
-            if (reading.id != id)
-                continue;
-            m_readingId = id;
-            m_readingVersion = reading.rowVersion;
-            dtReading->setDateTime(reading.takenAt);
-            txtTemperature->setText(oneDecimal(reading.temperature));
-            txtHumidity->setText(oneDecimal(reading.humidity));
-            btnDeleteReading->setEnabled(true);
-        }
-    });
-}
-
-void frmDryingLog::btnSaveReading_Click()
-{
-    if (m_roomId == 0)
-        return;
-    drying::AtmosphereReading reading;
-    reading.id = m_readingId;
-    reading.rowVersion = m_readingVersion;
-    reading.roomId = m_roomId;
-    reading.takenAt = dtReading->dateTime();
-    reading.temperature = typedNumber(txtTemperature->text());
-    reading.humidity = typedNumber(txtHumidity->text());
-    const auto control = [this](const QString &field) -> QWidget * {
-        if (field == u"Temperature")
-            return txtTemperature;
-        if (field == u"Humidity")
-            return txtHumidity;
-        return dtReading;
-    };
-    if (const auto problem = drying::validate(reading, unit())) {
-        refuse(*problem, control(problem->field));
-        return;
-    }
-    guarded([&] {
-        const auto saved = drying::saveAtmosphere(context().db(), reading, unit(), context().stamp());
-        if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
-            refuse(*problem, control(problem->field));
-            return;
-        }
-        m_readingId = std::get<qint64>(saved);
-        reload();
-        // Ready for the next reading: nothing picked in the grid.
-        vsfgReadings->selectionModel()->clear();
-        clearReading();
-        txtTemperature->setFocus(Qt::OtherFocusReason);
-    });
-}
-
-void frmDryingLog::btnNewReading_Click()
-{
-    vsfgReadings->selectionModel()->clear();
-    clearReading();
-    txtTemperature->setFocus(Qt::OtherFocusReason);
-}
-
-void frmDryingLog::btnDeleteReading_Click()
-{
-    if (m_readingId == 0)
-        return;
-    if (Messages::show(this, QStringLiteral("Delete the reading of %1?").arg(Formats::dateTime(dtReading->dateTime())),
-            QStringLiteral("Delete Reading"), Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No,
-            QMessageBox::No)
-        != QMessageBox::Yes)
-        return;
-    guarded([this] {
-        drying::deleteAtmosphere(context().db(), m_readingId);
-        clearReading();
-        reload();
-    });
-}
-
-// ---- moisture points
-
-void frmDryingLog::clearPoint()
-{
-    m_pointId = 0;
-    txtMaterial->clear();
-    txtLocation->clear();
-    txtMeter->clear();
-    txtGoal->clear();
-    txtMoisture->clear();
-    dtMoisture->setDate(Clock::today());
-    btnDeletePoint->setEnabled(false);
-    btnSaveMoisture->setEnabled(false);
-}
-
-void frmDryingLog::vsfgPoints_Click()
-{
-    const int row = vsfgPoints->row();
-    const qint64 id = row >= vsfgPoints->fixedRows() ? vsfgPoints->textMatrix(row, 0).toLongLong() : 0;
-    const drying::RoomLog *room = currentRoom();
-    if (!room)
-        return;
-    for (const drying::PointLog &point : room->points) {
-        if (point.point.id != id)
-            continue;
-        m_pointId = id;
-        txtMaterial->setText(point.point.material);
-        txtLocation->setText(point.point.location);
-        txtMeter->setText(point.point.meter);
-        txtGoal->setText(oneDecimal(point.point.dryGoal));
-        const auto today = point.values.constFind(dtMoisture->date());
-        txtMoisture->setText(today == point.values.constEnd() ? QString() : oneDecimal(*today));
-        btnDeletePoint->setEnabled(true);
-        btnSaveMoisture->setEnabled(true);
-    }
-}
-
-void frmDryingLog::btnSavePoint_Click()
-{
-    if (m_roomId == 0)
-        return;
-    drying::MoisturePoint point;
-    point.id = m_pointId;
-    point.rowVersion = pointVersion();
-    point.roomId = m_roomId;
-    point.material = txtMaterial->text().trimmed();
-    point.location = txtLocation->text().trimmed();
-    point.meter = txtMeter->text().trimmed();
-    point.dryGoal = typedNumber(txtGoal->text());
-    const auto control = [this](const QString &field) -> QWidget * {
-        if (field == u"Location")
-            return txtLocation;
-        if (field == u"Meter")
-            return txtMeter;
-        if (field == u"DryGoal")
-            return txtGoal;
-        return txtMaterial;
-    };
-    if (const auto problem = drying::validate(point)) {
-        refuse(*problem, control(problem->field));
-        return;
-    }
-    guarded([&] {
-        const auto saved = drying::savePoint(context().db(), point);
-        if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
-            refuse(*problem, control(problem->field));
-            return;
-        }
-        m_pointId = std::get<qint64>(saved);
-        reload();
-        vsfgPoints_Click();
-    });
-}
-
-void frmDryingLog::btnNewPoint_Click()
-{
-    vsfgPoints->selectionModel()->clear();
-    clearPoint();
-    txtMaterial->setFocus(Qt::OtherFocusReason);
-}
-
-void frmDryingLog::btnDeletePoint_Click()
-{
-    if (m_pointId == 0)
-        return;
-    if (Messages::show(this,
-            QStringLiteral("Delete the moisture point %1 with all its readings?").arg(txtMaterial->text()),
-            QStringLiteral("Delete Point"), Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No,
-            QMessageBox::No)
-        != QMessageBox::Yes)
-        return;
-    guarded([this] {
-        drying::deletePoint(context().db(), m_pointId);
-        clearPoint();
-        reload();
-    });
-}
-
-QVariant frmDryingLog::pointVersion() const
-{
-    if (const drying::RoomLog *room = currentRoom()) {
-        for (const drying::PointLog &point : room->points) {
-            if (point.point.id == m_pointId)
-                return point.point.rowVersion;
-        }
-    }
-    return {};
-}
-
-void frmDryingLog::btnSaveMoisture_Click()
-{
-    if (m_pointId == 0) {
-        Messages::show(this, QStringLiteral("Choose a moisture point first."), kTitle, Messages::Icon::Exclamation);
-        return;
-    }
-    const double value = typedNumber(txtMoisture->text());
-    QVariant version;
-    if (const drying::RoomLog *room = currentRoom()) {
-        for (const drying::PointLog &point : room->points) {
-            if (point.point.id == m_pointId)
-                version = point.versions.value(dtMoisture->date());
-        }
-    }
-    guarded([&] {
-        const auto saved = drying::saveMoistureReading(
-            context().db(), m_pointId, dtMoisture->date(), value, version, context().stamp());
-        if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
-            refuse(*problem, problem->field == u"TakenAt" ? static_cast<QWidget *>(dtMoisture) : txtMoisture);
-            return;
-        }
-        reload();
-        txtMoisture->clear();
-        txtMoisture->setFocus(Qt::OtherFocusReason);
+        newReading(Clock::now());
+        showPoint(nullptr);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "drying/DryingLog.h"
+#include "widgets/FieldTable.h"
 #include "widgets/Screen.h"
 
 class GridWidget;
@@ -34,6 +35,7 @@ public:
 private:
     void buildUi();
     void wireUi();
+    void buildFields();
 
     // Reads the log again and shows it, keeping the chosen room; throws.
     void reload();
@@ -47,8 +49,16 @@ private:
     drying::TemperatureUnit unit() const;
     // Shows a refused value and focuses its box.
     void refuse(const FieldProblem &problem, QWidget *control);
-    void clearReading();
-    void clearPoint();
+
+    // The boxes of one reading, one point and the point's value on a day,
+    // each filled from a record held as a value (see frmDryingLogEntries.cpp).
+    // A new reading, taken at `at` unless the user picks another time.
+    void newReading(const QDateTime &at);
+    // The point (a new one for nullptr) with its value on the day picked.
+    void showPoint(const drying::PointLog *point);
+    void showValue(const QDate &day);
+    // The point of the current room with this ID, as last read; or nullptr.
+    const drying::PointLog *findPoint(qint64 pointId) const;
 
     void lstRooms_Click();
     void btnAddRoom_Click();
@@ -63,17 +73,23 @@ private:
     void btnSavePoint_Click();
     void btnNewPoint_Click();
     void btnDeletePoint_Click();
+    void dtMoisture_Change();
     void btnSaveMoisture_Click();
     void btnPrint_Click();
     void btnExit_Click();
 
     drying::JobLog m_log;
     qint64 m_roomId = 0;
-    qint64 m_readingId = 0; // the reading in the boxes; 0 for a new one
-    QVariant m_readingVersion; // its row version as read
-    qint64 m_pointId = 0; // the point in the boxes; 0 for a new one
-    // The row version of the point in the boxes, as last read.
-    QVariant pointVersion() const;
+    // The reading in the boxes as read (id 0: a new one), with its version.
+    drying::AtmosphereReading m_reading;
+    FieldTable<drying::AtmosphereReading> m_readingFields;
+    // The point in the boxes as the log was read (id 0: a new one), with the
+    // versions of its values.
+    drying::PointLog m_point;
+    FieldTable<drying::MoisturePoint> m_pointFields;
+    // The point's value on the day in the boxes, as read (no value: NaN).
+    drying::MoistureReading m_value;
+    FieldTable<drying::MoistureReading> m_valueFields;
 
     QListWidget *lstRooms = nullptr;
     QLineEdit *txtRoom = nullptr;

@@ -2,6 +2,7 @@
 #include "drying/ui/frmDryingLog.h"
 
 #include "data/Schema.h"
+#include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 #include "widgets/PlainTextLimit.h"
 
@@ -22,22 +23,10 @@
 
 namespace {
 
-template <typename T> T *named(T *widget, const char *name)
+// A box of a number or a short text, narrow when `width` is given.
+QLineEdit *entryBox(const char *name, int maxLength, int width = 0)
 {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QPushButton *button(const char *name, const char *text)
-{
-    return named(new QPushButton(QString::fromUtf8(text)), name);
-}
-
-QLineEdit *textBox(const char *name, int maxLength, int width = 0)
-{
-    auto *box = named(new QLineEdit, name);
-    box->setMaxLength(maxLength);
-    KeepWholeCharacters(box);
+    QLineEdit *box = build::textBox(name, maxLength);
     if (width > 0) {
         box->setMinimumWidth(width * 3 / 4);
         box->setMaximumWidth(width);
@@ -45,20 +34,12 @@ QLineEdit *textBox(const char *name, int maxLength, int width = 0)
     return box;
 }
 
-QLabel *caption(const char *text, QWidget *buddy = nullptr)
-{
-    auto *label = new QLabel(QString::fromUtf8(text));
-    label->setBuddy(buddy);
-    return label;
-}
-
 // A value worked out as the user types: boxed, so that it reads as a result.
 QLabel *result(const char *name)
 {
-    auto *label = named(new QLabel, name);
+    QLabel *label = build::valueLabel(name);
     label->setMinimumWidth(70);
     label->setFrameShape(QFrame::StyledPanel);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
 }
@@ -68,15 +49,16 @@ QLabel *result(const char *name)
 void frmDryingLog::buildUi()
 {
     // ---- rooms, at the left
-    lstRooms = named(new QListWidget, "lstRooms");
-    txtRoom = textBox("txtRoom", data::textWidth(QStringLiteral("DryingRoom"), QStringLiteral("Name")));
+    lstRooms = build::named(new QListWidget, "lstRooms");
+    txtRoom = entryBox("txtRoom", data::textWidth(QStringLiteral("DryingRoom"), QStringLiteral("Name")));
     txtRoom->setPlaceholderText(QStringLiteral("Room name"));
-    chkAffected = named(new QCheckBox(QStringLiteral("Affected")), "chkAffected");
+    KeepWholeCharacters(txtRoom);
+    chkAffected = build::checkBox("chkAffected", u"Affected");
     chkAffected->setChecked(true);
-    btnAddRoom = button("btnAddRoom", "Add");
-    btnRenameRoom = button("btnRenameRoom", "Rename");
-    btnDeleteRoom = button("btnDeleteRoom", "Delete");
-    auto *rooms = named(new QGroupBox(QStringLiteral("Rooms")), "fraRooms");
+    btnAddRoom = build::button("btnAddRoom", u"Add");
+    btnRenameRoom = build::button("btnRenameRoom", u"Rename");
+    btnDeleteRoom = build::button("btnDeleteRoom", u"Delete");
+    auto *rooms = build::named(new QGroupBox(QStringLiteral("Rooms")), "fraRooms");
     auto *roomsLayout = new QVBoxLayout(rooms);
     roomsLayout->addWidget(lstRooms, 1);
     roomsLayout->addWidget(txtRoom);
@@ -87,77 +69,75 @@ void frmDryingLog::buildUi()
     roomsLayout->addLayout(roomButtons);
 
     // ---- "Atmosphere": the readings by day and the entry boxes
-    vsfgReadings = named(new GridWidget, "vsfgReadings");
+    vsfgReadings = build::named(new GridWidget, "vsfgReadings");
     vsfgReadings->setUserSortable(false);
-    dtReading = named(new QDateTimeEdit, "dtReading");
-    dtReading->setCalendarPopup(true);
-    txtTemperature = textBox("txtTemperature", 8, 90);
-    lblTemperatureUnit = named(new QLabel, "lblTemperatureUnit");
-    txtHumidity = textBox("txtHumidity", 8, 90);
+    dtReading = build::dateTimePicker("dtReading");
+    txtTemperature = entryBox("txtTemperature", 8, 90);
+    lblTemperatureUnit = build::label("lblTemperatureUnit");
+    txtHumidity = entryBox("txtHumidity", 8, 90);
     lblGPP = result("lblGPP");
     lblDewPoint = result("lblDewPoint");
-    btnSaveReading = button("btnSaveReading", "Save Reading");
-    btnNewReading = button("btnNewReading", "New");
-    btnDeleteReading = button("btnDeleteReading", "Delete");
+    btnSaveReading = build::button("btnSaveReading", u"Save Reading");
+    btnNewReading = build::button("btnNewReading", u"New");
+    btnDeleteReading = build::button("btnDeleteReading", u"Delete");
     auto *entry = new QGridLayout;
-    entry->addWidget(caption("Taken:", dtReading), 0, 0);
+    entry->addWidget(build::caption(u"Taken:", dtReading), 0, 0);
     entry->addWidget(dtReading, 0, 1);
-    entry->addWidget(caption("Temperature:", txtTemperature), 0, 2);
+    entry->addWidget(build::caption(u"Temperature:", txtTemperature), 0, 2);
     auto *temperature = new QHBoxLayout;
     temperature->addWidget(txtTemperature);
     temperature->addWidget(lblTemperatureUnit);
     entry->addLayout(temperature, 0, 3);
-    entry->addWidget(caption("RH %:", txtHumidity), 0, 4);
+    entry->addWidget(build::caption(u"RH %:", txtHumidity), 0, 4);
     entry->addWidget(txtHumidity, 0, 5);
-    entry->addWidget(caption("GPP:"), 1, 2);
+    entry->addWidget(build::caption(u"GPP:"), 1, 2);
     entry->addWidget(lblGPP, 1, 3);
-    entry->addWidget(caption("Dew Point:"), 1, 4);
+    entry->addWidget(build::caption(u"Dew Point:"), 1, 4);
     entry->addWidget(lblDewPoint, 1, 5);
     entry->setColumnStretch(6, 1);
     auto *readingButtons = new QHBoxLayout;
     readingButtons->addStretch(1);
     for (QPushButton *b : { btnNewReading, btnDeleteReading, btnSaveReading })
         readingButtons->addWidget(b);
-    auto *atmosphere = named(new QWidget, "tabAtmosphere");
+    auto *atmosphere = build::named(new QWidget, "tabAtmosphere");
     auto *atmosphereLayout = new QVBoxLayout(atmosphere);
     atmosphereLayout->addWidget(vsfgReadings, 1);
     atmosphereLayout->addLayout(entry);
     atmosphereLayout->addLayout(readingButtons);
 
     // ---- "Moisture Points": the points with their goals and daily values
-    vsfgPoints = named(new GridWidget, "vsfgPoints");
+    vsfgPoints = build::named(new GridWidget, "vsfgPoints");
     vsfgPoints->setUserSortable(false);
     const auto pointWidth = [](const char *column) {
         return data::textWidth(QStringLiteral("MoisturePoint"), QString::fromLatin1(column));
     };
-    txtMaterial = textBox("txtMaterial", pointWidth("Material"));
-    txtLocation = textBox("txtLocation", pointWidth("Location"));
-    txtMeter = textBox("txtMeter", pointWidth("Meter"));
+    txtMaterial = entryBox("txtMaterial", pointWidth("Material"));
+    txtLocation = entryBox("txtLocation", pointWidth("Location"));
+    txtMeter = entryBox("txtMeter", pointWidth("Meter"));
     txtMeter->setMinimumWidth(90);
-    txtGoal = textBox("txtGoal", 8, 80);
-    btnSavePoint = button("btnSavePoint", "Save Point");
-    btnNewPoint = button("btnNewPoint", "New");
-    btnDeletePoint = button("btnDeletePoint", "Delete");
-    dtMoisture = named(new QDateEdit, "dtMoisture");
-    dtMoisture->setCalendarPopup(true);
-    txtMoisture = textBox("txtMoisture", 8, 80);
-    btnSaveMoisture = button("btnSaveMoisture", "Save Value");
+    txtGoal = entryBox("txtGoal", 8, 80);
+    btnSavePoint = build::button("btnSavePoint", u"Save Point");
+    btnNewPoint = build::button("btnNewPoint", u"New");
+    btnDeletePoint = build::button("btnDeletePoint", u"Delete");
+    dtMoisture = build::datePicker("dtMoisture");
+    txtMoisture = entryBox("txtMoisture", 8, 80);
+    btnSaveMoisture = build::button("btnSaveMoisture", u"Save Value");
     auto *pointEntry = new QGridLayout;
-    pointEntry->addWidget(caption("Material:", txtMaterial), 0, 0);
+    pointEntry->addWidget(build::caption(u"Material:", txtMaterial), 0, 0);
     pointEntry->addWidget(txtMaterial, 0, 1);
-    pointEntry->addWidget(caption("Location:", txtLocation), 0, 2);
+    pointEntry->addWidget(build::caption(u"Location:", txtLocation), 0, 2);
     pointEntry->addWidget(txtLocation, 0, 3);
-    pointEntry->addWidget(caption("Meter:", txtMeter), 0, 4);
+    pointEntry->addWidget(build::caption(u"Meter:", txtMeter), 0, 4);
     pointEntry->addWidget(txtMeter, 0, 5);
-    pointEntry->addWidget(caption("Dry Goal:", txtGoal), 0, 6);
+    pointEntry->addWidget(build::caption(u"Dry Goal:", txtGoal), 0, 6);
     pointEntry->addWidget(txtGoal, 0, 7);
     auto *pointButtons = new QHBoxLayout;
     for (QPushButton *b : { btnNewPoint, btnDeletePoint, btnSavePoint })
         pointButtons->addWidget(b);
     pointEntry->addLayout(pointButtons, 0, 8);
-    pointEntry->addWidget(caption("Day:", dtMoisture), 1, 0);
+    pointEntry->addWidget(build::caption(u"Day:", dtMoisture), 1, 0);
     pointEntry->addWidget(dtMoisture, 1, 1);
-    pointEntry->addWidget(caption("Value:", txtMoisture), 1, 2);
+    pointEntry->addWidget(build::caption(u"Value:", txtMoisture), 1, 2);
     auto *valueRow = new QHBoxLayout;
     valueRow->addWidget(txtMoisture);
     valueRow->addWidget(btnSaveMoisture);
@@ -166,28 +146,28 @@ void frmDryingLog::buildUi()
     pointEntry->setColumnStretch(1, 2);
     pointEntry->setColumnStretch(3, 2);
     pointEntry->setColumnStretch(5, 1);
-    auto *moisture = named(new QWidget, "tabMoisture");
+    auto *moisture = build::named(new QWidget, "tabMoisture");
     auto *moistureLayout = new QVBoxLayout(moisture);
     moistureLayout->addWidget(vsfgPoints, 1);
     moistureLayout->addLayout(pointEntry);
 
-    tabLog = named(new QTabWidget, "tabLog");
+    tabLog = build::named(new QTabWidget, "tabLog");
     tabLog->addTab(atmosphere, QStringLiteral("Atmosphere"));
     tabLog->addTab(moisture, QStringLiteral("Moisture Points"));
 
     // ---- the charts, under the log
-    chtMoisture = named(new QChartView, "chtMoisture");
-    chtGPP = named(new QChartView, "chtGPP");
+    chtMoisture = build::named(new QChartView, "chtMoisture");
+    chtGPP = build::named(new QChartView, "chtGPP");
     for (QChartView *view : { chtMoisture, chtGPP }) {
         view->setRenderHint(QPainter::Antialiasing);
         view->setMinimumHeight(220);
         view->setFocusPolicy(Qt::NoFocus);
     }
-    auto *charts = named(new QSplitter(Qt::Horizontal), "splCharts");
+    auto *charts = build::named(new QSplitter(Qt::Horizontal), "splCharts");
     charts->addWidget(chtMoisture);
     charts->addWidget(chtGPP);
 
-    auto *right = named(new QSplitter(Qt::Vertical), "splLog");
+    auto *right = build::named(new QSplitter(Qt::Vertical), "splLog");
     right->addWidget(tabLog);
     right->addWidget(charts);
     right->setStretchFactor(0, 3);
@@ -198,8 +178,8 @@ void frmDryingLog::buildUi()
     body->addWidget(right, 1);
     rooms->setMaximumWidth(240);
 
-    btnPrint = button("btnPrint", "Print");
-    btnExit = button("btnExit", "Exit");
+    btnPrint = build::button("btnPrint", u"Print");
+    btnExit = build::button("btnExit", u"Exit");
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(btnPrint);

@@ -6,6 +6,7 @@
 #include "quickbooks/QbSync.h"
 #include "quickbooks/QboAuth.h"
 #include "shell/AppContext.h"
+#include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 
@@ -25,14 +26,6 @@ constexpr int kConnectTimeoutMs = 180000;
 
 const QString kTitle = QStringLiteral("Quickbooks Sync");
 const QString kSuccessful = QStringLiteral("Successful");
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
 
 bool isUserInput(QEvent::Type type)
 {
@@ -99,18 +92,16 @@ frmQBSync::~frmQBSync() = default;
 
 void frmQBSync::buildUi()
 {
-    btnNewSelectAll = button(this, "btnNewSelectAll", QStringLiteral("Select All"));
-    btnNewSelectNone = button(this, "btnNewSelectNone", QStringLiteral("Select None"));
-    btnRefreshNew = button(this, "btnRefreshNew", QStringLiteral("Refresh"));
-    btnSendNewInvoices = button(this, "btnSendNewInvoices", QStringLiteral("Update/Txfr"));
-    btnExit = button(this, "btnExit", QStringLiteral("Exit"));
-    btnConnectQB = button(this, "btnConnectQB", QStringLiteral("Connect to QuickBooks..."));
-    lblQBConnection = new QLabel(this);
-    lblQBConnection->setObjectName(QStringLiteral("lblQBConnection"));
+    btnNewSelectAll = build::button("btnNewSelectAll", u"Select All", this);
+    btnNewSelectNone = build::button("btnNewSelectNone", u"Select None", this);
+    btnRefreshNew = build::button("btnRefreshNew", u"Refresh", this);
+    btnSendNewInvoices = build::button("btnSendNewInvoices", u"Update/Txfr", this);
+    btnExit = build::button("btnExit", u"Exit", this);
+    btnConnectQB = build::button("btnConnectQB", u"Connect to QuickBooks...", this);
+    lblQBConnection = build::label("lblQBConnection", {}, this);
     lblQBConnection->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    vsfgNew = new GridWidget(this);
-    vsfgNew->setObjectName(QStringLiteral("vsfgNew"));
+    vsfgNew = build::named(new GridWidget(this), "vsfgNew");
 
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : { btnNewSelectAll, btnNewSelectNone, btnRefreshNew, btnSendNewInvoices, btnExit })

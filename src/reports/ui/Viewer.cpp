@@ -3,6 +3,7 @@
 #include "reports/ReportData.h"
 #include "reports/ReportRenderer.h"
 #include "reports/ui/modReports.h"
+#include "widgets/Build.h"
 #include "widgets/Messages.h"
 
 #include <QDir>
@@ -16,19 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QPushButton *button(QWidget *parent, const char *name, const QString &text, const QKeySequence &keys = {})
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    if (!keys.isEmpty()) {
-        b->setShortcut(keys);
-        b->setToolTip(
-            QStringLiteral("%1 (%2)").arg(QString(text).remove(u'&'), keys.toString(QKeySequence::NativeText)));
-    }
-    return b;
-}
 
 // A file name from the report's name: no characters a file system refuses.
 QString fileNameFor(const reports::Document &report)
@@ -45,24 +33,21 @@ Viewer::Viewer(AppContext &context)
     : Screen(context, QStringLiteral("Viewer"), QStringLiteral("Report Viewer"))
 {
     m_previewPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    CRViewer = new QPrintPreviewWidget(m_previewPrinter.get(), this);
-    CRViewer->setObjectName(QStringLiteral("CRViewer"));
+    CRViewer = build::named(new QPrintPreviewWidget(m_previewPrinter.get(), this), "CRViewer");
     connect(CRViewer, &QPrintPreviewWidget::paintRequested, this, &Viewer::CRViewer_PaintRequested);
     connect(CRViewer, &QPrintPreviewWidget::previewChanged, this, &Viewer::showPageNumber);
 
-    btnFirstPage = button(this, "btnFirstPage", QStringLiteral("First"), QKeySequence(Qt::CTRL | Qt::Key_Home));
-    btnPreviousPage
-        = button(this, "btnPreviousPage", QStringLiteral("Previous"), QKeySequence(Qt::CTRL | Qt::Key_PageUp));
-    btnNextPage = button(this, "btnNextPage", QStringLiteral("Next"), QKeySequence(Qt::CTRL | Qt::Key_PageDown));
-    btnLastPage = button(this, "btnLastPage", QStringLiteral("Last"), QKeySequence(Qt::CTRL | Qt::Key_End));
-    lblPage = new QLabel(this);
-    lblPage->setObjectName(QStringLiteral("lblPage"));
+    btnFirstPage = build::button("btnFirstPage", u"First", QKeySequence(Qt::CTRL | Qt::Key_Home), this);
+    btnPreviousPage = build::button("btnPreviousPage", u"Previous", QKeySequence(Qt::CTRL | Qt::Key_PageUp), this);
+    btnNextPage = build::button("btnNextPage", u"Next", QKeySequence(Qt::CTRL | Qt::Key_PageDown), this);
+    btnLastPage = build::button("btnLastPage", u"Last", QKeySequence(Qt::CTRL | Qt::Key_End), this);
+    lblPage = build::label("lblPage", {}, this);
     lblPage->setMinimumWidth(lblPage->fontMetrics().horizontalAdvance(QStringLiteral("Page 0000 of 0000")));
     lblPage->setAlignment(Qt::AlignCenter);
-    btnZoomOut = button(this, "btnZoomOut", QStringLiteral("Zoom Out"), QKeySequence::ZoomOut);
-    btnZoomIn = button(this, "btnZoomIn", QStringLiteral("Zoom In"), QKeySequence::ZoomIn);
-    btnPrint = button(this, "btnPrint", QStringLiteral("&Print..."), QKeySequence::Print);
-    btnSavePdf = button(this, "btnSavePdf", QStringLiteral("&Save as PDF..."), QKeySequence::Save);
+    btnZoomOut = build::button("btnZoomOut", u"Zoom Out", QKeySequence::ZoomOut, this);
+    btnZoomIn = build::button("btnZoomIn", u"Zoom In", QKeySequence::ZoomIn, this);
+    btnPrint = build::button("btnPrint", u"&Print...", QKeySequence::Print, this);
+    btnSavePdf = build::button("btnSavePdf", u"&Save as PDF...", QKeySequence::Save, this);
     connect(btnFirstPage, &QPushButton::clicked, this, &Viewer::btnFirstPage_Click);
     connect(btnPreviousPage, &QPushButton::clicked, this, &Viewer::btnPreviousPage_Click);
     connect(btnNextPage, &QPushButton::clicked, this, &Viewer::btnNextPage_Click);

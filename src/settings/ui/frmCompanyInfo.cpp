@@ -4,6 +4,7 @@
 #include "settings/Company.h"
 #include "shell/AppContext.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/Build.h"
 #include "widgets/Messages.h"
 #include "widgets/SelectAllOnFocus.h"
 
@@ -22,25 +23,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-namespace {
-
-QLineEdit *textBox(QWidget *parent, const char *name)
-{
-    auto *box = new QLineEdit(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    SelectAllOnFocus(box);
-    return box;
-}
-
-QLabel *label(QWidget *parent, const QString &caption, QWidget *buddy)
-{
-    auto *l = new QLabel(caption, parent);
-    l->setBuddy(buddy);
-    return l;
-}
-
-} // namespace
-
 frmCompanyInfo::frmCompanyInfo(AppContext &context)
     : Screen(context, QStringLiteral("frmCompanyInfo"), QStringLiteral("Company Settings"))
 {
@@ -52,76 +34,70 @@ frmCompanyInfo::frmCompanyInfo(AppContext &context)
 
 void frmCompanyInfo::buildForm()
 {
-    auto *setup = new QGroupBox(QStringLiteral("Company Setup"), this);
-    setup->setObjectName(QStringLiteral("fraCompanySetup"));
-    txtCompany = textBox(setup, "txtCompany");
-    txtAddress1 = textBox(setup, "txtAddress1");
-    txtAddress2 = textBox(setup, "txtAddress2");
-    txtCity = textBox(setup, "txtCity");
-    cmbState = new QComboBox(setup);
-    cmbState->setObjectName(QStringLiteral("cmbState"));
-    cmbState->setEditable(false);
-    cmbState->setMinimumContentsLength(4);
+    auto *setup = build::named(new QGroupBox(QStringLiteral("Company Setup"), this), "fraCompanySetup");
+    txtCompany = build::textBox("txtCompany");
+    txtAddress1 = build::textBox("txtAddress1");
+    txtAddress2 = build::textBox("txtAddress2");
+    txtCity = build::textBox("txtCity");
+    cmbState = build::pickList("cmbState", 4);
     InstallKeySearch(cmbState, [this] { return this->context().company().keyPressDelay; });
-    txtZip = textBox(setup, "txtZip");
-    txtPhone = textBox(setup, "txtPhone");
+    txtZip = build::textBox("txtZip");
+    txtPhone = build::textBox("txtPhone");
     txtPhone->setInputMask(Phones::mask());
-    txtFax = textBox(setup, "txtFax");
+    txtFax = build::textBox("txtFax");
     txtFax->setInputMask(Phones::mask());
-    txtWebsite = textBox(setup, "txtWebsite");
-    txtEmail = textBox(setup, "txtEmail");
+    txtWebsite = build::textBox("txtWebsite");
+    txtEmail = build::textBox("txtEmail");
     txtCompany->setMinimumWidth(260);
 
     auto *stateZip = new QHBoxLayout;
     stateZip->addWidget(cmbState);
     stateZip->addWidget(txtZip, 1);
     auto *setupForm = new QFormLayout(setup);
-    setupForm->addRow(label(setup, QStringLiteral("Company"), txtCompany), txtCompany);
-    setupForm->addRow(label(setup, QStringLiteral("Address1"), txtAddress1), txtAddress1);
-    setupForm->addRow(label(setup, QStringLiteral("Address2"), txtAddress2), txtAddress2);
-    setupForm->addRow(label(setup, QStringLiteral("City"), txtCity), txtCity);
-    setupForm->addRow(label(setup, QStringLiteral("State/Zip"), cmbState), stateZip);
-    setupForm->addRow(label(setup, QStringLiteral("Phone"), txtPhone), txtPhone);
-    setupForm->addRow(label(setup, QStringLiteral("Fax"), txtFax), txtFax);
-    setupForm->addRow(label(setup, QStringLiteral("Website"), txtWebsite), txtWebsite);
-    setupForm->addRow(label(setup, QStringLiteral("E-Mail Address"), txtEmail), txtEmail);
+    setupForm->addRow(build::caption(u"Company", txtCompany), txtCompany);
+    setupForm->addRow(build::caption(u"Address1", txtAddress1), txtAddress1);
+    setupForm->addRow(build::caption(u"Address2", txtAddress2), txtAddress2);
+    setupForm->addRow(build::caption(u"City", txtCity), txtCity);
+    setupForm->addRow(build::caption(u"State/Zip", cmbState), stateZip);
+    setupForm->addRow(build::caption(u"Phone", txtPhone), txtPhone);
+    setupForm->addRow(build::caption(u"Fax", txtFax), txtFax);
+    setupForm->addRow(build::caption(u"Website", txtWebsite), txtWebsite);
+    setupForm->addRow(build::caption(u"E-Mail Address", txtEmail), txtEmail);
 
-    auto *settings = new QGroupBox(QStringLiteral("Settings"), this);
-    settings->setObjectName(QStringLiteral("fraSettings"));
-    txtKeyPressDelay = textBox(settings, "txtKeyPressDelay");
-    txtQBItem = textBox(settings, "txtQBItem");
-    txtQBDesc = textBox(settings, "txtQBDesc");
-    txtQBAmount = textBox(settings, "txtQBAmount");
-    txtDryingDays = textBox(settings, "txtDryingDays");
-    cmbTemperatureUnit = new QComboBox(settings);
-    cmbTemperatureUnit->setObjectName(QStringLiteral("cmbTemperatureUnit"));
+    auto *settings = build::named(new QGroupBox(QStringLiteral("Settings"), this), "fraSettings");
+    txtKeyPressDelay = build::textBox("txtKeyPressDelay");
+    txtQBItem = build::textBox("txtQBItem");
+    txtQBDesc = build::textBox("txtQBDesc");
+    txtQBAmount = build::textBox("txtQBAmount");
+    txtDryingDays = build::textBox("txtDryingDays");
+    for (QLineEdit *box : { txtCompany, txtAddress1, txtAddress2, txtCity, txtZip, txtPhone, txtFax, txtWebsite,
+             txtEmail, txtKeyPressDelay, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays })
+        SelectAllOnFocus(box);
+    cmbTemperatureUnit = build::named(new QComboBox, "cmbTemperatureUnit");
     cmbTemperatureUnit->addItem(QStringLiteral("°F"), QStringLiteral("F"));
     cmbTemperatureUnit->addItem(QStringLiteral("°C"), QStringLiteral("C"));
-    chkDryingLogAlert = new QCheckBox(QStringLiteral("Alert from the drying log"), settings);
-    chkDryingLogAlert->setObjectName(QStringLiteral("chkDryingLogAlert"));
+    chkDryingLogAlert = build::checkBox("chkDryingLogAlert", u"Alert from the drying log");
 
     auto *settingsGrid = new QGridLayout(settings);
-    settingsGrid->addWidget(label(settings, QStringLiteral("Keypress Delay"), txtKeyPressDelay), 0, 0);
+    settingsGrid->addWidget(build::caption(u"Keypress Delay", txtKeyPressDelay), 0, 0);
     settingsGrid->addWidget(txtKeyPressDelay, 0, 1);
-    settingsGrid->addWidget(new QLabel(QStringLiteral("(Seconds)"), settings), 0, 2);
-    settingsGrid->addWidget(label(settings, QStringLiteral("QB Item:"), txtQBItem), 1, 0);
+    settingsGrid->addWidget(build::caption(u"(Seconds)"), 0, 2);
+    settingsGrid->addWidget(build::caption(u"QB Item:", txtQBItem), 1, 0);
     settingsGrid->addWidget(txtQBItem, 1, 1, 1, 2);
-    settingsGrid->addWidget(label(settings, QStringLiteral("QB Desc:"), txtQBDesc), 2, 0);
+    settingsGrid->addWidget(build::caption(u"QB Desc:", txtQBDesc), 2, 0);
     settingsGrid->addWidget(txtQBDesc, 2, 1, 1, 2);
-    settingsGrid->addWidget(label(settings, QStringLiteral("QB Amount:"), txtQBAmount), 3, 0);
+    settingsGrid->addWidget(build::caption(u"QB Amount:", txtQBAmount), 3, 0);
     settingsGrid->addWidget(txtQBAmount, 3, 1);
-    settingsGrid->addWidget(label(settings, QStringLiteral("Drying Days"), txtDryingDays), 4, 0);
+    settingsGrid->addWidget(build::caption(u"Drying Days", txtDryingDays), 4, 0);
     settingsGrid->addWidget(txtDryingDays, 4, 1);
     settingsGrid->setColumnStretch(1, 1);
-    settingsGrid->addWidget(label(settings, QStringLiteral("Temperatures"), cmbTemperatureUnit), 5, 0);
+    settingsGrid->addWidget(build::caption(u"Temperatures", cmbTemperatureUnit), 5, 0);
     settingsGrid->addWidget(cmbTemperatureUnit, 5, 1);
     settingsGrid->addWidget(chkDryingLogAlert, 6, 1, 1, 2);
     settingsGrid->setRowStretch(7, 1);
 
-    btnSave = new QPushButton(QStringLiteral("Save And Close"), this);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnExit = new QPushButton(QStringLiteral("Exit"), this);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
+    btnSave = build::button("btnSave", u"Save And Close");
+    btnExit = build::button("btnExit", u"Exit");
     // Enter on a focused button presses that button; anywhere else it saves.
     btnSave->setAutoDefault(true);
     btnExit->setAutoDefault(true);

@@ -3,6 +3,7 @@
 #include "base/Colors.h"
 #include "shell/AppContext.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/Build.h"
 #include "widgets/Messages.h"
 #include "widgets/PlainTextLimit.h"
 #include "widgets/SelectAllOnFocus.h"
@@ -16,23 +17,6 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-namespace {
-
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QPushButton *button(const QString &caption, const char *name)
-{
-    auto *b = named(new QPushButton(caption), name);
-    b->setAutoDefault(true);
-    return b;
-}
-
-} // namespace
-
 frmWIPStatusEntry::frmWIPStatusEntry(AppContext &context)
     : Screen(context, QStringLiteral("frmWIPStatusEntry"), QStringLiteral("WIP Status Entry/Edit"))
 {
@@ -41,41 +25,35 @@ frmWIPStatusEntry::frmWIPStatusEntry(AppContext &context)
 
 void frmWIPStatusEntry::buildForm()
 {
-    cmbStatus = named(new QComboBox, "cmbStatus");
+    cmbStatus = build::named(new QComboBox, "cmbStatus");
     cmbStatus->setMinimumContentsLength(20);
-    cmbStatusID = named(new QComboBox(this), "cmbStatusID");
-    cmbStatusID->hide();
-    txtID = named(new QLineEdit, "txtID");
+    cmbStatusID = build::twin<QComboBox>("cmbStatusID", this);
+    txtID = build::textBox("txtID");
     txtID->setReadOnly(true);
     txtID->setFocusPolicy(Qt::NoFocus);
-    txtName = named(new QLineEdit, "txtName");
-    txtName->setMaxLength(WipStatus::kNameLength);
+    txtName = build::textBox("txtName", WipStatus::kNameLength);
     KeepWholeCharacters(txtName);
     SelectAllOnFocus(txtName);
     // The swatch: a box that only shows its background.
-    txtColor = named(new QLineEdit, "txtColor");
+    txtColor = build::textBox("txtColor");
     txtColor->setReadOnly(true);
     txtColor->setFocusPolicy(Qt::NoFocus);
-    txtColorCode = named(new QLineEdit(this), "txtColorCode");
-    txtColorCode->hide();
-    btnSelectColor = button(QStringLiteral("Select Color"), "btnSelectColor");
-    btnNew = button(QStringLiteral("New"), "btnNew");
-    btnSave = button(QStringLiteral("Save"), "btnSave");
-    btnExit = button(QStringLiteral("Exit"), "btnExit");
+    txtColorCode = build::twin<QLineEdit>("txtColorCode", this);
+    btnSelectColor = build::button("btnSelectColor", u"Select Color");
+    btnNew = build::button("btnNew", u"New");
+    btnSave = build::button("btnSave", u"Save");
+    btnExit = build::button("btnExit", u"Exit");
+    for (QPushButton *b : { btnSelectColor, btnNew, btnSave, btnExit })
+        b->setAutoDefault(true);
 
     auto *color = new QHBoxLayout;
     color->addWidget(txtColor, 1);
     color->addWidget(btnSelectColor);
     auto *form = new QFormLayout;
-    const auto label = [](const QString &caption, QWidget *buddy) {
-        auto *l = new QLabel(caption);
-        l->setBuddy(buddy);
-        return l;
-    };
-    form->addRow(label(QStringLiteral("Status"), cmbStatus), cmbStatus);
-    form->addRow(label(QStringLiteral("ID"), txtID), txtID);
-    form->addRow(label(QStringLiteral("Name"), txtName), txtName);
-    form->addRow(label(QStringLiteral("Color"), txtColor), color);
+    form->addRow(build::caption(u"Status", cmbStatus), cmbStatus);
+    form->addRow(build::caption(u"ID", txtID), txtID);
+    form->addRow(build::caption(u"Name", txtName), txtName);
+    form->addRow(build::caption(u"Color", txtColor), color);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);

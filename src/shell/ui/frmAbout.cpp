@@ -2,6 +2,7 @@
 
 #include "shell/SysInfo.h"
 #include "shell/ui/frmMDIBackgroundImage.h"
+#include "widgets/Build.h"
 #include "widgets/Messages.h"
 
 #include <QCoreApplication>
@@ -32,28 +33,20 @@ protected:
     }
 };
 
-QLabel *label(QWidget *parent, const QString &name, const QString &text)
-{
-    auto *result = new QLabel(text, parent);
-    result->setObjectName(name);
-    return result;
-}
-
 } // namespace
 
 frmAbout::frmAbout(AppContext &context)
     : Screen(context, QStringLiteral("frmAbout"), QStringLiteral("About Screen"))
 {
-    auto *image = new LogoPicture(this);
-    image->setObjectName(QStringLiteral("Image1"));
+    auto *image = build::named(new LogoPicture(this), "Image1");
 
-    QLabel *title = label(this, QStringLiteral("lblTitle"), QStringLiteral("Varnholt of Brackwell"));
+    QLabel *title = build::label("lblTitle", u"Varnholt of Brackwell", this);
     QFont titleFont = title->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
     title->setFont(titleFont);
-    QLabel *version = label(this, QStringLiteral("lblVersion"), QStringLiteral("Version 1.1 3/30/2011"));
-    QLabel *description = label(this, QStringLiteral("lblDescription"), QStringLiteral("Designed and Written By:"));
+    QLabel *version = build::label("lblVersion", u"Version 1.1 3/30/2011", this);
+    QLabel *description = build::label("lblDescription", u"Designed and Written By:", this);
 
     const QStringList credits { QStringLiteral("Mara Ellison"), QStringLiteral("14 Quarry Lane"),
         QStringLiteral("Brackwell, OH 44120"), QStringLiteral("Phone: (216) 555-0142"),
@@ -61,14 +54,15 @@ frmAbout::frmAbout(AppContext &context)
     auto *creditBlock = new QVBoxLayout;
     creditBlock->setSpacing(0);
     creditBlock->setContentsMargins(16, 0, 0, 0);
-    for (qsizetype i = 0; i < credits.size(); ++i)
-        creditBlock->addWidget(label(this, QStringLiteral("lblCredits_%1").arg(i), credits.at(i)));
+    for (qsizetype i = 0; i < credits.size(); ++i) {
+        QLabel *credit = build::caption(credits.at(i), nullptr, this);
+        credit->setObjectName(QStringLiteral("lblCredits_%1").arg(i));
+        creditBlock->addWidget(credit);
+    }
 
-    auto *cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    auto *cmdOK = build::button("cmdOK", u"OK", this);
     setDefaultButton(cmdOK);
-    auto *cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
-    cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
+    auto *cmdSysInfo = build::button("cmdSysInfo", u"&System Info...", this);
 
     auto *text = new QVBoxLayout;
     text->addWidget(title);

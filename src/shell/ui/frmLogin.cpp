@@ -2,6 +2,7 @@
 
 #include "shell/AppContext.h"
 #include "shell/Login.h"
+#include "widgets/Build.h"
 #include "widgets/Messages.h"
 #include "widgets/SelectAllOnFocus.h"
 
@@ -17,10 +18,8 @@
 frmLogin::frmLogin(AppContext &context)
     : Screen(context, QStringLiteral("frmLogin"), QStringLiteral("Login"))
 {
-    txtUsername = new QLineEdit(this);
-    txtUsername->setObjectName(QStringLiteral("txtUsername"));
-    txtPassword = new QLineEdit(this);
-    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtUsername = build::textBox("txtUsername", 32767, this);
+    txtPassword = build::textBox("txtPassword", 32767, this);
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     for (QLineEdit *box : { txtUsername, txtPassword }) {
@@ -28,17 +27,13 @@ frmLogin::frmLogin(AppContext &context)
         SelectAllOnFocus(box);
     }
 
-    m_lblUsername = new QLabel(QStringLiteral("&User Name:"), this);
-    m_lblUsername->setObjectName(QStringLiteral("lblLabels_0"));
+    m_lblUsername = build::label("lblLabels_0", u"&User Name:", this);
     m_lblUsername->setBuddy(txtUsername);
-    m_lblPassword = new QLabel(QStringLiteral("&Password:"), this);
-    m_lblPassword->setObjectName(QStringLiteral("lblLabels_1"));
+    m_lblPassword = build::label("lblLabels_1", u"&Password:", this);
     m_lblPassword->setBuddy(txtPassword);
 
-    btnLogin = new QPushButton(QStringLiteral("OK"), this);
-    btnLogin->setObjectName(QStringLiteral("btnLogin"));
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnLogin = build::button("btnLogin", u"OK", this);
+    btnCancel = build::button("btnCancel", u"Cancel", this);
 
     auto *fields = new QFormLayout;
     fields->addRow(m_lblUsername, txtUsername);
@@ -56,8 +51,7 @@ frmLogin::frmLogin(AppContext &context)
     setTabOrder(btnLogin, btnCancel);
     setFocusProxy(txtUsername);
 
-    tmrDelay = new QTimer(this);
-    tmrDelay->setObjectName(QStringLiteral("tmrDelay"));
+    tmrDelay = build::named(new QTimer(this), "tmrDelay");
     tmrDelay->setSingleShot(true);
     connect(tmrDelay, &QTimer::timeout, this, [this] {
         const QString username = std::exchange(m_pendingUsername, QString());

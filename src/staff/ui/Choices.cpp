@@ -1,5 +1,7 @@
 #include "staff/ui/Choices.h"
 
+#include "widgets/Build.h"
+
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QLocale>
@@ -45,29 +47,9 @@ void select(QComboBox *box, QComboBox *ids, int index)
     ids->setCurrentIndex(index);
 }
 
-QComboBox *pickList(const char *name, QWidget *parent)
-{
-    auto *box = new QComboBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setEditable(false);
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(24);
-    box->setMaxVisibleItems(20);
-    return box;
-}
-
-QComboBox *twin(const char *name, QWidget *parent)
-{
-    QComboBox *ids = pickList(name, parent);
-    ids->setVisible(false);
-    ids->setFocusPolicy(Qt::NoFocus);
-    return ids;
-}
-
 QDateTimeEdit *datePicker(const char *name, bool showTime, QWidget *parent)
 {
-    auto *picker = new QDateTimeEdit(parent);
-    picker->setObjectName(QString::fromLatin1(name));
+    QDateTimeEdit *picker = build::dateTimePicker(name, parent);
     // Local time, whose date is the one the user picks (a plain date edit
     // keeps UTC, which moves the day near midnight).
     picker->setTimeSpec(Qt::LocalTime);
@@ -78,7 +60,6 @@ QDateTimeEdit *datePicker(const char *name, bool showTime, QWidget *parent)
     if (showTime)
         format += u' ' + locale.timeFormat(QLocale::ShortFormat);
     picker->setDisplayFormat(format);
-    picker->setCalendarPopup(true);
     return picker;
 }
 

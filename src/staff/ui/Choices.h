@@ -22,9 +22,6 @@ int append(QComboBox *box, QComboBox *ids, const QString &label, qint64 id);
 // Selects an index (-1: none) in both lists.
 void select(QComboBox *box, QComboBox *ids, int index);
 
-// A list-only drop-down with its hidden twin beside it.
-QComboBox *pickList(const char *name, QWidget *parent);
-QComboBox *twin(const char *name, QWidget *parent);
 // A date picker holding a date and time of day in local time; the time is
 // shown only when `showTime`.
 QDateTimeEdit *datePicker(const char *name, bool showTime, QWidget *parent);

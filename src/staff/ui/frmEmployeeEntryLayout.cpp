@@ -1,6 +1,7 @@
 // The employee editor's controls and layouts; behaviour is in frmEmployeeEntry.cpp.
 #include "staff/ui/frmEmployeeEntry.h"
 
+#include "widgets/Build.h"
 #include "widgets/SelectAllOnFocus.h"
 
 #include <QCheckBox>
@@ -16,86 +17,39 @@
 
 namespace {
 
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLineEdit *textBox(const char *name)
-{
-    auto *box = named(new QLineEdit, name);
-    box->setMaxLength(EmployeeEntry::kTextLength);
-    SelectAllOnFocus(box);
-    return box;
-}
-
-QComboBox *pickList(const char *name, int contents)
-{
-    auto *box = named(new QComboBox, name);
-    box->setEditable(false);
-    box->setMinimumContentsLength(contents);
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMaxVisibleItems(20);
-    return box;
-}
-
 QListWidget *permissionList(const char *name)
 {
-    auto *list = named(new QListWidget, name);
+    auto *list = build::named(new QListWidget, name);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setAutoFillBackground(true);
     return list;
-}
-
-// A hidden twin: holds IDs, never shown nor focused.
-template <typename T> T *twin(QWidget *parent, const char *name)
-{
-    auto *widget = named(new T(parent), name);
-    widget->hide();
-    widget->setFocusPolicy(Qt::NoFocus);
-    return widget;
-}
-
-QPushButton *button(const char *caption, const char *name)
-{
-    auto *b = named(new QPushButton(QString::fromUtf8(caption)), name);
-    b->setAutoDefault(true);
-    return b;
-}
-
-QLabel *label(const char *caption, QWidget *buddy)
-{
-    auto *l = new QLabel(QString::fromUtf8(caption));
-    l->setBuddy(buddy);
-    return l;
 }
 
 } // namespace
 
 void frmEmployeeEntry::buildUi()
 {
-    cmbName = pickList("cmbName", 30);
-    cmbEmployeeID = twin<QComboBox>(this, "cmbEmployeeID");
+    cmbName = build::pickList("cmbName", 30);
+    cmbEmployeeID = build::twin<QComboBox>("cmbEmployeeID", this);
 
-    txtFirstName = textBox("txtFirstName");
-    txtMiddleName = textBox("txtMiddleName");
-    txtLastName = textBox("txtLastName");
-    txtAddress1 = textBox("txtAddress1");
-    txtAddress2 = textBox("txtAddress2");
-    txtCity = textBox("txtCity");
-    cmbState = pickList("cmbState", 4);
-    txtZip = textBox("txtZip");
-    txtPhone = textBox("txtPhone");
-    txtCell = textBox("txtCell");
-    txtFax = textBox("txtFax");
-    txtEmail = textBox("txtEmail");
-    chkInactive = named(new QCheckBox(QStringLiteral("Inactive")), "chkInactive");
+    txtFirstName = build::textBox("txtFirstName", EmployeeEntry::kTextLength);
+    txtMiddleName = build::textBox("txtMiddleName", EmployeeEntry::kTextLength);
+    txtLastName = build::textBox("txtLastName", EmployeeEntry::kTextLength);
+    txtAddress1 = build::textBox("txtAddress1", EmployeeEntry::kTextLength);
+    txtAddress2 = build::textBox("txtAddress2", EmployeeEntry::kTextLength);
+    txtCity = build::textBox("txtCity", EmployeeEntry::kTextLength);
+    cmbState = build::pickList("cmbState", 4);
+    txtZip = build::textBox("txtZip", EmployeeEntry::kTextLength);
+    txtPhone = build::textBox("txtPhone", EmployeeEntry::kTextLength);
+    txtCell = build::textBox("txtCell", EmployeeEntry::kTextLength);
+    txtFax = build::textBox("txtFax", EmployeeEntry::kTextLength);
+    txtEmail = build::textBox("txtEmail", EmployeeEntry::kTextLength);
+    chkInactive = build::checkBox("chkInactive", u"Inactive");
 
-    cmbType = pickList("cmbType", 12);
-    cmbTypeID = twin<QComboBox>(this, "cmbTypeID");
-    txtUsername = textBox("txtUsername");
-    txtPassword = textBox("txtPassword");
+    cmbType = build::pickList("cmbType", 12);
+    cmbTypeID = build::twin<QComboBox>("cmbTypeID", this);
+    txtUsername = build::textBox("txtUsername", EmployeeEntry::kTextLength);
+    txtPassword = build::textBox("txtPassword", EmployeeEntry::kTextLength);
     txtPassword->setEchoMode(QLineEdit::Password);
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     txtPassword->setToolTip(QStringLiteral(
@@ -103,28 +57,34 @@ void frmEmployeeEntry::buildUi()
         "current password; type a new one to replace it. An employee without a password cannot log in."));
 
     lstAllPermissions = permissionList("lstAllPermissions");
-    lstAllPermissionsID = twin<QListWidget>(this, "lstAllPermissionsID");
+    lstAllPermissionsID = build::twin<QListWidget>("lstAllPermissionsID", this);
     lstUserPermissions = permissionList("lstUserPermissions");
-    lstUserPermissionsID = twin<QListWidget>(this, "lstUserPermissionsID");
-    btnAdd = button("Add >", "btnAdd");
-    btnRemove = button("< Rem", "btnRemove");
-    btnAddAll = button("Add >>", "btnAddAll");
-    btnRemoveAll = button("<< Rem", "btnRemoveAll");
-    btnNew = button("New", "btnNew");
-    btnSave = button("Save", "btnSave");
-    btnExit = button("Exit", "btnExit");
+    lstUserPermissionsID = build::twin<QListWidget>("lstUserPermissionsID", this);
+    btnAdd = build::button("btnAdd", u"Add >");
+    btnRemove = build::button("btnRemove", u"< Rem");
+    btnAddAll = build::button("btnAddAll", u"Add >>");
+    btnRemoveAll = build::button("btnRemoveAll", u"<< Rem");
+    btnNew = build::button("btnNew", u"New");
+    btnSave = build::button("btnSave", u"Save");
+    btnExit = build::button("btnExit", u"Exit");
+    // Enter on a focused button presses that button.
+    for (QPushButton *b : { btnAdd, btnRemove, btnAddAll, btnRemoveAll, btnNew, btnSave, btnExit })
+        b->setAutoDefault(true);
+    for (QLineEdit *box : { txtFirstName, txtMiddleName, txtLastName, txtAddress1, txtAddress2, txtCity, txtZip,
+             txtPhone, txtCell, txtFax, txtEmail, txtUsername, txtPassword })
+        SelectAllOnFocus(box);
 
     // The chooser.
     auto *top = new QHBoxLayout;
-    top->addWidget(label("Employee", cmbName));
+    top->addWidget(build::caption(u"Employee", cmbName));
     top->addWidget(cmbName, 1);
 
     // The personal fields.
-    auto *info = named(new QGroupBox(QStringLiteral("Employee Info")), "fraEmployeeInfo");
+    auto *info = build::named(new QGroupBox(QStringLiteral("Employee Info")), "fraEmployeeInfo");
     auto *infoGrid = new QGridLayout(info);
     int row = 0;
-    const auto addRow = [&](const char *caption, QWidget *first, QWidget *second = nullptr) {
-        infoGrid->addWidget(label(caption, first), row, 0);
+    const auto addRow = [&](QStringView caption, QWidget *first, QWidget *second = nullptr) {
+        infoGrid->addWidget(build::caption(caption, first), row, 0);
         if (second) {
             auto *pair = new QHBoxLayout;
             pair->addWidget(first);
@@ -135,28 +95,28 @@ void frmEmployeeEntry::buildUi()
         }
         ++row;
     };
-    addRow("First Name", txtFirstName);
-    addRow("Middle Name", txtMiddleName);
-    addRow("Last Name", txtLastName);
-    addRow("Address1", txtAddress1);
-    addRow("Address2", txtAddress2);
-    addRow("City", txtCity);
-    addRow("State/Zip", cmbState, txtZip);
-    addRow("Phone", txtPhone);
-    addRow("Cell", txtCell);
-    addRow("Fax", txtFax);
-    addRow("Email", txtEmail);
+    addRow(u"First Name", txtFirstName);
+    addRow(u"Middle Name", txtMiddleName);
+    addRow(u"Last Name", txtLastName);
+    addRow(u"Address1", txtAddress1);
+    addRow(u"Address2", txtAddress2);
+    addRow(u"City", txtCity);
+    addRow(u"State/Zip", cmbState, txtZip);
+    addRow(u"Phone", txtPhone);
+    addRow(u"Cell", txtCell);
+    addRow(u"Fax", txtFax);
+    addRow(u"Email", txtEmail);
     infoGrid->addWidget(chkInactive, row++, 1);
     infoGrid->setColumnStretch(1, 1);
     infoGrid->setRowStretch(row, 1);
 
     // The login and the permissions.
     auto *login = new QGridLayout;
-    login->addWidget(label("Type", cmbType), 0, 0);
+    login->addWidget(build::caption(u"Type", cmbType), 0, 0);
     login->addWidget(cmbType, 0, 1);
-    login->addWidget(label("Username", txtUsername), 1, 0);
+    login->addWidget(build::caption(u"Username", txtUsername), 1, 0);
     login->addWidget(txtUsername, 1, 1);
-    login->addWidget(label("Password", txtPassword), 2, 0);
+    login->addWidget(build::caption(u"Password", txtPassword), 2, 0);
     login->addWidget(txtPassword, 2, 1);
     login->setColumnStretch(1, 1);
 
@@ -166,10 +126,10 @@ void frmEmployeeEntry::buildUi()
         moves->addWidget(b);
     moves->addStretch(1);
     auto *all = new QVBoxLayout;
-    all->addWidget(label("All Permissions", lstAllPermissions));
+    all->addWidget(build::caption(u"All Permissions", lstAllPermissions));
     all->addWidget(lstAllPermissions, 1);
     auto *granted = new QVBoxLayout;
-    granted->addWidget(label("User Permissions", lstUserPermissions));
+    granted->addWidget(build::caption(u"User Permissions", lstUserPermissions));
     granted->addWidget(lstUserPermissions, 1);
     auto *permissions = new QHBoxLayout;
     permissions->addLayout(all, 1);

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "shell/AppContext.h"
 #include "staff/ui/Choices.h"
+#include "widgets/Build.h"
 #include "widgets/Messages.h"
 #include "widgets/PlainTextLimit.h"
 
@@ -18,12 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // A booking whose job or employee the list no longer holds shows it by its
 // label, or by its ID when the row is gone too.
@@ -43,44 +38,40 @@ frmTimeEntry::frmTimeEntry(AppContext &context)
 
 void frmTimeEntry::buildUi()
 {
-    lblID = named(new QLabel(this), "lblID");
-    lblID->setMinimumWidth(60);
-    lblID->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    cmbEmployee = Choices::pickList("cmbEmployee", this);
-    cmbEmployeeID = Choices::twin("cmbEmployeeID", this);
+    lblID = build::valueLabel("lblID", this);
+    cmbEmployee = build::pickList("cmbEmployee", 24, this);
+    cmbEmployeeID = build::twin<QComboBox>("cmbEmployeeID", this);
     dtStartDate = Choices::datePicker("dtStartDate", false, this);
-    cmbWIP = Choices::pickList("cmbWIP", this);
+    cmbWIP = build::pickList("cmbWIP", 24, this);
     cmbWIP->setMinimumContentsLength(32);
-    cmbWIPID = Choices::twin("cmbWIPID", this);
-    txtHours = named(new QLineEdit(this), "txtHours");
-    txtHours->setMaxLength(20);
+    cmbWIPID = build::twin<QComboBox>("cmbWIPID", this);
+    txtHours = build::textBox("txtHours", 20, this);
     txtHours->setMaximumWidth(100);
-    txtNotes = named(new QPlainTextEdit(this), "txtNotes");
+    txtNotes = build::named(new QPlainTextEdit(this), "txtNotes");
     txtNotes->setTabChangesFocus(true);
-    lblEntered = named(new QLabel(this), "lblEntered");
-    lblEdited = named(new QLabel(this), "lblEdited");
-    btnNew = named(new QPushButton(QStringLiteral("New"), this), "btnNew");
-    btnSave = named(new QPushButton(QStringLiteral("Save"), this), "btnSave");
-    btnDelete = named(new QPushButton(QStringLiteral("Delete"), this), "btnDelete");
-    btnExit = named(new QPushButton(QStringLiteral("Exit"), this), "btnExit");
+    lblEntered = build::label("lblEntered", {}, this);
+    lblEdited = build::label("lblEdited", {}, this);
+    btnNew = build::button("btnNew", u"New", this);
+    btnSave = build::button("btnSave", u"Save", this);
+    btnDelete = build::button("btnDelete", u"Delete", this);
+    btnExit = build::button("btnExit", u"Exit", this);
 
     auto *form = new QGridLayout;
     int row = 0;
-    auto add = [&](const char *caption, QWidget *control, QWidget *buddy = nullptr) {
-        auto *label = new QLabel(QString::fromLatin1(caption), this);
-        label->setBuddy(buddy ? buddy : control);
+    auto add = [&](QStringView caption, QWidget *control, QWidget *buddy = nullptr) {
+        QLabel *label = build::caption(caption, buddy ? buddy : control, this);
         // The notes' caption sits at their first line, the others beside their box.
         form->addWidget(label, row, 0, Qt::AlignLeft | (control == txtNotes ? Qt::AlignTop : Qt::AlignVCenter));
         form->addWidget(control, row++, 1);
     };
-    add("ID:", lblID);
-    add("Employee:", cmbEmployee);
-    add("Date:", dtStartDate);
-    add("WIP:", cmbWIP);
-    add("Hours:", txtHours);
-    add("Notes:", txtNotes);
-    add("Entered:", lblEntered);
-    add("Edited:", lblEdited);
+    add(u"ID:", lblID);
+    add(u"Employee:", cmbEmployee);
+    add(u"Date:", dtStartDate);
+    add(u"WIP:", cmbWIP);
+    add(u"Hours:", txtHours);
+    add(u"Notes:", txtNotes);
+    add(u"Entered:", lblEntered);
+    add(u"Edited:", lblEdited);
     form->setColumnStretch(1, 1);
     form->setRowStretch(5, 1);
     for (QWidget *narrow : { static_cast<QWidget *>(dtStartDate), static_cast<QWidget *>(txtHours) })

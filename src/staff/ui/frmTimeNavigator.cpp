@@ -6,6 +6,7 @@
 #include "staff/TimeLines.h"
 #include "staff/ui/Choices.h"
 #include "staff/ui/TimeGrid.h"
+#include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 
@@ -20,13 +21,6 @@ namespace {
 
 const QString kWipHeader = QStringLiteral("WIP");
 
-QLabel *caption(const char *text, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(QString::fromLatin1(text), parent);
-    label->setBuddy(buddy);
-    return label;
-}
-
 } // namespace
 
 frmTimeNavigator::frmTimeNavigator(AppContext &context)
@@ -37,25 +31,22 @@ frmTimeNavigator::frmTimeNavigator(AppContext &context)
 
 void frmTimeNavigator::buildUi()
 {
-    cmbEmployee = Choices::pickList("cmbEmployee", this);
-    cmbEmployeeID = Choices::twin("cmbEmployeeID", this);
+    cmbEmployee = build::pickList("cmbEmployee", 24, this);
+    cmbEmployeeID = build::twin<QComboBox>("cmbEmployeeID", this);
     // The bounds carry the time of day they were set at; the pickers show it.
     dtStart = Choices::datePicker("dtStart", true, this);
     dtEnd = Choices::datePicker("dtEnd", true, this);
-    btnRefresh = new QPushButton(QStringLiteral("Refresh"), this);
-    btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
-    btnExit = new QPushButton(QStringLiteral("Exit"), this);
-    btnExit->setObjectName(QStringLiteral("btnExit"));
-    vsfgTime = new GridWidget(this);
-    vsfgTime->setObjectName(QStringLiteral("vsfgTime"));
+    btnRefresh = build::button("btnRefresh", u"Refresh", this);
+    btnExit = build::button("btnExit", u"Exit", this);
+    vsfgTime = build::named(new GridWidget(this), "vsfgTime");
 
     auto *top = new QHBoxLayout;
-    top->addWidget(caption("Employee:", cmbEmployee, this));
+    top->addWidget(build::caption(u"Employee:", cmbEmployee, this));
     top->addWidget(cmbEmployee, 1);
     top->addSpacing(12);
-    top->addWidget(caption("Date Range", dtStart, this));
+    top->addWidget(build::caption(u"Date Range", dtStart, this));
     top->addWidget(dtStart);
-    top->addWidget(caption("to", dtEnd, this));
+    top->addWidget(build::caption(u"to", dtEnd, this));
     top->addWidget(dtEnd);
     top->addSpacing(12);
     top->addWidget(btnRefresh);

@@ -1,6 +1,7 @@
 #include "wip/ui/frmImport.h"
 
 #include "shell/AppContext.h"
+#include "widgets/Build.h"
 #include "wip/CustomerFile.h"
 
 #include <QComboBox>
@@ -9,40 +10,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QPushButton>
-#include <QStringListModel>
 #include <QVBoxLayout>
-
-namespace {
-
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-// A list of up to every customer: filled from a model in one step and sized
-// without measuring each item.
-QComboBox *matchList(const char *name)
-{
-    auto *box = named(new QComboBox, name);
-    box->setModel(new QStringListModel(box));
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(40);
-    box->setMaxVisibleItems(20);
-    if (auto *view = qobject_cast<QListView *>(box->view()))
-        view->setUniformItemSizes(true);
-    return box;
-}
-
-void setItems(QComboBox *box, const QStringList &items)
-{
-    qobject_cast<QStringListModel *>(box->model())->setStringList(items);
-    box->setCurrentIndex(-1);
-}
-
-} // namespace
 
 frmImport::frmImport(AppContext &context)
     : Screen(context, QStringLiteral("frmImport"), QStringLiteral("Ostrevan Import"))
@@ -54,31 +23,30 @@ frmImport::~frmImport() = default;
 
 void frmImport::buildUi()
 {
-    txtSearch = named(new QLineEdit, "txtSearch");
-    btnFind = named(new QPushButton(QStringLiteral("Find")), "btnFind");
-    cmbName = matchList("cmbName");
-    cmbID = matchList("cmbID");
+    txtSearch = build::textBox("txtSearch");
+    btnFind = build::button("btnFind", u"Find");
+    // Lists of up to every customer.
+    cmbName = build::longList("cmbName", 40);
+    cmbID = build::longList("cmbID", 40);
     cmbID->setVisible(false);
-    txtName = named(new QLineEdit, "txtName");
-    txtCompany = named(new QLineEdit, "txtCompany");
-    txtAddress = named(new QLineEdit, "txtAddress");
-    txtCity = named(new QLineEdit, "txtCity");
-    txtState = named(new QLineEdit, "txtState");
+    txtName = build::textBox("txtName");
+    txtCompany = build::textBox("txtCompany");
+    txtAddress = build::textBox("txtAddress");
+    txtCity = build::textBox("txtCity");
+    txtState = build::textBox("txtState");
     txtState->setMaximumWidth(60);
-    txtZip = named(new QLineEdit, "txtZip");
+    txtZip = build::textBox("txtZip");
     txtZip->setMaximumWidth(100);
-    txtPhone = named(new QLineEdit, "txtPhone");
-    btnImport = named(new QPushButton(QStringLiteral("Import")), "btnImport");
-    btnCancel = named(new QPushButton(QStringLiteral("Cancel")), "btnCancel");
+    txtPhone = build::textBox("txtPhone");
+    btnImport = build::button("btnImport", u"Import");
+    btnCancel = build::button("btnCancel", u"Cancel");
     // Nothing to import until a customer is picked.
     btnImport->setEnabled(false);
 
     auto *grid = new QGridLayout;
     int row = 0;
-    auto addRow = [&](const QString &caption, QWidget *buddy, QLayout *fields) {
-        auto *label = new QLabel(caption);
-        label->setBuddy(buddy);
-        grid->addWidget(label, row, 0);
+    auto addRow = [&](QStringView caption, QWidget *buddy, QLayout *fields) {
+        grid->addWidget(build::caption(caption, buddy), row, 0);
         grid->addLayout(fields, row++, 1);
     };
     auto line = [](std::initializer_list<QWidget *> widgets) {
@@ -88,13 +56,13 @@ void frmImport::buildUi()
             layout->addWidget(w, qobject_cast<QLineEdit *>(w) && w->maximumWidth() == QWIDGETSIZE_MAX ? 1 : 0);
         return layout;
     };
-    addRow(QStringLiteral("Search"), txtSearch, line({ txtSearch, btnFind }));
-    addRow(QStringLiteral("Customers"), cmbName, line({ cmbName, cmbID }));
-    addRow(QStringLiteral("Name"), txtName, line({ txtName }));
-    addRow(QStringLiteral("Company"), txtCompany, line({ txtCompany }));
-    addRow(QStringLiteral("Address"), txtAddress, line({ txtAddress }));
-    addRow(QStringLiteral("City, State, Zip"), txtCity, line({ txtCity, txtState, txtZip }));
-    addRow(QStringLiteral("Phone"), txtPhone, line({ txtPhone }));
+    addRow(u"Search", txtSearch, line({ txtSearch, btnFind }));
+    addRow(u"Customers", cmbName, line({ cmbName, cmbID }));
+    addRow(u"Name", txtName, line({ txtName }));
+    addRow(u"Company", txtCompany, line({ txtCompany }));
+    addRow(u"Address", txtAddress, line({ txtAddress }));
+    addRow(u"City, State, Zip", txtCity, line({ txtCity, txtState, txtZip }));
+    addRow(u"Phone", txtPhone, line({ txtPhone }));
     grid->setColumnStretch(1, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -136,8 +104,8 @@ void frmImport::LoadSearch()
 void frmImport::fillMatches()
 {
     ClearData();
-    setItems(cmbName, {});
-    setItems(cmbID, {});
+    build::setItems(cmbName, {});
+    build::setItems(cmbID, {});
     if (!m_customers)
         return;
     QStringList names;
@@ -146,8 +114,8 @@ void frmImport::fillMatches()
         names << wip::matchText(customer);
         ids << QString::number(customer.id);
     }
-    setItems(cmbName, names);
-    setItems(cmbID, ids);
+    build::setItems(cmbName, names);
+    build::setItems(cmbID, ids);
 }
 
 void frmImport::ClearData()

@@ -8,6 +8,7 @@
 #include "shell/AppContext.h"
 #include "staff/ui/TimeGrid.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
+#include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 #include "widgets/PlainTextLimit.h"
@@ -25,24 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStringListModel>
 #include <QTabWidget>
-
-namespace {
-
-// Replaces a combo's items at once; nothing is selected afterwards and no
-// selection signal fires.
-void setItems(QComboBox *box, const QStringList &items)
-{
-    const QSignalBlocker block(box);
-    if (auto *model = qobject_cast<QStringListModel *>(box->model()))
-        model->setStringList(items);
-    box->setCurrentIndex(-1);
-    if (box->isEditable())
-        box->setEditText(QString());
-}
-
-} // namespace
 
 frmWIPEntry::frmWIPEntry(AppContext &context)
     : Screen(context, QStringLiteral("frmWIPEntry"), QStringLiteral("WIPs Entry/Edit"))
@@ -102,7 +86,6 @@ void frmWIPEntry::buildFields()
     using R = wip::WipRecord;
     const auto today = [] { return Clock::today(); };
     const auto number = [](double value) { return Formats::plainNumber(value); };
-    const auto safeNumber = [](const QString &text) { return SafeNumber(text); };
     m_fields.editText("Customer", cmbCustomer, &R::customer)
         .text("Address", txtAddress, &R::address)
         .text("City", txtCity, &R::city)
@@ -121,13 +104,14 @@ void frmWIPEntry::buildFields()
         .text("InitialScope", txtInitialScope, &R::initialScope)
         .listText("Software", cmbSoftware, &R::software)
         .listText("TypeOfPayment", cmbPayment, &R::typeOfPayment)
-        .number("Rugs", txtRugs, &R::rugs, number, safeNumber)
+        .number("Rugs", txtRugs, &R::rugs, QStringLiteral("number of rugs"), number, 0.0)
         .check("RugsCleaned", chkRugs, &R::rugsCleaned)
         .check("Itel", chkItel, &R::itel)
         .date("ItelDate", dtItel, &R::itelDate, today)
         .date("AdjusterUpdatedDate", dtAdjusterUpdated, &R::adjusterUpdatedDate, today)
         .editText("AdjusterUpdatedBy", cmbAdjusterUpdated, &R::adjusterUpdatedBy)
-        .number("CarpetCleanRooms", txtCarpetRooms, &R::carpetCleanRooms, number, safeNumber)
+        .number("CarpetCleanRooms", txtCarpetRooms, &R::carpetCleanRooms,
+            QStringLiteral("number of carpet cleaning rooms"), number, 0.0)
         .text("HowHear", txtHowHear, &R::howHear)
         .text("TimeOfService", txtTime, &R::timeOfService)
         .listText("TypeOfService", cmbTypeOfService, &R::typeOfService)
@@ -160,21 +144,21 @@ void frmWIPEntry::reloadLists()
 
 void frmWIPEntry::fillLists(const wip::WipLists &lists)
 {
-    setItems(cmbWIP, lists.wipLabels);
-    setItems(cmbWIPID, lists.wipIds);
-    setItems(cmbStatus, lists.statuses);
-    setItems(cmbState, lists.states);
-    setItems(cmbType, lists.jobTypes);
-    setItems(cmbSoftware, lists.software);
-    setItems(cmbPayment, lists.payments);
-    setItems(cmbTypeOfService, lists.typesOfService);
-    setItems(cmbCustomer, lists.customers);
-    setItems(cmbRep, lists.reps);
-    setItems(cmbInsurance, lists.insurances);
-    setItems(cmbAgent, lists.agents);
-    setItems(cmbAdjuster, lists.adjusters);
-    setItems(cmbAdjusterUpdated, lists.adjustersUpdated);
-    setItems(cmbSubcontractor, lists.subcontractors);
+    build::setItems(cmbWIP, lists.wipLabels);
+    build::setItems(cmbWIPID, lists.wipIds);
+    build::setItems(cmbStatus, lists.statuses);
+    build::setItems(cmbState, lists.states);
+    build::setItems(cmbType, lists.jobTypes);
+    build::setItems(cmbSoftware, lists.software);
+    build::setItems(cmbPayment, lists.payments);
+    build::setItems(cmbTypeOfService, lists.typesOfService);
+    build::setItems(cmbCustomer, lists.customers);
+    build::setItems(cmbRep, lists.reps);
+    build::setItems(cmbInsurance, lists.insurances);
+    build::setItems(cmbAgent, lists.agents);
+    build::setItems(cmbAdjuster, lists.adjusters);
+    build::setItems(cmbAdjusterUpdated, lists.adjustersUpdated);
+    build::setItems(cmbSubcontractor, lists.subcontractors);
 }
 
 void frmWIPEntry::LoadWIP(const QString &wipId)
@@ -275,8 +259,13 @@ wip::WipRecord frmWIPEntry::readForm() const
 
 void frmWIPEntry::btnSave_Click()
 {
-    const wip::WipRecord record = readForm();
-    if (const std::optional<FieldProblem> problem = wip::validate(record)) {
+    // A number box holding no number is refused before the form is read; an
+    // empty one counts 0.
+    std::optional<FieldProblem> problem = m_fields.check();
+    const wip::WipRecord record = problem ? m_record : readForm();
+    if (!problem)
+        problem = wip::validate(record);
+    if (problem) {
         Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
         if (QWidget *control = m_fields.control(problem->field))
             control->setFocus(Qt::OtherFocusReason);

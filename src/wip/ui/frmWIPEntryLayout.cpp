@@ -1,6 +1,7 @@
 // The entry screen's controls and layouts; behaviour is in frmWIPEntry.cpp.
 #include "wip/ui/frmWIPEntry.h"
 
+#include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 
 #include <QCheckBox>
@@ -12,68 +13,24 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStringListModel>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace {
 
-template <typename T> T *named(T *widget, const char *name)
+// A list whose edit field takes any text: the typed text is the value, and
+// it joins the list only once it is saved.
+QComboBox *typedList(const char *name)
 {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLabel *caption(const char *text)
-{
-    return new QLabel(QString::fromUtf8(text));
-}
-
-// Lists are filled from a model in one step, and sized without measuring
-// every item (the picker holds one line per WIP).
-QComboBox *combo(const char *name, bool editable)
-{
-    auto *box = named(new QComboBox, name);
-    box->setModel(new QStringListModel(box));
-    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    box->setMinimumContentsLength(editable ? 18 : 12);
-    box->setMaxVisibleItems(20);
-    if (auto *view = qobject_cast<QListView *>(box->view()))
-        view->setUniformItemSizes(true);
-    if (editable) {
-        box->setEditable(true);
-        // Typed text is the value; it joins the list only once it is saved.
-        box->setInsertPolicy(QComboBox::NoInsert);
-        box->setCompleter(nullptr);
-        box->lineEdit()->setMaxLength(wip::kTextLength);
-    }
+    QComboBox *box = build::longList(name, 18);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    box->lineEdit()->setMaxLength(wip::kTextLength);
     return box;
-}
-
-QLineEdit *textBox(const char *name, int maxLength = wip::kTextLength)
-{
-    auto *box = named(new QLineEdit, name);
-    box->setMaxLength(maxLength);
-    return box;
-}
-
-QDateEdit *datePicker(const char *name)
-{
-    auto *picker = named(new QDateEdit, name);
-    picker->setCalendarPopup(true);
-    return picker;
-}
-
-QLabel *valueLabel(const char *name)
-{
-    auto *label = named(new QLabel, name);
-    label->setMinimumWidth(60);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
 }
 
 QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = false)
@@ -96,17 +53,17 @@ void frmWIPEntry::buildUi()
 {
 
     // Picker and buttons above the tabs.
-    cmbWIP = combo("cmbWIP", false);
+    cmbWIP = build::longList("cmbWIP", 12);
     cmbWIP->setMinimumContentsLength(30);
-    cmbWIPID = combo("cmbWIPID", false);
+    cmbWIPID = build::longList("cmbWIPID", 12);
     cmbWIPID->setVisible(false);
-    btnNew = named(new QPushButton(QStringLiteral("New")), "btnNew");
-    btnSave = named(new QPushButton(QStringLiteral("Save")), "btnSave");
-    btnPrint = named(new QPushButton(QStringLiteral("Print")), "btnPrint");
-    btnDryingLog = named(new QPushButton(QStringLiteral("Drying Log")), "btnDryingLog");
-    btnExit = named(new QPushButton(QStringLiteral("Exit")), "btnExit");
+    btnNew = build::button("btnNew", u"New");
+    btnSave = build::button("btnSave", u"Save");
+    btnPrint = build::button("btnPrint", u"Print");
+    btnDryingLog = build::button("btnDryingLog", u"Drying Log");
+    btnExit = build::button("btnExit", u"Exit");
     auto *top = new QHBoxLayout;
-    top->addWidget(caption("WIP:"));
+    top->addWidget(build::caption(u"WIP:"));
     top->addWidget(cmbWIP, 1);
     top->addWidget(cmbWIPID);
     top->addSpacing(12);
@@ -114,63 +71,63 @@ void frmWIPEntry::buildUi()
         top->addWidget(button);
 
     // ---- "WIP Information"
-    lblID = valueLabel("lblID");
-    cmbCustomer = combo("cmbCustomer", true);
-    btnImport = named(new QPushButton(QStringLiteral("Import")), "btnImport");
-    txtAddress = textBox("txtAddress");
-    txtCity = textBox("txtCity");
-    cmbState = combo("cmbState", false);
+    lblID = build::valueLabel("lblID");
+    cmbCustomer = typedList("cmbCustomer");
+    btnImport = build::button("btnImport", u"Import");
+    txtAddress = build::textBox("txtAddress", wip::kTextLength);
+    txtCity = build::textBox("txtCity", wip::kTextLength);
+    cmbState = build::longList("cmbState", 12);
     cmbState->setMinimumContentsLength(4);
-    txtZip = textBox("txtZip");
+    txtZip = build::textBox("txtZip", wip::kTextLength);
     txtZip->setMaximumWidth(100);
-    txtPhone = textBox("txtPhone");
-    cmbType = combo("cmbType", false);
-    cmbStatus = combo("cmbStatus", false);
-    cmbRep = combo("cmbRep", true);
-    dtStart = datePicker("dtStart");
-    chkDryingDays = named(new QCheckBox(QStringLiteral("Drying Days")), "chkDryingDays");
-    lblDryingDays = valueLabel("lblDryingDays");
+    txtPhone = build::textBox("txtPhone", wip::kTextLength);
+    cmbType = build::longList("cmbType", 12);
+    cmbStatus = build::longList("cmbStatus", 12);
+    cmbRep = typedList("cmbRep");
+    dtStart = build::datePicker("dtStart");
+    chkDryingDays = build::checkBox("chkDryingDays", u"Drying Days");
+    lblDryingDays = build::valueLabel("lblDryingDays");
     lblDryingDays->setAlignment(Qt::AlignCenter);
     lblDryingDays->setAutoFillBackground(true);
-    cmbInsurance = combo("cmbInsurance", true);
-    cmbAgent = combo("cmbAgent", true);
-    cmbAdjuster = combo("cmbAdjuster", true);
+    cmbInsurance = typedList("cmbInsurance");
+    cmbAgent = typedList("cmbAgent");
+    cmbAdjuster = typedList("cmbAdjuster");
 
-    txtPaperwork = textBox("txtPaperwork");
-    txtInitialScope = textBox("txtInitialScope");
-    cmbSoftware = combo("cmbSoftware", false);
-    cmbPayment = combo("cmbPayment", false);
-    txtRugs = textBox("txtRugs", wip::kNumberLength);
+    txtPaperwork = build::textBox("txtPaperwork", wip::kTextLength);
+    txtInitialScope = build::textBox("txtInitialScope", wip::kTextLength);
+    cmbSoftware = build::longList("cmbSoftware", 12);
+    cmbPayment = build::longList("cmbPayment", 12);
+    txtRugs = build::textBox("txtRugs", wip::kNumberLength);
     txtRugs->setMaximumWidth(80);
-    chkRugs = named(new QCheckBox(QStringLiteral("Rugs Cleaned/Dried")), "chkRugs");
-    chkItel = named(new QCheckBox(QStringLiteral("Itel-Asbestos")), "chkItel");
-    dtItel = datePicker("dtItel");
-    dtAdjusterUpdated = datePicker("dtAdjusterUpdated");
-    cmbAdjusterUpdated = combo("cmbAdjusterUpdated", true);
-    txtCarpetRooms = textBox("txtCarpetRooms", wip::kNumberLength);
+    chkRugs = build::checkBox("chkRugs", u"Rugs Cleaned/Dried");
+    chkItel = build::checkBox("chkItel", u"Itel-Asbestos");
+    dtItel = build::datePicker("dtItel");
+    dtAdjusterUpdated = build::datePicker("dtAdjusterUpdated");
+    cmbAdjusterUpdated = typedList("cmbAdjusterUpdated");
+    txtCarpetRooms = build::textBox("txtCarpetRooms", wip::kNumberLength);
     txtCarpetRooms->setMaximumWidth(80);
-    txtHowHear = textBox("txtHowHear", wip::kLongTextLength);
-    txtTime = textBox("txtTime");
-    cmbTypeOfService = combo("cmbTypeOfService", false);
+    txtHowHear = build::textBox("txtHowHear", wip::kLongTextLength);
+    txtTime = build::textBox("txtTime", wip::kTextLength);
+    cmbTypeOfService = build::longList("cmbTypeOfService", 12);
 
     auto *left = new QGridLayout;
     int r = 0;
-    auto addLeft = [&](const char *text, QLayout *layout) {
-        left->addWidget(caption(text), r, 0);
+    auto addLeft = [&](QStringView text, QLayout *layout) {
+        left->addWidget(build::caption(text), r, 0);
         left->addLayout(layout, r++, 1);
     };
-    addLeft("ID:", row({ lblID }, true));
-    addLeft("Customer:", row({ cmbCustomer, btnImport }));
-    addLeft("Address:", row({ txtAddress }));
-    addLeft("City/State/Zip:", row({ txtCity, cmbState, txtZip }));
-    addLeft("Phone:", row({ txtPhone }));
-    addLeft("Job Type:", row({ cmbType }));
-    addLeft("Status:", row({ cmbStatus }));
-    addLeft("Rep:", row({ cmbRep }));
-    addLeft("Start Date:", row({ dtStart, chkDryingDays, lblDryingDays }, true));
-    addLeft("Insurance:", row({ cmbInsurance }));
-    addLeft("Agent:", row({ cmbAgent }));
-    addLeft("Adjuster:", row({ cmbAdjuster }));
+    addLeft(u"ID:", row({ lblID }, true));
+    addLeft(u"Customer:", row({ cmbCustomer, btnImport }));
+    addLeft(u"Address:", row({ txtAddress }));
+    addLeft(u"City/State/Zip:", row({ txtCity, cmbState, txtZip }));
+    addLeft(u"Phone:", row({ txtPhone }));
+    addLeft(u"Job Type:", row({ cmbType }));
+    addLeft(u"Status:", row({ cmbStatus }));
+    addLeft(u"Rep:", row({ cmbRep }));
+    addLeft(u"Start Date:", row({ dtStart, chkDryingDays, lblDryingDays }, true));
+    addLeft(u"Insurance:", row({ cmbInsurance }));
+    addLeft(u"Agent:", row({ cmbAgent }));
+    addLeft(u"Adjuster:", row({ cmbAdjuster }));
     left->setColumnStretch(1, 1);
     left->setRowStretch(r, 1);
 
@@ -180,40 +137,40 @@ void frmWIPEntry::buildUi()
         right->addWidget(label, r, 0);
         right->addLayout(layout, r++, 1);
     };
-    addRight(caption("Paperwork Needed:"), row({ txtPaperwork }));
-    addRight(caption("Initial Scope:"), row({ txtInitialScope }));
-    addRight(caption("Software:"), row({ cmbSoftware }));
-    addRight(caption("Type of Payment:"), row({ cmbPayment }));
-    addRight(caption("Rugs:"), row({ txtRugs, chkRugs }, true));
-    addRight(chkItel, row({ caption("Date Sent:"), dtItel }, true));
-    addRight(caption("Adjuster Updated Date/By:"), row({ dtAdjusterUpdated, cmbAdjusterUpdated }));
-    addRight(caption("Carpet Cleaning No. Rooms:"), row({ txtCarpetRooms }, true));
-    addRight(caption("How did you hear about us?"), row({ txtHowHear }));
-    addRight(caption("Time of Service:"), row({ txtTime }));
-    addRight(caption("Type of Service:"), row({ cmbTypeOfService }));
+    addRight(build::caption(u"Paperwork Needed:"), row({ txtPaperwork }));
+    addRight(build::caption(u"Initial Scope:"), row({ txtInitialScope }));
+    addRight(build::caption(u"Software:"), row({ cmbSoftware }));
+    addRight(build::caption(u"Type of Payment:"), row({ cmbPayment }));
+    addRight(build::caption(u"Rugs:"), row({ txtRugs, chkRugs }, true));
+    addRight(chkItel, row({ build::caption(u"Date Sent:"), dtItel }, true));
+    addRight(build::caption(u"Adjuster Updated Date/By:"), row({ dtAdjusterUpdated, cmbAdjusterUpdated }));
+    addRight(build::caption(u"Carpet Cleaning No. Rooms:"), row({ txtCarpetRooms }, true));
+    addRight(build::caption(u"How did you hear about us?"), row({ txtHowHear }));
+    addRight(build::caption(u"Time of Service:"), row({ txtTime }));
+    addRight(build::caption(u"Type of Service:"), row({ cmbTypeOfService }));
     right->setColumnStretch(1, 1);
     right->setRowStretch(r, 1);
 
-    chkEstimate = named(new QCheckBox(QStringLiteral("Estimate Complete")), "chkEstimate");
-    chkBilled = named(new QCheckBox(QStringLiteral("Billed")), "chkBilled");
-    chkCOS = named(new QCheckBox(QStringLiteral("COS Sent")), "chkCOS");
-    chkMoveout = named(new QCheckBox(QStringLiteral("Move Out")), "chkMoveout");
-    chkHVAC = named(new QCheckBox(QStringLiteral("Clean HVAC")), "chkHVAC");
-    chkContents = named(new QCheckBox(QStringLiteral("Contents Cleaned")), "chkContents");
-    chkPhotos = named(new QCheckBox(QStringLiteral("Photos")), "chkPhotos");
+    chkEstimate = build::checkBox("chkEstimate", u"Estimate Complete");
+    chkBilled = build::checkBox("chkBilled", u"Billed");
+    chkCOS = build::checkBox("chkCOS", u"COS Sent");
+    chkMoveout = build::checkBox("chkMoveout", u"Move Out");
+    chkHVAC = build::checkBox("chkHVAC", u"Clean HVAC");
+    chkContents = build::checkBox("chkContents", u"Contents Cleaned");
+    chkPhotos = build::checkBox("chkPhotos", u"Photos");
     auto *checks = row({ chkEstimate, chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos }, true);
 
-    auto *notesFrame = named(new QGroupBox(QStringLiteral("Notes")), "fraNotes");
-    txtNotes = named(new QPlainTextEdit, "txtNotes");
+    auto *notesFrame = build::named(new QGroupBox(QStringLiteral("Notes")), "fraNotes");
+    txtNotes = build::named(new QPlainTextEdit, "txtNotes");
     txtNotes->setTabChangesFocus(true);
     auto *notesLayout = new QVBoxLayout(notesFrame);
     notesLayout->addWidget(txtNotes);
 
-    auto *subFrame = named(new QGroupBox(QStringLiteral("Subcontractors")), "fraSubcontractors");
-    cmbSubcontractor = combo("cmbSubcontractor", true);
-    btnAddSubcontractor = named(new QPushButton(QStringLiteral("Add")), "btnAddSubcontractor");
-    btnDeleteSubcontractor = named(new QPushButton(QStringLiteral("Delete")), "btnDeleteSubcontractor");
-    lstSubcontractor = named(new QListWidget, "lstSubcontractor");
+    auto *subFrame = build::named(new QGroupBox(QStringLiteral("Subcontractors")), "fraSubcontractors");
+    cmbSubcontractor = typedList("cmbSubcontractor");
+    btnAddSubcontractor = build::button("btnAddSubcontractor", u"Add");
+    btnDeleteSubcontractor = build::button("btnDeleteSubcontractor", u"Delete");
+    lstSubcontractor = build::named(new QListWidget, "lstSubcontractor");
     auto *subLayout = new QVBoxLayout(subFrame);
     subLayout->addLayout(row({ cmbSubcontractor, btnAddSubcontractor, btnDeleteSubcontractor }));
     subLayout->addWidget(lstSubcontractor);
@@ -222,27 +179,27 @@ void frmWIPEntry::buildUi()
     frames->addWidget(notesFrame, 1);
     frames->addWidget(subFrame, 1);
 
-    lblEntered = valueLabel("lblEntered");
-    lblEdited = valueLabel("lblEdited");
-    lblBilled = valueLabel("lblBilled");
-    lblRatePerHour = valueLabel("lblRatePerHour");
-    lblInvoice = valueLabel("lblInvoice");
+    lblEntered = build::valueLabel("lblEntered");
+    lblEdited = build::valueLabel("lblEdited");
+    lblBilled = build::valueLabel("lblBilled");
+    lblRatePerHour = build::valueLabel("lblRatePerHour");
+    lblInvoice = build::valueLabel("lblInvoice");
     auto *stamps = new QGridLayout;
-    stamps->addWidget(caption("Entered:"), 0, 0);
+    stamps->addWidget(build::caption(u"Entered:"), 0, 0);
     stamps->addWidget(lblEntered, 0, 1);
-    stamps->addWidget(caption("Edited:"), 1, 0);
+    stamps->addWidget(build::caption(u"Edited:"), 1, 0);
     stamps->addWidget(lblEdited, 1, 1);
-    stamps->addWidget(caption("Billed:"), 0, 2);
+    stamps->addWidget(build::caption(u"Billed:"), 0, 2);
     stamps->addWidget(lblBilled, 0, 3);
-    stamps->addWidget(caption("Rate/Hour:"), 1, 2);
+    stamps->addWidget(build::caption(u"Rate/Hour:"), 1, 2);
     stamps->addWidget(lblRatePerHour, 1, 3);
-    stamps->addWidget(caption("Invoice:"), 0, 4);
+    stamps->addWidget(build::caption(u"Invoice:"), 0, 4);
     stamps->addWidget(lblInvoice, 0, 5);
     stamps->setColumnStretch(1, 2);
     stamps->setColumnStretch(3, 1);
     stamps->setColumnStretch(5, 1);
 
-    auto *info = named(new QWidget, "tabWIPInformation");
+    auto *info = build::named(new QWidget, "tabWIPInformation");
     auto *columns = new QHBoxLayout;
     columns->addLayout(left, 1);
     columns->addSpacing(16);
@@ -254,14 +211,14 @@ void frmWIPEntry::buildUi()
     infoLayout->addLayout(stamps);
 
     // ---- "WIP Labor"
-    auto *labor = named(new QWidget, "tabWIPLabor");
-    vsfgTime = named(new GridWidget, "vsfgTime");
-    lblTotalHours = valueLabel("lblTotalHours");
+    auto *labor = build::named(new QWidget, "tabWIPLabor");
+    vsfgTime = build::named(new GridWidget, "vsfgTime");
+    lblTotalHours = build::valueLabel("lblTotalHours");
     auto *laborLayout = new QVBoxLayout(labor);
     laborLayout->addWidget(vsfgTime, 1);
-    laborLayout->addLayout(row({ caption("Total Hours:"), lblTotalHours }, true));
+    laborLayout->addLayout(row({ build::caption(u"Total Hours:"), lblTotalHours }, true));
 
-    SSTab1 = named(new QTabWidget, "SSTab1");
+    SSTab1 = build::named(new QTabWidget, "SSTab1");
     SSTab1->addTab(info, QStringLiteral("WIP Information"));
     SSTab1->addTab(labor, QStringLiteral("WIP Labor"));
 
