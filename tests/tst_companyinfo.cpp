@@ -198,9 +198,8 @@ private slots:
         QCOMPARE(Phones::toStore(QStringLiteral("(216) 55_-____")), QStringLiteral("(216) 55_-____"));
     }
 
-    // Texts are stored as typed; numbers are read as the boxes show them
-    // (a grouped "1,250.75" is refused, see refusedSaveWritesNothingAndKeepsInput)
-    // and drying days rounded half to even.
+    // Texts are stored as typed; numbers are read with group separators and
+    // drying days rounded half to even.
     void acceptedEntryKeepsTextsAsTyped()
     {
         CompanyTexts t;
@@ -208,7 +207,7 @@ private slots:
         t.state = QStringLiteral("OH");
         t.zip = QStringLiteral(" 44101");
         t.keyPressDelay = QStringLiteral(" 2.5 ");
-        t.qbItemAmount = QStringLiteral(" 1250.75");
+        t.qbItemAmount = QStringLiteral("1,250.75");
         t.dryingDays = QStringLiteral("6.5");
         const auto result = CompanyEntry::toRow(t);
         const auto *row = std::get_if<CompanyRow>(&result);
@@ -334,7 +333,7 @@ private slots:
         QTest::newRow("amount empty") << QStringLiteral("txtQBAmount") << QString()
                                       << QStringLiteral("Invalid Entry: Enter the QB amount.");
         QTest::newRow("amount not a number") << QStringLiteral("txtQBAmount") << QStringLiteral("12 dollars") << amount;
-        QTest::newRow("amount grouped") << QStringLiteral("txtQBAmount") << QStringLiteral("1,250") << amount;
+        QTest::newRow("amount misgrouped") << QStringLiteral("txtQBAmount") << QStringLiteral("1,25") << amount;
         QTest::newRow("days not a number")
             << QStringLiteral("txtDryingDays") << QStringLiteral("five")
             << QStringLiteral("Invalid Entry: The drying days must be a number: digits, with a point before any "

@@ -17,7 +17,7 @@ class TestConversions : public QObject
 private slots:
     // Every number box reads its text as it shows numbers, whatever the
     // machine's locale (German here, where "1.250" would be 1250): a point
-    // before the decimals, no grouping. A text that is no number is refused
+    // before the decimals, commas only between thousands. A text that is no number is refused
     // by name; an empty box counts `whenEmpty` where the box has one.
     // SafeNumber, for texts the program wrote, reads the same way but gives 0
     // for what a box refuses.
@@ -37,7 +37,8 @@ private slots:
         QTest::newRow("blanks around") << QStringLiteral("  3.25  ") << true << 3.25 << QString();
         QTest::newRow("negative") << QStringLiteral(" -3 ") << true << -3.0 << QString();
         QTest::newRow("exponent") << QStringLiteral("1e3") << true << 1000.0 << QString();
-        QTest::newRow("grouped") << QStringLiteral("1,250.50") << true << refused << notNumber;
+        QTest::newRow("grouped") << QStringLiteral("1,250.50") << true << 1250.5 << QString();
+        QTest::newRow("misgrouped") << QStringLiteral("12,50") << true << refused << notNumber;
         QTest::newRow("decimal comma") << QStringLiteral("1,5") << true << refused << notNumber;
         QTest::newRow("letter for a digit") << QStringLiteral("5o") << true << refused << notNumber;
         QTest::newRow("word") << QStringLiteral("three") << false << refused << notNumber;

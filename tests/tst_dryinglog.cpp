@@ -159,7 +159,8 @@ private slots:
         row("humidity not a number", QString("70"), QString("5o"), QString(), QString(), QString("txtHumidity"),
             digits);
         row("humidity text", QString("70"), QString("wet"), QString(), QString(), QString("txtHumidity"), digits);
-        row("grouped humidity", QString("70"), QString("1,250"), QString(), QString(), QString("txtHumidity"), digits);
+        row("decimal comma humidity", QString("70"), QString("1,25"), QString(), QString(), QString("txtHumidity"),
+            digits);
         row("humidity empty", QString("70"), QString(), QString(), QString(), QString("txtHumidity"),
             QString("Enter the relative humidity."));
         row("no temperature", QString(), QString("50"), QString(), QString(), QString("txtTemperature"),

@@ -8,8 +8,7 @@ std::optional<double> parseFiniteNumber(const QString &text)
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    const QLocale c = QLocale::c();
     bool ok = false;
     // QLocale accepts "inf" and "nan" as numbers; no box of this program means them.
     const double value = c.toDouble(trimmed, &ok);

@@ -7,13 +7,14 @@
 #include <variant>
 
 // Numbers typed into boxes. Every box shows its number in the C locale, with
-// a point before the decimals and no grouping, so every box reads its text
-// the same way whatever the machine's locale: "1.250" is one and a quarter,
-// and "1,250" (a thousand and a quarter, or one and a quarter?) is refused.
+// a point before the decimals, so every box reads its text the same way
+// whatever the machine's locale: "1.250" is one and a quarter. A comma can
+// only group thousands ("1,250.75", as an office types an amount); a comma
+// anywhere else ("1,5") is refused, never read as a decimal point.
 
 // The whole text as a finite number, blanks around it allowed; nothing for
-// an empty text, other characters, grouping, "inf", "nan" or a number too
-// large for a double.
+// an empty text, other characters, misplaced grouping, "inf", "nan" or a
+// number too large for a double.
 std::optional<double> parseFiniteNumber(const QString &text);
 
 // The number typed into the box of `field` (a record's column), or the
