@@ -205,8 +205,8 @@ void frmTimeEntry::showRecord(const staff::TimeRecord &record)
 
 bool frmTimeEntry::save()
 {
-    if (const std::optional<FieldProblem> problem
-        = staff::checkEntry(cmbEmployee->currentIndex() >= 0, cmbWIP->currentIndex() >= 0, txtHours->text())) {
+    if (const std::optional<FieldProblem> problem = staff::checkEntry(
+            m_record, cmbEmployee->currentIndex() >= 0, cmbWIP->currentIndex() >= 0, txtHours->text())) {
         Messages::show(this, problem->text, problem->title);
         if (QWidget *control = m_fields.control(problem->field)) {
             control->setFocus(Qt::OtherFocusReason);
