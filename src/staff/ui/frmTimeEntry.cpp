@@ -6,7 +6,6 @@
 #include "widgets/Messages.h"
 #include "widgets/PlainTextLimit.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QGridLayout>
@@ -240,13 +239,9 @@ bool frmTimeEntry::confirmLeave()
     return answer == QMessageBox::No;
 }
 
-void frmTimeEntry::closeEvent(QCloseEvent *event)
+bool frmTimeEntry::confirmClose()
 {
-    if (!confirmLeave()) {
-        event->ignore();
-        return;
-    }
-    Screen::closeEvent(event);
+    return confirmLeave();
 }
 
 // ---- handlers
