@@ -96,10 +96,41 @@ private slots:
         QVERIFY(absolute.options.contains(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000")));
     }
 
+    // Keepalives and time-outs on every PostgreSQL connection, so that a
+    // server gone without a word cannot hold a query for good; the string's
+    // own values win, and only as whole numbers (QPSQL passes the options to
+    // libpq as they stand).
+    void mapsPostgres_data()
+    {
+        QTest::addColumn<QString>("extra");
+        QTest::addColumn<QString>("options"); // empty: refused
+        const QString defaults = QStringLiteral("connect_timeout=10;keepalives=1;keepalives_idle=30;"
+                                                "keepalives_interval=10;keepalives_count=3;tcp_user_timeout=60000");
+        QTest::newRow("defaults") << QString() << defaults;
+        QTest::newRow("the string's own kept")
+            << QStringLiteral(";Connect Timeout=3;keepalives_idle= 120;TCP_USER_TIMEOUT=0;Keepalives=0")
+            << QStringLiteral("connect_timeout=3;keepalives=0;keepalives_idle=120;keepalives_interval=10;"
+                              "keepalives_count=3;tcp_user_timeout=0");
+        QTest::newRow("Npgsql's Timeout") << QStringLiteral(";Timeout=5") << u"connect_timeout=5"_qs + defaults.mid(18);
+        QTest::newRow("a further parameter smuggled in")
+            << QStringLiteral(";keepalives_idle='30 sslmode=disable'") << QString();
+        QTest::newRow("negative") << QStringLiteral(";keepalives_count=-1") << QString();
+        QTest::newRow("port not a number") << QStringLiteral(";Port=abc") << QString();
+    }
+
     void mapsPostgres()
     {
-        const auto spec = data::mapConnectionString(QStringLiteral(
-            "Provider=PostgreSQL;Host=db.local;Port=5433;Database=jobs;User ID=office;Password=\"p;w=d\""));
+        QFETCH(QString, extra);
+        QFETCH(QString, options);
+        const QString text
+            = QStringLiteral(
+                  "Provider=PostgreSQL;Host=db.local;Port=5433;Database=jobs;User ID=office;Password=\"p;w=d\"")
+            + extra;
+        if (options.isEmpty()) {
+            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, data::mapConnectionString(text));
+            return;
+        }
+        const auto spec = data::mapConnectionString(text);
         QCOMPARE(spec.driver, QStringLiteral("QPSQL"));
         QCOMPARE(spec.kind, DbKind::PostgreSQL);
         QCOMPARE(spec.host, QStringLiteral("db.local"));
@@ -107,9 +138,7 @@ private slots:
         QCOMPARE(spec.databaseName, QStringLiteral("jobs"));
         QCOMPARE(spec.user, QStringLiteral("office"));
         QCOMPARE(spec.password, QStringLiteral("p;w=d"));
-        QCOMPARE(spec.options, QStringLiteral("connect_timeout=10"));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
-            data::mapConnectionString(QStringLiteral("Provider=PostgreSQL;Host=x;Port=abc;Database=j")));
+        QCOMPARE(spec.options, options);
     }
 
     void mapsSqlServerToFreeTds()

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -126,6 +127,7 @@ private slots:
 
     void init()
     {
+        wip::setCustomerReaderPath(QStringLiteral(JT_CUSTOMER_READER_PATH));
         JT_FRESH_DB_IN(m_db);
         testdb::logIn(1, QStringLiteral("alice"), QStringLiteral("Admin"));
         testdb::context().config.folder = m_dir.path();
@@ -288,6 +290,45 @@ private slots:
         QVERIFY2(Messages::shown().first().text.contains(says), qPrintable(Messages::shown().first().text));
         testdb::context().config.customerDatabasePath = m_file;
         QVERIFY(openImport());
+    }
+
+    // The reader is a program of its own. One that dies before the end of
+    // its output, as libmdb may on a damaged file, fails the import with the
+    // damaged file's message, never with the rows it got out; one that is
+    // not there says so.
+    void readerFails_data()
+    {
+        columns<bool, QString>({ "there", "says" });
+        row("dies before the end", true, QStringLiteral("customers.mdb is damaged: the reader stopped on it"));
+        row("not there", false, QStringLiteral("customers.mdb cannot be read: no reader process"));
+    }
+    void readerFails()
+    {
+        QFETCH(bool, there);
+        QFETCH(QString, says);
+        QString reader = path("no-reader");
+        if (there) {
+            // The real reader's output on the customers but its last record
+            // (the end), then the signal of a crash.
+            QProcess real;
+            real.start(QStringLiteral(JT_CUSTOMER_READER_PATH), { m_file });
+            QVERIFY(real.waitForFinished());
+            QFile output(path("reader.out"));
+            QVERIFY(output.open(QIODevice::WriteOnly));
+            output.write(real.readAllStandardOutput().chopped(5));
+            output.close();
+            reader = path("reader.sh");
+            QFile script(reader);
+            QVERIFY(script.open(QIODevice::WriteOnly));
+            script.write("#!/bin/sh\ncat '" + QFile::encodeName(output.fileName()) + "'\nkill -SEGV $$\n");
+            script.close();
+            QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        }
+        wip::setCustomerReaderPath(reader);
+        QVERIFY(!openImport());
+        QVERIFY(m_entry->isEnabled());
+        QCOMPARE(Messages::shown().size(), 1);
+        QVERIFY2(Messages::shown().first().text.contains(says), qPrintable(Messages::shown().first().text));
     }
 
     // The password in the header: Jet 4 masks it with the creation date.

@@ -243,6 +243,50 @@ private slots:
                   : QList<LogRow>());
     }
 
+    // Closing the window, by its close box or File > Exit, asks every screen
+    // before closing any: Cancel on the time entry's unsaved changes keeps
+    // the window and all its screens, the typed hours too; No closes them
+    // all, asking once.
+    void closingAsksScreensFirst_data()
+    {
+        columns<bool, QMessageBox::StandardButton, bool>({ "byExit", "answer", "closes" });
+        row("close box, Cancel", false, QMessageBox::Cancel, false);
+        row("File > Exit, Cancel", true, QMessageBox::Cancel, false);
+        row("close box, No", false, QMessageBox::No, true);
+        row("File > Exit, No", true, QMessageBox::No, true);
+    }
+    void closingAsksScreensFirst()
+    {
+        QFETCH(bool, byExit);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, closes);
+        JT_FRESH_DB(db);
+        testdb::logIn(0, QStringLiteral("clerk"), QStringLiteral("Admin"));
+        MDI mdi(testdb::context(), screenRegistry());
+        mdi.show();
+        mdi.unlockAfterLogin(QStringLiteral("clerk"));
+        // Opened first, so closed first were the screens closed one by one.
+        QVERIFY(choose(&mdi, QStringLiteral("About")));
+        QVERIFY(choose(&mdi, QStringLiteral("mnuTimeEntry")));
+        QPointer<QLineEdit> hours = findControl<QLineEdit>(mdi.findScreen(QStringLiteral("frmTimeEntry")), "txtHours");
+        hours->setText(QStringLiteral("6"));
+
+        Messages::setNextAnswer(answer);
+        if (byExit)
+            QVERIFY(choose(&mdi, QStringLiteral("Exit")));
+        else
+            mdi.close();
+        QCOMPARE(shownMessages(),
+            QStringList {
+                QStringLiteral("Employee Time Entry: Do you want to save the changes to this time entry? (buttons)") });
+        QCOMPARE(mdi.isVisible(), !closes);
+        QCOMPARE(testdb::context().db().isOpen(), !closes);
+        QTRY_COMPARE(openScreens(mdi),
+            (closes ? QStringList() : QStringList { QStringLiteral("frmAbout"), QStringLiteral("frmTimeEntry") }));
+        if (!closes)
+            QCOMPARE(hours->text(), QStringLiteral("6"));
+    }
+
     void permissions_data()
     {
         QTest::addColumn<QString>("entry");

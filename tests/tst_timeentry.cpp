@@ -177,6 +177,37 @@ private slots:
             QTRY_VERIFY(child(skip.isEmpty() ? "txtHours" : qPrintable(skip))->hasFocus());
     }
 
+    // A booking stored with hours outside 0 to 24 (a correction of -2 h
+    // carried over from the old program) saves while the hours stay as
+    // loaded, to mend its note, say; hours typed anew are checked.
+    void storedHoursOutOfRange_data()
+    {
+        columns<double, QString, QString, double>({ "loaded", "typed", "message", "saved" });
+        const QString range = "Invalid Hours: Hours must be between 0 and 24 for one entry.";
+        row("-2 left as it is", -2.0, QString(), QString(), -2.0);
+        row("30 left as it is", 30.0, QString(), QString(), 30.0);
+        row("-2 typed again", -2.0, QStringLiteral("-2"), QString(), -2.0);
+        row("another wrong value", -2.0, QStringLiteral("-3"), range, -2.0);
+        row("mended", -2.0, QStringLiteral("2"), QString(), 2.0);
+    }
+    void storedHoursOutOfRange()
+    {
+        QFETCH(double, loaded);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        QFETCH(double, saved);
+        const qint64 id = addBooking(m_ann, m_job, loaded);
+        open()->LoadTime(QString::number(id));
+        QCOMPARE(child<QLineEdit>("txtHours")->text(), staff::formatHours(loaded));
+        if (!typed.isEmpty())
+            typeHours(typed);
+        child<QPlainTextEdit>("txtNotes")->setPlainText("Mended");
+        click("btnSave");
+        QCOMPARE(shownMessages(), message.isEmpty() ? QStringList() : QStringList { message });
+        QCOMPARE(stored("Hours", id).toDouble(), saved);
+        QCOMPARE(stored("Notes", id).toString(), message.isEmpty() ? "Mended" : "");
+    }
+
     // A booking whose job is closed, or whose employee left, shows them
     // appended and locked; another booking of the same closed job finds it
     // listed; New unlocks the choices and keeps what was appended.

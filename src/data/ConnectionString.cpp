@@ -115,6 +115,44 @@ namespace {
         return spec;
     }
 
+    // libpq's time-out and keepalive parameters: the connection string's
+    // value where it gives one, else ours. QPSQL hands the options to libpq
+    // as they stand, so a value passes only as a whole number written anew:
+    // nothing else of the string can reach libpq as a parameter of its own.
+    QString postgresOptions(const QMap<QString, QString> &map)
+    {
+        struct Option
+        {
+            const char *name;
+            int fallback;
+        };
+        static constexpr Option kOptions[] = { { "connect_timeout", kConnectTimeoutSeconds }, { "keepalives", 1 },
+            { "keepalives_idle", kKeepaliveIdleSeconds }, { "keepalives_interval", kKeepaliveIntervalSeconds },
+            { "keepalives_count", kKeepaliveCount }, { "tcp_user_timeout", kTcpUserTimeoutMs } };
+        QMap<QString, QString> given;
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            QString key = it.key().simplified().replace(u' ', u'_');
+            // The ADO and Npgsql names of the connect time-out.
+            if (key == u"timeout" || key == u"connection_timeout")
+                key = QStringLiteral("connect_timeout");
+            given.insert(key, it.value());
+        }
+        QStringList options;
+        for (const Option &option : kOptions) {
+            const QString name = QString::fromLatin1(option.name);
+            int value = option.fallback;
+            if (const auto it = given.constFind(name); it != given.cend()) {
+                bool ok = false;
+                value = it.value().trimmed().toInt(&ok);
+                if (!ok || value < 0)
+                    throw std::invalid_argument(
+                        "the connection string's " + name.toStdString() + " is not a whole number");
+            }
+            options << name + u'=' + QString::number(value);
+        }
+        return options.join(u';');
+    }
+
     ConnectionSpec postgres(const QMap<QString, QString> &map)
     {
         ConnectionSpec spec;
@@ -133,7 +171,7 @@ namespace {
         spec.password = firstOf(map, { "password", "pwd" });
         if (spec.databaseName.isEmpty())
             throw std::invalid_argument("the PostgreSQL connection string names no Database");
-        spec.options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+        spec.options = postgresOptions(map);
         return spec;
     }
 

@@ -27,7 +27,11 @@ QMap<QString, QString> parseConnectionString(const QString &text);
 
 // Maps the connection string of config.txt to a Qt SQL connection:
 //   Provider=SQLite;Data Source=<file>          -> QSQLITE (relative to baseDir)
-//   Provider=PostgreSQL;Host=..;Port=..;...     -> QPSQL
+//   Provider=PostgreSQL;Host=..;Port=..;...     -> QPSQL, with libpq's
+//       connect_timeout, keepalives, keepalives_idle, keepalives_interval,
+//       keepalives_count and tcp_user_timeout: as the string gives them
+//       (spaces for underscores allowed, "Timeout" for connect_timeout), else
+//       the defaults above
 //   Provider=SQLOLEDB;Data Source=..;Initial Catalog=..;User ID=..;Password=..
 //                                               -> QODBC over FreeTDS
 //   Driver={...};...                            -> QODBC, passed through
@@ -36,5 +40,15 @@ ConnectionSpec mapConnectionString(const QString &text, const QString &baseDir =
 
 // The connection time-out, in seconds, applied to every kind of connection.
 inline constexpr int kConnectTimeoutSeconds = 10;
+
+// A PostgreSQL server that vanishes without closing the connection (power
+// cut, cable, a virtual machine stopped) is noticed by TCP keepalives once
+// the connection has been quiet this long, then probed this often, this many
+// times; and a query sent that the server never acknowledges gives up after
+// the TCP user time-out. Otherwise a query would wait for good.
+inline constexpr int kKeepaliveIdleSeconds = 30;
+inline constexpr int kKeepaliveIntervalSeconds = 10;
+inline constexpr int kKeepaliveCount = 3;
+inline constexpr int kTcpUserTimeoutMs = 60000;
 
 } // namespace data

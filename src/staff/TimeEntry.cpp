@@ -163,7 +163,8 @@ QString formatHours(double hours, const QLocale &locale)
     return grouped.toString(hours, 'f', 2);
 }
 
-std::optional<FieldProblem> checkEntry(bool hasEmployee, bool hasJob, const QString &hoursText, const QLocale &locale)
+std::optional<FieldProblem> checkEntry(
+    const TimeRecord &loaded, bool hasEmployee, bool hasJob, const QString &hoursText, const QLocale &locale)
 {
     const QString required = QStringLiteral("Required Information");
     const QString missing = QStringLiteral("You must enter an employee, hours, and WIP before saving.");
@@ -177,8 +178,10 @@ std::optional<FieldProblem> checkEntry(bool hasEmployee, bool hasJob, const QStr
     if (!hours)
         return problem("Hours", QStringLiteral("Hours must be numeric."), required);
     // A booking of -8 or 80 hours is a slip of the keyboard, and it would
-    // corrupt every total and rate per hour of the job.
-    if (*hours < 0 || *hours > kMaxHours)
+    // corrupt every total and rate per hour of the job. Hours the user left
+    // as loaded are no slip: they are saved back as stored.
+    const bool asLoaded = loaded.id != 0 && *hours == parseHours(formatHours(loaded.hours, locale), locale);
+    if (!asLoaded && (*hours < 0 || *hours > kMaxHours))
         return problem("Hours", QStringLiteral("Hours must be between 0 and %1 for one entry.").arg(kMaxHours),
             QStringLiteral("Invalid Hours"));
     return std::nullopt;

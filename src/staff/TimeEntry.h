@@ -85,12 +85,14 @@ std::optional<double> parseHours(const QString &text, const QLocale &locale = QL
 // "#,##0.00" in the locale's separators: 7.5 is "7.50".
 QString formatHours(double hours, const QLocale &locale = QLocale());
 
-// The checks before a save, in order: an employee, a job and hours given
-// (field "EmployeeID", "WIPID" or "Hours", the required-information
-// message); hours numeric; hours from 0 to kMaxHours. Nothing when it may be
-// saved.
-std::optional<FieldProblem> checkEntry(
-    bool hasEmployee, bool hasJob, const QString &hoursText, const QLocale &locale = QLocale());
+// The checks before a save of `loaded` (the booking as read, or the new
+// one), in order: an employee, a job and hours given (field "EmployeeID",
+// "WIPID" or "Hours", the required-information message); hours numeric;
+// hours from 0 to kMaxHours, unless they are still the loaded booking's as
+// the box shows them: a stored correction of -2 h from before this check
+// must not stop a save of the note. Nothing when it may be saved.
+std::optional<FieldProblem> checkEntry(const TimeRecord &loaded, bool hasEmployee, bool hasJob,
+    const QString &hoursText, const QLocale &locale = QLocale());
 
 // The check of the record's texts: notes no longer than their column.
 std::optional<FieldProblem> checkTexts(const TimeRecord &record);

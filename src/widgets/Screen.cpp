@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -71,6 +72,25 @@ void Screen::closeScreen()
         sub->close();
     else
         close();
+}
+
+bool Screen::closeConfirmed()
+{
+    m_closeConfirmed = true;
+    auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget());
+    // A closed window is deleted later, never here.
+    const bool closed = sub ? sub->close() : close();
+    m_closeConfirmed = false;
+    return closed;
+}
+
+void Screen::closeEvent(QCloseEvent *event)
+{
+    if (!m_closeConfirmed && !confirmClose()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 QWidget *Screen::showScreenNamed(const QString &screenName)

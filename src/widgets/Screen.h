@@ -24,6 +24,15 @@ public:
     // error has been shown, when that failed: the screen is then not opened.
     bool open();
 
+    // Asks what must be asked before the screen closes (unsaved changes:
+    // Yes saves them, No drops them); false when the user chose to stay.
+    // Closing asks it; the main window asks every screen before it closes
+    // any, so that Cancel on one keeps them all open.
+    virtual bool confirmClose() { return true; }
+    // Closes the screen with its child window once confirmClose() agreed,
+    // without asking again. False when it stayed open all the same.
+    bool closeConfirmed();
+
 protected:
     // Fills the lists and the record the screen opens with. Throws.
     virtual void load() { }
@@ -56,6 +65,8 @@ protected:
     }
     QWidget *showScreenNamed(const QString &screenName);
 
+    // Asks confirmClose() first, unless closeConfirmed() closes.
+    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -69,6 +80,7 @@ private:
         std::function<void()> check;
     };
     QHash<QObject *, LeaveCheck> m_leaveChecks;
+    bool m_closeConfirmed = false;
 };
 
 // Enter or Return without modifiers (the keypad's Enter included).

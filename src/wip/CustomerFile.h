@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace wip {
 
@@ -26,8 +27,20 @@ CustomerFileLocation customerFileLocation(const ConfigValues &config);
 
 // Opens the customer file (an Access .mdb, or an .accdb the reader knows)
 // read-only, after checking that the password opens it, and reads its table
-// tblCustomers whole (in a child process with a time limit: the reader may
-// crash or hang on a damaged file). Throws CustomerFileError.
+// tblCustomers whole (by the reader program, with a time limit of 20 s: it
+// may crash or hang on a damaged file). Throws CustomerFileError.
 std::unique_ptr<CustomerDirectory> openCustomerFile(const CustomerFileLocation &location);
+
+// The reader program, jobtracker-customer-reader: beside the running
+// program's executable, unless set (tests and benchmarks run elsewhere).
+QString customerReaderPath();
+void setCustomerReaderPath(const QString &path);
+
+// The customers in the reader's output (see CustomerFileFormat.h). Throws
+// CustomerFileError with the message for what the reader reports (no table,
+// a column missing, ...); nothing when the output stops short of its end
+// (the reader died or was stopped) or is not the reader's. `path` is the
+// customer file, for the messages.
+std::optional<QList<Customer>> decodeReaderOutput(const QByteArray &output, const QString &path);
 
 } // namespace wip

@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 #include <algorithm>
@@ -77,7 +78,8 @@ void MDI::buildMenu()
     addEntry(file, "CompanyInfo", QStringLiteral("Setup"));
     QAction *exit = file->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("Exit"));
-    connect(exit, &QAction::triggered, this, [this] { m_context.ShutDown(); });
+    // Exit leaves the way the close box does: the screens are asked first.
+    connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *wips = topMenu("mnuWIPS", QStringLiteral("&WIPs"));
     addEntry(wips, "mnuWIPsBoard", QStringLiteral("WIPs Navigator"));
@@ -243,14 +245,46 @@ void MDI::updateClock()
     m_datePanel->setText(QLocale().toString(now.date(), QLocale::ShortFormat));
 }
 
+bool MDI::closeScreens()
+{
+    const QList<QMdiSubWindow *> subs = m_area->subWindowList();
+    // Every screen is asked before any closes: Cancel on one (its unsaved
+    // changes) keeps the window with all its screens as they are.
+    for (QMdiSubWindow *sub : subs) {
+        auto *screen = qobject_cast<Screen *>(sub->widget());
+        if (screen && !screen->confirmClose())
+            return false;
+    }
+    for (const QPointer<QMdiSubWindow> &sub : QList<QPointer<QMdiSubWindow>>(subs.cbegin(), subs.cend())) {
+        if (!sub)
+            continue;
+        auto *screen = qobject_cast<Screen *>(sub->widget());
+        // A screen may still refuse: one waiting for a call finishes first.
+        if (!(screen ? screen->closeConfirmed() : sub->close()))
+            return false;
+    }
+    return true;
+}
+
 void MDI::closeEvent(QCloseEvent *event)
 {
     if (m_closing) {
         event->accept();
         return;
     }
+    // A second close while the screens' questions are up waits for them.
+    if (m_asking) {
+        event->ignore();
+        return;
+    }
+    m_asking = true;
+    const bool closed = closeScreens();
+    m_asking = false;
+    if (!closed) {
+        event->ignore();
+        return;
+    }
     m_closing = true;
-    m_area->closeAllSubWindows();
     event->accept();
     m_context.ShutDown();
 }

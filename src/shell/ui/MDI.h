@@ -53,6 +53,9 @@ private:
     // Asks the entry's permissions, then opens its screen; message A when
     // refused.
     void runEntry(const QString &entry);
+    // Closes every screen once each has agreed (asked about its unsaved
+    // changes); false when one stays open.
+    bool closeScreens();
     void centreLogo();
     void updateClock();
 
@@ -66,4 +69,5 @@ private:
     QLabel *m_datePanel = nullptr;
     QTimer *m_clock = nullptr;
     bool m_closing = false;
+    bool m_asking = false;
 };

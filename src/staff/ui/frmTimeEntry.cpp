@@ -7,7 +7,6 @@
 #include "widgets/Messages.h"
 #include "widgets/PlainTextLimit.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QGridLayout>
@@ -196,8 +195,8 @@ void frmTimeEntry::showRecord(const staff::TimeRecord &record)
 
 bool frmTimeEntry::save()
 {
-    if (const std::optional<FieldProblem> problem
-        = staff::checkEntry(cmbEmployee->currentIndex() >= 0, cmbWIP->currentIndex() >= 0, txtHours->text())) {
+    if (const std::optional<FieldProblem> problem = staff::checkEntry(
+            m_record, cmbEmployee->currentIndex() >= 0, cmbWIP->currentIndex() >= 0, txtHours->text())) {
         Messages::show(this, problem->text, problem->title);
         if (QWidget *control = m_fields.control(problem->field)) {
             control->setFocus(Qt::OtherFocusReason);
@@ -231,13 +230,9 @@ bool frmTimeEntry::confirmLeave()
     return answer == QMessageBox::No;
 }
 
-void frmTimeEntry::closeEvent(QCloseEvent *event)
+bool frmTimeEntry::confirmClose()
 {
-    if (!confirmLeave()) {
-        event->ignore();
-        return;
-    }
-    Screen::closeEvent(event);
+    return confirmLeave();
 }
 
 // ---- handlers

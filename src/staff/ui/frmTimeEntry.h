@@ -31,10 +31,13 @@ public:
 
     const staff::TimeRecord &record() const { return m_record; }
 
+    // Unsaved changes are offered for saving; Cancel, or a save that
+    // failed, keeps the screen open.
+    bool confirmClose() override;
+
 protected:
     // Fills the lists and preselects the logged-in user when active.
     void load() override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildUi();
