@@ -114,7 +114,6 @@ private slots:
         QTest::newRow("Npgsql's Timeout") << QStringLiteral(";Timeout=5") << u"connect_timeout=5"_qs + defaults.mid(18);
         QTest::newRow("a further parameter smuggled in")
             << QStringLiteral(";keepalives_idle='30 sslmode=disable'") << QString();
-        QTest::newRow("negative") << QStringLiteral(";keepalives_count=-1") << QString();
         QTest::newRow("port not a number") << QStringLiteral(";Port=abc") << QString();
     }
 
