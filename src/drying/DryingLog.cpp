@@ -348,7 +348,7 @@ std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qin
     const QVariant existing
         = db.scalar(QStringLiteral("SELECT MIN(ID) FROM MoistureReading WHERE PointID = ? AND TakenAt = ?"),
             { pointId, dayValue(day) });
-    const qint64 id = existing.isValid() && !existing.isNull() ? existing.toLongLong() : 0;
+    qint64 id = existing.isValid() && !existing.isNull() ? existing.toLongLong() : 0;
     const QString what = QStringLiteral("The reading of %1").arg(Formats::date(day));
     // A value for the day that was not there when the log was read.
     if (id != 0 && !version.isValid())
@@ -359,11 +359,12 @@ std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qin
         { QStringLiteral("Value"), value },
     };
     fields << data::stampFields(stamp, id == 0);
-    const qint64 saved = id == 0
-        ? db.insertRow(QStringLiteral("MoistureReading"), fields)
-        : (db.updateRowAtVersion(QStringLiteral("MoistureReading"), id, fields, version, what), id);
+    if (id == 0)
+        id = db.insertRow(QStringLiteral("MoistureReading"), fields);
+    else
+        db.updateRowAtVersion(QStringLiteral("MoistureReading"), id, fields, version, what);
     transaction.commit();
-    return saved;
+    return id;
 }
 
 // ---- The log ----
