@@ -1,5 +1,7 @@
 // The cost of one login: the employee lookup alone (what a plain-text
-// comparison in SQL cost) against the whole check with the Argon2id hash.
+// comparison in SQL cost) against the whole check with the Argon2id hash,
+// and a name nobody has against a known name with a wrong password: the two
+// must take the same time, or the answer tells which names exist.
 #include "base/Passwords.h"
 #include "data/Database.h"
 #include "data/Schema.h"
@@ -64,6 +66,22 @@ void BM_Authenticate(benchmark::State &state)
         benchmark::DoNotOptimize(Login::authenticate(db, QStringLiteral("USER100"), QStringLiteral("Secret 1")));
 }
 BENCHMARK(BM_Authenticate)->Unit(benchmark::kMillisecond);
+
+void BM_WrongPassword(benchmark::State &state)
+{
+    data::Connection &db = database();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Login::authenticate(db, QStringLiteral("USER100"), QStringLiteral("wrong")));
+}
+BENCHMARK(BM_WrongPassword)->Unit(benchmark::kMillisecond);
+
+void BM_UnknownName(benchmark::State &state)
+{
+    data::Connection &db = database();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Login::authenticate(db, QStringLiteral("nobody"), QStringLiteral("wrong")));
+}
+BENCHMARK(BM_UnknownName)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -120,6 +120,19 @@ private slots:
         db.reopen();
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 120);
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 1200);
+        // A database with jobs is not seeded again unless forced: a wrong
+        // --config must not plant made-up logins in a live database.
+        testdb::connection().close();
+        const Result again = run(db, { QStringLiteral("seed-demo"), QStringLiteral("--jobs"), QStringLiteral("5") });
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.err.contains(QStringLiteral("--force")), qPrintable(again.err));
+        QCOMPARE(run(db,
+                     { QStringLiteral("seed-demo"), QStringLiteral("--jobs"), QStringLiteral("5"),
+                         QStringLiteral("--force") })
+                     .exitCode,
+            0);
+        db.reopen();
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 125);
         testdb::execScript(QStringLiteral("ALTER TABLE WIP DROP COLUMN QBID"));
         testdb::connection().close();
         const Result check = run(db, { QStringLiteral("check") });

@@ -91,6 +91,8 @@ class TestCompanyInfo : public QObject
 
     bool reopenScreen()
     {
+        if (!testdb::context().isLoggedIn())
+            testdb::logIn(1, QStringLiteral("admin"), QStringLiteral("Admin"));
         m_mdi->openScreen(QStringLiteral("frmCompanyInfo"));
         m_screen = qobject_cast<frmCompanyInfo *>(m_mdi->findScreen(QStringLiteral("frmCompanyInfo")));
         return m_screen;
@@ -587,6 +589,7 @@ private slots:
     {
         JT_FRESH_DB(db);
         m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
+        testdb::logIn(1, QStringLiteral("admin"), QStringLiteral("Admin"));
         data::failNextStatementContaining(QStringLiteral("FROM State"));
         m_mdi->openScreen(QStringLiteral("frmCompanyInfo"));
         QCOMPARE(shownMessages(), QStringList { kDbError });

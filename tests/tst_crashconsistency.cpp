@@ -64,7 +64,7 @@ void makeSetupRows(data::Connection &db)
         person.userTypeId = user;
         person.userType = QStringLiteral("User");
         person.address2 = crashgen::mark(0);
-        EmployeeEntry::save(db, person, QString(), {}, stamp);
+        EmployeeEntry::save(db, person, QString(), {}, { true, {} }, stamp);
     }
     const QList<qint64> wips = crashgen::wipIds(db);
     const QList<qint64> employees = crashgen::employeeIds(db);

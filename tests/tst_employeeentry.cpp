@@ -277,6 +277,96 @@ private slots:
         QCOMPARE(column(id, "Password").toString(), hashed);
     }
 
+    // Rights are raised only by an Admin: an editor of another type cannot
+    // make an Admin, touch an Admin's login or type, or grant or take away a
+    // permission they do not hold; nobody demotes or retires the last Admin.
+    void noEscalation_data()
+    {
+        QTest::addColumn<QString>("editorType");
+        QTest::addColumn<QString>("target"); // "user" or "admin", the employee saved
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("secondAdmin");
+        QTest::addColumn<QString>("refusal"); // part of the message; empty: saved
+        const QString make = "can make an employee an administrator", touch = "change an administrator's";
+        const QString notHeld = "you do not hold it", last = "last active administrator";
+        const auto row = [](const char *name, const char *editor, const char *target, const char *change,
+                             bool secondAdmin, const QString &refusal) {
+            QTest::newRow(name) << QString(editor) << QString(target) << QString(change) << secondAdmin << refusal;
+        };
+        row("user makes an admin", "User", "user", "type Admin", true, make);
+        row("user sets an admin's password", "User", "admin", "password", true, touch);
+        row("user renames an admin's login", "User", "admin", "username", true, touch);
+        row("user retires an admin", "User", "admin", "inactive", true, touch);
+        row("user edits an admin's address", "User", "admin", "city", true, {});
+        row("user grants what they hold", "User", "user", "grant WIPs Navigator", true, {});
+        row("user grants what they lack", "User", "user", "grant Company Info", true, notHeld);
+        row("user takes away what they lack", "User", "user", "revoke Delete Employee Time", true, notHeld);
+        row("admin makes an admin", "Admin", "user", "type Admin", false, {});
+        row("admin demotes the last admin", "Admin", "admin", "type User", false, last);
+        row("admin retires the last admin", "Admin", "admin", "inactive", false, last);
+        row("admin demotes one of two", "Admin", "admin", "type User", true, {});
+    }
+    void noEscalation()
+    {
+        QFETCH(QString, editorType);
+        QFETCH(QString, target);
+        QFETCH(QString, change);
+        QFETCH(bool, secondAdmin);
+        QFETCH(QString, refusal);
+        JT_FRESH_DB(db);
+        const qint64 admin = addEmployee("Ada", "Root", "root", { { "UserTypeID", typeId("Admin") } });
+        if (secondAdmin)
+            addEmployee("Abe", "Root", "root2", { { "UserTypeID", typeId("Admin") } });
+        const qint64 user = addEmployee("Bo", "Mercer", "bmercer");
+        TestDb::grant(user, "Delete Employee Time");
+        // An Admin edits as the first Admin (on the last-Admin rows, their own record).
+        qint64 editorId = admin;
+        if (editorType == u"User") {
+            editorId = addEmployee("Kay", "Whit", "kwhit");
+            for (const char *held : { "Employee Entry/Edit", "WIPs Navigator" })
+                TestDb::grant(editorId, held);
+        }
+        data::Connection &c = testdb::connection();
+
+        const qint64 id = target == u"admin" ? admin : user;
+        EmployeeEntry::Employee e = *EmployeeEntry::loadEmployee(c, id);
+        QList<qint64> permissions;
+        for (const EmployeeEntry::Choice &p : EmployeeEntry::loadPermissions(c, id).granted)
+            permissions << p.id;
+        const QString argument = change.section(' ', 1);
+        const qint64 named = testdb::scalar("SELECT ID FROM Permission WHERE Name = ?", { argument }).toLongLong();
+        QString password;
+        if (change.startsWith("type")) {
+            e.userTypeId = typeId(argument.toLatin1().constData());
+            e.userType = argument;
+        } else if (change == u"password") {
+            password = "new secret";
+        } else if (change == u"username") {
+            e.username = "someone";
+        } else if (change == u"inactive") {
+            e.inactive = true;
+        } else if (change == u"city") {
+            e.city = "Brackwell";
+        } else if (change.startsWith("grant")) {
+            permissions << named;
+        } else {
+            permissions.removeAll(named);
+        }
+        const QString before = column(id, "RowVersion").toString() + column(id, "Password").toString();
+        const std::variant<qint64, FieldProblem> saved = EmployeeEntry::save(c, e, password, permissions,
+            EmployeeEntry::loadEditor(c, editorId, editorType), { "kwhit", QDateTime::currentDateTime() });
+        const auto *problem = std::get_if<FieldProblem>(&saved);
+        const QString said = problem ? problem->text : QString();
+        if (refusal.isEmpty()) {
+            QVERIFY2(!problem, qPrintable(said));
+            return;
+        }
+        QVERIFY2(said.contains(refusal), qPrintable(said));
+        // Nothing written: the row and the permissions are as they were.
+        QCOMPARE(column(id, "RowVersion").toString() + column(id, "Password").toString(), before);
+        QCOMPARE(permissionRows(user), QStringList { "Delete Employee Time" });
+    }
+
     // A type and a state the lists lack: shown with empty choosers and no
     // word; saving then asks for a type, and the state is kept.
     void unlistedTypeAndState()
@@ -365,8 +455,8 @@ private slots:
         const QDateTime when = QDateTime::currentDateTime().addSecs(-60);
         const qint64 permission
             = testdb::scalar("SELECT ID FROM Permission WHERE Name = 'WIPs Navigator'").toLongLong();
-        QVERIFY(
-            std::holds_alternative<qint64>(EmployeeEntry::save(other, *theirs, {}, { permission }, { "dave", when })));
+        QVERIFY(std::holds_alternative<qint64>(
+            EmployeeEntry::save(other, *theirs, {}, { permission }, { true, {} }, { "dave", when })));
 
         click("btnSave");
         QCOMPARE(shownMessages().size(), 1);

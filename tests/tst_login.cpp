@@ -368,6 +368,8 @@ private slots:
         QVERIFY(w.username->isEnabled());
         QCOMPARE(w.username->text(), QString());
         QCOMPARE(testdb::context().loginThrottle().failures(QStringLiteral("KWhitfield")), 6);
+        // The count is the database's: the next run of the program waits as well.
+        QCOMPARE(Login::Throttle(testdb::connection()).failures(QStringLiteral(" kWhitField")), 6);
 
         // The right password waits like any other attempt, then logs in.
         Messages::clearShown();

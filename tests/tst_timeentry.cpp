@@ -106,7 +106,7 @@ private slots:
         Clock::setNow(kNow);
         m_ann = addEmployee("Ann", "Smith");
         m_job = addWip("Hale");
-        testdb::logIn(0, "clerk");
+        testdb::logIn(0, "clerk", "Admin");
     }
     void cleanup()
     {
@@ -123,7 +123,7 @@ private slots:
         addEmployee("Old", "Timer", true);
         addWip("Archer", "Closed");
         const qint64 abbot = addWip("Abbot");
-        testdb::logIn(second, "bob");
+        testdb::logIn(second, "bob", "Admin");
         open();
         QCOMPARE(itemTexts(combo("cmbEmployee")), (QStringList { "Jones, Bob", "Jones, Bob", "Smith, Ann" }));
         QCOMPARE(itemTexts(combo("cmbEmployeeID")),
@@ -259,6 +259,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(int, left);
         const qint64 user = TestDb::addEmployee("clerk", "pw");
+        TestDb::grant(int(user), "Employee Time Manager");
         if (granted)
             TestDb::grant(int(user), "Delete Employee Time");
         testdb::logIn(user, "clerk", "User");

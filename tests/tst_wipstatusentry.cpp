@@ -24,6 +24,7 @@ class TestWipStatusEntry : public QObject
     void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
     bool open()
     {
+        testdb::logIn(1, "admin", "Admin");
         m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
         m_screen = qobject_cast<frmWIPStatusEntry *>(m_mdi->openScreen("frmWIPStatusEntry"));
         return m_screen;

@@ -1,7 +1,7 @@
 // jobtracker-admin: creates, fills, checks and upgrades job databases.
 //
 //   jobtracker-admin [--config FILE] init [--username NAME] [--password PW]
-//   jobtracker-admin [--config FILE] seed-demo [--jobs N] [--bookings-per-job N]
+//   jobtracker-admin [--config FILE] seed-demo [--jobs N] [--bookings-per-job N] [--force]
 //   jobtracker-admin [--config FILE] check
 //   jobtracker-admin [--config FILE] upgrade
 //   jobtracker-admin [--config FILE] report work-order --wip N --pdf FILE [--user NAME]
@@ -219,6 +219,8 @@ int main(int argc, char *argv[])
         QStringLiteral("N"), QStringLiteral("200"));
     const QCommandLineOption bookingsOption(QStringLiteral("bookings-per-job"),
         QStringLiteral("seed-demo: time bookings per job."), QStringLiteral("N"), QStringLiteral("10"));
+    const QCommandLineOption forceOption(QStringLiteral("force"),
+        QStringLiteral("seed-demo: add the demo to a database that already holds jobs or employees."));
     const QCommandLineOption pdfOption(
         QStringLiteral("pdf"), QStringLiteral("report: the PDF file to write."), QStringLiteral("file"));
     const QCommandLineOption printedByOption(QStringLiteral("user"),
@@ -238,7 +240,7 @@ int main(int argc, char *argv[])
         QStringLiteral("report board: started by this day (yyyy-MM-dd), with --from."), QStringLiteral("D"));
     const QCommandLineOption allOption(
         QStringLiteral("all"), QStringLiteral("report board: closed jobs too (the board's Active Only off)."));
-    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption, pdfOption,
+    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption, forceOption, pdfOption,
         printedByOption, wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption });
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
@@ -307,6 +309,18 @@ int main(int argc, char *argv[])
             const QStringList missing = data::checkSchema(db).missing;
             if (!missing.isEmpty())
                 return fail(QStringLiteral("the database has no complete schema (run init first): ") + missing.first());
+            // Made-up jobs and logins with known passwords belong in a new
+            // database only, never in an office's live one by a wrong config.
+            const qint64 jobs = db.scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toLongLong();
+            const qint64 employees = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Employee")).toLongLong();
+            if ((jobs > 0 || employees > 1) && !parser.isSet(forceOption)) {
+                return fail(
+                    QStringLiteral("the database already holds %1 jobs and %2 employees; seed-demo adds made-up "
+                                   "jobs and logins and is meant for a new database. Check --config, or give "
+                                   "--force to add them all the same.")
+                        .arg(jobs)
+                        .arg(employees));
+            }
             QElapsedTimer timer;
             timer.start();
             data::seedDemo(db, demo, [](const QString &step) { err() << "  " << step << Qt::endl; });

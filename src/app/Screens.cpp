@@ -26,13 +26,16 @@ QString s(const char *text)
 
 const ScreenRegistry &screenRegistry()
 {
-    // Menu entry, permissions (any one grants), screen, factory. An entry
-    // without a screen only asks its permission for now.
+    // Menu entry, permissions (any one grants), screen, factory. The
+    // permissions hold however the screen is opened. The drying log and the
+    // import change the job, as its entry screen does; the viewer asks the
+    // permission of the report it is handed.
     static const QStringList timePermissions { s("Employee Time Manager"), s("Employee Time Entry/Edit") };
+    static const QStringList wipPermission { s("WIPs Entry/Edit") };
     static const ScreenRegistry registry {
         { s("CompanyInfo"), { s("Company Info") }, s("frmCompanyInfo"), make<frmCompanyInfo>() },
         { s("mnuWIPsBoard"), { s("WIPs Navigator") }, s("frmWIPNavigator"), make<frmWIPNavigator>() },
-        { s("mnuWIPEntry"), { s("WIPs Entry/Edit") }, s("frmWIPEntry"), make<frmWIPEntry>() },
+        { s("mnuWIPEntry"), wipPermission, s("frmWIPEntry"), make<frmWIPEntry>() },
         { s("mnuQBSync"), { s("Quickbooks Sync") }, s("frmQBSync"), make<frmQBSync>() },
         { s("mnuTimeNavigator"), timePermissions, s("frmTimeNavigator"), make<frmTimeNavigator>() },
         { s("mnuTimeEntry"), timePermissions, s("frmTimeEntry"), make<frmTimeEntry>() },
@@ -40,9 +43,9 @@ const ScreenRegistry &screenRegistry()
         { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
-        { {}, {}, s("frmImport"), make<frmImport>() },
+        { {}, wipPermission, s("frmImport"), make<frmImport>() },
         { {}, {}, s("Viewer"), make<Viewer>() },
-        { {}, {}, s("frmDryingLog"), make<frmDryingLog>() },
+        { {}, wipPermission, s("frmDryingLog"), make<frmDryingLog>() },
     };
     return registry;
 }

@@ -173,7 +173,7 @@ MDI *StartUp(const QString &folder)
     mdi->show();
     mdi->lockForLogin();
     if (!hasCompany)
-        mdi->openScreen(QStringLiteral("frmCompanyInfo"));
+        mdi->openFirstSetup();
     mdi->openLogin();
     return mdi;
 }

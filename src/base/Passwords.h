@@ -14,5 +14,8 @@ int hashLength();
 bool isHash(const QString &stored);
 // True when password matches what is stored (a hash, or a legacy plain text).
 bool verify(const QString &stored, const QString &password);
+// Spends the time verify() takes on a hash, against one that nothing matches:
+// for a login whose user name has no stored password at all.
+void verifyNothing(const QString &password);
 
 } // namespace Passwords

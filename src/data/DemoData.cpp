@@ -118,7 +118,7 @@ namespace {
                 "Delete Employee Time", "Quickbooks Sync" } },
         DemoEmployee {
             "Brian", "Mercer", "bmercer", "User", { "WIPs Entry/Edit", "WIPs Navigator", "Employee Time Entry/Edit" } },
-        DemoEmployee { "Dennis", "Albright", "dalbright", "Admin", {} },
+        DemoEmployee { "Dennis", "Albright", "", "User", {} },
         DemoEmployee { "Luis", "Romero", "", "User", {} },
         DemoEmployee { "Jake", "Sutter", "", "User", {} },
         DemoEmployee { "Marcus", "Bell", "", "User", {} },

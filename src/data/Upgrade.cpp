@@ -164,6 +164,13 @@ namespace {
         return done;
     }
 
+    // Version 7: failed logins kept in the database, so that restarting the
+    // program does not reset the wait after repeated failures.
+    QStringList addLoginFailures(Connection &db)
+    {
+        return createMissingTables(db, { "LoginFailure" });
+    }
+
     // Not a numbered step: a column can be narrow at any version, and one
     // widened once is narrow no more.
     QStringList widenNarrowColumns(Connection &db)
@@ -196,6 +203,7 @@ namespace {
         Step { 4, &addTimeRevision },
         Step { 5, &addDryingLog },
         Step { 6, &addRowVersions },
+        Step { 7, &addLoginFailures },
     };
 
     constexpr bool numberedOneByOne()

@@ -7,6 +7,7 @@
 
 AppContext::AppContext(data::Connection &db)
     : m_db(db)
+    , m_throttle(db)
 {
 }
 

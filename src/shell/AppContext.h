@@ -40,7 +40,7 @@ public:
     void setUser(const Login::User &user) { m_user = user; }
     void clearUser() { m_user = {}; }
 
-    // Failed logins in a row per user name, for this run.
+    // Failed logins in a row per user name.
     Login::Throttle &loginThrottle() { return m_throttle; }
 
     // Whether the logged-in user holds the named permission. A user of type

@@ -1,5 +1,6 @@
 #include "shell/Login.h"
 
+#include "base/Clock.h"
 #include "base/Passwords.h"
 #include "data/Database.h"
 
@@ -13,6 +14,8 @@ namespace {
     constexpr int kFreeAttempts = 5;
     constexpr int kFirstDelayMs = 1000;
     constexpr int kLongestDelayMs = 30000;
+    // LoginFailure.UserKey's width.
+    constexpr int kKeyLength = 50;
 
     struct Candidate
     {
@@ -67,6 +70,8 @@ std::optional<User> authenticate(data::Connection &db, const QString &username, 
         }
     }
 
+    if (candidates.isEmpty())
+        Passwords::verifyNothing(typed);
     for (const Candidate &candidate : std::as_const(candidates)) {
         // gUserID is 16-bit; a larger ID would alias another employee.
         if (candidate.id <= 0 || candidate.id > std::numeric_limits<qint16>::max())
@@ -90,22 +95,53 @@ int delayAfterFailures(int failures)
 
 QString Throttle::key(const QString &username)
 {
-    return username.trimmed().toCaseFolded();
+    return username.trimmed().toCaseFolded().left(kKeyLength);
 }
 
 int Throttle::failures(const QString &username) const
 {
-    return m_failures.value(key(username), 0);
+    int stored = 0;
+    try {
+        stored = m_db.scalar(QStringLiteral("SELECT Failures FROM LoginFailure WHERE UserKey = ?"), { key(username) })
+                     .toInt();
+    } catch (const std::exception &e) {
+        qWarning("Failed logins could not be read: %s", e.what());
+    }
+    return std::max(stored, m_failures.value(key(username), 0));
 }
 
 void Throttle::failed(const QString &username)
 {
-    ++m_failures[key(username)];
+    const QString name = key(username);
+    ++m_failures[name];
+    try {
+        data::Transaction transaction(m_db);
+        const QVariantList row { Clock::now(), name };
+        const int updated = m_db.exec(QStringLiteral("UPDATE LoginFailure SET Failures = Failures + 1, LastFailedAt = ?"
+                                                     " WHERE UserKey = ?"),
+                                    row)
+                                .numRowsAffected();
+        if (updated == 0) {
+            m_db.exec(QStringLiteral("INSERT INTO LoginFailure (UserKey, Failures, LastFailedAt) VALUES (?, ?, ?)"),
+                { name, m_failures.value(name), Clock::now() });
+        }
+        transaction.commit();
+    } catch (const std::exception &e) {
+        qWarning("A failed login could not be recorded: %s", e.what());
+    }
 }
 
 void Throttle::succeeded(const QString &username)
 {
-    m_failures.remove(key(username));
+    const QString name = key(username);
+    m_failures.remove(name);
+    try {
+        data::Transaction transaction(m_db);
+        m_db.exec(QStringLiteral("DELETE FROM LoginFailure WHERE UserKey = ?"), { name });
+        transaction.commit();
+    } catch (const std::exception &e) {
+        qWarning("The failed logins of a user could not be cleared: %s", e.what());
+    }
 }
 
 } // namespace Login

@@ -19,7 +19,9 @@ struct User
     QString userType;
 };
 
-// Looks up an active employee by user name and password. Both are trimmed;
+// Looks up an active employee by user name and password. A name that no
+// active employee has costs a password check all the same, so the time of
+// the answer does not tell which names exist. Both are trimmed;
 // the user name matches regardless of case, the password must verify against
 // the stored hash. A row that still holds its password as plain text is
 // accepted when it matches and the password is rewritten as a hash on the
@@ -33,17 +35,28 @@ int delayAfterFailures(int failures);
 
 // Failed attempts in a row, per user name (trimmed, any case). Unknown user
 // names count as well, so the delay tells nothing about which names exist.
+// The counts live in the database (LoginFailure), so that neither a restart
+// nor another PC starts them afresh; this run's own count is kept as well
+// and the larger one holds, so that a database that cannot be read or
+// written (not yet upgraded, an outage) never lifts the wait. Nothing here
+// throws.
 class Throttle
 {
 public:
+    explicit Throttle(data::Connection &db)
+        : m_db(db)
+    {
+    }
     int failures(const QString &username) const;
     int delayBeforeCheck(const QString &username) const { return delayAfterFailures(failures(username)); }
     void failed(const QString &username);
     void succeeded(const QString &username);
+    // Forgets this run's counts; the database keeps its own.
     void clear() { m_failures.clear(); }
 
 private:
     static QString key(const QString &username);
+    data::Connection &m_db;
     QHash<QString, int> m_failures;
 };
 

@@ -6,6 +6,8 @@
 
 #include "data/Database.h"
 
+#include <QSet>
+
 namespace EmployeeEntry {
 
 namespace {
@@ -58,7 +60,114 @@ namespace {
         return fields;
     }
 
+    const QString kAdmin = QStringLiteral("Admin");
+
+    FieldProblem notSaved(const char *field, const QString &text)
+    {
+        return { QString::fromLatin1(field), text, QStringLiteral("Employee Not Saved") };
+    }
+
+    // What the rules ask of an employee row as it stands in the database.
+    struct Standing
+    {
+        QString type; // the type's name; empty when it names no type
+        bool inactive = false;
+        QString username;
+        QSet<qint64> granted; // permissions that exist, as the editor lists them
+    };
+
+    QString typeName(data::Connection &db, qint64 typeId)
+    {
+        return db.scalar(QStringLiteral("SELECT Name FROM EmployeeType WHERE ID = ?"), { typeId }).toString();
+    }
+
+    std::optional<Standing> standing(data::Connection &db, qint64 id)
+    {
+        Standing row;
+        {
+            data::Rows q
+                = db.exec(QStringLiteral(
+                              "SELECT EmployeeType.Name, Employee.Inactive, Employee.Username FROM Employee"
+                              " LEFT JOIN EmployeeType ON EmployeeType.ID = Employee.UserTypeID WHERE Employee.ID = ?"),
+                    { id });
+            if (!q.next())
+                return std::nullopt;
+            row.type = q.value(0).toString();
+            // NULL counts as inactive, as the login counts it.
+            row.inactive = q.value(1).isNull() || q.value(1).toBool();
+            row.username = q.value(2).toString().trimmed();
+        }
+        for (const Choice &permission : loadPermissions(db, id).granted)
+            row.granted.insert(permission.id);
+        return row;
+    }
+
+    // The rules that keep an editor who is no Admin below the Admins, and
+    // the rule that keeps one Admin.
+    std::optional<FieldProblem> refusal(data::Connection &db, const Editor &editor, const Employee &e,
+        const QString &type, const std::optional<Standing> &before, bool newPassword,
+        const QList<qint64> &permissionIds)
+    {
+        const bool wasAdmin = before && before->type == kAdmin;
+        const bool isAdmin = type == kAdmin;
+        if (!editor.admin) {
+            if (isAdmin && !wasAdmin)
+                return notSaved(
+                    "UserTypeID", QStringLiteral("Only an administrator can make an employee an administrator."));
+            if (wasAdmin
+                && (!isAdmin || newPassword || e.inactive != before->inactive
+                    || e.username.trimmed() != before->username)) {
+                return notSaved("UserTypeID",
+                    QStringLiteral("Only an administrator can change an administrator's type, password, username "
+                                   "or Inactive."));
+            }
+            // An Admin's rows grant nothing: only a User's are compared.
+            const QSet<qint64> after
+                = isAdmin ? QSet<qint64>() : QSet<qint64>(permissionIds.cbegin(), permissionIds.cend());
+            const QSet<qint64> granted = before && !isAdmin ? before->granted : QSet<qint64>();
+            const QSet<qint64> held(editor.held.cbegin(), editor.held.cend());
+            for (const QSet<qint64> &changed : { after - granted, granted - after }) {
+                for (const qint64 id : changed) {
+                    if (held.contains(id))
+                        continue;
+                    const QString name
+                        = db.scalar(QStringLiteral("SELECT Name FROM Permission WHERE ID = ?"), { id }).toString();
+                    return notSaved("",
+                        QStringLiteral("You cannot grant or take away the permission \"%1\": you do not hold it "
+                                       "yourself.")
+                            .arg(name));
+                }
+            }
+        }
+        if (wasAdmin && !before->inactive && (!isAdmin || e.inactive)) {
+            const qint64 others = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Employee JOIN EmployeeType"
+                                                           " ON EmployeeType.ID = Employee.UserTypeID"
+                                                           " WHERE EmployeeType.Name = ? AND Employee.Inactive = ?"
+                                                           " AND Employee.ID <> ?"),
+                                        { kAdmin, false, e.id })
+                                      .toLongLong();
+            if (others == 0) {
+                return notSaved("UserTypeID",
+                    QStringLiteral("This is the last active administrator: it cannot be made another type or "
+                                   "inactive. Make another employee an administrator first."));
+            }
+        }
+        return std::nullopt;
+    }
+
 } // namespace
+
+Editor loadEditor(data::Connection &db, qint64 userId, const QString &userType)
+{
+    Editor editor;
+    editor.admin = userType == kAdmin;
+    data::Rows q = db.exec(
+        QStringLiteral("SELECT PermissionID FROM UserPermission WHERE UserID = ? AND PermissionID IS NOT NULL"),
+        { userId });
+    while (q.next())
+        editor.held << q.value(0).toLongLong();
+    return editor;
+}
 
 QList<Choice> loadEmployeeChoices(data::Connection &db)
 {
@@ -174,7 +283,7 @@ FieldProblem usernameExists()
 }
 
 std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e, const QString &newPassword,
-    const QList<qint64> &permissionIds, const data::Stamp &stamp)
+    const QList<qint64> &permissionIds, const Editor &editor, const data::Stamp &stamp)
 {
     // Hashing takes a while and much memory: done before the transaction.
     const QString typed = newPassword.trimmed();
@@ -193,6 +302,10 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     // name since.
     if (usernameTaken(db, username, e.id))
         return usernameExists();
+    const QString type = typeName(db, e.userTypeId);
+    const std::optional<Standing> before = e.id == 0 ? std::nullopt : standing(db, e.id);
+    if (std::optional<FieldProblem> problem = refusal(db, editor, e, type, before, !typed.isEmpty(), permissionIds))
+        return *problem; // rolled back
     qint64 id = e.id;
     if (id == 0) {
         id = db.insertRow(QStringLiteral("Employee"), fields);
@@ -204,7 +317,7 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     }
     db.exec(QStringLiteral("DELETE FROM UserPermission WHERE UserID = ?"), { id });
     // An "Admin" holds every permission without rows of its own.
-    if (e.userType != QLatin1String("Admin") && !permissionIds.isEmpty()) {
+    if (type != kAdmin && !permissionIds.isEmpty()) {
         data::Statement insert(db, QStringLiteral("INSERT INTO UserPermission (UserID,PermissionID) VALUES (?,?)"));
         for (qsizetype i = permissionIds.size() - 1; i >= 0; --i)
             insert.run({ id, permissionIds.at(i) });

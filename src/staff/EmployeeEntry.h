@@ -56,6 +56,14 @@ struct Employee
     QVariant rowVersion;
 };
 
+// Who saves an employee, for the rules that keep a user from raising
+// anyone's rights above their own.
+struct Editor
+{
+    bool admin = false; // of the type "Admin" (exact case), which holds every permission
+    QList<qint64> held; // the IDs of the permissions the editor holds (an Admin's are not needed)
+};
+
 struct Lists
 {
     QList<Choice> employees; // "Last, First", ordered by last, first, middle name
@@ -91,6 +99,9 @@ std::optional<FieldProblem> validate(const Employee &employee);
 bool usernameTaken(data::Connection &db, const QString &username, qint64 exceptId);
 FieldProblem usernameExists();
 
+// The logged-in user as an editor of employees. Throws data::DbError.
+Editor loadEditor(data::Connection &db, qint64 userId, const QString &userType);
+
 // Saves the employee: a new row when employee.id is 0, else that row,
 // stamped; the user name trimmed. `newPassword` (trimmed, as the login
 // trims) replaces the stored password as a salted hash; empty keeps it. The
@@ -100,10 +111,16 @@ FieldProblem usernameExists();
 // An existing row is written only while its row version is still the one the
 // employee was read with: a change by anyone else in between throws
 // data::ChangedByOtherError (naming who and when) and writes nothing.
-// Returns the row's ID, or the problem that refused it: the user name is
-// taken, or a new employee would get an ID above kLargestEmployeeId.
+// Only an Admin `editor` may make an employee an Admin, change an Admin's
+// type, password, user name or active state, or grant or take away a
+// permission the editor does not hold. Nobody may make the last active
+// Admin another type or inactive. These are decided on the rows as they are
+// inside the transaction, not as the screen read them.
+// Returns the row's ID, or the problem that refused it: one of the rules
+// above, the user name is taken, or a new employee would get an ID above
+// kLargestEmployeeId.
 // Throws data::DbError (also when the row of an existing employee is gone).
 std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &employee, const QString &newPassword,
-    const QList<qint64> &permissionIds, const data::Stamp &stamp);
+    const QList<qint64> &permissionIds, const Editor &editor, const data::Stamp &stamp);
 
 } // namespace EmployeeEntry

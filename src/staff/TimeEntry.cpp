@@ -65,14 +65,6 @@ QList<Choice> openJobs(data::Connection &db)
     return list;
 }
 
-QList<Choice> activeEmployees(data::Connection &db)
-{
-    return employees(db,
-        QStringLiteral(
-            "SELECT ID, LastName, FirstName FROM Employee WHERE Inactive = ? ORDER BY LastName,FirstName,ID"),
-        { false });
-}
-
 QList<Choice> listedEmployees(data::Connection &db, bool everyone, qint64 userId)
 {
     const QString select = QStringLiteral("SELECT ID, LastName, FirstName FROM Employee WHERE Inactive = ?");

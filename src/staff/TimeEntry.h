@@ -50,13 +50,10 @@ struct Choice
 // labelled customer, " - ", ID. Throws data::DbError.
 QList<Choice> openJobs(data::Connection &db);
 
-// Active employees by last name, first name and ID, labelled last name,
-// ", ", first name. Throws data::DbError.
-QList<Choice> activeEmployees(data::Connection &db);
-
-// The employees the time manager offers: every active one for a holder of
+// The employees the time screens offer: every active one for a holder of
 // "Employee Time Manager" (`everyone`), else only `userId` when active. By
-// last, first and middle name and ID. Throws data::DbError.
+// last, first and middle name and ID, labelled last name, ", ", first name.
+// Throws data::DbError.
 QList<Choice> listedEmployees(data::Connection &db, bool everyone, qint64 userId);
 
 // One booking with its job's and employee's labels; nothing when no row has

@@ -58,7 +58,8 @@ protected:
     void closeScreen();
 
     // Shows (opening if need be) another screen in the main window and
-    // returns it as T, or nullptr.
+    // returns it as T, or nullptr (also when the user may not open it: the
+    // main window has said so).
     template <class T> T *showScreen(const QString &screenName)
     {
         return qobject_cast<T *>(showScreenNamed(screenName));

@@ -15,8 +15,9 @@ struct ScreenEntry
     // objectName of the menu entry; empty for a screen only other screens
     // (or the start-up) open.
     QString menuEntry;
-    // Permission names asked, in order, before the entry opens; any one
-    // grants. Empty: nothing is asked.
+    // Permission names asked, in order, before the screen opens, whatever
+    // opens it (its menu entry, another screen); any one grants. Empty:
+    // nothing is asked.
     QStringList permissions;
     // objectName of the screen; empty for an entry that only asks.
     QString screenName;

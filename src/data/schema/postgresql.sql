@@ -234,6 +234,15 @@ CREATE TABLE MoistureReading (
     RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
+-- addition (upgrade step 7): failed logins in a row per user name (trimmed,
+-- case-folded; unknown names too), kept here so that a restart of the
+-- program does not reset the wait they impose
+CREATE TABLE LoginFailure (
+    UserKey VARCHAR(50) NOT NULL PRIMARY KEY,
+    Failures INTEGER NOT NULL DEFAULT 0,
+    LastFailedAt TIMESTAMP
+)
+GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
 GO
 CREATE INDEX IX_WIP_Status ON WIP (Status)

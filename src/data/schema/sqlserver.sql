@@ -234,6 +234,15 @@ CREATE TABLE MoistureReading (
     RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
+-- addition (upgrade step 7): failed logins in a row per user name (trimmed,
+-- case-folded; unknown names too), kept here so that a restart of the
+-- program does not reset the wait they impose
+CREATE TABLE LoginFailure (
+    UserKey NVARCHAR(50) NOT NULL PRIMARY KEY,
+    Failures INT NOT NULL DEFAULT 0,
+    LastFailedAt DATETIME
+)
+GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
 GO
 CREATE INDEX IX_WIP_Status ON WIP (Status)

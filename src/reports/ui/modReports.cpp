@@ -23,10 +23,16 @@ namespace {
         return reports::runTexts(context.company(), context.Username(), Clock::now());
     }
 
-    bool show(QWidget *caller, reports::Document &&report)
+    // What each report shows is guarded by the permission of the screen it
+    // belongs to: the job's work order and drying log by the job's entry
+    // screen, the board report by the board.
+    const QString kJobPermission = QStringLiteral("WIPs Entry/Edit");
+    const QString kBoardPermission = QStringLiteral("WIPs Navigator");
+
+    bool show(QWidget *caller, reports::Document &&report, const QString &permission)
     {
         ScreenHost *host = ScreenHost::of(caller);
-        auto *viewer = host ? qobject_cast<Viewer *>(host->showScreen(QStringLiteral("Viewer"))) : nullptr;
+        auto *viewer = host ? qobject_cast<Viewer *>(host->showScreen(QStringLiteral("Viewer"), permission)) : nullptr;
         if (!viewer)
             return false;
         viewer->showReport(std::move(report));
@@ -62,7 +68,7 @@ bool PrintWIPDetailReport(AppContext &context, QWidget *caller, const QString &w
             throw reports::ReportError(QStringLiteral("\"%1\" is not the number of a WIP.").arg(wipID));
         report = reports::workOrder(context.db(), *id, runTexts(context), Clock::today());
     });
-    return built && show(caller, std::move(*report));
+    return built && show(caller, std::move(*report), kJobPermission);
 }
 
 bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Filter &filter)
@@ -70,7 +76,7 @@ bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Fil
     std::optional<reports::Document> report;
     const bool built = reportGuarded(caller, QStringLiteral("WIPs Board"),
         [&] { report = reports::boardReport(context.db(), filter, runTexts(context), Clock::today()); });
-    return built && show(caller, std::move(*report));
+    return built && show(caller, std::move(*report), kBoardPermission);
 }
 
 bool PrintDryingLog(AppContext &context, QWidget *caller, const QString &wipID)
@@ -83,7 +89,7 @@ bool PrintDryingLog(AppContext &context, QWidget *caller, const QString &wipID)
         report = reports::dryingLog(context.db(), *id, runTexts(context), Clock::today(),
             context.company().temperatureUnit, charts::paintChart);
     });
-    return built && show(caller, std::move(*report));
+    return built && show(caller, std::move(*report), kJobPermission);
 }
 
 } // namespace modReports

@@ -107,23 +107,23 @@ void MDI::buildMenu()
 void MDI::runEntry(const QString &name)
 {
     const ScreenEntry *entry = m_screens.forMenu(name);
-    if (!entry)
-        return;
-    Messages::guarded(this, [&] {
-        if (!entry->permissions.isEmpty()) {
-            bool granted = false;
-            // Every name is asked, in order, even after one has granted.
-            for (const QString &permission : entry->permissions)
-                granted = m_context.HasPermission(permission) || granted;
-            if (!granted) {
-                Messages::show(this, QStringLiteral("You do not have permission to view this record."),
-                    QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
-                return;
-            }
-        }
-        if (!entry->screenName.isEmpty())
-            openScreen(entry->screenName);
-    });
+    if (entry && !entry->screenName.isEmpty())
+        openScreen(entry->screenName);
+}
+
+bool MDI::permitted(const ScreenEntry &entry, const QString &contentPermission)
+{
+    bool granted = entry.permissions.isEmpty();
+    // Every name is asked, in order, even after one has granted.
+    for (const QString &permission : entry.permissions)
+        granted = m_context.HasPermission(permission) || granted;
+    if (granted && !contentPermission.isEmpty())
+        granted = m_context.HasPermission(contentPermission);
+    if (!granted) {
+        Messages::show(this, QStringLiteral("You do not have permission to view this record."),
+            QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
+    }
+    return granted;
 }
 
 void MDI::lockForLogin()
@@ -160,14 +160,31 @@ QWidget *MDI::findScreen(const QString &objectName) const
     return nullptr;
 }
 
-QWidget *MDI::openScreen(const QString &screenName)
+QWidget *MDI::openScreen(const QString &screenName, const QString &contentPermission)
 {
-    if (QWidget *open = findScreen(screenName))
-        return open;
     const ScreenEntry *entry = m_screens.forScreen(screenName);
     if (!entry)
         return nullptr;
-    Screen *screen = entry->create(m_context);
+    QWidget *screen = nullptr;
+    Messages::guarded(this, [&] {
+        // Asked again for an open screen too: it is about to show something.
+        if (permitted(*entry, contentPermission))
+            screen = createScreen(*entry);
+    });
+    return screen;
+}
+
+QWidget *MDI::openFirstSetup()
+{
+    const ScreenEntry *entry = m_screens.forScreen(QStringLiteral("frmCompanyInfo"));
+    return entry ? createScreen(*entry) : nullptr;
+}
+
+QWidget *MDI::createScreen(const ScreenEntry &entry)
+{
+    if (QWidget *open = findScreen(entry.screenName))
+        return open;
+    Screen *screen = entry.create(m_context);
     if (!screen)
         return nullptr;
     if (!screen->open()) {
@@ -183,9 +200,9 @@ QWidget *MDI::openScreen(const QString &screenName)
     return screen;
 }
 
-QWidget *MDI::showScreen(const QString &screenName)
+QWidget *MDI::showScreen(const QString &screenName, const QString &contentPermission)
 {
-    QWidget *screen = openScreen(screenName);
+    QWidget *screen = openScreen(screenName, contentPermission);
     if (screen) {
         if (auto *sub = qobject_cast<QMdiSubWindow *>(screen->parentWidget())) {
             sub->showNormal();

@@ -8,6 +8,7 @@
 
 class AppContext;
 class ScreenRegistry;
+struct ScreenEntry;
 class QMdiArea;
 class QLabel;
 class QTimer;
@@ -32,11 +33,17 @@ public:
     // The open screen with this object name, or nullptr.
     QWidget *findScreen(const QString &objectName) const;
     // Opens the registered screen with this object name as a child window
-    // unless it is open already (which is then left as it is). Returns the
-    // screen, or nullptr when it is not registered or could not load.
-    QWidget *openScreen(const QString &screenName);
+    // unless it is open already (which is then left as it is). Every way a
+    // screen opens comes here: the logged-in user must hold one of the
+    // registry entry's permissions, and `contentPermission` too when given,
+    // or "Invalid Permission" is shown and nothing opens. Returns the
+    // screen, or nullptr when refused, not registered or it could not load.
+    QWidget *openScreen(const QString &screenName, const QString &contentPermission = {});
     // As openScreen, and also brings it to the front in its normal state.
-    QWidget *showScreen(const QString &screenName) override;
+    QWidget *showScreen(const QString &screenName, const QString &contentPermission = {}) override;
+    // The company setup that the start-up opens when the database has no
+    // company row yet, before anyone can log in; no permission is asked.
+    QWidget *openFirstSetup();
 
     // Opens the login screen, centred; a successful login unlocks the window.
     void openLogin();
@@ -50,9 +57,12 @@ private:
     void buildMenu();
     // A menu entry that runs its registry entry when triggered.
     QAction *addEntry(QMenu *menu, const char *name, const QString &caption);
-    // Asks the entry's permissions, then opens its screen; message A when
-    // refused.
+    // Opens the entry's screen (openScreen asks its permissions).
     void runEntry(const QString &entry);
+    // Whether the logged-in user may open the entry's screen showing what
+    // needs `contentPermission`; tells them when not. Throws data::DbError.
+    bool permitted(const ScreenEntry &entry, const QString &contentPermission);
+    QWidget *createScreen(const ScreenEntry &entry);
     // Closes every screen once each has agreed (asked about its unsaved
     // changes); false when one stays open.
     bool closeScreens();

@@ -281,8 +281,10 @@ void frmEmployeeEntry::btnSave_Click()
             permissionIds << lstUserPermissionsID->item(i)->text().toLongLong();
         const QString password = txtPassword->text();
         guarded([&] {
+            const EmployeeEntry::Editor editor
+                = EmployeeEntry::loadEditor(context().db(), context().UserID(), context().UserType());
             const std::variant<qint64, FieldProblem> saved
-                = EmployeeEntry::save(context().db(), record, password, permissionIds, context().stamp());
+                = EmployeeEntry::save(context().db(), record, password, permissionIds, editor, context().stamp());
             if (const auto *refused = std::get_if<FieldProblem>(&saved)) {
                 problem = *refused;
                 return;

@@ -129,7 +129,8 @@ void frmTimeEntry::buildFields()
 void frmTimeEntry::load()
 {
     Choices::fill(cmbWIP, cmbWIPID, staff::openJobs(context().db()));
-    Choices::fill(cmbEmployee, cmbEmployeeID, staff::activeEmployees(context().db()));
+    m_everyone = context().HasPermission(QStringLiteral("Employee Time Manager"));
+    Choices::fill(cmbEmployee, cmbEmployeeID, staff::listedEmployees(context().db(), m_everyone, context().UserID()));
     ClearTimeForm();
     // The logged-in user, by ID: a namesake listed before them is someone else.
     const qint64 user = context().UserID();
@@ -165,12 +166,22 @@ void frmTimeEntry::LoadTime(const QString &id)
     guarded([&] { loadRecord(number); });
 }
 
+bool frmTimeEntry::mayBookFor(qint64 employeeId)
+{
+    if (m_everyone || employeeId == context().UserID())
+        return true;
+    Messages::show(this, QStringLiteral("You do not have permission to view this record."),
+        QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
+    return false;
+}
+
 void frmTimeEntry::loadRecord(qint64 id)
 {
-    if (const std::optional<staff::TimeRecord> found = staff::loadTime(context().db(), id))
-        showRecord(*found);
-    else
+    const std::optional<staff::TimeRecord> found = staff::loadTime(context().db(), id);
+    if (!found)
         ClearTimeForm();
+    else if (mayBookFor(found->employeeId))
+        showRecord(*found);
 }
 
 void frmTimeEntry::showRecord(const staff::TimeRecord &record)
@@ -206,6 +217,8 @@ bool frmTimeEntry::save()
         return false;
     }
     const staff::TimeRecord record = m_fields.read(m_record);
+    if (!mayBookFor(record.employeeId))
+        return false;
     if (const std::optional<FieldProblem> problem = staff::checkTexts(record)) {
         Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
         txtNotes->setFocus(Qt::OtherFocusReason);
