@@ -81,9 +81,8 @@ int main(int argc, char **argv)
             if (!person)
                 throw data::DbError(QStringLiteral("-1"), QStringLiteral("an employee went missing"));
             person->address2 = crashgen::mark(k);
-            const auto saved
-                = EmployeeEntry::save(
-                    db, *person, QString(), crashgen::permissions(k, permissions), { true, {} }, stamp());
+            const auto saved = EmployeeEntry::save(
+                db, *person, QString(), crashgen::permissions(k, permissions), { true, {} }, stamp());
             if (!std::holds_alternative<qint64>(saved))
                 throw data::DbError(QStringLiteral("-1"), std::get<FieldProblem>(saved).text);
             committed('E', employeeId, k);
