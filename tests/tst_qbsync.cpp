@@ -22,12 +22,16 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrlQuery>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +61,9 @@ QJsonObject body(const QJsonValue &entry)
 {
     return QJsonDocument::fromJson(entry.toObject().value("body").toString().toUtf8()).object();
 }
+
+const QFileDevice::Permissions kNotOwner = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+    | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
 
 QJsonArray invoicesFor(QbSim &sim, qint64 wipId)
 {
@@ -463,14 +470,167 @@ private slots:
         const QJsonObject state = m_sim.state();
         QVERIFY(state.value("refreshTokens").toArray().contains(secrets->read(qb::kRefreshToken)));
         QVERIFY(state.value("accessTokens").toObject().contains(secrets->read(qb::kAccessToken)));
-        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-        QCOMPARE(QFile(qb::settingsPath(m_db->folder())).permissions() & others, QFileDevice::Permissions());
+        QCOMPARE(QFile(qb::settingsPath(m_db->folder())).permissions() & kNotOwner, QFileDevice::Permissions());
         QVERIFY(label->text().startsWith("Connected to QuickBooks company 9130350000000001."));
 
         tick(id);
         press("btnSendNewInvoices");
         QCOMPARE(resultOf(id), QString("Successful"));
+    }
+
+    // A settings file with secrets that others may read is made owner-only
+    // as soon as it is read, not at the next token write; one that cannot
+    // be made so (another user's) has its secrets refused, and nothing is
+    // sent with them.
+    void settingsWithSecretsAreKeptOwnerOnly_data()
+    {
+        columns<bool>({ "othersFile" });
+        row("readable by group and others", false);
+        row("another user's file", true);
+    }
+    void settingsWithSecretsAreKeptOwnerOnly()
+    {
+        QFETCH(bool, othersFile);
+        const QString path = qb::settingsPath(m_db->folder());
+        QVERIFY(
+            QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        if (othersFile && ::chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
+            QSKIP("handing the file to another user needs root");
+        const qint64 id = addWip("Private");
+        openScreen();
+        const QFileDevice::Permissions looseOnOpening = QFile::permissions(path) & kNotOwner;
+        const QString label = m_screen->findChild<QLabel *>("lblQBConnection")->text();
+        tick(id);
+        press("btnSendNewInvoices");
+        if (!othersFile) {
+            QCOMPARE(looseOnOpening, QFileDevice::Permissions());
+            QCOMPARE(label,
+                QString("Connected to QuickBooks company 9130350000000001. Secrets are kept in the settings file "
+                        "(owner-only)."));
+            QCOMPARE(resultOf(id), QString("Successful"));
+            return;
+        }
+        const QString refused = "The QuickBooks secrets in " + path
+            + " are not used: the file belongs to another user. Make it yours and readable by you only (chmod 600).";
+        QCOMPARE(label, refused);
+        QCOMPARE(resultOf(id), "Error 0: " + refused);
+        QCOMPARE(m_sim.log().size(), 0);
+    }
+
+    // Tokens and the client secret go over https, or plain http only to
+    // this computer; any other address is refused by name before a call.
+    void refusesPlainHttpElsewhere_data()
+    {
+        columns<QString, QString>({ "key", "value" });
+        row("API", QString("BaseUrl"), QString("http://quickbooks.example.com"));
+        row("token service", QString("TokenUrl"), QString("http://oauth.example.com/oauth2/v1/tokens/bearer"));
+        row("consent page", QString("AuthorizeUrl"), QString("http://appcenter.example.com/connect/oauth2"));
+        row("loopback look-alike", QString("BaseUrl"), QString("http://127.0.0.1.example.com"));
+        row("no scheme", QString("BaseUrl"), QString("quickbooks.example.com"));
+    }
+    void refusesPlainHttpElsewhere()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QSettings(qb::settingsPath(m_db->folder()), QSettings::IniFormat).setValue("Connection/" + key, value);
+        m_sim.control("expire-tokens");
+        const qint64 id = addWip("Plain");
+        openScreen();
+        tick(id);
+        press("btnSendNewInvoices");
+        QCOMPARE(resultOf(id),
+            QString("Error 0: The QuickBooks setting %1 (%2) must be an https address; plain http is used only to "
+                    "this computer (localhost)")
+                .arg(key, value));
+        QCOMPARE(m_sim.log().size(), 0);
+    }
+
+    // --write-settings rewrites a file only when it is new, empty or already
+    // points at this computer; one set up for the real service is left
+    // byte for byte, with the reason on stderr and exit code 2.
+    void simulatorLeavesRealSettingsAlone_data()
+    {
+        columns<QByteArray, bool>({ "contents", "written" });
+        const QByteArray secret("[Secrets]\nClientSecret=real-secret\nRefreshToken=rt-real\n");
+        row("no file", QByteArray(), true);
+        row("empty file", QByteArray(""), true);
+        row("an earlier run's",
+            "[Connection]\nBaseUrl=http://127.0.0.1:1\nTokenUrl=http://127.0.0.1:1/oauth2/v1/tokens/bearer\n" + secret,
+            true);
+        row("localhost", "[Connection]\nBaseUrl=http://localhost:8080\n" + secret, true);
+        row("real service", "[Connection]\nBaseUrl=https://quickbooks.api.intuit.com\nRealmId=42\n" + secret, false);
+        row("no BaseUrl: the real service", "[Connection]\nRealmId=42\n" + secret, false);
+        row("real token service",
+            "[Connection]\nBaseUrl=http://127.0.0.1:1\nTokenUrl=https://oauth.platform.intuit.com/t\n" + secret, false);
+        row("loopback look-alike", "[Connection]\nBaseUrl=http://127.0.0.1.example.com\n" + secret, false);
+    }
+    void simulatorLeavesRealSettingsAlone()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(bool, written);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("quickbooks.ini");
+        QFile file(path);
+        if (!contents.isNull()) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(contents);
+            file.close();
+        }
+        const QFileDevice::Permissions mode = file.permissions();
+        QProcess sim;
+        sim.start(QbSim::program(), { "--port", "0", "--write-settings", path });
+        QVERIFY(sim.waitForStarted(10000));
+        if (!written) {
+            QVERIFY(sim.waitForFinished(10000));
+            QCOMPARE(sim.exitCode(), 2);
+            QVERIFY(sim.readAllStandardError().contains(path.toUtf8() + " is set up for QuickBooks elsewhere"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), contents);
+            QCOMPARE(file.permissions(), mode);
+            return;
+        }
+        QByteArray out;
+        while (!out.contains('\n') && sim.waitForReadyRead(10000))
+            out += sim.readAllStandardOutput();
+        sim.kill();
+        sim.waitForFinished(5000);
+        QVERIFY2(out.startsWith("listening on "), out.constData());
+        QCOMPARE(QSettings(path, QSettings::IniFormat).value("Connection/BaseUrl").toString(),
+            "http://127.0.0.1:" + QString::fromLatin1(out.mid(13).trimmed()));
+    }
+
+    // The /_sim/ controls obey a request addressed to a loopback host only;
+    // any other Host (a rebound DNS name) is refused with nothing done.
+    void simulatorControlsAnswerLoopbackHostsOnly_data()
+    {
+        columns<QByteArray, int>({ "host", "status" });
+        row("127.0.0.1 with port", QByteArray("127.0.0.1:%p"), 200);
+        row("localhost", QByteArray("LocalHost"), 200);
+        row("IPv6 with port", QByteArray("[::1]:%p"), 200);
+        row("127.0.0.0/8", QByteArray("127.3.2.1"), 200);
+        row("rebound name", QByteArray("attacker.example:%p"), 403);
+        row("loopback look-alike", QByteArray("127.0.0.1.attacker.example"), 403);
+        row("junk port", QByteArray("localhost:80@attacker.example"), 403);
+        row("no Host", QByteArray(), 403);
+    }
+    void simulatorControlsAnswerLoopbackHostsOnly()
+    {
+        QFETCH(QByteArray, host);
+        QFETCH(int, status);
+        const QByteArray body(R"({"customers":[{"DisplayName":"Seeded"}]})");
+        QByteArray request = "POST /_sim/seed HTTP/1.1\r\nContent-Type: application/json\r\nContent-Length: "
+            + QByteArray::number(body.size()) + "\r\nConnection: close\r\n";
+        if (!host.isNull())
+            request += "Host: " + host.replace("%p", QByteArray::number(m_sim.port())) + "\r\n";
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_sim.port());
+        QVERIFY(socket.waitForConnected(5000));
+        socket.write(request + "\r\n" + body);
+        QByteArray answer;
+        while (!answer.contains("\r\n") && socket.waitForReadyRead(5000))
+            answer += socket.readAll();
+        QCOMPARE(answer.left(answer.indexOf("\r\n")).split(' ').value(1).toInt(), status);
+        QCOMPARE(m_sim.rows("customers").size(), status == 200 ? 1 : 0);
     }
 
     // An expired access token is refreshed once and the call repeated; the

@@ -1,13 +1,18 @@
 #include "quickbooks/QbSettings.h"
 
+#include "base/Loopback.h"
 #include "quickbooks/LocalWait.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QUrl>
 #include <qt6keychain/keychain.h>
 #include <stdexcept>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace qb {
 
@@ -30,6 +35,50 @@ namespace {
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
+    bool holdsSecrets(const QSettings &file)
+    {
+        for (const QString &key : { kClientSecret, kAccessToken, kRefreshToken })
+            if (!file.value(kSecrets + u'/' + key).toString().isEmpty())
+                return true;
+        return false;
+    }
+
+    // A file with secrets may have come with a looser mode (copied, made by
+    // hand): it is made owner-only on the spot. Empty when the file is (now)
+    // this user's alone, else why it is not.
+    QString makePrivate(const QString &path)
+    {
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        QFileInfo info(path);
+        if (!info.exists())
+            return {};
+#ifdef Q_OS_UNIX
+        // Another user's file stays readable by that user whatever its mode.
+        if (info.ownerId() != ::geteuid())
+            return QStringLiteral("the file belongs to another user");
+#endif
+        if (!(info.permissions() & others))
+            return {};
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        info.refresh();
+        if (info.permissions() & others)
+            return QStringLiteral("the file cannot be made readable by its owner only");
+        return {};
+    }
+
+    // Throws rather than use secrets that others can read.
+    void requirePrivate(const QString &path)
+    {
+        const QString problem = makePrivate(path);
+        if (!problem.isEmpty())
+            throw std::runtime_error(
+                QStringLiteral("The QuickBooks secrets in %1 are not used: %2. Make it yours and readable by you only "
+                               "(chmod 600).")
+                    .arg(QDir::toNativeSeparators(path), problem)
+                    .toStdString());
+    }
+
     void sync(QSettings &settings)
     {
         settings.sync();
@@ -49,11 +98,15 @@ namespace {
         QString read(const QString &key) override
         {
             QSettings settings(m_path, QSettings::IniFormat);
-            return settings.value(kSecrets + u'/' + key).toString();
+            const QString value = settings.value(kSecrets + u'/' + key).toString();
+            if (!value.isEmpty())
+                requirePrivate(m_path);
+            return value;
         }
         void write(const QString &key, const QString &value) override
         {
             ensureOwnerOnly(m_path);
+            requirePrivate(m_path);
             QSettings settings(m_path, QSettings::IniFormat);
             settings.setValue(kSecrets + u'/' + key, value);
             sync(settings);
@@ -162,6 +215,10 @@ ConnectionSettings readSettings(const QString &path)
 {
     ConnectionSettings s;
     QSettings file(path, QSettings::IniFormat);
+    // Tightened here too, not only when a token is next written; whether the
+    // secrets may be used is the store's to say.
+    if (holdsSecrets(file))
+        makePrivate(path);
     file.beginGroup(kConnection);
     s.baseUrl = file.value(QStringLiteral("BaseUrl"), s.baseUrl).toString().trimmed();
     while (s.baseUrl.endsWith(u'/'))
@@ -191,6 +248,18 @@ void writeSettings(const QString &path, const ConnectionSettings &s)
     file.setValue(QStringLiteral("RedirectPort"), s.redirectPort);
     file.endGroup();
     sync(file);
+}
+
+void requireSecureEndpoints(const ConnectionSettings &s)
+{
+    const std::pair<const char *, const QString *> endpoints[]
+        = { { "BaseUrl", &s.baseUrl }, { "AuthorizeUrl", &s.authorizeUrl }, { "TokenUrl", &s.tokenUrl } };
+    for (const auto &[name, value] : endpoints)
+        if (!Loopback::isPrivateChannel(QUrl(*value)))
+            throw std::runtime_error(QStringLiteral("The QuickBooks setting %1 (%2) must be an https address; plain "
+                                                    "http is used only to this computer (localhost)")
+                                         .arg(QString::fromLatin1(name), *value)
+                                         .toStdString());
 }
 
 std::unique_ptr<SecretStore> fileSecretStore(const QString &settingsFile)

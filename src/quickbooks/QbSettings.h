@@ -29,11 +29,17 @@ struct ConnectionSettings
 // quickbooks.ini in the folder of config.txt.
 QString settingsPath(const QString &configFolder);
 
-// Reads the [Connection] group; missing keys keep their defaults.
+// Reads the [Connection] group; missing keys keep their defaults. A file
+// that holds secrets is made readable by its owner only.
 ConnectionSettings readSettings(const QString &path);
 // Writes the [Connection] group, leaving the rest of the file alone. A new
 // file is made readable by its owner only.
 void writeSettings(const QString &path, const ConnectionSettings &settings);
+
+// Throws std::runtime_error naming the first address that would carry the
+// client secret or a token unencrypted: each must be https, or plain http
+// to this computer.
+void requireSecureEndpoints(const ConnectionSettings &settings);
 
 class SecretStore
 {
@@ -42,7 +48,9 @@ public:
 
     virtual ~SecretStore() = default;
     virtual Where where() const = 0;
-    // Empty when there is none.
+    // Empty when there is none. Throws std::runtime_error rather than hand
+    // out a secret that others can read (a file not owner-only that cannot
+    // be made so).
     virtual QString read(const QString &key) = 0;
     // Throws std::runtime_error when the value could not be stored.
     virtual void write(const QString &key, const QString &value) = 0;

@@ -15,6 +15,18 @@ namespace qb {
 
 namespace {
 
+    // Nothing is sent, not even a refresh, to an address that would carry
+    // the secret or a token in the clear.
+    const ConnectionSettings &secured(const ConnectionSettings &settings)
+    {
+        try {
+            requireSecureEndpoints(settings);
+        } catch (const std::runtime_error &e) {
+            throw AccountingError(AccountingError::Kind::NotConnected, 0, QString::fromStdString(e.what()));
+        }
+        return settings;
+    }
+
     bool sameEndpoint(const QUrl &a, const QUrl &b)
     {
         return a.scheme() == b.scheme() && a.host() == b.host() && a.port() == b.port() && a.path() == b.path();
@@ -63,7 +75,7 @@ private:
 
 QboAuth::QboAuth(const ConnectionSettings &settings, SecretStore &secrets, QObject *parent)
     : QObject(parent)
-    , m_settings(settings)
+    , m_settings(secured(settings))
     , m_secrets(secrets)
     , m_network(new TokenNetwork(QUrl(settings.tokenUrl), settings.clientId, secrets.read(kClientSecret), this))
 {

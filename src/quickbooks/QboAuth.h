@@ -22,6 +22,8 @@ class QboAuth : public QObject
 {
     Q_OBJECT
 public:
+    // Throws AccountingError (NotConnected) when an address of the settings
+    // is neither https nor this computer's, or a secret may not be used.
     QboAuth(const ConnectionSettings &settings, SecretStore &secrets, QObject *parent = nullptr);
     ~QboAuth() override;
 

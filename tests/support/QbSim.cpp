@@ -14,9 +14,14 @@ QbSim::~QbSim()
     }
 }
 
+QString QbSim::program()
+{
+    return QStringLiteral(JT_QBSIM_PATH);
+}
+
 bool QbSim::start(QString *error)
 {
-    m_process.setProgram(QStringLiteral(JT_QBSIM_PATH));
+    m_process.setProgram(program());
     m_process.setArguments({ QStringLiteral("--port"), QStringLiteral("0") });
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start();

@@ -16,6 +16,8 @@ public:
     QbSim(const QbSim &) = delete;
     QbSim &operator=(const QbSim &) = delete;
 
+    // The simulator's executable, as built.
+    static QString program();
     // Starts the simulator; false (with a reason) when it does not come up.
     bool start(QString *error);
     quint16 port() const { return m_port; }

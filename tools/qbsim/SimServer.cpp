@@ -1,5 +1,7 @@
 #include "SimServer.h"
 
+#include "base/Loopback.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
@@ -85,9 +87,25 @@ bool SimServer::listen(quint16 port)
     return m_server.listen(QHostAddress::LocalHost, port);
 }
 
-void SimServer::writeSettings(const QString &path)
+bool SimServer::writeSettings(const QString &path, QString *error)
 {
     QFile file(path);
+    if (file.exists()) {
+        // A file set up for the real service holds a real secret and company:
+        // only one that already points at this computer (an earlier run's) is
+        // rewritten. No BaseUrl means the real service too.
+        const QSettings existing(path, QSettings::IniFormat);
+        const QString base = existing.value(QStringLiteral("Connection/BaseUrl")).toString().trimmed();
+        const QString tokenUrl = existing.value(QStringLiteral("Connection/TokenUrl")).toString().trimmed();
+        const auto local = [](const QString &url) { return Loopback::isHost(QUrl(url).host()); };
+        if (!existing.allKeys().isEmpty() && (!local(base) || (!tokenUrl.isEmpty() && !local(tokenUrl)))) {
+            *error = QStringLiteral("%1 is set up for QuickBooks elsewhere than this computer (BaseUrl %2, TokenUrl "
+                                    "%3); it is left as it is")
+                         .arg(path, base.isEmpty() ? QStringLiteral("not set") : base,
+                             tokenUrl.isEmpty() ? QStringLiteral("not set") : tokenUrl);
+            return false;
+        }
+    }
     if (!file.exists() && file.open(QIODevice::WriteOnly))
         file.close();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -109,6 +127,11 @@ void SimServer::writeSettings(const QString &path)
             QStringLiteral("Secrets/RefreshToken"), tokens.value(QStringLiteral("refresh_token")).toString());
     }
     settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        *error = QStringLiteral("cannot write %1").arg(path);
+        return false;
+    }
+    return true;
 }
 
 // ---- data
@@ -340,8 +363,14 @@ const Fault *SimServer::takeFault(const QByteArray &method, const QString &resou
 
 Response SimServer::dispatch(const Request &request, bool *drop)
 {
-    if (request.path.startsWith(QStringLiteral("/_sim/")))
+    if (request.path.startsWith(QStringLiteral("/_sim/"))) {
+        // Only a request addressed to this computer by name steers the
+        // simulator: a web page that a rebound DNS name points here sends
+        // its own host name.
+        if (!Loopback::isHostHeader(request.headers.value("host")))
+            return json(403, { { QStringLiteral("error"), QStringLiteral("not addressed to this computer") } });
         return control(request);
+    }
 
     const QString resource = resourceOf(request.path);
     QJsonObject entry { { QStringLiteral("method"), QString::fromLatin1(request.method) },

@@ -70,8 +70,10 @@ public:
 
     // Points the program's settings file at this server: the demo client
     // and its secret, and a token pair unless the file holds a refresh token.
-    // The file is kept readable by its owner only.
-    void writeSettings(const QString &path);
+    // The file is kept readable by its owner only. A file set up for a
+    // service other than one on this computer is left alone: false, with
+    // the reason.
+    bool writeSettings(const QString &path, QString *error);
 
 private:
     struct Connection

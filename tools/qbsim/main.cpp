@@ -5,7 +5,8 @@
 // Listens on 127.0.0.1 (port 0 picks a free one) and prints "listening on
 // <port>" once it does. With --data the company's data and tokens are kept
 // in that JSON file across runs. With --write-settings the program's
-// quickbooks.ini is pointed at this simulator (the demo client, signed in).
+// quickbooks.ini is pointed at this simulator (the demo client, signed in),
+// unless it is set up for a service elsewhere: then it exits with 2.
 #include "SimServer.h"
 
 #include <QCommandLineParser>
@@ -35,8 +36,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "jobtracker-qbsim: cannot listen on 127.0.0.1:%s\n", qPrintable(parser.value(portOption)));
         return 1;
     }
-    if (parser.isSet(settingsOption))
-        server.writeSettings(parser.value(settingsOption));
+    QString error;
+    if (parser.isSet(settingsOption) && !server.writeSettings(parser.value(settingsOption), &error)) {
+        std::fprintf(stderr, "jobtracker-qbsim: %s\n", qPrintable(error));
+        return 2;
+    }
     std::printf("listening on %u\n", unsigned(server.port()));
     std::fflush(stdout);
     return app.exec();

@@ -323,17 +323,23 @@ void frmQBSync::dropGateway()
 
 void frmQBSync::showConnection()
 {
-    const qb::ConnectionSettings settings = qb::readSettings(settingsFile());
-    if (!m_secrets)
-        m_secrets = qb::openSecretStore(settingsFile());
     QString text;
-    if (settings.clientId.isEmpty())
-        text = QStringLiteral("QuickBooks is not set up (%1).").arg(QDir::toNativeSeparators(settingsFile()));
-    else if (m_secrets->read(qb::kRefreshToken).isEmpty())
-        text = QStringLiteral("Not connected to QuickBooks.");
-    else
-        text = QStringLiteral("Connected to QuickBooks company %1.").arg(settings.realmId);
-    lblQBConnection->setText(text + u' ' + m_secrets->describe());
+    try {
+        const qb::ConnectionSettings settings = qb::readSettings(settingsFile());
+        if (!m_secrets)
+            m_secrets = qb::openSecretStore(settingsFile());
+        if (settings.clientId.isEmpty())
+            text = QStringLiteral("QuickBooks is not set up (%1).").arg(QDir::toNativeSeparators(settingsFile()));
+        else if (m_secrets->read(qb::kRefreshToken).isEmpty())
+            text = QStringLiteral("Not connected to QuickBooks.");
+        else
+            text = QStringLiteral("Connected to QuickBooks company %1.").arg(settings.realmId);
+        text += u' ' + m_secrets->describe();
+    } catch (const std::exception &e) {
+        // Secrets others can read are not used, whatever the file says.
+        text = QString::fromStdString(e.what());
+    }
+    lblQBConnection->setText(text);
 }
 
 // ---- while busy
