@@ -10,6 +10,9 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 // An empty database (no schema): skipped without a server, but failed when
 // the run requires one, as JT_FRESH_DB does.
@@ -98,13 +101,43 @@ private slots:
         QVERIFY(again.err.contains(QStringLiteral("already")));
     }
 
+    // From a pipe the password is read as it comes; typed at a terminal it
+    // is not shown, and the terminal echoes again afterwards.
+    void initPromptsForThePassword_data()
+    {
+        columns<bool>({ "terminal" });
+        row("pipe", false);
+        row("terminal", true);
+    }
     void initPromptsForThePassword()
     {
+        QFETCH(bool, terminal);
         JT_EMPTY_DB(db);
         testdb::connection().close();
-        const Result init
-            = run(db, { QStringLiteral("init"), QStringLiteral("--username"), QStringLiteral("boss") }, "typed-in\n");
-        QVERIFY2(init.exitCode == 0, qPrintable(init.err));
+        const QStringList args { QStringLiteral("init"), QStringLiteral("--username"), QStringLiteral("boss") };
+        if (!terminal) {
+            const Result init = run(db, args, "typed-in\n");
+            QVERIFY2(init.exitCode == 0, qPrintable(init.err));
+        } else {
+            const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+            QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+            const QByteArray slave = ::ptsname(master);
+            QProcess process;
+            process.setChildProcessModifier([slave] { ::dup2(::open(slave.constData(), O_RDWR), STDIN_FILENO); });
+            process.start(
+                QStringLiteral(JT_ADMIN_PATH), QStringList { "--config", db.folder() + "/config.txt" } + args);
+            // Typed once echo is off: turning it off drops earlier typing.
+            termios mode {};
+            QTRY_VERIFY_WITH_TIMEOUT(::tcgetattr(master, &mode) == 0 && !(mode.c_lflag & ECHO), 30000);
+            QCOMPARE(::write(master, "typed-in\n", 9), 9);
+            QVERIFY(process.waitForFinished(120000));
+            QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+            char shown[256] {};
+            QVERIFY(::read(master, shown, sizeof shown - 1) > 0); // the line's end, echoed
+            QVERIFY2(!QByteArray(shown).contains("typed-in"), shown);
+            QVERIFY(::tcgetattr(master, &mode) == 0 && (mode.c_lflag & ECHO));
+            ::close(master);
+        }
         db.reopen();
         const QString stored
             = testdb::scalar(QStringLiteral("SELECT Password FROM Employee WHERE Username = 'boss'")).toString();

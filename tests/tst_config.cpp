@@ -178,12 +178,32 @@ private slots:
             QStringLiteral("u"));
     }
 
+    // Refused, and the message never repeats the string's text: a stray ';'
+    // may cut a password, whose pieces then look like parts of their own.
+    void refusesNonsense_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("secret"); // never in the message
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("unknown provider")
+            << QStringLiteral("Provider=Oracle;Data Source=x") << QStringLiteral("Oracle");
+        QTest::newRow("just text") << QStringLiteral("just text") << QStringLiteral("just");
+        QTest::newRow("password's end a part without '='")
+            << QStringLiteral("Provider=PostgreSQL;Database=j;Password=ab;Hush-42;Port=5432") << QStringLiteral("Hush");
+        QTest::newRow("password's end taken for a provider")
+            << QStringLiteral("Data Source=x;Password=ab;Provider=Hush-42") << QStringLiteral("Hush");
+    }
     void refusesNonsense()
     {
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, data::mapConnectionString(QString()));
-        QVERIFY_THROWS_EXCEPTION(
-            std::invalid_argument, data::mapConnectionString(QStringLiteral("Provider=Oracle;Data Source=x")));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, data::mapConnectionString(QStringLiteral("just text")));
+        QFETCH(QString, text);
+        QFETCH(QString, secret);
+        try {
+            data::mapConnectionString(text);
+            QFAIL("accepted");
+        } catch (const std::invalid_argument &error) {
+            const QString message = QString::fromStdString(error.what());
+            QVERIFY2(secret.isEmpty() || !message.contains(secret, Qt::CaseInsensitive), qPrintable(message));
+        }
     }
 
     void dialectsDiffer()

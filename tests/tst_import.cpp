@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -37,7 +38,7 @@ const QList<jetfile::Customer> kCustomers {
     { 7, "amy", "adams", kNull, "3 Birch", "Dover", "DE", "19901", "555-0107" },
 };
 
-enum class FileCase { Missing, NotAccess, WrongPassword, NoTable, NoColumn, Damaged };
+enum class FileCase { Missing, Fifo, NotAccess, WrongPassword, NoTable, NoColumn, Damaged };
 
 } // namespace
 
@@ -60,6 +61,10 @@ class TestImport : public QObject
         jetfile::Header header { 1, QStringLiteral("KVZ") };
         if (c == FileCase::Missing)
             return path("nowhere.mdb");
+        // Opened, it would hold up whoever reads it until a writer comes.
+        if (c == FileCase::Fifo)
+            return ::mkfifo(QFile::encodeName(path("pipe.mdb")).constData(), 0600) == 0 ? path("pipe.mdb")
+                                                                                        : u"no fifo"_qs;
         if (c == FileCase::NotAccess) {
             QFile text(path("notes.mdb"));
             if (text.open(QIODevice::WriteOnly))
@@ -273,6 +278,7 @@ private slots:
     {
         columns<FileCase, QString>({ "file", "says" });
         row("missing", FileCase::Missing, QStringLiteral("nowhere.mdb does not exist"));
+        row("FIFO", FileCase::Fifo, QStringLiteral("pipe.mdb is not a regular file"));
         row("not Access", FileCase::NotAccess, QStringLiteral("notes.mdb is not an Access database"));
         row("wrong password", FileCase::WrongPassword, QStringLiteral("the one this program has is wrong"));
         row("no customer table", FileCase::NoTable, QStringLiteral("has no table tblCustomers"));

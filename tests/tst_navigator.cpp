@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Colors.h"
 #include "base/Formats.h"
+#include "board/BoardCsv.h"
 #include "board/BoardQuery.h"
 #include "board/ui/frmWIPNavigator.h"
 #include "data/Database.h"
@@ -389,6 +390,32 @@ private slots:
         QCOMPARE(grid()->textMatrix(1, board::ColEntered), "kw - " + Formats::dateTime(entered));
         QCOMPARE(grid()->gridModel()->displayText(1, board::ColHours), QStringLiteral("0.00"));
         QVERIFY(Messages::shown().isEmpty());
+    }
+
+    // A text cell a spreadsheet might run as a formula goes behind an
+    // apostrophe, whatever text column it is in; the program's own numbers
+    // stay numbers.
+    void csvFormulaGuard_data()
+    {
+        const QString when = u" - "_qs + Formats::dateTime(QDateTime(QDate(2026, 3, 2), QTime(9, 5, 7)));
+        columns<board::Column, QString, QString>({ "column", "cell", "written" });
+        row("equals", board::ColCustomer, "=1+1", "'=1+1");
+        row("plus", board::ColNotes, "+1", "'+1");
+        row("minus", board::ColNotes, "-2+3", "'-2+3");
+        row("at", board::ColCustomer, "@SUM(A1)", "'@SUM(A1)");
+        row("tab", board::ColNotes, "\t=1+1", "'\t=1+1");
+        row("carriage return", board::ColNotes, "\r=1+1", "'\r=1+1");
+        row("stamp's name", board::ColEntered, "=HYPERLINK(\"x\")" + when, "'=HYPERLINK(\"x\") - 2026-03-02 09:05:07");
+        row("edit stamp's name", board::ColEdited, "@x" + when, "'@x - 2026-03-02 09:05:07");
+        row("plain text", board::ColCustomer, "Adams", "Adams");
+        row("negative amount", board::ColBilledAmount, "-12.5", "-12.5");
+    }
+    void csvFormulaGuard()
+    {
+        QFETCH(board::Column, column);
+        QFETCH(QString, cell);
+        QFETCH(QString, written);
+        QCOMPARE(board::csvCell(column, cell), written);
     }
 };
 

@@ -27,6 +27,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 #include <exception>
 #include <memory>
 #include <unistd.h>
@@ -68,8 +69,20 @@ public:
             QDir(m_dir.path()).mkdir("pg");
             if (isRoot())
                 QProcess::execute("chown", { "postgres", data() });
+            // A password, as for the suite's server: any local user can
+            // reach the port.
+            m_password = QUuid::createUuid().toByteArray(QUuid::Id128);
+            QFile pwfile(m_dir.path() + "/password");
+            if (!pwfile.open(QIODevice::WriteOnly) || !pwfile.setPermissions(QFileDevice::ReadOwner)
+                || pwfile.write(m_password + '\n') < 0)
+                return "no password file";
+            pwfile.close();
+            if (isRoot())
+                QProcess::execute("chown", { "postgres", pwfile.fileName() });
             const QString out = pg("initdb",
-                { "-D", data(), "-U", "postgres", "-A", "trust", "--no-sync", "-E", "UTF8", "--locale=C.UTF-8" });
+                { "-D", data(), "-U", "postgres", "-A", "scram-sha-256", "--pwfile", pwfile.fileName(), "--no-sync",
+                    "-E", "UTF8", "--locale=C.UTF-8" });
+            QFile::remove(pwfile.fileName());
             if (!out.isEmpty())
                 return out;
             QTcpServer probe;
@@ -86,6 +99,7 @@ public:
     QString stop(const QString &mode) { return pg("pg_ctl", { "-D", data(), "-w", "-m", mode, "stop" }); }
 
     QString port() const { return m_port; }
+    QByteArray password() const { return m_password; }
     // Stops the server and removes its files, destructors or not.
     void discard()
     {
@@ -113,6 +127,7 @@ private:
     QString m_bin;
     QTemporaryDir m_dir;
     QString m_port;
+    QByteArray m_password;
 };
 
 OwnServer *g_server = nullptr;
@@ -198,8 +213,10 @@ private slots:
             std::abort();
         });
         m_serverProblem = m_server.start();
-        if (m_serverProblem.isEmpty())
+        if (m_serverProblem.isEmpty()) {
             qputenv("JT_TEST_PG_PORT", m_server.port().toLatin1());
+            qputenv("JT_TEST_PG_PASSWORD", m_server.password());
+        }
     }
 
     void init()

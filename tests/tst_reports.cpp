@@ -343,6 +343,22 @@ private slots:
         QCOMPARE(Messages::dialogs().size(), 4);
         QVERIFY(!QFile::exists(out("printed.pdf")));
         QCOMPARE(shownMessages(), QStringList());
+
+        // A name given without its extension is asked about as completed
+        // when that file exists: No keeps it, Yes replaces it.
+        QFile saved(out("saved.pdf"));
+        QVERIFY(saved.open(QIODevice::WriteOnly) && saved.write("kept") == 4);
+        saved.close();
+        for (const auto answer : { QMessageBox::No, QMessageBox::Yes }) {
+            Messages::setNextFileName(out("saved"));
+            Messages::setNextAnswer(answer);
+            QTest::mouseClick(viewer->findChild<QPushButton *>("btnSavePdf"), Qt::LeftButton);
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.read(4), QByteArray(answer == QMessageBox::No ? "kept" : "%PDF"));
+            saved.close();
+        }
+        QCOMPARE(shownMessages().size(), 2);
+        QVERIFY2(shownMessages().first().contains("saved.pdf already exists"), qPrintable(shownMessages().first()));
     }
 
     // A WIP that is gone, or an ID that is no number, is said so; the viewer

@@ -12,8 +12,12 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLockFile>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
+#include <pwd.h>
+#include <unistd.h>
 
 class TestStartUp : public QObject
 {
@@ -98,6 +102,24 @@ private slots:
         SingleInstance::release();
         QVERIFY(SingleInstance::acquire(QStringLiteral("jobtracker-locktest")));
         SingleInstance::release();
+
+        // Without a runtime folder of the user's own (a file squats the
+        // name Qt would make it under), the lock is still the user's: never
+        // a fixed name in the shared temporary folder, which another user
+        // may hold first.
+        QTemporaryDir shared;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmp = qgetenv("TMPDIR");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(shared.path()));
+        QFile squat(shared.filePath(u"runtime-"_qs + QString::fromLocal8Bit(::getpwuid(::geteuid())->pw_name)));
+        QVERIFY(squat.open(QIODevice::WriteOnly));
+        QLockFile other(shared.filePath(QStringLiteral("jobtracker-locktest.lock")));
+        QVERIFY(other.tryLock(0));
+        const bool acquired = SingleInstance::acquire(QStringLiteral("jobtracker-locktest"));
+        SingleInstance::release();
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        tmp.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmp);
+        QVERIFY(acquired);
     }
 
     void failsCleanlyWithoutConfig()

@@ -32,11 +32,15 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -58,13 +62,41 @@ int fail(const QString &message)
     return 1;
 }
 
+// The terminal's settings from before the password was asked for, for
+// putting back also when Ctrl-C or a kill ends the program meanwhile.
+termios g_terminal {};
+
+extern "C" void restoreTerminalAndStop(int signal)
+{
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_terminal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 QString promptPassword()
 {
     err() << "Password for the administrator: " << Qt::flush;
+    // Typed at a terminal, the password is not shown (the Enter still is);
+    // from a pipe it is read as it comes.
+    const bool terminal = ::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &g_terminal) == 0;
+    constexpr std::array kStops { SIGINT, SIGTERM, SIGHUP, SIGQUIT };
+    std::array<void (*)(int), kStops.size()> before {};
+    if (terminal) {
+        for (std::size_t i = 0; i < kStops.size(); ++i)
+            before[i] = std::signal(kStops[i], restoreTerminalAndStop);
+        termios quiet = g_terminal;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        quiet.c_lflag |= ECHONL;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
     std::string line;
-    if (!std::getline(std::cin, line))
-        return {};
-    return QString::fromStdString(line);
+    const bool read = bool(std::getline(std::cin, line));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_terminal);
+        for (std::size_t i = 0; i < kStops.size(); ++i)
+            std::signal(kStops[i], before[i]);
+    }
+    return read ? QString::fromStdString(line) : QString();
 }
 
 QString versionText(const std::optional<int> &stored)

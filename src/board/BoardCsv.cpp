@@ -69,11 +69,13 @@ QString csvCell(int column, const QString &cellText)
 {
     if (isOneOf(column, kDateColumns))
         return isoCell(cellText);
-    if (isOneOf(column, kStampColumns))
-        return isoStamp(cellText);
-    if (!isValueColumn(column) && !cellText.isEmpty() && QStringView(u"=+-@").contains(cellText.front()))
-        return u'\'' + cellText;
-    return cellText;
+    // A stamp starts with the user's name, typed by someone.
+    const QString text = isOneOf(column, kStampColumns) ? isoStamp(cellText) : cellText;
+    // What a spreadsheet may start a formula with, a tab and a carriage
+    // return included (it drops them and reads on).
+    if (!isValueColumn(column) && !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front()))
+        return u'\'' + text;
+    return text;
 }
 
 CsvWriter::CsvWriter(QIODevice &device)

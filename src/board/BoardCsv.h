@@ -18,8 +18,9 @@ QString csvField(QStringView text);
 
 // What a board cell becomes in the file: dates and the dates of the stamps
 // as ISO text ("2026-03-30", "2026-03-30 10:15:00"); money and hours as the
-// plain numbers the cells hold; text that a spreadsheet would take for a
-// formula behind an apostrophe.
+// plain numbers the cells hold; any text a spreadsheet might take for a
+// formula (starting with = + - @, a tab or a carriage return, the stamps'
+// names included) behind an apostrophe.
 QString csvCell(int column, const QString &cellText);
 
 class CsvWriter

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <stdexcept>
+#include <string>
 
 namespace data {
 
@@ -29,8 +30,13 @@ namespace {
             Part part;
             part.begin = i;
             const qsizetype eq = text.indexOf(u'=', i);
-            if (eq < 0)
-                throw std::invalid_argument("a part of the connection string has no '=': " + text.mid(i).toStdString());
+            const qsizetype semi = text.indexOf(u';', i);
+            // A part without its own '=' (a stray ';' cut it off, maybe in a
+            // password) is refused, never joined to the next part's key; the
+            // message names where it starts, never what it says.
+            if (eq < 0 || (semi >= 0 && semi < eq))
+                throw std::invalid_argument("part " + std::to_string(parts.size() + 1)
+                    + " of the connection string (from character " + std::to_string(i + 1) + ") has no '='");
             part.key = text.mid(i, eq - i).trimmed().toLower();
             i = eq + 1;
             while (i < n && text[i] == u' ')
@@ -259,8 +265,9 @@ ConnectionSpec mapConnectionString(const QString &text, const QString &baseDir)
     if (provider.startsWith(u"sqloledb") || provider.startsWith(u"sqlncli") || provider.startsWith(u"msoledbsql")
         || provider == u"sqlserver")
         return sqlServer(map);
-    throw std::invalid_argument(
-        "unknown Provider in the connection string: " + map.value(QStringLiteral("provider")).toStdString());
+    // Its value is not repeated: cut by a stray ';', it may be a password's end.
+    throw std::invalid_argument("the connection string's Provider is none this program knows (SQLite, PostgreSQL, "
+                                "SQL Server)");
 }
 
 } // namespace data

@@ -9,16 +9,28 @@ namespace SingleInstance {
 
 namespace {
     std::unique_ptr<QLockFile> g_lock;
-}
+
+    // A folder of the user's alone: the runtime folder, else (Qt finds none
+    // that is the user's) the cache folder in the home folder. Never the
+    // shared temporary folder, where another user could take the lock's name
+    // first and so keep the program from starting.
+    QString lockFolder()
+    {
+        const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (!runtime.isEmpty())
+            return runtime;
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        if (!cache.isEmpty() && QDir().mkpath(cache))
+            return cache;
+        return QDir::homePath();
+    }
+} // namespace
 
 bool acquire(const QString &name)
 {
     if (g_lock)
         return false; // held already: a second start in this same process is a second copy
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(name + QStringLiteral(".lock")));
+    auto lock = std::make_unique<QLockFile>(QDir(lockFolder()).filePath(name + QStringLiteral(".lock")));
     // A lock left by a crashed copy is taken over at once.
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0))

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
@@ -38,8 +37,9 @@ namespace {
 
     QString g_readerPath;
 
-    QList<Customer> readCustomers(const QString &path)
+    QList<Customer> readCustomers(const CustomerFileLocation &location)
     {
+        const QString &path = location.path;
         const QString program = customerReaderPath();
         QProcess reader;
         reader.setProgram(program);
@@ -60,7 +60,8 @@ namespace {
             reader.kill();
             reader.waitForFinished(-1);
         }
-        if (const std::optional<QList<Customer>> customers = decodeReaderOutput(reader.readAllStandardOutput(), path))
+        if (const std::optional<QList<Customer>> customers
+            = decodeReaderOutput(reader.readAllStandardOutput(), location))
             return *customers;
         if (timedOut)
             fail(QStringLiteral("The customer file %1 seems damaged: reading it did not finish within %2 seconds.")
@@ -75,8 +76,8 @@ namespace {
     class MdbCustomerFile final : public CustomerDirectory
     {
     public:
-        explicit MdbCustomerFile(const QString &path)
-            : m_customers(readCustomers(path))
+        explicit MdbCustomerFile(const CustomerFileLocation &location)
+            : m_customers(readCustomers(location))
         {
         }
 
@@ -118,9 +119,11 @@ void setCustomerReaderPath(const QString &path)
     g_readerPath = path;
 }
 
-std::optional<QList<Customer>> decodeReaderOutput(const QByteArray &output, const QString &path)
+std::optional<QList<Customer>> decodeReaderOutput(const QByteArray &output, const CustomerFileLocation &location)
 {
+    const QString &path = location.path;
     QList<Customer> customers;
+    bool started = false; // the file's start seen and let through
     qsizetype at = 0;
     while (output.size() - at >= qsizetype(format::kHeaderSize)) {
         const char kind = output.at(at);
@@ -130,7 +133,29 @@ std::optional<QList<Customer>> decodeReaderOutput(const QByteArray &output, cons
             break;
         const QByteArray body = output.mid(at, qsizetype(size));
         at += qsizetype(size);
+        if (kind == format::Unreadable)
+            fail(QStringLiteral("The customer file %1 cannot be read: %2")
+                     .arg(shown(path), QString::fromLocal8Bit(body)));
+        // The file's start comes first, once; anything else is not the
+        // reader's writing.
+        if (started == (kind == format::Header))
+            return std::nullopt;
         switch (kind) {
+        case format::Header: {
+            const std::optional<JetHeader> header = readJetHeader(body);
+            if (!header)
+                fail(QStringLiteral(
+                    "The file %1 is not an Access database (or one of a version this program cannot read).")
+                         .arg(shown(path)));
+            // The reader itself ignores database passwords: they are checked here.
+            if (!passwordOpens(*header, location.password))
+                fail(QStringLiteral("The customer file %1 is protected by a password, and the one this program has "
+                                    "is wrong. Put the right one in settings.ini beside config.txt, as Password in "
+                                    "the group [CustomerFile].")
+                         .arg(shown(path)));
+            started = true;
+            break;
+        }
         case format::Row: {
             const QList<QByteArray> fields = body.split('\0');
             if (fields.size() < format::ColumnCount)
@@ -195,26 +220,19 @@ std::unique_ptr<CustomerDirectory> openCustomerFile(const CustomerFileLocation &
     const QString &path = location.path;
     if (path.isEmpty())
         fail(QStringLiteral("config.txt names no customer file."));
+    // Only looked at here, never opened: a FIFO would stall the program on
+    // its first read, and even a file on a hung share may. The reader, with
+    // its time limit, reads the file's start (kind and password) as well.
     const QFileInfo info(path);
     if (!info.exists())
         fail(QStringLiteral("The customer file %1 does not exist.").arg(shown(path)));
     if (info.isDir())
         fail(QStringLiteral("The customer file %1 is a folder, not a file.").arg(shown(path)));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("The customer file %1 cannot be read: %2").arg(shown(path), file.errorString()));
-    const std::optional<JetHeader> header = readJetHeader(file.read(4096));
-    file.close();
-    if (!header)
-        fail(QStringLiteral("The file %1 is not an Access database (or one of a version this program cannot read).")
+    if (!info.isFile())
+        fail(QStringLiteral("The customer file %1 is not a regular file (it is a pipe or a device), so it cannot be "
+                            "an Access database.")
                  .arg(shown(path)));
-    // The reader itself ignores database passwords: they are checked here.
-    if (!passwordOpens(*header, location.password))
-        fail(QStringLiteral("The customer file %1 is protected by a password, and the one this program has is "
-                            "wrong. Put the right one in settings.ini beside config.txt, as Password in the group "
-                            "[CustomerFile].")
-                 .arg(shown(path)));
-    return std::make_unique<MdbCustomerFile>(path);
+    return std::make_unique<MdbCustomerFile>(location);
 }
 
 } // namespace wip

@@ -26,9 +26,11 @@ struct CustomerFileLocation
 CustomerFileLocation customerFileLocation(const ConfigValues &config);
 
 // Opens the customer file (an Access .mdb, or an .accdb the reader knows)
-// read-only, after checking that the password opens it, and reads its table
-// tblCustomers whole (by the reader program, with a time limit of 20 s: it
-// may crash or hang on a damaged file). Throws CustomerFileError.
+// read-only and reads its table tblCustomers whole, by the reader program
+// with a time limit of 20 s (it may crash or hang on a damaged file, or
+// stall on a hung share), after checking from the file's start it hands back
+// that the password opens it. A path that is not a regular file is refused
+// without being opened. Throws CustomerFileError.
 std::unique_ptr<CustomerDirectory> openCustomerFile(const CustomerFileLocation &location);
 
 // The reader program, jobtracker-customer-reader: beside the running
@@ -37,10 +39,11 @@ QString customerReaderPath();
 void setCustomerReaderPath(const QString &path);
 
 // The customers in the reader's output (see CustomerFileFormat.h). Throws
-// CustomerFileError with the message for what the reader reports (no table,
-// a column missing, ...); nothing when the output stops short of its end
-// (the reader died or was stopped) or is not the reader's. `path` is the
-// customer file, for the messages.
-std::optional<QList<Customer>> decodeReaderOutput(const QByteArray &output, const QString &path);
+// CustomerFileError with the message for what the reader reports (not an
+// Access file, a wrong password, no table, a column missing, ...); nothing
+// when the output stops short of its end (the reader died or was stopped)
+// or is not the reader's. The location's password is checked against the
+// file's start; its path is for the messages.
+std::optional<QList<Customer>> decodeReaderOutput(const QByteArray &output, const CustomerFileLocation &location);
 
 } // namespace wip

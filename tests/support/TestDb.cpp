@@ -41,6 +41,13 @@ QString pgPort()
     return qEnvironmentVariable("JT_TEST_PG_PORT");
 }
 
+// scripts/test's server asks for a password; a server that trusts its
+// users takes any.
+QString pgPassword()
+{
+    return qEnvironmentVariable("JT_TEST_PG_PASSWORD");
+}
+
 // Runs one statement on the server's maintenance database.
 bool onServer(const QString &sql, QString *error)
 {
@@ -52,6 +59,7 @@ bool onServer(const QString &sql, QString *error)
         admin.setPort(pgPort().toInt());
         admin.setDatabaseName(QStringLiteral("postgres"));
         admin.setUserName(QStringLiteral("postgres"));
+        admin.setPassword(pgPassword());
         if (admin.open()) {
             QSqlQuery q(admin);
             ok = q.exec(sql);
@@ -115,12 +123,12 @@ bool TestDb::create(bool withSchema)
         }
         if (m_backend == u"postgres")
             m_connectionString
-                = QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=%2;User ID=postgres")
-                      .arg(pgPort(), m_serverDatabase);
+                = QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=%1;Database=%2;User ID=postgres;Password=%3")
+                      .arg(pgPort(), m_serverDatabase, pgPassword());
         else
-            m_connectionString
-                = QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;Database=%2;Uid=postgres;Pwd=;")
-                      .arg(pgPort(), m_serverDatabase);
+            m_connectionString = QStringLiteral(
+                "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;Database=%2;Uid=postgres;Pwd=%3;")
+                                     .arg(pgPort(), m_serverDatabase, pgPassword());
     } else {
         m_skipReason = QStringLiteral("Unknown JT_TEST_BACKEND ") + m_backend;
         return false;

@@ -9,7 +9,8 @@
 
 // A fresh job database for one test, on the backend that JT_TEST_BACKEND
 // names: "sqlite" (a temporary file), "postgres" (a new database on the
-// server at 127.0.0.1:$JT_TEST_PG_PORT, through QPSQL) or "odbc" (the same
+// server at 127.0.0.1:$JT_TEST_PG_PORT with the password
+// $JT_TEST_PG_PASSWORD, if any, through QPSQL) or "odbc" (the same
 // kind of database reached through QODBC and the PostgreSQL ODBC driver).
 //
 // create() makes the database with the full schema and lookup rows, writes a

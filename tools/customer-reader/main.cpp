@@ -17,8 +17,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -71,8 +73,52 @@ private:
     std::string m_buffer;
 };
 
+// The file's first bytes go out first, and on their own: the program checks
+// the file's kind and password from them, and even a reader that libmdb then
+// stops has told it that much. They are read here, not in the program: a
+// path may stall whoever opens it (a hung network share), and this process
+// has a time limit. Not a regular file (a FIFO, a device), it is not read.
+bool sendStart(const char *path, Output &out)
+{
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        out.add(format::Unreadable, std::strerror(errno));
+        return false;
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        out.add(format::Unreadable, "not a regular file");
+        return false;
+    }
+    std::string start(format::kFileStartSize, '\0');
+    std::size_t got = 0;
+    while (got < start.size()) {
+        const ssize_t n = ::read(fd, start.data() + got, start.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            out.add(format::Unreadable, std::strerror(error));
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += std::size_t(n);
+    }
+    ::close(fd);
+    start.resize(got);
+    out.add(format::Header, start);
+    return out.flush();
+}
+
 void read(const char *path, Output &out)
 {
+    if (!sendStart(path, out))
+        return;
     MdbHandle *mdb = mdb_open(path, MDB_NOFLAGS);
     if (!mdb)
         return out.add(format::NotOpened);

@@ -185,8 +185,18 @@ void Viewer::btnSavePdf_Click()
         QDir(m_pdfFolder).filePath(fileNameFor(*m_report)), QStringLiteral("PDF files (*.pdf)"));
     if (path.isEmpty())
         return;
-    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+    // The dialog asked about replacing the name as typed; a name it gets
+    // here is asked about again, before anything is written.
+    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
         path += QLatin1String(".pdf");
+        if (QFileInfo::exists(path)
+            && Messages::show(this,
+                   QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QDir::toNativeSeparators(path)),
+                   QStringLiteral("Save as PDF"), Messages::Icon::Exclamation, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::No)
+                != QMessageBox::Yes)
+            return;
+    }
     if (reportGuarded(this, QStringLiteral("Save as PDF"), [&] { reports::writePdf(*m_report, path); }))
         m_pdfFolder = QFileInfo(path).absolutePath();
 }
