@@ -61,8 +61,8 @@ namespace {
             const QString index = QString::fromLatin1(name);
             if (hasIndex(db, table, index))
                 continue;
-            const QRegularExpression create(
-                QStringLiteral(R"(^CREATE INDEX %1 ON %2 )").arg(index, table), QRegularExpression::MultilineOption);
+            const QRegularExpression create(QStringLiteral(R"(^CREATE (?:UNIQUE )?INDEX %1 ON %2 )").arg(index, table),
+                QRegularExpression::MultilineOption);
             const auto statement = std::find_if(statements.cbegin(), statements.cend(),
                 [&](const QString &text) { return create.match(text).hasMatch(); });
             if (statement == statements.cend())
@@ -129,6 +129,8 @@ namespace {
         return done;
     }
 
+    QStringList createRowVersionTriggers(Connection &db);
+
     // Version 6: a row version on every table two users may edit, moved on
     // by the database itself at every change of a row (a trigger on SQLite
     // and PostgreSQL, the rowversion type on SQL Server), so that a save
@@ -140,6 +142,13 @@ namespace {
         for (const char *table : { "Company", "WIPStatus", "Employee", "WIP", "EmployeeTime", "DryingRoom",
                  "DryingAtmosphere", "MoisturePoint", "MoistureReading" })
             done << addMissingColumns(db, QString::fromLatin1(table), { "RowVersion" });
+        return done << createRowVersionTriggers(db);
+    }
+
+    // Every row version trigger of the script, made anew.
+    QStringList createRowVersionTriggers(Connection &db)
+    {
+        QStringList done;
         // The triggers (and PostgreSQL's function) as the script defines
         // them, made anew: a trigger of the same name left by an earlier try
         // is replaced.
@@ -169,6 +178,37 @@ namespace {
     QStringList addLoginFailures(Connection &db)
     {
         return createMissingTables(db, { "LoginFailure" });
+    }
+
+    // Version 8: the drying equipment: its register, placements, the rooms'
+    // sizes, the dehumidification factors and the rates per type (with their
+    // lookup rows), the company's "Bill equipment days" and the "Equipment"
+    // permission.
+    QStringList addEquipment(Connection &db)
+    {
+        QStringList done = createMissingTables(
+            db, { "Equipment", "EquipmentPlacement", "RoomSizing", "DehuFactor", "EquipmentRate" });
+        done << createMissingIndexes(
+            db, QStringLiteral("EquipmentPlacement"), { "IX_EquipmentPlacement_RoomID", "UX_EquipmentPlacement_Open" });
+        done << createMissingIndexes(db, QStringLiteral("RoomSizing"), { "IX_RoomSizing_RoomID" });
+        done << addMissingColumns(db, QStringLiteral("Company"), { "BillEquipmentDays" });
+        done << createRowVersionTriggers(db);
+        if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM DehuFactor")).toLongLong() == 0) {
+            QFile file(QStringLiteral(":/schema/lookups.sql"));
+            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+                throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(file.fileName()));
+            for (const QString &statement : splitScript(QString::fromUtf8(file.readAll()))) {
+                if (statement.contains(QStringLiteral("INSERT INTO DehuFactor ")))
+                    db.execScript(statement);
+            }
+            done << QStringLiteral("added the dehumidification factors");
+        }
+        const QString permission = QStringLiteral("Equipment");
+        if (!db.scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { permission }).isValid()) {
+            db.exec(QStringLiteral("INSERT INTO Permission (Name) VALUES (?)"), { permission });
+            done << QStringLiteral("added the permission Equipment");
+        }
+        return done;
     }
 
     // Not a numbered step: a column can be narrow at any version, and one
@@ -204,6 +244,7 @@ namespace {
         Step { 5, &addDryingLog },
         Step { 6, &addRowVersions },
         Step { 7, &addLoginFailures },
+        Step { 8, &addEquipment },
     };
 
     constexpr bool numberedOneByOne()

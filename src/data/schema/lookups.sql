@@ -27,5 +27,16 @@ INSERT INTO EmployeeType (Name) VALUES ('Admin'), ('User')
 GO
 INSERT INTO Permission (Name) VALUES ('Company Info'), ('Employee Entry/Edit'), ('Quickbooks Sync'), ('WIPs Entry/Edit'), ('WIPs Navigator'), ('Employee Time Manager'), ('Employee Time Entry/Edit'), ('Delete Employee Time')
 GO
+INSERT INTO Permission (Name) VALUES ('Equipment')
+GO
 INSERT INTO WIPStatus (Name, ColorCode) VALUES ('Open', '16777215'), ('Estimate', '12648447'), ('Drying', '8454143'), ('In Progress', '12648384'), ('Waiting On Adjuster', '&H00C0C0FF'), ('Ready To Bill', '16777088'), ('Closed', '12632256')
+GO
+-- The dehumidification factors of the IICRC S500 (2015) per kind and class of
+-- water: room cubic feet per pint a day; for desiccants air changes an hour.
+-- NULL: the kind is not used for that class. The office may change them.
+INSERT INTO DehuFactor (DehuKind, WaterClass, Factor) VALUES ('Conventional', 1, 100), ('Conventional', 2, 40), ('Conventional', 3, 30), ('Conventional', 4, NULL)
+GO
+INSERT INTO DehuFactor (DehuKind, WaterClass, Factor) VALUES ('LGR', 1, 100), ('LGR', 2, 50), ('LGR', 3, 40), ('LGR', 4, 50)
+GO
+INSERT INTO DehuFactor (DehuKind, WaterClass, Factor) VALUES ('Desiccant', 1, 1), ('Desiccant', 2, 2), ('Desiccant', 3, 3), ('Desiccant', 4, 2)
 GO

@@ -33,6 +33,7 @@ CREATE TABLE Company (
     DryingDays INTEGER,
     TemperatureUnit TEXT, -- addition (upgrade step 4): "F" or "C" for the drying log
     DryingLogAlert BOOLEAN, -- addition (upgrade step 4): the board alert follows the drying log
+    BillEquipmentDays BOOLEAN, -- addition (upgrade step 8): invoices bill the equipment-days
     RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
@@ -243,6 +244,62 @@ CREATE TABLE LoginFailure (
     LastFailedAt DATETIME
 )
 GO
+-- addition (upgrade step 8): the office's drying equipment, one row per unit;
+-- Pints is a dehumidifier's rated pints a day
+CREATE TABLE Equipment (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    AssetNo TEXT NOT NULL UNIQUE,
+    EquipType TEXT,
+    DehuKind TEXT,
+    Pints REAL,
+    Description TEXT,
+    Retired BOOLEAN,
+    RowVersion INTEGER NOT NULL DEFAULT 0
+)
+GO
+-- addition (upgrade step 8): a unit standing in a room of a job from PlacedAt
+-- until RemovedAt (NULL while it stands there); kept after removal for the bill
+CREATE TABLE EquipmentPlacement (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    EquipmentID INTEGER,
+    RoomID INTEGER,
+    PlacedAt DATETIME,
+    RemovedAt DATETIME,
+    RowVersion INTEGER NOT NULL DEFAULT 0
+)
+GO
+-- addition (upgrade step 8): a room's size in feet and its class of water (1-4),
+-- for sizing its equipment; one row per room
+CREATE TABLE RoomSizing (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    RoomID INTEGER,
+    Length REAL,
+    Width REAL,
+    Height REAL,
+    WetWallHeight REAL,
+    WaterClass INTEGER,
+    RowVersion INTEGER NOT NULL DEFAULT 0
+)
+GO
+-- addition (upgrade step 8): the dehumidification factors per kind and class of
+-- water: cubic feet per pint a day, for desiccants air changes an hour; NULL
+-- where the kind is not used for the class
+CREATE TABLE DehuFactor (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    DehuKind TEXT,
+    WaterClass INTEGER,
+    Factor REAL
+)
+GO
+-- addition (upgrade step 8): per equipment type its QuickBooks item and daily rate
+CREATE TABLE EquipmentRate (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    EquipType TEXT,
+    QBItemName TEXT,
+    DailyRate REAL,
+    RowVersion INTEGER NOT NULL DEFAULT 0
+)
+GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
 GO
 CREATE INDEX IX_WIP_Status ON WIP (Status)
@@ -265,6 +322,13 @@ GO
 CREATE INDEX IX_MoisturePoint_RoomID ON MoisturePoint (RoomID)
 GO
 CREATE INDEX IX_MoistureReading_PointID_TakenAt ON MoistureReading (PointID, TakenAt)
+GO
+-- addition (upgrade step 8): a job's units by room; a unit stands in one place at a time.
+CREATE INDEX IX_EquipmentPlacement_RoomID ON EquipmentPlacement (RoomID)
+GO
+CREATE UNIQUE INDEX UX_EquipmentPlacement_Open ON EquipmentPlacement (EquipmentID) WHERE RemovedAt IS NULL
+GO
+CREATE INDEX IX_RoomSizing_RoomID ON RoomSizing (RoomID)
 GO
 CREATE INDEX IX_WIPStatus_Name ON WIPStatus (Name)
 GO
@@ -332,5 +396,30 @@ CREATE TRIGGER IF NOT EXISTS TR_MoistureReading_RowVersion AFTER UPDATE ON Moist
 WHEN NEW.RowVersion = OLD.RowVersion
 BEGIN
     UPDATE MoistureReading SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+-- addition (upgrade step 8): the equipment tables' row versions
+CREATE TRIGGER IF NOT EXISTS TR_Equipment_RowVersion AFTER UPDATE ON Equipment FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE Equipment SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_EquipmentPlacement_RowVersion AFTER UPDATE ON EquipmentPlacement FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE EquipmentPlacement SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_RoomSizing_RowVersion AFTER UPDATE ON RoomSizing FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE RoomSizing SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_EquipmentRate_RowVersion AFTER UPDATE ON EquipmentRate FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE EquipmentRate SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
 END
 GO

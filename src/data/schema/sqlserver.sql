@@ -33,6 +33,7 @@ CREATE TABLE Company (
     DryingDays INT,
     TemperatureUnit NVARCHAR(1), -- addition (upgrade step 4): "F" or "C" for the drying log
     DryingLogAlert BIT, -- addition (upgrade step 4): the board alert follows the drying log
+    BillEquipmentDays BIT, -- addition (upgrade step 8): invoices bill the equipment-days
     RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
@@ -243,6 +244,62 @@ CREATE TABLE LoginFailure (
     LastFailedAt DATETIME
 )
 GO
+-- addition (upgrade step 8): the office's drying equipment, one row per unit;
+-- Pints is a dehumidifier's rated pints a day
+CREATE TABLE Equipment (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    AssetNo NVARCHAR(50) NOT NULL UNIQUE,
+    EquipType NVARCHAR(50),
+    DehuKind NVARCHAR(50),
+    Pints FLOAT,
+    Description NVARCHAR(250),
+    Retired BIT,
+    RowVersion ROWVERSION
+)
+GO
+-- addition (upgrade step 8): a unit standing in a room of a job from PlacedAt
+-- until RemovedAt (NULL while it stands there); kept after removal for the bill
+CREATE TABLE EquipmentPlacement (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    EquipmentID INT,
+    RoomID INT,
+    PlacedAt DATETIME,
+    RemovedAt DATETIME,
+    RowVersion ROWVERSION
+)
+GO
+-- addition (upgrade step 8): a room's size in feet and its class of water (1-4),
+-- for sizing its equipment; one row per room
+CREATE TABLE RoomSizing (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    RoomID INT,
+    Length FLOAT,
+    Width FLOAT,
+    Height FLOAT,
+    WetWallHeight FLOAT,
+    WaterClass INT,
+    RowVersion ROWVERSION
+)
+GO
+-- addition (upgrade step 8): the dehumidification factors per kind and class of
+-- water: cubic feet per pint a day, for desiccants air changes an hour; NULL
+-- where the kind is not used for the class
+CREATE TABLE DehuFactor (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    DehuKind NVARCHAR(50),
+    WaterClass INT,
+    Factor FLOAT
+)
+GO
+-- addition (upgrade step 8): per equipment type its QuickBooks item and daily rate
+CREATE TABLE EquipmentRate (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    EquipType NVARCHAR(50),
+    QBItemName NVARCHAR(250),
+    DailyRate FLOAT,
+    RowVersion ROWVERSION
+)
+GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
 GO
 CREATE INDEX IX_WIP_Status ON WIP (Status)
@@ -265,6 +322,13 @@ GO
 CREATE INDEX IX_MoisturePoint_RoomID ON MoisturePoint (RoomID)
 GO
 CREATE INDEX IX_MoistureReading_PointID_TakenAt ON MoistureReading (PointID, TakenAt)
+GO
+-- addition (upgrade step 8): a job's units by room; a unit stands in one place at a time.
+CREATE INDEX IX_EquipmentPlacement_RoomID ON EquipmentPlacement (RoomID)
+GO
+CREATE UNIQUE INDEX UX_EquipmentPlacement_Open ON EquipmentPlacement (EquipmentID) WHERE RemovedAt IS NULL
+GO
+CREATE INDEX IX_RoomSizing_RoomID ON RoomSizing (RoomID)
 GO
 CREATE INDEX IX_WIPStatus_Name ON WIPStatus (Name)
 GO

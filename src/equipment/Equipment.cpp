@@ -1,0 +1,417 @@
+#include "equipment/Equipment.h"
+
+#include "base/Formats.h"
+#include "data/Database.h"
+#include "data/Dates.h"
+#include "data/Schema.h"
+
+#include <algorithm>
+
+namespace equipment {
+
+namespace {
+
+    QString title()
+    {
+        return QStringLiteral("Equipment");
+    }
+
+    FieldProblem problem(const char *field, const QString &text)
+    {
+        return FieldProblem { QString::fromLatin1(field), text, title() };
+    }
+
+    QVariant nullableNumber(double value)
+    {
+        return std::isfinite(value) ? QVariant(value) : QVariant(QMetaType(QMetaType::Double));
+    }
+
+    QVariant nullableTime(const QDateTime &when)
+    {
+        return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
+    }
+
+    const QString kUnitColumns
+        = QStringLiteral("ID, AssetNo, EquipType, DehuKind, Pints, Description, Retired, RowVersion");
+
+    Unit unitOf(const data::Rows &q)
+    {
+        Unit unit;
+        unit.id = q.value(0).toLongLong();
+        unit.assetNo = q.value(1).toString();
+        unit.type = q.value(2).toString();
+        unit.dehuKind = q.value(3).toString();
+        unit.pints = q.isNull(4) ? std::numeric_limits<double>::quiet_NaN() : q.value(4).toDouble();
+        unit.description = q.value(5).toString();
+        unit.retired = q.value(6).toBool();
+        unit.rowVersion = q.value(7);
+        return unit;
+    }
+
+    // A placement with its unit, room and job.
+    const QString kPlacementSelect = QStringLiteral(
+        "SELECT P.ID, P.EquipmentID, P.RoomID, P.PlacedAt, P.RemovedAt, P.RowVersion, E.AssetNo, E.EquipType, "
+        "E.DehuKind, E.Pints, R.Name, R.WIPID, W.Customer "
+        "FROM EquipmentPlacement P JOIN Equipment E ON E.ID = P.EquipmentID "
+        "JOIN DryingRoom R ON R.ID = P.RoomID LEFT JOIN WIP W ON W.ID = R.WIPID ");
+
+    Placement placementOf(const data::Rows &q)
+    {
+        Placement p;
+        p.id = q.value(0).toLongLong();
+        p.equipmentId = q.value(1).toLongLong();
+        p.roomId = q.value(2).toLongLong();
+        p.placedAt = data::dateTimeOf(q.value(3));
+        p.removedAt = q.isNull(4) ? QDateTime() : data::dateTimeOf(q.value(4));
+        p.rowVersion = q.value(5);
+        p.assetNo = q.value(6).toString();
+        p.type = q.value(7).toString();
+        p.dehuKind = q.value(8).toString();
+        p.pints = q.value(9).toDouble();
+        p.roomName = q.value(10).toString();
+        p.wipId = q.value(11).toLongLong();
+        p.customer = q.value(12).toString();
+        return p;
+    }
+
+    std::optional<Placement> findPlacement(data::Connection &db, qint64 placementId)
+    {
+        data::Rows q = db.exec(kPlacementSelect + QStringLiteral("WHERE P.ID = ?"), { placementId });
+        if (!q.next())
+            return std::nullopt;
+        return placementOf(q);
+    }
+
+    // The room's job; nothing for a room that is gone.
+    std::optional<qint64> jobOfRoom(data::Connection &db, qint64 roomId)
+    {
+        const QVariant wip = db.scalar(QStringLiteral("SELECT WIPID FROM DryingRoom WHERE ID = ?"), { roomId });
+        if (!wip.isValid())
+            return std::nullopt;
+        return wip.toLongLong();
+    }
+
+    qint64 insertPlacement(data::Connection &db, qint64 equipmentId, qint64 roomId, const QDateTime &at)
+    {
+        return db.insertRow(QStringLiteral("EquipmentPlacement"),
+            { { QStringLiteral("EquipmentID"), equipmentId }, { QStringLiteral("RoomID"), roomId },
+                { QStringLiteral("PlacedAt"), nullableTime(at) },
+                { QStringLiteral("RemovedAt"), nullableTime(QDateTime()) } });
+    }
+
+    std::optional<FieldProblem> checkRemoval(const Placement &placement, const QDateTime &at)
+    {
+        if (!at.isValid())
+            return problem("RemovedAt", QStringLiteral("Enter when the unit was taken out."));
+        if (at < placement.placedAt)
+            return problem("RemovedAt",
+                QStringLiteral("Unit %1 was placed at %2; it cannot leave before that.")
+                    .arg(placement.assetNo, Formats::dateTime(placement.placedAt)));
+        return std::nullopt;
+    }
+
+    void endPlacement(data::Connection &db, const Placement &placement, const QVariant &version, const QDateTime &at)
+    {
+        db.updateRowAtVersion(QStringLiteral("EquipmentPlacement"), placement.id,
+            { { QStringLiteral("RemovedAt"), nullableTime(at) } }, version,
+            QStringLiteral("The placement of unit %1").arg(placement.assetNo));
+    }
+
+} // namespace
+
+QStringList types()
+{
+    return { airMover(), dehumidifier(), QStringLiteral("Air Scrubber"), QStringLiteral("Heater"),
+        QStringLiteral("Other") };
+}
+
+QString dehumidifier()
+{
+    return QStringLiteral("Dehumidifier");
+}
+
+QString airMover()
+{
+    return QStringLiteral("Air Mover");
+}
+
+QStringList dehuKinds()
+{
+    return { QStringLiteral("Conventional"), QStringLiteral("LGR"), desiccant() };
+}
+
+QString desiccant()
+{
+    return QStringLiteral("Desiccant");
+}
+
+// ---- The register ----
+
+QList<Unit> loadUnits(data::Connection &db)
+{
+    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM Equipment ORDER BY AssetNo").arg(kUnitColumns));
+    QList<Unit> units;
+    while (q.next())
+        units << unitOf(q);
+    return units;
+}
+
+std::optional<Unit> loadUnit(data::Connection &db, qint64 id)
+{
+    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM Equipment WHERE ID = ?").arg(kUnitColumns), { id });
+    if (!q.next())
+        return std::nullopt;
+    return unitOf(q);
+}
+
+std::optional<FieldProblem> validate(const Unit &unit)
+{
+    const QString asset = unit.assetNo.trimmed();
+    if (asset.isEmpty())
+        return problem("AssetNo", QStringLiteral("Enter the unit's asset number."));
+    if (auto bad = data::tooLong(QStringLiteral("Equipment"),
+            { { QStringLiteral("AssetNo"), asset }, { QStringLiteral("Description"), unit.description.trimmed() } }))
+        return bad;
+    if (!types().contains(unit.type))
+        return problem("EquipType", QStringLiteral("Choose the unit's type."));
+    if (unit.type == dehumidifier()) {
+        if (!dehuKinds().contains(unit.dehuKind))
+            return problem("DehuKind", QStringLiteral("Choose the dehumidifier's kind."));
+        if (!std::isfinite(unit.pints) || unit.pints < 0)
+            return problem("Pints", QStringLiteral("Enter the dehumidifier's rated pints a day, 0 or more."));
+    }
+    return std::nullopt;
+}
+
+std::variant<qint64, FieldProblem> saveUnit(data::Connection &db, const Unit &unit)
+{
+    if (auto bad = validate(unit))
+        return *bad;
+    const QString asset = unit.assetNo.trimmed();
+    const bool dehu = unit.type == dehumidifier();
+    const data::Fields fields = {
+        { QStringLiteral("AssetNo"), asset },
+        { QStringLiteral("EquipType"), unit.type },
+        { QStringLiteral("DehuKind"), dehu ? unit.dehuKind : QString() },
+        { QStringLiteral("Pints"), nullableNumber(dehu ? unit.pints : std::numeric_limits<double>::quiet_NaN()) },
+        { QStringLiteral("Description"), unit.description.trimmed() },
+        { QStringLiteral("Retired"), unit.retired },
+    };
+    data::Transaction transaction(db);
+    const QVariant other
+        = db.scalar(QStringLiteral("SELECT ID FROM Equipment WHERE ID <> ? AND %1")
+                        .arg(db.dialect().equalsIgnoreCase(QStringLiteral("AssetNo"), QStringLiteral("?"))),
+            { unit.id, asset });
+    if (other.isValid())
+        return problem("AssetNo", QStringLiteral("Another unit has the asset number \"%1\".").arg(asset));
+    if (unit.retired && unit.id != 0) {
+        if (const std::optional<Placement> out = currentPlacement(db, unit.id))
+            return problem("Retired",
+                QStringLiteral("Unit %1 stands on a job (%2); remove it before retiring it.")
+                    .arg(asset, whereText(out)));
+    }
+    const qint64 id = db.saveRow(QStringLiteral("Equipment"), unit.id, fields, unit.rowVersion, QStringLiteral("Unit"));
+    transaction.commit();
+    return id;
+}
+
+// ---- Where a unit is ----
+
+int equipmentDays(const QDateTime &placed, const QDateTime &removed, const QDateTime &now)
+{
+    const QDateTime end = removed.isValid() ? removed : now;
+    const qint64 seconds = placed.secsTo(end);
+    constexpr qint64 kDay = 24 * 60 * 60;
+    return static_cast<int>(std::max<qint64>(1, (seconds + kDay - 1) / kDay));
+}
+
+int equipmentDays(const Placement &placement, const QDateTime &now)
+{
+    return equipmentDays(placement.placedAt, placement.removedAt, now);
+}
+
+std::optional<Placement> currentPlacement(data::Connection &db, qint64 equipmentId)
+{
+    data::Rows q = db.exec(
+        kPlacementSelect + QStringLiteral("WHERE P.EquipmentID = ? AND P.RemovedAt IS NULL"), { equipmentId });
+    if (!q.next())
+        return std::nullopt;
+    return placementOf(q);
+}
+
+QString whereText(const std::optional<Placement> &placement)
+{
+    if (!placement)
+        return QStringLiteral("In the shop");
+    return QStringLiteral("On job %1 (%2), room %3, since %4")
+        .arg(placement->wipId)
+        .arg(placement->customer, placement->roomName, Formats::dateTime(placement->placedAt));
+}
+
+QString findUnit(data::Connection &db, const QString &assetNo)
+{
+    const QString asset = assetNo.trimmed();
+    const QVariant id
+        = db.scalar(QStringLiteral("SELECT ID FROM Equipment WHERE %1")
+                        .arg(db.dialect().equalsIgnoreCase(QStringLiteral("AssetNo"), QStringLiteral("?"))),
+            { asset });
+    if (!id.isValid())
+        return QStringLiteral("No unit has the asset number \"%1\".").arg(asset);
+    const std::optional<Unit> unit = loadUnit(db, id.toLongLong());
+    if (unit && unit->retired)
+        return QStringLiteral("%1: retired").arg(unit->assetNo);
+    return QStringLiteral("%1: %2").arg(unit ? unit->assetNo : asset, whereText(currentPlacement(db, id.toLongLong())));
+}
+
+QList<Unit> unitsInShop(data::Connection &db)
+{
+    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM Equipment E WHERE (Retired IS NULL OR Retired = ?) AND "
+                                          "NOT EXISTS (SELECT 1 FROM EquipmentPlacement P WHERE P.EquipmentID = E.ID "
+                                          "AND P.RemovedAt IS NULL) ORDER BY AssetNo")
+                               .arg(kUnitColumns),
+        { false });
+    QList<Unit> units;
+    while (q.next())
+        units << unitOf(q);
+    return units;
+}
+
+QList<Placement> loadPlacements(data::Connection &db, qint64 wipId)
+{
+    data::Rows q
+        = db.exec(kPlacementSelect + QStringLiteral("WHERE R.WIPID = ? ORDER BY R.Name, P.PlacedAt, P.ID"), { wipId });
+    QList<Placement> placements;
+    while (q.next())
+        placements << placementOf(q);
+    return placements;
+}
+
+// ---- Placing, removing, moving ----
+
+std::variant<qint64, FieldProblem> place(data::Connection &db, qint64 equipmentId, qint64 roomId, const QDateTime &at)
+{
+    if (!at.isValid())
+        return problem("PlacedAt", QStringLiteral("Enter when the unit was placed."));
+    data::Transaction transaction(db);
+    const std::optional<Unit> unit = loadUnit(db, equipmentId);
+    if (!unit)
+        return problem("EquipmentID", QStringLiteral("The unit was deleted by someone else."));
+    if (unit->retired)
+        return problem("EquipmentID", QStringLiteral("Unit %1 is retired.").arg(unit->assetNo));
+    if (const std::optional<Placement> out = currentPlacement(db, equipmentId))
+        return problem("EquipmentID",
+            QStringLiteral("Unit %1 is already out: %2. Remove or move it there first.")
+                .arg(unit->assetNo, whereText(out)));
+    if (!jobOfRoom(db, roomId))
+        throw data::DbError(QStringLiteral("-1"), QStringLiteral("The room was deleted by someone else."));
+    // The open placements' unique index refuses a second one a concurrent
+    // save slipped in since the check above.
+    const qint64 id = insertPlacement(db, equipmentId, roomId, at);
+    transaction.commit();
+    return id;
+}
+
+std::optional<FieldProblem> removeUnit(
+    data::Connection &db, qint64 placementId, const QVariant &version, const QDateTime &at)
+{
+    data::Transaction transaction(db);
+    const std::optional<Placement> placement = findPlacement(db, placementId);
+    if (!placement)
+        throw data::DbError(QStringLiteral("-1"), QStringLiteral("The placement was deleted by someone else."));
+    if (auto bad = checkRemoval(*placement, at))
+        return bad;
+    endPlacement(db, *placement, version, at);
+    transaction.commit();
+    return std::nullopt;
+}
+
+std::variant<qint64, FieldProblem> move(
+    data::Connection &db, qint64 placementId, const QVariant &version, qint64 toRoomId, const QDateTime &at)
+{
+    data::Transaction transaction(db);
+    const std::optional<Placement> placement = findPlacement(db, placementId);
+    if (!placement)
+        throw data::DbError(QStringLiteral("-1"), QStringLiteral("The placement was deleted by someone else."));
+    if (!placement->open())
+        return problem("RoomID", QStringLiteral("Unit %1 was already taken out.").arg(placement->assetNo));
+    if (toRoomId == placement->roomId)
+        return problem("RoomID", QStringLiteral("Unit %1 is in that room already.").arg(placement->assetNo));
+    if (jobOfRoom(db, toRoomId) != placement->wipId)
+        return problem("RoomID", QStringLiteral("Choose a room of the same job."));
+    if (auto bad = checkRemoval(*placement, at))
+        return *bad;
+    endPlacement(db, *placement, version, at);
+    const qint64 id = insertPlacement(db, placement->equipmentId, toRoomId, at);
+    transaction.commit();
+    return id;
+}
+
+// ---- Equipment-days ----
+
+QMap<QString, int> daysByType(const QList<Placement> &placements, const QDateTime &now)
+{
+    // Each unit's placements in time order; one that starts when the one
+    // before ended continues the same stay.
+    QHash<qint64, QList<Placement>> byUnit;
+    for (const Placement &p : placements)
+        byUnit[p.equipmentId] << p;
+    QMap<QString, int> days;
+    for (QList<Placement> &stays : byUnit) {
+        std::sort(
+            stays.begin(), stays.end(), [](const Placement &a, const Placement &b) { return a.placedAt < b.placedAt; });
+        QDateTime start = stays.first().placedAt;
+        QDateTime end = stays.first().removedAt;
+        for (qsizetype i = 1; i <= stays.size(); ++i) {
+            if (i < stays.size() && end.isValid() && stays[i].placedAt == end) {
+                end = stays[i].removedAt;
+                continue;
+            }
+            days[stays.first().type] += equipmentDays(start, end, now);
+            if (i < stays.size()) {
+                start = stays[i].placedAt;
+                end = stays[i].removedAt;
+            }
+        }
+    }
+    return days;
+}
+
+QString daysText(const QMap<QString, int> &days)
+{
+    QStringList parts;
+    for (const QString &type : types()) {
+        if (days.value(type) > 0)
+            parts << QStringLiteral("%1 %2").arg(type).arg(days.value(type));
+    }
+    return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
+}
+
+QHash<qint64, JobEquipment> loadJobSummaries(data::Connection &db, const QDateTime &now)
+{
+    data::Rows q = db.exec(kPlacementSelect + QStringLiteral("ORDER BY R.WIPID, P.PlacedAt"));
+    QHash<qint64, QList<Placement>> byJob;
+    while (q.next()) {
+        const Placement p = placementOf(q);
+        byJob[p.wipId] << p;
+    }
+    QHash<qint64, JobEquipment> summaries;
+    for (auto it = byJob.cbegin(); it != byJob.cend(); ++it) {
+        JobEquipment &summary = summaries[it.key()];
+        for (const Placement &p : it.value())
+            summary.onSite += p.open() ? 1 : 0;
+        for (int days : daysByType(it.value(), now))
+            summary.days += days;
+    }
+    return summaries;
+}
+
+QString summaryText(const JobEquipment &summary)
+{
+    return QStringLiteral("%1 %2 on site, %3 equipment-%4")
+        .arg(summary.onSite)
+        .arg(summary.onSite == 1 ? QStringLiteral("unit") : QStringLiteral("units"))
+        .arg(summary.days)
+        .arg(summary.days == 1 ? QStringLiteral("day") : QStringLiteral("days"));
+}
+
+} // namespace equipment
