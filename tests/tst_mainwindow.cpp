@@ -31,7 +31,7 @@ namespace {
 
 const QStringList kScreenEntries { QStringLiteral("mnuWIPsBoard"), QStringLiteral("mnuWIPEntry"),
     QStringLiteral("mnuQBSync"), QStringLiteral("mnuTimeNavigator"), QStringLiteral("mnuTimeEntry"),
-    QStringLiteral("mnuWIPStatusEntry"), QStringLiteral("mnuEmployeeEntry") };
+    QStringLiteral("mnuWIPStatusEntry"), QStringLiteral("mnuEmployeeEntry"), QStringLiteral("mnuEquipment") };
 
 const QString kRefused = QStringLiteral("Invalid Permission: You do not have permission to view this record. (!)");
 
@@ -157,6 +157,7 @@ private slots:
         menuRow("mnuAdmin", "Administrative", "", 4, false);
         menuRow("mnuWIPStatusEntry", "WIP Status Entry/Edit", "mnuAdmin", 0, false);
         menuRow("mnuEmployeeEntry", "Employee Entry/Edit", "mnuAdmin", 1, false);
+        menuRow("mnuEquipment", "Equipment", "mnuAdmin", 2, false);
         menuRow("mnuReports", "Reports", "", 5, false);
         menuRow("Help", "Help", "", 6, false);
         menuRow("About", "About", "Help", 0, false);
@@ -301,6 +302,8 @@ private slots:
         permissionRow("QuickBooks granted", "mnuQBSync", "Quickbooks Sync", true);
         permissionRow("employees granted", "mnuEmployeeEntry", "Employee Entry/Edit", true);
         permissionRow("employees refused", "mnuEmployeeEntry", "Company Info", false);
+        permissionRow("equipment granted", "mnuEquipment", "Equipment", true);
+        permissionRow("equipment refused", "mnuEquipment", "WIPs Entry/Edit", false);
         permissionRow("statuses need Company Info", "mnuWIPStatusEntry", "Company Info", true);
         permissionRow("statuses refused", "mnuWIPStatusEntry", "Employee Entry/Edit", false);
         permissionRow("setup refused", "CompanyInfo", "WIPs Entry/Edit", false);

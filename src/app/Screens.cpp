@@ -2,6 +2,7 @@
 
 #include "board/ui/frmWIPNavigator.h"
 #include "drying/ui/frmDryingLog.h"
+#include "equipment/ui/frmEquipment.h"
 #include "quickbooks/ui/frmQBSync.h"
 #include "reports/ui/Viewer.h"
 #include "settings/ui/frmCompanyInfo.h"
@@ -41,6 +42,7 @@ const ScreenRegistry &screenRegistry()
         { s("mnuTimeEntry"), timePermissions, s("frmTimeEntry"), make<frmTimeEntry>() },
         { s("mnuWIPStatusEntry"), { s("Company Info") }, s("frmWIPStatusEntry"), make<frmWIPStatusEntry>() },
         { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
+        { s("mnuEquipment"), { s("Equipment") }, s("frmEquipment"), make<frmEquipment>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
         { {}, wipPermission, s("frmImport"), make<frmImport>() },

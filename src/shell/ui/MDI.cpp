@@ -95,6 +95,7 @@ void MDI::buildMenu()
     QMenu *admin = topMenu("mnuAdmin", QStringLiteral("&Administrative"));
     addEntry(admin, "mnuWIPStatusEntry", QStringLiteral("WIP Status Entry/Edit"));
     addEntry(admin, "mnuEmployeeEntry", QStringLiteral("Employee Entry/Edit"));
+    addEntry(admin, "mnuEquipment", QStringLiteral("Equipment"));
 
     // Reports is an entry of its own, without sub-entries or action.
     QAction *reports = bar->addAction(QStringLiteral("&Reports"));
