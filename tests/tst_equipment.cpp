@@ -1,4 +1,6 @@
 // backends: sqlite postgres odbc
+#include "base/Clock.h"
+#include "board/BoardLines.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
@@ -104,6 +106,7 @@ private slots:
 
         const qint64 first = value(equipment::place(db, mover, kitchen, at(0, 9)));
         const qint64 second = value(equipment::move(db, first, versionOf(first), hall, at(1, 15)));
+        QCOMPARE(equipment::currentPlacement(db, mover)->roomId, hall);
         QVERIFY(!equipment::removeUnit(db, second, versionOf(second), at(3, 8)));
         value(equipment::place(db, dehu, kitchen, at(1, 9)));
 
@@ -115,8 +118,13 @@ private slots:
         QCOMPARE(rooms, QStringList({ "Hall AM-01 2", "Kitchen AM-01 2", "Kitchen DH-17 4" }));
         const QMap<QString, int> days = equipment::daysByType(placements, now);
         QCOMPARE(equipment::daysText(days), QString("Air Mover 3, Dehumidifier 4"));
-        QCOMPARE(equipment::summaryText(equipment::loadJobSummaries(db, now).value(job)),
-            QString("1 unit on site, 7 equipment-days"));
+        // The board's Drying Days tip: the moisture summary, then the units.
+        Clock::setNow(now);
+        const board::DryingLogOptions options { .summaries = true, .alertFromLog = false };
+        board::BoardReader reader(db, board::Filter { .search = "Smith" }, now.date(), 7, options);
+        board::BoardLine line;
+        QVERIFY(reader.next(line));
+        QCOMPARE(line.dryingTip.section(u'\n', 1), QString("1 unit on site, 7 equipment-days"));
 
         QCOMPARE(equipment::findUnit(db, " am-01 "), QString("AM-01: In the shop"));
         QVERIFY(equipment::findUnit(db, "dh-17")

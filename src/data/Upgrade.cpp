@@ -164,6 +164,9 @@ namespace {
             const QRegularExpressionMatch match = trigger.match(statement);
             if (!match.hasMatch() || !match.captured(1).endsWith(QStringLiteral("_RowVersion")))
                 continue;
+            // A table a later step adds gets its trigger there.
+            if (!hasTable(db, match.captured(2)))
+                continue;
             db.execScript(postgres
                     ? QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(match.captured(1), match.captured(2))
                     : QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(match.captured(1)));

@@ -93,10 +93,11 @@ namespace {
 
     qint64 insertPlacement(data::Connection &db, qint64 equipmentId, qint64 roomId, const QDateTime &at)
     {
+        // RemovedAt is left out, so NULL: a bound empty date-time may reach
+        // SQLite as an empty text, which "RemovedAt IS NULL" would not find.
         return db.insertRow(QStringLiteral("EquipmentPlacement"),
             { { QStringLiteral("EquipmentID"), equipmentId }, { QStringLiteral("RoomID"), roomId },
-                { QStringLiteral("PlacedAt"), nullableTime(at) },
-                { QStringLiteral("RemovedAt"), nullableTime(QDateTime()) } });
+                { QStringLiteral("PlacedAt"), nullableTime(at) } });
     }
 
     std::optional<FieldProblem> checkRemoval(const Placement &placement, const QDateTime &at)

@@ -4,6 +4,7 @@
 #include "base/Formats.h"
 #include "charts/LineChart.h"
 #include "data/Database.h"
+#include "equipment/ui/EquipmentPanel.h"
 #include "reports/DryingCharts.h"
 #include "reports/ui/modReports.h"
 #include "shell/AppContext.h"
@@ -167,6 +168,10 @@ void frmDryingLog::showRoom()
         vsfgReadings->setRows(0);
         vsfgPoints->setRows(0);
     }
+    QList<EquipmentPanel::RoomChoice> rooms;
+    for (const drying::RoomLog &each : m_log.rooms)
+        rooms << EquipmentPanel::RoomChoice { each.room.id, each.room.name };
+    pnlEquipment->showRoom(m_log.wipId, room ? room->room.id : 0, rooms);
     btnRenameRoom->setEnabled(room && !room->room.outside);
     btnDeleteRoom->setEnabled(room && !room->room.outside);
     fillCharts(room);

@@ -4,6 +4,7 @@
 #include "widgets/FieldTable.h"
 #include "widgets/Screen.h"
 
+class EquipmentPanel;
 class GridWidget;
 class QChartView;
 class QCheckBox;
@@ -121,6 +122,8 @@ private:
     QDateEdit *dtMoisture = nullptr;
     QLineEdit *txtMoisture = nullptr;
     QPushButton *btnSaveMoisture = nullptr;
+
+    EquipmentPanel *pnlEquipment = nullptr;
 
     QChartView *chtMoisture = nullptr;
     QChartView *chtGPP = nullptr;

@@ -2,6 +2,7 @@
 #include "drying/ui/frmDryingLog.h"
 
 #include "data/Schema.h"
+#include "equipment/ui/EquipmentPanel.h"
 #include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 #include "widgets/PlainTextLimit.h"
@@ -154,6 +155,8 @@ void frmDryingLog::buildUi()
     tabLog = build::named(new QTabWidget, "tabLog");
     tabLog->addTab(atmosphere, QStringLiteral("Atmosphere"));
     tabLog->addTab(moisture, QStringLiteral("Moisture Points"));
+    pnlEquipment = new EquipmentPanel(context(), [this](const std::function<void()> &work) { return guarded(work); });
+    tabLog->addTab(pnlEquipment, QStringLiteral("Equipment"));
 
     // ---- the charts, under the log
     chtMoisture = build::named(new QChartView, "chtMoisture");

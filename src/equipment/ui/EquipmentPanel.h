@@ -1,0 +1,68 @@
+#pragma once
+
+#include "equipment/Equipment.h"
+#include "equipment/Sizing.h"
+
+#include <QWidget>
+#include <functional>
+
+class AppContext;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// The equipment of one room of a job's drying log: the units standing in it
+// (placed, removed, moved), the room's size and class of water with the
+// equipment they call for, and the equipment-days of the room and the job.
+// The drying log embeds it and tells it the room.
+class EquipmentPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    // `guard` runs a piece of work, showing any error (Screen::guarded()).
+    EquipmentPanel(AppContext &context, std::function<bool(const std::function<void()> &)> guard);
+
+    // A room of the job, as the move dialog lists them.
+    struct RoomChoice
+    {
+        qint64 id = 0;
+        QString name {};
+    };
+    // Shows the room (0: none) of the job with its rooms; throws.
+    void showRoom(qint64 wipId, qint64 roomId, const QList<RoomChoice> &rooms);
+
+private:
+    void refresh();
+    const equipment::Placement *chosenPlacement() const;
+    void refuse(const FieldProblem &problem);
+
+    void btnPlace_Click();
+    void btnRemoveUnit_Click();
+    void btnMoveUnit_Click();
+    void btnSaveSize_Click();
+
+    AppContext &m_context;
+    std::function<bool(const std::function<void()> &)> m_guard;
+    qint64 m_wipId = 0;
+    qint64 m_roomId = 0;
+    QList<RoomChoice> m_rooms;
+    QList<equipment::Placement> m_placements; // the job's, removed ones too
+    QList<equipment::Placement> m_listed; // lstUnits' entries, in its order
+    equipment::RoomSize m_size;
+
+    QListWidget *lstUnits = nullptr;
+    QPushButton *btnPlace = nullptr;
+    QPushButton *btnRemoveUnit = nullptr;
+    QPushButton *btnMoveUnit = nullptr;
+    QLineEdit *txtLength = nullptr;
+    QLineEdit *txtWidth = nullptr;
+    QLineEdit *txtHeight = nullptr;
+    QLineEdit *txtWetWall = nullptr;
+    QComboBox *cmbClass = nullptr;
+    QPushButton *btnSaveSize = nullptr;
+    QLabel *lblAirMovers = nullptr;
+    QLabel *lblPints = nullptr;
+    QLabel *lblEquipmentDays = nullptr;
+};

@@ -1,0 +1,213 @@
+// backends: sqlite postgres
+#include "app/Screens.h"
+#include "base/Clock.h"
+#include "base/Formats.h"
+#include "drying/DryingLog.h"
+#include "drying/ui/frmDryingLog.h"
+#include "equipment/Equipment.h"
+#include "equipment/ui/frmEquipment.h"
+#include "reports/ReportRenderer.h"
+#include "reports/crptDryingLog.h"
+#include "shell/AppContext.h"
+#include "shell/ui/MDI.h"
+#include "support/TestDb.h"
+#include "support/TestHelpers.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 3, 5), QTime(10, 0)); // a Thursday
+
+qint64 addWip(const QString &customer)
+{
+    return testdb::insertRow("WIP",
+        { { "Customer", customer }, { "JobType", "Water" }, { "Status", "Drying" },
+            { "StartDate", kNow.addDays(-3) } });
+}
+
+QString pdfText(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), { QStringLiteral("-raw"), path, QStringLiteral("-") });
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QStringLiteral("<pdftotext failed>");
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+}
+
+// Answers the modal dialog `name` once it shows: `fill` sets its boxes, then
+// OK is clicked.
+void answerDialog(const QString &name, std::function<void(QDialog *)> fill)
+{
+    auto attempt = std::make_shared<std::function<void()>>();
+    *attempt = [name, fill, attempt] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != name) {
+            QTimer::singleShot(10, *attempt);
+            return;
+        }
+        fill(dialog);
+        QTest::mouseClick(findControl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
+    };
+    QTimer::singleShot(0, *attempt);
+}
+
+} // namespace
+
+class TestEquipmentScreens : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<MDI> m_mdi;
+    QWidget *m_screen = nullptr;
+
+    template <typename T = QLineEdit> T *child(const char *name) { return findControl<T>(m_screen, name); }
+    void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+
+    QWidget *open(const char *screen)
+    {
+        testdb::logIn(1, "admin", "Admin");
+        m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
+        m_screen = m_mdi->openScreen(QString::fromLatin1(screen));
+        return m_screen;
+    }
+
+private slots:
+    void init() { resetTestState(); }
+    void cleanup() { m_mdi.reset(); }
+
+    // The register: a refused unit keeps what was typed and writes nothing;
+    // a saved one is listed; the look-up tells where it is.
+    void registerScreen_data()
+    {
+        columns<QString, QString, QString, QString>({ "asset", "type", "pints", "message" });
+        row("saved", QString("DH-17"), QString("Dehumidifier"), QString("70"), QString());
+        row("an asset number taken", QString("am-01"), QString("Air Mover"), QString(),
+            QString("Equipment: Another unit has the asset number \"am-01\"."));
+        row("pints no number", QString("DH-18"), QString("Dehumidifier"), QString("lots"),
+            QString("Invalid Entry: The rated pints a day must be a number"));
+        row("no type", QString("X-1"), QString(), QString(), QString("Equipment: Choose the unit's type."));
+    }
+
+    void registerScreen()
+    {
+        QFETCH(QString, asset);
+        QFETCH(QString, type);
+        QFETCH(QString, pints);
+        QFETCH(QString, message);
+        JT_FRESH_DB(db);
+        Clock::setNow(kNow); // after the fresh database, which resets it
+        equipment::Unit existing;
+        existing.assetNo = "AM-01";
+        existing.type = equipment::airMover();
+        QVERIFY(std::holds_alternative<qint64>(equipment::saveUnit(testdb::connection(), existing)));
+        QVERIFY(open("frmEquipment"));
+
+        child("txtAsset")->setText(asset);
+        child<QComboBox>("cmbEquipType")->setCurrentText(type);
+        child<QComboBox>("cmbDehuKind")->setCurrentText("LGR");
+        child("txtPints")->setText(pints);
+        click("btnSave");
+        if (!message.isEmpty()) {
+            QVERIFY2(shownMessages().value(0).startsWith(message), qPrintable(shownMessages().join("|")));
+            QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM Equipment").toInt(), 1);
+            QCOMPARE(child("txtAsset")->text(), asset);
+            return;
+        }
+        QCOMPARE(shownMessages(), QStringList());
+        QCOMPARE(testdb::scalar("SELECT Pints FROM Equipment WHERE AssetNo = ?", { asset }).toDouble(), 70.0);
+        QCOMPARE(child<QComboBox>("cmbUnits")->currentText(), QString("DH-17  Dehumidifier"));
+
+        child("txtFind")->setText("dh-17");
+        click("btnFind");
+        QCOMPARE(child<QLabel>("lblWhere")->text(), QString("DH-17: In the shop"));
+    }
+
+    // On the drying log: a unit placed through the dialog, moved to another
+    // room, the sizing boxes saved, and the days shown per room and job.
+    void placementsOnTheLog()
+    {
+        JT_FRESH_DB(db);
+        Clock::setNow(kNow); // after the fresh database, which resets it
+        auto &c = testdb::connection();
+        const qint64 wip = addWip("Smith");
+        const qint64 kitchen = std::get<qint64>(drying::addRoom(c, wip, "Kitchen", true));
+        std::get<qint64>(drying::addRoom(c, wip, "Hall", true));
+        for (const char *asset : { "AM-01", "AM-02" }) {
+            equipment::Unit unit;
+            unit.assetNo = QString::fromLatin1(asset);
+            unit.type = equipment::airMover();
+            QVERIFY(std::holds_alternative<qint64>(equipment::saveUnit(c, unit)));
+        }
+        auto *log = qobject_cast<frmDryingLog *>(open("frmDryingLog"));
+        QVERIFY(log);
+        log->LoadDryingLog(QString::number(wip));
+        auto *rooms = child<QListWidget>("lstRooms");
+        QCOMPARE(rooms->item(1)->text(), QString("Kitchen"));
+        rooms->setCurrentRow(1);
+        child<QTabWidget>("tabLog")->setCurrentIndex(2);
+
+        answerDialog("frmPlaceUnit", [](QDialog *dialog) {
+            findControl<QComboBox>(dialog, "cmbUnit")->setCurrentText("AM-02  Air Mover");
+            findControl<QDateTimeEdit>(dialog, "dtPlaced")->setDateTime(kNow.addDays(-3));
+        });
+        click("btnPlace");
+        auto *units = child<QListWidget>("lstUnits");
+        QTRY_COMPARE(units->count(), 1);
+        QCOMPARE(shownMessages(), QStringList());
+        QVERIFY(units->item(0)->text().startsWith(u"AM-02  Air Mover  placed"));
+
+        child("txtLength")->setText("12");
+        child("txtWidth")->setText("12");
+        child("txtHeight")->setText("8");
+        child("txtWetWall")->setText("2");
+        child<QComboBox>("cmbClass")->setCurrentText("2");
+        click("btnSaveSize");
+        QCOMPARE(child<QLabel>("lblAirMovers")->text(), QString("Air movers: 4 needed, 1 placed"));
+        QVERIFY(child<QLabel>("lblPints")->text().startsWith(u"Dehumidification: 28.8 pints/day conventional"));
+
+        units->setCurrentRow(0);
+        answerDialog("frmMoveUnit", [](QDialog *dialog) {
+            findControl<QComboBox>(dialog, "cmbRoom")->setCurrentText("Hall");
+            findControl<QDateTimeEdit>(dialog, "dtPlaced")->setDateTime(kNow.addDays(-1));
+        });
+        click("btnMoveUnit");
+        QTRY_COMPARE(child<QLabel>("lblEquipmentDays")->text(),
+            QString("Equipment-days, this room: Air Mover 2; the job: Air Mover 3"));
+        QVERIFY(!equipment::currentPlacement(
+            c, testdb::scalar("SELECT ID FROM Equipment WHERE AssetNo = 'AM-02'").toLongLong())
+                     ->roomName.compare("Hall"));
+        QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM EquipmentPlacement WHERE RoomID = ?", { kitchen }).toInt(), 1);
+
+        // The printed log lists both placements with their days and the
+        // type's total, the move counted once.
+        QTemporaryDir out;
+        const QString pdf = out.filePath("log.pdf");
+        reports::writePdf(reports::dryingLog(
+                              c, wip, reports::runTexts(testdb::context().company(), "office", kNow), kNow.date(), "F"),
+            pdf);
+        const QString text = pdfText(pdf);
+        const QString moved = Formats::dateTime(kNow.addDays(-1));
+        for (const QString &expected : { QStringLiteral("AM-02 Air Mover Hall %1 on site 1").arg(moved),
+                 QStringLiteral("AM-02 Air Mover Kitchen %1 %2 2").arg(Formats::dateTime(kNow.addDays(-3)), moved),
+                 QStringLiteral("Total Air Mover 3") })
+            QVERIFY2(text.contains(expected), qPrintable(expected + " not in: " + text));
+    }
+};
+
+QTEST_MAIN(TestEquipmentScreens)
+#include "tst_equipmentscreens.moc"
