@@ -1,11 +1,13 @@
 #include "board/BoardLines.h"
 
+#include "base/Clock.h"
 #include "base/Colors.h"
 #include "base/DryingDays.h"
 #include "base/Formats.h"
 #include "data/Database.h"
 #include "data/Dates.h"
 #include "drying/DryingLog.h"
+#include "equipment/Equipment.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -296,6 +298,7 @@ struct BoardReader::Private
     bool alertFromLog = false;
     // Jobs with a drying log; empty unless asked for.
     QHash<qint64, drying::JobSummary> dryingLog;
+    QHash<qint64, equipment::JobEquipment> unitsOnJobs; // the units on each job and its equipment-days
     bool packed = false;
     data::Rows query;
     // Few statuses: a scan without building a key per line.
@@ -442,6 +445,11 @@ struct BoardReader::Private
                 line.dryingAlert = drying::boardAlert(line.dryingAlert, alertFromLog, &*summary);
             }
         }
+        if (const auto units = unitsOnJobs.constFind(f[FId].toLongLong()); units != unitsOnJobs.cend()) {
+            if (!line.dryingTip.isEmpty())
+                line.dryingTip += u'\n';
+            line.dryingTip += equipment::summaryText(*units);
+        }
         out += line.dryingAlert ? kTrue : kFalse;
 
         line.rowColour = jobTypeColour(f[FJobType]);
@@ -461,8 +469,10 @@ BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate
     d->today = today;
     d->dryingLimit = dryingLimit;
     d->alertFromLog = drying.alertFromLog;
-    if (drying.summaries)
+    if (drying.summaries) {
         d->dryingLog = drying::loadSummaries(db);
+        d->unitsOnJobs = equipment::loadJobSummaries(db, Clock::now());
+    }
     const StatusColours colours = loadStatusColours(db);
     for (auto it = colours.cbegin(); it != colours.cend(); ++it)
         d->statusColours.emplace_back(it.key(), it.value());

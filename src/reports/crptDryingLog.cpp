@@ -1,5 +1,6 @@
 #include "reports/crptDryingLog.h"
 
+#include "base/Clock.h"
 #include "base/Formats.h"
 #include "drying/DryingLog.h"
 #include "reports/ReportData.h"
@@ -152,10 +153,35 @@ namespace {
         return drawing;
     }
 
+    // Every unit placed on the job, by room and time, with a total line per
+    // type (a unit moved between rooms counts its stay once).
+    Table equipmentTable(const EquipmentLog &equipment)
+    {
+        Table table;
+        table.caption = QStringLiteral("Equipment");
+        table.columns = { { QStringLiteral("Asset"), 60 }, { QStringLiteral("Type"), 70 },
+            { QStringLiteral("Room"), 80 }, { QStringLiteral("Placed"), 80 }, { QStringLiteral("Removed"), 80 },
+            { QStringLiteral("Days"), 36, Align::Right } };
+        table.emptyText = QStringLiteral("No equipment was placed on this job.");
+        for (const equipment::Placement &p : equipment.placements)
+            table.rows.push_back(Row { { p.assetNo, p.type, p.roomName, Formats::dateTime(p.placedAt),
+                                           p.open() ? QStringLiteral("on site") : Formats::dateTime(p.removedAt),
+                                           QString::number(equipment::equipmentDays(p, equipment.now)) },
+                {} });
+        const QMap<QString, int> days = equipment::daysByType(equipment.placements, equipment.now);
+        for (const QString &type : equipment::types()) {
+            if (days.contains(type))
+                table.totals << Row { { QStringLiteral("Total"), type, QString(), QString(), QString(),
+                                          QString::number(days.value(type)) },
+                    {} };
+        }
+        return table;
+    }
+
 } // namespace
 
-Document dryingLogDocument(
-    const wip::WipRecord &job, const drying::JobLog &log, const RunTexts &texts, const ChartPainter &chart)
+Document dryingLogDocument(const wip::WipRecord &job, const drying::JobLog &log, const RunTexts &texts,
+    const ChartPainter &chart, const EquipmentLog &equipment)
 {
     Document doc;
     doc.title = QStringLiteral("Drying Log");
@@ -224,6 +250,10 @@ Document dryingLogDocument(
             doc.blocks.push_back(chartsDrawing(QStringLiteral("%1: charts").arg(room.room.name), shown, chart));
         }
     }
+    if (!equipment.placements.isEmpty()) {
+        doc.blocks.push_back(Heading { QStringLiteral("Equipment"), QStringLiteral("Units placed"), QString() });
+        doc.blocks.push_back(equipmentTable(equipment));
+    }
     if (outside) {
         doc.blocks.push_back(Heading { outside->room.name, QStringLiteral("Outside conditions"), QString() });
         doc.blocks.push_back(atmosphereTable(log, *outside, nullptr, QStringLiteral("Outside: atmosphere")));
@@ -240,7 +270,7 @@ Document dryingLog(data::Connection &db, qint64 wipId, const RunTexts &texts, co
     if (!job)
         throw ReportError(QStringLiteral("The WIP is not in the database (any more)."));
     const drying::JobLog log = drying::loadLog(db, wipId, today, drying::unitFromCode(temperatureUnitCode));
-    return dryingLogDocument(*job, log, texts, chart);
+    return dryingLogDocument(*job, log, texts, chart, { equipment::loadPlacements(db, wipId), Clock::now() });
 }
 
 } // namespace reports
