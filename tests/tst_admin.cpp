@@ -153,6 +153,13 @@ private slots:
         db.reopen();
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 120);
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime")).toInt(), 1200);
+        // The equipment register, and on the drying jobs one unit moved
+        // between rooms: its next placement starts when the first ends.
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM Equipment")).toInt(), 40);
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EquipmentPlacement P JOIN EquipmentPlacement Q "
+                                               "ON Q.EquipmentID = P.EquipmentID AND Q.PlacedAt = P.RemovedAt"))
+                     .toInt(),
+            1);
         // A database with jobs is not seeded again unless forced: a wrong
         // --config must not plant made-up logins in a live database.
         testdb::connection().close();

@@ -150,8 +150,13 @@ namespace {
     // The drying log of a few drying jobs: rooms, a reading a day (one day
     // missed on the first job) and moisture points drying towards their goal;
     // the first job's points reach it, the others are still wet.
-    void seedDryingLogs(Connection &db, const QList<DryingJob> &jobs, const QDate &today, const QString &seeder)
+    // Each drying job's affected rooms, as seedDryingLogs() added them.
+    using AffectedRooms = QList<QList<qint64>>;
+
+    AffectedRooms seedDryingLogs(
+        Connection &db, const QList<DryingJob> &jobs, const QDate &today, const QString &seeder)
     {
+        AffectedRooms affectedRooms;
         struct DemoRoom
         {
             const char *name;
@@ -186,10 +191,13 @@ namespace {
         for (qsizetype j = 0; j < jobs.size(); ++j) {
             const DryingJob &job = jobs[j];
             const int days = int(std::max<qint64>(0, job.start.daysTo(today)));
+            affectedRooms << QList<qint64>();
             for (const DemoRoom &room : kRooms) {
                 const qint64 roomId = db.insertRow(QStringLiteral("DryingRoom"),
                     { { QStringLiteral("WIPID"), job.id }, { QStringLiteral("Name"), QString::fromLatin1(room.name) },
                         { QStringLiteral("Affected"), room.affected }, { QStringLiteral("Outside"), room.outside } });
+                if (room.affected)
+                    affectedRooms.last() << roomId;
                 for (int day = 0; day <= days; ++day) {
                     if (j == 0 && day == 2)
                         continue; // the missed day
@@ -219,6 +227,75 @@ namespace {
         }
         air.flush();
         moisture.flush();
+        return affectedRooms;
+    }
+
+    // A register of 40 units; on each drying job three air movers and a
+    // dehumidifier per affected room since its first morning, and on the
+    // first job one air mover moved to the next room a day later.
+    void seedEquipment(Connection &db, const QList<DryingJob> &jobs, const AffectedRooms &rooms)
+    {
+        // A forced second seeding keeps the register it has: asset numbers
+        // are unique.
+        if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM Equipment")).toLongLong() > 0)
+            return;
+        struct DemoType
+        {
+            const char *prefix;
+            const char *type;
+            int count;
+        };
+        static const DemoType kTypes[] = { { "AM", "Air Mover", 24 }, { "DH", "Dehumidifier", 10 },
+            { "AS", "Air Scrubber", 4 }, { "HT", "Heater", 2 } };
+        QList<qint64> movers;
+        QList<qint64> dehus;
+        for (const DemoType &type : kTypes) {
+            for (int n = 1; n <= type.count; ++n) {
+                const bool dehu = qstrcmp(type.prefix, "DH") == 0;
+                // Mostly LGR units, a few conventional ones and one desiccant.
+                const QString kind = !dehu ? QString()
+                    : n <= 6               ? QStringLiteral("LGR")
+                    : n <= 9               ? QStringLiteral("Conventional")
+                                           : QStringLiteral("Desiccant");
+                const qint64 id = db.insertRow(QStringLiteral("Equipment"),
+                    { { QStringLiteral("AssetNo"),
+                          QStringLiteral("%1-%2").arg(QLatin1String(type.prefix)).arg(n, 2, 10, QChar(u'0')) },
+                        { QStringLiteral("EquipType"), QString::fromLatin1(type.type) },
+                        { QStringLiteral("DehuKind"), kind },
+                        { QStringLiteral("Pints"),
+                            dehu ? QVariant(kind == u"LGR" ? 70.0 : 40.0) : QVariant(QMetaType(QMetaType::Double)) },
+                        { QStringLiteral("Description"), QString() }, { QStringLiteral("Retired"), false } });
+                if (dehu)
+                    dehus << id;
+                else if (qstrcmp(type.prefix, "AM") == 0)
+                    movers << id;
+            }
+        }
+        const auto place = [&db](qint64 unit, qint64 room, const QDateTime &from, const QDateTime &to) {
+            // An open placement leaves RemovedAt out: NULL.
+            Fields fields { { QStringLiteral("EquipmentID"), unit }, { QStringLiteral("RoomID"), room },
+                { QStringLiteral("PlacedAt"), from } };
+            if (to.isValid())
+                fields.append({ QStringLiteral("RemovedAt"), to });
+            db.insertRow(QStringLiteral("EquipmentPlacement"), fields);
+        };
+        for (qsizetype j = 0; j < jobs.size() && j < rooms.size(); ++j) {
+            const QDateTime placed(jobs[j].start, QTime(10, 0));
+            for (qsizetype r = 0; r < rooms[j].size(); ++r) {
+                for (int m = 0; m < 3 && !movers.isEmpty(); ++m) {
+                    const qint64 unit = movers.takeFirst();
+                    if (j == 0 && r == 0 && m == 0 && rooms[j].size() > 1) {
+                        const QDateTime moved(jobs[j].start.addDays(1), QTime(9, 30));
+                        place(unit, rooms[j][0], placed, moved);
+                        place(unit, rooms[j][1], moved, {});
+                    } else {
+                        place(unit, rooms[j][r], placed, {});
+                    }
+                }
+                if (!dehus.isEmpty())
+                    place(dehus.takeFirst(), rooms[j][r], placed, {});
+            }
+        }
     }
 
 } // namespace
@@ -368,7 +445,9 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
     contractors.flush();
     bookings.flush();
     say(QStringLiteral("drying logs"));
-    seedDryingLogs(db, dryingJobs, today, seeder);
+    const AffectedRooms affectedRooms = seedDryingLogs(db, dryingJobs, today, seeder);
+    say(QStringLiteral("equipment"));
+    seedEquipment(db, dryingJobs, affectedRooms);
     transaction.commit();
 
     // Explicit IDs bypass the server's identity counter: move it past them.
