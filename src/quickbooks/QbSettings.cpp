@@ -229,6 +229,7 @@ ConnectionSettings readSettings(const QString &path)
     s.tokenUrl = file.value(QStringLiteral("TokenUrl"), s.tokenUrl).toString().trimmed();
     s.scope = file.value(QStringLiteral("Scope"), s.scope).toString().trimmed();
     s.timeoutSeconds = std::max(1, file.value(QStringLiteral("TimeoutSeconds"), s.timeoutSeconds).toInt());
+    s.redirectUri = file.value(QStringLiteral("RedirectUri"), s.redirectUri).toString().trimmed();
     s.redirectPort = std::clamp(file.value(QStringLiteral("RedirectPort"), s.redirectPort).toInt(), 0, 65535);
     return s;
 }
@@ -245,6 +246,7 @@ void writeSettings(const QString &path, const ConnectionSettings &s)
     file.setValue(QStringLiteral("TokenUrl"), s.tokenUrl);
     file.setValue(QStringLiteral("Scope"), s.scope);
     file.setValue(QStringLiteral("TimeoutSeconds"), s.timeoutSeconds);
+    file.setValue(QStringLiteral("RedirectUri"), s.redirectUri);
     file.setValue(QStringLiteral("RedirectPort"), s.redirectPort);
     file.endGroup();
     sync(file);

@@ -19,8 +19,15 @@ struct ConnectionSettings
     QString scope = QStringLiteral("com.intuit.quickbooks.accounting");
     // Seconds one call may take.
     int timeoutSeconds = 30;
-    // Loopback port that receives the consent page's redirect (0: any free
-    // one; the app's registered redirect URI may fix it).
+    // The redirect address registered for the app, sent exactly as written:
+    // http://localhost:PORT/PATH (sandbox keys; the program listens there) or
+    // https://... (production; a hosted page forwards to RedirectPort, and the
+    // address the browser ended on may be pasted). Empty: the loopback
+    // address below, which the service accepts only if registered as is.
+    QString redirectUri;
+    // Loopback port that receives the redirect when RedirectUri is not set
+    // (0: any free one), or the hosted page's forward when it is https (0:
+    // none, the address is pasted).
     int redirectPort = 0;
 
     bool isComplete() const { return !baseUrl.isEmpty() && !realmId.isEmpty() && !clientId.isEmpty(); }

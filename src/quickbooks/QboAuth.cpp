@@ -8,7 +8,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QOAuth2AuthorizationCodeFlow>
-#include <QOAuthHttpServerReplyHandler>
 #include <QOAuthOobReplyHandler>
 
 namespace qb {
@@ -154,53 +153,49 @@ void QboAuth::storeTokens()
     }
 }
 
-QString QboAuth::connectAccount(const std::function<void(const QUrl &)> &openBrowser, int timeoutMs)
+void QboAuth::requireClient() const
 {
     if (m_settings.clientId.isEmpty() || m_secrets.read(kClientSecret).isEmpty())
         throw AccountingError(AccountingError::Kind::NotConnected, 0,
             QStringLiteral("The QuickBooks client id and secret are not set up"));
-    makeFlow();
-    m_flow->setToken({});
-    m_flow->setRefreshToken({});
-    auto *handler = new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, quint16(m_settings.redirectPort), m_flow);
-    if (!handler->isListening())
-        throw AccountingError(AccountingError::Kind::NotConnected, 0,
-            QStringLiteral("Cannot receive the sign-in on port %1 of this computer").arg(m_settings.redirectPort));
-    handler->setCallbackText(QStringLiteral("Job Tracker is connected to QuickBooks. You may close this page."));
-    m_flow->setReplyHandler(handler);
+}
 
-    QString realm;
-    bool failed = false;
-    m_tokenError.clear();
-    connect(handler, &QAbstractOAuthReplyHandler::callbackReceived, this,
-        [&realm](const QVariantMap &values) { realm = values.value(QStringLiteral("realmId")).toString(); });
-    connect(m_flow, &QAbstractOAuth::requestFailed, this, [&failed] { failed = true; });
-    connect(m_flow, &QAbstractOAuth2::error, this, [&failed] { failed = true; });
-    connect(m_flow, &QAbstractOAuth::authorizeWithBrowser, this, [&openBrowser](const QUrl &url) { openBrowser(url); });
-
+void QboAuth::exchangeCode(const QString &code, const QString &redirectUri, int timeoutMs)
+{
+    // Sent by hand, not through Qt's flow: the redirect address must be the
+    // one registered, exactly as the consent request carried it.
+    QByteArray form = "grant_type=authorization_code";
+    form += "&code=" + QUrl::toPercentEncoding(code);
+    form += "&redirect_uri=" + QUrl::toPercentEncoding(redirectUri);
+    QNetworkRequest request { QUrl(m_settings.tokenUrl) };
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    request.setTransferTimeout(timeoutMs);
+    QNetworkReply *reply = m_network->post(request, form);
     LocalWait wait(timeoutMs);
-    wait.quitOn(m_flow.data(), &QAbstractOAuth::statusChanged);
-    wait.quitOn(m_flow.data(), &QAbstractOAuth::requestFailed);
-    wait.quitOn(m_flow.data(), &QAbstractOAuth2::error);
-    wait.quitOn(m_network, &QNetworkAccessManager::finished);
-    m_flow->grant();
-    const bool granted = wait.exec([&] {
-        return failed || !m_tokenError.isEmpty()
-            || (m_flow->status() == QAbstractOAuth::Status::Granted && !m_flow->token().isEmpty());
-    }) && !failed
-        && m_tokenError.isEmpty();
+    wait.quitOn(reply, &QNetworkReply::finished);
+    const bool finished = wait.exec([reply] { return reply->isFinished(); });
+    if (!finished)
+        reply->abort();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const int networkError = int(reply->error());
+    const QJsonObject answer = QJsonDocument::fromJson(reply->readAll()).object();
+    reply->deleteLater();
 
-    const QString error = m_tokenError;
-    const bool hadTokens = granted;
-    if (hadTokens)
-        storeTokens();
-    // Close the loopback port; later refreshes need none.
-    makeFlow();
-    if (!hadTokens)
+    const QString access = answer.value(QStringLiteral("access_token")).toString();
+    const QString refreshToken = answer.value(QStringLiteral("refresh_token")).toString();
+    if (!finished)
+        throw AccountingError(AccountingError::Kind::Transient, 0,
+            QStringLiteral("No answer from the QuickBooks sign-in service within %1 seconds").arg(timeoutMs / 1000));
+    if (status != 200 || networkError != 0 || access.isEmpty() || refreshToken.isEmpty()) {
+        const QString error = answer.value(QStringLiteral("error")).toString();
         throw AccountingError(AccountingError::Kind::AuthExpired, 3200,
-            error.isEmpty() ? QStringLiteral("QuickBooks did not complete the sign-in")
-                            : QStringLiteral("QuickBooks refused the sign-in (%1)").arg(error));
-    return realm;
+            QStringLiteral("QuickBooks refused the sign-in (%1)")
+                .arg(error.isEmpty() ? QStringLiteral("answer %1").arg(status ? status : networkError) : error));
+    }
+    makeFlow();
+    m_flow->setToken(access);
+    m_flow->setRefreshToken(refreshToken);
+    storeTokens();
 }
 
 void QboAuth::refresh(int timeoutMs)

@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
-#include <functional>
 
 class QNetworkAccessManager;
 class QOAuth2AuthorizationCodeFlow;
@@ -14,9 +13,9 @@ namespace qb {
 
 class TokenNetwork;
 
-// The OAuth 2.0 sign-in to QuickBooks Online through Qt Network
-// Authorization: the authorization code flow with a loopback redirect to
-// connect, the refresh token to renew the access token. Tokens are stored as
+// The OAuth 2.0 tokens of QuickBooks Online: the code of a sign-in (SignIn)
+// exchanged for them, the refresh token renewing the access token through
+// Qt Network Authorization. Tokens are stored as
 // soon as they arrive (the refresh token changes with every refresh).
 class QboAuth : public QObject
 {
@@ -33,11 +32,14 @@ public:
     QString accessToken() const;
     bool hasRefreshToken() const;
 
-    // Opens the consent page through openBrowser, receives the code on a
-    // loopback redirect and exchanges it for tokens, which are stored.
-    // Returns the company (realm) id the redirect named, or empty. Throws
-    // AccountingError.
-    QString connectAccount(const std::function<void(const QUrl &)> &openBrowser, int timeoutMs);
+    // Throws AccountingError (NotConnected) unless a client id and secret
+    // are set up: the sign-in needs them.
+    void requireClient() const;
+
+    // Exchanges the code the consent page sent back (see SignIn) for tokens,
+    // which are stored. redirectUri is the one the consent request carried.
+    // Throws AccountingError.
+    void exchangeCode(const QString &code, const QString &redirectUri, int timeoutMs);
 
     // Exchanges the refresh token for new tokens and stores them. One refresh
     // runs at a time: a second caller waits for the first one's outcome.

@@ -5,6 +5,7 @@
 
 #include <QJsonDocument>
 #include <QNetworkReply>
+#include <QTcpServer>
 
 QbSim::~QbSim()
 {
@@ -39,6 +40,13 @@ bool QbSim::start(QString *error)
     }
     m_port = quint16(line.mid(13).trimmed().toUInt());
     return m_port != 0;
+}
+
+quint16 QbSim::freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
 QString QbSim::url(const QString &path) const
@@ -79,6 +87,8 @@ QString QbSim::writeSettings(const QString &folder, bool signedIn)
     settings.authorizeUrl = url(QStringLiteral("/connect/oauth2"));
     settings.tokenUrl = url(QStringLiteral("/oauth2/v1/tokens/bearer"));
     settings.timeoutSeconds = 10;
+    settings.redirectUri = QStringLiteral("http://localhost:%1/callback").arg(freePort());
+    control(QStringLiteral("redirect-uris"), { { QStringLiteral("uris"), QJsonArray { settings.redirectUri } } });
     qb::writeSettings(path, settings);
     const auto secrets = qb::fileSecretStore(path);
     secrets->write(qb::kClientSecret, QStringLiteral("jt-demo-secret"));

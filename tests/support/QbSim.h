@@ -36,9 +36,13 @@ public:
     // ("query", "customer", "invoice", "tokens", "connect").
     QJsonArray log(const QString &resource = {});
 
+    // A loopback port free at the moment.
+    static quint16 freePort();
+
     // Writes quickbooks.ini into folder for this simulator: the demo client
-    // with its secret and, when signedIn, a fresh token pair (all in the
-    // owner-only file). Returns the refresh token stored.
+    // with its secret, a redirect address on a free localhost port that is
+    // registered with the simulator, and, when signedIn, a fresh token pair
+    // (all in the owner-only file). Returns the refresh token stored.
     QString writeSettings(const QString &folder, bool signedIn = true);
 
 private:

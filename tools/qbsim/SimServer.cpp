@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QRegularExpression>
@@ -21,6 +22,19 @@ namespace qbsim {
 namespace {
 
     const QString kApiPrefix = QStringLiteral("/v3/company/");
+    // The demo app's registered redirect address (sandbox style).
+    const QString kDemoRedirect = QStringLiteral("http://localhost:8765/callback");
+
+    // What the service takes as a redirect address: https anywhere, or plain
+    // http to localhost by name (sandbox keys); never an IP address.
+    bool registrable(const QUrl &url)
+    {
+        QHostAddress ip;
+        const QString host = url.host();
+        if (!url.isValid() || host.isEmpty() || url.hasFragment() || ip.setAddress(host))
+            return false;
+        return url.scheme() == u"https" || (url.scheme() == u"http" && host == u"localhost");
+    }
 
     QString now()
     {
@@ -116,6 +130,9 @@ bool SimServer::writeSettings(const QString &path, QString *error)
     settings.setValue(QStringLiteral("Connection/ClientId"), m_data.value(QStringLiteral("clientId")).toString());
     settings.setValue(QStringLiteral("Connection/AuthorizeUrl"), base + QStringLiteral("/connect/oauth2"));
     settings.setValue(QStringLiteral("Connection/TokenUrl"), base + QStringLiteral("/oauth2/v1/tokens/bearer"));
+    if (settings.value(QStringLiteral("Connection/RedirectUri")).toString().isEmpty())
+        settings.setValue(QStringLiteral("Connection/RedirectUri"),
+            m_data.value(QStringLiteral("redirectUris")).toArray().at(0).toString(kDemoRedirect));
     settings.setValue(QStringLiteral("Secrets/ClientSecret"), m_data.value(QStringLiteral("clientSecret")).toString());
     if (settings.value(QStringLiteral("Secrets/RefreshToken")).toString().isEmpty()) {
         QJsonObject tokens;
@@ -151,6 +168,8 @@ void SimServer::reset()
         { QStringLiteral("refreshTokens"), QJsonArray() },
         { QStringLiteral("codes"), QJsonObject() },
         { QStringLiteral("replay"), QJsonObject() },
+        { QStringLiteral("redirectUris"), QJsonArray { kDemoRedirect } },
+        { QStringLiteral("consent"), QStringLiteral("allow") },
     };
     QJsonArray items;
     for (const char *name : { "Restoration", "Water Mitigation", "Fire Cleanup" })
@@ -447,6 +466,25 @@ Response SimServer::control(const Request &request)
         m_faults.append(f);
         return json(200, {});
     }
+    if (what == u"redirect-uris") {
+        // The addresses registered for the app, as on its developer page.
+        QJsonArray uris;
+        for (const QJsonValue &v : body.value(QStringLiteral("uris")).toArray()) {
+            if (!registrable(QUrl(v.toString(), QUrl::StrictMode)))
+                return json(400,
+                    { { QStringLiteral("error"),
+                        QString(QStringLiteral("not a redirect address: ") + v.toString()) } });
+            uris.append(v);
+        }
+        m_data[QStringLiteral("redirectUris")] = uris;
+        save();
+        return json(200, {});
+    }
+    if (what == u"consent") {
+        m_data[QStringLiteral("consent")] = body.value(QStringLiteral("answer")).toString(QStringLiteral("allow"));
+        save();
+        return json(200, {});
+    }
     if (what == u"clear-faults") {
         m_faults.clear();
         return json(200, {});
@@ -497,20 +535,32 @@ Response SimServer::control(const Request &request)
 
 Response SimServer::authorize(const Request &request)
 {
-    // Consent is given at once: straight back to the application with a code.
+    // Consent is given (or refused, as set) at once: straight back to the
+    // application, but only to an address registered for it, exactly.
     const QString redirect = request.query.value(QStringLiteral("redirect_uri"));
+    const QJsonArray registered = m_data.value(QStringLiteral("redirectUris")).toArray(QJsonArray { kDemoRedirect });
     if (request.query.value(QStringLiteral("client_id")) != m_data.value(QStringLiteral("clientId")).toString()
-        || redirect.isEmpty() || request.query.value(QStringLiteral("response_type")) != u"code")
+        || request.query.value(QStringLiteral("response_type")) != u"code")
         return json(400, { { QStringLiteral("error"), QStringLiteral("invalid_request") } });
-    const QString code = newToken("code-");
-    QJsonObject codes = m_data.value(QStringLiteral("codes")).toObject();
-    codes[code] = redirect;
-    m_data[QStringLiteral("codes")] = codes;
+    if (!registered.contains(redirect))
+        return json(400,
+            { { QStringLiteral("error"), QStringLiteral("invalid_request") },
+                { QStringLiteral("error_description"),
+                    QString(QStringLiteral("The redirect_uri is not registered for this app: ") + redirect) } });
     QUrl target(redirect);
     QUrlQuery query(target);
-    query.addQueryItem(QStringLiteral("code"), code);
-    query.addQueryItem(QStringLiteral("state"), request.query.value(QStringLiteral("state")));
-    query.addQueryItem(QStringLiteral("realmId"), m_data.value(QStringLiteral("realm")).toString());
+    if (m_data.value(QStringLiteral("consent")).toString() == u"deny") {
+        query.addQueryItem(QStringLiteral("error"), QStringLiteral("access_denied"));
+        query.addQueryItem(QStringLiteral("state"), request.query.value(QStringLiteral("state")));
+    } else {
+        const QString code = newToken("code-");
+        QJsonObject codes = m_data.value(QStringLiteral("codes")).toObject();
+        codes[code] = redirect;
+        m_data[QStringLiteral("codes")] = codes;
+        query.addQueryItem(QStringLiteral("code"), code);
+        query.addQueryItem(QStringLiteral("state"), request.query.value(QStringLiteral("state")));
+        query.addQueryItem(QStringLiteral("realmId"), m_data.value(QStringLiteral("realm")).toString());
+    }
     target.setQuery(query);
     Response response;
     response.status = 302;

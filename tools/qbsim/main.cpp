@@ -5,8 +5,10 @@
 // Listens on 127.0.0.1 (port 0 picks a free one) and prints "listening on
 // <port>" once it does. With --data the company's data and tokens are kept
 // in that JSON file across runs. With --write-settings the program's
-// quickbooks.ini is pointed at this simulator (the demo client, signed in),
-// unless it is set up for a service elsewhere: then it exits with 2.
+// quickbooks.ini is pointed at this simulator (the demo client, signed in,
+// with its registered redirect address http://localhost:8765/callback unless
+// the file names one), unless it is set up for a service elsewhere: then it
+// exits with 2. The consent page redirects only to registered addresses.
 #include "SimServer.h"
 
 #include <QCommandLineParser>

@@ -5,6 +5,8 @@
 #include "quickbooks/QbSettings.h"
 #include "quickbooks/QbSync.h"
 #include "quickbooks/QboAuth.h"
+#include "quickbooks/SignIn.h"
+#include "quickbooks/ui/dlgQBConnect.h"
 #include "shell/AppContext.h"
 #include "widgets/Build.h"
 #include "widgets/GridWidget.h"
@@ -260,15 +262,51 @@ void frmQBSync::btnConnectQB_Click()
     if (m_busy)
         return;
     QString problem;
+    try {
+        gateway();
+        m_auth->requireClient();
+        qb::SignIn signIn(m_auth->settings());
+        m_browser(signIn.consentUrl());
+        // The user works in the browser meanwhile: a dialog that can be
+        // cancelled, not the busy state that takes no input.
+        dlgQBConnect wait(signIn, kConnectTimeoutMs, this);
+        const dlgQBConnect::Outcome outcome = wait.run();
+        const qb::SignInAnswer &answer = wait.answer();
+        if (outcome == dlgQBConnect::Outcome::Cancelled)
+            return;
+        if (outcome == dlgQBConnect::Outcome::TimedOut)
+            problem = QStringLiteral("No answer came from the QuickBooks sign-in within %1 minutes; nothing was "
+                                     "changed.")
+                          .arg(kConnectTimeoutMs / 60000);
+        else if (answer.kind == qb::SignInAnswer::Kind::Refused)
+            problem = QStringLiteral("Access to QuickBooks was refused.");
+        else if (answer.kind == qb::SignInAnswer::Kind::Failed)
+            problem = QStringLiteral("QuickBooks did not complete the sign-in (%1).").arg(answer.error);
+        else
+            problem = finishConnect(signIn, answer);
+    } catch (const qb::AccountingError &e) {
+        problem = e.message();
+    } catch (const std::exception &e) {
+        problem = QString::fromStdString(e.what());
+    }
+    showConnection();
+    if (problem.isEmpty())
+        Messages::show(this, QStringLiteral("Connected to QuickBooks."), kTitle, Messages::Icon::Information);
+    else
+        Messages::show(this, problem, kTitle, Messages::Icon::Exclamation);
+}
+
+QString frmQBSync::finishConnect(qb::SignIn &signIn, const qb::SignInAnswer &answer)
+{
+    QString problem;
     {
         const Busy busy(this);
         try {
-            gateway();
-            const QString realm = m_auth->connectAccount(m_browser, kConnectTimeoutMs);
+            m_auth->exchangeCode(answer.code, signIn.redirectUri(), m_auth->settings().timeoutSeconds * 1000);
             qb::ConnectionSettings settings = m_auth->settings();
-            if (!realm.isEmpty() && realm != settings.realmId) {
+            if (!answer.realmId.isEmpty() && answer.realmId != settings.realmId) {
                 // The company chosen on the consent page is the one to use.
-                settings.realmId = realm;
+                settings.realmId = answer.realmId;
                 qb::writeSettings(settingsFile(), settings);
                 dropGateway();
             }
@@ -278,11 +316,8 @@ void frmQBSync::btnConnectQB_Click()
             problem = QString::fromStdString(e.what());
         }
     }
-    showConnection();
-    if (problem.isEmpty())
-        Messages::show(this, QStringLiteral("Connected to QuickBooks."), kTitle, Messages::Icon::Information);
-    else
-        Messages::show(this, problem, kTitle, Messages::Icon::Exclamation);
+    signIn.finish(problem.isEmpty(), problem);
+    return problem;
 }
 
 // ---- the connection

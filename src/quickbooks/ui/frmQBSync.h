@@ -15,6 +15,8 @@ class QPushButton;
 namespace qb {
 class QboAuth;
 class SecretStore;
+class SignIn;
+struct SignInAnswer;
 } // namespace qb
 
 // QuickBooks sync: lists the open WIPs; the ticked ones are sent to
@@ -58,6 +60,9 @@ private:
     void btnSendNewInvoices_Click();
     void btnExit_Click();
     void btnConnectQB_Click();
+    // Exchanges the consent page's code and keeps the company it named;
+    // empty when connected, else why not.
+    QString finishConnect(qb::SignIn &signIn, const qb::SignInAnswer &answer);
 
     void tickAll(bool on);
     // Sends one ticked row; false when it failed (its Result says why).
