@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <optional>
 #include <stdexcept>
@@ -35,14 +36,23 @@ struct ItemRef
     QString name;
 };
 
-// A one-line invoice: the item, quantity 1, at `amount`.
+// One line of an invoice: the item, `quantity` of it at `unitPrice`.
+struct DraftLine
+{
+    ItemRef item;
+    QString description;
+    int quantity = 1;
+    Cents unitPrice = 0;
+
+    Cents amount() const { return Cents(quantity) * unitPrice; }
+};
+
+// An invoice as the sync sends it, its lines in order.
 struct InvoiceDraft
 {
     CustomerRef customer;
     QDate date;
-    ItemRef item;
-    QString description;
-    Cents amount = 0;
+    QList<DraftLine> lines;
     // Tells which WIP the invoice belongs to, so that a later attempt finds it.
     QString wipMarker;
     // Kept the same when one attempt is retried; the service answers a repeat

@@ -3,8 +3,10 @@
 #include "base/Formats.h"
 #include "data/Database.h"
 #include "data/Dates.h"
+#include "equipment/Rates.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSqlRecord>
 #include <cmath>
@@ -118,25 +120,59 @@ CustomerRef AddQBCustomer(AccountingGateway &gateway, const CustomerDetails &cus
     return gateway.addCustomer(customer);
 }
 
+QList<InvoiceLine> invoiceLines(
+    data::Connection &db, qint64 wipId, const InvoiceLine &mitigation, bool billEquipmentDays, const QDateTime &now)
+{
+    QList<InvoiceLine> lines { mitigation };
+    if (!billEquipmentDays)
+        return lines;
+    for (const equipment::BillLine &bill : equipment::billLines(db, wipId, now))
+        lines << InvoiceLine { bill.qbItemName, QStringLiteral("%1, equipment-days").arg(bill.type), bill.dailyRate,
+            bill.days, QStringLiteral("Company settings, equipment rate of %1").arg(bill.type) };
+    return lines;
+}
+
+namespace {
+
+    // The lines as the draft carries them, each item looked up once.
+    QList<DraftLine> draftLines(AccountingGateway &gateway, const QList<InvoiceLine> &lines)
+    {
+        QHash<QString, ItemRef> items;
+        QList<DraftLine> drafted;
+        for (const InvoiceLine &line : lines) {
+            if (line.itemName.trimmed().isEmpty())
+                throw AccountingError(AccountingError::Kind::Validation, 0,
+                    QStringLiteral("No QuickBooks item is set (%1)").arg(line.setting));
+            if (!items.contains(line.itemName)) {
+                const std::optional<ItemRef> item = gateway.findItem(line.itemName);
+                if (!item)
+                    throw AccountingError(AccountingError::Kind::NotFound, 610,
+                        QStringLiteral("QuickBooks has no item named \"%1\" (%2)").arg(line.itemName, line.setting));
+                items.insert(line.itemName, *item);
+            }
+            drafted << DraftLine { items.value(line.itemName), line.description, line.quantity,
+                toCents(line.unitPrice) };
+        }
+        return drafted;
+    }
+
+} // namespace
+
 SentInvoice sendNewInvoice(data::Connection &db, AccountingGateway &gateway, qint64 wipId,
-    const CustomerDetails &customer, const QDate &invoiceDate, const InvoiceLine &line, const QString &requestId)
+    const CustomerDetails &customer, const QDate &invoiceDate, const QList<InvoiceLine> &lines,
+    const QString &requestId)
 {
     const CustomerRef ref = AddQBCustomer(gateway, customer);
     const QString marker = wipMarker(wipId);
     // An earlier attempt may have added the invoice and lost the answer, or
-    // failed to write it back: use that one rather than add a second.
+    // failed to write it back: use that one, lines and all, rather than add a
+    // second.
     std::optional<Invoice> invoice = gateway.findInvoiceByMarker(ref, marker);
     if (!invoice) {
-        const std::optional<ItemRef> item = gateway.findItem(line.itemName);
-        if (!item)
-            throw AccountingError(AccountingError::Kind::NotFound, 610,
-                QStringLiteral("QuickBooks has no item named \"%1\" (Company settings, QB item)").arg(line.itemName));
         InvoiceDraft draft;
         draft.customer = ref;
         draft.date = invoiceDate;
-        draft.item = *item;
-        draft.description = line.description;
-        draft.amount = toCents(line.amount);
+        draft.lines = draftLines(gateway, lines);
         draft.wipMarker = marker;
         draft.requestId = requestId;
         invoice = gateway.addInvoice(draft);

@@ -2,6 +2,7 @@
 
 #include "quickbooks/Accounting.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QStringList>
 
@@ -62,13 +63,25 @@ QString newRunTag();
 // "Error N: description" for a row.
 QString errorText(const AccountingError &error);
 
-// The invoice line the company settings name.
+// An invoice line: the item by name, `quantity` of it at `unitPrice`.
+// `setting` names where the user sets the item, for the message when
+// QuickBooks has no such item.
 struct InvoiceLine
 {
     QString itemName;
     QString description;
-    double amount = 0;
+    double unitPrice = 0;
+    int quantity = 1;
+    QString setting = QStringLiteral("Company settings, QB item");
 };
+
+// The lines of a WIP's invoice: `mitigation` (the line the company settings
+// name) and, with `billEquipmentDays`, after it one line per equipment type
+// the job had on site: the type's item, quantity its equipment-days (open
+// placements counted up to `now`), unit price its daily rate. Throws
+// data::DbError.
+QList<InvoiceLine> invoiceLines(
+    data::Connection &db, qint64 wipId, const InvoiceLine &mitigation, bool billEquipmentDays, const QDateTime &now);
 
 // The customer with this name, added with the WIP's address when there is
 // none. A failed lookup (other than "none") is reported as it is rather than
@@ -86,7 +99,8 @@ struct SentInvoice
 // earlier attempt added for this WIP or adds one, and writes the invoice
 // number, amount and id to the WIP. Throws AccountingError or data::DbError.
 SentInvoice sendNewInvoice(data::Connection &db, AccountingGateway &gateway, qint64 wipId,
-    const CustomerDetails &customer, const QDate &invoiceDate, const InvoiceLine &line, const QString &requestId);
+    const CustomerDetails &customer, const QDate &invoiceDate, const QList<InvoiceLine> &lines,
+    const QString &requestId);
 
 // A WIP invoiced before: reads the invoice back and writes its amount to the
 // WIP. Throws AccountingError or data::DbError.

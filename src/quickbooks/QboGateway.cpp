@@ -116,17 +116,20 @@ QJsonObject QboGateway::customerJson(const CustomerDetails &c)
 
 QJsonObject QboGateway::invoiceJson(const InvoiceDraft &d)
 {
-    // Quantity 1: the line amount is the unit price, so Amount = Qty x UnitPrice.
-    const double amount = double(d.amount) / 100.0;
-    const QJsonObject line { { QStringLiteral("DetailType"), QStringLiteral("SalesItemLineDetail") },
-        { QStringLiteral("Amount"), amount }, { QStringLiteral("Description"), d.description },
-        { QStringLiteral("SalesItemLineDetail"),
-            QJsonObject {
-                { QStringLiteral("ItemRef"),
-                    QJsonObject { { QStringLiteral("value"), d.item.id }, { QStringLiteral("name"), d.item.name } } },
-                { QStringLiteral("Qty"), 1 }, { QStringLiteral("UnitPrice"), amount } } } };
+    // Amount = Qty x UnitPrice to the cent, as the service checks it.
+    QJsonArray lines;
+    for (const DraftLine &l : d.lines) {
+        const double price = double(l.unitPrice) / 100.0;
+        lines.append(QJsonObject { { QStringLiteral("DetailType"), QStringLiteral("SalesItemLineDetail") },
+            { QStringLiteral("Amount"), double(l.amount()) / 100.0 }, { QStringLiteral("Description"), l.description },
+            { QStringLiteral("SalesItemLineDetail"),
+                QJsonObject { { QStringLiteral("ItemRef"),
+                                  QJsonObject { { QStringLiteral("value"), l.item.id },
+                                      { QStringLiteral("name"), l.item.name } } },
+                    { QStringLiteral("Qty"), l.quantity }, { QStringLiteral("UnitPrice"), price } } } });
+    }
     QJsonObject invoice { { QStringLiteral("CustomerRef"), QJsonObject { { QStringLiteral("value"), d.customer.id } } },
-        { QStringLiteral("Line"), QJsonArray { line } }, { QStringLiteral("PrivateNote"), d.wipMarker } };
+        { QStringLiteral("Line"), lines }, { QStringLiteral("PrivateNote"), d.wipMarker } };
     if (d.date.isValid())
         invoice[QStringLiteral("TxnDate")] = d.date.toString(Qt::ISODate);
     return invoice;

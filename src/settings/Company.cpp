@@ -28,9 +28,9 @@ std::optional<QSqlRecord> firstRow(data::Connection &db)
     data::Rows q = db.exec(db.dialect().selectTop(1, QStringLiteral("*"), QStringLiteral("Company ORDER BY ID")));
     // A setting whose column is missing would silently read as empty or 0.
     const QSqlRecord columns = q.record();
-    for (const char *column :
-        { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email", "Website", "KeyPressDelay",
-            "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays", "TemperatureUnit", "DryingLogAlert" }) {
+    for (const char *column : { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email",
+             "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays",
+             "TemperatureUnit", "DryingLogAlert", "BillEquipmentDays" }) {
         if (columns.indexOf(QLatin1String(column)) < 0)
             throw data::DbError(
                 QStringLiteral("-1"), QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
@@ -62,6 +62,7 @@ CompanyRow fromRecord(const QSqlRecord &r)
         ? QStringLiteral("C")
         : QStringLiteral("F");
     row.dryingLogAlert = r.value(QStringLiteral("DryingLogAlert")).toBool();
+    row.billEquipmentDays = r.value(QStringLiteral("BillEquipmentDays")).toBool();
     row.id = r.value(QStringLiteral("ID")).toLongLong();
     row.rowVersion = r.value(data::rowVersionColumn());
     return row;
@@ -95,6 +96,7 @@ void save(data::Connection &db, const CompanyRow &row)
         { QStringLiteral("DryingDays"), row.dryingDays },
         { QStringLiteral("TemperatureUnit"), row.temperatureUnit },
         { QStringLiteral("DryingLogAlert"), row.dryingLogAlert },
+        { QStringLiteral("BillEquipmentDays"), row.billEquipmentDays },
     };
     const QString what = QStringLiteral("The company settings");
     data::Transaction transaction(db);

@@ -31,6 +31,8 @@ struct CompanyRow
     QString temperatureUnit = QStringLiteral("F");
     // The board's alert follows the drying log's moisture points (NULL: off).
     bool dryingLogAlert = false;
+    // Invoices add the job's equipment-days per type (NULL: off).
+    bool billEquipmentDays = false;
     // The row as read (0 and invalid when the table was empty): a save goes
     // ahead only while its version is unchanged.
     qint64 id = 0;

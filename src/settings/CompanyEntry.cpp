@@ -33,7 +33,7 @@ std::optional<CompanyTexts> load(data::Connection &db)
     return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
         row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
-        row.dryingLogAlert, row.id, row.rowVersion };
+        row.dryingLogAlert, row.billEquipmentDays, row.id, row.rowVersion };
 }
 
 QStringList states(data::Connection &db)
@@ -112,6 +112,7 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     row.dryingDays = *days;
     row.temperatureUnit = unit;
     row.dryingLogAlert = t.dryingLogAlert;
+    row.billEquipmentDays = t.billEquipmentDays;
     return row;
 }
 

@@ -32,6 +32,7 @@ struct CompanyTexts
     // "F" or "C"; empty reads as "F".
     QString temperatureUnit;
     bool dryingLogAlert = false;
+    bool billEquipmentDays = false;
     // The row read, carried through to the save (see CompanyRow).
     qint64 id = 0;
     QVariant rowVersion;

@@ -232,11 +232,13 @@ bool frmQBSync::sendRow(int r)
                 cell(qb::ColState), cell(qb::ColZip), cell(qb::ColPhone) };
             const std::optional<QDateTime> start = GridValues::toDateTime(cell(qb::ColStartDate));
             const CompanyRow &company = context().company();
-            const qb::InvoiceLine line { company.qbItemName, company.qbItemDescription, company.qbItemAmount };
+            const QList<qb::InvoiceLine> lines = qb::invoiceLines(context().db(), wipId,
+                { company.qbItemName, company.qbItemDescription, company.qbItemAmount }, company.billEquipmentDays,
+                QDateTime::currentDateTime());
             // A new attempt, a new requestid; its retries keep it.
             const int attempt = ++m_attempts[wipId];
             const qb::SentInvoice invoice = qb::sendNewInvoice(context().db(), gateway(), wipId, customer,
-                start ? start->date() : QDate(), line, qb::requestId(m_runTag, wipId, attempt));
+                start ? start->date() : QDate(), lines, qb::requestId(m_runTag, wipId, attempt));
             vsfgNew->setTextMatrix(r, qb::ColInvoice, invoice.number);
             vsfgNew->setTextMatrix(r, qb::ColAmount, qb::amountText(invoice.amount));
             vsfgNew->setTextMatrix(r, qb::ColQBID, invoice.qbId);

@@ -1,6 +1,7 @@
 #include "settings/ui/frmCompanyInfo.h"
 
 #include "base/Phones.h"
+#include "data/Database.h"
 #include "settings/Company.h"
 #include "shell/AppContext.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
@@ -15,11 +16,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -77,6 +80,12 @@ void frmCompanyInfo::buildForm()
     cmbTemperatureUnit->addItem(QStringLiteral("°F"), QStringLiteral("F"));
     cmbTemperatureUnit->addItem(QStringLiteral("°C"), QStringLiteral("C"));
     chkDryingLogAlert = build::checkBox("chkDryingLogAlert", u"Alert from the drying log");
+    chkBillEquipmentDays = build::checkBox("chkBillEquipmentDays", u"Bill equipment days");
+    grdEquipmentRates = build::named(new QTableWidget(0, 3), "grdEquipmentRates");
+    grdEquipmentRates->setHorizontalHeaderLabels(
+        { QStringLiteral("Equipment"), QStringLiteral("QB Item"), QStringLiteral("Daily Rate") });
+    grdEquipmentRates->verticalHeader()->hide();
+    grdEquipmentRates->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
 
     auto *settingsGrid = new QGridLayout(settings);
     settingsGrid->addWidget(build::caption(u"Keypress Delay", txtKeyPressDelay), 0, 0);
@@ -94,7 +103,9 @@ void frmCompanyInfo::buildForm()
     settingsGrid->addWidget(build::caption(u"Temperatures", cmbTemperatureUnit), 5, 0);
     settingsGrid->addWidget(cmbTemperatureUnit, 5, 1);
     settingsGrid->addWidget(chkDryingLogAlert, 6, 1, 1, 2);
-    settingsGrid->setRowStretch(7, 1);
+    settingsGrid->addWidget(chkBillEquipmentDays, 7, 1, 1, 2);
+    settingsGrid->addWidget(grdEquipmentRates, 8, 0, 1, 3);
+    settingsGrid->setRowStretch(8, 1);
 
     btnSave = build::button("btnSave", u"Save And Close");
     btnExit = build::button("btnExit", u"Exit");
@@ -123,7 +134,7 @@ void frmCompanyInfo::buildForm()
     // drying-days and drying log settings come after the buttons.
     const QList<QWidget *> order = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax,
         txtWebsite, txtEmail, txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays,
-        cmbTemperatureUnit, chkDryingLogAlert };
+        cmbTemperatureUnit, chkDryingLogAlert, chkBillEquipmentDays, grdEquipmentRates };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -153,7 +164,8 @@ void frmCompanyInfo::buildFields()
             },
             [this] { cmbTemperatureUnit->setCurrentIndex(0); }, [this] { return cmbTemperatureUnit->currentData(); },
             [this](CompanyTexts &t) { t.temperatureUnit = cmbTemperatureUnit->currentData().toString(); } })
-        .check("DryingLogAlert", chkDryingLogAlert, &CompanyTexts::dryingLogAlert);
+        .check("DryingLogAlert", chkDryingLogAlert, &CompanyTexts::dryingLogAlert)
+        .check("BillEquipmentDays", chkBillEquipmentDays, &CompanyTexts::billEquipmentDays);
 }
 
 void frmCompanyInfo::load()
@@ -163,6 +175,40 @@ void frmCompanyInfo::load()
     cmbState->setCurrentIndex(-1);
     m_record = CompanyEntry::load(context().db()).value_or(CompanyTexts {});
     m_fields.fill(m_record);
+    m_rates = equipment::loadRates(context().db());
+    fillRates();
+}
+
+void frmCompanyInfo::fillRates()
+{
+    grdEquipmentRates->setRowCount(int(m_rates.size()));
+    for (int r = 0; r < m_rates.size(); ++r) {
+        auto *type = new QTableWidgetItem(m_rates[r].type);
+        type->setFlags(type->flags() & ~Qt::ItemIsEditable);
+        grdEquipmentRates->setItem(r, 0, type);
+        grdEquipmentRates->setItem(r, 1, new QTableWidgetItem(m_rates[r].qbItemName));
+        grdEquipmentRates->setItem(r, 2, new QTableWidgetItem(equipment::rateText(m_rates[r])));
+    }
+}
+
+std::optional<QList<equipment::Rate>> frmCompanyInfo::readRates()
+{
+    QList<equipment::Rate> rates;
+    for (int r = 0; r < m_rates.size(); ++r) {
+        const auto cell = [&](int c) {
+            const QTableWidgetItem *item = grdEquipmentRates->item(r, c);
+            return item ? item->text() : QString();
+        };
+        const std::variant<equipment::Rate, FieldProblem> rate = equipment::fromTexts(m_rates[r], cell(1), cell(2));
+        if (const auto *problem = std::get_if<FieldProblem>(&rate)) {
+            Messages::show(this, problem->text, problem->title);
+            grdEquipmentRates->setFocus(Qt::OtherFocusReason);
+            grdEquipmentRates->setCurrentCell(r, problem->field == u"QBItemName" ? 1 : 2);
+            return std::nullopt;
+        }
+        rates << std::get<equipment::Rate>(rate);
+    }
+    return rates;
 }
 
 void frmCompanyInfo::selectState(const QString &state)
@@ -197,8 +243,16 @@ void frmCompanyInfo::btnSave_Click()
         }
         return;
     }
+    const std::optional<QList<equipment::Rate>> rates = readRates();
+    if (!rates)
+        return;
     AppContext &ctx = context();
-    if (!guarded([&] { Company::save(ctx.db(), std::get<CompanyRow>(checked)); }))
+    if (!guarded([&] {
+            data::Transaction transaction(ctx.db());
+            Company::save(ctx.db(), std::get<CompanyRow>(checked));
+            equipment::saveRates(ctx.db(), *rates); // checked above
+            transaction.commit();
+        }))
         return;
 
     QWidget *mainWindow = window();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "equipment/Rates.h"
 #include "settings/CompanyEntry.h"
 #include "widgets/FieldTable.h"
 #include "widgets/Screen.h"
@@ -8,6 +9,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
+class QTableWidget;
 
 // "Company Settings": edits the single Company row. Saving writes the row,
 // closes the screen and puts the new values in force at once.
@@ -25,6 +27,9 @@ private:
     void buildForm();
     void buildFields();
     void selectState(const QString &state);
+    void fillRates();
+    // The rates as typed, or the first refused one (its cell focused).
+    std::optional<QList<equipment::Rate>> readRates();
 
     void btnSave_Click();
     void btnExit_Click();
@@ -33,6 +38,8 @@ private:
     // The row as loaded (texts of its boxes); empty for an empty table.
     CompanyTexts m_record;
     FieldTable<CompanyTexts> m_fields;
+    // The equipment rates as loaded, one per type, in the table's row order.
+    QList<equipment::Rate> m_rates;
 
     QLineEdit *txtCompany = nullptr;
     QLineEdit *txtAddress1 = nullptr;
@@ -51,6 +58,9 @@ private:
     QLineEdit *txtDryingDays = nullptr;
     QComboBox *cmbTemperatureUnit = nullptr;
     QCheckBox *chkDryingLogAlert = nullptr;
+    QCheckBox *chkBillEquipmentDays = nullptr;
+    // Per equipment type: the type, its QuickBooks item and daily rate.
+    QTableWidget *grdEquipmentRates = nullptr;
     QPushButton *btnSave = nullptr;
     QPushButton *btnExit = nullptr;
 };
