@@ -371,6 +371,84 @@ private slots:
             (QVariantList { invoice.value("DocNumber").toString(), 150.5, invoice.value("Id").toString() }));
     }
 
+    // "Bill equipment days" adds a line per type after the mitigation line:
+    // quantity its equipment-days (a unit moved between rooms counted once:
+    // 47 hours are 2 days, not 2 + 1), unit price its daily rate. Off, the
+    // invoice is the mitigation line alone. A resend after an invoice whose
+    // answer was lost finds it by its marker: one invoice, lines and all.
+    void billsEquipmentDays_data()
+    {
+        columns<bool, bool, QStringList, double>({ "bill", "resend", "lines", "total" });
+        const QStringList mitigation { "Restoration 1 x 150.5" };
+        const QStringList equipment = mitigation + QStringList { "Air Mover Day 3 x 25", "Dehu Day 3 x 70.5" };
+        row("setting off", false, false, mitigation, 150.5);
+        row("setting on", true, false, equipment, 437.0);
+        row("on, resent after a lost answer", true, true, equipment, 437.0);
+    }
+    void billsEquipmentDays()
+    {
+        QFETCH(bool, bill);
+        QFETCH(bool, resend);
+        QFETCH(QStringList, lines);
+        QFETCH(double, total);
+        CompanyRow company = testdb::context().company();
+        company.billEquipmentDays = bill;
+        testdb::context().setCompany(company);
+        m_sim.seed({ { "items",
+            QJsonArray { QJsonObject { { "Name", "Air Mover Day" } }, QJsonObject { { "Name", "Dehu Day" } } } } });
+        testdb::insertRow("EquipmentRate",
+            { { "EquipType", "Air Mover" }, { "QBItemName", "Air Mover Day" }, { "DailyRate", 25.0 } });
+        testdb::insertRow(
+            "EquipmentRate", { { "EquipType", "Dehumidifier" }, { "QBItemName", "Dehu Day" }, { "DailyRate", 70.5 } });
+        testdb::insertRow("EquipmentRate", { { "EquipType", "Heater" }, { "QBItemName", "" }, { "DailyRate", 40.0 } });
+        const qint64 id = addWip("Equipment Days");
+        const qint64 kitchen = testdb::insertRow("DryingRoom", { { "WIPID", id }, { "Name", "Kitchen" } });
+        const qint64 hall = testdb::insertRow("DryingRoom", { { "WIPID", id }, { "Name", "Hall" } });
+        const auto at = [](int day, int hour) { return QDateTime(kStart.addDays(day), QTime(hour, 0)); };
+        const auto place = [&](const char *asset, const char *type, qint64 room, QDateTime from, QDateTime to) {
+            const qint64 unit = testdb::insertRow("Equipment", { { "AssetNo", asset }, { "EquipType", type } });
+            testdb::insertRow(
+                "EquipmentPlacement", { { "EquipmentID", unit }, { "RoomID", room }, { "PlacedAt", from } });
+            testdb::exec("UPDATE EquipmentPlacement SET RemovedAt=? WHERE EquipmentID=?", { to, unit });
+            return unit;
+        };
+        const qint64 moved = place("AM-1", "Air Mover", kitchen, at(0, 9), at(1, 10));
+        testdb::insertRow("EquipmentPlacement",
+            { { "EquipmentID", moved }, { "RoomID", hall }, { "PlacedAt", at(1, 10) }, { "RemovedAt", at(2, 8) } });
+        place("AM-2", "Air Mover", hall, at(0, 9), at(1, 9));
+        place("DH-1", "Dehumidifier", kitchen, at(0, 9), at(3, 8));
+
+        if (resend)
+            m_sim.fault({ { "method", "POST" }, { "resource", "invoice" }, { "kind", "drop" }, { "count", -1 } });
+        openScreen();
+        tick(id);
+        press("btnSendNewInvoices");
+        if (resend) {
+            QVERIFY2(resultOf(id).startsWith("Error 2: "), qPrintable(resultOf(id)));
+            QTRY_COMPARE_WITH_TIMEOUT(invoicesFor(m_sim, id).size(), 1, 5000);
+            m_sim.clearFaults();
+            press("btnRefreshNew");
+            tick(id);
+            press("btnSendNewInvoices");
+        }
+        QCOMPARE(resultOf(id), QString("Successful"));
+        const QJsonArray invoices = invoicesFor(m_sim, id);
+        QCOMPARE(invoices.size(), 1);
+        const QJsonObject invoice = invoices.first().toObject();
+        QStringList sent;
+        for (const QJsonValue &v : invoice.value("Line").toArray()) {
+            const QJsonObject detail = v.toObject().value("SalesItemLineDetail").toObject();
+            sent << QString("%1 %2 x %3")
+                        .arg(detail.value("ItemRef").toObject().value("name").toString())
+                        .arg(detail.value("Qty").toDouble())
+                        .arg(detail.value("UnitPrice").toDouble());
+        }
+        QCOMPARE(sent, lines);
+        QCOMPARE(invoice.value("TotalAmt").toDouble(), total);
+        QCOMPARE(billing(id),
+            (QVariantList { invoice.value("DocNumber").toString(), total, invoice.value("Id").toString() }));
+    }
+
     // An answer cut off half-way (the connection closing before the length
     // it announced, or without a length and only the JSON showing it) or a
     // create answered without an Id is never a success: a read is tried
