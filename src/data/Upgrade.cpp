@@ -171,6 +171,15 @@ namespace {
         return createMissingTables(db, { "LoginFailure" });
     }
 
+    // Version 8: the indexes the entry screen's job picker and lists of values
+    // in use are read from, which would otherwise each scan (and sort) every job.
+    QStringList addListIndexes(Connection &db)
+    {
+        return createMissingIndexes(db, QStringLiteral("WIP"),
+            { "IX_WIP_Customer_ID", "IX_WIP_Rep", "IX_WIP_Insurance", "IX_WIP_Agent", "IX_WIP_Adjuster",
+                "IX_WIP_AdjusterUpdatedBy" });
+    }
+
     // Not a numbered step: a column can be narrow at any version, and one
     // widened once is narrow no more.
     QStringList widenNarrowColumns(Connection &db)
@@ -204,6 +213,7 @@ namespace {
         Step { 5, &addDryingLog },
         Step { 6, &addRowVersions },
         Step { 7, &addLoginFailures },
+        Step { 8, &addListIndexes },
     };
 
     constexpr bool numberedOneByOne()
