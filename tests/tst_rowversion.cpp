@@ -46,7 +46,8 @@ Kind kindNamed(const QString &table)
                 std::optional<EmployeeEntry::Employee> e = EmployeeEntry::loadEmployee(testdb::connection(), id);
                 between();
                 e->city = text;
-                QVERIFY(std::holds_alternative<qint64>(EmployeeEntry::save(testdb::connection(), *e, {}, {}, { true, {} }, kStamp)));
+                QVERIFY(std::holds_alternative<qint64>(
+                    EmployeeEntry::save(testdb::connection(), *e, {}, {}, { true, {} }, kStamp)));
             } };
     return { table, QStringLiteral("Notes"),
         [] {
