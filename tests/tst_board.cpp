@@ -126,6 +126,21 @@ private slots:
         QFETCH(QList<int>, expected);
         QCOMPARE(selected(filter, board::JobColumns::Report), expected);
         QCOMPARE(selected(filter, board::JobColumns::Board), expected);
+        // The first jobs alone (a screenful, read ahead of the whole board)
+        // are the whole board's first lines, hours and all.
+        if (testdb::connection().dialect().kind() == data::DbKind::SqlServer)
+            return;
+        board::Filter first = filter;
+        first.firstJobs = 2;
+        QCOMPARE(selected(first, board::JobColumns::Board), expected.mid(0, 2));
+        QStringList whole, ahead;
+        for (auto [lines, from] : { std::pair { &whole, filter }, std::pair { &ahead, first } }) {
+            board::BoardReader reader(testdb::connection(), from, kToday, 7);
+            board::BoardLine line;
+            while (reader.next(line) && lines->size() < 2)
+                *lines << line.text;
+        }
+        QCOMPARE(ahead, whole);
     }
 
     // The hours are the sum of the job's bookings, 0 without any; the

@@ -21,7 +21,7 @@ namespace board {
 
 namespace {
 
-    // Between the packed fields of a SQLite row; a value holding it is read
+    // Between the packed fields of a row; a value holding it is read
     // again column by column.
     constexpr char16_t kFieldSeparator = u'\x1f';
 
@@ -268,13 +268,54 @@ namespace {
         }
     }
 
-    QString packedSelectList()
+    // One text value per job, its fields joined by the separator, so the
+    // driver hands over a single string rather than converting every column.
+    // SQLite formats it with printf (the format is the first parameter).
+    // PostgreSQL joins the fields' text (the separator is the first
+    // parameter): dates in ISO form whatever the server's DateStyle, flags
+    // as 1 or 0, numbers as the server writes them; NULL as nothing, as
+    // printf has it.
+    QString packedSelectList(const data::Dialect &dialect)
     {
-        return QStringLiteral("CAST(printf(?, %1) AS BLOB)").arg(boardFieldColumns().join(QStringLiteral(", ")));
+        if (dialect.kind() == data::DbKind::SQLite)
+            return QStringLiteral("CAST(printf(?, %1) AS BLOB)").arg(boardFieldColumns().join(QStringLiteral(", ")));
+        QStringList fields;
+        for (int f = 0; f < kBoardFieldCount; ++f) {
+            const QString &column = boardFieldColumns()[f];
+            QString text;
+            switch (f) {
+            case FStartDate:
+            case FItelDate:
+            case FAdjusterUpdatedDate:
+            case FEnteredDate:
+            case FEditedDate:
+                text = QStringLiteral("to_char(%1, 'YYYY-MM-DD\"T\"HH24:MI:SS.MS')").arg(column);
+                break;
+            case FCheckDryingDays:
+            case FRugsCleaned:
+            case FItel:
+            case FEstimateComplete:
+            case FBilled:
+            case FCos:
+            case FMoveOut:
+            case FCleanHvac:
+            case FContentsCleaned:
+            case FPhotos:
+                text = QStringLiteral("CAST(CAST(%1 AS INTEGER) AS TEXT)").arg(column);
+                break;
+            default:
+                text = QStringLiteral("CAST(%1 AS TEXT)").arg(column);
+                break;
+            }
+            fields << QStringLiteral("COALESCE(%1, '')").arg(text);
+        }
+        return QStringLiteral("CONCAT_WS(CAST(? AS TEXT), %1)").arg(fields.join(QStringLiteral(", ")));
     }
 
-    QString packedFormat()
+    QString packedFormat(const data::Dialect &dialect)
     {
+        if (dialect.kind() != data::DbKind::SQLite)
+            return QString(QChar(kFieldSeparator));
         QStringList parts;
         for (int i = 0; i < kBoardFieldCount; ++i)
             parts << QStringLiteral("%s");
@@ -283,7 +324,8 @@ namespace {
 
     bool usesPacked(const data::Dialect &dialect, BoardReader::Source source)
     {
-        return source == BoardReader::Source::Fastest && dialect.kind() == data::DbKind::SQLite;
+        return source == BoardReader::Source::Fastest
+            && (dialect.kind() == data::DbKind::SQLite || dialect.kind() == data::DbKind::PostgreSQL);
     }
 
 } // namespace
@@ -476,8 +518,8 @@ Select BoardReader::statement(const data::Dialect &dialect, const Filter &filter
 {
     if (!usesPacked(dialect, source))
         return selectStatement(filter, selectList(JobColumns::Board));
-    Select select = selectStatement(filter, packedSelectList());
-    select.params.prepend(packedFormat());
+    Select select = selectStatement(filter, packedSelectList(dialect));
+    select.params.prepend(packedFormat(dialect));
     return select;
 }
 
@@ -489,11 +531,16 @@ bool BoardReader::next(BoardLine &line)
     if (!d->query.next())
         return false;
     if (d->packed) {
-        // Decoded into the same buffer for every job.
-        const QByteArray bytes = d->query.value(0).toByteArray();
-        d->packedRow.resize(bytes.size());
-        const QChar *end = d->decoder.appendToBuffer(d->packedRow.data(), bytes);
-        d->packedRow.resize(end - d->packedRow.constData());
+        const QVariant value = d->query.value(0);
+        if (value.typeId() == QMetaType::QString) {
+            d->packedRow = value.toString();
+        } else {
+            // Decoded into the same buffer for every job.
+            const QByteArray bytes = value.toByteArray();
+            d->packedRow.resize(bytes.size());
+            const QChar *end = d->decoder.appendToBuffer(d->packedRow.data(), bytes);
+            d->packedRow.resize(end - d->packedRow.constData());
+        }
         d->contiguous = d->splitPacked();
         if (!d->contiguous)
             d->rereadJob(QStringView(d->packedRow).left(d->packedRow.indexOf(kFieldSeparator)));

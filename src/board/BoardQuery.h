@@ -88,6 +88,9 @@ struct Filter
     QDate startTo {};
     // Hides closed jobs, and jobs without a status.
     bool activeOnly = false;
+    // The first this many jobs in the board's order; 0 for all. SQLite and
+    // PostgreSQL only (LIMIT).
+    int firstJobs = 0;
 };
 
 // A statement with its values, to run with data::Connection::exec().

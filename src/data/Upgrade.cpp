@@ -171,12 +171,13 @@ namespace {
         return createMissingTables(db, { "LoginFailure" });
     }
 
-    // Version 8: the indexes the entry screen's job picker and lists of values
-    // in use are read from, which would otherwise each scan (and sort) every job.
+    // Version 8: the indexes the board's first screenful, the entry screen's
+    // job picker and its lists of values in use are read from, which would
+    // otherwise each scan (and sort) every job.
     QStringList addListIndexes(Connection &db)
     {
         return createMissingIndexes(db, QStringLiteral("WIP"),
-            { "IX_WIP_Customer_ID", "IX_WIP_Rep", "IX_WIP_Insurance", "IX_WIP_Agent", "IX_WIP_Adjuster",
+            { "IX_WIP_Board", "IX_WIP_Customer_ID", "IX_WIP_Rep", "IX_WIP_Insurance", "IX_WIP_Agent", "IX_WIP_Adjuster",
                 "IX_WIP_AdjusterUpdatedBy" });
     }
 

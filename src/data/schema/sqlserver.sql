@@ -274,8 +274,11 @@ CREATE INDEX IX_Employee_Username ON Employee (Username)
 GO
 CREATE INDEX IX_Permission_Name ON Permission (Name)
 GO
--- addition (upgrade step 8): the entry screen's job picker is read in this
--- order, and its lists of the values in use one probe per distinct value.
+-- addition (upgrade step 8): the board's first screenful is read in the
+-- board's order, the entry screen's job picker in its own, and its lists of
+-- the values in use one probe per distinct value.
+CREATE INDEX IX_WIP_Board ON WIP (Customer, JobType, StartDate, ID)
+GO
 CREATE INDEX IX_WIP_Customer_ID ON WIP (Customer, ID)
 GO
 CREATE INDEX IX_WIP_Rep ON WIP (Rep)
