@@ -24,6 +24,10 @@ namespace {
     // Between the packed fields of a row; a value holding it is read
     // again column by column.
     constexpr char16_t kFieldSeparator = u'\x1f';
+    // PostgreSQL's packed text: the escape character, and what follows it
+    // for a separator inside a value.
+    constexpr char16_t kEscape = u'\x1e';
+    constexpr char16_t kEscapedSeparator = u'\x1d';
 
     using Fields = std::array<QStringView, kBoardFieldCount>;
 
@@ -274,7 +278,9 @@ namespace {
     // PostgreSQL joins the fields' text (the separator is the first
     // parameter): dates in ISO form whatever the server's DateStyle, flags
     // as 1 or 0, numbers as the server writes them; NULL as nothing, as
-    // printf has it.
+    // printf has it. A job cannot be read again while PostgreSQL's rows are
+    // still coming, so there a text holding the separator has it escaped
+    // (kEscape kEscapedSeparator), and the escape character itself doubled.
     QString packedSelectList(const data::Dialect &dialect)
     {
         if (dialect.kind() == data::DbKind::SQLite)
@@ -303,8 +309,19 @@ namespace {
             case FPhotos:
                 text = QStringLiteral("CAST(CAST(%1 AS INTEGER) AS TEXT)").arg(column);
                 break;
-            default:
+            case FId:
+            case FRugs:
+            case FCarpetCleanRooms:
+            case FAmountBilled:
+            case FTotalTime:
                 text = QStringLiteral("CAST(%1 AS TEXT)").arg(column);
+                break;
+            default:
+                text = QStringLiteral("REPLACE(REPLACE(%1, chr(%2), chr(%2) || chr(%2)), chr(%3), chr(%2) || chr(%4))")
+                           .arg(column)
+                           .arg(int(kEscape))
+                           .arg(int(kFieldSeparator))
+                           .arg(int(kEscapedSeparator));
                 break;
             }
             fields << QStringLiteral("COALESCE(%1, '')").arg(text);
@@ -339,6 +356,8 @@ struct BoardReader::Private
     // Jobs with a drying log; empty unless asked for.
     QHash<qint64, drying::JobSummary> dryingLog;
     bool packed = false;
+    // Packed text with the separator escaped in values (PostgreSQL).
+    bool escaped = false;
     data::Rows query;
     // Few statuses: a scan without building a key per line.
     std::vector<std::pair<QString, quint32>> statusColours;
@@ -376,6 +395,28 @@ struct BoardReader::Private
             packedText(q.value(f), cells[size_t(f)]);
             fields[size_t(f)] = cells[size_t(f)];
         }
+    }
+
+    // The fields of PostgreSQL's packed text with an escape in them, each
+    // as it is stored.
+    void unescapeFields()
+    {
+        for (int f = 0; f < kBoardFieldCount; ++f) {
+            QString &cell = cells[size_t(f)];
+            cell.resize(0);
+            const QStringView field = fields[size_t(f)];
+            for (qsizetype i = 0; i < field.size(); ++i) {
+                if (field[i] == kEscape && i + 1 < field.size()) {
+                    ++i;
+                    cell += field[i] == kEscapedSeparator ? QChar(kFieldSeparator) : field[i];
+                } else {
+                    cell += field[i];
+                }
+            }
+        }
+        for (int f = 0; f < kBoardFieldCount; ++f)
+            fields[size_t(f)] = cells[size_t(f)];
+        contiguous = false;
     }
 
     // A packed row whose values held the separator: that job column by column.
@@ -510,6 +551,7 @@ BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate
         d->statusColours.emplace_back(it.key(), it.value());
 
     d->packed = usesPacked(db.dialect(), source);
+    d->escaped = d->packed && db.dialect().kind() == data::DbKind::PostgreSQL;
     const Select select = statement(db.dialect(), filter, source);
     d->query = db.exec(select.sql, select.params);
 }
@@ -542,7 +584,9 @@ bool BoardReader::next(BoardLine &line)
             d->packedRow.resize(end - d->packedRow.constData());
         }
         d->contiguous = d->splitPacked();
-        if (!d->contiguous)
+        if (d->contiguous && d->escaped && d->packedRow.contains(kEscape))
+            d->unescapeFields();
+        else if (!d->contiguous)
             d->rereadJob(QStringView(d->packedRow).left(d->packedRow.indexOf(kFieldSeparator)));
     } else {
         d->contiguous = false;
