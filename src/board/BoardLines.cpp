@@ -559,8 +559,8 @@ BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate
 Select BoardReader::statement(const data::Dialect &dialect, const Filter &filter, Source source)
 {
     if (!usesPacked(dialect, source))
-        return selectStatement(filter, selectList(JobColumns::Board));
-    Select select = selectStatement(filter, packedSelectList(dialect));
+        return selectStatement(dialect, filter, selectList(JobColumns::Board));
+    Select select = selectStatement(dialect, filter, packedSelectList(dialect));
     select.params.prepend(packedFormat(dialect));
     return select;
 }

@@ -104,7 +104,7 @@ struct Select
 // the board's order: customer, job type, start date, then ID. The select list
 // may name WIP's columns (qualified "WIP.") and T.TotalTime, the job's summed
 // hours (NULL for a job without bookings).
-Select selectStatement(const Filter &filter, const QString &selectList);
+Select selectStatement(const data::Dialect &dialect, const Filter &filter, const QString &selectList);
 
 // Column sets of selectJobs().
 enum class JobColumns {
