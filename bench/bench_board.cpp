@@ -6,7 +6,10 @@
 //   BM_BaselineCApiColumns  the same selection as one column per field, read
 //                           the same way (for reference)
 //   BM_BaselineQtLoop       the board's own statement through Qt SQL, every
-//                           column read as text (the floor on any database)
+//                           column read as text
+//   BM_BaselineLibpq        the board's own statement through bare libpq,
+//                           every column read as text: the floor on
+//                           PostgreSQL
 //   BM_Refresh              "Refresh" pressed on the screen until the board is
 //                           painted with every line; first_paint_ms is when
 //                           the first screenful showed
@@ -23,6 +26,7 @@
 #include "base/Clock.h"
 #include "board/BoardLines.h"
 #include "board/ui/frmWIPNavigator.h"
+#include "data/ConnectionString.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -44,6 +48,7 @@
 
 #include <benchmark/benchmark.h>
 #include <cstring>
+#include <libpq-fe.h>
 #include <malloc.h>
 #include <map>
 #include <memory>
@@ -98,6 +103,29 @@ void seed(data::Connection &db)
     options.bookingsPerJob = kBookingsPerJob;
     data::seedDemo(db, options);
     setAlerts(db);
+}
+
+// The PostgreSQL server the cases run on, as libpq connection keywords
+// (JT_BENCH_DB, else the bench's own database on JT_BENCH_PG_PORT); empty
+// when there is none.
+QByteArray g_libpqConnection;
+
+// Qt's '?' placeholders as libpq's $1, $2, ... (the board's statement holds
+// no '?' inside a literal; quoted text is skipped all the same).
+QByteArray numberedPlaceholders(const QString &sql)
+{
+    QByteArray out;
+    bool quoted = false;
+    int n = 0;
+    for (const char c : sql.toUtf8()) {
+        if (c == '\'')
+            quoted = !quoted;
+        if (c == '?' && !quoted)
+            out += '$' + QByteArray::number(++n);
+        else
+            out += c;
+    }
+    return out;
 }
 
 // The board's statement through the C API, binding the same values as text.
@@ -165,6 +193,65 @@ void BM_BaselineCApiColumns(benchmark::State &state)
     runCApi(board::BoardReader::statement(
                 data::Dialect(data::DbKind::SQLite), everyJob(), board::BoardReader::Source::Columns),
         state);
+}
+
+// The board's statement through bare libpq, its values bound as text and
+// every column of every row read as text. Rows are taken one at a time as
+// they arrive (single-row mode), as Qt's driver takes a forward-only query's,
+// so that reading overlaps the server's work.
+void BM_BaselineLibpq(benchmark::State &state)
+{
+    if (g_libpqConnection.isEmpty()) {
+        state.SkipWithError("not a PostgreSQL database");
+        return;
+    }
+    PGconn *conn = PQconnectdb(g_libpqConnection.constData());
+    if (PQstatus(conn) != CONNECTION_OK) {
+        state.SkipWithError(PQerrorMessage(conn));
+        PQfinish(conn);
+        return;
+    }
+    const board::Select select = board::BoardReader::statement(data::Dialect(data::DbKind::PostgreSQL), everyJob());
+    const QByteArray sql = numberedPlaceholders(select.sql);
+    QList<QByteArray> values;
+    for (const QVariant &param : select.params)
+        values << param.toString().toUtf8();
+    std::vector<const char *> params;
+    for (const QByteArray &value : values)
+        params.push_back(value.constData());
+    qint64 rows = 0;
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        if (!PQsendQueryParams(conn, sql.constData(), int(params.size()), nullptr, params.data(), nullptr, nullptr, 0)
+            || !PQsetSingleRowMode(conn)) {
+            state.SkipWithError(PQerrorMessage(conn));
+            break;
+        }
+        rows = 0;
+        bytes = 0;
+        bool failed = false;
+        while (PGresult *result = PQgetResult(conn)) {
+            const ExecStatusType status = PQresultStatus(result);
+            if (status == PGRES_SINGLE_TUPLE) {
+                const int columns = PQnfields(result);
+                for (int c = 0; c < columns; ++c) {
+                    benchmark::DoNotOptimize(PQgetvalue(result, 0, c));
+                    bytes += PQgetlength(result, 0, c);
+                }
+                ++rows;
+            } else if (status != PGRES_TUPLES_OK) {
+                failed = true;
+            }
+            PQclear(result);
+        }
+        if (failed) {
+            state.SkipWithError(PQerrorMessage(conn));
+            break;
+        }
+    }
+    PQfinish(conn);
+    state.counters["rows"] = double(rows);
+    state.counters["text_MiB"] = double(bytes) / (1024.0 * 1024.0);
 }
 
 void BM_BaselineQtLoop(benchmark::State &state)
@@ -316,6 +403,7 @@ void BM_RefreshPostgres(benchmark::State &state)
 BENCHMARK(BM_BaselineCApi)->Apply(medianOf<7, 1>);
 BENCHMARK(BM_BaselineCApiColumns)->Apply(medianOf<7, 1>);
 BENCHMARK(BM_BaselineQtLoop)->Apply(medianOf<7, 1>);
+BENCHMARK(BM_BaselineLibpq)->Apply(medianOf<7, 1>);
 BENCHMARK(BM_Refresh)->Apply(medianOf<7, 1>);
 BENCHMARK(BM_FlashTick)->Apply(medianOf<5, 50, benchmark::kMicrosecond>);
 BENCHMARK(BM_FlashTickBaseline)->Apply(medianOf<5, 50, benchmark::kMicrosecond>);
@@ -363,6 +451,7 @@ bool openPostgres(const QString &port)
         {});
     seed(*g_postgres);
     g_postgres->execScript(QStringLiteral("ANALYZE"));
+    g_libpqConnection = QStringLiteral("host=127.0.0.1 port=%1 dbname=jt_bench_board user=postgres").arg(port).toUtf8();
     return true;
 }
 
@@ -382,6 +471,16 @@ int main(int argc, char **argv)
     try {
         if (!g_shared.isEmpty())
             openTarget(); // fails here, before any case, when it is not there
+        if (g_shared.contains(QStringLiteral("Provider=PostgreSQL"), Qt::CaseInsensitive)) {
+            const data::ConnectionSpec spec = data::mapConnectionString(g_shared);
+            g_libpqConnection = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
+                                    .arg(spec.host)
+                                    .arg(spec.port)
+                                    .arg(spec.databaseName, spec.user)
+                                    .toUtf8();
+            if (!spec.password.isEmpty())
+                g_libpqConnection += " password=" + spec.password.toUtf8();
+        }
         const bool seeded = !g_shared.isEmpty() || QFileInfo::exists(g_sqlitePath);
         if (!seeded) {
             data::Connection db;

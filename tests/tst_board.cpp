@@ -126,6 +126,21 @@ private slots:
         QFETCH(QList<int>, expected);
         QCOMPARE(selected(filter, board::JobColumns::Report), expected);
         QCOMPARE(selected(filter, board::JobColumns::Board), expected);
+        // The first jobs alone (a screenful, read ahead of the whole board)
+        // are the whole board's first lines, hours and all.
+        if (testdb::connection().dialect().kind() == data::DbKind::SqlServer)
+            return;
+        board::Filter first = filter;
+        first.firstJobs = 2;
+        QCOMPARE(selected(first, board::JobColumns::Board), expected.mid(0, 2));
+        QStringList whole, ahead;
+        for (auto [lines, from] : { std::pair { &whole, filter }, std::pair { &ahead, first } }) {
+            board::BoardReader reader(testdb::connection(), from, kToday, 7);
+            board::BoardLine line;
+            while (reader.next(line) && lines->size() < 2)
+                *lines << line.text;
+        }
+        QCOMPARE(ahead, whole);
     }
 
     // The hours are the sum of the job's bookings, 0 without any; the
@@ -141,8 +156,9 @@ private slots:
         QCOMPARE(hours, (QList<double> { 0, 3.75, 0 }));
     }
 
-    // What each kind of value becomes on the board, read packed (on SQLite)
-    // and column by column alike; a value holding the packing's separator too.
+    // What each kind of value becomes on the board, read packed (on SQLite and PostgreSQL)
+    // and column by column alike; a value holding the packing's separator and
+    // escape characters too.
     void lines_data()
     {
         columns<data::Fields, Cells>({ "fields", "cells" });
@@ -150,10 +166,11 @@ private slots:
         row("text, numbers, flags",
             data::Fields { { "Rep", "Tab\tin rep" }, { "Rugs", 3.0 }, { "CarpetCleanRooms", 2.5 },
                 { "AmountBilled", 1234.5 }, { "RugsCleaned", true }, { "Itel", false },
-                { "Notes", "two\nlines \x1f b" } },
+                { "Notes", "two\nlines \x1f b \x1e\x1d" } },
             Cells { { board::ColRep, "Tab in rep" }, { board::ColRugs, "3" }, { board::ColCarpetCleanRooms, "2.5" },
                 { board::ColBilledAmount, "1234.5" }, { board::ColHours, "0" }, { board::ColRugsCleaned, "True" },
-                { board::ColItel, "False" }, { board::ColPhotos, "False" }, { board::ColNotes, "two\nlines \x1f b" } });
+                { board::ColItel, "False" }, { board::ColPhotos, "False" },
+                { board::ColNotes, "two\nlines \x1f b \x1e\x1d" } });
         row("dates and stamps",
             data::Fields { { "StartDate", QDateTime(kToday, QTime(0, 0)) },
                 { "ItelDate", QDateTime(QDate(2026, 3, 2), QTime(10, 15, 30)) }, { "EnteredBy", "kw" },

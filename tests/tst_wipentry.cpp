@@ -265,6 +265,32 @@ private slots:
             { "cmbCustomer", "Allen" }, { "txtAddress", "" } });
     }
 
+    // The lists of values in use: each value once in order, and NULL and ''
+    // as one empty item first, whichever of the two the rows hold.
+    void listsOfValuesInUse_data()
+    {
+        QTest::addColumn<QVariantList>("stored");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("no job") << QVariantList {} << QStringList {};
+        QTest::newRow("none empty") << QVariantList { "Zed", "Ace", "Zed" } << QStringList { "Ace", "Zed" };
+        QTest::newRow("NULL only") << QVariantList { "Zed", QVariant() } << QStringList { "", "Zed" };
+        QTest::newRow("'' only") << QVariantList { "Zed", "" } << QStringList { "", "Zed" };
+        QTest::newRow("only empties") << QVariantList { QVariant(), "", QVariant() } << QStringList { "" };
+    }
+    void listsOfValuesInUse()
+    {
+        QFETCH(QVariantList, stored);
+        QFETCH(QStringList, listed);
+        for (const QVariant &value : stored) {
+            const qint64 id = addWip("Smith", { { "Rep", value } });
+            addContractor(id, value.toString());
+        }
+        open();
+        QCOMPARE(itemTexts(combo("cmbRep")), listed);
+        // The subcontractors are never NULL here: '' stands for both.
+        QCOMPARE(itemTexts(combo("cmbSubcontractor")), listed);
+    }
+
     void loadShowsStoredValues()
     {
         const qint64 id = addWip("O'Brien",

@@ -23,9 +23,13 @@ namespace board {
 
 namespace {
 
-    // Between the packed fields of a SQLite row; a value holding it is read
+    // Between the packed fields of a row; a value holding it is read
     // again column by column.
     constexpr char16_t kFieldSeparator = u'\x1f';
+    // PostgreSQL's packed text: the escape character, and what follows it
+    // for a separator inside a value.
+    constexpr char16_t kEscape = u'\x1e';
+    constexpr char16_t kEscapedSeparator = u'\x1d';
 
     using Fields = std::array<QStringView, kBoardFieldCount>;
 
@@ -270,13 +274,67 @@ namespace {
         }
     }
 
-    QString packedSelectList()
+    // One text value per job, its fields joined by the separator, so the
+    // driver hands over a single string rather than converting every column.
+    // SQLite formats it with printf (the format is the first parameter).
+    // PostgreSQL joins the fields' text (the separator is the first
+    // parameter): dates in ISO form whatever the server's DateStyle, flags
+    // as 1 or 0, numbers as the server writes them; NULL as nothing, as
+    // printf has it. A job cannot be read again while PostgreSQL's rows are
+    // still coming, so there a text holding the separator has it escaped
+    // (kEscape kEscapedSeparator), and the escape character itself doubled.
+    QString packedSelectList(const data::Dialect &dialect)
     {
-        return QStringLiteral("CAST(printf(?, %1) AS BLOB)").arg(boardFieldColumns().join(QStringLiteral(", ")));
+        if (dialect.kind() == data::DbKind::SQLite)
+            return QStringLiteral("CAST(printf(?, %1) AS BLOB)").arg(boardFieldColumns().join(QStringLiteral(", ")));
+        QStringList fields;
+        for (int f = 0; f < kBoardFieldCount; ++f) {
+            const QString &column = boardFieldColumns()[f];
+            QString text;
+            switch (f) {
+            case FStartDate:
+            case FItelDate:
+            case FAdjusterUpdatedDate:
+            case FEnteredDate:
+            case FEditedDate:
+                text = QStringLiteral("to_char(%1, 'YYYY-MM-DD\"T\"HH24:MI:SS.MS')").arg(column);
+                break;
+            case FCheckDryingDays:
+            case FRugsCleaned:
+            case FItel:
+            case FEstimateComplete:
+            case FBilled:
+            case FCos:
+            case FMoveOut:
+            case FCleanHvac:
+            case FContentsCleaned:
+            case FPhotos:
+                text = QStringLiteral("CAST(CAST(%1 AS INTEGER) AS TEXT)").arg(column);
+                break;
+            case FId:
+            case FRugs:
+            case FCarpetCleanRooms:
+            case FAmountBilled:
+            case FTotalTime:
+                text = QStringLiteral("CAST(%1 AS TEXT)").arg(column);
+                break;
+            default:
+                text = QStringLiteral("REPLACE(REPLACE(%1, chr(%2), chr(%2) || chr(%2)), chr(%3), chr(%2) || chr(%4))")
+                           .arg(column)
+                           .arg(int(kEscape))
+                           .arg(int(kFieldSeparator))
+                           .arg(int(kEscapedSeparator));
+                break;
+            }
+            fields << QStringLiteral("COALESCE(%1, '')").arg(text);
+        }
+        return QStringLiteral("CONCAT_WS(CAST(? AS TEXT), %1)").arg(fields.join(QStringLiteral(", ")));
     }
 
-    QString packedFormat()
+    QString packedFormat(const data::Dialect &dialect)
     {
+        if (dialect.kind() != data::DbKind::SQLite)
+            return QString(QChar(kFieldSeparator));
         QStringList parts;
         for (int i = 0; i < kBoardFieldCount; ++i)
             parts << QStringLiteral("%s");
@@ -285,7 +343,8 @@ namespace {
 
     bool usesPacked(const data::Dialect &dialect, BoardReader::Source source)
     {
-        return source == BoardReader::Source::Fastest && dialect.kind() == data::DbKind::SQLite;
+        return source == BoardReader::Source::Fastest
+            && (dialect.kind() == data::DbKind::SQLite || dialect.kind() == data::DbKind::PostgreSQL);
     }
 
 } // namespace
@@ -300,6 +359,8 @@ struct BoardReader::Private
     QHash<qint64, drying::JobSummary> dryingLog;
     QHash<qint64, equipment::JobEquipment> unitsOnJobs; // the units on each job and its equipment-days
     bool packed = false;
+    // Packed text with the separator escaped in values (PostgreSQL).
+    bool escaped = false;
     data::Rows query;
     // Few statuses: a scan without building a key per line.
     std::vector<std::pair<QString, quint32>> statusColours;
@@ -337,6 +398,28 @@ struct BoardReader::Private
             packedText(q.value(f), cells[size_t(f)]);
             fields[size_t(f)] = cells[size_t(f)];
         }
+    }
+
+    // The fields of PostgreSQL's packed text with an escape in them, each
+    // as it is stored.
+    void unescapeFields()
+    {
+        for (int f = 0; f < kBoardFieldCount; ++f) {
+            QString &cell = cells[size_t(f)];
+            cell.resize(0);
+            const QStringView field = fields[size_t(f)];
+            for (qsizetype i = 0; i < field.size(); ++i) {
+                if (field[i] == kEscape && i + 1 < field.size()) {
+                    ++i;
+                    cell += field[i] == kEscapedSeparator ? QChar(kFieldSeparator) : field[i];
+                } else {
+                    cell += field[i];
+                }
+            }
+        }
+        for (int f = 0; f < kBoardFieldCount; ++f)
+            fields[size_t(f)] = cells[size_t(f)];
+        contiguous = false;
     }
 
     // A packed row whose values held the separator: that job column by column.
@@ -478,6 +561,7 @@ BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate
         d->statusColours.emplace_back(it.key(), it.value());
 
     d->packed = usesPacked(db.dialect(), source);
+    d->escaped = d->packed && db.dialect().kind() == data::DbKind::PostgreSQL;
     const Select select = statement(db.dialect(), filter, source);
     d->query = db.exec(select.sql, select.params);
 }
@@ -485,9 +569,9 @@ BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate
 Select BoardReader::statement(const data::Dialect &dialect, const Filter &filter, Source source)
 {
     if (!usesPacked(dialect, source))
-        return selectStatement(filter, selectList(JobColumns::Board));
-    Select select = selectStatement(filter, packedSelectList());
-    select.params.prepend(packedFormat());
+        return selectStatement(dialect, filter, selectList(JobColumns::Board));
+    Select select = selectStatement(dialect, filter, packedSelectList(dialect));
+    select.params.prepend(packedFormat(dialect));
     return select;
 }
 
@@ -499,13 +583,20 @@ bool BoardReader::next(BoardLine &line)
     if (!d->query.next())
         return false;
     if (d->packed) {
-        // Decoded into the same buffer for every job.
-        const QByteArray bytes = d->query.value(0).toByteArray();
-        d->packedRow.resize(bytes.size());
-        const QChar *end = d->decoder.appendToBuffer(d->packedRow.data(), bytes);
-        d->packedRow.resize(end - d->packedRow.constData());
+        const QVariant value = d->query.value(0);
+        if (value.typeId() == QMetaType::QString) {
+            d->packedRow = value.toString();
+        } else {
+            // Decoded into the same buffer for every job.
+            const QByteArray bytes = value.toByteArray();
+            d->packedRow.resize(bytes.size());
+            const QChar *end = d->decoder.appendToBuffer(d->packedRow.data(), bytes);
+            d->packedRow.resize(end - d->packedRow.constData());
+        }
         d->contiguous = d->splitPacked();
-        if (!d->contiguous)
+        if (d->contiguous && d->escaped && d->packedRow.contains(kEscape))
+            d->unescapeFields();
+        else if (!d->contiguous)
             d->rereadJob(QStringView(d->packedRow).left(d->packedRow.indexOf(kFieldSeparator)));
     } else {
         d->contiguous = false;

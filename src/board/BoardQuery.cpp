@@ -57,42 +57,72 @@ const QStringList &headers()
     return texts;
 }
 
-Select selectStatement(const Filter &filter, const QString &selectList)
+namespace {
+
+    // " WHERE ..." of the filter (empty for none), its values added to params.
+    QString whereClause(const Filter &filter, QVariantList &params)
+    {
+        QStringList conditions;
+        if (!filter.jobType.isEmpty()) {
+            conditions << QStringLiteral("WIP.JobType = ?");
+            params << filter.jobType;
+        }
+        if (!filter.status.isEmpty()) {
+            conditions << QStringLiteral("WIP.Status = ?");
+            params << filter.status;
+        }
+        if (!filter.search.isEmpty()) {
+            // LOWER on both sides: PostgreSQL's LIKE heeds case, and a pattern
+            // lowered by the program could differ from the server's own lowering.
+            conditions << QStringLiteral("LOWER(WIP.Customer) LIKE LOWER(?) ESCAPE '%1'").arg(QChar(kLikeEscape));
+            params << containsPattern(filter.search);
+        }
+        if (filter.useDates) {
+            conditions << QStringLiteral("WIP.StartDate >= ? AND WIP.StartDate <= ?");
+            params << QDateTime(filter.startFrom, QTime(0, 0)) << QDateTime(filter.startTo, QTime(0, 0));
+        }
+        if (filter.activeOnly) {
+            // A NULL status is not unequal to anything: such jobs are hidden too.
+            conditions << QStringLiteral("WIP.Status <> ?");
+            params << QStringLiteral("Closed");
+        }
+        return conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    }
+
+    const QString kBoardOrder = QStringLiteral(" ORDER BY WIP.Customer, WIP.JobType, WIP.StartDate, WIP.ID");
+
+} // namespace
+
+Select selectStatement(const data::Dialect &dialect, const Filter &filter, const QString &selectList)
 {
+    Select select;
+    if (filter.firstJobs > 0) {
+        // The first jobs alone, their hours summed from their own bookings:
+        // read through the index in the board's order, a screenful comes
+        // back at once, before the sums of every job could.
+        const QString where = whereClause(filter, select.params);
+        select.params << filter.firstJobs;
+        select.sql = QStringLiteral("SELECT %1 FROM WIP LEFT JOIN "
+                                    "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime WHERE WIPID IN "
+                                    "(SELECT WIP.ID FROM WIP%2%3 LIMIT ?) GROUP BY WIPID) T "
+                                    "ON T.WIPID = WIP.ID")
+                         .arg(selectList, where, kBoardOrder);
+        select.sql += whereClause(filter, select.params) + kBoardOrder + QStringLiteral(" LIMIT ?");
+        select.params << filter.firstJobs;
+        return select;
+    }
     // The hours come from one sum per job, joined once: grouping the jobs
     // themselves would sort every column of every job with its bookings.
-    Select select;
-    select.sql = QStringLiteral("SELECT %1 FROM WIP LEFT JOIN "
+    // SQLite would rather walk an index in the board's order and fetch every
+    // job from all over the table than read the table through and sort it,
+    // which is faster for a whole board.
+    const QString jobs
+        = dialect.kind() == data::DbKind::SQLite ? QStringLiteral("WIP NOT INDEXED") : QStringLiteral("WIP");
+    select.sql = QStringLiteral("SELECT %1 FROM %2 LEFT JOIN "
                                 "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime GROUP BY WIPID) T "
                                 "ON T.WIPID = WIP.ID")
-                     .arg(selectList);
-    QStringList conditions;
-    if (!filter.jobType.isEmpty()) {
-        conditions << QStringLiteral("WIP.JobType = ?");
-        select.params << filter.jobType;
-    }
-    if (!filter.status.isEmpty()) {
-        conditions << QStringLiteral("WIP.Status = ?");
-        select.params << filter.status;
-    }
-    if (!filter.search.isEmpty()) {
-        // LOWER on both sides: PostgreSQL's LIKE heeds case, and a pattern
-        // lowered by the program could differ from the server's own lowering.
-        conditions << QStringLiteral("LOWER(WIP.Customer) LIKE LOWER(?) ESCAPE '%1'").arg(QChar(kLikeEscape));
-        select.params << containsPattern(filter.search);
-    }
-    if (filter.useDates) {
-        conditions << QStringLiteral("WIP.StartDate >= ? AND WIP.StartDate <= ?");
-        select.params << QDateTime(filter.startFrom, QTime(0, 0)) << QDateTime(filter.startTo, QTime(0, 0));
-    }
-    if (filter.activeOnly) {
-        // A NULL status is not unequal to anything: such jobs are hidden too.
-        conditions << QStringLiteral("WIP.Status <> ?");
-        select.params << QStringLiteral("Closed");
-    }
-    if (!conditions.isEmpty())
-        select.sql += QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    select.sql += QStringLiteral(" ORDER BY WIP.Customer, WIP.JobType, WIP.StartDate, WIP.ID");
+                     .arg(selectList, jobs);
+    select.sql += whereClause(filter, select.params) + kBoardOrder;
     return select;
 }
 
@@ -132,7 +162,7 @@ QString selectList(JobColumns columns)
 
 data::Rows selectJobs(data::Connection &db, const Filter &filter, JobColumns columns)
 {
-    const Select select = selectStatement(filter, selectList(columns));
+    const Select select = selectStatement(db.dialect(), filter, selectList(columns));
     return db.exec(select.sql, select.params);
 }
 

@@ -88,6 +88,9 @@ struct Filter
     QDate startTo {};
     // Hides closed jobs, and jobs without a status.
     bool activeOnly = false;
+    // The first this many jobs in the board's order; 0 for all. SQLite and
+    // PostgreSQL only (LIMIT).
+    int firstJobs = 0;
 };
 
 // A statement with its values, to run with data::Connection::exec().
@@ -101,7 +104,7 @@ struct Select
 // the board's order: customer, job type, start date, then ID. The select list
 // may name WIP's columns (qualified "WIP.") and T.TotalTime, the job's summed
 // hours (NULL for a job without bookings).
-Select selectStatement(const Filter &filter, const QString &selectList);
+Select selectStatement(const data::Dialect &dialect, const Filter &filter, const QString &selectList);
 
 // Column sets of selectJobs().
 enum class JobColumns {

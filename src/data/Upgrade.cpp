@@ -214,6 +214,16 @@ namespace {
         return done;
     }
 
+    // Version 9: the indexes the board's first screenful, the entry screen's
+    // job picker and its lists of values in use are read from, which would
+    // otherwise each scan (and sort) every job.
+    QStringList addListIndexes(Connection &db)
+    {
+        return createMissingIndexes(db, QStringLiteral("WIP"),
+            { "IX_WIP_Board", "IX_WIP_Customer_ID", "IX_WIP_Rep", "IX_WIP_Insurance", "IX_WIP_Agent", "IX_WIP_Adjuster",
+                "IX_WIP_AdjusterUpdatedBy" });
+    }
+
     // Not a numbered step: a column can be narrow at any version, and one
     // widened once is narrow no more.
     QStringList widenNarrowColumns(Connection &db)
@@ -248,6 +258,7 @@ namespace {
         Step { 6, &addRowVersions },
         Step { 7, &addLoginFailures },
         Step { 8, &addEquipment },
+        Step { 9, &addListIndexes },
     };
 
     constexpr bool numberedOneByOne()

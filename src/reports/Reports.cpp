@@ -84,7 +84,8 @@ Document workOrder(data::Connection &db, qint64 wipId, const RunTexts &texts, co
 Document boardReport(data::Connection &db, const board::Filter &filter, const RunTexts &texts, const QDate &today)
 {
     // The board's own selection and order, with the report's columns.
-    board::Select select = board::selectStatement(filter, reportColumns(db.dialect(), QStringLiteral("T.TotalTime")));
+    board::Select select
+        = board::selectStatement(db.dialect(), filter, reportColumns(db.dialect(), QStringLiteral("T.TotalTime")));
     select.params = QVariantList { true, today } + select.params;
     crptWIPSBoardReport report;
     report.setData(db.exec(select.sql, select.params));

@@ -18,18 +18,34 @@ namespace {
 
     // The distinct values of one text column. NULL and '' both mean "empty" and
     // appear as one empty item at the top, whichever end the server sorts NULLs to.
+    //
+    // On SQLite and PostgreSQL the values are walked through the column's index
+    // one probe per distinct value (the next value above the last), so a column
+    // of a few names over every job costs a few lookups, not a scan of every
+    // row; '' is the lowest value, so it comes first when there. SQL Server
+    // allows no subquery in a recursive query, and plain DISTINCT reads its
+    // index in order.
     QStringList distinctValues(data::Connection &db, const QString &table, const QString &column)
     {
-        data::Rows query = db.exec(QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2").arg(table, column));
+        const bool walk = db.dialect().kind() != data::DbKind::SqlServer;
+        const QString sql = walk
+            ? QStringLiteral("WITH RECURSIVE v(x) AS (SELECT MIN(%2) FROM %1 UNION ALL "
+                             "SELECT (SELECT MIN(%2) FROM %1 WHERE %2 > v.x) FROM v WHERE v.x IS NOT NULL) "
+                             "SELECT x FROM v WHERE x IS NOT NULL")
+            : QStringLiteral("SELECT DISTINCT %2 FROM %1 ORDER BY %2");
+        data::Rows query = db.exec(sql.arg(table, column));
         QStringList values;
         bool hasEmpty = false;
         while (query.next()) {
-            const QString value = query.value(0).toString();
+            QString value = query.value(0).toString();
             if (value.isEmpty())
                 hasEmpty = true;
             else
-                values << value;
+                values << std::move(value);
         }
+        if (walk && !hasEmpty)
+            hasEmpty
+                = db.scalar(QStringLiteral("SELECT 1 FROM %1 WHERE %2 IS NULL LIMIT 1").arg(table, column)).isValid();
         if (hasEmpty)
             values.prepend(QString());
         return values;

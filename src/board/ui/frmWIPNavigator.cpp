@@ -232,17 +232,10 @@ void frmWIPNavigator::fill()
     });
     SetupWIPGrid();
     const board::DryingLogOptions drying { .summaries = true, .alertFromLog = context().company().dryingLogAlert };
-    board::BoardReader reader(context().db(), filter(), Clock::today(), context().company().dryingDays, drying);
-
-    // The first screenful is shown as soon as it is read; the rest follows
-    // with the window painting between parts.
     const int rowHeight = std::max(1, vsfgWIP->verticalHeader()->defaultSectionSize());
     const int firstScreen = vsfgWIP->viewport()->height() / rowHeight + 1;
-    QElapsedTimer sincePaint;
-    sincePaint.start();
-    bool firstShown = false;
     board::BoardLine line;
-    for (int row = 1; reader.next(line); ++row) {
+    auto addLine = [this, &line](int row) {
         vsfgWIP->addItem(line.text);
         if (!line.dryingTip.isEmpty())
             m_dryingTips.insert(QStringView(line.text).left(line.text.indexOf(u'\t')).toLongLong(), line.dryingTip);
@@ -256,13 +249,40 @@ void frmWIPNavigator::fill()
         // (a cell left alone already shows the row's colour or the grid's).
         if (line.statusColour != line.rowColour.value_or(Colors::kWindowBackground))
             vsfgWIP->setCellBackColor(row, board::ColStatus, line.statusColour);
+    };
+    // The grid keeps showing the first screenful till the end: each line's
+    // colour would have it repaint the whole view at every pause.
+    auto showFirstScreen = [this] {
+        FormatWIPGrid(true);
+        keepPainting();
+        vsfgWIP->viewport()->setUpdatesEnabled(false);
+    };
+
+    // Where the server can give the first jobs alone, they are read and shown
+    // first: the whole board's hours take a sum over every booking before
+    // its first line comes. The whole board then fills in behind that
+    // screenful, in the same order.
+    const data::DbKind kind = context().db().dialect().kind();
+    bool firstShown = false;
+    if (kind == data::DbKind::SQLite || kind == data::DbKind::PostgreSQL) {
+        board::Filter first = filter();
+        first.firstJobs = firstScreen;
+        board::BoardReader reader(context().db(), first, Clock::today(), context().company().dryingDays, drying);
+        for (int row = 1; reader.next(line); ++row)
+            addLine(row);
+        showFirstScreen();
+        firstShown = true;
+        SetupWIPGrid();
+    }
+
+    board::BoardReader reader(context().db(), filter(), Clock::today(), context().company().dryingDays, drying);
+    QElapsedTimer sincePaint;
+    sincePaint.start();
+    for (int row = 1; reader.next(line); ++row) {
+        addLine(row);
         if (!firstShown && row == firstScreen) {
             firstShown = true;
-            FormatWIPGrid(true);
-            keepPainting();
-            // The grid keeps showing that screenful till the end: each line's
-            // colour would have it repaint the whole view at every pause.
-            vsfgWIP->viewport()->setUpdatesEnabled(false);
+            showFirstScreen();
             sincePaint.restart();
         } else if ((row & 0xff) == 0 && sincePaint.elapsed() >= kPaintEveryMs) {
             keepPainting();

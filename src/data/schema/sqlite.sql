@@ -338,6 +338,23 @@ CREATE INDEX IX_Employee_Username ON Employee (Username)
 GO
 CREATE INDEX IX_Permission_Name ON Permission (Name)
 GO
+-- addition (upgrade step 9): the board's first screenful is read in the
+-- board's order, the entry screen's job picker in its own, and its lists of
+-- the values in use one probe per distinct value.
+CREATE INDEX IX_WIP_Board ON WIP (Customer, JobType, StartDate, ID)
+GO
+CREATE INDEX IX_WIP_Customer_ID ON WIP (Customer, ID)
+GO
+CREATE INDEX IX_WIP_Rep ON WIP (Rep)
+GO
+CREATE INDEX IX_WIP_Insurance ON WIP (Insurance)
+GO
+CREATE INDEX IX_WIP_Agent ON WIP (Agent)
+GO
+CREATE INDEX IX_WIP_Adjuster ON WIP (Adjuster)
+GO
+CREATE INDEX IX_WIP_AdjusterUpdatedBy ON WIP (AdjusterUpdatedBy)
+GO
 -- SQLite has no procedures: the program writes the EmployeeLog row of
 -- EmployeeLogin/EmployeeLogoff itself.
 GO
