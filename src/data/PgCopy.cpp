@@ -37,6 +37,37 @@ namespace {
         }
     }
 
+    // "yyyy-MM-dd HH:mm:ss.zzz", written out by hand: QDateTime::toString()
+    // parses its format anew at every call, and a load writes millions.
+    void appendDateTime(QByteArray &out, const QDateTime &when)
+    {
+        const auto put = [&](int value, int width) {
+            char digits[8];
+            for (int i = width - 1; i >= 0; --i, value /= 10)
+                digits[i] = char('0' + value % 10);
+            out.append(digits, width);
+        };
+        const QDate day = when.date();
+        const QTime time = when.time();
+        if (day.year() < 1 || day.year() > 9999) {
+            out += when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+            return;
+        }
+        put(day.year(), 4);
+        out += '-';
+        put(day.month(), 2);
+        out += '-';
+        put(day.day(), 2);
+        out += ' ';
+        put(time.hour(), 2);
+        out += ':';
+        put(time.minute(), 2);
+        out += ':';
+        put(time.second(), 2);
+        out += '.';
+        put(time.msec(), 3);
+    }
+
     void appendValue(QByteArray &out, const QVariant &value)
     {
         if (!value.isValid() || value.isNull()) {
@@ -58,7 +89,7 @@ namespace {
             if (!when.isValid())
                 out += "\\N";
             else
-                out += when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+                appendDateTime(out, when.timeSpec() == Qt::LocalTime ? when : when.toLocalTime());
             break;
         }
         case QMetaType::QDate:
