@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/Dates.h"
 #include "data/DemoData.h"
+#include "data/PgCopy.h"
 #include "data/Schema.h"
 
 #include <QElapsedTimer>
@@ -341,15 +342,28 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
         if (!identityOn.isEmpty())
             target.exec(identityOn);
         {
-            BulkInserter insert(target, table.name, table.columns);
+            // On QPSQL one COPY streams the whole table while the source is
+            // read; elsewhere multi-row INSERTs.
+            std::optional<CopyInStream> stream;
+            std::optional<BulkInserter> insert;
+            if (copyInAvailable(target))
+                stream.emplace(target, table.name, table.columns);
+            else
+                insert.emplace(target, table.name, table.columns);
             forEachRow(source, table, [&](const QVariantList &row) {
-                insert.add(row);
+                if (stream)
+                    stream->add(row);
+                else
+                    insert->add(row);
                 ++copy.sourceRows;
                 copy.sourceChecksum += rowHash(row, coarseDates);
                 if (copy.sourceRows % kChunk == 0)
                     report(false);
             });
-            insert.flush();
+            if (stream)
+                stream->finish();
+            else
+                insert->flush();
         }
         if (!identityOn.isEmpty())
             target.exec(target.dialect().identityInsert(table.name, false));

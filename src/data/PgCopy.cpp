@@ -118,42 +118,116 @@ void appendCopyRow(QByteArray &out, const QVariantList &row)
     out += '\n';
 }
 
+namespace {
+
+    PGconn *pgHandle(Connection &db, const QString &sql)
+    {
+        // QPSQL hands out its PGconn * in a QVariant of a type of its own.
+        const QVariant handle = db.handle().driver()->handle();
+        PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+        if (!conn || PQstatus(conn) != CONNECTION_OK)
+            throw DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
+        return conn;
+    }
+
+    DbError resultError(PGresult *result, const QString &sql)
+    {
+        return DbError(QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)),
+            QString::fromUtf8(PQresultErrorMessage(result)).trimmed(), sql);
+    }
+
+    void startCopy(PGconn *conn, const QString &sql)
+    {
+        PGresult *start = PQexec(conn, sql.toUtf8().constData());
+        if (PQresultStatus(start) != PGRES_COPY_IN) {
+            const DbError error = resultError(start, sql);
+            PQclear(start);
+            throw error;
+        }
+        PQclear(start);
+    }
+
+    // Ends the COPY (abandons it when `error` is given) and throws what the
+    // server refused.
+    void endCopy(PGconn *conn, const QString &sql, const char *error)
+    {
+        const bool ended = PQputCopyEnd(conn, error) == 1;
+        std::optional<DbError> refused;
+        while (PGresult *result = PQgetResult(conn)) {
+            if (PQresultStatus(result) != PGRES_COMMAND_OK && !refused)
+                refused = resultError(result, sql);
+            PQclear(result);
+        }
+        if (refused && !error)
+            throw *refused;
+        if (!ended && !error)
+            throw DbError(QStringLiteral("-1"), QString::fromUtf8(PQerrorMessage(conn)).trimmed(), sql);
+    }
+
+} // namespace
+
+CopyInStream::CopyInStream(Connection &db, const QString &table, const QStringList &columns)
+    : m_sql(QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(u',')))
+{
+    checkInjectedFailure(m_sql);
+    PGconn *conn = pgHandle(db, m_sql);
+    startCopy(conn, m_sql);
+    m_conn = conn;
+    m_open = true;
+}
+
+CopyInStream::~CopyInStream()
+{
+    if (m_open)
+        endCopy(static_cast<PGconn *>(m_conn), m_sql, "abandoned");
+}
+
+void CopyInStream::add(const QVariantList &row)
+{
+    appendCopyRow(m_buffer, row);
+    if (m_buffer.size() >= (1 << 20))
+        send();
+}
+
+void CopyInStream::send()
+{
+    if (m_buffer.isEmpty())
+        return;
+    auto *conn = static_cast<PGconn *>(m_conn);
+    if (PQputCopyData(conn, m_buffer.constData(), int(m_buffer.size())) != 1) {
+        m_open = false;
+        const QString error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        endCopy(conn, m_sql, "not all rows could be sent");
+        throw DbError(QStringLiteral("-1"), error, m_sql);
+    }
+    m_buffer.clear();
+}
+
+void CopyInStream::finish()
+{
+    if (!m_open)
+        return;
+    send();
+    m_open = false;
+    endCopy(static_cast<PGconn *>(m_conn), m_sql, nullptr);
+}
+
 void copyIn(Connection &db, const QString &table, const QStringList &columns, const QByteArray &rows)
 {
     const QString sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(u','));
     checkInjectedFailure(sql);
-    // QPSQL hands out its PGconn * in a QVariant of a type of its own.
-    const QVariant handle = db.handle().driver()->handle();
-    PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
-    if (!conn || PQstatus(conn) != CONNECTION_OK)
-        throw DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
-    const auto resultError = [&](PGresult *result) {
-        return DbError(QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)),
-            QString::fromUtf8(PQresultErrorMessage(result)).trimmed(), sql);
-    };
-    PGresult *start = PQexec(conn, sql.toUtf8().constData());
-    if (PQresultStatus(start) != PGRES_COPY_IN) {
-        const DbError error = resultError(start);
-        PQclear(start);
-        throw error;
-    }
-    PQclear(start);
+    PGconn *conn = pgHandle(db, sql);
+    startCopy(conn, sql);
     // Sent in slices, so that libpq never holds a second copy of it all.
     constexpr qsizetype kSlice = 1 << 20;
-    bool sent = true;
-    for (qsizetype at = 0; sent && at < rows.size(); at += kSlice)
-        sent = PQputCopyData(conn, rows.constData() + at, int(std::min(kSlice, rows.size() - at))) == 1;
-    const bool ended = PQputCopyEnd(conn, sent ? nullptr : "not all rows could be sent") == 1;
-    std::optional<DbError> error;
-    while (PGresult *result = PQgetResult(conn)) {
-        if (PQresultStatus(result) != PGRES_COMMAND_OK && !error)
-            error = resultError(result);
-        PQclear(result);
+    for (qsizetype at = 0; at < rows.size(); at += kSlice) {
+        if (PQputCopyData(conn, rows.constData() + at, int(std::min(kSlice, rows.size() - at))) != 1) {
+            const QString error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+            endCopy(conn, sql, "not all rows could be sent");
+            throw DbError(QStringLiteral("-1"), error, sql);
+        }
     }
-    if (error)
-        throw *error;
-    if (!sent || !ended)
-        throw DbError(QStringLiteral("-1"), QString::fromUtf8(PQerrorMessage(conn)).trimmed(), sql);
+    endCopy(conn, sql, nullptr);
 }
 
 } // namespace data
