@@ -8,6 +8,9 @@
 //   jobtracker-admin [--config FILE] report drying-log --wip N --pdf FILE [--user NAME]
 //   jobtracker-admin [--config FILE] report board [--type T] [--status S] [--search X]
 //                    [--from DATE --to DATE] [--all] --pdf FILE [--user NAME]
+//   jobtracker-admin [--config FILE] copy --to OTHER_CONFIG [--replace]
+//   jobtracker-admin [--config FILE] backup [--to FILE]
+//   jobtracker-admin [--config FILE] restore --from FILE [--replace]
 //
 // FILE defaults to the config.txt the program itself would read: beside this
 // program, else in the user's configuration folder.
@@ -15,6 +18,8 @@
 #include "base/Config.h"
 #include "board/BoardQuery.h"
 #include "charts/LineChart.h"
+#include "data/Backup.h"
+#include "data/Copy.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -32,6 +37,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
+#include <algorithm>
 #include <array>
 #include <csignal>
 #include <cstdio>
@@ -153,6 +159,136 @@ int upgrade(data::Connection &db)
     return 0;
 }
 
+// One table's progress: a bar redrawn in place on a terminal, one line at the
+// end of each table otherwise (a log file or a pipe).
+class ProgressPrinter
+{
+public:
+    ProgressPrinter()
+        : m_terminal(::isatty(STDERR_FILENO))
+    {
+    }
+
+    void operator()(const data::CopyProgress &p)
+    {
+        const double seconds = p.elapsedMs / 1000.0;
+        const qint64 rate = p.elapsedMs > 0 ? qint64(p.done * 1000.0 / p.elapsedMs) : 0;
+        if (m_terminal) {
+            constexpr int kWidth = 30;
+            const int filled = p.total > 0 ? int(kWidth * std::min<qint64>(p.done, p.total) / p.total) : kWidth;
+            err() << '\r'
+                  << QStringLiteral("  %1 [%2%3] %4/%5  %6 rows/s  ")
+                         .arg(p.table, -18)
+                         .arg(QString(filled, u'#'), QString(kWidth - filled, u'.'))
+                         .arg(p.done)
+                         .arg(p.total)
+                         .arg(rate);
+            if (p.finished)
+                err() << Qt::endl;
+            else
+                err() << Qt::flush;
+        } else if (p.finished) {
+            err() << QStringLiteral("  %1 %2 rows in %3 s (%4 rows/s)")
+                         .arg(p.table, -18)
+                         .arg(p.done)
+                         .arg(seconds, 0, 'f', 2)
+                         .arg(rate)
+                  << Qt::endl;
+        }
+    }
+
+private:
+    bool m_terminal;
+};
+
+// Each table's rows and checksum on both sides; false when any differs.
+bool printTables(const data::CopyResult &result)
+{
+    out() << QStringLiteral("%1 %2 %3 %4 %5")
+                 .arg(QStringLiteral("table"), -18)
+                 .arg(QStringLiteral("source rows"), 12)
+                 .arg(QStringLiteral("target rows"), 12)
+                 .arg(QStringLiteral("source checksum"), 16)
+                 .arg(QStringLiteral("target checksum"), 16)
+          << Qt::endl;
+    for (const data::TableCopy &table : result.tables) {
+        out() << QStringLiteral("%1 %2 %3 %4 %5%6")
+                     .arg(table.table, -18)
+                     .arg(table.sourceRows, 12)
+                     .arg(table.targetRows, 12)
+                     .arg(table.sourceChecksum, 16, 16, QLatin1Char('0'))
+                     .arg(table.targetChecksum, 16, 16, QLatin1Char('0'))
+                     .arg(table.matches() ? QString() : QStringLiteral("  DIFFERENT"))
+              << Qt::endl;
+    }
+    return result.committed;
+}
+
+// Writes a backup of the database into a new SQLite file.
+int backup(data::Connection &db, QString file)
+{
+    if (file.isEmpty())
+        file = QDir::current().filePath(data::backupFileName(QDateTime::currentDateTime()));
+    ProgressPrinter printer;
+    const data::CopyResult result = data::backUp(db, file, [&](const data::CopyProgress &p) { printer(p); });
+    if (!printTables(result))
+        return fail(QStringLiteral("the backup differs from the database in the tables marked DIFFERENT; no "
+                                   "backup was written"));
+    out() << "Wrote the backup to " << QFileInfo(file).absoluteFilePath() << "." << Qt::endl;
+    return 0;
+}
+
+// Loads a backup into the database.
+int restore(data::Connection &db, const QString &file, bool replace)
+{
+    ProgressPrinter printer;
+    data::CopyOptions options;
+    options.replace = replace;
+    const data::CopyResult result = data::restore(file, db, options, [&](const data::CopyProgress &p) { printer(p); });
+    if (!printTables(result))
+        return fail(QStringLiteral("the restored tables marked DIFFERENT differ from the backup; nothing was "
+                                   "restored"));
+    out() << "Restored the backup " << file << "." << Qt::endl;
+    return 0;
+}
+
+// Copies the database into the one another config.txt names, then prints
+// each table's rows and checksum on both sides.
+int copy(data::Connection &source, const QString &sourceConfig, const QString &targetConfig, bool replace)
+{
+    ConfigValues target;
+    try {
+        target = readConfigFile(targetConfig);
+    } catch (const ConfigError &e) {
+        return fail(QString::fromStdString(e.what()));
+    }
+    const ConfigValues from = readConfigFile(sourceConfig);
+    const QString sourceDir = QFileInfo(sourceConfig).absolutePath();
+    const QString targetDir = QFileInfo(targetConfig).absolutePath();
+    if (from.connectionString == target.connectionString && sourceDir == targetDir)
+        return fail(QStringLiteral("--to names the same database as --config"));
+    data::Connection to;
+    data::OpenOptions options;
+    options.createSqliteFile = true;
+    to.open(target.connectionString, targetDir, options);
+    QElapsedTimer timer;
+    timer.start();
+    ProgressPrinter printer;
+    data::CopyOptions copyOptions;
+    copyOptions.replace = replace;
+    const data::CopyResult result
+        = data::copyDatabase(source, to, copyOptions, [&](const data::CopyProgress &p) { printer(p); });
+    if (!printTables(result))
+        return fail(QStringLiteral("the copy differs from the source in the tables marked DIFFERENT; nothing was "
+                                   "written to the target"));
+    qint64 rows = 0;
+    for (const data::TableCopy &table : result.tables)
+        rows += table.sourceRows;
+    out() << "Copied " << rows << " rows of " << result.tables.size() << " tables in " << timer.elapsed() / 1000.0
+          << " s" << (result.createdSchema ? "; created the target's tables first." : ".") << Qt::endl;
+    return 0;
+}
+
 // What a report command was given besides the database.
 struct ReportRequest
 {
@@ -238,7 +374,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Creates, fills, checks and upgrades job tracker databases."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-        QStringLiteral("init, seed-demo, check, upgrade, or report work-order|drying-log|board"));
+        QStringLiteral(
+            "init, seed-demo, check, upgrade, copy, backup, restore, or report work-order|drying-log|board"));
     const QCommandLineOption configOption(QStringLiteral("config"),
         QStringLiteral("The config.txt naming the database."), QStringLiteral("file"),
         QDir(findConfigFolder().isEmpty() ? QCoreApplication::applicationDirPath() : findConfigFolder())
@@ -267,13 +404,20 @@ int main(int argc, char *argv[])
     const QCommandLineOption searchOption(QStringLiteral("search"),
         QStringLiteral("report board: customers whose name contains this."), QStringLiteral("X"));
     const QCommandLineOption fromOption(QStringLiteral("from"),
-        QStringLiteral("report board: started on or after this day (yyyy-MM-dd), with --to."), QStringLiteral("D"));
+        QStringLiteral("report board: started on or after this day (yyyy-MM-dd), with --to. restore: the backup "
+                       "file to load."),
+        QStringLiteral("D"));
     const QCommandLineOption toOption(QStringLiteral("to"),
-        QStringLiteral("report board: started by this day (yyyy-MM-dd), with --from."), QStringLiteral("D"));
+        QStringLiteral("report board: started by this day (yyyy-MM-dd), with --from. copy: the config.txt naming "
+                       "the database to copy into. backup: the file to write (a new one)."),
+        QStringLiteral("D"));
+    const QCommandLineOption replaceOption(QStringLiteral("replace"),
+        QStringLiteral("copy, restore: replace everything in a target database that already holds jobs."));
     const QCommandLineOption allOption(
         QStringLiteral("all"), QStringLiteral("report board: closed jobs too (the board's Active Only off)."));
-    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption, forceOption, pdfOption,
-        printedByOption, wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption });
+    parser.addOptions(
+        { configOption, userOption, passwordOption, jobsOption, bookingsOption, forceOption, pdfOption, printedByOption,
+            wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption, replaceOption });
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -291,10 +435,17 @@ int main(int argc, char *argv[])
         if (parser.isSet(fromOption) != parser.isSet(toOption))
             return fail(QStringLiteral("--from and --to go together"));
     } else if (args.size() != 1) {
-        return fail(QStringLiteral("give exactly one command: init, seed-demo, check, upgrade or report (see --help)"));
-    } else if (command != u"init" && command != u"seed-demo" && command != u"check" && command != u"upgrade") {
-        return fail(
-            QStringLiteral("unknown command \"%1\": use init, seed-demo, check, upgrade or report").arg(command));
+        return fail(QStringLiteral(
+            "give exactly one command: init, seed-demo, check, upgrade, copy, backup, restore or report (see --help)"));
+    } else if (command != u"init" && command != u"seed-demo" && command != u"check" && command != u"upgrade"
+        && command != u"copy" && command != u"backup" && command != u"restore") {
+        return fail(QStringLiteral(
+            "unknown command \"%1\": use init, seed-demo, check, upgrade, copy, backup, restore or report")
+                        .arg(command));
+    } else if (command == u"copy" && parser.value(toOption).isEmpty()) {
+        return fail(QStringLiteral("copy needs --to with the config.txt naming the database to copy into"));
+    } else if (command == u"restore" && parser.value(fromOption).isEmpty()) {
+        return fail(QStringLiteral("restore needs --from with the backup file"));
     }
 
     const QString configPath = parser.value(configOption);
@@ -318,7 +469,7 @@ int main(int argc, char *argv[])
     data::Connection db;
     try {
         data::OpenOptions options;
-        options.createSqliteFile = command == u"init";
+        options.createSqliteFile = command == u"init" || command == u"restore";
         db.open(config.connectionString, QFileInfo(configPath).absolutePath(), options);
 
         if (command == u"init") {
@@ -366,6 +517,12 @@ int main(int argc, char *argv[])
             }
         } else if (command == u"check") {
             return check(db);
+        } else if (command == u"copy") {
+            return copy(db, configPath, parser.value(toOption), parser.isSet(replaceOption));
+        } else if (command == u"backup") {
+            return backup(db, parser.value(toOption));
+        } else if (command == u"restore") {
+            return restore(db, parser.value(fromOption), parser.isSet(replaceOption));
         } else if (command == u"report") {
             ReportRequest request { args.at(1), parser.value(pdfOption), parser.value(printedByOption),
                 parser.value(wipOption), {} };

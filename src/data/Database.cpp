@@ -20,14 +20,6 @@ namespace {
 
     QString g_failFragment;
 
-    void checkInjectedFailure(const QString &sql)
-    {
-        if (!g_failFragment.isEmpty() && sql.contains(g_failFragment, Qt::CaseInsensitive)) {
-            g_failFragment.clear();
-            throw DbError(QStringLiteral("50000"), QStringLiteral("Injected failure"), sql);
-        }
-    }
-
     DbError notOpen(const QString &sql = {})
     {
         return DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
@@ -76,6 +68,14 @@ namespace {
 void failNextStatementContaining(const QString &fragment)
 {
     g_failFragment = fragment;
+}
+
+void checkInjectedFailure(const QString &sql)
+{
+    if (!g_failFragment.isEmpty() && sql.contains(g_failFragment, Qt::CaseInsensitive)) {
+        g_failFragment.clear();
+        throw DbError(QStringLiteral("50000"), QStringLiteral("Injected failure"), sql);
+    }
 }
 
 Connection::Connection() = default;

@@ -243,5 +243,8 @@ private:
 // Test seam: when set, the next statement whose text contains `fragment`
 // fails with a DbError instead of running (on any connection).
 void failNextStatementContaining(const QString &fragment);
+// Throws the failure failNextStatementContaining() set up when `sql` is the
+// statement it names; for statements run past Connection (a bulk load).
+void checkInjectedFailure(const QString &sql);
 
 } // namespace data

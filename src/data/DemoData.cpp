@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Passwords.h"
 #include "data/Database.h"
+#include "data/PgCopy.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -18,8 +19,9 @@ BulkInserter::BulkInserter(Connection &db, QString table, QStringList columns)
     , m_table(std::move(table))
     , m_columns(std::move(columns))
 {
+    m_copy = copyInAvailable(db);
     m_rowsPerStatement = db.dialect().rowsPerInsert(m_columns.size());
-    if (m_rowsPerStatement == 1) {
+    if (!m_copy && m_rowsPerStatement == 1) {
         QStringList marks(m_columns.size(), QStringLiteral("?"));
         m_single = std::make_unique<Statement>(
             db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(m_table, m_columns.join(u','), marks.join(u',')));
@@ -30,6 +32,12 @@ BulkInserter::~BulkInserter() = default;
 
 void BulkInserter::add(const QVariantList &row)
 {
+    if (m_copy) {
+        appendCopyRow(m_copyRows, row);
+        if (m_copyRows.size() >= kCopyBytes)
+            flush();
+        return;
+    }
     if (m_single) {
         m_single->run(row);
         return;
@@ -41,6 +49,12 @@ void BulkInserter::add(const QVariantList &row)
 
 void BulkInserter::flush()
 {
+    if (m_copy) {
+        if (!m_copyRows.isEmpty())
+            copyIn(m_db, m_table, m_columns, m_copyRows);
+        m_copyRows.clear();
+        return;
+    }
     if (m_pending.isEmpty())
         return;
     const qsizetype rows = m_pending.size() / m_columns.size();

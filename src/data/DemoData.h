@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -38,7 +39,8 @@ int addAdministrator(Connection &db, const QString &username, const QString &pas
 // Inserts many rows, every value bound, as many a statement as the dialect's
 // rowsPerInsert(): one prepared single-row statement run again and again when
 // that is 1 (SQLite), multi-row VALUES lists otherwise (one round trip per few
-// hundred rows).
+// hundred rows). On QPSQL the rows go in by COPY instead (PgCopy.h), a few
+// megabytes a statement.
 class BulkInserter
 {
 public:
@@ -53,6 +55,9 @@ private:
     QString m_table;
     QStringList m_columns;
     QVariantList m_pending;
+    static constexpr qsizetype kCopyBytes = 16 << 20;
+    bool m_copy = false;
+    QByteArray m_copyRows;
     int m_rowsPerStatement;
     std::unique_ptr<Statement> m_single;
 };

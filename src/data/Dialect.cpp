@@ -135,6 +135,32 @@ QString Dialect::resetIdentity(const QString &table) const
         .arg(table.toLower());
 }
 
+QString Dialect::continueIdentity(const QString &table, qint64 next) const
+{
+    if (m_kind != DbKind::PostgreSQL)
+        return {};
+    return QStringLiteral("ALTER TABLE %1 ALTER COLUMN ID RESTART WITH %2").arg(table).arg(next);
+}
+
+QString Dialect::snapshotIsolation(bool on) const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        // SNAPSHOT lets others write meanwhile, where the database allows
+        // it; SERIALIZABLE holds them off until the read is done.
+        return on ? QStringLiteral("IF (SELECT snapshot_isolation_state FROM sys.databases WHERE name = DB_NAME()) = 1 "
+                                   "SET TRANSACTION ISOLATION LEVEL SNAPSHOT "
+                                   "ELSE SET TRANSACTION ISOLATION LEVEL SERIALIZABLE")
+                  : QStringLiteral("SET TRANSACTION ISOLATION LEVEL READ COMMITTED");
+    case DbKind::PostgreSQL:
+        return on ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL REPEATABLE READ")
+                  : QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION ISOLATION LEVEL READ COMMITTED");
+    case DbKind::SQLite:
+        break;
+    }
+    return {};
+}
+
 QString Dialect::tableExists() const
 {
     switch (m_kind) {

@@ -65,6 +65,15 @@ public:
     // ID after rows were inserted with explicit IDs. Empty where the server
     // does that itself (SQLite's AUTOINCREMENT, SQL Server's IDENTITY).
     QString resetIdentity(const QString &table) const;
+    // The statement that makes the table's identity hand out `next` next,
+    // inside a transaction (a rollback undoes it, which setval() would not).
+    // Empty where explicit IDs move the counter on themselves (SQLite's
+    // AUTOINCREMENT, SQL Server's IDENTITY).
+    QString continueIdentity(const QString &table, qint64 next) const;
+    // The session statement that makes the transactions begun after it read
+    // one consistent snapshot of the database (on), or the one that goes back
+    // to the default (off). Empty on SQLite, whose read transaction is one.
+    QString snapshotIsolation(bool on) const;
 
     // A query with one parameter, a table name, that yields a row when a
     // statement naming that table unqualified would find one. Asking the

@@ -21,6 +21,11 @@ template <typename... T> void row(const char *tag, const T &...values)
     (QTest::newRow(tag) << ... << values);
 }
 
+// Hostile texts, tag and text: quotes, an injection, wildcards, tabs and
+// line breaks, emoji, accents, right-to-left script, 10,000 characters,
+// empty, blanks only and padded.
+const QList<QPair<QString, QString>> &hostileTexts();
+
 // Every message shown so far as "title: text", marked " (!)" for the
 // exclamation icon and " (buttons)" when it offers more than OK.
 QStringList shownMessages();

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "data/Copy.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace data {
+
+class Connection;
+
+// A backup is the whole database copied (Copy.h) into one new SQLite file,
+// read as one snapshot while others go on working.
+
+// The name of a backup made at `when`: "jobs-2026-03-30-101530.backup.db".
+QString backupFileName(const QDateTime &when);
+
+// Writes the backup of `db` into `file`, which must not exist yet. The copy
+// goes into "<file>.part" and takes the final name only once complete and
+// checked: a backup that fails leaves no file that looks whole. Throws
+// DbError.
+CopyResult backUp(Connection &db, const QString &file, const std::function<void(const CopyProgress &)> &progress = {});
+
+// Why `file` is not a backup this program can restore (not a SQLite
+// database, not a job database, from a newer program, damaged): empty when
+// it is one.
+QString backupProblem(const QString &file);
+
+// Loads a backup into `target` (copyDatabase() with the backup as source)
+// after backupProblem() found nothing wrong with it. Throws DbError,
+// TargetNotEmptyError.
+CopyResult restore(const QString &file, Connection &target, const CopyOptions &options = {},
+    const std::function<void(const CopyProgress &)> &progress = {});
+
+// The automatic backups of the SQLite database `databaseFile`: the folder
+// "backups" beside it.
+QString backupFolder(const QString &databaseFile);
+// The backups in a folder, newest first (by the time in their names).
+QStringList backupsIn(const QString &folder);
+// When the newest backup in the folder was made; invalid when there is none.
+QDateTime lastBackup(const QString &folder);
+// Deletes all but the `keep` newest backups of the folder.
+void keepNewest(const QString &folder, int keep);
+
+} // namespace data

@@ -1,0 +1,233 @@
+#include "data/PgCopy.h"
+
+#include "data/Database.h"
+
+#include <QDateTime>
+#include <QSqlDriver>
+#include <algorithm>
+#include <libpq-fe.h>
+#include <optional>
+
+namespace data {
+
+namespace {
+
+    // COPY's text format: backslash, tab, line feed and carriage return are
+    // escaped; \N is NULL.
+    void appendText(QByteArray &out, const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        for (const char c : utf8) {
+            switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
+            }
+        }
+    }
+
+    // "yyyy-MM-dd HH:mm:ss.zzz", written out by hand: QDateTime::toString()
+    // parses its format anew at every call, and a load writes millions.
+    void appendDateTime(QByteArray &out, const QDateTime &when)
+    {
+        const auto put = [&](int value, int width) {
+            char digits[8];
+            for (int i = width - 1; i >= 0; --i, value /= 10)
+                digits[i] = char('0' + value % 10);
+            out.append(digits, width);
+        };
+        const QDate day = when.date();
+        const QTime time = when.time();
+        if (day.year() < 1 || day.year() > 9999) {
+            out += when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+            return;
+        }
+        put(day.year(), 4);
+        out += '-';
+        put(day.month(), 2);
+        out += '-';
+        put(day.day(), 2);
+        out += ' ';
+        put(time.hour(), 2);
+        out += ':';
+        put(time.minute(), 2);
+        out += ':';
+        put(time.second(), 2);
+        out += '.';
+        put(time.msec(), 3);
+    }
+
+    void appendValue(QByteArray &out, const QVariant &value)
+    {
+        if (!value.isValid() || value.isNull()) {
+            // A null QString is the empty text, as Connection binds it.
+            if (value.typeId() != QMetaType::QString)
+                out += "\\N";
+            return;
+        }
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+            out += value.toBool() ? 't' : 'f';
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            out += QByteArray::number(value.toDouble(), 'g', 17);
+            break;
+        case QMetaType::QDateTime: {
+            const QDateTime when = value.toDateTime();
+            if (!when.isValid())
+                out += "\\N";
+            else
+                appendDateTime(out, when.timeSpec() == Qt::LocalTime ? when : when.toLocalTime());
+            break;
+        }
+        case QMetaType::QDate:
+            out += value.toDate().toString(Qt::ISODate).toLatin1();
+            break;
+        default:
+            appendText(out, value.toString());
+        }
+    }
+
+} // namespace
+
+bool copyInAvailable(Connection &db)
+{
+    return db.handle().driverName() == QLatin1String("QPSQL") && db.handle().driver()
+        && db.handle().driver()->handle().isValid();
+}
+
+void appendCopyRow(QByteArray &out, const QVariantList &row)
+{
+    for (qsizetype i = 0; i < row.size(); ++i) {
+        if (i > 0)
+            out += '\t';
+        appendValue(out, row.at(i));
+    }
+    out += '\n';
+}
+
+namespace {
+
+    PGconn *pgHandle(Connection &db, const QString &sql)
+    {
+        // QPSQL hands out its PGconn * in a QVariant of a type of its own.
+        const QVariant handle = db.handle().driver()->handle();
+        PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+        if (!conn || PQstatus(conn) != CONNECTION_OK)
+            throw DbError(QStringLiteral("-1"), QStringLiteral("The database connection is not open."), sql);
+        return conn;
+    }
+
+    DbError resultError(PGresult *result, const QString &sql)
+    {
+        return DbError(QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)),
+            QString::fromUtf8(PQresultErrorMessage(result)).trimmed(), sql);
+    }
+
+    void startCopy(PGconn *conn, const QString &sql)
+    {
+        PGresult *start = PQexec(conn, sql.toUtf8().constData());
+        if (PQresultStatus(start) != PGRES_COPY_IN) {
+            const DbError error = resultError(start, sql);
+            PQclear(start);
+            throw error;
+        }
+        PQclear(start);
+    }
+
+    // Ends the COPY (abandons it when `error` is given) and throws what the
+    // server refused.
+    void endCopy(PGconn *conn, const QString &sql, const char *error)
+    {
+        const bool ended = PQputCopyEnd(conn, error) == 1;
+        std::optional<DbError> refused;
+        while (PGresult *result = PQgetResult(conn)) {
+            if (PQresultStatus(result) != PGRES_COMMAND_OK && !refused)
+                refused = resultError(result, sql);
+            PQclear(result);
+        }
+        if (refused && !error)
+            throw *refused;
+        if (!ended && !error)
+            throw DbError(QStringLiteral("-1"), QString::fromUtf8(PQerrorMessage(conn)).trimmed(), sql);
+    }
+
+} // namespace
+
+CopyInStream::CopyInStream(Connection &db, const QString &table, const QStringList &columns)
+    : m_sql(QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(u',')))
+{
+    checkInjectedFailure(m_sql);
+    PGconn *conn = pgHandle(db, m_sql);
+    startCopy(conn, m_sql);
+    m_conn = conn;
+    m_open = true;
+}
+
+CopyInStream::~CopyInStream()
+{
+    if (m_open)
+        endCopy(static_cast<PGconn *>(m_conn), m_sql, "abandoned");
+}
+
+void CopyInStream::add(const QVariantList &row)
+{
+    appendCopyRow(m_buffer, row);
+    if (m_buffer.size() >= (1 << 20))
+        send();
+}
+
+void CopyInStream::send()
+{
+    if (m_buffer.isEmpty())
+        return;
+    auto *conn = static_cast<PGconn *>(m_conn);
+    if (PQputCopyData(conn, m_buffer.constData(), int(m_buffer.size())) != 1) {
+        m_open = false;
+        const QString error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        endCopy(conn, m_sql, "not all rows could be sent");
+        throw DbError(QStringLiteral("-1"), error, m_sql);
+    }
+    m_buffer.clear();
+}
+
+void CopyInStream::finish()
+{
+    if (!m_open)
+        return;
+    send();
+    m_open = false;
+    endCopy(static_cast<PGconn *>(m_conn), m_sql, nullptr);
+}
+
+void copyIn(Connection &db, const QString &table, const QStringList &columns, const QByteArray &rows)
+{
+    const QString sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(u','));
+    checkInjectedFailure(sql);
+    PGconn *conn = pgHandle(db, sql);
+    startCopy(conn, sql);
+    // Sent in slices, so that libpq never holds a second copy of it all.
+    constexpr qsizetype kSlice = 1 << 20;
+    for (qsizetype at = 0; at < rows.size(); at += kSlice) {
+        if (PQputCopyData(conn, rows.constData() + at, int(std::min(kSlice, rows.size() - at))) != 1) {
+            const QString error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+            endCopy(conn, sql, "not all rows could be sent");
+            throw DbError(QStringLiteral("-1"), error, sql);
+        }
+    }
+    endCopy(conn, sql, nullptr);
+}
+
+} // namespace data

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+namespace data {
+
+class Connection;
+
+// PostgreSQL's bulk path: rows loaded by COPY ... FROM STDIN through the
+// libpq handle of a QPSQL connection, one statement for any number of rows.
+
+// Whether the connection can take a COPY (QPSQL; not PostgreSQL through ODBC).
+bool copyInAvailable(Connection &db);
+
+// Appends one row in COPY's text format, each value as the connection would
+// bind it (Connection::exec): an invalid QVariant is NULL, a null QString the
+// empty text, a date-time its wall-clock time.
+void appendCopyRow(QByteArray &out, const QVariantList &row);
+
+// Loads rows made by appendCopyRow() into the table's columns. Throws DbError
+// when the server refuses any of them (none is loaded then).
+void copyIn(Connection &db, const QString &table, const QStringList &columns, const QByteArray &rows);
+
+// One COPY kept open while its rows come, each megabyte sent as it fills:
+// the server stores rows while the caller reads the next ones. No other
+// statement may run on the connection until finish().
+class CopyInStream
+{
+public:
+    // Starts the COPY. Throws DbError.
+    CopyInStream(Connection &db, const QString &table, const QStringList &columns);
+    // An unfinished COPY is abandoned: the server refuses its rows.
+    ~CopyInStream();
+    CopyInStream(const CopyInStream &) = delete;
+    CopyInStream &operator=(const CopyInStream &) = delete;
+
+    void add(const QVariantList &row);
+    // Sends the rest and ends the COPY; throws DbError when the server
+    // refused any row.
+    void finish();
+
+private:
+    void send();
+
+    QString m_sql;
+    void *m_conn = nullptr; // PGconn
+    QByteArray m_buffer;
+    bool m_open = false;
+};
+
+} // namespace data

@@ -1,0 +1,228 @@
+// backends: sqlite postgres odbc
+// Copying a whole job database between backends: the backend's database into
+// a SQLite file and from there into a new database of the backend again.
+#include "data/Backup.h"
+#include "data/Copy.h"
+#include "data/Database.h"
+#include "data/Schema.h"
+#include "support/TestDb.h"
+#include "support/TestHelpers.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 3, 30), QTime(10, 15, 30, 123));
+
+// The hostile corpus in the jobs' texts, one job each, at IDs with gaps; a
+// job with nothing but its name (NULL everywhere else); bookings with
+// fractions that do not add up in binary; the drying log; a failed login.
+void fill(data::Connection &db)
+{
+    qint64 id = 3;
+    for (const auto &[tag, text] : hostileTexts()) {
+        // The widest text column takes 255 characters; the cut falls between
+        // two emoji of the long text.
+        const QString fit = text.size() > 253 ? text.left(253) : text;
+        db.insertRow(QStringLiteral("WIP"),
+            { { QStringLiteral("ID"), id }, { QStringLiteral("Customer"), tag }, { QStringLiteral("Notes"), fit },
+                { QStringLiteral("Address"), fit.left(50) }, { QStringLiteral("StartDate"), kStart.addDays(id) },
+                { QStringLiteral("Billed"), id % 2 == 0 }, { QStringLiteral("AmountBilled"), 1234.56 + id },
+                { QStringLiteral("Rugs"), 0.1 + 0.2 } });
+        db.insertRow(QStringLiteral("EmployeeTime"),
+            { { QStringLiteral("EmployeeID"), 1 }, { QStringLiteral("WIPID"), id },
+                { QStringLiteral("TranDate"), kStart.date().startOfDay() }, { QStringLiteral("Hours"), 0.1 * id },
+                { QStringLiteral("Notes"), fit } });
+        id += 7;
+    }
+    db.insertRow(QStringLiteral("WIP"), { { QStringLiteral("ID"), 900 }, { QStringLiteral("Customer"), QVariant() } });
+    const qint64 room = db.insertRow(QStringLiteral("DryingRoom"),
+        { { QStringLiteral("WIPID"), 3 }, { QStringLiteral("Name"), QStringLiteral("Kitchen") },
+            { QStringLiteral("Affected"), true }, { QStringLiteral("Outside"), false } });
+    db.insertRow(QStringLiteral("DryingAtmosphere"),
+        { { QStringLiteral("RoomID"), room }, { QStringLiteral("TakenAt"), kStart },
+            { QStringLiteral("Temperature"), 71.5 }, { QStringLiteral("Humidity"), QVariant() } });
+    const qint64 point = db.insertRow(QStringLiteral("MoisturePoint"),
+        { { QStringLiteral("RoomID"), room }, { QStringLiteral("Material"), QStringLiteral("Drywall") },
+            { QStringLiteral("DryGoal"), 12.5 } });
+    for (int day = 0; day < 3; ++day)
+        db.insertRow(QStringLiteral("MoistureReading"),
+            { { QStringLiteral("PointID"), point }, { QStringLiteral("TakenAt"), kStart.addDays(day) },
+                { QStringLiteral("Value"), 38.0 - day * 10.3 } });
+    db.exec(QStringLiteral("INSERT INTO LoginFailure (UserKey, Failures, LastFailedAt) VALUES (?, ?, ?)"),
+        { QStringLiteral("o'brien"), 3, kStart });
+    db.exec(QStringLiteral("UPDATE WIP SET Status = ? WHERE ID = 3"), { QStringLiteral("Drying") });
+}
+
+// Every copied table's rows and checksum.
+QMap<QString, QPair<qint64, quint64>> checksums(data::Connection &db)
+{
+    QMap<QString, QPair<qint64, quint64>> sums;
+    if (!data::hasTable(db, QStringLiteral("WIP")))
+        return sums;
+    for (const QString &table : data::copiedTables()) {
+        const data::TableCopy copy = data::checksumTable(db, table);
+        sums.insert(table, { copy.targetRows, copy.targetChecksum });
+    }
+    return sums;
+}
+
+enum class Outcome { Copied, Refused, Failed };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Outcome)
+
+class TestCopy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copy_data()
+    {
+        columns<bool, bool, QString, QString, Outcome>(
+            { "targetHasJob", "replace", "failThere", "failBack", "outcome" });
+        row("into an empty file and back", false, false, QString(), QString(), Outcome::Copied);
+        row("over a job, refused", true, false, QString(), QString(), Outcome::Refused);
+        row("over a job with replace", true, true, QString(), QString(), Outcome::Copied);
+        row("fails halfway into a new file", false, false, QStringLiteral("MoistureReading (ID"), QString(),
+            Outcome::Failed);
+        row("fails halfway replacing", true, true, QStringLiteral("WIP (ID"), QString(), Outcome::Failed);
+        row("fails halfway back into the server", false, false, QString(), QStringLiteral("WIP (ID"), Outcome::Copied);
+    }
+
+    void copy()
+    {
+        QFETCH(bool, targetHasJob);
+        QFETCH(bool, replace);
+        QFETCH(QString, failThere);
+        QFETCH(QString, failBack);
+        QFETCH(Outcome, outcome);
+        JT_FRESH_DB(db);
+        data::Connection &source = db.connection();
+        fill(source);
+        const auto original = checksums(source);
+
+        QTemporaryDir dir;
+        data::Connection file;
+        data::OpenOptions create;
+        create.createSqliteFile = true;
+        file.open(QStringLiteral("Provider=SQLite;Data Source=copy.db"), dir.path(), create);
+        if (targetHasJob) {
+            data::createSchema(file);
+            file.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Kept") } });
+        }
+        const auto before = checksums(file);
+
+        data::CopyOptions options;
+        options.replace = replace;
+        data::failNextStatementContaining(failThere);
+        Outcome got = Outcome::Copied;
+        try {
+            QVERIFY(data::copyDatabase(source, file, options).committed);
+        } catch (const data::TargetNotEmptyError &) {
+            got = Outcome::Refused;
+        } catch (const data::DbError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("Injected")), qPrintable(e.message()));
+            got = Outcome::Failed;
+        }
+        data::failNextStatementContaining(QString());
+        QCOMPARE(got, outcome);
+        if (outcome != Outcome::Copied) {
+            QCOMPARE(checksums(file), before);
+            return;
+        }
+        QCOMPARE(checksums(file), original);
+
+        // And back into a new database of the backend.
+        TestDb back;
+        JT_CREATE_OR_SKIP(back, false);
+        data::failNextStatementContaining(failBack);
+        try {
+            QVERIFY(data::copyDatabase(file, back.connection()).committed);
+            QVERIFY(failBack.isEmpty());
+        } catch (const data::DbError &e) {
+            QVERIFY2(!failBack.isEmpty(), qPrintable(e.message()));
+            QVERIFY(!data::hasTable(back.connection(), QStringLiteral("WIP")));
+            return;
+        }
+        data::Connection &server = back.connection();
+        QCOMPARE(checksums(server), original);
+        QCOMPARE(data::storedSchemaVersion(server), std::optional<int>(data::kSchemaVersion));
+        // New rows continue after the copied IDs; a change still moves the
+        // row version on.
+        QCOMPARE(server.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("New") } }),
+            qint64(901));
+        const QVariant version = server.scalar(QStringLiteral("SELECT RowVersion FROM WIP WHERE ID = 3"));
+        server.exec(QStringLiteral("UPDATE WIP SET Notes = ? WHERE ID = 3"), { QStringLiteral("changed") });
+        QVERIFY(server.scalar(QStringLiteral("SELECT RowVersion FROM WIP WHERE ID = 3")) != version);
+    }
+
+    // A backup taken while another connection saves holds the data as it
+    // was when the backup began and restores into a new database; a file
+    // that is no backup of this program is refused before anything is
+    // written.
+    void restore_data()
+    {
+        columns<QByteArray, bool>({ "file", "restores" });
+        row("a backup", QByteArray("backup"), true);
+        row("a text file", QByteArray("text"), false);
+        row("another program's database", QByteArray("other"), false);
+        row("a damaged backup", QByteArray("damaged"), false);
+    }
+
+    void restore()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, restores);
+        JT_FRESH_DB(db);
+        fill(db.connection());
+        const auto original = checksums(db.connection());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("jobs.backup.db"));
+        if (file == "backup" || file == "damaged") {
+            // On a server another user saves meanwhile; SQLite holds writers
+            // off until the snapshot is read.
+            data::Connection other;
+            other.open(db.connectionString(), db.folder());
+            const bool server = db.backend() != u"sqlite";
+            QVERIFY(data::backUp(db.connection(), path, [&](const data::CopyProgress &p) {
+                if (server && p.table == u"WIP" && !p.finished)
+                    other.exec(
+                        QStringLiteral("UPDATE WIP SET Notes = ? WHERE ID = 3"), { QStringLiteral("meanwhile") });
+            }).committed);
+            QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
+        }
+        if (file == "damaged") {
+            QFile damage(path);
+            QVERIFY(damage.open(QIODevice::ReadWrite));
+            damage.seek(damage.size() / 2);
+            damage.write(QByteArray(8192, '\xA5'));
+        } else if (file == "text") {
+            QFile text(path);
+            QVERIFY(text.open(QIODevice::WriteOnly));
+            text.write("Job, Customer\n1, Smith\n");
+        } else if (file == "other") {
+            data::Connection other;
+            other.open(QStringLiteral("Provider=SQLite;Data Source=jobs.backup.db"), dir.path(), { true });
+            other.execScript(QStringLiteral("CREATE TABLE Notes (Text TEXT)"));
+        }
+        QCOMPARE(data::backupProblem(path).isEmpty(), restores);
+
+        TestDb into;
+        JT_CREATE_OR_SKIP(into, false);
+        try {
+            QVERIFY(data::restore(path, into.connection()).committed);
+            QVERIFY(restores);
+            QCOMPARE(checksums(into.connection()), original);
+        } catch (const data::DbError &e) {
+            QVERIFY2(!restores, qPrintable(e.message()));
+            QVERIFY(!data::hasTable(into.connection(), QStringLiteral("WIP")));
+        }
+    }
+};
+
+QTEST_MAIN(TestCopy)
+#include "tst_copy.moc"
