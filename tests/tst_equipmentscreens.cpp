@@ -54,17 +54,19 @@ QString pdfText(const QString &path)
 // OK is clicked.
 void answerDialog(const QString &name, std::function<void(QDialog *)> fill)
 {
-    auto attempt = std::make_shared<std::function<void()>>();
-    *attempt = [name, fill, attempt] {
+    // A timer owned by the application polls for the dialog, then goes.
+    auto *poll = new QTimer(qApp);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, name, fill] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != name) {
-            QTimer::singleShot(10, *attempt);
+        if (!dialog || dialog->objectName() != name)
             return;
-        }
+        poll->stop();
+        poll->deleteLater();
         fill(dialog);
         QTest::mouseClick(findControl<QPushButton>(dialog, "btnOK"), Qt::LeftButton);
-    };
-    QTimer::singleShot(0, *attempt);
+    });
+    poll->start();
 }
 
 } // namespace
