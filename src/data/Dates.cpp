@@ -27,4 +27,9 @@ QDate dateOf(const QVariant &value)
     return dateTimeOf(value).date();
 }
 
+QVariant dateTimeValue(const QDateTime &when)
+{
+    return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
+}
+
 } // namespace data

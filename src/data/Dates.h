@@ -15,4 +15,7 @@ QDateTime dateTimeOf(const QVariant &value);
 // The day of a date-time column; invalid for NULL and for text that is no date.
 QDate dateOf(const QVariant &value);
 
+// A date-time to bind: the value, or a typed NULL when it is invalid.
+QVariant dateTimeValue(const QDateTime &when);
+
 } // namespace data

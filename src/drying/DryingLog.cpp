@@ -22,11 +22,6 @@ namespace {
         return FieldProblem { QString::fromLatin1(field), text, title() };
     }
 
-    QVariant dateTimeValue(const QDateTime &when)
-    {
-        return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
-    }
-
     QVariant dayValue(const QDate &day)
     {
         return QVariant(day.startOfDay());
@@ -266,7 +261,7 @@ std::variant<qint64, FieldProblem> saveAtmosphere(
         return *bad;
     data::Fields fields = {
         { QStringLiteral("RoomID"), reading.roomId },
-        { QStringLiteral("TakenAt"), dateTimeValue(reading.takenAt) },
+        { QStringLiteral("TakenAt"), data::dateTimeValue(reading.takenAt) },
         { QStringLiteral("Temperature"), toFahrenheit(reading.temperature, unit) },
         { QStringLiteral("Humidity"), reading.humidity },
     };

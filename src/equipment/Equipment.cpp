@@ -26,11 +26,6 @@ namespace {
         return std::isfinite(value) ? QVariant(value) : QVariant(QMetaType(QMetaType::Double));
     }
 
-    QVariant nullableTime(const QDateTime &when)
-    {
-        return when.isValid() ? QVariant(when) : QVariant(QMetaType(QMetaType::QDateTime));
-    }
-
     const QString kUnitColumns
         = QStringLiteral("ID, AssetNo, EquipType, DehuKind, Pints, Description, Retired, RowVersion");
 
@@ -97,7 +92,7 @@ namespace {
         // SQLite as an empty text, which "RemovedAt IS NULL" would not find.
         return db.insertRow(QStringLiteral("EquipmentPlacement"),
             { { QStringLiteral("EquipmentID"), equipmentId }, { QStringLiteral("RoomID"), roomId },
-                { QStringLiteral("PlacedAt"), nullableTime(at) } });
+                { QStringLiteral("PlacedAt"), data::dateTimeValue(at) } });
     }
 
     std::optional<FieldProblem> checkRemoval(const Placement &placement, const QDateTime &at)
@@ -114,7 +109,7 @@ namespace {
     void endPlacement(data::Connection &db, const Placement &placement, const QVariant &version, const QDateTime &at)
     {
         db.updateRowAtVersion(QStringLiteral("EquipmentPlacement"), placement.id,
-            { { QStringLiteral("RemovedAt"), nullableTime(at) } }, version,
+            { { QStringLiteral("RemovedAt"), data::dateTimeValue(at) } }, version,
             QStringLiteral("The placement of unit %1").arg(placement.assetNo));
     }
 

@@ -97,8 +97,14 @@ namespace {
             row.inactive = q.value(1).isNull() || q.value(1).toBool();
             row.username = q.value(2).toString().trimmed();
         }
-        for (const Choice &permission : loadPermissions(db, id).granted)
-            row.granted.insert(permission.id);
+        // As the editor lists them: rows of a permission that still exists.
+        data::Rows granted
+            = db.exec(QStringLiteral("SELECT UserPermission.PermissionID FROM UserPermission"
+                                     " INNER JOIN Permission ON UserPermission.PermissionID = Permission.ID"
+                                     " WHERE UserPermission.UserID = ?"),
+                { id });
+        while (granted.next())
+            row.granted.insert(granted.value(0).toLongLong());
         return row;
     }
 
