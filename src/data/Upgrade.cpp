@@ -224,6 +224,15 @@ namespace {
                 "IX_WIP_AdjusterUpdatedBy" });
     }
 
+    // Version 10: the backups: how many automatic ones to keep, and a log of
+    // every backup made, so that each PC can tell when the last one was.
+    QStringList addBackups(Connection &db)
+    {
+        QStringList done = addMissingColumns(db, QStringLiteral("Company"), { "BackupsToKeep" });
+        done << createMissingTables(db, { "BackupLog" });
+        return done;
+    }
+
     // Not a numbered step: a column can be narrow at any version, and one
     // widened once is narrow no more.
     QStringList widenNarrowColumns(Connection &db)
@@ -259,6 +268,7 @@ namespace {
         Step { 7, &addLoginFailures },
         Step { 8, &addEquipment },
         Step { 9, &addListIndexes },
+        Step { 10, &addBackups },
     };
 
     constexpr bool numberedOneByOne()

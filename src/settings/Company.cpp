@@ -30,7 +30,7 @@ std::optional<QSqlRecord> firstRow(data::Connection &db)
     const QSqlRecord columns = q.record();
     for (const char *column : { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email",
              "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays",
-             "TemperatureUnit", "DryingLogAlert", "BillEquipmentDays" }) {
+             "TemperatureUnit", "DryingLogAlert", "BillEquipmentDays", "BackupsToKeep" }) {
         if (columns.indexOf(QLatin1String(column)) < 0)
             throw data::DbError(
                 QStringLiteral("-1"), QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
@@ -63,6 +63,8 @@ CompanyRow fromRecord(const QSqlRecord &r)
         : QStringLiteral("F");
     row.dryingLogAlert = r.value(QStringLiteral("DryingLogAlert")).toBool();
     row.billEquipmentDays = r.value(QStringLiteral("BillEquipmentDays")).toBool();
+    const QVariant keep = r.value(QStringLiteral("BackupsToKeep"));
+    row.backupsToKeep = !keep.isNull() && keep.toInt() > 0 ? keep.toInt() : kDefaultBackupsToKeep;
     row.id = r.value(QStringLiteral("ID")).toLongLong();
     row.rowVersion = r.value(data::rowVersionColumn());
     return row;
@@ -97,6 +99,7 @@ void save(data::Connection &db, const CompanyRow &row)
         { QStringLiteral("TemperatureUnit"), row.temperatureUnit },
         { QStringLiteral("DryingLogAlert"), row.dryingLogAlert },
         { QStringLiteral("BillEquipmentDays"), row.billEquipmentDays },
+        { QStringLiteral("BackupsToKeep"), row.backupsToKeep },
     };
     const QString what = QStringLiteral("The company settings");
     data::Transaction transaction(db);

@@ -9,6 +9,8 @@ namespace data {
 class Connection;
 }
 
+inline constexpr int kDefaultBackupsToKeep = 14;
+
 // The single row of the Company table.
 struct CompanyRow
 {
@@ -33,6 +35,9 @@ struct CompanyRow
     bool dryingLogAlert = false;
     // Invoices add the job's equipment-days per type (NULL: off).
     bool billEquipmentDays = false;
+    // How many of the program's automatic backups are kept (NULL: the
+    // default, kDefaultBackupsToKeep).
+    int backupsToKeep = kDefaultBackupsToKeep;
     // The row as read (0 and invalid when the table was empty): a save goes
     // ahead only while its version is unchanged.
     qint64 id = 0;

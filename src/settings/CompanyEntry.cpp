@@ -33,7 +33,8 @@ std::optional<CompanyTexts> load(data::Connection &db)
     return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
         row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
-        row.dryingLogAlert, row.billEquipmentDays, row.id, row.rowVersion };
+        row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep), row.id,
+        row.rowVersion };
 }
 
 QStringList states(data::Connection &db)
@@ -92,6 +93,12 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
         return FieldProblem { QStringLiteral("TemperatureUnit"),
             QStringLiteral("Temperatures are in degrees F or degrees C."), invalidEntry() };
 
+    const std::optional<int> keep = parseBackupsToKeep(t.backupsToKeep);
+    if (!keep)
+        return FieldProblem { QStringLiteral("BackupsToKeep"),
+            QStringLiteral("Backups to keep must be a whole number from 1 to %1.").arg(kMaxBackupsToKeep),
+            invalidEntry() };
+
     CompanyRow row;
     row.id = t.id;
     row.rowVersion = t.rowVersion;
@@ -113,6 +120,7 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     row.temperatureUnit = unit;
     row.dryingLogAlert = t.dryingLogAlert;
     row.billEquipmentDays = t.billEquipmentDays;
+    row.backupsToKeep = *keep;
     return row;
 }
 
@@ -134,6 +142,18 @@ double leadingNumber(const QString &text)
 bool keyPressDelayAccepted(const QString &text)
 {
     return leadingNumber(text) >= 1;
+}
+
+std::optional<int> parseBackupsToKeep(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return kDefaultBackupsToKeep;
+    bool ok = false;
+    const int keep = trimmed.toInt(&ok);
+    if (!ok || keep < 1 || keep > kMaxBackupsToKeep)
+        return std::nullopt;
+    return keep;
 }
 
 std::optional<int> parseDryingDays(const QString &text)

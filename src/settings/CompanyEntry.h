@@ -33,6 +33,8 @@ struct CompanyTexts
     QString temperatureUnit;
     bool dryingLogAlert = false;
     bool billEquipmentDays = false;
+    // A whole number from 1 to kMaxBackupsToKeep; empty reads as the default.
+    QString backupsToKeep;
     // The row read, carried through to the save (see CompanyRow).
     qint64 id = 0;
     QVariant rowVersion;
@@ -68,6 +70,10 @@ FieldProblem keyPressDelayTooSmall();
 double leadingNumber(const QString &text);
 // The key-press delay box may be left when its leading number is at least 1.
 bool keyPressDelayAccepted(const QString &text);
+// "Backups to keep": empty is the default, else a whole number from 1 to
+// kMaxBackupsToKeep.
+inline constexpr int kMaxBackupsToKeep = 999;
+std::optional<int> parseBackupsToKeep(const QString &text);
 // Drying days: a number rounded to a whole day (halves to even), 0 or more.
 std::optional<int> parseDryingDays(const QString &text);
 // A stored number as the plain decimal text a box shows (no exponent, no

@@ -34,6 +34,7 @@ CREATE TABLE Company (
     TemperatureUnit TEXT, -- addition (upgrade step 4): "F" or "C" for the drying log
     DryingLogAlert BOOLEAN, -- addition (upgrade step 4): the board alert follows the drying log
     BillEquipmentDays BOOLEAN, -- addition (upgrade step 8): invoices bill the equipment-days
+    BackupsToKeep INTEGER, -- addition (upgrade step 10): automatic backups kept (NULL: 14)
     RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
@@ -298,6 +299,17 @@ CREATE TABLE EquipmentRate (
     QBItemName TEXT,
     DailyRate REAL,
     RowVersion INTEGER NOT NULL DEFAULT 0
+)
+GO
+-- addition (upgrade step 10): every backup made of this database (by the
+-- program on exit or on demand, or by jobtracker-admin), so that each PC
+-- can tell when the last one was made
+CREATE TABLE BackupLog (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    MadeAt DATETIME NOT NULL,
+    FileName TEXT,
+    MadeBy TEXT,
+    Automatic BOOLEAN
 )
 GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)

@@ -34,6 +34,7 @@ CREATE TABLE Company (
     TemperatureUnit NVARCHAR(1), -- addition (upgrade step 4): "F" or "C" for the drying log
     DryingLogAlert BIT, -- addition (upgrade step 4): the board alert follows the drying log
     BillEquipmentDays BIT, -- addition (upgrade step 8): invoices bill the equipment-days
+    BackupsToKeep INT, -- addition (upgrade step 10): automatic backups kept (NULL: 14)
     RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
@@ -298,6 +299,17 @@ CREATE TABLE EquipmentRate (
     QBItemName NVARCHAR(250),
     DailyRate FLOAT,
     RowVersion ROWVERSION
+)
+GO
+-- addition (upgrade step 10): every backup made of this database (by the
+-- program on exit or on demand, or by jobtracker-admin), so that each PC
+-- can tell when the last one was made
+CREATE TABLE BackupLog (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    MadeAt DATETIME NOT NULL,
+    FileName NVARCHAR(250),
+    MadeBy NVARCHAR(50),
+    Automatic BIT
 )
 GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)

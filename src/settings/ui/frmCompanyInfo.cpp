@@ -73,8 +73,10 @@ void frmCompanyInfo::buildForm()
     txtQBDesc = build::textBox("txtQBDesc");
     txtQBAmount = build::textBox("txtQBAmount");
     txtDryingDays = build::textBox("txtDryingDays");
+    txtBackupsToKeep = build::textBox("txtBackupsToKeep");
+    txtBackupsToKeep->setPlaceholderText(QString::number(kDefaultBackupsToKeep));
     for (QLineEdit *box : { txtCompany, txtAddress1, txtAddress2, txtCity, txtZip, txtPhone, txtFax, txtWebsite,
-             txtEmail, txtKeyPressDelay, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays })
+             txtEmail, txtKeyPressDelay, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays, txtBackupsToKeep })
         SelectAllOnFocus(box);
     cmbTemperatureUnit = build::named(new QComboBox, "cmbTemperatureUnit");
     cmbTemperatureUnit->addItem(QStringLiteral("°F"), QStringLiteral("F"));
@@ -104,8 +106,10 @@ void frmCompanyInfo::buildForm()
     settingsGrid->addWidget(cmbTemperatureUnit, 5, 1);
     settingsGrid->addWidget(chkDryingLogAlert, 6, 1, 1, 2);
     settingsGrid->addWidget(chkBillEquipmentDays, 7, 1, 1, 2);
-    settingsGrid->addWidget(grdEquipmentRates, 8, 0, 1, 3);
-    settingsGrid->setRowStretch(8, 1);
+    settingsGrid->addWidget(build::caption(u"Backups to keep", txtBackupsToKeep), 8, 0);
+    settingsGrid->addWidget(txtBackupsToKeep, 8, 1);
+    settingsGrid->addWidget(grdEquipmentRates, 9, 0, 1, 3);
+    settingsGrid->setRowStretch(9, 1);
 
     btnSave = build::button("btnSave", u"Save And Close");
     btnExit = build::button("btnExit", u"Exit");
@@ -134,7 +138,7 @@ void frmCompanyInfo::buildForm()
     // drying-days and drying log settings come after the buttons.
     const QList<QWidget *> order = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax,
         txtWebsite, txtEmail, txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays,
-        cmbTemperatureUnit, chkDryingLogAlert, chkBillEquipmentDays, grdEquipmentRates };
+        cmbTemperatureUnit, chkDryingLogAlert, chkBillEquipmentDays, txtBackupsToKeep, grdEquipmentRates };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -165,7 +169,8 @@ void frmCompanyInfo::buildFields()
             [this] { cmbTemperatureUnit->setCurrentIndex(0); }, [this] { return cmbTemperatureUnit->currentData(); },
             [this](CompanyTexts &t) { t.temperatureUnit = cmbTemperatureUnit->currentData().toString(); } })
         .check("DryingLogAlert", chkDryingLogAlert, &CompanyTexts::dryingLogAlert)
-        .check("BillEquipmentDays", chkBillEquipmentDays, &CompanyTexts::billEquipmentDays);
+        .check("BillEquipmentDays", chkBillEquipmentDays, &CompanyTexts::billEquipmentDays)
+        .text("BackupsToKeep", txtBackupsToKeep, &CompanyTexts::backupsToKeep);
 }
 
 void frmCompanyInfo::load()

@@ -55,6 +55,7 @@ private:
     QLineEdit *txtQBItem = nullptr;
     QLineEdit *txtQBDesc = nullptr;
     QLineEdit *txtQBAmount = nullptr;
+    QLineEdit *txtBackupsToKeep = nullptr;
     QLineEdit *txtDryingDays = nullptr;
     QComboBox *cmbTemperatureUnit = nullptr;
     QCheckBox *chkDryingLogAlert = nullptr;
