@@ -33,8 +33,7 @@ std::optional<CompanyTexts> load(data::Connection &db)
     return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
         row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
-        row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep), row.id,
-        row.rowVersion };
+        row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep), row.id, row.rowVersion };
 }
 
 QStringList states(data::Connection &db)
