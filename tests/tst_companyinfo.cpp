@@ -341,6 +341,9 @@ private slots:
             << QStringLiteral("Invalid Entry: The drying days must be a number: digits, with a point before any "
                               "decimals (as in 12.5).");
         QTest::newRow("days negative") << QStringLiteral("txtDryingDays") << QStringLiteral("-3") << days;
+        const QString keep = QStringLiteral("Invalid Entry: Backups to keep must be a whole number from 1 to 999.");
+        QTest::newRow("backups zero") << QStringLiteral("txtBackupsToKeep") << QStringLiteral("0") << keep;
+        QTest::newRow("backups fraction") << QStringLiteral("txtBackupsToKeep") << QStringLiteral("2.5") << keep;
     }
     void refusedSaveWritesNothingAndKeepsInput()
     {

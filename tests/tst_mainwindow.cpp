@@ -145,7 +145,8 @@ private slots:
         QTest::addColumn<bool>("beforeLogin");
         menuRow("File", "File", "", 0, true);
         menuRow("CompanyInfo", "Setup", "File", 0, false);
-        menuRow("Exit", "Exit", "File", 1, true);
+        menuRow("mnuBackUpNow", "Back Up Now…", "File", 1, false);
+        menuRow("Exit", "Exit", "File", 2, true);
         menuRow("mnuWIPS", "WIPs", "", 1, false);
         menuRow("mnuWIPsBoard", "WIPs Navigator", "mnuWIPS", 0, false);
         menuRow("mnuWIPEntry", "WIP Entry/Edit", "mnuWIPS", 1, false);

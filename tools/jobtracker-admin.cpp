@@ -227,14 +227,22 @@ bool printTables(const data::CopyResult &result)
 // Writes a backup of the database into a new SQLite file.
 int backup(data::Connection &db, QString file)
 {
+    const QDateTime started = QDateTime::currentDateTime();
     if (file.isEmpty())
-        file = QDir::current().filePath(data::backupFileName(QDateTime::currentDateTime()));
+        file = QDir::current().filePath(data::backupFileName(started));
     ProgressPrinter printer;
     const data::CopyResult result = data::backUp(db, file, [&](const data::CopyProgress &p) { printer(p); });
     if (!printTables(result))
         return fail(QStringLiteral("the backup differs from the database in the tables marked DIFFERENT; no "
                                    "backup was written"));
     out() << "Wrote the backup to " << QFileInfo(file).absoluteFilePath() << "." << Qt::endl;
+    // The backup is made; a database that cannot take the note (read-only)
+    // only misses it in the program's reminder.
+    try {
+        data::logBackup(db, started, QFileInfo(file).absoluteFilePath(), QStringLiteral("jobtracker-admin"), false);
+    } catch (const data::DbError &e) {
+        err() << "Note: the backup could not be logged in the database: " << e.message() << Qt::endl;
+    }
     return 0;
 }
 

@@ -1,7 +1,9 @@
 #include "data/Backup.h"
 
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "data/Schema.h"
+#include "data/TextWidths.h"
 
 #include <QDir>
 #include <QFile>
@@ -104,6 +106,26 @@ CopyResult restore(const QString &file, Connection &target, const CopyOptions &o
     Connection backup;
     backup.open(sqliteAt(file), {});
     return copyDatabase(backup, target, options, progress);
+}
+
+void logBackup(Connection &db, const QDateTime &when, const QString &file, const QString &who, bool automatic)
+{
+    // A note, not a record to refuse: a path too long for its column keeps
+    // its end, which names the file.
+    const auto fit = [](const QString &column, const QString &text) {
+        const int width = textWidth(QStringLiteral("BackupLog"), column);
+        return width > 0 && text.size() > width ? text.right(width) : text;
+    };
+    db.insertRow(QStringLiteral("BackupLog"),
+        { { QStringLiteral("MadeAt"), dateTimeValue(when) },
+            { QStringLiteral("FileName"), fit(QStringLiteral("FileName"), QDir::toNativeSeparators(file)) },
+            { QStringLiteral("MadeBy"), fit(QStringLiteral("MadeBy"), who) },
+            { QStringLiteral("Automatic"), automatic } });
+}
+
+QDateTime lastLoggedBackup(Connection &db)
+{
+    return dateTimeOf(db.scalar(QStringLiteral("SELECT MAX(MadeAt) FROM BackupLog")));
 }
 
 QString backupFolder(const QString &databaseFile)

@@ -34,6 +34,14 @@ QString backupProblem(const QString &file);
 CopyResult restore(const QString &file, Connection &target, const CopyOptions &options = {},
     const std::function<void(const CopyProgress &)> &progress = {});
 
+// Notes in `db` that a backup of it was made into `file` at `when` by `who`
+// (a user name, or the admin tool's "jobtracker-admin"). One row of
+// BackupLog. Throws DbError.
+void logBackup(Connection &db, const QDateTime &when, const QString &file, const QString &who, bool automatic);
+// When the newest backup logged in `db` was made; invalid when none was.
+// Throws DbError.
+QDateTime lastLoggedBackup(Connection &db);
+
 // The automatic backups of the SQLite database `databaseFile`: the folder
 // "backups" beside it.
 QString backupFolder(const QString &databaseFile);

@@ -2,6 +2,8 @@
 
 #include "base/Clock.h"
 #include "shell/AppContext.h"
+#include "shell/Backups.h"
+#include "shell/ui/BackupUi.h"
 #include "shell/ui/frmLogin.h"
 #include "shell/ui/frmMDIBackgroundImage.h"
 #include "widgets/Messages.h"
@@ -50,6 +52,17 @@ MDI::MDI(AppContext &context, const ScreenRegistry &screens, QWidget *parent)
     connect(m_clock, &QTimer::timeout, this, &MDI::updateClock);
     m_clock->start(1000);
     updateClock();
+    updateBackupTip();
+
+    // The embedded database is backed up when the last program using it
+    // exits: each running program keeps a mark beside it.
+    const QString embedded = Backups::embeddedFile(m_context.db());
+    if (!embedded.isEmpty()) {
+        m_session = std::make_unique<Backups::SessionMark>(embedded);
+        auto *touch = new QTimer(this);
+        connect(touch, &QTimer::timeout, this, [this] { m_session->touch(); });
+        touch->start(Backups::kTouchMinutes * 60 * 1000);
+    }
     resize(1024, 768);
 }
 
@@ -76,6 +89,9 @@ void MDI::buildMenu()
 
     QMenu *file = topMenu("File", QStringLiteral("&File"));
     addEntry(file, "CompanyInfo", QStringLiteral("Setup"));
+    QAction *backUp = file->addAction(QStringLiteral("Back Up Now…"));
+    backUp->setObjectName(QStringLiteral("mnuBackUpNow"));
+    connect(backUp, &QAction::triggered, this, &MDI::backUpNow);
     QAction *exit = file->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("Exit"));
     // Exit leaves the way the close box does: the screens are asked first.
@@ -150,6 +166,23 @@ void MDI::unlockAfterLogin(const QString &username)
     }
     statusBar()->setEnabled(true);
     m_userPanel->setText(username);
+    updateBackupTip();
+}
+
+void MDI::updateBackupTip()
+{
+    statusBar()->setToolTip(BackupUi::lastBackupText(m_context));
+}
+
+void MDI::remindOfBackup()
+{
+    BackupUi::remindAtLogin(this, m_context);
+}
+
+void MDI::backUpNow()
+{
+    BackupUi::backUpNow(this, m_context);
+    updateBackupTip();
 }
 
 QWidget *MDI::findScreen(const QString &objectName) const
@@ -220,6 +253,7 @@ void MDI::openLogin()
     if (!login)
         return;
     connect(login, &frmLogin::loggedIn, this, &MDI::unlockAfterLogin, Qt::UniqueConnection);
+    connect(login, &frmLogin::loggedIn, this, &MDI::remindOfBackup, Qt::UniqueConnection);
     if (auto *sub = qobject_cast<QMdiSubWindow *>(login->parentWidget())) {
         // A small fixed box: no maximise or minimise.
         sub->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -304,5 +338,8 @@ void MDI::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     event->accept();
+    // Never stops the exit: a failure is shown and the program ends.
+    BackupUi::backUpOnExit(this, m_context, m_session.get());
+    m_session.reset();
     m_context.ShutDown();
 }

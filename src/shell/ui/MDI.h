@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <functional>
+#include <memory>
 
 class AppContext;
 class ScreenRegistry;
@@ -12,6 +13,9 @@ struct ScreenEntry;
 class QMdiArea;
 class QLabel;
 class QTimer;
+namespace Backups {
+class SessionMark;
+}
 
 // The frame every screen opens in: the menu, the status bar and the logo.
 // It knows no feature: the registry tells what each menu entry asks and opens.
@@ -29,6 +33,11 @@ public:
     void lockForLogin();
     // After login: everything enabled, the user's name in the first panel.
     void unlockAfterLogin(const QString &username);
+    // Says when the last backup was made in the status bar's tooltip.
+    void updateBackupTip();
+    // After a login: the reminder when the database has had no backup for
+    // a week.
+    void remindOfBackup();
 
     // The open screen with this object name, or nullptr.
     QWidget *findScreen(const QString &objectName) const;
@@ -67,6 +76,8 @@ private:
     // changes); false when one stays open.
     bool closeScreens();
     void centreLogo();
+    // File > Back Up Now…
+    void backUpNow();
     void updateClock();
 
     AppContext &m_context;
@@ -78,6 +89,8 @@ private:
     QLabel *m_timePanel = nullptr;
     QLabel *m_datePanel = nullptr;
     QTimer *m_clock = nullptr;
+    // This program's mark beside the embedded database (none on a server).
+    std::unique_ptr<Backups::SessionMark> m_session;
     bool m_closing = false;
     bool m_asking = false;
 };

@@ -1,6 +1,7 @@
 #include "shell/ui/frmAbout.h"
 
 #include "shell/SysInfo.h"
+#include "shell/ui/BackupUi.h"
 #include "shell/ui/frmMDIBackgroundImage.h"
 #include "widgets/Build.h"
 #include "widgets/Messages.h"
@@ -47,6 +48,8 @@ frmAbout::frmAbout(AppContext &context)
     title->setFont(titleFont);
     QLabel *version = build::label("lblVersion", u"Version 1.1 3/30/2011", this);
     QLabel *description = build::label("lblDescription", u"Designed and Written By:", this);
+    QLabel *lastBackup = build::label("lblLastBackup", u"", this);
+    lastBackup->setText(BackupUi::lastBackupText(context));
 
     const QStringList credits { QStringLiteral("Mara Ellison"), QStringLiteral("14 Quarry Lane"),
         QStringLiteral("Brackwell, OH 44120"), QStringLiteral("Phone: (216) 555-0142"),
@@ -67,6 +70,7 @@ frmAbout::frmAbout(AppContext &context)
     auto *text = new QVBoxLayout;
     text->addWidget(title);
     text->addWidget(version);
+    text->addWidget(lastBackup);
     text->addSpacing(12);
     text->addWidget(description);
     text->addLayout(creditBlock);
