@@ -224,6 +224,8 @@ private slots:
         QCOMPARE(logged(false), written ? 1 : 0);
         if (written) {
             QCOMPARE(data::backupProblem(file), QString());
+            QCOMPARE(
+                QFile::permissions(file) & ~(QFile::ReadUser | QFile::WriteUser), QFile::ReadOwner | QFile::WriteOwner);
             QVERIFY(mdi.statusBar()->toolTip().startsWith(QStringLiteral("Last backup: ")));
         }
         if (answer == u"existing") {

@@ -54,6 +54,9 @@ CopyResult backUp(Connection &db, const QString &file, const std::function<void(
         options.createSqliteFile = true;
         try {
             backup.open(sqliteAt(part), {}, options);
+            // The backup holds every job and the password hashes: its
+            // owner's alone, whatever the umask.
+            QFile::setPermissions(part, QFile::ReadOwner | QFile::WriteOwner);
             result = copyDatabase(db, backup, {}, progress);
         } catch (...) {
             backup.close();
