@@ -71,6 +71,7 @@ PhotoPanel::PhotoPanel(
     lstPhotos->setResizeMode(QListView::Adjust);
     lstPhotos->setIconSize(PhotoModel::iconSize());
     lstPhotos->setGridSize(PhotoModel::iconSize() + QSize(40, 48));
+    m_model->setTextWidth(PhotoModel::iconSize().width() + 4, lstPhotos->font());
     // Every item is as large as the first: the view lays out hundreds of
     // them without asking each for its size (or decoding its thumbnail).
     lstPhotos->setUniformItemSizes(true);
