@@ -331,10 +331,13 @@ void PhotoPanel::txtCaption_Finished()
         m_model->updateEntry(row, text.trimmed(), std::get<QVariant>(result));
     });
     if (!saved) {
-        // Changed or deleted by someone else: what is stored now is shown.
+        // Changed or deleted by someone else: the list shows what is stored
+        // now, the box keeps what the user typed until edited again.
         m_guard([&] {
             reload();
             select(id);
         });
+        if (m_model->rowOf(id) >= 0)
+            txtCaption->setText(text);
     }
 }
