@@ -44,4 +44,9 @@ expect 0 tool-includes-charts '../tools/admin.cpp:"charts/LineChart.h"' 'charts/
 expect 1 tool-includes-screen '../tools/admin.cpp:"wip/ui/frm.h"'
 expect 1 tool-includes-qtcharts '../tools/admin.cpp:<QChart>'
 expect 1 core-includes-charts 'reports/R.cpp:"charts/LineChart.h"'
+# The photo panel serves the job and drying log screens, never the other way.
+expect 0 photos-on-cores 'photos/Files.cpp:"drying/Log.h"' 'photos/Files.cpp:"wip/Wip.h"' \
+  'wip/ui/frm.cpp:"photos/ui/Panel.h"' 'drying/ui/frmLog.cpp:"photos/ui/Panel.h"'
+expect 1 photo-panel-includes-screen 'photos/ui/Panel.cpp:"wip/ui/frm.h"'
+expect 1 photo-panel-includes-drying-screen 'photos/ui/Panel.cpp:"drying/ui/frmLog.h"'
 exit $((failures > 0))

@@ -18,7 +18,8 @@ const QDateTime kStart(QDate(2026, 3, 30), QTime(10, 15, 30, 123));
 
 // The hostile corpus in the jobs' texts, one job each, at IDs with gaps; a
 // job with nothing but its name (NULL everywhere else); bookings with
-// fractions that do not add up in binary; the drying log; a failed login.
+// fractions that do not add up in binary; the drying log; files; a failed
+// login.
 void fill(data::Connection &db)
 {
     qint64 id = 3;
@@ -51,6 +52,20 @@ void fill(data::Connection &db)
         db.insertRow(QStringLiteral("MoistureReading"),
             { { QStringLiteral("PointID"), point }, { QStringLiteral("TakenAt"), kStart.addDays(day) },
                 { QStringLiteral("Value"), 38.0 - day * 10.3 } });
+    // A file of every byte value (NUL, backslash, tab and line feed among
+    // them) and a document without a thumbnail.
+    QByteArray bytes;
+    for (int i = 0; i < 3 * 256; ++i)
+        bytes += char(i % 256);
+    db.insertRow(QStringLiteral("JobFile"),
+        { { QStringLiteral("WIPID"), 3 }, { QStringLiteral("RoomID"), room },
+            { QStringLiteral("Kind"), QStringLiteral("photo") },
+            { QStringLiteral("FileName"), QStringLiteral("wall\\1.jpg") }, { QStringLiteral("TakenAt"), kStart },
+            { QStringLiteral("Content"), bytes }, { QStringLiteral("Thumbnail"), bytes.right(300) } });
+    db.insertRow(QStringLiteral("JobFile"),
+        { { QStringLiteral("WIPID"), 3 }, { QStringLiteral("Kind"), QStringLiteral("document") },
+            { QStringLiteral("Content"), QByteArray("%PDF-1.4\n") },
+            { QStringLiteral("Thumbnail"), QVariant(QMetaType(QMetaType::QByteArray)) } });
     db.exec(QStringLiteral("INSERT INTO LoginFailure (UserKey, Failures, LastFailedAt) VALUES (?, ?, ?)"),
         { QStringLiteral("o'brien"), 3, kStart });
     db.exec(QStringLiteral("UPDATE WIP SET Status = ? WHERE ID = 3"), { QStringLiteral("Drying") });

@@ -3,6 +3,7 @@
 #include "board/ui/frmWIPNavigator.h"
 #include "drying/ui/frmDryingLog.h"
 #include "equipment/ui/frmEquipment.h"
+#include "photos/ui/frmPhotoViewer.h"
 #include "quickbooks/ui/frmQBSync.h"
 #include "reports/ui/Viewer.h"
 #include "settings/ui/frmCompanyInfo.h"
@@ -28,8 +29,9 @@ QString s(const char *text)
 const ScreenRegistry &screenRegistry()
 {
     // Menu entry, permissions (any one grants), screen, factory. The
-    // permissions hold however the screen is opened. The drying log and the
-    // import change the job, as its entry screen does; the viewer asks the
+    // permissions hold however the screen is opened. The drying log, the
+    // import and the photo viewer belong to the job, as its entry screen
+    // does; the report viewer asks the
     // permission of the report it is handed.
     static const QStringList timePermissions { s("Employee Time Manager"), s("Employee Time Entry/Edit") };
     static const QStringList wipPermission { s("WIPs Entry/Edit") };
@@ -48,6 +50,7 @@ const ScreenRegistry &screenRegistry()
         { {}, wipPermission, s("frmImport"), make<frmImport>() },
         { {}, {}, s("Viewer"), make<Viewer>() },
         { {}, wipPermission, s("frmDryingLog"), make<frmDryingLog>() },
+        { {}, wipPermission, s("frmPhotoViewer"), make<frmPhotoViewer>() },
     };
     return registry;
 }

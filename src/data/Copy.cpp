@@ -19,10 +19,12 @@ namespace {
 
     // Rows read from the source a statement: keeps memory flat on big tables.
     constexpr int kChunk = 20000;
+    // The same for a table with files in it (up to 25 MB a row).
+    constexpr int kBlobChunk = 8;
 
     // How a column's values travel: as the SQLite script declares its type,
     // the one script that names a type for each kind of value.
-    enum class Kind { Integer, Real, Boolean, DateTime, Text };
+    enum class Kind { Integer, Real, Boolean, DateTime, Text, Blob };
 
     struct Table
     {
@@ -30,6 +32,7 @@ namespace {
         QStringList columns; // without the row version
         QList<Kind> kinds;
         bool hasId = false;
+        bool hasBlob = false;
     };
 
     QList<Table> tables()
@@ -65,9 +68,12 @@ namespace {
                         : type == u"REAL"          ? Kind::Real
                         : type == u"BOOLEAN"       ? Kind::Boolean
                         : type == u"DATETIME"      ? Kind::DateTime
+                        : type == u"BLOB"          ? Kind::Blob
                                                    : Kind::Text);
                 if (match.captured(1) == u"ID")
                     table.hasId = true;
+                if (table.kinds.last() == Kind::Blob)
+                    table.hasBlob = true;
             }
             return found.values();
         }();
@@ -122,6 +128,8 @@ namespace {
                         .arg(table.name, table.columns.at(column), raw.toString()));
             return when.toLocalTime();
         }
+        case Kind::Blob:
+            return raw.toByteArray();
         case Kind::Text:
             break;
         }
@@ -175,6 +183,13 @@ namespace {
                 fnv.add('I');
                 fnv.add(value.toLongLong());
                 break;
+            case QMetaType::QByteArray: {
+                const QByteArray bytes = value.toByteArray();
+                fnv.add('B');
+                fnv.add(bytes.size());
+                fnv.add(bytes.constData(), bytes.size());
+                break;
+            }
             default: {
                 const QString text = value.toString();
                 fnv.add('S');
@@ -193,8 +208,9 @@ namespace {
         // IDs are INT on every server.
         qint64 after = std::numeric_limits<qint32>::min();
         const int idColumn = int(table.columns.indexOf(QStringLiteral("ID")));
+        const int chunk = table.hasBlob ? kBlobChunk : kChunk;
         while (true) {
-            Rows rows = table.hasId ? db.exec(db.dialect().selectTop(kChunk, columns,
+            Rows rows = table.hasId ? db.exec(db.dialect().selectTop(chunk, columns,
                                                   QStringLiteral("%1 WHERE ID > ? ORDER BY ID").arg(table.name)),
                             { after })
                                     : db.exec(QStringLiteral("SELECT %1 FROM %2").arg(columns, table.name));
@@ -209,7 +225,7 @@ namespace {
                 fn(row);
                 ++read;
             }
-            if (!table.hasId || read < kChunk)
+            if (!table.hasId || read < chunk)
                 return;
         }
     }

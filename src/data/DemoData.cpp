@@ -43,7 +43,12 @@ void BulkInserter::add(const QVariantList &row)
         return;
     }
     m_pending << row;
-    if (m_pending.size() >= m_rowsPerStatement * m_columns.size())
+    // Rows holding files go out a few megabytes a statement, however few.
+    for (const QVariant &value : row) {
+        if (value.typeId() == QMetaType::QByteArray)
+            m_pendingBytes += value.toByteArray().size();
+    }
+    if (m_pending.size() >= m_rowsPerStatement * m_columns.size() || m_pendingBytes >= kCopyBytes)
         flush();
 }
 
@@ -64,6 +69,7 @@ void BulkInserter::flush()
     m_db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(m_table, m_columns.join(u','), tuples.join(u',')),
         m_pending);
     m_pending.clear();
+    m_pendingBytes = 0;
 }
 
 int addAdministrator(Connection &db, const QString &username, const QString &password)

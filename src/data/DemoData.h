@@ -55,6 +55,7 @@ private:
     QString m_table;
     QStringList m_columns;
     QVariantList m_pending;
+    qsizetype m_pendingBytes = 0; // of the files among them
     static constexpr qsizetype kCopyBytes = 16 << 20;
     bool m_copy = false;
     QByteArray m_copyRows;

@@ -95,6 +95,11 @@ namespace {
         case QMetaType::QDate:
             out += value.toDate().toString(Qt::ISODate).toLatin1();
             break;
+        case QMetaType::QByteArray:
+            // bytea's hex form, its backslash escaped for COPY's text format.
+            out += "\\\\x";
+            out += value.toByteArray().toHex();
+            break;
         default:
             appendText(out, value.toString());
         }

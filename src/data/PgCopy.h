@@ -17,7 +17,7 @@ bool copyInAvailable(Connection &db);
 
 // Appends one row in COPY's text format, each value as the connection would
 // bind it (Connection::exec): an invalid QVariant is NULL, a null QString the
-// empty text, a date-time its wall-clock time.
+// empty text, a date-time its wall-clock time, a QByteArray bytea's hex form.
 void appendCopyRow(QByteArray &out, const QVariantList &row);
 
 // Loads rows made by appendCopyRow() into the table's columns. Throws DbError

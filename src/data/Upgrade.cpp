@@ -233,6 +233,17 @@ namespace {
         return done;
     }
 
+    // Version 11: the photos and documents of the jobs, kept in the database
+    // so that every PC sees them and a backup holds them.
+    QStringList addJobFiles(Connection &db)
+    {
+        QStringList done = createMissingTables(db, { "JobFile" });
+        done << createMissingIndexes(
+            db, QStringLiteral("JobFile"), { "IX_JobFile_WIPID_TakenAt", "IX_JobFile_RoomID", "IX_JobFile_PointID" });
+        done << createRowVersionTriggers(db);
+        return done;
+    }
+
     // Not a numbered step: a column can be narrow at any version, and one
     // widened once is narrow no more.
     QStringList widenNarrowColumns(Connection &db)
@@ -269,6 +280,7 @@ namespace {
         Step { 8, &addEquipment },
         Step { 9, &addListIndexes },
         Step { 10, &addBackups },
+        Step { 11, &addJobFiles },
     };
 
     constexpr bool numberedOneByOne()

@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QQueue>
+#include <QUrl>
 
 namespace Messages {
 
@@ -124,6 +126,28 @@ QString saveFileName(QWidget *parent, const QString &title, const QString &sugge
     const QString path = QFileDialog::getSaveFileName(parent, title, suggested, filter);
     QApplication::restoreOverrideCursor();
     return path;
+}
+
+QStringList openFileNames(QWidget *parent, const QString &title, const QString &folder, const QString &filter)
+{
+    if (g_recording) {
+        g_dialogs << title + QStringLiteral(": ") + folder;
+        const QString answer = g_fileNames.isEmpty() ? QString() : g_fileNames.dequeue();
+        return answer.split(u'\n', Qt::SkipEmptyParts);
+    }
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    const QStringList paths = QFileDialog::getOpenFileNames(parent, title, folder, filter);
+    QApplication::restoreOverrideCursor();
+    return paths;
+}
+
+bool openWithDesktop(const QString &path)
+{
+    if (g_recording) {
+        g_dialogs << QStringLiteral("Open: ") + path;
+        return true;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 bool printDialog(QWidget *parent, QPrinter &printer, int pageCount)

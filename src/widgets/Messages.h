@@ -49,6 +49,14 @@ std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial, const 
 // an empty text when the user cancels.
 QString saveFileName(QWidget *parent, const QString &title, const QString &suggested, const QString &filter);
 
+// The open-file dialog for several files, opened in `folder`: the paths
+// chosen, none when the user cancels.
+QStringList openFileNames(QWidget *parent, const QString &title, const QString &folder, const QString &filter);
+
+// Opens the file in the desktop's own program for its type; false when
+// there is none.
+bool openWithDesktop(const QString &path);
+
 // The system print dialog for printer, offering pages 1 to pageCount: true
 // when the user chose to print (the printer then holds the choices).
 bool printDialog(QWidget *parent, QPrinter &printer, int pageCount);
@@ -59,8 +67,10 @@ bool printDialog(QWidget *parent, QPrinter &printer, int pageCount);
 // the queue, or a queued nullopt, is Cancel). So are the file and print
 // dialogs: each opening is recorded in dialogs() ("<title>: <suggested
 // path>", "Print: <pages>"), and the answer comes from the queue of next file
-// names ("" or nothing queued is Cancel) or of print answers (nothing queued
-// is Cancel).
+// names ("" or nothing queued is Cancel; the dialog for several files takes
+// one queued text of paths separated by "\n") or of print answers (nothing
+// queued is Cancel). A file opened with the desktop's program is recorded
+// as "Open: <path>" and not opened.
 void setRecording(bool on);
 void setNextAnswer(QMessageBox::StandardButton answer);
 const QList<Shown> &shown();

@@ -312,6 +312,31 @@ CREATE TABLE BackupLog (
     Automatic BOOLEAN
 )
 GO
+-- addition (upgrade step 11): the photos and documents of a job, each
+-- perhaps of one of its drying rooms or moisture points; Kind is "photo" or
+-- "document". Content holds the file as it came, Thumbnail a small JPEG of a
+-- photo (NULL for a document), so that a list reads no original. Content
+-- comes last: SQLite reads a row's columns in order, and the list's columns
+-- before it never walk the original's overflow pages.
+CREATE TABLE JobFile (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    WIPID INTEGER NOT NULL,
+    RoomID INTEGER,
+    PointID INTEGER,
+    FileName TEXT,
+    Kind TEXT,
+    Caption TEXT,
+    TakenAt DATETIME,
+    AddedBy TEXT,
+    AddedAt DATETIME,
+    Width INTEGER,
+    Height INTEGER,
+    FileSize INTEGER,
+    Thumbnail BLOB,
+    RowVersion INTEGER NOT NULL DEFAULT 0,
+    Content BLOB
+)
+GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
 GO
 CREATE INDEX IX_WIP_Status ON WIP (Status)
@@ -366,6 +391,13 @@ GO
 CREATE INDEX IX_WIP_Adjuster ON WIP (Adjuster)
 GO
 CREATE INDEX IX_WIP_AdjusterUpdatedBy ON WIP (AdjusterUpdatedBy)
+GO
+-- addition (upgrade step 11): a job's files by date, a room's and a point's.
+CREATE INDEX IX_JobFile_WIPID_TakenAt ON JobFile (WIPID, TakenAt)
+GO
+CREATE INDEX IX_JobFile_RoomID ON JobFile (RoomID)
+GO
+CREATE INDEX IX_JobFile_PointID ON JobFile (PointID)
 GO
 -- SQLite has no procedures: the program writes the EmployeeLog row of
 -- EmployeeLogin/EmployeeLogoff itself.
@@ -450,5 +482,12 @@ CREATE TRIGGER IF NOT EXISTS TR_EquipmentRate_RowVersion AFTER UPDATE ON Equipme
 WHEN NEW.RowVersion = OLD.RowVersion
 BEGIN
     UPDATE EquipmentRate SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+-- addition (upgrade step 11): the job files' row versions
+CREATE TRIGGER IF NOT EXISTS TR_JobFile_RowVersion AFTER UPDATE ON JobFile FOR EACH ROW
+WHEN NEW.RowVersion = OLD.RowVersion
+BEGIN
+    UPDATE JobFile SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
 END
 GO

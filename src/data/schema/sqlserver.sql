@@ -312,6 +312,31 @@ CREATE TABLE BackupLog (
     Automatic BIT
 )
 GO
+-- addition (upgrade step 11): the photos and documents of a job, each
+-- perhaps of one of its drying rooms or moisture points; Kind is "photo" or
+-- "document". Content holds the file as it came, Thumbnail a small JPEG of a
+-- photo (NULL for a document), so that a list reads no original. Content
+-- comes last: SQLite reads a row's columns in order, and the list's columns
+-- before it never walk the original's overflow pages.
+CREATE TABLE JobFile (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    WIPID INT NOT NULL,
+    RoomID INT,
+    PointID INT,
+    FileName NVARCHAR(250),
+    Kind NVARCHAR(20),
+    Caption NVARCHAR(250),
+    TakenAt DATETIME,
+    AddedBy NVARCHAR(50),
+    AddedAt DATETIME,
+    Width INT,
+    Height INT,
+    FileSize INT,
+    Thumbnail VARBINARY(MAX),
+    RowVersion ROWVERSION,
+    Content VARBINARY(MAX)
+)
+GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)
 GO
 CREATE INDEX IX_WIP_Status ON WIP (Status)
@@ -366,6 +391,13 @@ GO
 CREATE INDEX IX_WIP_Adjuster ON WIP (Adjuster)
 GO
 CREATE INDEX IX_WIP_AdjusterUpdatedBy ON WIP (AdjusterUpdatedBy)
+GO
+-- addition (upgrade step 11): a job's files by date, a room's and a point's.
+CREATE INDEX IX_JobFile_WIPID_TakenAt ON JobFile (WIPID, TakenAt)
+GO
+CREATE INDEX IX_JobFile_RoomID ON JobFile (RoomID)
+GO
+CREATE INDEX IX_JobFile_PointID ON JobFile (PointID)
 GO
 CREATE PROCEDURE EmployeeLogin @UserID BIGINT
 AS

@@ -4,6 +4,7 @@
 #include "base/Formats.h"
 #include "base/Numbers.h"
 #include "drying/ui/frmDryingLog.h"
+#include "photos/ui/PhotoPanel.h"
 #include "reports/ui/modReports.h"
 #include "shell/AppContext.h"
 #include "staff/ui/TimeGrid.h"
@@ -190,6 +191,9 @@ void frmWIPEntry::loadRecord(qint64 id)
     // an unknown ID leaves as it was.
     // The drying log belongs to a saved job.
     btnDryingLog->setEnabled(m_record.id != 0);
+    // So do the photos, which belong to a saved job.
+    SSTab1->setTabEnabled(SSTab1->indexOf(tabPhotos), m_record.id != 0);
+    m_photos->showOwner({ m_record.id, 0, 0 });
     lstSubcontractor->clear();
     if (m_record.id != 0)
         lstSubcontractor->addItems(wip::loadContractors(context().db(), m_record.id));
@@ -220,6 +224,10 @@ void frmWIPEntry::ClearForm()
     m_record.adjusterUpdatedDate = dtAdjusterUpdated->date();
     lblID->clear();
     btnDryingLog->setEnabled(false);
+    m_photos->showOwner({});
+    if (SSTab1->currentWidget() == tabPhotos)
+        SSTab1->setCurrentIndex(0);
+    SSTab1->setTabEnabled(SSTab1->indexOf(tabPhotos), false);
     cmbStatus->setPalette(cmbType->palette());
     lblDryingDays->clear();
     setDryingAlert(false);

@@ -14,14 +14,15 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 class GridWidget;
+class PhotoPanel;
 
 namespace wip {
 struct ImportedCustomer;
 struct WipLists;
 }
 
-// WIP entry and edit: one job with its lookup lists, subcontractors and
-// labour tab. The screen holds the record it loaded (ID 0 for a WIP not saved
+// WIP entry and edit: one job with its lookup lists, subcontractors, labour
+// tab and photos tab. The screen holds the record it loaded (ID 0 for a WIP not saved
 // yet); the field table moves it into the controls and back.
 class frmWIPEntry : public Screen
 {
@@ -148,4 +149,7 @@ private:
 
     GridWidget *vsfgTime = nullptr;
     QLabel *lblTotalHours = nullptr;
+
+    QWidget *tabPhotos = nullptr;
+    PhotoPanel *m_photos = nullptr;
 };

@@ -1,6 +1,7 @@
 // The entry screen's controls and layouts; behaviour is in frmWIPEntry.cpp.
 #include "wip/ui/frmWIPEntry.h"
 
+#include "photos/ui/PhotoPanel.h"
 #include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 
@@ -218,9 +219,16 @@ void frmWIPEntry::buildUi()
     laborLayout->addWidget(vsfgTime, 1);
     laborLayout->addLayout(row({ build::caption(u"Total Hours:"), lblTotalHours }, true));
 
+    // ---- "Photos": the job's photos and documents, once it is saved
+    tabPhotos = build::named(new QWidget, "tabPhotos");
+    m_photos = new PhotoPanel(context(), [this](const std::function<void()> &work) { return guarded(work); }, {});
+    auto *photosLayout = new QVBoxLayout(tabPhotos);
+    photosLayout->addWidget(m_photos);
+
     SSTab1 = build::named(new QTabWidget, "SSTab1");
     SSTab1->addTab(info, QStringLiteral("WIP Information"));
     SSTab1->addTab(labor, QStringLiteral("WIP Labor"));
+    SSTab1->addTab(tabPhotos, QStringLiteral("Photos"));
 
     auto *main = new QVBoxLayout(this);
     main->addLayout(top);

@@ -1,0 +1,548 @@
+// backends: sqlite postgres
+// Photos and documents of a job: preparing files (EXIF date and orientation,
+// refusals), storing and listing them, captions, and the WIP entry screen's
+// tab with the viewer.
+#include "app/Screens.h"
+#include "data/Database.h"
+#include "data/Schema.h"
+#include "data/Upgrade.h"
+#include "photos/JobFiles.h"
+#include "photos/PhotoFile.h"
+#include "photos/ui/frmPhotoViewer.h"
+#include "shell/ui/MDI.h"
+#include "support/TestDb.h"
+#include "support/TestHelpers.h"
+#include "wip/ui/frmWIPEntry.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <QtEndian>
+
+namespace {
+
+const QDateTime kModified(QDate(2026, 2, 3), QTime(8, 30));
+const QDateTime kShot(QDate(2025, 7, 14), QTime(16, 32, 5));
+
+// A JPEG as a camera writes one: the picture stored sideways (wider than
+// high, red on the left) with an Exif block that says to turn it a quarter
+// clockwise (Orientation 6) and when it was taken (DateTimeOriginal).
+QByteArray cameraJpeg(QSize size = QSize(80, 40))
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QPainter(&image).fillRect(0, 0, size.width() / 4, size.height(), Qt::red);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 95);
+
+    // TIFF, big-endian: IFD0 (Orientation, pointer to the Exif IFD), the
+    // Exif IFD (DateTimeOriginal) and the date's 20 bytes.
+    QByteArray tiff;
+    const auto u16 = [&](quint16 v) { tiff += char(v >> 8), tiff += char(v & 0xFF); };
+    const auto u32 = [&](quint32 v) { u16(quint16(v >> 16)), u16(quint16(v & 0xFFFF)); };
+    tiff += "MM";
+    u16(42);
+    u32(8);
+    u16(2); // IFD0 at 8
+    u16(0x0112), u16(3), u32(1), u16(6), u16(0);
+    u16(0x8769), u16(4), u32(1), u32(38);
+    u32(0);
+    u16(1); // Exif IFD at 38
+    u16(0x9003), u16(2), u32(20), u32(56);
+    u32(0);
+    tiff += kShot.toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")).toLatin1() + '\0'; // at 56
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += char((payload.size() + 2) >> 8);
+    app1 += char((payload.size() + 2) & 0xFF);
+    return jpeg.left(2) + app1 + payload + jpeg.mid(2);
+}
+
+QByteArray png(QSize size)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter(&image).fillRect(0, 0, size.width() / 2, size.height(), Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+const QByteArray kPdf("%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer << /Root 1 0 R >>\n%%EOF\n");
+
+// The test file of a kind by its name: its bytes, or a sparse file of the
+// given size for "sparse".
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &kind, qint64 sparseSize = 0)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    if (kind == "camera")
+        file.write(cameraJpeg());
+    else if (kind == "cut") {
+        const QByteArray whole = cameraJpeg(QSize(400, 300));
+        file.write(whole.left(whole.size() / 2));
+    } else if (kind == "png")
+        file.write(png(QSize(30, 20)));
+    else if (kind == "bigpng")
+        file.write(png(QSize(1000, 500)));
+    else if (kind == "pdf")
+        file.write(kPdf);
+    else if (kind == "text")
+        file.write("Moisture readings to follow.\n");
+    else if (kind == "sparse")
+        file.resize(sparseSize);
+    file.flush();
+    file.setFileTime(kModified, QFileDevice::FileModificationTime);
+    return path;
+}
+
+QImage imageOf(const QByteArray &bytes)
+{
+    return QImage::fromData(bytes);
+}
+
+photos::PreparedFile prepared(const QByteArray &kind, const QString &name, const QDateTime &takenAt)
+{
+    QTemporaryDir dir;
+    auto result = photos::prepareFile(writeFile(dir, name, kind));
+    if (!std::holds_alternative<photos::PreparedFile>(result))
+        qFatal("%s", qPrintable(std::get<QString>(result)));
+    auto file = std::get<photos::PreparedFile>(std::move(result));
+    file.takenAt = takenAt;
+    return file;
+}
+
+qint64 addJob(const QString &customer)
+{
+    return testdb::insertRow("WIP", { { "Customer", customer }, { "JobType", "Water" } });
+}
+
+} // namespace
+
+class TestPhotos : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<MDI> m_mdi;
+    frmWIPEntry *m_entry = nullptr;
+    QTemporaryDir m_files;
+
+    template <typename T = QWidget> T *child(const char *name) { return findControl<T>(m_entry, name); }
+    QListView *list() { return child<QListView>("lstPhotos"); }
+
+    // The entry screen on the job, its photos tab chosen.
+    void openJob(qint64 job)
+    {
+        testdb::logIn(1, "admin", "Admin");
+        m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
+        m_mdi->show();
+        QApplication::setActiveWindow(m_mdi.get());
+        m_entry = qobject_cast<frmWIPEntry *>(m_mdi->openScreen("frmWIPEntry"));
+        QVERIFY(m_entry);
+        auto *tabs = child<QTabWidget>("SSTab1");
+        QVERIFY(!tabs->isTabEnabled(tabs->indexOf(child("tabPhotos"))));
+        m_entry->LoadWIP(QString::number(job));
+        QVERIFY(tabs->isTabEnabled(tabs->indexOf(child("tabPhotos"))));
+        tabs->setCurrentWidget(child("tabPhotos"));
+    }
+
+    // "kind:name" specs written as files.
+    QStringList files(const QStringList &specs)
+    {
+        QStringList paths;
+        for (const QString &spec : specs) {
+            const QString kind = spec.section(u':', 0, 0);
+            paths << writeFile(m_files, spec.section(u':', 1), kind.toLatin1(), qint64(30) << 20);
+        }
+        return paths;
+    }
+
+    // Drops the files on the list as a file manager does.
+    void drop(const QStringList &paths)
+    {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString &path : paths)
+            urls << QUrl::fromLocalFile(path);
+        mime.setUrls(urls);
+        QWidget *viewport = list()->viewport();
+        const QPoint at = viewport->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &dropped);
+        QVERIFY(dropped.isAccepted());
+    }
+
+    QStringList listed() { return itemTexts(list()); }
+
+    QStringList storedNames(qint64 job)
+    {
+        QStringList names;
+        data::Rows q = testdb::exec("SELECT FileName FROM JobFile WHERE WIPID = ? ORDER BY TakenAt, ID", { job });
+        while (q.next())
+            names << q.value(0).toString();
+        return names;
+    }
+
+private slots:
+    void init() { resetTestState(); }
+    void cleanup()
+    {
+        m_entry = nullptr;
+        m_mdi.reset();
+    }
+
+    // What a file becomes, or the message that refuses it. Sizes are as
+    // shown: the camera's sideways 80x40 stands upright as 40x80.
+    void prepare_data()
+    {
+        columns<QByteArray, QString, qint64, QString, QString, QDateTime, QSize, QSize>(
+            { "kind", "name", "size", "message", "stored", "takenAt", "shown", "thumbnail" });
+        const QSize none(0, 0);
+        row("camera photo: EXIF date, turned upright", QByteArray("camera"), QString("IMG_0001.JPG"), qint64(0),
+            QString(), QString("photo"), kShot, QSize(40, 80), QSize(40, 80));
+        row("photo without EXIF: the file's time", QByteArray("png"), QString("sketch.png"), qint64(0), QString(),
+            QString("photo"), kModified, QSize(30, 20), QSize(30, 20));
+        row("large photo: thumbnail within 256", QByteArray("bigpng"), QString("wall.png"), qint64(0), QString(),
+            QString("photo"), kModified, QSize(1000, 500), QSize(256, 128));
+        row("PDF: a document, no thumbnail", QByteArray("pdf"), QString("authorization.pdf"), qint64(0), QString(),
+            QString("document"), kModified, QSize(0, 0), none);
+        row("not a photo", QByteArray("text"), QString("notes.txt"), qint64(0),
+            QString("notes.txt is neither a photo nor a PDF document; it was not added."), QString(), QDateTime(), none,
+            none);
+        row("cut-off JPEG", QByteArray("cut"), QString("IMG_0002.JPG"), qint64(0),
+            QString("IMG_0002.JPG is damaged: it cannot be read as a JPEG image; it was not added."), QString(),
+            QDateTime(), none, none);
+        row("over 25 MB", QByteArray("sparse"), QString("video.mov"), qint64(30) << 20,
+            QString("video.mov is 30 MB, larger than the 25 MB a file may be; it was not added."), QString(),
+            QDateTime(), none, none);
+        row("25 MB exactly is read", QByteArray("sparse"), QString("zeros.bin"), photos::kMaxFileBytes,
+            QString("zeros.bin is neither a photo nor a PDF document; it was not added."), QString(), QDateTime(), none,
+            none);
+    }
+
+    void prepare()
+    {
+        QFETCH(QByteArray, kind);
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(QString, message);
+        QFETCH(QString, stored);
+        QFETCH(QDateTime, takenAt);
+        QFETCH(QSize, shown);
+        QFETCH(QSize, thumbnail);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, name, kind, size);
+        const auto result = photos::prepareFile(path);
+        if (!message.isEmpty()) {
+            QVERIFY(std::holds_alternative<QString>(result));
+            QCOMPARE(std::get<QString>(result), message);
+            return;
+        }
+        if (const auto *refused = std::get_if<QString>(&result))
+            QFAIL(qPrintable(*refused));
+        const photos::PreparedFile &file = std::get<photos::PreparedFile>(result);
+        QCOMPARE(file.fileName, name);
+        QCOMPARE(photos::kindText(file.kind), stored);
+        QCOMPARE(file.takenAt, takenAt);
+        QCOMPARE(QSize(file.width, file.height), shown);
+        QFile original(path);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(file.content, original.readAll());
+        QCOMPARE(imageOf(file.thumbnail).size(), thumbnail);
+        if (kind == "camera") {
+            // Upright: the red band, on the left as stored, is now on top.
+            const QImage thumb = imageOf(file.thumbnail);
+            QVERIFY(qRed(thumb.pixel(20, 5)) > 200 && qBlue(thumb.pixel(20, 5)) < 60);
+            QVERIFY(qBlue(thumb.pixel(20, 70)) > 200);
+            QCOMPARE(photos::decodeUpright(file.content).size(), shown);
+        }
+    }
+
+    // Where a file belongs, and whose lists show it: a job's list holds its
+    // rooms' and points' files, a room's its points'. An owner that is not
+    // the job's stores nothing.
+    void owners_data()
+    {
+        columns<QString, QString, QStringList>({ "storeFor", "listFor", "listed" });
+        const QStringList all { "arrival.pdf", "wall.jpg", "kitchen.jpg", "dry.jpg" };
+        row("the job lists all, by date", QString("job"), QString("job"), all + QStringList { "new.jpg" });
+        row("the room its own and its points'", QString("room"), QString("room"),
+            QStringList { "wall.jpg", "kitchen.jpg", "new.jpg" });
+        row("the point its own", QString("point"), QString("point"), QStringList { "wall.jpg", "new.jpg" });
+        row("another job's room is refused", QString("other job's room"), QString("job"), all);
+        row("a point given with another room is refused", QString("point in the wrong room"), QString("job"), all);
+        row("a job that is gone is refused", QString("no job"), QString("job"), all);
+    }
+
+    void owners()
+    {
+        QFETCH(QString, storeFor);
+        QFETCH(QString, listFor);
+        QFETCH(QStringList, listed);
+        JT_FRESH_DB(db);
+        auto &c = db.connection();
+        const data::Stamp stamp { "kwhitfield", kModified };
+        const qint64 job = addJob("Smith");
+        const qint64 other = addJob("Jones");
+        const qint64 room = testdb::insertRow("DryingRoom", { { "WIPID", job }, { "Name", "Kitchen" } });
+        const qint64 hall = testdb::insertRow("DryingRoom", { { "WIPID", job }, { "Name", "Hall" } });
+        const qint64 otherRoom = testdb::insertRow("DryingRoom", { { "WIPID", other }, { "Name", "Den" } });
+        const qint64 point = testdb::insertRow("MoisturePoint", { { "RoomID", room }, { "Material", "Drywall" } });
+        // Stored out of date order; equal dates keep the order added.
+        photos::storeFile(c, { job, 0, 0 }, prepared("png", "dry.jpg", kShot.addDays(9)), stamp);
+        photos::storeFile(c, { 0, 0, point }, prepared("camera", "wall.jpg", kShot.addDays(1)), stamp);
+        photos::storeFile(c, { job, room, 0 }, prepared("png", "kitchen.jpg", kShot.addDays(1)), stamp);
+        photos::storeFile(c, { job, 0, 0 }, prepared("pdf", "arrival.pdf", kShot), stamp);
+
+        const QHash<QString, photos::Owner> owners { { "job", { job, 0, 0 } }, { "room", { 0, room, 0 } },
+            { "point", { 0, 0, point } }, { "other job's room", { job, otherRoom, 0 } },
+            { "point in the wrong room", { job, hall, point } }, { "no job", { other + 100, 0, 0 } } };
+        const photos::PreparedFile added = prepared("camera", "new.jpg", kShot.addDays(20));
+        try {
+            const qint64 id = photos::storeFile(c, owners.value(storeFor), added, stamp);
+            QVERIFY(!storeFor.contains(u' '));
+            const photos::FileEntry entry = *photos::loadEntry(c, id);
+            QCOMPARE(entry.wipId, job);
+            QCOMPARE(entry.roomId, storeFor == u"job" ? 0 : room);
+            QCOMPARE(entry.addedBy, QString("kwhitfield"));
+            QCOMPARE(entry.addedAt, kModified);
+            QCOMPARE(entry.size, qint64(added.content.size()));
+            QCOMPARE(*photos::loadContent(c, id), added.content);
+        } catch (const data::DbError &e) {
+            QVERIFY2(storeFor.contains(u' '), qPrintable(e.message()));
+        }
+        QStringList names;
+        for (const photos::FileEntry &entry : photos::listFiles(c, owners.value(listFor))) {
+            names << entry.fileName;
+            // The list carries thumbnails, never the originals.
+            QCOMPARE(entry.thumbnail.isEmpty(), entry.kind == photos::Kind::Document);
+        }
+        QCOMPARE(names, listed);
+    }
+
+    // A caption is saved while nobody changed the file since it was listed;
+    // also on a database the upgrade gave the table.
+    void caption_data()
+    {
+        columns<bool, QString, bool, QString>({ "upgraded", "caption", "staleVersion", "refusal" });
+        row("saved, trimmed", false, QString("  Kitchen wall, north  "), false, QString());
+        row("saved after the upgrade", true, QString("Kitchen wall, north"), false, QString());
+        row("changed by someone else", false, QString("Mine"), true, QString("changed"));
+        row("changed by someone else after the upgrade", true, QString("Mine"), true, QString("changed"));
+        row("too long", false, QString(251, u'x'), false,
+            QString("Photos: A caption takes at most 250 characters; this one has 251."));
+    }
+
+    void caption()
+    {
+        QFETCH(bool, upgraded);
+        QFETCH(QString, caption);
+        QFETCH(bool, staleVersion);
+        QFETCH(QString, refusal);
+        JT_FRESH_DB(db);
+        auto &c = db.connection();
+        if (upgraded) {
+            testdb::execScript(c.dialect().kind() == data::DbKind::PostgreSQL
+                    ? QStringLiteral("DROP TRIGGER TR_JobFile_RowVersion ON JobFile")
+                    : QStringLiteral("DROP TRIGGER TR_JobFile_RowVersion"));
+            testdb::execScript("DROP TABLE JobFile");
+            testdb::exec("UPDATE SchemaVersion SET Version = ?", { 10 });
+            QCOMPARE(data::upgradeSchema(c).to, data::kSchemaVersion);
+            QVERIFY(data::checkSchema(c).complete());
+        }
+        const qint64 id
+            = photos::storeFile(c, { addJob("Smith"), 0, 0 }, prepared("png", "a.png", kShot), { "admin", kModified });
+        const QVariant listed = photos::loadEntry(c, id)->rowVersion;
+        if (staleVersion)
+            QVERIFY(!std::holds_alternative<FieldProblem>(photos::setCaption(c, id, "Theirs", listed)));
+        try {
+            const auto result = photos::setCaption(c, id, caption, listed);
+            if (const auto *problem = std::get_if<FieldProblem>(&result)) {
+                QCOMPARE(problem->title + ": " + problem->text, refusal);
+                QCOMPARE(photos::loadEntry(c, id)->caption, QString());
+                return;
+            }
+            QVERIFY(refusal.isEmpty());
+            QCOMPARE(photos::loadEntry(c, id)->caption, caption.trimmed());
+            // The version returned is the one a next save must name.
+            QCOMPARE(std::get<QVariant>(result), photos::loadEntry(c, id)->rowVersion);
+            QVERIFY(std::get<QVariant>(result) != listed);
+        } catch (const data::ChangedByOtherError &) {
+            QCOMPARE(refusal, QString("changed"));
+            QCOMPARE(photos::loadEntry(c, id)->caption, QString("Theirs"));
+        }
+    }
+
+    // Adding through the dialog or a drop: the files are stored in date
+    // order; each refused one gets its message naming it, and the rest of
+    // the same drop is kept.
+    void add_data()
+    {
+        columns<bool, QStringList, QStringList, QStringList>({ "byDrop", "files", "stored", "messages" });
+        row("several through Add…", false,
+            QStringList { "pdf:authorization.pdf", "camera:IMG_0001.JPG", "png:sketch.png" },
+            QStringList { "IMG_0001.JPG", "authorization.pdf", "sketch.png" }, QStringList());
+        row("a drop with bad files among good ones", true,
+            QStringList {
+                "cut:IMG_0002.JPG", "camera:IMG_0001.JPG", "sparse:clip.mov", "text:notes.txt", "png:sketch.png" },
+            QStringList { "IMG_0001.JPG", "sketch.png" },
+            QStringList { "Photos: IMG_0002.JPG is damaged: it cannot be read as a JPEG image; it was not added. (!)",
+                "Photos: clip.mov is 30 MB, larger than the 25 MB a file may be; it was not added. (!)",
+                "Photos: notes.txt is neither a photo nor a PDF document; it was not added. (!)" });
+        row("Add… cancelled", false, QStringList(), QStringList(), QStringList());
+    }
+
+    void add()
+    {
+        QFETCH(bool, byDrop);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, messages);
+        JT_FRESH_DB(db);
+        const qint64 job = addJob("Smith");
+        openJob(job);
+        const QStringList paths = this->files(files);
+        if (byDrop) {
+            drop(paths);
+            QTRY_COMPARE(storedNames(job), stored);
+        } else {
+            Messages::setNextFileName(paths.join(u'\n'));
+            QTest::mouseClick(child<QPushButton>("btnAddPhotos"), Qt::LeftButton);
+        }
+        QTRY_COMPARE(shownMessages(), messages);
+        QCOMPARE(storedNames(job), stored);
+        QCOMPARE(listed().size(), stored.size());
+        for (int i = 0; i < stored.size(); ++i)
+            QVERIFY2(listed().at(i).startsWith(stored.at(i) + u'\n'), qPrintable(listed().at(i)));
+        // The user who added them is stamped.
+        if (!stored.isEmpty())
+            QCOMPARE(testdb::scalar("SELECT MIN(AddedBy) FROM JobFile").toString(), QString("admin"));
+    }
+
+    // The caption saved when the box is left, a second user's change meanwhile
+    // refused; a delete asked first, its default No keeping the file.
+    void editAndDelete_data()
+    {
+        columns<QString, QStringList, QString, QStringList>({ "action", "stored", "caption", "messages" });
+        const QStringList all { "a.png", "b.png", "c.png" };
+        row("caption saved", QString("caption"), all, QString("North wall at 4 ft"), QStringList());
+        row("caption changed by someone else", QString("caption meanwhile"), all, QString("Theirs"),
+            QStringList { "Changed by Someone Else" });
+        row("delete, the default answer", QString("delete default"), all, QString(),
+            QStringList { "Delete: Delete the photo b.png? It cannot be brought back. (buttons)" });
+        row("delete answered Yes", QString("delete yes"), QStringList { "a.png", "c.png" }, QString(),
+            QStringList { "Delete: Delete the photo b.png? It cannot be brought back. (buttons)" });
+    }
+
+    void editAndDelete()
+    {
+        QFETCH(QString, action);
+        QFETCH(QStringList, stored);
+        QFETCH(QString, caption);
+        QFETCH(QStringList, messages);
+        JT_FRESH_DB(db);
+        const qint64 job = addJob("Smith");
+        for (int i = 0; i < 3; ++i)
+            photos::storeFile(db.connection(), { job, 0, 0 },
+                prepared("png", QStringLiteral("%1.png").arg(QChar(u'a' + i)), kShot.addDays(i)),
+                { "admin", kModified });
+        openJob(job);
+        list()->setCurrentIndex(list()->model()->index(1, 0));
+        auto *box = child<QLineEdit>("txtCaption");
+        if (action.startsWith(u"caption")) {
+            if (action.endsWith(u"meanwhile"))
+                testdb::exec("UPDATE JobFile SET Caption = ? WHERE FileName = ?", { "Theirs", "b.png" });
+            box->setFocus();
+            QTest::keyClicks(box, "North wall at 4 ft");
+            child<QPushButton>("btnAddPhotos")->setFocus();
+            QCOMPARE(testdb::scalar("SELECT Caption FROM JobFile WHERE FileName = ?", { "b.png" }).toString(), caption);
+            // The list shows what is stored.
+            QVERIFY2(listed().at(1).startsWith(caption + u'\n'), qPrintable(listed().at(1)));
+            // The box keeps what was typed, saved or not.
+            QCOMPARE(box->text(), QString("North wall at 4 ft"));
+        } else {
+            // Unanswered, the question takes its default button.
+            if (action.endsWith(u"yes"))
+                Messages::setNextAnswer(QMessageBox::Yes);
+            QTest::mouseClick(child<QPushButton>("btnDeletePhoto"), Qt::LeftButton);
+        }
+        QStringList shown = shownMessages();
+        for (QString &text : shown)
+            text = text.section(u':', 0, 0) == u"Changed by Someone Else" ? text.section(u':', 0, 0) : text;
+        QCOMPARE(shown, messages);
+        QCOMPARE(storedNames(job), stored);
+        QCOMPARE(listed().size(), stored.size());
+    }
+
+    // A double-click opens a photo in the viewer, which steps through the
+    // job's photos (not its documents) and zooms; a document opens in the
+    // desktop's program from a copy of its bytes.
+    void open()
+    {
+        JT_FRESH_DB(db);
+        const qint64 job = addJob("Smith");
+        const photos::Owner owner { job, 0, 0 };
+        const data::Stamp stamp { "admin", kModified };
+        photos::storeFile(db.connection(), owner, prepared("camera", "IMG_0001.JPG", kShot), stamp);
+        photos::storeFile(db.connection(), owner, prepared("pdf", "scope.pdf", kShot.addDays(1)), stamp);
+        photos::storeFile(db.connection(), owner, prepared("bigpng", "wall.png", kShot.addDays(2)), stamp);
+        openJob(job);
+        QCOMPARE(list()->model()->rowCount(), 3);
+
+        const auto activate = [&](int row) {
+            list()->setCurrentIndex(list()->model()->index(row, 0));
+            emit list()->activated(list()->currentIndex());
+        };
+        activate(1);
+        QCOMPARE(Messages::dialogs().size(), 1);
+        const QString copy = Messages::dialogs().first().mid(6);
+        QVERIFY2(copy.endsWith(u"/scope.pdf"), qPrintable(copy));
+        QFile written(copy);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), kPdf);
+
+        activate(2);
+        auto *viewer = qobject_cast<frmPhotoViewer *>(m_mdi->findChild<QWidget *>("frmPhotoViewer"));
+        QVERIFY(viewer);
+        const auto info = [&] { return findControl<QLabel>(viewer, "lblPhotoInfo")->text(); };
+        const auto shownSize = [&] { return findControl<QLabel>(viewer, "lblPhoto")->pixmap().size(); };
+        QVERIFY2(info().startsWith("wall.png — taken ") && info().endsWith(" — 2 of 2"), qPrintable(info()));
+        // Fitted into the window: the 1000x500 original drawn smaller.
+        QVERIFY(viewer->fitted() && viewer->scale() < 1);
+        QCOMPARE(shownSize(), QSize(qRound(1000 * viewer->scale()), qRound(500 * viewer->scale())));
+        QVERIFY(!findControl<QPushButton>(viewer, "btnNext")->isEnabled());
+
+        QTest::mouseClick(findControl<QPushButton>(viewer, "btnPrevious"), Qt::LeftButton);
+        QVERIFY2(info().startsWith("IMG_0001.JPG — taken ") && info().endsWith(" — 1 of 2"), qPrintable(info()));
+        // The original, upright, at its own size (smaller than the window).
+        QCOMPARE(shownSize(), QSize(40, 80));
+        QTest::mouseClick(findControl<QPushButton>(viewer, "btnZoomIn"), Qt::LeftButton);
+        QCOMPARE(shownSize(), QSize(50, 100));
+        QVERIFY(!viewer->fitted());
+        QTest::mouseClick(findControl<QPushButton>(viewer, "btnFit"), Qt::LeftButton);
+        QCOMPARE(shownSize(), QSize(40, 80));
+        QCOMPARE(shownMessages(), QStringList());
+    }
+};
+
+QTEST_MAIN(TestPhotos)
+#include "tst_photos.moc"
