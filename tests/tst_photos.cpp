@@ -6,6 +6,7 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
+#include "drying/DryingLog.h"
 #include "photos/JobFiles.h"
 #include "photos/PhotoFile.h"
 #include "photos/ui/frmPhotoViewer.h"
@@ -337,6 +338,54 @@ private slots:
             QCOMPARE(entry.thumbnail.isEmpty(), entry.kind == photos::Kind::Document);
         }
         QCOMPARE(names, listed);
+    }
+
+    // Deleting a moisture point or a room never deletes the evidence: the
+    // point's files stay with its room, the room's with the job.
+    void filesOutliveTheirPlace_data()
+    {
+        QTest::addColumn<bool>("roomDeleted");
+        QTest::newRow("point deleted") << false;
+        QTest::newRow("room deleted") << true;
+    }
+    void filesOutliveTheirPlace()
+    {
+        QFETCH(bool, roomDeleted);
+        JT_FRESH_DB(db);
+        auto &c = db.connection();
+        const qint64 job = addJob("Smith");
+        const qint64 room = testdb::insertRow("DryingRoom", { { "WIPID", job }, { "Name", "Kitchen" } });
+        const qint64 point = testdb::insertRow("MoisturePoint", { { "RoomID", room }, { "Material", "Drywall" } });
+        const qint64 id = photos::storeFile(
+            c, { 0, 0, point }, prepared("camera", "wall.jpg", kShot), data::Stamp { "kwhitfield", kModified });
+        if (roomDeleted)
+            QVERIFY(!drying::deleteRoom(c, room));
+        else
+            drying::deletePoint(c, point);
+        const photos::FileEntry entry = *photos::loadEntry(c, id);
+        QCOMPARE(entry.pointId, 0);
+        QCOMPARE(entry.roomId, roomDeleted ? 0 : room);
+        QCOMPARE(photos::listFiles(c, { job, 0, 0 }).size(), 1);
+    }
+
+    // A document's stored name, as another program may have written it, is
+    // only ever a plain PDF name on disk.
+    void documentFileName_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << QStringLiteral("Claim Letter.PDF") << QStringLiteral("Claim Letter.PDF");
+        QTest::newRow("folders climbed") << QStringLiteral("../../.config/autostart/run.desktop")
+                                         << QStringLiteral("run.desktop.pdf");
+        QTest::newRow("windows path") << QStringLiteral("C:\\Users\\ann\\scope.pdf") << QStringLiteral("scope.pdf");
+        QTest::newRow("dots only") << QStringLiteral("..") << QStringLiteral("document.pdf");
+        QTest::newRow("control characters") << QStringLiteral("line\nbreak.pdf") << QStringLiteral("linebreak.pdf");
+    }
+    void documentFileName()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, written);
+        QCOMPARE(photos::documentFileName(stored), written);
     }
 
     // A caption is saved while nobody changed the file since it was listed;

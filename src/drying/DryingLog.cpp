@@ -239,6 +239,9 @@ std::optional<FieldProblem> deleteRoom(data::Connection &db, qint64 roomId)
     db.exec(QStringLiteral("DELETE FROM MoisturePoint WHERE RoomID = ?"), { roomId });
     db.exec(QStringLiteral("DELETE FROM DryingAtmosphere WHERE RoomID = ?"), { roomId });
     db.exec(QStringLiteral("DELETE FROM DryingRoom WHERE ID = ?"), { roomId });
+    // The room's photos and documents are the job's evidence: they stay with
+    // the job.
+    db.exec(QStringLiteral("UPDATE JobFile SET RoomID = NULL, PointID = NULL WHERE RoomID = ?"), { roomId });
     transaction.commit();
     return std::nullopt;
 }
@@ -327,6 +330,8 @@ void deletePoint(data::Connection &db, qint64 pointId)
     data::Transaction transaction(db);
     db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ?"), { pointId });
     db.exec(QStringLiteral("DELETE FROM MoisturePoint WHERE ID = ?"), { pointId });
+    // The point's photos stay with its room.
+    db.exec(QStringLiteral("UPDATE JobFile SET PointID = NULL WHERE PointID = ?"), { pointId });
     transaction.commit();
 }
 

@@ -182,4 +182,16 @@ std::variant<PreparedFile, QString> prepareFile(const QString &path, const Prepa
     return prepareBytes(name, content, info.lastModified(), options);
 }
 
+QString documentFileName(const QString &stored)
+{
+    QString name = stored.section(u'/', -1).section(u'\\', -1);
+    name.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+    name = name.trimmed();
+    if (name.isEmpty() || name == u"." || name == u"..")
+        name = QStringLiteral("document");
+    if (!name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        name += QStringLiteral(".pdf");
+    return name;
+}
+
 } // namespace photos

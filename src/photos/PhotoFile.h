@@ -55,6 +55,11 @@ std::variant<PreparedFile, QString> prepareBytes(
 // local time; invalid when it has none or the text is no date.
 QDateTime exifTakenAt(const QByteArray &content);
 
+// The name a stored document is written under for the desktop's viewer: the
+// stored name's last part (a name from the database may hold folders, "..",
+// or a type the desktop would run), always ending in ".pdf".
+QString documentFileName(const QString &stored);
+
 // An image of the photo's bytes, turned upright (EXIF orientation); null
 // when they decode to none. For a viewer: the original on demand.
 QImage decodeUpright(const QByteArray &content);

@@ -263,7 +263,7 @@ void PhotoPanel::openFile(int row)
         }
         const QString folder = QDir(documentFolder()).filePath(QString::number(entry.id));
         QDir().mkpath(folder);
-        QFile file(QDir(folder).filePath(entry.fileName));
+        QFile file(QDir(folder).filePath(photos::documentFileName(entry.fileName)));
         if (!file.open(QIODevice::WriteOnly) || file.write(*content) != content->size()) {
             Messages::show(this,
                 QStringLiteral("%1 cannot be written for viewing: %2").arg(entry.fileName, file.errorString()), title(),
