@@ -799,14 +799,14 @@ namespace {
             painter.setBrush(Qt::NoBrush);
             painter.drawRect(target);
         }
+        // Centred under the picture, which is centred in its cell.
         qreal y = box.bottom() + pt(4);
-        const QString caption = twoLines(m_bold, photo.caption, rect.width());
-        flow(&painter, m_bold, caption, QRectF(rect.left(), y, rect.width(), 0), Align::Left, kText);
-        y += 2 * m_bold.metrics.height() + pt(2);
-        flow(&painter, m_small, photo.taken, QRectF(rect.left(), y, rect.width(), 0), Align::Left, kMuted);
-        y += m_small.metrics.height();
+        y += flow(&painter, m_bold, twoLines(m_bold, photo.caption, rect.width()),
+                 QRectF(rect.left(), y, rect.width(), 0), Align::Center, kText)
+            + pt(2);
+        y += flow(&painter, m_small, photo.taken, QRectF(rect.left(), y, rect.width(), 0), Align::Center, kMuted);
         flow(&painter, m_small, m_small.metrics.elidedText(photo.place, Qt::ElideRight, rect.width()),
-            QRectF(rect.left(), y, rect.width(), 0), Align::Left, kMuted);
+            QRectF(rect.left(), y, rect.width(), 0), Align::Center, kMuted);
     }
 
     QString Renderer::twoLines(const Face &face, const QString &text, qreal width) const

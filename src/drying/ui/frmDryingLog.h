@@ -129,6 +129,7 @@ private:
 
     EquipmentPanel *pnlEquipment = nullptr;
 
+    QTabWidget *tabLower = nullptr; // the charts and the photos
     QLabel *lblRoomPhotos = nullptr;
     PhotoPanel *pnlPhotos = nullptr;
 

@@ -171,28 +171,23 @@ void frmDryingLog::buildUi()
     charts->addWidget(chtMoisture);
     charts->addWidget(chtGPP);
 
-    // ---- the photos of the room (or of its chosen point), beside the log so
-    // that they stay in view while the readings are entered
+    // ---- the photos of the room (or of its chosen point), under the log in
+    // a tab beside the charts: as wide as the charts, and in view while the
+    // room's readings and points are
     lblRoomPhotos = build::valueLabel("lblRoomPhotos");
-    lblRoomPhotos->setWordWrap(true);
     pnlPhotos = new PhotoPanel(context(), [this](const std::function<void()> &work) { return guarded(work); },
         { "lstRoomPhotos", "btnAddRoomPhotos", "btnDeleteRoomPhoto", "txtRoomPhotoCaption" });
-    auto *photos = build::named(new QGroupBox(QStringLiteral("Photos")), "fraRoomPhotos");
+    auto *photos = build::named(new QWidget, "tabRoomPhotos");
     auto *photosLayout = new QVBoxLayout(photos);
     photosLayout->addWidget(lblRoomPhotos);
     photosLayout->addWidget(pnlPhotos, 1);
-    photos->setMinimumWidth(250);
-
-    auto *log = build::named(new QSplitter(Qt::Horizontal), "splRoom");
-    log->addWidget(tabLog);
-    log->addWidget(photos);
-    log->setStretchFactor(0, 3);
-    log->setStretchFactor(1, 1);
-    log->setChildrenCollapsible(false);
+    tabLower = build::named(new QTabWidget, "tabLower");
+    tabLower->addTab(charts, QStringLiteral("Charts"));
+    tabLower->addTab(photos, QStringLiteral("Photos"));
 
     auto *right = build::named(new QSplitter(Qt::Vertical), "splLog");
-    right->addWidget(log);
-    right->addWidget(charts);
+    right->addWidget(tabLog);
+    right->addWidget(tabLower);
     right->setStretchFactor(0, 3);
     right->setStretchFactor(1, 2);
 
@@ -216,11 +211,11 @@ void frmDryingLog::buildUi()
     QWidget *order[] = { lstRooms, txtRoom, chkAffected, btnAddRoom, btnRenameRoom, btnDeleteRoom, tabLog, vsfgReadings,
         dtReading, txtTemperature, txtHumidity, btnNewReading, btnDeleteReading, btnSaveReading, vsfgPoints,
         txtMaterial, txtLocation, txtMeter, txtGoal, btnNewPoint, btnDeletePoint, btnSavePoint, dtMoisture, txtMoisture,
-        btnSaveMoisture, findChild<QWidget *>(QStringLiteral("lstRoomPhotos")),
+        btnSaveMoisture, tabLower, findChild<QWidget *>(QStringLiteral("lstRoomPhotos")),
         findChild<QWidget *>(QStringLiteral("txtRoomPhotoCaption")),
         findChild<QWidget *>(QStringLiteral("btnAddRoomPhotos")),
         findChild<QWidget *>(QStringLiteral("btnDeleteRoomPhoto")), btnPrint, btnExit };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
-    resize(1200, 760);
+    resize(1000, 720);
 }
