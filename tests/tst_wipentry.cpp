@@ -168,10 +168,14 @@ class TestWipEntry : public QObject
         ResetKeySearch();
     }
     // The named controls that do not show their empty value: no text, no
-    // pick, no tick, today's date.
+    // pick, no tick, today's date. The job's own: the photos tab's caption
+    // box shows the chosen photo's.
     QList<QWidget *> valueControls()
     {
-        return m_screen->findChildren<QWidget *>(QRegularExpression("^(lbl|txt|cmb|chk|dt)"));
+        QList<QWidget *> controls = m_screen->findChildren<QWidget *>(QRegularExpression("^(lbl|txt|cmb|chk|dt)"));
+        const QWidget *photos = findControl(m_screen.get(), "tabPhotos");
+        controls.removeIf([photos](const QWidget *control) { return photos->isAncestorOf(control); });
+        return controls;
     }
     QStringList namedControls()
     {

@@ -315,7 +315,9 @@ GO
 -- addition (upgrade step 11): the photos and documents of a job, each
 -- perhaps of one of its drying rooms or moisture points; Kind is "photo" or
 -- "document". Content holds the file as it came, Thumbnail a small JPEG of a
--- photo (NULL for a document), so that a list reads no original.
+-- photo (NULL for a document), so that a list reads no original. Content
+-- comes last: SQLite reads a row's columns in order, and the list's columns
+-- before it never walk the original's overflow pages.
 CREATE TABLE JobFile (
     ID INT IDENTITY(1,1) PRIMARY KEY,
     WIPID INT NOT NULL,
@@ -330,9 +332,9 @@ CREATE TABLE JobFile (
     Width INT,
     Height INT,
     FileSize INT,
-    Content VARBINARY(MAX),
     Thumbnail VARBINARY(MAX),
-    RowVersion ROWVERSION
+    RowVersion ROWVERSION,
+    Content VARBINARY(MAX)
 )
 GO
 CREATE INDEX IX_WIP_Customer ON WIP (Customer)

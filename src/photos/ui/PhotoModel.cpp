@@ -3,6 +3,7 @@
 #include "base/Formats.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -66,6 +67,12 @@ QSize PhotoModel::iconSize()
     return { 128, 128 };
 }
 
+void PhotoModel::setTextWidth(int pixels, const QFont &font)
+{
+    m_textWidth = pixels;
+    m_font = font;
+}
+
 void PhotoModel::setEntries(QList<photos::FileEntry> entries)
 {
     beginResetModel();
@@ -100,8 +107,15 @@ QPixmap PhotoModel::icon(int row) const
     QPixmap pixmap;
     if (entry.kind == photos::Kind::Photo) {
         const QImage image = QImage::fromData(entry.thumbnail, "JPEG");
-        if (!image.isNull())
-            pixmap = QPixmap::fromImage(image.scaled(iconSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        if (!image.isNull()) {
+            // Centred on a square, so that upright and landscape photos line
+            // up with their captions at the same height.
+            const QImage scaled = image.scaled(iconSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            pixmap = QPixmap(iconSize());
+            pixmap.fill(Qt::transparent);
+            QPainter(&pixmap).drawImage(
+                (iconSize().width() - scaled.width()) / 2, (iconSize().height() - scaled.height()) / 2, scaled);
+        }
     }
     if (pixmap.isNull())
         pixmap = documentIcon(entry.fileName);
@@ -123,13 +137,20 @@ QVariant PhotoModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole: {
         // Caption (or the file's name) over the date it was taken.
         const QString title = entry.caption.isEmpty() ? entry.fileName : entry.caption;
-        return title + u'\n' + Formats::dateTime(entry.takenAt);
+        const QString line
+            = m_textWidth > 0 ? QFontMetrics(m_font).elidedText(title, Qt::ElideRight, m_textWidth) : title;
+        return line + u'\n' + Formats::dateTime(entry.takenAt);
     }
     case Qt::DecorationRole:
         return icon(index.row());
-    case Qt::ToolTipRole:
-        return QStringLiteral("%1\nTaken %2\nAdded by %3, %4")
-            .arg(entry.fileName, Formats::dateTime(entry.takenAt), entry.addedBy, Formats::dateTime(entry.addedAt));
+    case Qt::ToolTipRole: {
+        // The whole caption, which the item may show cut short.
+        const QString caption = entry.caption.isEmpty() ? QString() : entry.caption + u'\n';
+        return caption
+            + QStringLiteral("%1\nTaken %2\nAdded by %3, %4")
+                  .arg(entry.fileName, Formats::dateTime(entry.takenAt), entry.addedBy,
+                      Formats::dateTime(entry.addedAt));
+    }
     case IdRole:
         return entry.id;
     default:

@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QCache>
+#include <QFont>
 #include <QPixmap>
 
 // The thumbnails of a list of job files for an icon view. It holds each
@@ -31,11 +32,16 @@ public:
     QPixmap icon(int row) const;
     // How large icons are drawn.
     static QSize iconSize();
+    // The width an item's text has: a long caption is cut to one line, so
+    // that the date under it always shows.
+    void setTextWidth(int pixels, const QFont &font);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
     QList<photos::FileEntry> m_entries;
+    int m_textWidth = 0;
+    QFont m_font;
     mutable QCache<qint64, QPixmap> m_icons;
 };

@@ -71,6 +71,7 @@ PhotoPanel::PhotoPanel(
     lstPhotos->setResizeMode(QListView::Adjust);
     lstPhotos->setIconSize(PhotoModel::iconSize());
     lstPhotos->setGridSize(PhotoModel::iconSize() + QSize(40, 48));
+    m_model->setTextWidth(PhotoModel::iconSize().width() + 4, lstPhotos->font());
     // Every item is as large as the first: the view lays out hundreds of
     // them without asking each for its size (or decoding its thumbnail).
     lstPhotos->setUniformItemSizes(true);
@@ -330,10 +331,13 @@ void PhotoPanel::txtCaption_Finished()
         m_model->updateEntry(row, text.trimmed(), std::get<QVariant>(result));
     });
     if (!saved) {
-        // Changed or deleted by someone else: what is stored now is shown.
+        // Changed or deleted by someone else: the list shows what is stored
+        // now, the box keeps what the user typed until edited again.
         m_guard([&] {
             reload();
             select(id);
         });
+        if (m_model->rowOf(id) >= 0)
+            txtCaption->setText(text);
     }
 }

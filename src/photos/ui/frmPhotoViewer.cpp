@@ -62,7 +62,6 @@ frmPhotoViewer::frmPhotoViewer(AppContext &context)
     connect(btnZoomOut, &QPushButton::clicked, this, [this] { zoomBy(1 / kZoomStep); });
     connect(btnFit, &QPushButton::clicked, this, &frmPhotoViewer::btnFit_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmPhotoViewer::closeScreen);
-    resize(900, 700);
     showCurrent();
 }
 
@@ -143,7 +142,14 @@ void frmPhotoViewer::zoomBy(double factor)
         return;
     m_fit = false;
     m_scale = std::clamp(m_scale * factor, kMinScale, kMaxScale);
+    // The point in the middle of the view stays there.
+    QScrollBar *across = scrPhoto->horizontalScrollBar();
+    QScrollBar *down = scrPhoto->verticalScrollBar();
+    const double x = (across->value() + across->pageStep() / 2.0) / std::max(1, lblPhoto->width());
+    const double y = (down->value() + down->pageStep() / 2.0) / std::max(1, lblPhoto->height());
     render();
+    across->setValue(qRound(x * lblPhoto->width() - across->pageStep() / 2.0));
+    down->setValue(qRound(y * lblPhoto->height() - down->pageStep() / 2.0));
 }
 
 void frmPhotoViewer::btnPrevious_Click()

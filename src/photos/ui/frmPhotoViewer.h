@@ -26,6 +26,9 @@ public:
     double scale() const { return m_scale; }
     bool fitted() const { return m_fit; }
 
+    // Large enough to look at a photo when it first opens.
+    QSize sizeHint() const override { return { 960, 720 }; }
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
