@@ -776,8 +776,8 @@ namespace {
 
     void Renderer::paintPhoto(QPainter &painter, const Photo &photo, const QRectF &rect) const
     {
-        // The texts keep the same room in every cell (two lines of caption,
-        // the date and the place), so that the pictures line up.
+        // Every cell keeps the same height for its texts (two lines of
+        // caption, the date and the place), so that the pictures line up.
         const qreal texts = 2 * m_bold.metrics.height() + 2 * m_small.metrics.height() + pt(6);
         const QRectF box(rect.left(), rect.top(), rect.width(), rect.height() - texts);
         const PhotoSection &section = m_doc.photos;

@@ -105,7 +105,7 @@ void Viewer::showReport(reports::Document report)
         chkPhotos->setChecked(m_report->printPhotos && photos > 0);
     }
     chkPhotos->setEnabled(photos > 0);
-    chkPhotos->setToolTip(photos > 0 ? QStringLiteral("Adds the %1 photos, six to a page").arg(photos)
+    chkPhotos->setToolTip(photos > 0 ? QStringLiteral("Adds the report's photos (%1), six to a page").arg(photos)
                                      : QStringLiteral("This report has no photos"));
     m_previewPrinter->setPageLayout(reports::pageLayout(*m_report));
     m_previewPrinter->setDocName(m_report->title);
