@@ -8,7 +8,8 @@
 //
 // Each photo stores a 256-pixel thumbnail and an original of 256 KB: a list
 // that read the originals would show at once. JT_BENCH_DB names the database
-// (the job is added to it once); the default is a temporary SQLite file.
+// (the job is added to it once, the schema too when it is empty); the
+// default is a temporary SQLite file.
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "photos/JobFiles.h"
@@ -140,6 +141,8 @@ int main(int argc, char **argv)
         const QString shared = benchdata::sharedDb();
         if (!shared.isEmpty()) {
             db.open(shared, {});
+            if (!data::hasTable(db, QStringLiteral("WIP")))
+                data::createSchema(db);
         } else {
             db.open(QStringLiteral("Provider=SQLite;Data Source=photos.db"), dir.path(), data::OpenOptions { true });
             data::createSchema(db);

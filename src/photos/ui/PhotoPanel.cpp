@@ -207,7 +207,6 @@ void PhotoPanel::addFiles(const QStringList &paths)
     // here (the connection belongs to this thread). Only a batch's files are
     // in memory at once.
     const int batch = std::max(2, QThread::idealThreadCount() * 2);
-    const photos::PrepareOptions options = m_prepare;
     QStringList refused;
     qint64 lastAdded = 0;
     bool failed = false;
@@ -218,7 +217,7 @@ void PhotoPanel::addFiles(const QStringList &paths)
         connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress,
             [&progress, start](int done) { progress.setValue(int(start) + done); });
         watcher.setFuture(QtConcurrent::mapped(
-            paths.mid(start, batch), [options](const QString &path) { return photos::prepareFile(path, options); }));
+            paths.mid(start, batch), [](const QString &path) { return photos::prepareFile(path); }));
         loop.exec();
         for (const Prepared &result : watcher.future().results()) {
             if (const auto *message = std::get_if<QString>(&result)) {

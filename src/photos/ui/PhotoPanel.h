@@ -1,7 +1,6 @@
 #pragma once
 
 #include "photos/JobFiles.h"
-#include "photos/PhotoFile.h"
 
 #include <QWidget>
 #include <functional>
@@ -45,8 +44,6 @@ public:
     // progress dialog, then stored. A file refused gets its own message,
     // naming it; the others are still added.
     void addFiles(const QStringList &paths);
-    // How files are read (the size limit); for tests.
-    void setPrepareOptions(const photos::PrepareOptions &options) { m_prepare = options; }
 
     PhotoModel *model() const { return m_model; }
 
@@ -71,7 +68,6 @@ private:
     AppContext &m_context;
     std::function<bool(const std::function<void()> &)> m_guard;
     photos::Owner m_owner;
-    photos::PrepareOptions m_prepare;
     bool m_stale = false;
     PhotoModel *m_model = nullptr;
 
