@@ -643,8 +643,8 @@ private slots:
         QCOMPARE(shownMessages(), QStringList());
     }
 
-    // The photo section after the report: six to a page, each photo's caption
-    // (or file name), date and place, only when asked for, never a document;
+    // The photo section after the report, only when asked for: six to a page,
+    // each photo's caption (or file name), date and place, never a document;
     // the drying log's only its rooms' and points', room by room. Each picture
     // is read once, upright and as small as its place needs.
     void printed_data()
@@ -653,8 +653,6 @@ private slots:
             { "report", "via", "extra", "pages", "inOrder", "absent" });
         const QStringList all { "PHOTOS", "arrival.png", "Taken ", "hall.png", "Hall", "Cabinets removed", "Kitchen",
             "North wall at 4 ft", "Kitchen \u00b7 point Drywall, north wall", "extra1.png" };
-        row("work order, photos not asked for", QString("work-order"), QString("pdf, off"), 3, 0, QStringList(),
-            QStringList { "PHOTOS", "arrival.png", "Cabinets removed" });
         row("work order: seven over two pages, by date", QString("work-order"), QString("pdf"), 3, 2,
             all + QStringList { "extra2.png", "PHOTOS (CONTINUED)", "extra3.png" }, QStringList { "scope.pdf" });
         row("work order: six fill one page", QString("work-order"), QString("pdf"), 2, 1, all,
@@ -721,10 +719,11 @@ private slots:
             without = reports::writePdf(document, pdf);
             if (via.endsWith(u"deleted"))
                 testdb::exec("DELETE FROM JobFile WHERE FileName = ?", { "wall.jpg" });
-            document.printPhotos = via != u"pdf, off";
+            document.printPhotos = true;
             with = reports::writePdf(document, pdf);
-            QCOMPARE(reads, document.printPhotos ? int(document.photos.photos.size()) : 0);
-            QCOMPARE(upright, document.printPhotos && !via.endsWith(u"deleted") ? 1 : 0);
+            // None read for the report without them, each once with them.
+            QCOMPARE(reads, int(document.photos.photos.size()));
+            QCOMPARE(upright, via.endsWith(u"deleted") ? 0 : 1);
             // Under four inches wide at 200 dpi, not the original's 1000 pixels.
             QVERIFY2(widest <= 800, qPrintable(QString::number(widest)));
         }
