@@ -1,30 +1,41 @@
 // backends: sqlite postgres
 // Photos and documents of a job: preparing files (EXIF date and orientation,
-// refusals), storing and listing them, captions, and the WIP entry screen's
-// tab with the viewer.
+// refusals), storing and listing them, captions, the WIP entry screen's tab
+// with the viewer, the drying log's photo pane, and the printed photo section.
 #include "app/Screens.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
 #include "drying/DryingLog.h"
+#include "drying/ui/frmDryingLog.h"
 #include "photos/JobFiles.h"
 #include "photos/PhotoFile.h"
 #include "photos/ui/frmPhotoViewer.h"
+#include "reports/ReportRenderer.h"
+#include "reports/Reports.h"
+#include "reports/crptDryingLog.h"
+#include "reports/ui/modReports.h"
 #include "shell/ui/MDI.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
 #include "wip/ui/frmWIPEntry.h"
 
+#include "widgets/GridWidget.h"
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QMimeData>
 #include <QPainter>
+#include <QPrintPreviewWidget>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,6 +144,37 @@ photos::PreparedFile prepared(const QByteArray &kind, const QString &name, const
 qint64 addJob(const QString &customer)
 {
     return testdb::insertRow("WIP", { { "Customer", customer }, { "JobType", "Water" } });
+}
+
+// A job with a photo and a document of its own, the affected Kitchen (first
+// in the log) with a photo and a point with one, and the Hall, whose photo
+// was taken first; then `extra` more of the job's own.
+struct PhotoJob
+{
+    qint64 job = 0, kitchen = 0, hall = 0, point = 0;
+};
+
+PhotoJob photoJob(data::Connection &c, int extra = 0)
+{
+    PhotoJob j;
+    j.job = addJob("Smith");
+    j.kitchen = testdb::insertRow("DryingRoom", { { "WIPID", j.job }, { "Name", "Kitchen" }, { "Affected", true } });
+    j.hall = testdb::insertRow("DryingRoom", { { "WIPID", j.job }, { "Name", "Hall" }, { "Affected", false } });
+    j.point = testdb::insertRow(
+        "MoisturePoint", { { "RoomID", j.kitchen }, { "Material", "Drywall" }, { "Location", "north wall" } });
+    const auto store = [&](const photos::Owner &owner, const QByteArray &kind, const QString &name, int day) {
+        return photos::storeFile(c, owner, prepared(kind, name, kShot.addDays(day)), { "admin", kModified });
+    };
+    store({ j.job, 0, 0 }, "png", "arrival.png", 0);
+    store({ j.job, 0, 0 }, "pdf", "scope.pdf", 0);
+    store({ 0, j.hall, 0 }, "png", "hall.png", 1);
+    store({ 0, j.kitchen, 0 }, "png", "kitchen.png", 2);
+    store({ 0, 0, j.point }, "camera", "wall.jpg", 3);
+    testdb::exec("UPDATE JobFile SET Caption = ? WHERE FileName = ?", { "Cabinets removed", "kitchen.png" });
+    testdb::exec("UPDATE JobFile SET Caption = ? WHERE FileName = ?", { "North wall at 4 ft", "wall.jpg" });
+    for (int i = 1; i <= extra; ++i)
+        store({ j.job, 0, 0 }, "bigpng", QStringLiteral("extra%1.png").arg(i), 3 + i);
+    return j;
 }
 
 } // namespace
@@ -590,6 +632,162 @@ private slots:
         QTest::mouseClick(findControl<QPushButton>(viewer, "btnFit"), Qt::LeftButton);
         QCOMPARE(shownSize(), QSize(40, 80));
         QCOMPARE(shownMessages(), QStringList());
+    }
+
+    // The drying log shows the photos of the chosen room (its points' too) or
+    // of the point chosen on the points' tab, never the job's others; a photo
+    // added there belongs to what is shown; the viewer steps through them.
+    void dryingLog_data()
+    {
+        columns<QString, QStringList, QString>({ "chosen", "listed", "label" });
+        const QStringList kitchen { "Cabinets removed", "North wall at 4 ft", "new.png" };
+        row("a room: its own and its points'", QString("Kitchen"), kitchen, QString("Kitchen"));
+        row("a point on the points' tab: its own", QString("point"), QStringList { "North wall at 4 ft", "new.png" },
+            QString("Kitchen \u00b7 point Drywall, north wall"));
+        row("a point chosen, another tab shown: the room's", QString("point, other tab"), kitchen, QString("Kitchen"));
+        row("another room", QString("Hall"), QStringList { "hall.png", "new.png" }, QString("Hall"));
+    }
+
+    void dryingLog()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, label);
+        JT_FRESH_DB(db);
+        const PhotoJob j = photoJob(db.connection());
+        testdb::logIn(1, "admin", "Admin");
+        m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
+        m_mdi->show();
+        auto *log = qobject_cast<frmDryingLog *>(m_mdi->openScreen("frmDryingLog"));
+        QVERIFY(log);
+        log->LoadDryingLog(QString::number(j.job));
+        auto *rooms = findControl<QListWidget>(log, "lstRooms");
+        rooms->setCurrentItem(rooms->findItems(chosen == u"Hall" ? "Hall" : "Kitchen", Qt::MatchExactly).value(0));
+        auto *tabs = findControl<QTabWidget>(log, "tabLog");
+        if (chosen.startsWith(u"point")) {
+            tabs->setCurrentWidget(findControl(log, "tabMoisture"));
+            QVERIFY(findControl<GridWidget>(log, "vsfgPoints")->setRow(1));
+            if (chosen.endsWith(u"tab"))
+                tabs->setCurrentWidget(findControl(log, "tabAtmosphere"));
+        }
+        findControl<QTabWidget>(log, "tabLower")->setCurrentWidget(findControl(log, "tabRoomPhotos"));
+        QCOMPARE(findControl<QLabel>(log, "lblRoomPhotos")->text(), label);
+        Messages::setNextFileName(files({ "png:new.png" }).join(u'\n'));
+        QTest::mouseClick(findControl<QPushButton>(log, "btnAddRoomPhotos"), Qt::LeftButton);
+        auto *view = findControl<QListView>(log, "lstRoomPhotos");
+        QStringList shown;
+        for (const QString &text : itemTexts(view))
+            shown << text.section(u'\n', 0, 0);
+        QCOMPARE(shown, listed);
+        QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM JobFile WHERE FileName = ? AND WIPID = ? AND RoomID = ? AND "
+                                "COALESCE(PointID, 0) = ?",
+                     { "new.png", j.job, chosen == u"Hall" ? j.hall : j.kitchen, chosen == u"point" ? j.point : 0 })
+                     .toInt(),
+            1);
+
+        view->setCurrentIndex(view->model()->index(0, 0));
+        emit view->activated(view->currentIndex());
+        const QString info = findControl<QLabel>(m_mdi.get(), "lblPhotoInfo")->text();
+        QVERIFY2(info.endsWith(QStringLiteral(" \u2014 1 of %1").arg(listed.size())), qPrintable(info));
+        QCOMPARE(shownMessages(), QStringList());
+    }
+
+    // The photo section after the report, only when asked for: six to a page,
+    // each photo's caption (or file name), date and place, never a document;
+    // the drying log's only its rooms' and points', room by room. Each picture
+    // is read once, upright and as small as its place needs.
+    void printed_data()
+    {
+        columns<QString, QString, int, int, QStringList, QStringList>(
+            { "report", "via", "extra", "pages", "inOrder", "absent" });
+        const QStringList all { "PHOTOS", "arrival.png", "Taken ", "hall.png", "Hall", "Cabinets removed", "Kitchen",
+            "North wall at 4 ft", "Kitchen \u00b7 point Drywall, north wall", "extra1.png" };
+        row("work order: seven over two pages, by date", QString("work-order"), QString("pdf"), 3, 2,
+            all + QStringList { "extra2.png", "PHOTOS (CONTINUED)", "extra3.png" }, QStringList { "scope.pdf" });
+        row("work order: six fill one page", QString("work-order"), QString("pdf"), 2, 1, all,
+            QStringList { "(CONTINUED)" });
+        row("drying log: its rooms' and points' only, room by room", QString("drying-log"), QString("pdf"), 3, 1,
+            QStringList { "PHOTOS", "Cabinets removed", "North wall at 4 ft", "hall.png", "Hall" },
+            QStringList { "arrival.png", "extra1.png" });
+        row("a photo deleted after the report was made", QString("work-order"), QString("pdf, one deleted"), 0, 1,
+            QStringList { "hall.png", "Cabinets removed", "The picture cannot be read.", "North wall at 4 ft" },
+            QStringList());
+        row("the viewer's check box", QString("work-order"), QString("viewer"), 3, 2, QStringList(), QStringList());
+        row("the admin tool's --photos", QString("drying-log"), QString("admin"), 3, 1,
+            QStringList { "PHOTOS", "Cabinets removed", "hall.png" }, QStringList { "arrival.png" });
+    }
+
+    void printed()
+    {
+        QFETCH(QString, report);
+        QFETCH(QString, via);
+        QFETCH(int, extra);
+        QFETCH(int, pages);
+        QFETCH(QStringList, inOrder);
+        QFETCH(QStringList, absent);
+        JT_FRESH_DB(db);
+        auto &c = db.connection();
+        const qint64 job = photoJob(c, extra).job;
+        const QString pdf = m_files.filePath("printed.pdf");
+        int without = 0, with = 0;
+        if (via == u"viewer") {
+            testdb::logIn(1, "admin", "Admin");
+            m_mdi = std::make_unique<MDI>(testdb::context(), screenRegistry());
+            QVERIFY(modReports::PrintWIPDetailReport(testdb::context(), m_mdi.get(), QString::number(job)));
+            auto *box = findControl<QCheckBox>(m_mdi.get(), "chkPhotos");
+            QVERIFY(box->isEnabled() && !box->isChecked());
+            without = findControl<QPrintPreviewWidget>(m_mdi.get(), "CRViewer")->pageCount();
+            QTest::mouseClick(box, Qt::LeftButton);
+            QCOMPARE(findControl<QPrintPreviewWidget>(m_mdi.get(), "CRViewer")->pageCount() - without, pages);
+            return;
+        }
+        if (via == u"admin") {
+            static const QRegularExpression written(QStringLiteral("\\((\\d+) pages?\\)"));
+            for (const QString &photos : { QString(), QString("--photos") }) {
+                QProcess admin;
+                admin.start(JT_ADMIN_PATH,
+                    { "--config", db.folder() + "/config.txt", "report", report, "--wip", QString::number(job), "--pdf",
+                        pdf, photos.isEmpty() ? "--user=admin" : photos });
+                admin.waitForFinished(60000);
+                (photos.isEmpty() ? without : with)
+                    = written.match(QString::fromUtf8(admin.readAllStandardOutput())).captured(1).toInt();
+            }
+        } else {
+            reports::Document document = report == u"work-order"
+                ? reports::workOrder(c, job, {}, kModified.date())
+                : reports::dryingLog(c, job, {}, kModified.date(), QStringLiteral("F"));
+            int reads = 0, upright = 0, widest = 0;
+            const reports::PhotoReader read = document.photos.read;
+            document.photos.read = [&](qint64 id, const QSize &size) {
+                const QImage image = read(id, size);
+                ++reads;
+                upright += image.height() > image.width(); // the camera's, sideways as stored
+                widest = std::max(widest, size.width());
+                return image;
+            };
+            without = reports::writePdf(document, pdf);
+            if (via.endsWith(u"deleted"))
+                testdb::exec("DELETE FROM JobFile WHERE FileName = ?", { "wall.jpg" });
+            document.printPhotos = true;
+            with = reports::writePdf(document, pdf);
+            // None read for the report without them, each once with them.
+            QCOMPARE(reads, int(document.photos.photos.size()));
+            QCOMPARE(upright, via.endsWith(u"deleted") ? 0 : 1);
+            // Under four inches wide at 200 dpi, not the original's 1000 pixels.
+            QVERIFY2(widest <= 800, qPrintable(QString::number(widest)));
+        }
+        QCOMPARE(with - without, pages);
+        QProcess pdftotext;
+        pdftotext.start("pdftotext", { "-raw", pdf, "-" });
+        QVERIFY(pdftotext.waitForFinished(60000));
+        const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput()).simplified();
+        qsizetype at = 0;
+        for (const QString &part : inOrder) {
+            at = text.indexOf(part, at);
+            QVERIFY2(at >= 0, qPrintable(QStringLiteral("%1 not in order in: %2").arg(part, text)));
+        }
+        for (const QString &part : absent)
+            QVERIFY2(!text.contains(part), qPrintable(QStringLiteral("%1 in: %2").arg(part, text)));
     }
 };
 

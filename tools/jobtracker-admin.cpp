@@ -4,8 +4,8 @@
 //   jobtracker-admin [--config FILE] seed-demo [--jobs N] [--bookings-per-job N] [--force]
 //   jobtracker-admin [--config FILE] check
 //   jobtracker-admin [--config FILE] upgrade
-//   jobtracker-admin [--config FILE] report work-order --wip N --pdf FILE [--user NAME]
-//   jobtracker-admin [--config FILE] report drying-log --wip N --pdf FILE [--user NAME]
+//   jobtracker-admin [--config FILE] report work-order --wip N --pdf FILE [--user NAME] [--photos]
+//   jobtracker-admin [--config FILE] report drying-log --wip N --pdf FILE [--user NAME] [--photos]
 //   jobtracker-admin [--config FILE] report board [--type T] [--status S] [--search X]
 //                    [--from DATE --to DATE] [--all] --pdf FILE [--user NAME]
 //   jobtracker-admin [--config FILE] copy --to OTHER_CONFIG [--replace]
@@ -305,6 +305,7 @@ struct ReportRequest
     QString user;
     QString wip;
     board::Filter filter;
+    bool photos = false;
 };
 
 // A date of the command line: yyyy-MM-dd.
@@ -332,6 +333,7 @@ int report(data::Connection &db, const ReportRequest &request)
     } else {
         document = reports::boardReport(db, request.filter, texts, Clock::today());
     }
+    document.printPhotos = request.photos;
     const int pages = reports::writePdf(document, request.pdf);
     out() << "Wrote the " << document.title.toLower() << " to " << request.pdf << " (" << pages
           << (pages == 1 ? " page)." : " pages).") << Qt::endl;
@@ -423,9 +425,11 @@ int main(int argc, char *argv[])
         QStringLiteral("copy, restore: replace everything in a target database that already holds jobs."));
     const QCommandLineOption allOption(
         QStringLiteral("all"), QStringLiteral("report board: closed jobs too (the board's Active Only off)."));
-    parser.addOptions(
-        { configOption, userOption, passwordOption, jobsOption, bookingsOption, forceOption, pdfOption, printedByOption,
-            wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption, replaceOption });
+    const QCommandLineOption photosOption(QStringLiteral("photos"),
+        QStringLiteral("report work-order, drying-log: add the job's photos at the end, six to a page."));
+    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption, forceOption, pdfOption,
+        printedByOption, wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption,
+        replaceOption, photosOption });
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
@@ -442,6 +446,8 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("report needs --pdf FILE"));
         if (parser.isSet(fromOption) != parser.isSet(toOption))
             return fail(QStringLiteral("--from and --to go together"));
+        if (parser.isSet(photosOption) && args.at(1) == u"board")
+            return fail(QStringLiteral("--photos goes with report work-order or drying-log"));
     } else if (args.size() != 1) {
         return fail(QStringLiteral(
             "give exactly one command: init, seed-demo, check, upgrade, copy, backup, restore or report (see --help)"));
@@ -538,6 +544,7 @@ int main(int argc, char *argv[])
             request.filter.status = parser.value(statusOption);
             request.filter.search = parser.value(searchOption);
             request.filter.activeOnly = !parser.isSet(allOption);
+            request.photos = parser.isSet(photosOption);
             if (parser.isSet(fromOption)) {
                 const std::optional<QDate> from = isoDate(parser.value(fromOption));
                 const std::optional<QDate> to = isoDate(parser.value(toOption));

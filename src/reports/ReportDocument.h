@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QImage>
 #include <QList>
 #include <QPageLayout>
 #include <QString>
@@ -132,6 +133,30 @@ struct Drawing
 
 using Block = std::variant<Heading, Panels, Table, Signatures, Note, Drawing>;
 
+// One photo of the photo section, without its picture.
+struct Photo
+{
+    qint64 id = 0;
+    QString caption; // its caption, or its file name when it has none
+    QString taken; // when it was taken, as printed
+    QString place; // the room and moisture point it shows; empty for none
+};
+
+// Reads a photo's picture, upright and scaled to fit `size` pixels; a null
+// image when it is gone or does not decode. Called while the photo's page is
+// painted, so that only the photo being drawn is in memory.
+using PhotoReader = std::function<QImage(qint64 id, const QSize &size)>;
+
+// Photos after the blocks, six to a page (two across, three down), each with
+// its caption, date and place under it. Each starts on a page of its own.
+struct PhotoSection
+{
+    QString caption;
+    QList<Photo> photos;
+    PhotoReader read;
+    qreal dpi = 200; // the resolution the pictures are read at
+};
+
 struct Document
 {
     QString title; // "Work Order": at the top right of every page
@@ -142,6 +167,10 @@ struct Document
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     PicturePainter picture;
     std::vector<Block> blocks;
+    // The job's photos, printed only when `printPhotos` is set (a report
+    // asked for with them): a job of hundreds would fill pages unasked.
+    PhotoSection photos;
+    bool printPhotos = false;
 };
 
 } // namespace reports

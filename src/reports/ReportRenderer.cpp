@@ -1,5 +1,6 @@
 #include "reports/ReportRenderer.h"
 
+#include "reports/PhotoSection.h"
 #include "reports/ReportData.h"
 #include "shell/Logo.h"
 
@@ -76,6 +77,10 @@ namespace {
 
     // Parts of a table besides its rows (0..n-1) and totals (n..).
     enum TablePart { kCaption = -4, kCaptionContinued = -3, kHeader = -2, kEmpty = -1 };
+
+    // The block of a page of the photo section (its part: the page's number
+    // within the section).
+    constexpr int kPhotoPage = -1;
 
     class Renderer
     {
@@ -155,6 +160,10 @@ namespace {
         qreal signaturesHeight() const { return pt(30); }
         void paintSignatures(QPainter &painter, const Signatures &signatures, const QRectF &rect) const;
         void paintDrawing(QPainter &painter, const Drawing &drawing, const QRectF &rect) const;
+        void paintPhotoPage(QPainter &painter, int page, const QRectF &rect) const;
+        void paintPhoto(QPainter &painter, const Photo &photo, const QRectF &rect) const;
+        // The text cut to two lines, the second ending in an ellipsis.
+        QString twoLines(const Face &face, const QString &text, qreal width) const;
 
         const Document &m_doc;
         QPaintDevice *m_device;
@@ -288,6 +297,10 @@ namespace {
         header(&painter);
         for (const Placement &placement : m_pages.at(page)) {
             const QRectF rect(0, m_headerHeight + placement.y, m_width, placement.height);
+            if (placement.block == kPhotoPage) {
+                paintPhotoPage(painter, placement.part, rect);
+                continue;
+            }
             std::visit(
                 [&](const auto &block) {
                     using T = std::decay_t<decltype(block)>;
@@ -370,6 +383,14 @@ namespace {
             if (!fits(height) && m_y > 0)
                 newPage();
             place(b, 0, height);
+        }
+        if (m_doc.printPhotos) {
+            const qsizetype photos = m_doc.photos.photos.size();
+            for (int page = 0; page * qsizetype(kPhotosPerPage) < photos; ++page) {
+                if (m_y > 0)
+                    newPage();
+                place(kPhotoPage, page, m_bodyHeight);
+            }
         }
     }
 
@@ -728,6 +749,84 @@ namespace {
         painter.setPen(QPen(kRule, pt(0.7)));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(rect);
+    }
+
+    void Renderer::paintPhotoPage(QPainter &painter, int page, const QRectF &rect) const
+    {
+        const PhotoSection &section = m_doc.photos;
+        paintBand(painter, page == 0 ? section.caption : section.caption + QStringLiteral(" (continued)"), rect);
+        constexpr int kAcross = 2;
+        constexpr int kDown = kPhotosPerPage / kAcross;
+        const qreal gapX = pt(14);
+        const qreal gapY = pt(12);
+        const qreal top = rect.top() + bandHeight() + pt(8);
+        const qreal width = (rect.width() - gapX * (kAcross - 1)) / kAcross;
+        const qreal height = (rect.bottom() - top - gapY * (kDown - 1)) / kDown;
+        const qsizetype first = qsizetype(page) * kPhotosPerPage;
+        painter.save();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        for (qsizetype i = first; i < std::min(first + kPhotosPerPage, section.photos.size()); ++i) {
+            const qsizetype at = i - first;
+            paintPhoto(painter, section.photos.at(i),
+                QRectF(rect.left() + qreal(at % kAcross) * (width + gapX), top + qreal(at / kAcross) * (height + gapY),
+                    width, height));
+        }
+        painter.restore();
+    }
+
+    void Renderer::paintPhoto(QPainter &painter, const Photo &photo, const QRectF &rect) const
+    {
+        // Every cell keeps the same height for its texts (two lines of
+        // caption, the date and the place), so that the pictures line up.
+        const qreal texts = 2 * m_bold.metrics.height() + 2 * m_small.metrics.height() + pt(6);
+        const QRectF box(rect.left(), rect.top(), rect.width(), rect.height() - texts);
+        const PhotoSection &section = m_doc.photos;
+        // The picture at the section's resolution, whatever the device's.
+        const qreal perPoint = section.dpi / 72.0;
+        const QSize pixels(qRound(box.width() / m_scale * perPoint), qRound(box.height() / m_scale * perPoint));
+        const QImage image = section.read ? section.read(photo.id, pixels) : QImage();
+        if (image.isNull()) {
+            painter.fillRect(box, kHeaderFill);
+            flow(&painter, m_italic, QStringLiteral("The picture cannot be read."),
+                QRectF(box.left(), box.center().y() - m_italic.metrics.height() / 2, box.width(), 0), Align::Center,
+                kMuted);
+        } else {
+            const QSizeF fitted = QSizeF(image.size()).scaled(box.size(), Qt::KeepAspectRatio);
+            const QRectF target(box.left() + (box.width() - fitted.width()) / 2,
+                box.top() + (box.height() - fitted.height()) / 2, fitted.width(), fitted.height());
+            painter.drawImage(target, image);
+            painter.setPen(QPen(kRule, pt(0.5)));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(target);
+        }
+        // Centred under the picture, which is centred in its cell.
+        qreal y = box.bottom() + pt(4);
+        y += flow(&painter, m_bold, twoLines(m_bold, photo.caption, rect.width()),
+                 QRectF(rect.left(), y, rect.width(), 0), Align::Center, kText)
+            + pt(2);
+        y += flow(&painter, m_small, photo.taken, QRectF(rect.left(), y, rect.width(), 0), Align::Center, kMuted);
+        flow(&painter, m_small, m_small.metrics.elidedText(photo.place, Qt::ElideRight, rect.width()),
+            QRectF(rect.left(), y, rect.width(), 0), Align::Center, kMuted);
+    }
+
+    QString Renderer::twoLines(const Face &face, const QString &text, qreal width) const
+    {
+        QTextLayout layout(text, face.font, m_device);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine first = layout.createLine();
+        first.setLineWidth(width);
+        QTextLine second = layout.createLine();
+        if (second.isValid())
+            second.setLineWidth(width);
+        const bool more = second.isValid() && layout.createLine().isValid();
+        layout.endLayout();
+        if (!more)
+            return text;
+        const int start = second.textStart();
+        return text.left(start) + face.metrics.elidedText(text.mid(start), Qt::ElideRight, width * 0.98);
     }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "base/Formats.h"
 #include "board/BoardQuery.h"
 #include "data/Database.h"
+#include "reports/PhotoSection.h"
 #include "reports/crptWIPDetailReport.h"
 #include "reports/crptWIPSBoardReport.h"
 
@@ -78,7 +79,9 @@ Document workOrder(data::Connection &db, qint64 wipId, const RunTexts &texts, co
                                        QStringLiteral("(SELECT SUM(Hours) FROM EmployeeTime "
                                                       "WHERE EmployeeTime.WIPID = WIP.ID)"))),
         { true, today, wipId }));
-    return report.document(texts);
+    Document document = report.document(texts);
+    document.photos = jobPhotos(db, wipId);
+    return document;
 }
 
 Document boardReport(data::Connection &db, const board::Filter &filter, const RunTexts &texts, const QDate &today)

@@ -22,7 +22,8 @@ std::optional<qint64> parseWipId(const QString &text);
 // The work order of one WIP: its row (with its booked hours), its
 // subcontractors and its time. `today` gives the drying-day count. Throws
 // data::DbError, or ReportError (no such WIP, a query that does not match
-// its definition).
+// its definition). Its photo section holds the job's photos, printed when
+// asked for.
 Document workOrder(data::Connection &db, qint64 wipId, const RunTexts &texts, const QDate &today);
 
 // The board report of the jobs the filter selects: the navigator's selection

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Formats.h"
 #include "drying/DryingLog.h"
+#include "reports/PhotoSection.h"
 #include "reports/ReportData.h"
 #include "shell/Logo.h"
 #include "wip/WipRecord.h"
@@ -270,7 +271,13 @@ Document dryingLog(data::Connection &db, qint64 wipId, const RunTexts &texts, co
     if (!job)
         throw ReportError(QStringLiteral("The WIP is not in the database (any more)."));
     const drying::JobLog log = drying::loadLog(db, wipId, today, drying::unitFromCode(temperatureUnitCode));
-    return dryingLogDocument(*job, log, texts, chart, { equipment::loadPlacements(db, wipId), Clock::now() });
+    Document document
+        = dryingLogDocument(*job, log, texts, chart, { equipment::loadPlacements(db, wipId), Clock::now() });
+    QList<qint64> rooms;
+    for (const drying::RoomLog &room : log.rooms)
+        rooms << room.room.id;
+    document.photos = dryingLogPhotos(db, wipId, rooms);
+    return document;
 }
 
 } // namespace reports

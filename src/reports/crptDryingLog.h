@@ -37,8 +37,9 @@ struct EquipmentLog
 Document dryingLogDocument(const wip::WipRecord &job, const drying::JobLog &log, const RunTexts &texts,
     const ChartPainter &chart = {}, const EquipmentLog &equipment = {});
 
-// Reads the job and its log and builds the printed log. Throws data::DbError,
-// or ReportError for a job that is not in the database.
+// Reads the job and its log and builds the printed log; its photo section
+// holds the rooms' and points' photos, printed when asked for. Throws
+// data::DbError, or ReportError for a job that is not in the database.
 Document dryingLog(data::Connection &db, qint64 wipId, const RunTexts &texts, const QDate &today,
     const QString &temperatureUnitCode, const ChartPainter &chart = {});
 

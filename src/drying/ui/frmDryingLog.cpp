@@ -5,7 +5,9 @@
 #include "charts/LineChart.h"
 #include "data/Database.h"
 #include "equipment/ui/EquipmentPanel.h"
+#include "photos/ui/PhotoPanel.h"
 #include "reports/DryingCharts.h"
+#include "reports/PhotoSection.h"
 #include "reports/ui/modReports.h"
 #include "shell/AppContext.h"
 #include "widgets/GridWidget.h"
@@ -79,6 +81,7 @@ void frmDryingLog::wireUi()
         connect(box, &QLineEdit::returnPressed, this, &frmDryingLog::btnSaveReading_Click);
     connect(txtMoisture, &QLineEdit::returnPressed, this, &frmDryingLog::btnSaveMoisture_Click);
     connect(txtRoom, &QLineEdit::returnPressed, this, &frmDryingLog::btnAddRoom_Click);
+    connect(tabLog, &QTabWidget::currentChanged, this, &frmDryingLog::showPhotos);
 }
 
 drying::TemperatureUnit frmDryingLog::unit() const
@@ -175,6 +178,7 @@ void frmDryingLog::showRoom()
     btnRenameRoom->setEnabled(room && !room->room.outside);
     btnDeleteRoom->setEnabled(room && !room->room.outside);
     fillCharts(room);
+    showPhotos();
 }
 
 void frmDryingLog::fillReadings(const drying::RoomLog &room)
@@ -281,6 +285,21 @@ void frmDryingLog::fillCharts(const drying::RoomLog *room)
         showChart(chtMoisture, none);
     }
     showChart(chtGPP, reports::gppChart(m_log));
+}
+
+void frmDryingLog::showPhotos()
+{
+    const drying::RoomLog *room = currentRoom();
+    const drying::PointLog *point
+        = room && tabLog->currentWidget()->objectName() == u"tabMoisture" ? findPoint(m_point.point.id) : nullptr;
+    const photos::Owner owner { room ? m_log.wipId : 0, room ? room->room.id : 0, point ? point->point.id : 0 };
+    lblRoomPhotos->setText(!room ? QStringLiteral("Choose a room.")
+            : point              ? reports::photoPlace(room->room.name, point->point.material, point->point.location)
+                                 : reports::photoPlace(room->room.name, {}, {}));
+    const photos::Owner &shown = pnlPhotos->owner();
+    // A log read again (after each save) keeps the photos as they are.
+    if (owner.wipId != shown.wipId || owner.roomId != shown.roomId || owner.pointId != shown.pointId)
+        pnlPhotos->showOwner(owner);
 }
 
 // ---- rooms

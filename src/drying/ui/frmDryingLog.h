@@ -6,6 +6,7 @@
 
 class EquipmentPanel;
 class GridWidget;
+class PhotoPanel;
 class QChartView;
 class QCheckBox;
 class QDateEdit;
@@ -46,6 +47,9 @@ private:
     void fillReadings(const drying::RoomLog &room);
     void fillPoints(const drying::RoomLog &room);
     void fillCharts(const drying::RoomLog *room);
+    // Shows the photos of the point chosen on the moisture points' tab, else
+    // of the room.
+    void showPhotos();
     const drying::RoomLog *currentRoom() const;
     drying::TemperatureUnit unit() const;
     // Shows a refused value and focuses its box.
@@ -124,6 +128,10 @@ private:
     QPushButton *btnSaveMoisture = nullptr;
 
     EquipmentPanel *pnlEquipment = nullptr;
+
+    QTabWidget *tabLower = nullptr; // the charts and the photos
+    QLabel *lblRoomPhotos = nullptr;
+    PhotoPanel *pnlPhotos = nullptr;
 
     QChartView *chtMoisture = nullptr;
     QChartView *chtGPP = nullptr;

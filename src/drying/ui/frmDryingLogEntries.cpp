@@ -163,6 +163,7 @@ void frmDryingLog::showPoint(const drying::PointLog *point)
     showValue(point ? dtMoisture->date() : Clock::today());
     btnDeletePoint->setEnabled(point != nullptr);
     btnSaveMoisture->setEnabled(point != nullptr);
+    showPhotos();
 }
 
 void frmDryingLog::showValue(const QDate &day)

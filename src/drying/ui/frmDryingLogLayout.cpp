@@ -3,6 +3,7 @@
 
 #include "data/Schema.h"
 #include "equipment/ui/EquipmentPanel.h"
+#include "photos/ui/PhotoPanel.h"
 #include "widgets/Build.h"
 #include "widgets/GridWidget.h"
 #include "widgets/PlainTextLimit.h"
@@ -170,9 +171,23 @@ void frmDryingLog::buildUi()
     charts->addWidget(chtMoisture);
     charts->addWidget(chtGPP);
 
+    // ---- the photos of the room (or of its chosen point), under the log in
+    // a tab beside the charts: as wide as the charts, and in view while the
+    // room's readings and points are
+    lblRoomPhotos = build::valueLabel("lblRoomPhotos");
+    pnlPhotos = new PhotoPanel(context(), [this](const std::function<void()> &work) { return guarded(work); },
+        { "lstRoomPhotos", "btnAddRoomPhotos", "btnDeleteRoomPhoto", "txtRoomPhotoCaption" });
+    auto *photos = build::named(new QWidget, "tabRoomPhotos");
+    auto *photosLayout = new QVBoxLayout(photos);
+    photosLayout->addWidget(lblRoomPhotos);
+    photosLayout->addWidget(pnlPhotos, 1);
+    tabLower = build::named(new QTabWidget, "tabLower");
+    tabLower->addTab(charts, QStringLiteral("Charts"));
+    tabLower->addTab(photos, QStringLiteral("Photos"));
+
     auto *right = build::named(new QSplitter(Qt::Vertical), "splLog");
     right->addWidget(tabLog);
-    right->addWidget(charts);
+    right->addWidget(tabLower);
     right->setStretchFactor(0, 3);
     right->setStretchFactor(1, 2);
 
@@ -196,7 +211,10 @@ void frmDryingLog::buildUi()
     QWidget *order[] = { lstRooms, txtRoom, chkAffected, btnAddRoom, btnRenameRoom, btnDeleteRoom, tabLog, vsfgReadings,
         dtReading, txtTemperature, txtHumidity, btnNewReading, btnDeleteReading, btnSaveReading, vsfgPoints,
         txtMaterial, txtLocation, txtMeter, txtGoal, btnNewPoint, btnDeletePoint, btnSavePoint, dtMoisture, txtMoisture,
-        btnSaveMoisture, btnPrint, btnExit };
+        btnSaveMoisture, tabLower, findChild<QWidget *>(QStringLiteral("lstRoomPhotos")),
+        findChild<QWidget *>(QStringLiteral("txtRoomPhotoCaption")),
+        findChild<QWidget *>(QStringLiteral("btnAddRoomPhotos")),
+        findChild<QWidget *>(QStringLiteral("btnDeleteRoomPhoto")), btnPrint, btnExit };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
     resize(1000, 720);

@@ -6,6 +6,7 @@
 #include "widgets/Build.h"
 #include "widgets/Messages.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,10 +14,16 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
+
+// The pictures of the photo section: on screen at about the preview's
+// scale (every page of the preview is held in memory), on paper sharp.
+constexpr qreal kPreviewPhotoDpi = 110;
+constexpr qreal kPaperPhotoDpi = 200;
 
 // A file name from the report's name: no characters a file system refuses.
 QString fileNameFor(const reports::Document &report)
@@ -46,6 +53,7 @@ Viewer::Viewer(AppContext &context)
     lblPage->setAlignment(Qt::AlignCenter);
     btnZoomOut = build::button("btnZoomOut", u"Zoom Out", QKeySequence::ZoomOut, this);
     btnZoomIn = build::button("btnZoomIn", u"Zoom In", QKeySequence::ZoomIn, this);
+    chkPhotos = build::checkBox("chkPhotos", u"Include p&hotos", this);
     btnPrint = build::button("btnPrint", u"&Print...", QKeySequence::Print, this);
     btnSavePdf = build::button("btnSavePdf", u"&Save as PDF...", QKeySequence::Save, this);
     connect(btnFirstPage, &QPushButton::clicked, this, &Viewer::btnFirstPage_Click);
@@ -56,6 +64,7 @@ Viewer::Viewer(AppContext &context)
     connect(btnZoomIn, &QPushButton::clicked, this, &Viewer::btnZoomIn_Click);
     connect(btnPrint, &QPushButton::clicked, this, &Viewer::btnPrint_Click);
     connect(btnSavePdf, &QPushButton::clicked, this, &Viewer::btnSavePdf_Click);
+    connect(chkPhotos, &QCheckBox::toggled, this, &Viewer::chkPhotos_Click);
 
     auto *bar = new QHBoxLayout;
     bar->setContentsMargins(6, 6, 6, 0);
@@ -65,6 +74,8 @@ Viewer::Viewer(AppContext &context)
     bar->addSpacing(16);
     bar->addWidget(btnZoomOut);
     bar->addWidget(btnZoomIn);
+    bar->addSpacing(16);
+    bar->addWidget(chkPhotos);
     bar->addStretch();
     bar->addWidget(btnPrint);
     bar->addWidget(btnSavePdf);
@@ -73,8 +84,8 @@ Viewer::Viewer(AppContext &context)
     layout->setSpacing(6);
     layout->addLayout(bar);
     layout->addWidget(CRViewer, 1);
-    QWidget *order[] = { btnFirstPage, btnPreviousPage, btnNextPage, btnLastPage, btnZoomOut, btnZoomIn, btnPrint,
-        btnSavePdf, CRViewer };
+    QWidget *order[] = { btnFirstPage, btnPreviousPage, btnNextPage, btnLastPage, btnZoomOut, btnZoomIn, chkPhotos,
+        btnPrint, btnSavePdf, CRViewer };
     for (qsizetype i = 1; i < qsizetype(std::size(order)); ++i)
         setTabOrder(order[i - 1], order[i]);
     resize(900, 720);
@@ -86,7 +97,16 @@ Viewer::~Viewer() = default;
 void Viewer::showReport(reports::Document report)
 {
     const WaitCursor wait;
-    m_report = std::make_unique<const reports::Document>(std::move(report));
+    m_report = std::make_unique<reports::Document>(std::move(report));
+    m_report->photos.dpi = kPreviewPhotoDpi;
+    const qsizetype photos = m_report->photos.photos.size();
+    {
+        const QSignalBlocker block(chkPhotos);
+        chkPhotos->setChecked(m_report->printPhotos && photos > 0);
+    }
+    chkPhotos->setEnabled(photos > 0);
+    chkPhotos->setToolTip(photos > 0 ? QStringLiteral("Adds the report's photos (%1), six to a page").arg(photos)
+                                     : QStringLiteral("This report has no photos"));
     m_previewPrinter->setPageLayout(reports::pageLayout(*m_report));
     m_previewPrinter->setDocName(m_report->title);
     CRViewer->updatePreview();
@@ -108,6 +128,25 @@ void Viewer::CRViewer_PaintRequested(QPrinter *printer)
     // Nothing may escape into the preview's paint; a failure shows as a
     // message and an empty preview.
     reportGuarded(this, m_report->title, [&] { reports::render(*m_report, *printer); });
+}
+
+void Viewer::chkPhotos_Click()
+{
+    if (!m_report)
+        return;
+    const WaitCursor wait;
+    m_report->printPhotos = chkPhotos->isChecked();
+    const int page = CRViewer->currentPage();
+    CRViewer->updatePreview();
+    CRViewer->setCurrentPage(std::min(page, CRViewer->pageCount()));
+    showPageNumber();
+}
+
+void Viewer::renderForPaper(const std::function<void()> &work)
+{
+    m_report->photos.dpi = kPaperPhotoDpi;
+    const auto restore = qScopeGuard([this] { m_report->photos.dpi = kPreviewPhotoDpi; });
+    work();
 }
 
 void Viewer::showPageNumber()
@@ -172,7 +211,8 @@ void Viewer::btnPrint_Click()
     m_printer->setPageRanges({});
     if (!Messages::printDialog(this, *m_printer, CRViewer->pageCount()))
         return;
-    reportGuarded(this, QStringLiteral("Print"), [&] { reports::render(*m_report, *m_printer); });
+    reportGuarded(
+        this, QStringLiteral("Print"), [&] { renderForPaper([&] { reports::render(*m_report, *m_printer); }); });
 }
 
 void Viewer::btnSavePdf_Click()
@@ -197,6 +237,7 @@ void Viewer::btnSavePdf_Click()
                 != QMessageBox::Yes)
             return;
     }
-    if (reportGuarded(this, QStringLiteral("Save as PDF"), [&] { reports::writePdf(*m_report, path); }))
+    if (reportGuarded(
+            this, QStringLiteral("Save as PDF"), [&] { renderForPaper([&] { reports::writePdf(*m_report, path); }); }))
         m_pdfFolder = QFileInfo(path).absolutePath();
 }

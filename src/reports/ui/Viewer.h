@@ -3,8 +3,10 @@
 #include "reports/ReportDocument.h"
 #include "widgets/Screen.h"
 
+#include <functional>
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QPrintPreviewWidget;
 class QPrinter;
@@ -20,7 +22,8 @@ public:
     explicit Viewer(AppContext &context);
     ~Viewer() override;
 
-    // Shows the report in place of the one shown.
+    // Shows the report in place of the one shown; its photos as the report
+    // asks (the check box follows).
     void showReport(reports::Document report);
     // The report shown, or nullptr.
     const reports::Document *report() const { return m_report.get(); }
@@ -38,9 +41,13 @@ private:
     void btnZoomOut_Click();
     void btnPrint_Click();
     void btnSavePdf_Click();
+    void chkPhotos_Click();
+    // Renders the report for printing or a PDF: its pictures at full
+    // resolution, not the preview's.
+    void renderForPaper(const std::function<void()> &work);
     void showPageNumber();
 
-    std::unique_ptr<const reports::Document> m_report;
+    std::unique_ptr<reports::Document> m_report;
     std::unique_ptr<QPrinter> m_previewPrinter;
     // The printer last chosen in the print dialog, kept for the next print.
     std::unique_ptr<QPrinter> m_printer;
@@ -52,6 +59,7 @@ private:
     QPushButton *btnNextPage = nullptr;
     QPushButton *btnLastPage = nullptr;
     QLabel *lblPage = nullptr;
+    QCheckBox *chkPhotos = nullptr;
     QPushButton *btnZoomOut = nullptr;
     QPushButton *btnZoomIn = nullptr;
     QPushButton *btnPrint = nullptr;
