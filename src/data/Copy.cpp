@@ -8,8 +8,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QMap>
 #include <QRegularExpression>
+#include <charconv>
 #include <limits>
 #include <optional>
 
@@ -138,7 +140,9 @@ namespace {
     }
 
     // FNV-1a, 64 bits, over the bytes given: the same on every platform and
-    // run.
+    // run. One value is hashed by the function of its kind, tagged with it so
+    // that no two different rows run together into the same bytes; a value
+    // read from text (COPY TO) and one read through the driver hash alike.
     struct Fnv
     {
         quint64 hash = 14695981039346656037ULL;
@@ -149,39 +153,59 @@ namespace {
                 hash = (hash ^ bytes[i]) * 1099511628211ULL;
         }
         template <typename T> void add(T value) { add(&value, sizeof value); }
+
+        void null() { add('N'); }
+        void integer(qint64 value)
+        {
+            add('I');
+            add(value);
+        }
+        void real(double value)
+        {
+            add('R');
+            add(value);
+        }
+        void boolean(bool value) { add(value ? 'T' : 'F'); }
+        // A wall-clock time: its day and the milliseconds into it.
+        void dateTime(qint64 julianDay, qint64 ms, bool coarseDates)
+        {
+            if (coarseDates)
+                ms = qRound64(ms * 0.3);
+            add('D');
+            add(julianDay);
+            add(ms);
+        }
+        void text(const QChar *data, qsizetype size)
+        {
+            add('S');
+            add(size);
+            add(data, size * qsizetype(sizeof(QChar)));
+        }
     };
 
-    // One row's hash over its values, each tagged with its kind so that no
-    // two different rows run together into the same bytes.
+    // One row's hash over its values as typed() gives them.
     quint64 rowHash(const QVariantList &row, bool coarseDates)
     {
         Fnv fnv;
         for (const QVariant &value : row) {
             if (!value.isValid()) {
-                fnv.add('N');
+                fnv.null();
                 continue;
             }
             switch (value.typeId()) {
             case QMetaType::QDateTime: {
                 const QDateTime when = value.toDateTime();
-                qint64 ms = when.time().msecsSinceStartOfDay();
-                if (coarseDates)
-                    ms = qRound64(ms * 0.3);
-                fnv.add('D');
-                fnv.add(when.date().toJulianDay());
-                fnv.add(ms);
+                fnv.dateTime(when.date().toJulianDay(), when.time().msecsSinceStartOfDay(), coarseDates);
                 break;
             }
             case QMetaType::Double:
-                fnv.add('R');
-                fnv.add(value.toDouble());
+                fnv.real(value.toDouble());
                 break;
             case QMetaType::Bool:
-                fnv.add(value.toBool() ? 'T' : 'F');
+                fnv.boolean(value.toBool());
                 break;
             case QMetaType::LongLong:
-                fnv.add('I');
-                fnv.add(value.toLongLong());
+                fnv.integer(value.toLongLong());
                 break;
             case QMetaType::QByteArray: {
                 const QByteArray bytes = value.toByteArray();
@@ -192,9 +216,138 @@ namespace {
             }
             default: {
                 const QString text = value.toString();
-                fnv.add('S');
-                fnv.add(text.size());
-                fnv.add(text.constData(), text.size() * qsizetype(sizeof(QChar)));
+                fnv.text(text.constData(), text.size());
+            }
+            }
+        }
+        return fnv.hash;
+    }
+
+    // Whether a wall-clock time on this day stays as it is when made a local
+    // QDateTime: not so near a change of the UTC offset (a daylight-saving
+    // switch), where a time may not exist.
+    bool steadyDay(qint64 julianDay)
+    {
+        thread_local QHash<qint64, bool> known;
+        const auto found = known.constFind(julianDay);
+        if (found != known.cend())
+            return *found;
+        const QDate day = QDate::fromJulianDay(julianDay);
+        const bool steady = QDateTime(day.addDays(-1), QTime(12, 0)).offsetFromUtc()
+            == QDateTime(day.addDays(1), QTime(12, 0)).offsetFromUtc();
+        known.insert(julianDay, steady);
+        return steady;
+    }
+
+    // Reads `count` digits at `at`; -1 when any is no digit.
+    int digitsAt(const char *at, int count)
+    {
+        int value = 0;
+        for (int i = 0; i < count; ++i) {
+            if (at[i] < '0' || at[i] > '9')
+                return -1;
+            value = value * 10 + (at[i] - '0');
+        }
+        return value;
+    }
+
+    // PostgreSQL's text of a timestamp, "yyyy-MM-dd HH:mm:ss" with no
+    // fraction or one of up to three digits (its trailing zeros left off), as
+    // the wall-clock day and milliseconds; false for anything else and on a
+    // day that is not steady.
+    bool quickTimestamp(QByteArrayView text, qint64 &julianDay, qint64 &ms)
+    {
+        const char *s = text.data();
+        const qsizetype size = text.size();
+        if (size < 19 || size == 20 || size > 23 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':'
+            || s[16] != ':' || (size > 19 && s[19] != '.'))
+            return false;
+        const QDate day(digitsAt(s, 4), digitsAt(s + 5, 2), digitsAt(s + 8, 2));
+        const int hour = digitsAt(s + 11, 2), minute = digitsAt(s + 14, 2), second = digitsAt(s + 17, 2);
+        int fraction = 0;
+        for (qsizetype i = 20; i < 23; ++i) {
+            const int digit = i < size ? digitsAt(s + i, 1) : 0;
+            if (digit < 0)
+                return false;
+            fraction = fraction * 10 + digit;
+        }
+        if (day.year() < 1 || !day.isValid() || hour < 0 || minute < 0 || second < 0
+            || !QTime::isValid(hour, minute, second, fraction) || !steadyDay(day.toJulianDay()))
+            return false;
+        julianDay = day.toJulianDay();
+        ms = ((hour * 60 + minute) * 60 + second) * 1000 + fraction;
+        return true;
+    }
+
+    // Hashes one row read through COPY TO as rowHash() hashes the same values
+    // read through the driver and typed().
+    quint64 copiedRowHash(const Table &table, const CopyFields &fields, bool coarseDates, QString &text)
+    {
+        if (fields.size() != table.columns.size())
+            throw DbError(QStringLiteral("-1"),
+                QStringLiteral("%1 came back with %2 columns, not %3.")
+                    .arg(table.name)
+                    .arg(fields.size())
+                    .arg(table.columns.size()));
+        Fnv fnv;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            const QByteArrayView field = fields.at(i);
+            if (field.isNull()) {
+                fnv.null();
+                continue;
+            }
+            const auto number = [&](auto &value) {
+                const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+                if (error != std::errc() || end != field.data() + field.size())
+                    throw DbError(QStringLiteral("-1"),
+                        QStringLiteral("%1.%2 came back as \"%3\".")
+                            .arg(table.name, table.columns.at(i), QString::fromUtf8(field)));
+            };
+            switch (table.kinds.at(i)) {
+            case Kind::Integer: {
+                qint64 value = 0;
+                number(value);
+                fnv.integer(value);
+                break;
+            }
+            case Kind::Real: {
+                double value = 0;
+                number(value);
+                fnv.real(value);
+                break;
+            }
+            case Kind::Boolean:
+                fnv.boolean(field == "t");
+                break;
+            case Kind::DateTime: {
+                qint64 day = 0, ms = 0;
+                if (!quickTimestamp(field, day, ms)) {
+                    const QDateTime when = typed(
+                        QDateTime::fromString(QString::fromLatin1(field), Qt::ISODate), Kind::DateTime, table, int(i))
+                                               .toDateTime();
+                    day = when.date().toJulianDay();
+                    ms = when.time().msecsSinceStartOfDay();
+                }
+                fnv.dateTime(day, ms, coarseDates);
+                break;
+            }
+            case Kind::Text: {
+                // Most texts are ASCII, which widens as it stands.
+                const char *bytes = field.data();
+                const qsizetype size = field.size();
+                qsizetype ascii = 0;
+                while (ascii < size && uchar(bytes[ascii]) < 0x80)
+                    ++ascii;
+                if (ascii == size) {
+                    text.resize(size);
+                    QChar *out = text.data();
+                    for (qsizetype at = 0; at < size; ++at)
+                        out[at] = QLatin1Char(bytes[at]);
+                } else {
+                    text = QString::fromUtf8(field);
+                }
+                fnv.text(text.constData(), text.size());
+                break;
             }
             }
         }
@@ -310,10 +463,20 @@ TableCopy checksumTable(Connection &db, const QString &name, bool coarseDates)
     const Table &table = findTable(name);
     TableCopy result;
     result.table = table.name;
-    forEachRow(db, table, [&](const QVariantList &row) {
-        ++result.targetRows;
-        result.targetChecksum += rowHash(row, coarseDates);
-    });
+    if (copyInAvailable(db)) {
+        // COPY TO hands the rows over as text, without a QVariant for each
+        // value.
+        QString text;
+        copyOut(db, table.name, table.columns, [&](const CopyFields &fields) {
+            ++result.targetRows;
+            result.targetChecksum += copiedRowHash(table, fields, coarseDates, text);
+        });
+    } else {
+        forEachRow(db, table, [&](const QVariantList &row) {
+            ++result.targetRows;
+            result.targetChecksum += rowHash(row, coarseDates);
+        });
+    }
     result.sourceRows = result.targetRows;
     result.sourceChecksum = result.targetChecksum;
     return result;

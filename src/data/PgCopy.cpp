@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QSqlDriver>
 #include <algorithm>
+#include <cstring>
 #include <libpq-fe.h>
+#include <memory>
 #include <optional>
 
 namespace data {
@@ -233,6 +235,152 @@ void copyIn(Connection &db, const QString &table, const QStringList &columns, co
         }
     }
     endCopy(conn, sql, nullptr);
+}
+
+namespace {
+
+    int hexDigit(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+
+    // Undoes COPY's escapes of the text format in [begin, end) in place (no
+    // escape is shorter than what it stands for); the unescaped size.
+    qsizetype unescape(char *begin, const char *end)
+    {
+        char *out = begin;
+        const char *at = begin;
+        while (at < end) {
+            if (*at != '\\' || at + 1 == end) {
+                *out++ = *at++;
+                continue;
+            }
+            const char c = at[1];
+            at += 2;
+            switch (c) {
+            case 'b':
+                *out++ = '\b';
+                break;
+            case 'f':
+                *out++ = '\f';
+                break;
+            case 'n':
+                *out++ = '\n';
+                break;
+            case 'r':
+                *out++ = '\r';
+                break;
+            case 't':
+                *out++ = '\t';
+                break;
+            case 'v':
+                *out++ = '\v';
+                break;
+            case 'x':
+                if (at < end && hexDigit(*at) >= 0) {
+                    int value = hexDigit(*at++);
+                    if (at < end && hexDigit(*at) >= 0)
+                        value = value * 16 + hexDigit(*at++);
+                    *out++ = char(value);
+                } else {
+                    *out++ = 'x';
+                }
+                break;
+            default:
+                if (c >= '0' && c <= '7') {
+                    int value = c - '0';
+                    for (int i = 0; i < 2 && at < end && *at >= '0' && *at <= '7'; ++i)
+                        value = value * 8 + (*at++ - '0');
+                    *out++ = char(value);
+                } else {
+                    *out++ = c;
+                }
+            }
+        }
+        return out - begin;
+    }
+
+    // One line of COPY's text format (its line feed left off) into its
+    // fields; those holding an escape are unescaped in place.
+    void splitFields(char *line, const char *end, CopyFields &fields)
+    {
+        fields.clear();
+        char *at = line;
+        while (true) {
+            auto *tab = static_cast<char *>(std::memchr(at, '\t', size_t(end - at)));
+            const char *fieldEnd = tab ? tab : end;
+            const qsizetype size = fieldEnd - at;
+            if (size == 2 && at[0] == '\\' && at[1] == 'N')
+                fields.append(QByteArrayView());
+            else if (!std::memchr(at, '\\', size_t(size)))
+                fields.append(QByteArrayView(at, size));
+            else
+                fields.append(QByteArrayView(at, unescape(at, fieldEnd)));
+            if (!tab)
+                return;
+            at = tab + 1;
+        }
+    }
+
+    // Reads what is left of a COPY ... TO STDOUT (`size` is what
+    // PQgetCopyData() last returned) and its results, so that the connection
+    // takes statements again; the server's error, if any.
+    std::optional<DbError> finishCopyOut(PGconn *conn, const QString &sql, int size)
+    {
+        while (size > 0) {
+            char *line = nullptr;
+            size = PQgetCopyData(conn, &line, 0);
+            if (size > 0)
+                PQfreemem(line);
+        }
+        std::optional<DbError> failed;
+        if (size == -2)
+            failed = DbError(QStringLiteral("-1"), QString::fromUtf8(PQerrorMessage(conn)).trimmed(), sql);
+        while (PGresult *result = PQgetResult(conn)) {
+            if (PQresultStatus(result) != PGRES_COMMAND_OK && !failed)
+                failed = resultError(result, sql);
+            PQclear(result);
+        }
+        return failed;
+    }
+
+} // namespace
+
+void copyOut(Connection &db, const QString &table, const QStringList &columns,
+    const std::function<void(const CopyFields &)> &row)
+{
+    const QString sql = QStringLiteral("COPY %1 (%2) TO STDOUT").arg(table, columns.join(u','));
+    checkInjectedFailure(sql);
+    PGconn *conn = pgHandle(db, sql);
+    PGresult *start = PQexec(conn, sql.toUtf8().constData());
+    if (PQresultStatus(start) != PGRES_COPY_OUT) {
+        const DbError error = resultError(start, sql);
+        PQclear(start);
+        throw error;
+    }
+    PQclear(start);
+    CopyFields fields;
+    int size = 0;
+    try {
+        char *line = nullptr;
+        // libpq hands out one whole row at a time, its line feed included.
+        while ((size = PQgetCopyData(conn, &line, 0)) > 0) {
+            const std::unique_ptr<char, decltype(&PQfreemem)> owned(line, &PQfreemem);
+            splitFields(line, line + size - (line[size - 1] == '\n' ? 1 : 0), fields);
+            row(fields);
+        }
+    } catch (...) {
+        finishCopyOut(conn, sql, size);
+        throw;
+    }
+    if (const std::optional<DbError> failed = finishCopyOut(conn, sql, size))
+        throw *failed;
 }
 
 } // namespace data

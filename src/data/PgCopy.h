@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 #include <QVariantList>
+#include <functional>
 
 namespace data {
 
@@ -50,5 +53,15 @@ private:
     QByteArray m_buffer;
     bool m_open = false;
 };
+
+// One row as COPY ... TO STDOUT gives it in its text format, unescaped: a
+// field per column, in UTF-8; NULL is a field with no data (isNull()), the
+// empty text one of size 0 that has.
+using CopyFields = QVarLengthArray<QByteArrayView, 64>;
+
+// Reads the table's columns through COPY ... TO STDOUT on the connection (and
+// in its transaction), handing each row to `row` as it comes. Throws DbError.
+void copyOut(Connection &db, const QString &table, const QStringList &columns,
+    const std::function<void(const CopyFields &)> &row);
 
 } // namespace data
