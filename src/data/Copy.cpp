@@ -354,8 +354,9 @@ namespace {
         return fnv.hash;
     }
 
-    // Reads every row of the table, typed, in ID order where it has one.
-    void forEachRow(Connection &db, const Table &table, const std::function<void(const QVariantList &)> &fn)
+    // Reads every row of the table, in ID order where it has one, handing
+    // `fn` the rows positioned at each.
+    void forEachRawRow(Connection &db, const Table &table, const std::function<void(const Rows &)> &fn)
     {
         const QString columns = table.columns.join(u',');
         // IDs are INT on every server.
@@ -368,18 +369,137 @@ namespace {
                             { after })
                                     : db.exec(QStringLiteral("SELECT %1 FROM %2").arg(columns, table.name));
             int read = 0;
-            QVariantList row;
             while (rows.next()) {
-                row.clear();
-                for (int i = 0; i < table.columns.size(); ++i)
-                    row << typed(rows.value(i), table.kinds.at(i), table, i);
                 if (idColumn >= 0)
-                    after = row.at(idColumn).toLongLong();
-                fn(row);
+                    after = rows.value(idColumn).toLongLong();
+                fn(rows);
                 ++read;
             }
             if (!table.hasId || read < chunk)
                 return;
+        }
+    }
+
+    // Reads every row of the table, typed, in ID order where it has one.
+    void forEachRow(Connection &db, const Table &table, const std::function<void(const QVariantList &)> &fn)
+    {
+        QVariantList row;
+        forEachRawRow(db, table, [&](const Rows &rows) {
+            row.clear();
+            for (int i = 0; i < table.columns.size(); ++i)
+                row << typed(rows.value(i), table.kinds.at(i), table, i);
+            fn(row);
+        });
+    }
+
+    // One value on its way into a COPY: what typed() makes of it, without a
+    // QVariant or a QDateTime, hashed and written as that would be.
+    struct Cell
+    {
+        bool null = true;
+        qint64 integer = 0; // Integer; Boolean as 0 or 1
+        double real = 0;
+        qint64 day = 0; // DateTime: the wall-clock day (Julian)
+        qint64 ms = 0; // and the milliseconds into it
+        QString text;
+    };
+
+    // SQLite's date-times as the program writes them (quickDateTime()) as
+    // the wall-clock day and milliseconds; false for any other text and on a
+    // day that is not steady.
+    bool quickWallClock(const QString &text, qint64 &julianDay, qint64 &ms)
+    {
+        if (text.size() != 23)
+            return false;
+        char latin[23];
+        for (int i = 0; i < 23; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c >= 0x80)
+                return false;
+            latin[i] = char(c);
+        }
+        if (latin[10] == 'T')
+            latin[10] = ' ';
+        return quickTimestamp(QByteArrayView(latin, 23), julianDay, ms);
+    }
+
+    void readCell(const QVariant &raw, Kind kind, const Table &table, int column, Cell &cell)
+    {
+        cell.null = !raw.isValid() || raw.isNull();
+        if (cell.null)
+            return;
+        switch (kind) {
+        case Kind::Integer:
+            cell.integer = raw.toLongLong();
+            break;
+        case Kind::Real:
+            cell.real = raw.toDouble();
+            break;
+        case Kind::Boolean:
+            cell.integer = raw.toBool() ? 1 : 0;
+            break;
+        case Kind::DateTime: {
+            if (raw.typeId() == QMetaType::QString && quickWallClock(raw.toString(), cell.day, cell.ms))
+                break;
+            const QDateTime when = typed(raw, kind, table, column).toDateTime();
+            cell.day = when.date().toJulianDay();
+            cell.ms = when.time().msecsSinceStartOfDay();
+            break;
+        }
+        case Kind::Text:
+            cell.text = raw.toString();
+            break;
+        }
+    }
+
+    void hashCell(Fnv &fnv, const Cell &cell, Kind kind, bool coarseDates)
+    {
+        if (cell.null) {
+            fnv.null();
+            return;
+        }
+        switch (kind) {
+        case Kind::Integer:
+            fnv.integer(cell.integer);
+            break;
+        case Kind::Real:
+            fnv.real(cell.real);
+            break;
+        case Kind::Boolean:
+            fnv.boolean(cell.integer != 0);
+            break;
+        case Kind::DateTime:
+            fnv.dateTime(cell.day, cell.ms, coarseDates);
+            break;
+        case Kind::Text:
+            fnv.text(cell.text.constData(), cell.text.size());
+            break;
+        }
+    }
+
+    void appendCell(QByteArray &out, const Cell &cell, Kind kind)
+    {
+        if (cell.null) {
+            copytext::appendNull(out);
+            return;
+        }
+        switch (kind) {
+        case Kind::Integer:
+            copytext::appendInteger(out, cell.integer);
+            break;
+        case Kind::Real:
+            copytext::appendReal(out, cell.real);
+            break;
+        case Kind::Boolean:
+            copytext::appendBoolean(out, cell.integer != 0);
+            break;
+        case Kind::DateTime:
+            copytext::appendDateTime(
+                out, QDate::fromJulianDay(cell.day), QTime::fromMSecsSinceStartOfDay(int(cell.ms)));
+            break;
+        case Kind::Text:
+            copytext::appendText(out, cell.text);
+            break;
         }
     }
 
@@ -520,29 +640,41 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
         const QString identityOn = table.hasId ? target.dialect().identityInsert(table.name, true) : QString();
         if (!identityOn.isEmpty())
             target.exec(identityOn);
-        {
+        if (copyInAvailable(target)) {
             // On QPSQL one COPY streams the whole table while the source is
-            // read; elsewhere multi-row INSERTs.
-            std::optional<CopyInStream> stream;
-            std::optional<BulkInserter> insert;
-            if (copyInAvailable(target))
-                stream.emplace(target, table.name, table.columns);
-            else
-                insert.emplace(target, table.name, table.columns);
+            // read, each value written and hashed straight from the driver's.
+            CopyInStream stream(target, table.name, table.columns);
+            Cell cell;
+            forEachRawRow(source, table, [&](const Rows &rows) {
+                QByteArray &out = stream.buffer();
+                Fnv fnv;
+                for (int i = 0; i < table.columns.size(); ++i) {
+                    const Kind kind = table.kinds.at(i);
+                    readCell(rows.value(i), kind, table, i, cell);
+                    hashCell(fnv, cell, kind, coarseDates);
+                    if (i > 0)
+                        out += '\t';
+                    appendCell(out, cell, kind);
+                }
+                out += '\n';
+                stream.rowAdded();
+                ++copy.sourceRows;
+                copy.sourceChecksum += fnv.hash;
+                if (copy.sourceRows % kChunk == 0)
+                    report(false);
+            });
+            stream.finish();
+        } else {
+            // Elsewhere multi-row INSERTs.
+            BulkInserter insert(target, table.name, table.columns);
             forEachRow(source, table, [&](const QVariantList &row) {
-                if (stream)
-                    stream->add(row);
-                else
-                    insert->add(row);
+                insert.add(row);
                 ++copy.sourceRows;
                 copy.sourceChecksum += rowHash(row, coarseDates);
                 if (copy.sourceRows % kChunk == 0)
                     report(false);
             });
-            if (stream)
-                stream->finish();
-            else
-                insert->flush();
+            insert.flush();
         }
         if (!identityOn.isEmpty())
             target.exec(target.dialect().identityInsert(table.name, false));

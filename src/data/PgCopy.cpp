@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QSqlDriver>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <libpq-fe.h>
 #include <memory>
@@ -14,60 +16,31 @@ namespace data {
 
 namespace {
 
-    // COPY's text format: backslash, tab, line feed and carriage return are
-    // escaped; \N is NULL.
-    void appendText(QByteArray &out, const QString &text)
+    // COPY's text format escapes backslash, tab, line feed and carriage
+    // return; \N is NULL.
+    char *putEscaped(char *out, char c)
     {
-        const QByteArray utf8 = text.toUtf8();
-        for (const char c : utf8) {
-            switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += c;
-            }
+        switch (c) {
+        case '\\':
+            *out++ = '\\';
+            *out++ = '\\';
+            break;
+        case '\t':
+            *out++ = '\\';
+            *out++ = 't';
+            break;
+        case '\n':
+            *out++ = '\\';
+            *out++ = 'n';
+            break;
+        case '\r':
+            *out++ = '\\';
+            *out++ = 'r';
+            break;
+        default:
+            *out++ = c;
         }
-    }
-
-    // "yyyy-MM-dd HH:mm:ss.zzz", written out by hand: QDateTime::toString()
-    // parses its format anew at every call, and a load writes millions.
-    void appendDateTime(QByteArray &out, const QDateTime &when)
-    {
-        const auto put = [&](int value, int width) {
-            char digits[8];
-            for (int i = width - 1; i >= 0; --i, value /= 10)
-                digits[i] = char('0' + value % 10);
-            out.append(digits, width);
-        };
-        const QDate day = when.date();
-        const QTime time = when.time();
-        if (day.year() < 1 || day.year() > 9999) {
-            out += when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
-            return;
-        }
-        put(day.year(), 4);
-        out += '-';
-        put(day.month(), 2);
-        out += '-';
-        put(day.day(), 2);
-        out += ' ';
-        put(time.hour(), 2);
-        out += ':';
-        put(time.minute(), 2);
-        out += ':';
-        put(time.second(), 2);
-        out += '.';
-        put(time.msec(), 3);
+        return out;
     }
 
     void appendValue(QByteArray &out, const QVariant &value)
@@ -75,23 +48,23 @@ namespace {
         if (!value.isValid() || value.isNull()) {
             // A null QString is the empty text, as Connection binds it.
             if (value.typeId() != QMetaType::QString)
-                out += "\\N";
+                copytext::appendNull(out);
             return;
         }
         switch (value.typeId()) {
         case QMetaType::Bool:
-            out += value.toBool() ? 't' : 'f';
+            copytext::appendBoolean(out, value.toBool());
             break;
         case QMetaType::Double:
         case QMetaType::Float:
-            out += QByteArray::number(value.toDouble(), 'g', 17);
+            copytext::appendReal(out, value.toDouble());
             break;
         case QMetaType::QDateTime: {
             const QDateTime when = value.toDateTime();
             if (!when.isValid())
-                out += "\\N";
+                copytext::appendNull(out);
             else
-                appendDateTime(out, when.timeSpec() == Qt::LocalTime ? when : when.toLocalTime());
+                copytext::appendDateTime(out, when.timeSpec() == Qt::LocalTime ? when : when.toLocalTime());
             break;
         }
         case QMetaType::QDate:
@@ -103,11 +76,108 @@ namespace {
             out += value.toByteArray().toHex();
             break;
         default:
-            appendText(out, value.toString());
+            copytext::appendText(out, value.toString());
         }
     }
 
 } // namespace
+
+namespace copytext {
+
+    void appendNull(QByteArray &out)
+    {
+        out += "\\N";
+    }
+
+    void appendInteger(QByteArray &out, qint64 value)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out.append(digits, end - digits);
+    }
+
+    void appendReal(QByteArray &out, double value)
+    {
+        if (std::isnan(value)) {
+            out += "NaN";
+            return;
+        }
+        // The shortest text that reads back as the same double.
+        char digits[32];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out.append(digits, end - digits);
+    }
+
+    void appendBoolean(QByteArray &out, bool value)
+    {
+        out += value ? 't' : 'f';
+    }
+
+    // "yyyy-MM-dd HH:mm:ss.zzz", written out by hand: QDateTime::toString()
+    // parses its format anew at every call, and a load writes millions.
+    void appendDateTime(QByteArray &out, QDate day, QTime time)
+    {
+        if (day.year() < 1 || day.year() > 9999) {
+            out += QDateTime(day, time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+            return;
+        }
+        char text[23];
+        const auto put = [&](int at, int value, int width) {
+            for (int i = at + width - 1; i >= at; --i, value /= 10)
+                text[i] = char('0' + value % 10);
+        };
+        put(0, day.year(), 4);
+        text[4] = '-';
+        put(5, day.month(), 2);
+        text[7] = '-';
+        put(8, day.day(), 2);
+        text[10] = ' ';
+        put(11, time.hour(), 2);
+        text[13] = ':';
+        put(14, time.minute(), 2);
+        text[16] = ':';
+        put(17, time.second(), 2);
+        text[19] = '.';
+        put(20, time.msec(), 3);
+        out.append(text, sizeof text);
+    }
+
+    void appendDateTime(QByteArray &out, const QDateTime &when)
+    {
+        if (when.date().year() < 1 || when.date().year() > 9999) {
+            out += when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
+            return;
+        }
+        appendDateTime(out, when.date(), when.time());
+    }
+
+    void appendText(QByteArray &out, QStringView text)
+    {
+        // ASCII is written as it stands (escaped); from the first other
+        // character on, the rest goes through UTF-8 as QString writes it.
+        const qsizetype start = out.size();
+        out.resize(start + 2 * text.size());
+        char *at = out.data() + start;
+        qsizetype i = 0;
+        for (; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            if (c >= 0x80)
+                break;
+            at = putEscaped(at, char(c));
+        }
+        out.resize(at - out.constData());
+        if (i == text.size())
+            return;
+        const QByteArray utf8 = text.mid(i).toUtf8();
+        const qsizetype rest = out.size();
+        out.resize(rest + 2 * utf8.size());
+        at = out.data() + rest;
+        for (const char c : utf8)
+            at = putEscaped(at, c);
+        out.resize(at - out.constData());
+    }
+
+} // namespace copytext
 
 bool copyInAvailable(Connection &db)
 {

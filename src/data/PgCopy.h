@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVarLengthArray>
@@ -23,6 +24,20 @@ bool copyInAvailable(Connection &db);
 // empty text, a date-time its wall-clock time, a QByteArray bytea's hex form.
 void appendCopyRow(QByteArray &out, const QVariantList &row);
 
+// One value at a time in COPY's text format, for rows whose values are typed
+// already: each value as appendCopyRow() writes it, separated by '\t', the
+// row ended by '\n'.
+namespace copytext {
+    void appendNull(QByteArray &out);
+    void appendInteger(QByteArray &out, qint64 value);
+    void appendReal(QByteArray &out, double value);
+    void appendBoolean(QByteArray &out, bool value);
+    // The wall-clock day and time.
+    void appendDateTime(QByteArray &out, QDate day, QTime time);
+    void appendDateTime(QByteArray &out, const QDateTime &when);
+    void appendText(QByteArray &out, QStringView text);
+} // namespace copytext
+
 // Loads rows made by appendCopyRow() into the table's columns. Throws DbError
 // when the server refuses any of them (none is loaded then).
 void copyIn(Connection &db, const QString &table, const QStringList &columns, const QByteArray &rows);
@@ -41,6 +56,14 @@ public:
     CopyInStream &operator=(const CopyInStream &) = delete;
 
     void add(const QVariantList &row);
+    // A row written value by value (copytext): appended to buffer(), then
+    // rowAdded().
+    QByteArray &buffer() { return m_buffer; }
+    void rowAdded()
+    {
+        if (m_buffer.size() >= (1 << 20))
+            send();
+    }
     // Sends the rest and ends the COPY; throws DbError when the server
     // refused any row.
     void finish();
