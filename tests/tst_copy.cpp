@@ -85,6 +85,20 @@ QMap<QString, QPair<qint64, quint64>> checksums(data::Connection &db)
     return sums;
 }
 
+// Every index of the database with its definition, as its catalog gives it.
+QStringList indexes(data::Connection &db)
+{
+    const bool sqlite = db.dialect().kind() == data::DbKind::SQLite;
+    data::Rows rows = db.exec(sqlite
+            ? QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'index' ORDER BY name")
+            : QStringLiteral("SELECT indexname, indexdef FROM pg_indexes WHERE schemaname = current_schema() "
+                             "ORDER BY indexname"));
+    QStringList found;
+    while (rows.next())
+        found << rows.value(0).toString() + u' ' + rows.value(1).toString();
+    return found;
+}
+
 enum class Outcome { Copied, Refused, Failed };
 
 } // namespace
@@ -167,6 +181,7 @@ private slots:
         data::Connection &server = back.connection();
         QCOMPARE(checksums(server), original);
         QCOMPARE(data::storedSchemaVersion(server), std::optional<int>(data::kSchemaVersion));
+        QCOMPARE(indexes(server), indexes(source));
         // New rows continue after the copied IDs; a change still moves the
         // row version on.
         QCOMPARE(server.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("New") } }),
