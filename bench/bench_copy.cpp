@@ -29,6 +29,7 @@
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
@@ -153,6 +154,11 @@ void BM_PsqlCopyBaseline(benchmark::State &state)
             state.SkipWithError(psql.readAllStandardError().constData());
     }
     state.counters["jobs"] = g_jobs;
+    // The load is done by psql and the server: this process's CPU time says
+    // nothing of it, and the peak to show is psql's.
+    rusage children {};
+    getrusage(RUSAGE_CHILDREN, &children);
+    state.counters["child_peak_MiB"] = double(children.ru_maxrss) / 1024.0;
 }
 
 BENCHMARK(BM_CopyIntoPostgres)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(3);
