@@ -181,6 +181,12 @@ namespace {
             add(size);
             add(data, size * qsizetype(sizeof(QChar)));
         }
+        void bytes(const QByteArray &value)
+        {
+            add('B');
+            add(value.size());
+            add(value.constData(), value.size());
+        }
     };
 
     // One row's hash over its values as typed() gives them.
@@ -207,13 +213,9 @@ namespace {
             case QMetaType::LongLong:
                 fnv.integer(value.toLongLong());
                 break;
-            case QMetaType::QByteArray: {
-                const QByteArray bytes = value.toByteArray();
-                fnv.add('B');
-                fnv.add(bytes.size());
-                fnv.add(bytes.constData(), bytes.size());
+            case QMetaType::QByteArray:
+                fnv.bytes(value.toByteArray());
                 break;
-            }
             default: {
                 const QString text = value.toString();
                 fnv.text(text.constData(), text.size());
@@ -349,6 +351,9 @@ namespace {
                 fnv.text(text.constData(), text.size());
                 break;
             }
+            case Kind::Blob:
+                fnv.bytes(byteaOf(field));
+                break;
             }
         }
         return fnv.hash;
@@ -402,6 +407,7 @@ namespace {
         qint64 day = 0; // DateTime: the wall-clock day (Julian)
         qint64 ms = 0; // and the milliseconds into it
         QString text;
+        QByteArray bytes; // Blob
     };
 
     // SQLite's date-times as the program writes them (quickDateTime()) as
@@ -449,6 +455,9 @@ namespace {
         case Kind::Text:
             cell.text = raw.toString();
             break;
+        case Kind::Blob:
+            cell.bytes = raw.toByteArray();
+            break;
         }
     }
 
@@ -473,6 +482,9 @@ namespace {
             break;
         case Kind::Text:
             fnv.text(cell.text.constData(), cell.text.size());
+            break;
+        case Kind::Blob:
+            fnv.bytes(cell.bytes);
             break;
         }
     }
@@ -499,6 +511,9 @@ namespace {
             break;
         case Kind::Text:
             copytext::appendText(out, cell.text);
+            break;
+        case Kind::Blob:
+            copytext::appendBytes(out, cell.bytes);
             break;
         }
     }

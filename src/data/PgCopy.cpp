@@ -71,9 +71,7 @@ namespace {
             out += value.toDate().toString(Qt::ISODate).toLatin1();
             break;
         case QMetaType::QByteArray:
-            // bytea's hex form, its backslash escaped for COPY's text format.
-            out += "\\\\x";
-            out += value.toByteArray().toHex();
+            copytext::appendBytes(out, value.toByteArray());
             break;
         default:
             copytext::appendText(out, value.toString());
@@ -177,7 +175,28 @@ namespace copytext {
         out.resize(at - out.constData());
     }
 
+    void appendBytes(QByteArray &out, const QByteArray &bytes)
+    {
+        // bytea's hex form, its backslash escaped for COPY's text format.
+        out += "\\\\x";
+        out += bytes.toHex();
+    }
+
 } // namespace copytext
+
+QByteArray byteaOf(QByteArrayView text)
+{
+    // libpq reads both of bytea's output forms, hex and escape (QPSQL asks
+    // for the latter); it wants the text ended by a NUL.
+    const QByteArray ended = text.toByteArray();
+    size_t size = 0;
+    unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(ended.constData()), &size);
+    if (!bytes)
+        throw DbError(QStringLiteral("-1"), QStringLiteral("A bytea value came back unreadable."));
+    const QByteArray result(reinterpret_cast<const char *>(bytes), qsizetype(size));
+    PQfreemem(bytes);
+    return result;
+}
 
 bool copyInAvailable(Connection &db)
 {

@@ -36,6 +36,8 @@ namespace copytext {
     void appendDateTime(QByteArray &out, QDate day, QTime time);
     void appendDateTime(QByteArray &out, const QDateTime &when);
     void appendText(QByteArray &out, QStringView text);
+    // A bytea.
+    void appendBytes(QByteArray &out, const QByteArray &bytes);
 } // namespace copytext
 
 // Loads rows made by appendCopyRow() into the table's columns. Throws DbError
@@ -81,6 +83,10 @@ private:
 // field per column, in UTF-8; NULL is a field with no data (isNull()), the
 // empty text one of size 0 that has.
 using CopyFields = QVarLengthArray<QByteArrayView, 64>;
+
+// The bytes of a bytea field of copyOut(), in either of bytea's output forms.
+// Throws DbError.
+QByteArray byteaOf(QByteArrayView text);
 
 // Reads the table's columns through COPY ... TO STDOUT on the connection (and
 // in its transaction), handing each row to `row` as it comes. Throws DbError.
