@@ -328,19 +328,9 @@ void copyIn(Connection &db, const QString &table, const QStringList &columns, co
 
 namespace {
 
-    int hexDigit(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
-    // Undoes COPY's escapes of the text format in [begin, end) in place (no
-    // escape is shorter than what it stands for); the unescaped size.
+    // Undoes the escapes COPY ... TO writes in its text format (a backslash
+    // before a backslash or before b, f, n, r, t, v for a control character)
+    // in [begin, end), in place; the unescaped size.
     qsizetype unescape(char *begin, const char *end)
     {
         char *out = begin;
@@ -371,25 +361,8 @@ namespace {
             case 'v':
                 *out++ = '\v';
                 break;
-            case 'x':
-                if (at < end && hexDigit(*at) >= 0) {
-                    int value = hexDigit(*at++);
-                    if (at < end && hexDigit(*at) >= 0)
-                        value = value * 16 + hexDigit(*at++);
-                    *out++ = char(value);
-                } else {
-                    *out++ = 'x';
-                }
-                break;
             default:
-                if (c >= '0' && c <= '7') {
-                    int value = c - '0';
-                    for (int i = 0; i < 2 && at < end && *at >= '0' && *at <= '7'; ++i)
-                        value = value * 8 + (*at++ - '0');
-                    *out++ = char(value);
-                } else {
-                    *out++ = c;
-                }
+                *out++ = c;
             }
         }
         return out - begin;
