@@ -155,7 +155,8 @@ void BM_PsqlCopyBaseline(benchmark::State &state)
     }
     state.counters["jobs"] = g_jobs;
     // The load is done by psql and the server: this process's CPU time says
-    // nothing of it, and the peak to show is psql's.
+    // nothing of it. psql's peak as the kernel counts it includes the pages of
+    // this process it was forked from.
     rusage children {};
     getrusage(RUSAGE_CHILDREN, &children);
     state.counters["child_peak_MiB"] = double(children.ru_maxrss) / 1024.0;
