@@ -566,34 +566,6 @@ namespace {
         std::optional<Transaction> m_transaction;
     };
 
-    // PostgreSQL builds an index over loaded rows at once far faster than
-    // row by row as they come: the indexes of the copied tables, but those of
-    // a constraint (the primary keys), are dropped before the load and made
-    // again after it, in the same transaction. Their definitions come from
-    // the catalog, so they come back as they were.
-    QStringList dropIndexesForLoad(Connection &target)
-    {
-        QStringList copied;
-        for (const Table &table : tables())
-            copied << table.name.toLower();
-        Rows rows = target.exec(
-            QStringLiteral("SELECT t.relname, format('DROP INDEX %I.%I', n.nspname, x.relname), "
-                           "pg_get_indexdef(i.indexrelid) FROM pg_index i "
-                           "JOIN pg_class x ON x.oid = i.indexrelid JOIN pg_class t ON t.oid = i.indrelid "
-                           "JOIN pg_namespace n ON n.oid = t.relnamespace WHERE n.nspname = current_schema() "
-                           "AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conindid = i.indexrelid)"));
-        QStringList drops, definitions;
-        while (rows.next()) {
-            if (!copied.contains(rows.value(0).toString()))
-                continue;
-            drops << rows.value(1).toString();
-            definitions << rows.value(2).toString();
-        }
-        for (const QString &drop : drops)
-            target.execScript(drop);
-        return definitions;
-    }
-
     const Table &findTable(const QString &name)
     {
         static const QList<Table> list = tables();
@@ -668,7 +640,7 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
     // gives way to the source's.
     for (const Table &table : tables())
         target.exec(QStringLiteral("DELETE FROM %1").arg(table.name));
-    const QStringList indexes = copyInAvailable(target) ? dropIndexesForLoad(target) : QStringList();
+    const QStringList indexes = copyInAvailable(target) ? dropIndexesForLoad(target, copiedTables()) : QStringList();
 
     for (const Table &table : tables()) {
         TableCopy copy;

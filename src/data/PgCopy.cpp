@@ -445,4 +445,27 @@ void copyOut(Connection &db, const QString &table, const QStringList &columns,
         throw *failed;
 }
 
+QStringList dropIndexesForLoad(Connection &target, const QStringList &tables)
+{
+    QStringList copied;
+    for (const QString &table : tables)
+        copied << table.toLower();
+    Rows rows
+        = target.exec(QStringLiteral("SELECT t.relname, format('DROP INDEX %I.%I', n.nspname, x.relname), "
+                                     "pg_get_indexdef(i.indexrelid) FROM pg_index i "
+                                     "JOIN pg_class x ON x.oid = i.indexrelid JOIN pg_class t ON t.oid = i.indrelid "
+                                     "JOIN pg_namespace n ON n.oid = t.relnamespace WHERE n.nspname = current_schema() "
+                                     "AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conindid = i.indexrelid)"));
+    QStringList drops, definitions;
+    while (rows.next()) {
+        if (!copied.contains(rows.value(0).toString()))
+            continue;
+        drops << rows.value(1).toString();
+        definitions << rows.value(2).toString();
+    }
+    for (const QString &drop : drops)
+        target.execScript(drop);
+    return definitions;
+}
+
 } // namespace data

@@ -121,8 +121,7 @@ void PhotoPanel::showOwner(const photos::Owner &owner)
 void PhotoPanel::reload()
 {
     m_stale = false;
-    const bool any = m_owner.wipId > 0 || m_owner.roomId > 0 || m_owner.pointId > 0;
-    m_model->setEntries(any ? photos::listFiles(m_context.db(), m_owner) : QList<photos::FileEntry> {});
+    m_model->setEntries(hasOwner() ? photos::listFiles(m_context.db(), m_owner) : QList<photos::FileEntry> {});
 }
 
 void PhotoPanel::showEvent(QShowEvent *event)
@@ -176,7 +175,7 @@ const photos::FileEntry *PhotoPanel::current() const
 void PhotoPanel::currentChanged()
 {
     const photos::FileEntry *entry = current();
-    btnAddPhotos->setEnabled(m_owner.wipId > 0 || m_owner.roomId > 0 || m_owner.pointId > 0);
+    btnAddPhotos->setEnabled(hasOwner());
     btnDeletePhoto->setEnabled(entry != nullptr);
     txtCaption->setEnabled(entry != nullptr);
     txtCaption->setText(entry ? entry->caption : QString());

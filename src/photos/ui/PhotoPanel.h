@@ -37,6 +37,8 @@ public:
     // often, its photos looked at less often.
     void showOwner(const photos::Owner &owner);
     const photos::Owner &owner() const { return m_owner; }
+    // Whether the panel shows anyone's files (a saved job, a room, a point).
+    bool hasOwner() const { return m_owner.wipId > 0 || m_owner.roomId > 0 || m_owner.pointId > 0; }
     // Reads the owner's files again; throws.
     void reload();
 

@@ -52,7 +52,6 @@ MDI::MDI(AppContext &context, const ScreenRegistry &screens, QWidget *parent)
     connect(m_clock, &QTimer::timeout, this, &MDI::updateClock);
     m_clock->start(1000);
     updateClock();
-    updateBackupTip();
 
     // The embedded database is backed up when the last program using it
     // exits: each running program keeps a mark beside it.
