@@ -155,6 +155,11 @@ private slots:
             "Provider=SQLOLEDB;Data Source=10.0.0.5,1500;Initial Catalog=Jobs;User ID=u;Password=\"a;b\""));
         QVERIFY(withPort.databaseName.startsWith(
             QStringLiteral("Driver={FreeTDS};Server=10.0.0.5;Port=1500;Database=Jobs;UID=u;PWD={a;b};")));
+        // A value that starts with a quote is braced: unbraced, a reader of
+        // the string takes it as quoted and runs on into the next parts.
+        const auto quoted
+            = data::mapConnectionString(QStringLiteral("Provider=SQLOLEDB;Data Source=s;User ID=u;Password=\"'pw\""));
+        QVERIFY(quoted.databaseName.contains(QStringLiteral(";PWD={'pw};")));
     }
 
     void passesOdbcThrough()

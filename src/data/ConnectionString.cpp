@@ -97,11 +97,14 @@ namespace {
         return value;
     }
 
-    // ODBC values holding ';' or '{' must be braced.
+    // ODBC values holding ';' or a brace must be braced; so must one that
+    // starts with a quote, or starts or ends with white space, which a
+    // reader of the string would take as quoting or trim.
     QString odbcValue(const QString &value)
     {
-        if (value.contains(u';') || value.contains(u'{') || value.contains(u'}') || value.startsWith(u' ')
-            || value.endsWith(u' '))
+        const bool edgeSpace = !value.isEmpty() && (value.front().isSpace() || value.back().isSpace());
+        if (value.contains(u';') || value.contains(u'{') || value.contains(u'}') || value.startsWith(u'"')
+            || value.startsWith(u'\'') || edgeSpace)
             return u'{' + QString(value).replace(u"}"_qs, u"}}"_qs) + u'}';
         return value;
     }
