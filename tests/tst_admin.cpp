@@ -1,16 +1,23 @@
 // backends: sqlite postgres odbc
 #include "base/Passwords.h"
+#include "data/Backup.h"
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
+#include "shell/Backups.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,14 +41,19 @@ class TestAdmin : public QObject
 
     static Result run(const TestDb &db, QStringList args, const QByteArray &input = {})
     {
+        return runOn(db.folder() + QStringLiteral("/config.txt"), args, input);
+    }
+
+    static Result runOn(const QString &config, QStringList args, const QByteArray &input = {}, int waitMs = 120000)
+    {
         QProcess process;
-        args.prepend(db.folder() + QStringLiteral("/config.txt"));
+        args.prepend(config);
         args.prepend(QStringLiteral("--config"));
         process.start(QStringLiteral(JT_ADMIN_PATH), args);
         if (!input.isEmpty())
             process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(120000))
+        if (!process.waitForFinished(waitMs))
             return { -1, {}, QStringLiteral("timed out") };
         return { process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError()) };
@@ -70,6 +82,23 @@ class TestAdmin : public QObject
         const data::SchemaCheck check = data::checkSchema(testdb::connection());
         return QStringLiteral("versions %1; missing %2; to be added %3")
             .arg(versions.join(u','), check.missing.join(u','), check.toBeAdded.join(u','));
+    }
+
+    // A config.txt in `folder` naming the database of `connection`.
+    static QString writeConfig(const QString &folder, const QString &connection)
+    {
+        const QString path = QDir(folder).filePath(QStringLiteral("config.txt"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(
+                QStringLiteral("\"Job Tracker\"\nDatabase,\"%1\"\nCustomers,customers.mdb\n").arg(connection).toUtf8());
+        return path;
+    }
+
+    static int modeOf(const QString &path)
+    {
+        struct stat status;
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
     }
 
     // A database as an older installation has it: the data model without the
@@ -367,6 +396,112 @@ private slots:
         db.reopen();
         // Nothing was created.
         QVERIFY(data::checkSchema(testdb::connection()).missing.contains(QStringLiteral("table WIP")));
+    }
+
+    // Every SQLite file the tool or the program makes is its owner's alone
+    // (0600, its journal too) although the umask would let everyone read it;
+    // so is the backups folder (0700), one there already narrowed. A refused
+    // restore leaves no file behind.
+    void filesArePrivate_data()
+    {
+        columns<QString, int>({ "made", "mode" }); // the file's mode; -1: no file
+        row("init", QStringLiteral("init"), 0600);
+        row("copy into a new file", QStringLiteral("copy"), 0600);
+        row("restore into a new file", QStringLiteral("restore"), 0600);
+        row("restore refused", QStringLiteral("restore of no backup"), -1);
+        row("backup", QStringLiteral("backup"), 0600);
+        row("automatic backup", QStringLiteral("automatic"), 0600);
+        row("automatic backup, folder there already", QStringLiteral("automatic, 0755 folder"), 0600);
+    }
+    void filesArePrivate()
+    {
+        QFETCH(QString, made);
+        QFETCH(int, mode);
+        JT_FRESH_DB(db);
+        if (db.backend() != u"sqlite")
+            QSKIP("The files are those of SQLite, whatever the backend.");
+        const mode_t umaskBefore = ::umask(022);
+        const auto restoreUmask = qScopeGuard([&] { ::umask(umaskBefore); });
+        QTemporaryDir out;
+        const QString config = writeConfig(out.path(), QStringLiteral("Provider=SQLite;Data Source=new.db"));
+        QString file = out.filePath(QStringLiteral("new.db"));
+        const QString backup = out.filePath(QStringLiteral("jobs.backup.db"));
+        Result result { 0, {}, {} };
+        if (made == u"init") {
+            result = runOn(config, { QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("s3cret") });
+        } else if (made == u"copy") {
+            result = run(db, { QStringLiteral("copy"), QStringLiteral("--to"), config });
+        } else if (made.startsWith(u"restore")) {
+            if (made == u"restore")
+                QVERIFY(data::backUp(testdb::connection(), backup).committed);
+            else
+                QVERIFY(QFile(backup).open(QIODevice::WriteOnly)); // an empty file: no job database
+            result = runOn(config, { QStringLiteral("restore"), QStringLiteral("--from"), backup });
+        } else if (made == u"backup") {
+            file = backup;
+            result = run(db, { QStringLiteral("backup"), QStringLiteral("--to"), file });
+        } else {
+            const QString folder = data::backupFolder(Backups::embeddedFile(testdb::connection()));
+            if (made.contains(u"0755"))
+                QVERIFY(QDir().mkdir(folder, QFileDevice::Permissions(0x7755))); // rwxr-xr-x
+            QStringList journals; // the journals of the file, while it is written
+            file = Backups::backUpAutomatically(testdb::connection(), 3, QDateTime::currentDateTime(),
+                QStringLiteral("kw"), [&](const data::CopyProgress &) {
+                    for (const QString &journal : QDir(folder).entryList({ QStringLiteral("*-journal") }))
+                        journals << QString::number(modeOf(QDir(folder).filePath(journal)), 8);
+                });
+            QVERIFY(!journals.isEmpty());
+            QCOMPARE(journals.filter(QStringLiteral("600")), journals);
+            QCOMPARE(modeOf(folder), 0700);
+        }
+        QVERIFY2(result.exitCode == (mode < 0 ? 1 : 0), qPrintable(result.err));
+        QCOMPARE(modeOf(file), mode);
+        QCOMPARE(QDir(out.path()).entryList({ QStringLiteral("new.db*") }),
+            mode < 0 ? QStringList() : QStringList { QStringLiteral("new.db") });
+    }
+
+    // copy --to the database itself, written another way, is refused at once
+    // (it would wait for good on its own locks); the database is as it was.
+    void copyOntoItselfRefused_data()
+    {
+        columns<QString, QString>({ "backend", "how" });
+        row("SQLite through ./", QStringLiteral("sqlite"), QStringLiteral("dot"));
+        row("SQLite through a link", QStringLiteral("sqlite"), QStringLiteral("link"));
+        row("PostgreSQL as localhost", QStringLiteral("postgres"), QStringLiteral("localhost"));
+        row("PostgreSQL through its socket folder and a slash", QStringLiteral("postgres"), QStringLiteral("socket"));
+        row("ODBC as localhost", QStringLiteral("odbc"), QStringLiteral("localhost"));
+    }
+    void copyOntoItselfRefused()
+    {
+        QFETCH(QString, backend);
+        QFETCH(QString, how);
+        JT_FRESH_DB(db);
+        if (db.backend() != backend)
+            QSKIP("A way of naming another backend's database.");
+        testdb::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Hale, Dora") } });
+        QTemporaryDir other;
+        QString connection = db.connectionString();
+        if (how == u"dot") {
+            connection = QStringLiteral("Provider=SQLite;Data Source=%1/./jobs.db").arg(db.folder());
+        } else if (how == u"link") {
+            QVERIFY(QFile::link(db.folder(), other.filePath(QStringLiteral("link"))));
+            connection
+                = QStringLiteral("Provider=SQLite;Data Source=%1").arg(other.filePath(QStringLiteral("link/jobs.db")));
+        } else if (how == u"localhost") {
+            connection.replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
+        } else {
+            const QString sockets = testdb::scalar(QStringLiteral("SHOW unix_socket_directories")).toString();
+            connection.replace(QStringLiteral("127.0.0.1"), sockets.section(u',', 0, 0).trimmed() + u'/');
+        }
+        QVERIFY(connection != db.connectionString());
+        const QString config = writeConfig(other.path(), connection);
+        db.connection().close();
+        const Result result = runOn(db.folder() + QStringLiteral("/config.txt"),
+            { QStringLiteral("copy"), QStringLiteral("--to"), config, QStringLiteral("--replace") }, {}, 60000);
+        db.reopen();
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(QStringLiteral("same database")), qPrintable(result.err));
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 1);
     }
 
     void refusesMissingConfig()

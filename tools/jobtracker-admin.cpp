@@ -34,6 +34,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTextStream>
@@ -224,6 +225,20 @@ bool printTables(const data::CopyResult &result)
     return result.committed;
 }
 
+// Removes the SQLite file that this run made on `db`, with the files SQLite
+// kept beside it, after its command failed: a refused restore or init, a
+// failed copy leave nothing behind. A file that was there before is never
+// touched.
+void discardCreated(data::Connection &db)
+{
+    if (!db.createdFile())
+        return;
+    const QString file = db.handle().databaseName();
+    db.close();
+    for (const char *suffix : { "", "-journal", "-wal", "-shm" })
+        QFile::remove(file + QLatin1String(suffix));
+}
+
 // Writes a backup of the database into a new SQLite file.
 int backup(data::Connection &db, QString file)
 {
@@ -252,17 +267,25 @@ int restore(data::Connection &db, const QString &file, bool replace)
     ProgressPrinter printer;
     data::CopyOptions options;
     options.replace = replace;
-    const data::CopyResult result = data::restore(file, db, options, [&](const data::CopyProgress &p) { printer(p); });
-    if (!printTables(result))
+    data::CopyResult result;
+    try {
+        result = data::restore(file, db, options, [&](const data::CopyProgress &p) { printer(p); });
+    } catch (...) {
+        discardCreated(db);
+        throw;
+    }
+    if (!printTables(result)) {
+        discardCreated(db);
         return fail(QStringLiteral("the restored tables marked DIFFERENT differ from the backup; nothing was "
                                    "restored"));
+    }
     out() << "Restored the backup " << file << "." << Qt::endl;
     return 0;
 }
 
 // Copies the database into the one another config.txt names, then prints
 // each table's rows and checksum on both sides.
-int copy(data::Connection &source, const QString &sourceConfig, const QString &targetConfig, bool replace)
+int copy(data::Connection &source, const QString &targetConfig, bool replace)
 {
     ConfigValues target;
     try {
@@ -270,25 +293,33 @@ int copy(data::Connection &source, const QString &sourceConfig, const QString &t
     } catch (const ConfigError &e) {
         return fail(QString::fromStdString(e.what()));
     }
-    const ConfigValues from = readConfigFile(sourceConfig);
-    const QString sourceDir = QFileInfo(sourceConfig).absolutePath();
-    const QString targetDir = QFileInfo(targetConfig).absolutePath();
-    if (from.connectionString == target.connectionString && sourceDir == targetDir)
-        return fail(QStringLiteral("--to names the same database as --config"));
+    // A SQLite source is a file from outside as much as a backup is: what
+    // its schema would run is refused before a row is read.
+    const QString foreign = data::foreignSchemaProblem(source);
+    if (!foreign.isEmpty())
+        return fail(QStringLiteral("the database of --config is refused: %1").arg(foreign));
     data::Connection to;
     data::OpenOptions options;
     options.createSqliteFile = true;
-    to.open(target.connectionString, targetDir, options);
+    to.open(target.connectionString, QFileInfo(targetConfig).absolutePath(), options);
     QElapsedTimer timer;
     timer.start();
     ProgressPrinter printer;
     data::CopyOptions copyOptions;
     copyOptions.replace = replace;
-    const data::CopyResult result
-        = data::copyDatabase(source, to, copyOptions, [&](const data::CopyProgress &p) { printer(p); });
-    if (!printTables(result))
+    // copyDatabase() refuses a target that is the source, however named.
+    data::CopyResult result;
+    try {
+        result = data::copyDatabase(source, to, copyOptions, [&](const data::CopyProgress &p) { printer(p); });
+    } catch (...) {
+        discardCreated(to);
+        throw;
+    }
+    if (!printTables(result)) {
+        discardCreated(to);
         return fail(QStringLiteral("the copy differs from the source in the tables marked DIFFERENT; nothing was "
                                    "written to the target"));
+    }
     qint64 rows = 0;
     for (const data::TableCopy &table : result.tables)
         rows += table.sourceRows;
@@ -484,13 +515,19 @@ int main(int argc, char *argv[])
     try {
         data::OpenOptions options;
         options.createSqliteFile = command == u"init" || command == u"restore";
+        options.foreignFile = command == u"copy";
         db.open(config.connectionString, QFileInfo(configPath).absolutePath(), options);
 
         if (command == u"init") {
             if (!data::checkSchema(db).missing.contains(QStringLiteral("table WIP")))
                 return fail(QStringLiteral("the database already holds a job tracker schema"));
-            data::createSchema(db);
-            data::addAdministrator(db, username, password);
+            try {
+                data::createSchema(db);
+                data::addAdministrator(db, username, password);
+            } catch (...) {
+                discardCreated(db);
+                throw;
+            }
             out() << "Created the job tracker schema; administrator \"" << username.trimmed() << "\"." << Qt::endl;
         } else if (command == u"seed-demo") {
             bool okJobs = false;
@@ -532,7 +569,7 @@ int main(int argc, char *argv[])
         } else if (command == u"check") {
             return check(db);
         } else if (command == u"copy") {
-            return copy(db, configPath, parser.value(toOption), parser.isSet(replaceOption));
+            return copy(db, parser.value(toOption), parser.isSet(replaceOption));
         } else if (command == u"backup") {
             return backup(db, parser.value(toOption));
         } else if (command == u"restore") {

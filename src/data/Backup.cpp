@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 namespace data {
@@ -34,6 +35,68 @@ namespace {
         return QStringLiteral("Provider=SQLite;Data Source=") + quote + path + quote;
     }
 
+    // A CREATE statement as compared: without IF NOT EXISTS (which SQLite
+    // does not keep), the quotes SQLite puts around a name it renames, and
+    // differences of white space and case.
+    QString comparable(const QString &statement)
+    {
+        static const QRegularExpression ifNotExists(
+            QStringLiteral(R"(\bIF NOT EXISTS\b)"), QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression quotedName(QStringLiteral(R"re("(\w+)")re"));
+        QString text = statement;
+        text.remove(ifNotExists).replace(quotedName, QStringLiteral("\\1"));
+        return text.simplified().toLower();
+    }
+
+    // The SQLite script's triggers and indexes by name (lower case), as
+    // comparable().
+    QHash<QString, QString> ownObjects()
+    {
+        static const QHash<QString, QString> objects = [] {
+            QFile file(QStringLiteral(":/schema/sqlite.sql"));
+            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+                throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read the SQLite schema script."));
+            static const QRegularExpression create(QStringLiteral(R"(^create (?:unique )?(?:trigger|index) (\w+) )"));
+            QHash<QString, QString> found;
+            // The script's comment lines, which SQLite keeps none of.
+            static const QRegularExpression commentLine(
+                QStringLiteral(R"(^\s*--[^\n]*$)"), QRegularExpression::MultilineOption);
+            for (QString statement : splitScript(QString::fromUtf8(file.readAll()))) {
+                const QString text = comparable(statement.remove(commentLine));
+                if (const auto match = create.match(text); match.hasMatch())
+                    found.insert(match.captured(1), text);
+            }
+            return found;
+        }();
+        return objects;
+    }
+
+    // SQLite's own tables: AUTOINCREMENT's counters and ANALYZE's statistics.
+    bool internalTable(const QString &name)
+    {
+        static const QRegularExpression internal(
+            QStringLiteral("^sqlite_(sequence|stat[1-4])$"), QRegularExpression::CaseInsensitiveOption);
+        return internal.match(name).hasMatch();
+    }
+
+    // The data model's table of that name, spelled as the schema does.
+    QString modelTable(const QString &name)
+    {
+        for (const QString &table : expectedTables().keys()) {
+            if (table.compare(name, Qt::CaseInsensitive) == 0)
+                return table;
+        }
+        return {};
+    }
+
+    // Opens a backup as what it is to this program: a file from outside.
+    void openForeign(Connection &db, const QString &file)
+    {
+        OpenOptions options;
+        options.foreignFile = true;
+        db.open(sqliteAt(file), {}, options);
+    }
+
 } // namespace
 
 QString backupFileName(const QDateTime &when)
@@ -53,10 +116,9 @@ CopyResult backUp(Connection &db, const QString &file, const std::function<void(
         OpenOptions options;
         options.createSqliteFile = true;
         try {
+            // The backup holds every job and the password hashes: open()
+            // makes it its owner's alone from the start, whatever the umask.
             backup.open(sqliteAt(part), {}, options);
-            // The backup holds every job and the password hashes: its
-            // owner's alone, whatever the umask.
-            QFile::setPermissions(part, QFile::ReadOwner | QFile::WriteOwner);
             result = copyDatabase(db, backup, {}, progress);
         } catch (...) {
             backup.close();
@@ -83,7 +145,11 @@ QString backupProblem(const QString &file)
         return QStringLiteral("%1 is not a file.").arg(file);
     Connection db;
     try {
-        db.open(sqliteAt(file), {});
+        openForeign(db, file);
+        // Before anything reads a row: what the file's schema would run.
+        const QString foreign = foreignSchemaProblem(db);
+        if (!foreign.isEmpty())
+            return QStringLiteral("%1 is refused: %2.").arg(file, foreign);
         const QString integrity = db.scalar(QStringLiteral("PRAGMA integrity_check")).toString();
         if (integrity != u"ok")
             return QStringLiteral("%1 is damaged: %2").arg(file, integrity);
@@ -107,8 +173,57 @@ CopyResult restore(const QString &file, Connection &target, const CopyOptions &o
     if (!problem.isEmpty())
         throw DbError(QStringLiteral("-1"), problem);
     Connection backup;
-    backup.open(sqliteAt(file), {});
+    openForeign(backup, file);
     return copyDatabase(backup, target, options, progress);
+}
+
+QString foreignSchemaProblem(Connection &db)
+{
+    if (db.dialect().kind() != DbKind::SQLite)
+        return {};
+    struct Entry
+    {
+        QString type, name, table, sql;
+    };
+    QList<Entry> entries;
+    Rows rows = db.exec(QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name"));
+    while (rows.next())
+        entries.append(
+            { rows.value(0).toString(), rows.value(1).toString(), rows.value(2).toString(), rows.value(3).toString() });
+    const QHash<QString, QString> own = ownObjects();
+    const auto isOwn = [&](const Entry &entry) { return own.value(entry.name.toLower()) == comparable(entry.sql); };
+    for (const Entry &entry : entries) {
+        if (entry.type == u"view")
+            return QStringLiteral("it holds a view, %1, and a job database has none").arg(entry.name);
+        if (entry.type == u"trigger" && !isOwn(entry))
+            return QStringLiteral("it holds a trigger, %1, that is not this program's").arg(entry.name);
+        if (entry.type == u"table" && !internalTable(entry.name)) {
+            const QString table = modelTable(entry.name);
+            if (table.isEmpty())
+                return QStringLiteral("it holds a table, %1, that is not in the job database's data model")
+                    .arg(entry.name);
+            if (entry.sql.simplified().startsWith(QStringLiteral("CREATE VIRTUAL"), Qt::CaseInsensitive))
+                return QStringLiteral("its table %1 is a virtual table").arg(entry.name);
+            const QVariant generated = db.scalar(
+                QStringLiteral("SELECT name FROM pragma_table_xinfo(?) WHERE hidden IN (2, 3)"), { entry.name });
+            if (generated.isValid())
+                return QStringLiteral("its table %1 has a generated column, %2").arg(entry.name, generated.toString());
+        }
+        // An index of SQLite's own (a key's) has no statement; one on an
+        // expression or with a WHERE is computed for every row that PRAGMA
+        // integrity_check looks at.
+        if (entry.type == u"index" && !entry.sql.isEmpty() && !isOwn(entry)) {
+            const QVariant partial = db.scalar(
+                QStringLiteral("SELECT partial FROM pragma_index_list(?) WHERE name = ?"), { entry.table, entry.name });
+            const QVariant expression
+                = db.scalar(QStringLiteral("SELECT 1 FROM pragma_index_xinfo(?) WHERE cid = -2"), { entry.name });
+            if (partial.toInt() != 0 || expression.isValid())
+                return QStringLiteral("it holds an index on an expression or on part of a table, %1, that is not "
+                                      "this program's")
+                    .arg(entry.name);
+        }
+    }
+    return {};
 }
 
 void logBackup(Connection &db, const QDateTime &when, const QString &file, const QString &who, bool automatic)

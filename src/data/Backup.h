@@ -24,9 +24,19 @@ QString backupFileName(const QDateTime &when);
 CopyResult backUp(Connection &db, const QString &file, const std::function<void(const CopyProgress &)> &progress = {});
 
 // Why `file` is not a backup this program can restore (not a SQLite
-// database, not a job database, from a newer program, damaged): empty when
-// it is one.
+// database, not a job database, from a newer program, damaged, or holding
+// what foreignSchemaProblem() refuses): empty when it is one. The file is
+// opened as a foreign one (OpenOptions::foreignFile).
 QString backupProblem(const QString &file);
+
+// What a SQLite file from outside holds that no job database does, and that
+// could run its own expressions while the file is read: a view, a trigger
+// other than the program's own, a virtual table or one not in the data model
+// (a table it lacks is no problem: an older database has fewer), a
+// generated column, an index on an expression or on part of a table other
+// than the program's own. Empty when there is none, and for a server
+// database. Reads only the file's schema, never a row. Throws DbError.
+QString foreignSchemaProblem(Connection &db);
 
 // Loads a backup into `target` (copyDatabase() with the backup as source)
 // after backupProblem() found nothing wrong with it. Throws DbError,

@@ -8,12 +8,17 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMap>
 #include <QRegularExpression>
+#include <QUuid>
 #include <charconv>
 #include <limits>
 #include <optional>
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace data {
 
@@ -576,6 +581,31 @@ namespace {
         throw DbError(QStringLiteral("-1"), QStringLiteral("The schema has no table %1.").arg(name));
     }
 
+    // What names the database of the connection, however it was reached.
+    QString databaseIdentity(Connection &db)
+    {
+        const QString query = db.dialect().databaseIdentity();
+        if (query.isEmpty()) {
+            const QString file = db.handle().databaseName();
+#ifdef Q_OS_UNIX
+            struct stat status
+            {
+            };
+            if (::stat(QFile::encodeName(file).constData(), &status) == 0)
+                return QStringLiteral("sqlite %1 %2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino));
+#endif
+            const QString canonical = QFileInfo(file).canonicalFilePath();
+            return QStringLiteral("sqlite ") + (canonical.isEmpty() ? QUuid::createUuid().toString() : canonical);
+        }
+        Rows rows = db.exec(query);
+        QStringList parts { QString::number(int(db.dialect().kind())) };
+        if (rows.next()) {
+            for (int i = 0; i < rows.record().count(); ++i)
+                parts << rows.value(i).toString();
+        }
+        return parts.join(u'\n');
+    }
+
 } // namespace
 
 TargetNotEmptyError::TargetNotEmptyError(qint64 jobs)
@@ -620,6 +650,11 @@ TableCopy checksumTable(Connection &db, const QString &name, bool coarseDates)
 CopyResult copyDatabase(Connection &source, Connection &target, const CopyOptions &options,
     const std::function<void(const CopyProgress &)> &progress)
 {
+    // Onto itself, the copy would wait for good on its own locks.
+    if (databaseIdentity(source) == databaseIdentity(target))
+        throw DbError(QStringLiteral("-1"),
+            QStringLiteral("The source and the target are the same database; a database is never copied onto "
+                           "itself."));
     requireCurrent(source, QStringLiteral("source"));
     CopyResult result;
     result.createdSchema = !hasTable(target, QStringLiteral("WIP"));

@@ -69,7 +69,9 @@ public:
 // committed (CopyResult::committed false).
 //
 // Both databases must be at this program's schema version (run upgrade
-// first). Throws DbError, TargetNotEmptyError.
+// first). A target that is the source itself, however its connection reached
+// it (Dialect::databaseIdentity()), is refused before anything is locked.
+// Throws DbError, TargetNotEmptyError.
 CopyResult copyDatabase(Connection &source, Connection &target, const CopyOptions &options = {},
     const std::function<void(const CopyProgress &)> &progress = {});
 

@@ -1,9 +1,11 @@
 #include "data/Database.h"
 
 #include "base/Formats.h"
+#include "base/PrivateFiles.h"
 #include "data/Dates.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -99,8 +101,14 @@ void Connection::open(const QString &connectionString, const QString &baseDir, O
     if (spec.kind == DbKind::SQLite && !options.createSqliteFile && !QFileInfo::exists(spec.databaseName))
         throw DbError(
             QStringLiteral("-1"), QStringLiteral("The database file %1 does not exist.").arg(spec.databaseName));
+    const bool foreign = options.foreignFile && spec.kind == DbKind::SQLite;
+    if (foreign)
+        spec.options += QStringLiteral(";QSQLITE_OPEN_READONLY");
 
     close();
+    m_createdFile = false;
+    if (spec.kind == DbKind::SQLite && options.createSqliteFile && !QFileInfo::exists(spec.databaseName))
+        createPrivateSqliteFile(spec.databaseName);
     const QString name = QStringLiteral("jobtracker-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, name);
@@ -118,6 +126,9 @@ void Connection::open(const QString &connectionString, const QString &baseDir, O
             const DbError error = DbError::from(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
+            if (m_createdFile)
+                QFile::remove(spec.databaseName);
+            m_createdFile = false;
             throw error;
         }
         m_db = db;
@@ -129,12 +140,35 @@ void Connection::open(const QString &connectionString, const QString &baseDir, O
     m_lazyBegin = spec.driver == QLatin1String("QODBC");
     m_transactionDepth = 0;
     m_lost = false;
+    m_foreign = foreign;
     ++m_session;
     setUpSession();
 }
 
+void Connection::createPrivateSqliteFile(const QString &file)
+{
+    QString why;
+    if (!PrivateFiles::createFile(file, &why))
+        throw DbError(
+            QStringLiteral("-1"), QStringLiteral("The database file %1 could not be made: %2").arg(file, why));
+    m_createdFile = true;
+}
+
+void Connection::distrustSchema()
+{
+    exec(QStringLiteral("PRAGMA trusted_schema = OFF"));
+    exec(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
+    // An SQLite too old for the first would ignore it without a word.
+    const QVariant trusted = scalar(QStringLiteral("PRAGMA trusted_schema"));
+    if (!trusted.isValid() || trusted.toInt() != 0)
+        throw DbError(QStringLiteral("-1"),
+            QStringLiteral("This SQLite library cannot open a file from outside safely (it has no trusted_schema)."));
+}
+
 void Connection::setUpSession()
 {
+    if (m_foreign)
+        distrustSchema();
     if (m_dialect.kind() == DbKind::SQLite)
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
 }

@@ -80,8 +80,15 @@ Fields stampFields(const Stamp &stamp, bool newRow, const QVariant &when = {});
 struct OpenOptions
 {
     // Create a missing SQLite file (the admin tool's init); the program itself
-    // refuses to start on a database that is not there.
+    // refuses to start on a database that is not there. The file is made
+    // owner-only (0600) before SQLite opens it; its journal takes that mode.
     bool createSqliteFile = false;
+    // A SQLite file from outside (a backup to restore, a file to copy from):
+    // opened read-only, its schema trusted with nothing: no function of it
+    // runs that SQLite does not deem harmless, and no CHECK constraint of it
+    // is evaluated (PRAGMA integrity_check would). Whatever else it holds,
+    // data::foreignSchemaProblem() looks at before any row is read.
+    bool foreignFile = false;
 };
 
 // One connection to the job database. The program owns one and hands it down;
@@ -112,6 +119,9 @@ public:
     void reopen();
     void close();
     bool isOpen() const;
+    // Whether the last open() made the SQLite file (createSqliteFile): what a
+    // run that fails may remove again, and nothing else.
+    bool createdFile() const { return m_createdFile; }
 
     const Dialect &dialect() const { return m_dialect; }
     QSqlDatabase &handle() { return m_db; }
@@ -160,6 +170,10 @@ private:
     void reconnect(Outcome outcome);
     // What every new session needs before its first statement.
     void setUpSession();
+    // Makes the missing SQLite file of open() owner-only; throws DbError.
+    void createPrivateSqliteFile(const QString &file);
+    // The settings of a session on a foreign SQLite file (OpenOptions).
+    void distrustSchema();
     // Throws the driver's error; a ConnectionLostError reporting `outcome`
     // when the error means the connection is gone.
     [[noreturn]] void fail(const QSqlError &error, const QString &sql, Outcome outcome);
@@ -190,6 +204,8 @@ private:
     bool m_lazyBegin = false;
     int m_transactionDepth = 0;
     bool m_lost = false;
+    bool m_foreign = false;
+    bool m_createdFile = false;
     // Counts the sessions of the handle; a Statement prepared in an earlier
     // one cannot run.
     int m_session = 0;

@@ -161,6 +161,20 @@ QString Dialect::snapshotIsolation(bool on) const
     return {};
 }
 
+QString Dialect::databaseIdentity() const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("SELECT CAST(SERVERPROPERTY('ServerName') AS NVARCHAR(256)), DB_NAME(), SCHEMA_NAME()");
+    case DbKind::PostgreSQL:
+        return QStringLiteral("SELECT CAST(system_identifier AS TEXT), current_database(), current_schema() "
+                              "FROM pg_control_system()");
+    case DbKind::SQLite:
+        break;
+    }
+    return {};
+}
+
 QString Dialect::tableExists() const
 {
     switch (m_kind) {

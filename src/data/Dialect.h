@@ -75,6 +75,14 @@ public:
     // to the default (off). Empty on SQLite, whose read transaction is one.
     QString snapshotIsolation(bool on) const;
 
+    // A query yielding one row that names the database a connection works on
+    // however its connection string reached the server (a host name or an
+    // address, a socket folder with or without its slash): the cluster's
+    // system identifier, the database and the schema on PostgreSQL; the
+    // server's name, the database and the schema on SQL Server. Empty on
+    // SQLite, whose database is its file (its device and inode).
+    QString databaseIdentity() const;
+
     // A query with one parameter, a table name, that yields a row when a
     // statement naming that table unqualified would find one. Asking the
     // catalog rather than trying the table raises no error, which would abort

@@ -1,5 +1,6 @@
 #include "shell/Backups.h"
 
+#include "base/PrivateFiles.h"
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "data/Dialect.h"
@@ -62,7 +63,7 @@ QString SessionMark::folderFor(const QString &databaseFile)
 SessionMark::SessionMark(const QString &databaseFile)
 {
     const QString folder = folderFor(databaseFile);
-    if (!QDir().mkpath(folder))
+    if (!PrivateFiles::makeFolder(data::backupFolder(databaseFile)) || !PrivateFiles::makeFolder(folder))
         return;
     m_path = QDir(folder).filePath(
         QStringLiteral("%1-%2%3").arg(hostPart()).arg(QCoreApplication::applicationPid()).arg(kMarkSuffix));
@@ -164,7 +165,7 @@ QString backUpAutomatically(data::Connection &db, int keep, const QDateTime &whe
     const std::function<void(const data::CopyProgress &)> &progress)
 {
     const QString folder = data::backupFolder(embeddedFile(db));
-    if (!QDir().mkpath(folder))
+    if (!PrivateFiles::makeFolder(folder))
         throw data::DbError(QStringLiteral("-1"),
             QStringLiteral("The folder %1 could not be made.").arg(QDir::toNativeSeparators(folder)));
     const QString file = QDir(folder).filePath(data::backupFileName(when));

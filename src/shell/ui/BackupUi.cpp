@@ -1,6 +1,7 @@
 #include "shell/ui/BackupUi.h"
 
 #include "base/Clock.h"
+#include "base/PrivateFiles.h"
 #include "data/Backup.h"
 #include "data/Database.h"
 #include "shell/AppContext.h"
@@ -63,7 +64,7 @@ namespace {
     QString suggestedFolder(AppContext &context)
     {
         const QString embedded = Backups::embeddedFile(context.db());
-        if (!embedded.isEmpty() && QDir().mkpath(data::backupFolder(embedded)))
+        if (!embedded.isEmpty() && PrivateFiles::makeFolder(data::backupFolder(embedded)))
             return data::backupFolder(embedded);
         return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     }
