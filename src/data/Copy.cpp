@@ -588,9 +588,7 @@ namespace {
         if (query.isEmpty()) {
             const QString file = db.handle().databaseName();
 #ifdef Q_OS_UNIX
-            struct stat status
-            {
-            };
+            struct stat status;
             if (::stat(QFile::encodeName(file).constData(), &status) == 0)
                 return QStringLiteral("sqlite %1 %2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino));
 #endif
