@@ -209,6 +209,27 @@ private slots:
         QVERIFY(check.out.contains(QStringLiteral("missing column WIP.QBID")));
     }
 
+    // check lists the rows that point at a row that is gone, each with what
+    // upgrade does with them.
+    void checkReportsOrphans()
+    {
+        JT_FRESH_DB(db);
+        const qint64 gone
+            = testdb::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Gone") } });
+        const qint64 booking = testdb::insertRow(QStringLiteral("EmployeeTime"), { { QStringLiteral("WIPID"), gone } });
+        const qint64 room = testdb::insertRow(QStringLiteral("DryingRoom"), { { QStringLiteral("WIPID"), gone } });
+        testdb::exec(QStringLiteral("DELETE FROM WIP WHERE ID = ?"), { gone });
+        testdb::connection().close();
+        const Result check = run(db, { QStringLiteral("check") });
+        QCOMPARE(check.exitCode, 0);
+        for (const QString &line :
+            { QStringLiteral("orphan rows: EmployeeTime.WIPID -> WIP: 1 row (ID %1) (kept: no key holds this "
+                             "reference)")
+                    .arg(booking),
+                QStringLiteral("orphan rows: DryingRoom.WIPID -> WIP: 1 row (ID %1)").arg(room) })
+            QVERIFY2(check.out.contains(line), qPrintable(check.out));
+    }
+
     // An older database, with or without the version table, is fine for
     // check and brought up to date by upgrade, rows and all; a second upgrade
     // finds nothing to do and changes nothing.

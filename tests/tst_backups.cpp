@@ -4,6 +4,7 @@
 #include "app/Screens.h"
 #include "base/Clock.h"
 #include "data/Backup.h"
+#include "data/Database.h"
 #include "shell/AppContext.h"
 #include "shell/Backups.h"
 #include "shell/ui/BackupUi.h"
@@ -263,7 +264,10 @@ private slots:
         if (lastDaysAgo >= 0)
             data::logBackup(testdb::connection(), kNow.addDays(-lastDaysAgo), QStringLiteral("/elsewhere/x.backup.db"),
                 QStringLiteral("jobtracker-admin"), false);
-        testdb::logIn(1, QStringLiteral("kw"), QStringLiteral("User"));
+        testdb::logIn(1, QStringLiteral("kw"), QStringLiteral("Admin"));
+        CompanyRow company = testdb::context().company();
+        company.programBackups = true;
+        testdb::context().setCompany(company);
 
         BackupUi::remindAtLogin(nullptr, testdb::context());
         QCOMPARE(titles(), reminded ? QStringList { QStringLiteral("Backup Reminder") } : QStringList());
@@ -276,6 +280,50 @@ private slots:
         QVERIFY(box);
         QCOMPARE(box->findChild<QLabel *>(QStringLiteral("lblLastBackup"))->text(), about);
         QCOMPARE(mdi.statusBar()->toolTip(), about);
+    }
+
+    // The reminder goes only to a user who may make a backup, where the
+    // program makes the backups (by default on the embedded database, not
+    // on a server), and at most once a day, wherever he logs in.
+    void reminderGate_data()
+    {
+        QTest::addColumn<QString>("userType");
+        QTest::addColumn<QVariant>("programBackups"); // the company setting; null: never set
+        QTest::addColumn<int>("remindedDaysAgo"); // -1: never
+        QTest::addColumn<bool>("embedded"); // shown on the embedded database
+        QTest::addColumn<bool>("server"); // shown on a server
+        QTest::newRow("admin, setting never set") << "Admin" << QVariant() << -1 << true << false;
+        QTest::newRow("admin, the program backs up") << "Admin" << QVariant(true) << -1 << true << true;
+        QTest::newRow("admin, the server backs up") << "Admin" << QVariant(false) << -1 << false << false;
+        QTest::newRow("a user who cannot back up") << "User" << QVariant(true) << -1 << false << false;
+        QTest::newRow("admin reminded today") << "Admin" << QVariant(true) << 0 << false << false;
+        QTest::newRow("admin reminded yesterday") << "Admin" << QVariant(true) << 1 << true << true;
+    }
+    void reminderGate()
+    {
+        QFETCH(QString, userType);
+        QFETCH(QVariant, programBackups);
+        QFETCH(int, remindedDaysAgo);
+        QFETCH(bool, embedded);
+        QFETCH(bool, server);
+        JT_FRESH_DB(db);
+        Clock::setNow(kNow);
+        addJob();
+        testdb::logIn(3, QStringLiteral("kw"), userType);
+        CompanyRow company = testdb::context().company();
+        if (!programBackups.isNull())
+            company.programBackups = programBackups.toBool();
+        testdb::context().setCompany(company);
+        if (remindedDaysAgo >= 0)
+            Backups::noteReminded(testdb::connection(), 3, kNow.addDays(-remindedDaysAgo).addSecs(-3600));
+        // Another user's reminder is his own.
+        Backups::noteReminded(testdb::connection(), 4, kNow);
+
+        const bool shown = testdb::connection().dialect().kind() == data::DbKind::SQLite ? embedded : server;
+        BackupUi::remindAtLogin(nullptr, testdb::context());
+        QCOMPARE(titles(), shown ? QStringList { QStringLiteral("Backup Reminder") } : QStringList());
+        BackupUi::remindAtLogin(nullptr, testdb::context());
+        QCOMPARE(titles().size(), shown ? 1 : 0);
     }
 };
 

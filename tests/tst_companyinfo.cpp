@@ -487,6 +487,34 @@ private slots:
         QVERIFY(box<QCheckBox>("chkDryingLogAlert")->isChecked());
     }
 
+    // "The program makes the backups": never set, it shows the database's
+    // default (on for the embedded database, off for a server) and a save
+    // keeps it unset; turned the other way, it is stored and in force.
+    void programBackupsSetting_data()
+    {
+        QTest::addColumn<bool>("turned");
+        QTest::newRow("left as shown") << false;
+        QTest::newRow("turned the other way") << true;
+    }
+    void programBackupsSetting()
+    {
+        QFETCH(bool, turned);
+        JT_FRESH_DB(db);
+        TestDb::addCompany(7, 1);
+        const bool embedded = testdb::connection().dialect().kind() == data::DbKind::SQLite;
+        QVERIFY(openScreen());
+        QCOMPARE(box<QCheckBox>("chkProgramBackups")->isChecked(), embedded);
+        if (turned)
+            box<QCheckBox>("chkProgramBackups")->setChecked(!embedded);
+        save();
+        QCOMPARE(shownMessages(), QStringList());
+        const QVariant stored = testdb::scalar(QStringLiteral("SELECT ProgramBackups FROM Company"));
+        QCOMPARE(stored.isNull(), !turned);
+        QCOMPARE(testdb::context().company().programBackups, turned ? std::optional(!embedded) : std::nullopt);
+        QVERIFY(reopenScreen());
+        QCOMPARE(box<QCheckBox>("chkProgramBackups")->isChecked(), embedded != turned);
+    }
+
     void stateJumpsByTypedLettersAndEnterSaves()
     {
         JT_FRESH_DB(db);

@@ -2,6 +2,7 @@
 #include "base/Clock.h"
 #include "board/BoardLines.h"
 #include "data/Database.h"
+#include "data/References.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
 #include "drying/DryingLog.h"
@@ -58,11 +59,14 @@ QVariant versionOf(qint64 placement)
     return testdb::scalar("SELECT RowVersion FROM EquipmentPlacement WHERE ID = ?", { placement });
 }
 
+enum class Delete { RoomWithUnitStanding, RoomWithUnitTakenOut, RoomWithItsRecords, PointWithItsRecords };
+
 enum class Step { PlaceTwice, PlaceRetired, MoveToSameRoom, MoveToOtherJob, RemoveBeforePlaced, RetireOnJob };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Step)
+Q_DECLARE_METATYPE(Delete)
 
 class TestEquipment : public QObject
 {
@@ -198,6 +202,68 @@ private slots:
         QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM EquipmentPlacement").toInt(), rowsBefore);
         QVERIFY(equipment::currentPlacement(db, dehu)->roomId == kitchen);
         QVERIFY(!equipment::loadUnit(db, dehu)->retired);
+    }
+
+    // Every delete of the program's own rows leaves no row pointing at
+    // nothing: a room that equipment stood in is kept (its unit would be
+    // left standing nowhere, its days would drop off the bill), the rest go
+    // with what hangs from them, photos staying with the job.
+    void deletePaths_data()
+    {
+        columns<Delete, QString>({ "path", "refusal" });
+        row("a room with a unit standing in it", Delete::RoomWithUnitStanding,
+            QString("Unit DH-17 stands in the room \"Kitchen\". Take it out"));
+        row("a room a unit was taken out of", Delete::RoomWithUnitTakenOut,
+            QString("The room \"Kitchen\" cannot be deleted: the equipment-days of unit DH-17"));
+        row("a room with its size, readings, points and photo", Delete::RoomWithItsRecords, QString());
+        row("a moisture point with its readings and photo", Delete::PointWithItsRecords, QString());
+    }
+    void deletePaths()
+    {
+        QFETCH(Delete, path);
+        QFETCH(QString, refusal);
+        JT_FRESH_DB_IN(m_db);
+        auto &db = testdb::connection();
+        const qint64 job = addJob("Smith");
+        const qint64 kitchen = addRoom(job, "Kitchen");
+        const qint64 dehu = addUnit("DH-17", equipment::dehumidifier());
+        testdb::insertRow("RoomSizing", { { "RoomID", kitchen }, { "Length", 12 }, { "Width", 10 } });
+        testdb::insertRow("DryingAtmosphere", { { "RoomID", kitchen }, { "Temperature", 70 }, { "Humidity", 50 } });
+        const qint64 point = testdb::insertRow("MoisturePoint", { { "RoomID", kitchen }, { "Material", "Drywall" } });
+        testdb::insertRow("MoistureReading", { { "PointID", point }, { "Value", 20 } });
+        const qint64 photo = testdb::insertRow(
+            "JobFile", { { "WIPID", job }, { "RoomID", kitchen }, { "PointID", point }, { "FileName", "wall.jpg" } });
+        if (path == Delete::RoomWithUnitStanding || path == Delete::RoomWithUnitTakenOut) {
+            const qint64 placement = value(equipment::place(db, dehu, kitchen, at(0, 9)));
+            if (path == Delete::RoomWithUnitTakenOut)
+                QVERIFY(!equipment::removeUnit(db, placement, versionOf(placement), at(2, 9)));
+        }
+        const QString daysBefore
+            = equipment::daysText(equipment::daysByType(equipment::loadPlacements(db, job), at(3, 9)));
+
+        std::optional<FieldProblem> refused;
+        if (path == Delete::PointWithItsRecords)
+            drying::deletePoint(db, point);
+        else
+            refused = drying::deleteRoom(db, kitchen);
+
+        QCOMPARE(refused.has_value(), !refusal.isEmpty());
+        if (refused) {
+            QVERIFY2(refused->text.startsWith(refusal), qPrintable(refused->text));
+            QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM DryingRoom WHERE ID = ?", { kitchen }).toInt(), 1);
+            QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM MoistureReading").toInt(), 1);
+            QCOMPARE(
+                equipment::daysText(equipment::daysByType(equipment::loadPlacements(db, job), at(3, 9))), daysBefore);
+        }
+        QStringList orphans;
+        for (const data::Orphans &found : data::findOrphans(db))
+            orphans << found.describe();
+        QCOMPARE(orphans, QStringList());
+        // The photo stays with the job, and with its room while that stays.
+        QCOMPARE(testdb::scalar("SELECT WIPID FROM JobFile WHERE ID = ?", { photo }).toLongLong(), job);
+        QCOMPARE(testdb::scalar("SELECT RoomID FROM JobFile WHERE ID = ?", { photo }).isNull(),
+            path == Delete::RoomWithItsRecords);
+        QCOMPARE(testdb::scalar("SELECT PointID FROM JobFile WHERE ID = ?", { photo }).isNull(), !refused);
     }
 
     // The database itself keeps a unit in one place: a second open

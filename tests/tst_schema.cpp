@@ -2,6 +2,7 @@
 #include "base/Passwords.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
+#include "data/References.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
 #include "drying/DryingLog.h"
@@ -10,6 +11,7 @@
 #include "support/TestDb.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -57,7 +59,69 @@ QStringList describe(const QMap<QString, data::ExpectedTable> &tables)
     return lines;
 }
 
+// The foreign keys the database has, and those the references say it has.
+QStringList keysOf(data::Connection &c)
+{
+    QStringList keys;
+    for (const data::ForeignKey &key : data::readForeignKeys(c))
+        keys << key.describe().toLower();
+    keys.sort();
+    return keys;
+}
+QStringList expectedKeys()
+{
+    QStringList keys;
+    for (const data::Reference &r : data::references()) {
+        if (r.constrained())
+            keys << data::ForeignKey { QLatin1String(r.table), QLatin1String(r.column), QLatin1String(r.parent),
+                r.rule == data::OrphanRule::Delete ? QStringLiteral("CASCADE") : QStringLiteral("NO ACTION") }
+                        .describe()
+                        .toLower();
+    }
+    keys.sort();
+    return keys;
+}
+
+// The database as schema version 11 left it: no foreign keys.
+void makeVersion11(data::Connection &c)
+{
+    QStringList tables;
+    for (const data::Reference &r : data::references()) {
+        if (r.constrained())
+            tables << QLatin1String(r.table);
+    }
+    tables.removeDuplicates();
+    if (c.dialect().kind() == data::DbKind::SQLite) {
+        // SQLite drops no constraint: the tables' definitions are written
+        // without them.
+        static const QRegularExpression key(
+            QStringLiteral(R"( CONSTRAINT FK_\w+ REFERENCES \w+ \(ID\)( ON DELETE CASCADE)?)"));
+        c.exec(QStringLiteral("PRAGMA writable_schema = ON"));
+        for (const QString &table : std::as_const(tables)) {
+            QString sql
+                = c.scalar(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"), { table })
+                      .toString();
+            sql.remove(key);
+            c.exec(
+                QStringLiteral("UPDATE sqlite_master SET sql = ? WHERE type = 'table' AND name = ?"), { sql, table });
+        }
+        c.exec(QStringLiteral("PRAGMA writable_schema = OFF"));
+        c.reopen();
+    } else {
+        for (const data::Reference &r : data::references()) {
+            if (r.constrained())
+                c.execScript(
+                    QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2").arg(QLatin1String(r.table), r.keyName()));
+        }
+    }
+    c.exec(QStringLiteral("UPDATE SchemaVersion SET Version = ?"), { 11 });
+}
+
+enum class Orphan { None, RoomSize, Reading, Photo, Placement };
+
 } // namespace
+
+Q_DECLARE_METATYPE(Orphan)
 
 class TestSchema : public QObject
 {
@@ -169,6 +233,111 @@ private slots:
         c.exec(QStringLiteral("UPDATE WIP SET Customer = 'Changed' WHERE ID = ?"), { job });
         c.exec(QStringLiteral("UPDATE WIP SET Customer = 'Again' WHERE ID = ?"), { job });
         QCOMPARE(c.scalar(QStringLiteral("SELECT RowVersion FROM WIP WHERE ID = ?"), { job }).toInt(), 2);
+    }
+
+    // The program's own tables carry their foreign keys, made new or
+    // upgraded; an upgrade keeps every row and ID, settles the orphans an
+    // older program left as their reference's rule says, and stops, changing
+    // nothing, at those it leaves to a person.
+    void foreignKeys_data()
+    {
+        QTest::addColumn<QString>("from"); // "new", "1" or "11"
+        QTest::addColumn<Orphan>("orphan");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("made new") << QStringLiteral("new") << Orphan::None << QString();
+        QTest::newRow("from version 1") << QStringLiteral("1") << Orphan::None << QString();
+        QTest::newRow("from version 11") << QStringLiteral("11") << Orphan::None << QString();
+        QTest::newRow("a size of a deleted room") << QStringLiteral("11") << Orphan::RoomSize << QString();
+        QTest::newRow("a reading of a deleted point") << QStringLiteral("11") << Orphan::Reading << QString();
+        QTest::newRow("a photo of a deleted room") << QStringLiteral("11") << Orphan::Photo << QString();
+        QTest::newRow("a unit standing in a deleted room") << QStringLiteral(
+            "11") << Orphan::Placement << QStringLiteral("EquipmentPlacement.RoomID -> DryingRoom: 1 row");
+    }
+    void foreignKeys()
+    {
+        QFETCH(QString, from);
+        QFETCH(Orphan, orphan);
+        QFETCH(QString, refusal);
+        JT_FRESH_DB(db);
+        data::Connection &c = testdb::connection();
+        if (from == u"1")
+            testdb::dropAdditions();
+        else if (from == u"11")
+            makeVersion11(c);
+        if (from != u"1") {
+            const qint64 job
+                = c.insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Kept") } });
+            const qint64 room = c.insertRow(QStringLiteral("DryingRoom"), { { QStringLiteral("WIPID"), job } });
+            const qint64 point = c.insertRow(QStringLiteral("MoisturePoint"), { { QStringLiteral("RoomID"), room } });
+            c.insertRow(QStringLiteral("MoistureReading"), { { QStringLiteral("PointID"), point } });
+            // The last reading deleted: its ID is never handed out again.
+            const qint64 gone
+                = c.insertRow(QStringLiteral("MoistureReading"), { { QStringLiteral("PointID"), point } });
+            c.exec(QStringLiteral("DELETE FROM MoistureReading WHERE ID = ?"), { gone });
+            const qint64 unit
+                = c.insertRow(QStringLiteral("Equipment"), { { QStringLiteral("AssetNo"), QStringLiteral("AM-1") } });
+            const qint64 missing = 9999;
+            switch (orphan) {
+            case Orphan::None:
+                break;
+            case Orphan::RoomSize:
+                c.insertRow(QStringLiteral("RoomSizing"), { { QStringLiteral("RoomID"), missing } });
+                break;
+            case Orphan::Reading:
+                c.insertRow(QStringLiteral("MoistureReading"), { { QStringLiteral("PointID"), missing } });
+                break;
+            case Orphan::Photo:
+                c.insertRow(QStringLiteral("JobFile"),
+                    { { QStringLiteral("WIPID"), job }, { QStringLiteral("RoomID"), missing },
+                        { QStringLiteral("PointID"), point } });
+                break;
+            case Orphan::Placement:
+                c.insertRow(QStringLiteral("EquipmentPlacement"),
+                    { { QStringLiteral("EquipmentID"), unit }, { QStringLiteral("RoomID"), missing } });
+                break;
+            }
+            if (from == u"11") {
+                QCOMPARE(keysOf(c), QStringList());
+                if (!refusal.isEmpty()) {
+                    try {
+                        data::upgradeSchema(c);
+                        QFAIL("the upgrade went ahead");
+                    } catch (const data::DbError &e) {
+                        QVERIFY2(e.message().contains(refusal) && e.message().contains(u"jobtracker-admin check"),
+                            qPrintable(e.message()));
+                    }
+                    QCOMPARE(data::storedSchemaVersion(c), std::optional<int>(11));
+                    QCOMPARE(keysOf(c), QStringList());
+                    QCOMPARE(c.scalar(QStringLiteral("SELECT COUNT(*) FROM EquipmentPlacement")).toInt(), 1);
+                    return;
+                }
+                data::upgradeSchema(c);
+            }
+            QCOMPARE(
+                c.scalar(QStringLiteral("SELECT COUNT(*) FROM MoistureReading WHERE PointID = ?"), { point }).toInt(),
+                1);
+            // A table made anew keeps its indexes and its row version's trigger.
+            QVERIFY(c.scalar(c.dialect().indexExists(),
+                         { QStringLiteral("MoistureReading"), QStringLiteral("IX_MoistureReading_PointID_TakenAt") })
+                        .isValid());
+            c.exec(QStringLiteral("UPDATE MoisturePoint SET Material = 'Oak' WHERE ID = ?"), { point });
+            QCOMPARE(
+                c.scalar(QStringLiteral("SELECT RowVersion FROM MoisturePoint WHERE ID = ?"), { point }).toInt(), 1);
+            QVERIFY(c.insertRow(QStringLiteral("MoistureReading"), { { QStringLiteral("PointID"), point } }) > gone);
+            QCOMPARE(c.scalar(QStringLiteral("SELECT COUNT(*) FROM JobFile WHERE WIPID = ?"), { job }).toInt(),
+                orphan == Orphan::Photo ? 1 : 0);
+            QCOMPARE(c.scalar(QStringLiteral("SELECT PointID FROM JobFile WHERE WIPID = ?"), { job }).toLongLong(),
+                orphan == Orphan::Photo ? point : 0);
+        } else {
+            data::upgradeSchema(c);
+        }
+        QCOMPARE(data::storedSchemaVersion(c), std::optional<int>(data::kSchemaVersion));
+        QCOMPARE(keysOf(c), expectedKeys());
+        QCOMPARE(data::findOrphans(c).size(), 0);
+        QVERIFY(data::checkSchema(c).complete());
+        // The keys hold: a row pointing at nothing is refused.
+        QVERIFY_THROWS_EXCEPTION(
+            data::DbError, c.insertRow(QStringLiteral("MoisturePoint"), { { QStringLiteral("RoomID"), 9999 } }));
     }
 
     void lookupRowsArePresent()

@@ -22,6 +22,7 @@
 #include "data/Copy.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
+#include "data/References.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
 #include "reports/ReportData.h"
@@ -114,7 +115,8 @@ QString versionText(const std::optional<int> &stored)
 
 // Missing required tables or columns fail the check; the program's own
 // additions that an older database lacks, and text columns narrower than the
-// program needs, do not, as upgrade mends them.
+// program needs, do not, as upgrade mends them. Orphan rows are listed; those
+// the upgrade leaves to a person fail it.
 int check(data::Connection &db)
 {
     const data::SchemaCheck found = data::checkSchema(db);
@@ -126,8 +128,24 @@ int check(data::Connection &db)
         out() << "to be widened by upgrade: " << line << Qt::endl;
     if (!found.missing.isEmpty())
         return fail(QStringLiteral("%1 required tables or columns are missing").arg(found.missing.size()));
+    // Rows pointing at a row that is gone, each with what upgrade does with
+    // them; those it leaves to a person fail the check.
+    int unsettled = 0;
+    for (const data::Orphans &orphans : data::findOrphans(db)) {
+        const data::OrphanRule rule = orphans.reference.rule;
+        out() << "orphan rows: " << orphans.describe() << " ("
+              << (rule == data::OrphanRule::Delete          ? "upgrade deletes them"
+                         : rule == data::OrphanRule::Detach ? "upgrade clears their link"
+                         : rule == data::OrphanRule::Refuse ? "upgrade refuses until they are settled and deleted"
+                                                            : "kept: no key holds this reference")
+              << ")" << Qt::endl;
+        if (rule == data::OrphanRule::Refuse)
+            ++unsettled;
+    }
     const std::optional<int> stored = data::storedSchemaVersion(db);
     const int version = stored.value_or(1);
+    if (unsettled > 0)
+        return fail(QStringLiteral("orphan rows of %1 references are to be settled before the upgrade").arg(unsettled));
     out() << "The database has every table and column of the data model; " << versionText(stored) << "." << Qt::endl;
     if (version > data::kSchemaVersion)
         out() << "That is newer than this program's schema version " << data::kSchemaVersion << "." << Qt::endl;

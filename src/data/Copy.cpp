@@ -50,13 +50,18 @@ namespace {
                 throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read the SQLite schema script."));
             static const QRegularExpression createTable(QStringLiteral(R"(^CREATE TABLE (\w+) \($)"));
             static const QRegularExpression column(QStringLiteral(R"(^(\w+) (\w+))"));
+            // In the script's order, which creates a parent before the
+            // tables whose keys point at it: loaded in this order, and
+            // emptied in the reverse, no row ever points at nothing.
             QMap<QString, Table> found;
+            QStringList order;
             QString current;
             for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
                 const QString text = line.trimmed();
                 if (const auto create = createTable.match(text); create.hasMatch()) {
                     current = create.captured(1);
                     found[current].name = current;
+                    order << current;
                     continue;
                 }
                 if (current.isEmpty())
@@ -82,7 +87,10 @@ namespace {
                 if (table.kinds.last() == Kind::Blob)
                     table.hasBlob = true;
             }
-            return found.values();
+            QList<Table> list;
+            for (const QString &name : order)
+                list << found.value(name);
+            return list;
         }();
         return list;
     }
@@ -671,8 +679,9 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
         createSchema(target);
     // What the target held, a new schema's lookup rows and version included,
     // gives way to the source's.
-    for (const Table &table : tables())
-        target.exec(QStringLiteral("DELETE FROM %1").arg(table.name));
+    const QList<Table> all = tables();
+    for (auto table = all.crbegin(); table != all.crend(); ++table)
+        target.exec(QStringLiteral("DELETE FROM %1").arg(table->name));
     const QStringList indexes = copyInAvailable(target) ? dropIndexesForLoad(target, copiedTables()) : QStringList();
 
     for (const Table &table : tables()) {

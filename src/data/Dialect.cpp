@@ -204,6 +204,29 @@ QString Dialect::indexExists() const
                           " AND name = ? COLLATE NOCASE");
 }
 
+QString Dialect::foreignKeys() const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral(
+            "SELECT OBJECT_NAME(f.parent_object_id), COL_NAME(c.parent_object_id, c.parent_column_id), "
+            "OBJECT_NAME(f.referenced_object_id), REPLACE(f.delete_referential_action_desc, '_', ' ') "
+            "FROM sys.foreign_keys f JOIN sys.foreign_key_columns c ON c.constraint_object_id = f.object_id "
+            "WHERE f.schema_id = SCHEMA_ID()");
+    case DbKind::PostgreSQL:
+        return QStringLiteral(
+            "SELECT t.relname, a.attname, p.relname, CASE k.confdeltype WHEN 'c' THEN 'CASCADE' WHEN 'r' THEN "
+            "'RESTRICT' WHEN 'n' THEN 'SET NULL' WHEN 'd' THEN 'SET DEFAULT' ELSE 'NO ACTION' END "
+            "FROM pg_constraint k JOIN pg_class t ON t.oid = k.conrelid JOIN pg_class p ON p.oid = k.confrelid "
+            "JOIN pg_attribute a ON a.attrelid = k.conrelid AND a.attnum = k.conkey[1] "
+            "WHERE k.contype = 'f' AND pg_table_is_visible(k.conrelid)");
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("SELECT m.name, f.\"from\", f.\"table\", f.on_delete FROM sqlite_master m "
+                          "JOIN pragma_foreign_key_list(m.name) f WHERE m.type = 'table'");
+}
+
 QString Dialect::textColumnWidths(qsizetype tables) const
 {
     // PostgreSQL stores unquoted names folded to lower case.

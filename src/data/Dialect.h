@@ -91,6 +91,11 @@ public:
     // The same for an index: two parameters, the table and the index name.
     QString indexExists() const;
 
+    // A query yielding every foreign key of the tables a statement naming
+    // them unqualified would find: table, column, referenced table and the
+    // delete rule ("CASCADE", "NO ACTION", ...).
+    QString foreignKeys() const;
+
     // A query yielding the limited text columns of the tables named by its
     // `tables` parameters (table, column, width in characters, nullable as
     // "YES"/"NO"), of the tables a statement naming them unqualified would

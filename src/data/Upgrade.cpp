@@ -1,6 +1,7 @@
 #include "data/Upgrade.h"
 
 #include "data/Database.h"
+#include "data/References.h"
 #include "data/Schema.h"
 
 #include <QFile>
@@ -244,6 +245,157 @@ namespace {
         return done;
     }
 
+    // Orphans of the references a key will hold, handled as each one's rule
+    // says (References.h). Those that stop the upgrade are looked for first,
+    // so that a refused upgrade has changed nothing.
+    QStringList settleOrphans(Connection &db)
+    {
+        QStringList refused;
+        for (const Reference &reference : references()) {
+            if (reference.rule != OrphanRule::Refuse)
+                continue;
+            const Orphans found = findOrphans(db, reference);
+            if (found.count > 0)
+                refused << found.describe();
+        }
+        if (!refused.isEmpty())
+            throw DbError(QStringLiteral("-1"),
+                QStringLiteral("The database cannot be upgraded to schema version 12: some rows point at a row "
+                               "that is gone (%1). They may be days still to bill, so the upgrade leaves them to "
+                               "you: \"jobtracker-admin check\" lists them; settle them and delete them, then "
+                               "upgrade again.")
+                    .arg(refused.join(QStringLiteral("; "))));
+        QStringList done;
+        for (const Reference &reference : references()) {
+            if (reference.rule != OrphanRule::Delete && reference.rule != OrphanRule::Detach)
+                continue;
+            // In the list's order a parent's orphans go before its children
+            // are looked at, whose rows then count as orphans too.
+            const Orphans found = findOrphans(db, reference);
+            if (found.count == 0)
+                continue;
+            const QString table = QLatin1String(reference.table);
+            const QString orphans = QStringLiteral("SELECT C.ID FROM %1 C WHERE C.%2 IS NOT NULL AND NOT EXISTS "
+                                                   "(SELECT 1 FROM %3 P WHERE P.ID = C.%2)")
+                                        .arg(table, QLatin1String(reference.column), QLatin1String(reference.parent));
+            if (reference.rule == OrphanRule::Delete) {
+                db.exec(QStringLiteral("DELETE FROM %1 WHERE ID IN (%2)").arg(table, orphans));
+                done << QStringLiteral("deleted orphan rows %1").arg(found.describe());
+            } else {
+                db.exec(QStringLiteral("UPDATE %1 SET %2 = NULL WHERE ID IN (%3)")
+                            .arg(table, QLatin1String(reference.column), orphans));
+                done << QStringLiteral("cleared links to missing rows %1").arg(found.describe());
+            }
+        }
+        return done;
+    }
+
+    // Every index the dialect's script defines on the table, made where it
+    // is missing.
+    void createTableIndexes(Connection &db, const QString &table)
+    {
+        const QRegularExpression create(QStringLiteral(R"(^CREATE (?:UNIQUE )?INDEX (\w+) ON %1 )").arg(table),
+            QRegularExpression::MultilineOption);
+        for (const QString &statement : scriptStatements(db.dialect())) {
+            const QRegularExpressionMatch match = create.match(statement);
+            if (match.hasMatch() && !hasIndex(db, table, match.captured(1)))
+                db.execScript(statement);
+        }
+    }
+
+    // SQLite adds no constraint to a table: each table whose keys are
+    // missing is made anew as the script defines it, its rows copied over
+    // with their IDs, the counter of its IDs kept, its indexes made again
+    // (its row version trigger is made again by the caller). Parents go
+    // before their children, so no key points at a table while it is made
+    // anew, and dropping the old one deletes nothing through a key.
+    QStringList rebuildWithKeys(Connection &db)
+    {
+        QStringList tables;
+        for (const Reference &reference : references()) {
+            const QString table = QLatin1String(reference.table);
+            if (reference.constrained() && !tables.contains(table))
+                tables << table;
+        }
+        const QList<ForeignKey> keys = readForeignKeys(db);
+        QStringList done;
+        for (const QString &table : std::as_const(tables)) {
+            const bool hasKeys = std::any_of(keys.cbegin(), keys.cend(),
+                [&](const ForeignKey &key) { return key.table.compare(table, Qt::CaseInsensitive) == 0; });
+            if (hasKeys)
+                continue;
+            for (const ForeignKey &key : keys) {
+                if (key.parent.compare(table, Qt::CaseInsensitive) == 0
+                    && db.scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(key.table)).toLongLong() > 0)
+                    throw DbError(QStringLiteral("-1"),
+                        QStringLiteral("%1 cannot be made anew while rows of %2 point at it.").arg(table, key.table));
+            }
+            const QString rebuilt = table + QStringLiteral("_Rebuilt");
+            QString create = createTableStatement(db.dialect(), table);
+            create.replace(QRegularExpression(QStringLiteral(R"(^CREATE TABLE %1 \()").arg(table),
+                               QRegularExpression::MultilineOption),
+                QStringLiteral("CREATE TABLE %1 (").arg(rebuilt));
+            db.execScript(create);
+            const QStringList columns = expectedTables().value(table).columns;
+            db.execScript(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3")
+                              .arg(rebuilt, columns.join(QStringLiteral(", ")), table));
+            const qint64 counter
+                = db.scalar(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"), { table }).toLongLong();
+            db.execScript(QStringLiteral("DROP TABLE %1").arg(table));
+            db.execScript(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(rebuilt, table));
+            const qint64 copied
+                = db.scalar(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"), { table }).toLongLong();
+            db.exec(QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?"), { table });
+            db.exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"),
+                { table, std::max(counter, copied) });
+            createTableIndexes(db, table);
+            done << QStringLiteral("made table %1 anew with its foreign keys").arg(table);
+        }
+        return done;
+    }
+
+    // The servers add a constraint to a table as it is.
+    QStringList addKeys(Connection &db)
+    {
+        const QList<ForeignKey> keys = readForeignKeys(db);
+        QStringList done;
+        for (const Reference &reference : references()) {
+            if (!reference.constrained())
+                continue;
+            const bool present = std::any_of(keys.cbegin(), keys.cend(), [&](const ForeignKey &key) {
+                return key.table.compare(QLatin1String(reference.table), Qt::CaseInsensitive) == 0
+                    && key.column.compare(QLatin1String(reference.column), Qt::CaseInsensitive) == 0;
+            });
+            if (present)
+                continue;
+            db.execScript(
+                QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 FOREIGN KEY (%3) REFERENCES %4 (ID)%5")
+                    .arg(QLatin1String(reference.table), reference.keyName(), QLatin1String(reference.column),
+                        QLatin1String(reference.parent),
+                        reference.rule == OrphanRule::Delete ? QStringLiteral(" ON DELETE CASCADE") : QString()));
+            done << QStringLiteral("added foreign key %1").arg(reference.keyName());
+        }
+        return done;
+    }
+
+    // Version 12: foreign keys on the program's own tables, with the delete
+    // rules the program follows, after the orphans an older program left
+    // are settled; and the backup reminder's company setting ("The program
+    // makes the backups") and each user's last reminder.
+    QStringList addForeignKeys(Connection &db)
+    {
+        QStringList done = addMissingColumns(db, QStringLiteral("Company"), { "ProgramBackups" });
+        done << createMissingTables(db, { "BackupReminder" });
+        done << settleOrphans(db);
+        if (db.dialect().kind() == DbKind::SQLite) {
+            done << rebuildWithKeys(db);
+            done << createRowVersionTriggers(db);
+        } else {
+            done << addKeys(db);
+        }
+        return done;
+    }
+
     // Not a numbered step: a column can be narrow at any version, and one
     // widened once is narrow no more.
     QStringList widenNarrowColumns(Connection &db)
@@ -281,6 +433,7 @@ namespace {
         Step { 9, &addListIndexes },
         Step { 10, &addBackups },
         Step { 11, &addJobFiles },
+        Step { 12, &addForeignKeys },
     };
 
     constexpr bool numberedOneByOne()

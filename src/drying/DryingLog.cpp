@@ -146,6 +146,44 @@ namespace {
             { id });
     }
 
+    // A room that equipment was placed in stays: a unit standing there would
+    // be left standing nowhere (never offered again), and the days of the
+    // units taken out are billed to the job through the room.
+    std::optional<FieldProblem> equipmentKeepsRoom(data::Connection &db, const Room &room)
+    {
+        data::Rows q = db.exec(QStringLiteral("SELECT P.EquipmentID, E.AssetNo, P.RemovedAt FROM EquipmentPlacement P "
+                                              "LEFT JOIN Equipment E ON E.ID = P.EquipmentID WHERE P.RoomID = ? "
+                                              "ORDER BY E.AssetNo, P.ID"),
+            { room.id });
+        QStringList standing, billed;
+        while (q.next()) {
+            const QString asset
+                = q.value(1).isNull() ? QStringLiteral("#%1").arg(q.value(0).toLongLong()) : q.value(1).toString();
+            QStringList &list = q.value(2).isNull() ? standing : billed;
+            if (!list.contains(asset))
+                list << asset;
+        }
+        const QString title = QStringLiteral("Delete Room");
+        if (!standing.isEmpty()) {
+            const bool one = standing.size() == 1;
+            return FieldProblem { QStringLiteral("Name"),
+                QStringLiteral("%1 %2 %3 in the room \"%4\". Take %5 out, or move %5 to another room, before "
+                               "deleting the room.")
+                    .arg(one ? QStringLiteral("Unit") : QStringLiteral("Units"), standing.join(QStringLiteral(", ")),
+                        one ? QStringLiteral("stands") : QStringLiteral("stand"), room.name,
+                        one ? QStringLiteral("it") : QStringLiteral("them")),
+                title };
+        }
+        if (!billed.isEmpty())
+            return FieldProblem { QStringLiteral("Name"),
+                QStringLiteral("The room \"%1\" cannot be deleted: the equipment-days of %2 %3 placed in it are "
+                               "billed to the job.")
+                    .arg(room.name, billed.size() == 1 ? QStringLiteral("unit") : QStringLiteral("units"),
+                        billed.join(QStringLiteral(", "))),
+                title };
+        return std::nullopt;
+    }
+
 } // namespace
 
 QString dryingStatus()
@@ -235,13 +273,19 @@ std::optional<FieldProblem> deleteRoom(data::Connection &db, qint64 roomId)
         return std::nullopt;
     if (room->outside)
         return outsideIsFixed();
+    if (auto refused = equipmentKeepsRoom(db, *room))
+        return refused;
+    // The room's photos and documents are the job's evidence: they stay with
+    // the job.
+    db.exec(QStringLiteral("UPDATE JobFile SET PointID = NULL WHERE PointID IN (SELECT ID FROM MoisturePoint WHERE "
+                           "RoomID = ?)"),
+        { roomId });
+    db.exec(QStringLiteral("UPDATE JobFile SET RoomID = NULL, PointID = NULL WHERE RoomID = ?"), { roomId });
     deletePointReadings(db, QStringLiteral("RoomID = ?"), roomId);
     db.exec(QStringLiteral("DELETE FROM MoisturePoint WHERE RoomID = ?"), { roomId });
     db.exec(QStringLiteral("DELETE FROM DryingAtmosphere WHERE RoomID = ?"), { roomId });
+    db.exec(QStringLiteral("DELETE FROM RoomSizing WHERE RoomID = ?"), { roomId });
     db.exec(QStringLiteral("DELETE FROM DryingRoom WHERE ID = ?"), { roomId });
-    // The room's photos and documents are the job's evidence: they stay with
-    // the job.
-    db.exec(QStringLiteral("UPDATE JobFile SET RoomID = NULL, PointID = NULL WHERE RoomID = ?"), { roomId });
     transaction.commit();
     return std::nullopt;
 }
@@ -328,10 +372,10 @@ std::variant<qint64, FieldProblem> savePoint(data::Connection &db, const Moistur
 void deletePoint(data::Connection &db, qint64 pointId)
 {
     data::Transaction transaction(db);
-    db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ?"), { pointId });
-    db.exec(QStringLiteral("DELETE FROM MoisturePoint WHERE ID = ?"), { pointId });
     // The point's photos stay with its room.
     db.exec(QStringLiteral("UPDATE JobFile SET PointID = NULL WHERE PointID = ?"), { pointId });
+    db.exec(QStringLiteral("DELETE FROM MoistureReading WHERE PointID = ?"), { pointId });
+    db.exec(QStringLiteral("DELETE FROM MoisturePoint WHERE ID = ?"), { pointId });
     transaction.commit();
 }
 

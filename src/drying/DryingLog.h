@@ -58,9 +58,11 @@ std::optional<FieldProblem> updateRoom(
     data::Connection &db, qint64 roomId, const QVariant &version, const QString &name, bool affected);
 // The question the screen asks before deleteRoom().
 QString deleteRoomQuestion(const QString &roomName);
-// Deletes a room with its readings, its points and their readings, in one
-// transaction. "Outside" is refused (field "Name"); a room already gone is
-// no problem.
+// Deletes a room with its readings, its points and their readings and its
+// size, in one transaction; its photos stay with the job. "Outside" is
+// refused (field "Name"), and so is a room that equipment was ever placed
+// in, naming the units (a unit standing there, or days billed through it);
+// a room already gone is no problem.
 std::optional<FieldProblem> deleteRoom(data::Connection &db, qint64 roomId);
 
 // One temperature and humidity reading of a room.

@@ -30,7 +30,7 @@ std::optional<QSqlRecord> firstRow(data::Connection &db)
     const QSqlRecord columns = q.record();
     for (const char *column : { "Name", "Address1", "Address2", "City", "State", "Zip", "Phone", "Fax", "Email",
              "Website", "KeyPressDelay", "QBItemName", "QBItemDescription", "QBItemAmount", "DryingDays",
-             "TemperatureUnit", "DryingLogAlert", "BillEquipmentDays", "BackupsToKeep" }) {
+             "TemperatureUnit", "DryingLogAlert", "BillEquipmentDays", "BackupsToKeep", "ProgramBackups" }) {
         if (columns.indexOf(QLatin1String(column)) < 0)
             throw data::DbError(
                 QStringLiteral("-1"), QStringLiteral("The Company table has no column %1.").arg(QLatin1String(column)));
@@ -65,6 +65,9 @@ CompanyRow fromRecord(const QSqlRecord &r)
     row.billEquipmentDays = r.value(QStringLiteral("BillEquipmentDays")).toBool();
     const QVariant keep = r.value(QStringLiteral("BackupsToKeep"));
     row.backupsToKeep = !keep.isNull() && keep.toInt() > 0 ? keep.toInt() : kDefaultBackupsToKeep;
+    const QVariant program = r.value(QStringLiteral("ProgramBackups"));
+    if (!program.isNull())
+        row.programBackups = program.toBool();
     row.id = r.value(QStringLiteral("ID")).toLongLong();
     row.rowVersion = r.value(data::rowVersionColumn());
     return row;
@@ -100,6 +103,7 @@ void save(data::Connection &db, const CompanyRow &row)
         { QStringLiteral("DryingLogAlert"), row.dryingLogAlert },
         { QStringLiteral("BillEquipmentDays"), row.billEquipmentDays },
         { QStringLiteral("BackupsToKeep"), row.backupsToKeep },
+        { QStringLiteral("ProgramBackups"), row.programBackups ? QVariant(*row.programBackups) : QVariant() },
     };
     const QString what = QStringLiteral("The company settings");
     data::Transaction transaction(db);

@@ -38,6 +38,9 @@ struct CompanyRow
     // How many of the program's automatic backups are kept (NULL: the
     // default, kDefaultBackupsToKeep).
     int backupsToKeep = kDefaultBackupsToKeep;
+    // The program makes the backups (and reminds of them); NULL (nothing)
+    // means yes for the embedded database, no for a server.
+    std::optional<bool> programBackups;
     // The row as read (0 and invalid when the table was empty): a save goes
     // ahead only while its version is unchanged.
     qint64 id = 0;

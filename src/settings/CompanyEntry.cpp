@@ -26,6 +26,7 @@ std::optional<CompanyTexts> load(data::Connection &db)
     if (!record)
         return std::nullopt;
     const CompanyRow row = Company::fromRecord(*record);
+    const bool embedded = db.dialect().kind() == data::DbKind::SQLite;
     // A number that was never stored shows as an empty box, not as 0.
     const auto number = [&](const char *column, double value) {
         return record->isNull(QString::fromLatin1(column)) ? QString() : numberText(value);
@@ -33,7 +34,17 @@ std::optional<CompanyTexts> load(data::Connection &db)
     return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
         row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
-        row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep), row.id, row.rowVersion };
+        row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep),
+        row.programBackups.value_or(embedded), row.programBackups ? std::nullopt : std::optional(embedded), row.id,
+        row.rowVersion };
+}
+
+CompanyTexts newTexts(data::Connection &db)
+{
+    CompanyTexts texts;
+    texts.programBackups = db.dialect().kind() == data::DbKind::SQLite;
+    texts.programBackupsDefault = texts.programBackups;
+    return texts;
 }
 
 QStringList states(data::Connection &db)
@@ -120,6 +131,8 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     row.dryingLogAlert = t.dryingLogAlert;
     row.billEquipmentDays = t.billEquipmentDays;
     row.backupsToKeep = *keep;
+    if (t.programBackupsDefault != t.programBackups)
+        row.programBackups = t.programBackups;
     return row;
 }
 

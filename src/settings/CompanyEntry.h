@@ -35,6 +35,13 @@ struct CompanyTexts
     bool billEquipmentDays = false;
     // A whole number from 1 to kMaxBackupsToKeep; empty reads as the default.
     QString backupsToKeep;
+    // "The program makes the backups" as the box shows it.
+    bool programBackups = false;
+    // What the box showed for a setting never stored (the database's
+    // default); nothing once one is stored. Left at that, the setting stays
+    // unstored, so that a copy onto another kind of database takes that
+    // one's default.
+    std::optional<bool> programBackupsDefault;
     // The row read, carried through to the save (see CompanyRow).
     qint64 id = 0;
     QVariant rowVersion;
@@ -47,9 +54,14 @@ class Connection;
 namespace CompanyEntry {
 
 // The first Company row as box texts: a NULL reads as an empty box, numbers
-// as their plain decimal text. Nothing when the table is empty. Throws
+// as their plain decimal text, "The program makes the backups" as its
+// default for the database. Nothing when the table is empty. Throws
 // data::DbError.
 std::optional<CompanyTexts> load(data::Connection &db);
+
+// The texts of a company not stored yet: empty boxes, the settings at
+// their defaults for the database.
+CompanyTexts newTexts(data::Connection &db);
 
 // The pick list of states, in order. Throws data::DbError.
 QStringList states(data::Connection &db);

@@ -3,6 +3,7 @@
 #include "base/PrivateFiles.h"
 #include "data/Backup.h"
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "data/Dialect.h"
 
 #include <QCoreApplication>
@@ -134,6 +135,40 @@ bool reminderDue(data::Connection &db, const QDateTime &last, const QDateTime &n
     if (last.isValid() && last.secsTo(now) <= qint64(kReminderDays) * 24 * 3600)
         return false;
     return db.scalar(db.dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("WIP"))).isValid();
+}
+
+bool programMakesBackups(const std::optional<bool> &setting, bool embedded)
+{
+    return setting.value_or(embedded);
+}
+
+QDateTime lastReminded(data::Connection &db, qint64 employeeId)
+{
+    return db.scalar(QStringLiteral("SELECT RemindedAt FROM BackupReminder WHERE EmployeeID = ?"), { employeeId })
+        .toDateTime();
+}
+
+void noteReminded(data::Connection &db, qint64 employeeId, const QDateTime &when)
+{
+    data::Transaction transaction(db);
+    const QVariant at = data::dateTimeValue(when);
+    if (db.exec(QStringLiteral("UPDATE BackupReminder SET RemindedAt = ? WHERE EmployeeID = ?"), { at, employeeId })
+            .numRowsAffected()
+        == 0)
+        db.exec(
+            QStringLiteral("INSERT INTO BackupReminder (EmployeeID, RemindedAt) VALUES (?, ?)"), { employeeId, at });
+    transaction.commit();
+}
+
+bool remindUser(data::Connection &db, bool mayBackUp, const std::optional<bool> &setting, qint64 employeeId,
+    const QDateTime &last, const QDateTime &now)
+{
+    if (!mayBackUp || !programMakesBackups(setting, !embeddedFile(db).isEmpty()))
+        return false;
+    const QDateTime reminded = lastReminded(db, employeeId);
+    if (reminded.isValid() && reminded.date() == now.date())
+        return false;
+    return reminderDue(db, last, now);
 }
 
 QString reminderText(const QDateTime &last)

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace data {
 class Connection;
@@ -65,6 +66,24 @@ bool dueOnExit(const QDateTime &last, const QDateTime &now);
 // Whether the login reminder is due: the database holds jobs and has had no
 // backup for more than kReminderDays. Throws data::DbError.
 bool reminderDue(data::Connection &db, const QDateTime &last, const QDateTime &now);
+
+// Whether the program makes the database's backups, and so reminds of them:
+// the company's "The program makes the backups", which when never set
+// (NULL) means yes for the embedded database and no for a server, whose
+// backups the server's own tools make.
+bool programMakesBackups(const std::optional<bool> &setting, bool embedded);
+
+// When the user was last shown the reminder; invalid when never. Throws
+// data::DbError.
+QDateTime lastReminded(data::Connection &db, qint64 employeeId);
+// Notes that the user was shown the reminder at `when`. Throws
+// data::DbError.
+void noteReminded(data::Connection &db, qint64 employeeId, const QDateTime &when);
+// Whether the user is to be reminded at `now`: he may make a backup, the
+// program makes the backups, he was not reminded yet that day (wherever he
+// logged in) and reminderDue() says so. Throws data::DbError.
+bool remindUser(data::Connection &db, bool mayBackUp, const std::optional<bool> &setting, qint64 employeeId,
+    const QDateTime &last, const QDateTime &now);
 
 // The reminder's text for a last backup (invalid: never).
 QString reminderText(const QDateTime &last);

@@ -4,6 +4,7 @@
 #include "base/Clock.h"
 #include "base/Passwords.h"
 #include "data/Database.h"
+#include "data/References.h"
 #include "data/Schema.h"
 #include "shell/AppContext.h"
 #include "widgets/AutoCompleteComboBoxModule.h"
@@ -278,7 +279,20 @@ void dropAdditions(bool keepVersionTable)
     for (auto it = tables.begin(); it != tables.end(); ++it)
         execScript(QStringLiteral("DROP TRIGGER IF EXISTS TR_%1_RowVersion%2")
                        .arg(it.key(), postgres ? QStringLiteral(" ON ") + it.key() : QString()));
+    // A table goes before those its foreign keys point at.
+    QStringList children;
+    for (const data::Reference &reference : data::references()) {
+        if (reference.constrained())
+            children.prepend(QLatin1String(reference.table));
+    }
+    children.removeDuplicates();
+    for (const QString &table : std::as_const(children)) {
+        if (tables.value(table).addition)
+            execScript(QStringLiteral("DROP TABLE %1").arg(table));
+    }
     for (auto it = tables.begin(); it != tables.end(); ++it) {
+        if (children.contains(it.key()))
+            continue;
         if (it->addition) {
             if (!keepVersionTable || it.key() != u"SchemaVersion")
                 execScript(QStringLiteral("DROP TABLE %1").arg(it.key()));

@@ -35,6 +35,7 @@ CREATE TABLE Company (
     DryingLogAlert BIT, -- addition (upgrade step 4): the board alert follows the drying log
     BillEquipmentDays BIT, -- addition (upgrade step 8): invoices bill the equipment-days
     BackupsToKeep INT, -- addition (upgrade step 10): automatic backups kept (NULL: 14)
+    ProgramBackups BIT, -- addition (upgrade step 12): the program makes the backups and reminds of them (NULL: on for the embedded database, off for a server)
     RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
 )
 GO
@@ -201,7 +202,7 @@ GO
 -- relative humidity
 CREATE TABLE DryingAtmosphere (
     ID INT IDENTITY(1,1) PRIMARY KEY,
-    RoomID INT,
+    RoomID INT CONSTRAINT FK_DryingAtmosphere_RoomID REFERENCES DryingRoom (ID) ON DELETE CASCADE,
     TakenAt DATETIME,
     Temperature FLOAT,
     Humidity FLOAT,
@@ -215,7 +216,7 @@ GO
 -- addition (upgrade step 4): a point on a material read until it reaches its dry goal
 CREATE TABLE MoisturePoint (
     ID INT IDENTITY(1,1) PRIMARY KEY,
-    RoomID INT,
+    RoomID INT CONSTRAINT FK_MoisturePoint_RoomID REFERENCES DryingRoom (ID) ON DELETE CASCADE,
     Material NVARCHAR(50),
     Location NVARCHAR(100),
     Meter NVARCHAR(50),
@@ -226,7 +227,7 @@ GO
 -- addition (upgrade step 4): one value per point and day (TakenAt at midnight)
 CREATE TABLE MoistureReading (
     ID INT IDENTITY(1,1) PRIMARY KEY,
-    PointID INT,
+    PointID INT CONSTRAINT FK_MoistureReading_PointID REFERENCES MoisturePoint (ID) ON DELETE CASCADE,
     TakenAt DATETIME,
     Value FLOAT,
     EnteredBy NVARCHAR(50),
@@ -262,8 +263,8 @@ GO
 -- until RemovedAt (NULL while it stands there); kept after removal for the bill
 CREATE TABLE EquipmentPlacement (
     ID INT IDENTITY(1,1) PRIMARY KEY,
-    EquipmentID INT,
-    RoomID INT,
+    EquipmentID INT CONSTRAINT FK_EquipmentPlacement_EquipmentID REFERENCES Equipment (ID),
+    RoomID INT CONSTRAINT FK_EquipmentPlacement_RoomID REFERENCES DryingRoom (ID),
     PlacedAt DATETIME,
     RemovedAt DATETIME,
     RowVersion ROWVERSION
@@ -273,7 +274,7 @@ GO
 -- for sizing its equipment; one row per room
 CREATE TABLE RoomSizing (
     ID INT IDENTITY(1,1) PRIMARY KEY,
-    RoomID INT,
+    RoomID INT CONSTRAINT FK_RoomSizing_RoomID REFERENCES DryingRoom (ID) ON DELETE CASCADE,
     Length FLOAT,
     Width FLOAT,
     Height FLOAT,
@@ -312,6 +313,13 @@ CREATE TABLE BackupLog (
     Automatic BIT
 )
 GO
+-- addition (upgrade step 12): when each user was last reminded to make a
+-- backup, so that the reminder comes at most once a day wherever he logs in
+CREATE TABLE BackupReminder (
+    EmployeeID INT NOT NULL PRIMARY KEY,
+    RemindedAt DATETIME
+)
+GO
 -- addition (upgrade step 11): the photos and documents of a job, each
 -- perhaps of one of its drying rooms or moisture points; Kind is "photo" or
 -- "document". Content holds the file as it came, Thumbnail a small JPEG of a
@@ -321,8 +329,8 @@ GO
 CREATE TABLE JobFile (
     ID INT IDENTITY(1,1) PRIMARY KEY,
     WIPID INT NOT NULL,
-    RoomID INT,
-    PointID INT,
+    RoomID INT CONSTRAINT FK_JobFile_RoomID REFERENCES DryingRoom (ID),
+    PointID INT CONSTRAINT FK_JobFile_PointID REFERENCES MoisturePoint (ID),
     FileName NVARCHAR(250),
     Kind NVARCHAR(20),
     Caption NVARCHAR(250),

@@ -83,6 +83,7 @@ void frmCompanyInfo::buildForm()
     cmbTemperatureUnit->addItem(QStringLiteral("°C"), QStringLiteral("C"));
     chkDryingLogAlert = build::checkBox("chkDryingLogAlert", u"Alert from the drying log");
     chkBillEquipmentDays = build::checkBox("chkBillEquipmentDays", u"Bill equipment days");
+    chkProgramBackups = build::checkBox("chkProgramBackups", u"The program makes the backups");
     grdEquipmentRates = build::named(new QTableWidget(0, 3), "grdEquipmentRates");
     grdEquipmentRates->setHorizontalHeaderLabels(
         { QStringLiteral("Equipment"), QStringLiteral("QB Item"), QStringLiteral("Daily Rate") });
@@ -108,8 +109,9 @@ void frmCompanyInfo::buildForm()
     settingsGrid->addWidget(chkBillEquipmentDays, 7, 1, 1, 2);
     settingsGrid->addWidget(build::caption(u"Backups to keep", txtBackupsToKeep), 8, 0);
     settingsGrid->addWidget(txtBackupsToKeep, 8, 1);
-    settingsGrid->addWidget(grdEquipmentRates, 9, 0, 1, 3);
-    settingsGrid->setRowStretch(9, 1);
+    settingsGrid->addWidget(chkProgramBackups, 9, 1, 1, 2);
+    settingsGrid->addWidget(grdEquipmentRates, 10, 0, 1, 3);
+    settingsGrid->setRowStretch(10, 1);
 
     btnSave = build::button("btnSave", u"Save And Close");
     btnExit = build::button("btnExit", u"Exit");
@@ -136,9 +138,10 @@ void frmCompanyInfo::buildForm()
 
     // The company, then the settings that every user meets; the QuickBooks,
     // drying-days and drying log settings come after the buttons.
-    const QList<QWidget *> order = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax,
-        txtWebsite, txtEmail, txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays,
-        cmbTemperatureUnit, chkDryingLogAlert, chkBillEquipmentDays, txtBackupsToKeep, grdEquipmentRates };
+    const QList<QWidget *> order
+        = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax, txtWebsite, txtEmail,
+              txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays, cmbTemperatureUnit,
+              chkDryingLogAlert, chkBillEquipmentDays, txtBackupsToKeep, chkProgramBackups, grdEquipmentRates };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -170,7 +173,8 @@ void frmCompanyInfo::buildFields()
             [this](CompanyTexts &t) { t.temperatureUnit = cmbTemperatureUnit->currentData().toString(); } })
         .check("DryingLogAlert", chkDryingLogAlert, &CompanyTexts::dryingLogAlert)
         .check("BillEquipmentDays", chkBillEquipmentDays, &CompanyTexts::billEquipmentDays)
-        .text("BackupsToKeep", txtBackupsToKeep, &CompanyTexts::backupsToKeep);
+        .text("BackupsToKeep", txtBackupsToKeep, &CompanyTexts::backupsToKeep)
+        .check("ProgramBackups", chkProgramBackups, &CompanyTexts::programBackups);
 }
 
 void frmCompanyInfo::load()
@@ -178,7 +182,7 @@ void frmCompanyInfo::load()
     cmbState->clear();
     cmbState->addItems(CompanyEntry::states(context().db()));
     cmbState->setCurrentIndex(-1);
-    m_record = CompanyEntry::load(context().db()).value_or(CompanyTexts {});
+    m_record = CompanyEntry::load(context().db()).value_or(CompanyEntry::newTexts(context().db()));
     m_fields.fill(m_record);
     m_rates = equipment::loadRates(context().db());
     fillRates();

@@ -60,6 +60,7 @@ private:
     QComboBox *cmbTemperatureUnit = nullptr;
     QCheckBox *chkDryingLogAlert = nullptr;
     QCheckBox *chkBillEquipmentDays = nullptr;
+    QCheckBox *chkProgramBackups = nullptr;
     // Per equipment type: the type, its QuickBooks item and daily rate.
     QTableWidget *grdEquipmentRates = nullptr;
     QPushButton *btnSave = nullptr;

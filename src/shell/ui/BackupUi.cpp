@@ -54,6 +54,12 @@ namespace {
         QString m_what;
     };
 
+    // Who may back the database up (File > Back Up Now…), and so is reminded to.
+    bool mayBackUp(AppContext &context)
+    {
+        return context.UserType() == QLatin1String("Admin");
+    }
+
     QString who(AppContext &context)
     {
         return context.isLoggedIn() ? context.Username() : QStringLiteral("Job Tracker");
@@ -82,7 +88,7 @@ namespace {
 
 void backUpNow(QWidget *parent, AppContext &context)
 {
-    if (context.UserType() != QLatin1String("Admin")) {
+    if (!mayBackUp(context)) {
         Messages::show(parent, QStringLiteral("Only an administrator can back up the job database."),
             QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
         return;
@@ -139,10 +145,13 @@ void remindAtLogin(QWidget *parent, AppContext &context)
 {
     try {
         const QDateTime last = Backups::lastBackupAt(context.db());
-        if (!Backups::reminderDue(context.db(), last, Clock::now()))
+        const QDateTime now = Clock::now();
+        if (!Backups::remindUser(
+                context.db(), mayBackUp(context), context.company().programBackups, context.UserID(), last, now))
             return;
         Messages::show(
             parent, Backups::reminderText(last), QStringLiteral("Backup Reminder"), Messages::Icon::Information);
+        Backups::noteReminded(context.db(), context.UserID(), now);
     } catch (const data::DbError &e) {
         // Only a reminder: the log could not be read (a database not yet
         // upgraded, a lost connection); the user works on.

@@ -24,7 +24,8 @@ void backUpNow(QWidget *parent, AppContext &context);
 void backUpOnExit(QWidget *parent, AppContext &context, const Backups::SessionMark *mark);
 
 // After login: the reminder when the job database has had no backup for a
-// week.
+// week, to a user who may make one, where the program makes the backups,
+// at most once a day (Backups::remindUser).
 void remindAtLogin(QWidget *parent, AppContext &context);
 
 // "Last backup: <when>" or "No backup has been made of this database."; an
