@@ -12,6 +12,7 @@
 #include "shell/ui/MDI.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
+#include "widgets/GridWidget.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -80,6 +81,36 @@ class TestEquipmentScreens : public QObject
     template <typename T = QLineEdit> T *child(const char *name) { return findControl<T>(m_screen, name); }
     void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
 
+    // The units AM-01, AM-02 and DH-01; their IDs in that order.
+    QList<qint64> addUnits()
+    {
+        QList<qint64> ids;
+        for (const char *asset : { "AM-01", "AM-02", "DH-01" }) {
+            equipment::Unit unit;
+            unit.assetNo = QString::fromLatin1(asset);
+            unit.type = asset[0] == 'A' ? equipment::airMover() : equipment::dehumidifier();
+            if (asset[0] == 'D') {
+                unit.dehuKind = "LGR";
+                unit.pints = 70;
+            }
+            ids << std::get<qint64>(equipment::saveUnit(testdb::connection(), unit));
+        }
+        return ids;
+    }
+
+    // The grid's data rows, cells joined by " | ", the hidden ID left out.
+    QStringList gridRows(GridWidget *grid)
+    {
+        QStringList rows;
+        for (int row = 0; row < grid->rows(); ++row) {
+            QStringList cells;
+            for (int col = 1; col < grid->cols(); ++col)
+                cells << grid->textMatrix(row, col);
+            rows << cells.join(" | ");
+        }
+        return rows;
+    }
+
     QWidget *open(const char *screen)
     {
         testdb::logIn(1, "admin", "Admin");
@@ -137,6 +168,148 @@ private slots:
         child("txtFind")->setText("dh-17");
         click("btnFind");
         QCOMPARE(child<QLabel>("lblWhere")->text(), QString("DH-17: In the shop"));
+    }
+
+    // Another unit picked (in the look-up list or the grid), or New, with
+    // the shown one edited asks first: Yes saves it and goes on, No drops
+    // the edit and goes on, Cancel stays with the edit kept.
+    void askBeforeLeavingAnEditedUnit_data()
+    {
+        columns<QString, int, QString, QString, QString>(
+            { "via", "answer", "storedDescription", "shownAsset", "shownDescription" });
+        row("Yes saves", QString("list"), int(QMessageBox::Yes), QString("Bent handle"), QString("DH-01"), QString());
+        row("picked in the grid, No drops", QString("grid"), int(QMessageBox::No), QString(), QString("DH-01"),
+            QString());
+        row("Cancel stays", QString("list"), int(QMessageBox::Cancel), QString(), QString("AM-01"),
+            QString("Bent handle"));
+        row("picked in the grid, Cancel stays", QString("grid"), int(QMessageBox::Cancel), QString(), QString("AM-01"),
+            QString("Bent handle"));
+        row("New, Cancel stays", QString("new"), int(QMessageBox::Cancel), QString(), QString("AM-01"),
+            QString("Bent handle"));
+    }
+    void askBeforeLeavingAnEditedUnit()
+    {
+        QFETCH(QString, via);
+        QFETCH(int, answer);
+        QFETCH(QString, storedDescription);
+        QFETCH(QString, shownAsset);
+        QFETCH(QString, shownDescription);
+        JT_FRESH_DB(db);
+        addUnits();
+        QVERIFY(open("frmEquipment"));
+        auto *units = child<QComboBox>("cmbUnits");
+        auto *grid = child<GridWidget>("vsfgUnits");
+        units->setCurrentIndex(0);
+        emit units->activated(0);
+        QCOMPARE(child("txtAsset")->text(), QString("AM-01"));
+        // Unchanged, nothing is asked.
+        QVERIFY(grid->setRow(2));
+        QTRY_COMPARE(child("txtAsset")->text(), QString("AM-02"));
+        units->setCurrentIndex(0);
+        emit units->activated(0);
+        QCOMPARE(shownMessages(), QStringList());
+
+        QTest::keyClicks(child("txtDescription"), "Bent handle");
+        Messages::setNextAnswer(QMessageBox::StandardButton(answer));
+        if (via == "list") {
+            units->setCurrentIndex(2);
+            emit units->activated(2);
+        } else if (via == "grid") {
+            QVERIFY(grid->setRow(3));
+        } else {
+            click("btnNew");
+        }
+        QTRY_COMPARE(
+            shownMessages(), QStringList { "Equipment: Do you want to save the changes to this unit? (buttons)" });
+        QTRY_COMPARE(child("txtAsset")->text(), shownAsset);
+        QCOMPARE(child("txtDescription")->text(), shownDescription);
+        QCOMPARE(testdb::scalar("SELECT Description FROM Equipment WHERE AssetNo = ?", { "AM-01" }).toString(),
+            storedDescription);
+        // The lists show the unit on screen.
+        QCOMPARE(units->currentText().section(u' ', 0, 0), shownAsset);
+        const int row = grid->row();
+        QCOMPARE(row > 0 ? grid->textMatrix(row, 1) : QString(), shownAsset);
+    }
+
+    // The sizing follows the boxes as they are typed, through the counting
+    // rule; nothing is stored until Save Size.
+    void sizingShownAsTyped_data()
+    {
+        columns<QStringList, QString, QString, QString>({ "typed", "klass", "airMovers", "pints" });
+        row("a wet room", QStringList { "12", "12", "8", "2" }, QString("2"), QString("Air movers: 4 needed, 0 placed"),
+            QString("Dehumidification: 28.8 pints/day conventional or"));
+        row("no class yet", QStringList { "12", "12", "8", "2" }, QString(), QString("Air movers: 4 needed, 0 placed"),
+            QString("Dehumidification: enter the room's size and class; 0.0 pints/day placed"));
+        row("a length that is no number", QStringList { "twelve", "12", "8", "2" }, QString("2"),
+            QString("Air movers: enter the room's size; 0 placed"),
+            QString("Dehumidification: enter the room's size and class; 0.0 pints/day placed"));
+    }
+    void sizingShownAsTyped()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QString, klass);
+        QFETCH(QString, airMovers);
+        QFETCH(QString, pints);
+        JT_FRESH_DB(db);
+        Clock::setNow(kNow);
+        const qint64 wip = addWip("Smith");
+        std::get<qint64>(drying::addRoom(testdb::connection(), wip, "Kitchen", true));
+        auto *log = qobject_cast<frmDryingLog *>(open("frmDryingLog"));
+        QVERIFY(log);
+        log->LoadDryingLog(QString::number(wip));
+        child<QListWidget>("lstRooms")->setCurrentRow(1);
+        child<QTabWidget>("tabLog")->setCurrentIndex(2);
+        child<QComboBox>("cmbClass")->setCurrentText(klass);
+        int i = 0;
+        for (const char *box : { "txtLength", "txtWidth", "txtHeight", "txtWetWall" })
+            QTest::keyClicks(child(box), typed.value(i++));
+        QCOMPARE(child<QLabel>("lblAirMovers")->text(), airMovers);
+        QVERIFY2(child<QLabel>("lblPints")->text().startsWith(pints), qPrintable(child<QLabel>("lblPints")->text()));
+        QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM RoomSizing").toInt(), 0);
+        QCOMPARE(shownMessages(), QStringList());
+    }
+
+    // The register lists every unit with where it stands and since when:
+    // a placed unit on its job and room with its equipment-days, one back
+    // in the shop since its removal, one never out, a retired one. The
+    // customer's name shows as typed.
+    void unitList()
+    {
+        JT_FRESH_DB(db);
+        Clock::setNow(kNow);
+        auto &c = testdb::connection();
+        const QList<qint64> ids = addUnits();
+        equipment::Unit retired;
+        retired.assetNo = "OLD-1";
+        retired.type = "Heater";
+        retired.retired = true;
+        std::get<qint64>(equipment::saveUnit(c, retired));
+        const QString customer("<b>Smith</b> <img src=\"/etc/hostname\">");
+        const qint64 wip = addWip(customer);
+        const qint64 kitchen = std::get<qint64>(drying::addRoom(c, wip, "Kitchen", true));
+        const qint64 hall = std::get<qint64>(drying::addRoom(c, wip, "Hall", true));
+        const QDateTime placed = kNow.addDays(-3).addSecs(3600);
+        std::get<qint64>(equipment::place(c, ids[0], kitchen, placed));
+        const qint64 out = std::get<qint64>(equipment::place(c, ids[2], hall, kNow.addDays(-5)));
+        const QVariant version = testdb::scalar("SELECT RowVersion FROM EquipmentPlacement WHERE ID = ?", { out });
+        QVERIFY(!equipment::removeUnit(c, out, version, kNow.addDays(-2).addSecs(-60)));
+        QVERIFY(open("frmEquipment"));
+        auto *grid = child<GridWidget>("vsfgUnits");
+        QCOMPARE(gridRows(grid),
+            (QStringList { "Asset | Type | Where | Since | Days",
+                QString("AM-01 | Air Mover | On job %1 (%2), room Kitchen | %3 | 3")
+                    .arg(wip)
+                    .arg(customer, Formats::dateTime(placed)),
+                "AM-02 | Air Mover | In the shop |  | ",
+                QString("DH-01 | Dehumidifier | In the shop | %1 | 2")
+                    .arg(Formats::dateTime(kNow.addDays(-2).addSecs(-60))),
+                "OLD-1 | Heater | Retired |  | " }));
+        // Picking a row shows the unit, where it stands as typed.
+        QVERIFY(grid->setRow(1));
+        QTRY_COMPARE(child("txtAsset")->text(), QString("AM-01"));
+        auto *where = child<QLabel>("lblUnitWhere");
+        QCOMPARE(where->textFormat(), Qt::PlainText);
+        QVERIFY2(where->text().contains(customer), qPrintable(where->text()));
     }
 
     // On the drying log: a unit placed through the dialog, moved to another

@@ -39,8 +39,15 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QtEndian>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -102,6 +109,25 @@ const QByteArray kPdf("%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\ntrailer <<
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &kind, qint64 sparseSize = 0)
 {
     const QString path = dir.filePath(name);
+    // What is not a regular file under a photo's name.
+    if (kind == "device")
+        return QStringLiteral("/dev/null");
+    if (kind == "fifo") {
+        if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0)
+            qFatal("cannot make the pipe %s", qPrintable(path));
+        return path;
+    }
+    if (kind == "socket") {
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray local = QFile::encodeName(path);
+        qstrncpy(address.sun_path, local.constData(), sizeof address.sun_path);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            qFatal("cannot make the socket %s", qPrintable(path));
+        ::close(fd);
+        return path;
+    }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
@@ -114,12 +140,16 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
         file.write(png(QSize(30, 20)));
     else if (kind == "bigpng")
         file.write(png(QSize(1000, 500)));
+    else if (kind == "widepng")
+        file.write(png(QSize(3000, 1500)));
     else if (kind == "pdf")
         file.write(kPdf);
     else if (kind == "text")
         file.write("Moisture readings to follow.\n");
     else if (kind == "sparse")
         file.resize(sparseSize);
+    else if (kind.startsWith("ppm ")) // "ppm 30000": a square image's header, no pixels
+        file.write("P6\n" + kind.mid(4) + ' ' + kind.mid(4) + "\n255\n" + QByteArray(64, '\0'));
     file.flush();
     file.setFileTime(kModified, QFileDevice::FileModificationTime);
     return path;
@@ -280,6 +310,22 @@ private slots:
         row("25 MB exactly is read", QByteArray("sparse"), QString("zeros.bin"), photos::kMaxFileBytes,
             QString("zeros.bin is neither a photo nor a PDF document; it was not added."), QString(), QDateTime(), none,
             none);
+        // Told from the header, never decoded; the limit itself is taken.
+        row("over 100 megapixels", QByteArray("ppm 30000"), QString("huge.ppm"), qint64(0),
+            QString("huge.ppm is 30000 × 30000 pixels, larger than the 100 megapixels a photo may be; it was not "
+                    "added."),
+            QString(), QDateTime(), none, none);
+        row("100 megapixels is read", QByteArray("ppm 10000"), QString("full.ppm"), qint64(0),
+            QString("full.ppm is damaged: it cannot be read as a PPM image; it was not added."), QString(), QDateTime(),
+            none, none);
+        // Refused by name without being opened: reading a pipe waits for good.
+        const QString notAFile("%1 is not a file but a pipe, device or socket; it was not added.");
+        row("a pipe", QByteArray("fifo"), QString("fifo.jpg"), qint64(0), notAFile.arg("fifo.jpg"), QString(),
+            QDateTime(), none, none);
+        row("a device", QByteArray("device"), QString("null"), qint64(0), notAFile.arg("null"), QString(), QDateTime(),
+            none, none);
+        row("a socket", QByteArray("socket"), QString("s.png"), qint64(0), notAFile.arg("s.png"), QString(),
+            QDateTime(), none, none);
     }
 
     void prepare()
@@ -294,7 +340,15 @@ private slots:
         QFETCH(QSize, thumbnail);
         QTemporaryDir dir;
         const QString path = writeFile(dir, name, kind, size);
-        const auto result = photos::prepareFile(path);
+        QFuture<std::variant<photos::PreparedFile, QString>> future
+            = QtConcurrent::run([path] { return photos::prepareFile(path); });
+        if (!QTest::qWaitFor([&] { return future.isFinished(); }, 20000)) {
+            // Stuck on the pipe: a writer that comes and goes lets it go.
+            ::close(::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK));
+            future.waitForFinished();
+            QFAIL("Reading the file did not end.");
+        }
+        const auto result = future.result();
         if (!message.isEmpty()) {
             QVERIFY(std::holds_alternative<QString>(result));
             QCOMPARE(std::get<QString>(result), message);
@@ -511,6 +565,10 @@ private slots:
         JT_FRESH_DB(db);
         const qint64 job = addJob("Smith");
         openJob(job);
+        // The empty tab says how to fill it; a drop lands through the text.
+        auto *hint = child<QLabel>("lblNoPhotos");
+        QVERIFY(hint->isVisible());
+        QCOMPARE(hint->text(), QString("No photos or documents yet: drop photos or PDF documents here, or click Add…"));
         const QStringList paths = this->files(files);
         if (byDrop) {
             drop(paths);
@@ -522,6 +580,7 @@ private slots:
         QTRY_COMPARE(shownMessages(), messages);
         QCOMPARE(storedNames(job), stored);
         QCOMPARE(listed().size(), stored.size());
+        QCOMPARE(hint->isVisible(), stored.isEmpty());
         for (int i = 0; i < stored.size(); ++i)
             QVERIFY2(listed().at(i).startsWith(stored.at(i) + u'\n'), qPrintable(listed().at(i)));
         // The user who added them is stamped.
@@ -632,6 +691,82 @@ private slots:
         QTest::mouseClick(findControl<QPushButton>(viewer, "btnFit"), Qt::LeftButton);
         QCOMPARE(shownSize(), QSize(40, 80));
         QCOMPARE(shownMessages(), QStringList());
+    }
+
+    // Zoomed in, the viewer draws no more than photos::kMaxViewPixels, and
+    // no side over photos::kMaxViewSide, however large the photo; past its
+    // own size still.
+    void zoomIsBoundBySize()
+    {
+        JT_FRESH_DB(db);
+        const qint64 job = addJob("Smith");
+        photos::storeFile(
+            db.connection(), { job, 0, 0 }, prepared("widepng", "wide.png", kShot), { "admin", kModified });
+        openJob(job);
+        list()->setCurrentIndex(list()->model()->index(0, 0));
+        emit list()->activated(list()->currentIndex());
+        auto *viewer = qobject_cast<frmPhotoViewer *>(m_mdi->findChild<QWidget *>("frmPhotoViewer"));
+        QVERIFY(viewer);
+        auto *zoomIn = findControl<QPushButton>(viewer, "btnZoomIn");
+        const double most = photos::maxViewScale(QSize(3000, 1500));
+        QVERIFY(most > 1 && most < 8);
+        for (int i = 0; i < 40 && zoomIn->isEnabled(); ++i) {
+            QTest::mouseClick(zoomIn, Qt::LeftButton);
+            QVERIFY2(viewer->scale() <= most, qPrintable(QString::number(viewer->scale())));
+        }
+        QVERIFY(!zoomIn->isEnabled());
+        QCOMPARE(viewer->scale(), most);
+        const QSize drawn = findControl<QLabel>(viewer, "lblPhoto")->pixmap().size();
+        QCOMPARE(drawn, QSize(qRound(3000 * most), qRound(1500 * most)));
+        QVERIFY(qint64(drawn.width()) * drawn.height() <= photos::kMaxViewPixels + drawn.width() + drawn.height());
+        QVERIFY(drawn.width() <= photos::kMaxViewSide);
+    }
+
+    // A caption or file name holding markup shows as it was typed in the
+    // viewer's information line, the list's tool tip and the delete
+    // question: nothing is drawn from it (a local picture, a label 30,000
+    // pixels wide).
+    void shownAsTyped_data()
+    {
+        columns<QString>({ "surface" });
+        row("the viewer's information line", QString("viewer"));
+        row("the list's tool tip", QString("tooltip"));
+        row("the delete question", QString("delete"));
+    }
+    void shownAsTyped()
+    {
+        QFETCH(QString, surface);
+        const QString markup = QStringLiteral("<img src=\"/etc/hostname\" width=\"30000\"> &amp; <b>bold</b>");
+        JT_FRESH_DB(db);
+        const qint64 job = addJob("Smith");
+        const auto file = photos::prepareBytes(markup + ".png", png(QSize(30, 20)), kModified);
+        photos::storeFile(db.connection(), { job, 0, 0 }, std::get<photos::PreparedFile>(file), { "admin", kModified });
+        testdb::exec("UPDATE JobFile SET Caption = ?", { "Caption " + markup });
+        openJob(job);
+        list()->setCurrentIndex(list()->model()->index(0, 0));
+        if (surface == "viewer") {
+            emit list()->activated(list()->currentIndex());
+            auto *info = findControl<QLabel>(m_mdi->findChild<QWidget *>("frmPhotoViewer"), "lblPhotoInfo");
+            QCOMPARE(info->textFormat(), Qt::PlainText);
+            QVERIFY2(
+                info->text().startsWith(markup + ".png — Caption " + markup + " — taken "), qPrintable(info->text()));
+        } else if (surface == "tooltip") {
+            // What a tool tip shows: markup read as such, else the text.
+            const QString tip = list()->model()->index(0, 0).data(Qt::ToolTipRole).toString();
+            QTextDocument shown;
+            if (Qt::mightBeRichText(tip))
+                shown.setHtml(tip);
+            else
+                shown.setPlainText(tip);
+            QVERIFY2(
+                shown.toPlainText().startsWith("Caption " + markup + '\n' + markup + ".png\nTaken "), qPrintable(tip));
+        } else {
+            QTest::mouseClick(child<QPushButton>("btnDeletePhoto"), Qt::LeftButton);
+            QCOMPARE(Messages::shown().size(), 1);
+            QCOMPARE(Messages::shown().first().text,
+                QString("Delete the photo %1.png? It cannot be brought back.").arg(markup));
+            QCOMPARE(Messages::shown().first().textFormat, Qt::PlainText);
+        }
     }
 
     // The drying log shows the photos of the chosen room (its points' too) or

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
@@ -252,21 +253,43 @@ private slots:
 
     // Without RedirectUri the dialog names the loopback address used (which
     // the service refuses) and what to register; a RedirectUri neither https
-    // nor localhost is refused before the browser opens.
+    // nor localhost is refused before the browser opens, and so is a
+    // localhost port another program holds on either loopback address (a
+    // browser may take localhost as ::1 or 127.0.0.1), with nothing left
+    // listening.
     void redirectAddressIsCheckedAndNamed_data()
     {
-        columns<QString, QString>({ "redirectUri", "refusal" });
-        row("none set", QString(), QString());
+        columns<QString, QString, QString>({ "redirectUri", "occupied", "refusal" });
+        row("none set", QString(), QString(), QString());
         const QString shape("Quickbooks Sync: The QuickBooks setting RedirectUri (%1) must be the redirect address "
                             "registered for the app: https://..., or http://localhost:PORT/PATH (!)");
-        row("plain http elsewhere", QString("http://jobtracker.example.com/cb"),
+        row("plain http elsewhere", QString("http://jobtracker.example.com/cb"), QString(),
             shape.arg("http://jobtracker.example.com/cb"));
+        const QString taken("Quickbooks Sync: The sign-in was not started: port %1 of this computer is taken on %2 by "
+                            "another program, which would receive the sign-in's answer. Close that program, or "
+                            "register another port, and connect again. (!)");
+        row("localhost port taken on ::1", QString("http://localhost:%1/callback"), QString("::1"),
+            taken.arg("%1", "[::1]"));
+        row("localhost port taken on 127.0.0.1", QString("http://localhost:%1/callback"), QString("127.0.0.1"),
+            taken.arg("%1", "127.0.0.1"));
     }
     void redirectAddressIsCheckedAndNamed()
     {
         QFETCH(QString, redirectUri);
+        QFETCH(QString, occupied);
         QFETCH(QString, refusal);
         const quint16 port = QbSim::freePort();
+        // Another local user's listener, there first.
+        QTcpServer squatter;
+        if (!occupied.isEmpty()) {
+            if (!squatter.listen(QHostAddress(occupied), port)) {
+                if (occupied == "::1")
+                    QSKIP("This computer has no IPv6 loopback address: nobody can take a port on ::1.");
+                QFAIL(qPrintable(squatter.errorString()));
+            }
+            redirectUri = redirectUri.arg(port);
+            refusal = refusal.arg(port);
+        }
         setIni("Connection/RedirectUri", redirectUri);
         setIni("Connection/RedirectPort", port);
         Browser browser;
@@ -280,6 +303,15 @@ private slots:
         if (!refusal.isEmpty()) {
             QCOMPARE(shownMessages(), QStringList { refusal });
             QVERIFY(m_consent.isEmpty());
+            // Nothing listens on the other addresses either.
+            for (const QHostAddress &address :
+                { QHostAddress(QHostAddress::LocalHost), QHostAddress(QHostAddress::LocalHostIPv6) }) {
+                QTcpServer free;
+                if (address != QHostAddress(occupied) && !free.listen(address, port))
+                    QVERIFY2(free.serverError() == QAbstractSocket::SocketAddressNotAvailableError
+                            || free.serverError() == QAbstractSocket::UnsupportedSocketOperationError,
+                        qPrintable(address.toString() + ": " + free.errorString()));
+            }
             return;
         }
         const QString address = QStringLiteral("http://127.0.0.1:%1/").arg(port);

@@ -6,8 +6,14 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <libexif/exif-data.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace photos {
 
@@ -26,6 +32,20 @@ namespace {
     {
         return QStringLiteral("%1 is %2 MB, larger than the %3 MB a file may be; it was not added.")
             .arg(name, megabytes(size), megabytes(limit));
+    }
+
+    QString tooManyPixels(const QString &name, const QSize &size, qint64 limit)
+    {
+        return QStringLiteral("%1 is %2 × %3 pixels, larger than the %4 megapixels a photo may be; it was not added.")
+            .arg(name)
+            .arg(size.width())
+            .arg(size.height())
+            .arg(limit / 1'000'000);
+    }
+
+    QString notAFile(const QString &name)
+    {
+        return QStringLiteral("%1 is not a file but a pipe, device or socket; it was not added.").arg(name);
     }
 
     bool isPdf(const QByteArray &content)
@@ -146,6 +166,8 @@ std::variant<PreparedFile, QString> prepareBytes(
     const QSize stored = reader.size();
     if (!stored.isValid())
         return damaged();
+    if (qint64(stored.width()) * stored.height() > options.maxPixels)
+        return tooManyPixels(fileName, stored, options.maxPixels);
     // Decoded small straight away (JPEG decodes at 1/2, 1/4, 1/8 size for
     // it): a 24-megapixel photo never lies in memory whole. The bound is
     // square, so turning the picture upright afterwards keeps it inside.
@@ -170,16 +192,43 @@ std::variant<PreparedFile, QString> prepareFile(const QString &path, const Prepa
 {
     const QFileInfo info(path);
     const QString name = info.fileName();
+    // Looked at before it is opened: opening a pipe waits for a writer for
+    // good, and opening a device may do something of its own.
+    const QByteArray local = QFile::encodeName(path);
+    struct stat before = {};
+    if (::stat(local.constData(), &before) == 0 && !S_ISREG(before.st_mode))
+        return notAFile(name);
     // The size first: an oversized file is never read.
     if (info.exists() && info.size() > options.maxBytes)
         return tooLarge(name, info.size(), options.maxBytes);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without waiting, and looked at again once open: the name may
+    // have been pointed at a pipe in between.
+    const int fd = ::open(local.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("%1 cannot be read: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat opened = {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return notAFile(name);
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return QStringLiteral("%1 cannot be read: %2").arg(name, file.errorString());
+    }
     const QByteArray content = file.read(options.maxBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return QStringLiteral("%1 cannot be read: %2").arg(name, file.errorString());
     return prepareBytes(name, content, info.lastModified(), options);
+}
+
+double maxViewScale(const QSize &size)
+{
+    if (size.isEmpty())
+        return 1;
+    const double byPixels = std::sqrt(double(kMaxViewPixels) / (double(size.width()) * size.height()));
+    const double bySide = double(kMaxViewSide) / std::max(size.width(), size.height());
+    return std::min(byPixels, bySide);
 }
 
 QString documentFileName(const QString &stored)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <variant>
 
@@ -16,6 +17,12 @@ namespace photos {
 inline constexpr qint64 kMaxFileBytes = 25 * 1024 * 1024;
 // A thumbnail's longer side, in pixels.
 inline constexpr int kThumbnailSide = 256;
+// The largest photo taken, in pixels (width × height): 100 megapixels is
+// 400 MB decoded, more than the viewer and the printout can hold.
+inline constexpr qint64 kMaxPixels = 100'000'000;
+// What the viewer draws at most, zoomed in: pixels and the longer side.
+inline constexpr qint64 kMaxViewPixels = 40'000'000;
+inline constexpr int kMaxViewSide = 16384;
 
 enum class Kind { Photo, Document };
 // As stored: "photo", "document".
@@ -37,13 +44,16 @@ struct PreparedFile
 struct PrepareOptions
 {
     qint64 maxBytes = kMaxFileBytes;
+    qint64 maxPixels = kMaxPixels;
     int thumbnailSide = kThumbnailSide;
 };
 
 // Reads the file at `path`: a photo (any image format Qt reads) or a PDF.
 // Refuses, with a message that names the file, one over options.maxBytes,
-// one that is neither, an image that cannot be decoded (a cut-off JPEG
-// among them) and one that cannot be read.
+// one that is neither, an image over options.maxPixels (told from its
+// header, before it is decoded), an image that cannot be decoded (a cut-off
+// JPEG among them) and one that cannot be read. Only a regular file is
+// opened: a pipe, device or socket is refused by its name, never read.
 std::variant<PreparedFile, QString> prepareFile(const QString &path, const PrepareOptions &options = {});
 
 // The same for a file's bytes already read; `modified` stands in for the
@@ -59,6 +69,10 @@ QDateTime exifTakenAt(const QByteArray &content);
 // stored name's last part (a name from the database may hold folders, "..",
 // or a type the desktop would run), always ending in ".pdf".
 QString documentFileName(const QString &stored);
+
+// The largest scale the viewer draws a photo of `size` at: within
+// kMaxViewPixels and kMaxViewSide, whatever the photo's own size.
+double maxViewScale(const QSize &size);
 
 // An image of the photo's bytes, turned upright (EXIF orientation); null
 // when they decode to none. For a viewer: the original on demand.

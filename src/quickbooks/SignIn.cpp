@@ -3,6 +3,7 @@
 #include "base/Loopback.h"
 #include "quickbooks/Accounting.h"
 
+#include <QHostInfo>
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -101,24 +102,66 @@ SignIn::~SignIn()
             QStringLiteral("Job Tracker stopped waiting for this sign-in. Nothing was connected."));
 }
 
+QList<QHostAddress> SignIn::loopbackAddresses(const QString &host)
+{
+    QString name = host.toLower();
+    if (name.startsWith(u'[') && name.endsWith(u']'))
+        name = name.mid(1, name.size() - 2);
+    if (name.endsWith(u'.'))
+        name.chop(1);
+    const QHostAddress literal(name);
+    if (!literal.isNull())
+        return { literal };
+    // A browser takes localhost as either address (Chrome as ::1 first),
+    // whatever this computer's resolver says; both are listened on, with
+    // any other loopback address the resolver gives.
+    QList<QHostAddress> addresses { QHostAddress(QHostAddress::LocalHost), QHostAddress(QHostAddress::LocalHostIPv6) };
+    for (const QHostAddress &address : QHostInfo::fromName(QStringLiteral("localhost")).addresses()) {
+        if (address.isLoopback() && !addresses.contains(address))
+            addresses << address;
+    }
+    return addresses;
+}
+
 void SignIn::listen(quint16 port, const QString &host)
 {
-    const QString name = host.toLower();
-    const bool v6Only = name == u"::1" || name == u"[::1]";
-    auto *server = new QTcpServer(this);
-    if (!server->listen(v6Only ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, port))
-        refuse(QStringLiteral("Cannot receive the sign-in on port %1 of this computer: %2")
+    const auto shown = [](const QHostAddress &address) {
+        return address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']'
+                                                                   : address.toString();
+    };
+    // Every address must be ours: a port someone else holds on one of them
+    // would receive the code, the state and the company.
+    for (const QHostAddress &address : loopbackAddresses(host)) {
+        auto *server = new QTcpServer(this);
+        if (server->listen(address, port)) {
+            port = server->serverPort();
+            m_servers << server;
+            continue;
+        }
+        const QAbstractSocket::SocketError error = server->serverError();
+        const QString why = server->errorString();
+        delete server;
+        // An address this computer does not have (no IPv6): nobody can
+        // listen there either.
+        if (error == QAbstractSocket::SocketAddressNotAvailableError
+            || error == QAbstractSocket::UnsupportedSocketOperationError)
+            continue;
+        qDeleteAll(m_servers);
+        m_servers.clear();
+        if (error == QAbstractSocket::AddressInUseError)
+            refuse(QStringLiteral("The sign-in was not started: port %1 of this computer is taken on %2 by another "
+                                  "program, which would receive the sign-in's answer. Close that program, or "
+                                  "register another port, and connect again.")
+                       .arg(port)
+                       .arg(shown(address)));
+        refuse(QStringLiteral("Cannot receive the sign-in on port %1 of this computer (%2): %3")
                    .arg(port)
-                   .arg(server->errorString()));
-    m_servers << server;
-    // A browser may try localhost on ::1 first; taken there too where it can be.
-    if (name == u"localhost") {
-        auto *v6 = new QTcpServer(this);
-        if (v6->listen(QHostAddress::LocalHostIPv6, server->serverPort()))
-            m_servers << v6;
-        else
-            delete v6;
+                   .arg(shown(address), why));
     }
+    if (m_servers.isEmpty())
+        refuse(QStringLiteral("Cannot receive the sign-in on port %1 of this computer: %2 is not an address of it.")
+                   .arg(port)
+                   .arg(host));
     for (QTcpServer *s : std::as_const(m_servers))
         connect(s, &QTcpServer::newConnection, this, [this, s] { onConnection(s); });
 }

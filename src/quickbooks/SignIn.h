@@ -2,6 +2,7 @@
 
 #include "quickbooks/QbSettings.h"
 
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -32,9 +33,11 @@ class SignIn : public QObject
 {
     Q_OBJECT
 public:
-    // Listens where the settings say. Throws AccountingError (NotConnected)
-    // when RedirectUri is neither https nor http://localhost:PORT/PATH, or
-    // its port is taken.
+    // Listens where the settings say: on localhost, on every loopback
+    // address it stands for (127.0.0.1 and ::1). Throws AccountingError
+    // (NotConnected) when RedirectUri is neither https nor
+    // http://localhost:PORT/PATH, or its port is taken on any of those
+    // addresses; nothing listens then.
     explicit SignIn(const ConnectionSettings &settings, QObject *parent = nullptr);
     ~SignIn() override;
 
@@ -64,6 +67,8 @@ signals:
 private:
     enum class Verdict { WrongState, AlreadyAnswered, Taken };
 
+    // The addresses a loopback host name stands for.
+    static QList<QHostAddress> loopbackAddresses(const QString &host);
     void listen(quint16 port, const QString &host);
     void onConnection(QTcpServer *server);
     void onReadyRead(QTcpSocket *socket);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStringListModel>
+#include <QTextDocument>
 
 namespace build {
 
@@ -34,14 +35,24 @@ QCheckBox *checkBox(const char *objectName, QStringView caption, QWidget *parent
 
 QLabel *caption(QStringView text, QWidget *buddy, QWidget *parent)
 {
-    auto *label = new QLabel(text.toString(), parent);
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text.toString());
     label->setBuddy(buddy);
     return label;
 }
 
 QLabel *label(const char *objectName, QStringView text, QWidget *parent)
 {
-    return named(new QLabel(text.toString(), parent), objectName);
+    auto *shown = named(new QLabel(parent), objectName);
+    shown->setTextFormat(Qt::PlainText);
+    shown->setText(text.toString());
+    return shown;
+}
+
+QString plainTip(const QString &text)
+{
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 QLabel *valueLabel(const char *objectName, QWidget *parent)

@@ -31,6 +31,9 @@ QPushButton *button(const char *objectName, QStringView caption, QWidget *parent
 QPushButton *button(const char *objectName, QStringView caption, const QKeySequence &keys, QWidget *parent = nullptr);
 QCheckBox *checkBox(const char *objectName, QStringView caption, QWidget *parent = nullptr);
 
+// Every label built here shows its text as it is, never as markup: a
+// caption, file name or customer name holding "<img src=...>" draws no file.
+
 // A label that names another control (its buddy takes the focus on the
 // label's mnemonic); it needs no object name.
 QLabel *caption(QStringView text, QWidget *buddy = nullptr, QWidget *parent = nullptr);
@@ -63,6 +66,11 @@ template <class T> T *twin(const char *objectName, QWidget *parent)
     widget->setFocusPolicy(Qt::NoFocus);
     return widget;
 }
+
+// A tool tip that shows `text` as it is: tool tips have no plain-text
+// setting and take anything that looks like markup for markup, so the text
+// goes as escaped rich text (line breaks kept).
+QString plainTip(const QString &text);
 
 // Replaces a combo's entries at once: nothing is picked afterwards, an
 // editable combo's text is empty, and no signal of the pick fires.

@@ -49,15 +49,17 @@ namespace {
 QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QString &title, Icon icon,
     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
+    QMessageBox box(toQt(icon), title, text, buttons, parent);
+    // Messages carry names and values users typed: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     if (g_recording) {
-        g_shown << Shown { text, title, icon, buttons };
+        g_shown << Shown { text, title, icon, buttons, box.textFormat() };
         if (!g_answers.isEmpty())
             return g_answers.dequeue();
         if (defaultButton != QMessageBox::NoButton)
             return defaultButton;
         return buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok : QMessageBox::NoButton;
     }
-    QMessageBox box(toQt(icon), title, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     QApplication::setOverrideCursor(Qt::ArrowCursor);

@@ -26,6 +26,9 @@ struct Shown
     QString title;
     Icon icon = Icon::None;
     QMessageBox::StandardButtons buttons;
+    // As the box was set up: always plain, the text is shown as it is
+    // (a file name or caption holding markup draws nothing).
+    Qt::TextFormat textFormat = Qt::AutoText;
 };
 
 QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QString &title, Icon icon = Icon::None,

@@ -131,6 +131,11 @@ EquipmentPanel::EquipmentPanel(AppContext &context, std::function<bool(const std
     connect(btnRemoveUnit, &QPushButton::clicked, this, &EquipmentPanel::btnRemoveUnit_Click);
     connect(btnMoveUnit, &QPushButton::clicked, this, &EquipmentPanel::btnMoveUnit_Click);
     connect(btnSaveSize, &QPushButton::clicked, this, &EquipmentPanel::btnSaveSize_Click);
+    // What the room needs follows the boxes as they are typed; Save Size
+    // stores them.
+    for (QLineEdit *box : { txtLength, txtWidth, txtHeight, txtWetWall })
+        connect(box, &QLineEdit::textChanged, this, &EquipmentPanel::showSizing);
+    connect(cmbClass, &QComboBox::currentIndexChanged, this, &EquipmentPanel::showSizing);
 }
 
 void EquipmentPanel::showRoom(qint64 wipId, qint64 roomId, const QList<RoomChoice> &rooms)
@@ -176,14 +181,42 @@ void EquipmentPanel::refresh()
                 pints += p.pints;
         }
     }
-    const QList<equipment::DehuFactor> factors = equipment::loadFactors(m_context.db());
-    lblAirMovers->setText(equipment::airMoverText(m_size, movers));
-    lblPints->setText(equipment::pintsText(m_size, factors, pints));
+    m_movers = movers;
+    m_pints = pints;
+    m_factors = equipment::loadFactors(m_context.db());
+    showSizing();
     lblEquipmentDays->setText(QStringLiteral("Equipment-days, this room: %1; the job: %2")
                                   .arg(equipment::daysText(equipment::daysByType(inRoom, now)),
                                       equipment::daysText(equipment::daysByType(m_placements, now))));
     const bool room = m_roomId != 0;
     setEnabled(room);
+}
+
+std::optional<std::pair<QLineEdit *, FieldProblem>> EquipmentPanel::typedSize(equipment::RoomSize &size) const
+{
+    std::optional<std::pair<QLineEdit *, FieldProblem>> first;
+    const std::pair<QLineEdit *, double *> boxes[] = { { txtLength, &size.length }, { txtWidth, &size.width },
+        { txtHeight, &size.height }, { txtWetWall, &size.wetWallHeight } };
+    for (const auto &[box, field] : boxes) {
+        const auto typed = typedNumber(box->text(), box->objectName(), QStringLiteral("size"), 0.0);
+        if (const auto *bad = std::get_if<FieldProblem>(&typed)) {
+            *field = 0;
+            if (!first)
+                first.emplace(box, *bad);
+            continue;
+        }
+        *field = std::get<double>(typed);
+    }
+    size.waterClass = std::max(0, cmbClass->currentIndex());
+    return first;
+}
+
+void EquipmentPanel::showSizing()
+{
+    equipment::RoomSize size = m_size;
+    typedSize(size);
+    lblAirMovers->setText(equipment::airMoverText(size, m_movers));
+    lblPints->setText(equipment::pintsText(size, m_factors, m_pints));
 }
 
 const equipment::Placement *EquipmentPanel::chosenPlacement() const
@@ -276,18 +309,11 @@ void EquipmentPanel::btnSaveSize_Click()
 {
     equipment::RoomSize size = m_size;
     size.roomId = m_roomId;
-    const std::pair<QLineEdit *, double *> boxes[] = { { txtLength, &size.length }, { txtWidth, &size.width },
-        { txtHeight, &size.height }, { txtWetWall, &size.wetWallHeight } };
-    for (const auto &[box, field] : boxes) {
-        const auto typed = typedNumber(box->text(), box->objectName(), QStringLiteral("size"), 0.0);
-        if (const auto *bad = std::get_if<FieldProblem>(&typed)) {
-            refuse(*bad);
-            box->setFocus(Qt::OtherFocusReason);
-            return;
-        }
-        *field = std::get<double>(typed);
+    if (const auto bad = typedSize(size)) {
+        refuse(bad->second);
+        bad->first->setFocus(Qt::OtherFocusReason);
+        return;
     }
-    size.waterClass = std::max(0, cmbClass->currentIndex());
     std::optional<FieldProblem> problem;
     m_guard([&] {
         const auto result = equipment::saveSize(m_context.db(), size);

@@ -35,6 +35,11 @@ public:
 
 private:
     void refresh();
+    // The size as the boxes hold it: a box with no number counts as 0, and
+    // the first such box comes back with its problem (for a save).
+    std::optional<std::pair<QLineEdit *, FieldProblem>> typedSize(equipment::RoomSize &size) const;
+    // What the typed size calls for, against what stands in the room.
+    void showSizing();
     const equipment::Placement *chosenPlacement() const;
     void refuse(const FieldProblem &problem);
 
@@ -51,6 +56,10 @@ private:
     QList<equipment::Placement> m_placements; // the job's, removed ones too
     QList<equipment::Placement> m_listed; // lstUnits' entries, in its order
     equipment::RoomSize m_size;
+    // What stands in the room now, and the factors: the sizing's other half.
+    int m_movers = 0;
+    double m_pints = 0;
+    QList<equipment::DehuFactor> m_factors;
 
     QListWidget *lstUnits = nullptr;
     QPushButton *btnPlace = nullptr;

@@ -1,8 +1,12 @@
 #include "equipment/ui/frmEquipment.h"
 
+#include "base/Clock.h"
+#include "base/Formats.h"
 #include "base/Numbers.h"
+#include "equipment/Register.h"
 #include "shell/AppContext.h"
 #include "widgets/Build.h"
+#include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 
 #include <QCheckBox>
@@ -10,6 +14,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,6 +41,8 @@ frmEquipment::frmEquipment(AppContext &context)
     btnFind = build::button("btnFind", u"Find");
     lblWhere = build::valueLabel("lblWhere");
     lblWhere->setWordWrap(true);
+    vsfgUnits = build::named(new GridWidget, "vsfgUnits");
+    vsfgUnits->setMinimumHeight(160);
     for (QPushButton *b : { btnNew, btnSave, btnExit, btnFind })
         b->setAutoDefault(true);
 
@@ -58,6 +65,10 @@ frmEquipment::frmEquipment(AppContext &context)
     findBox->addLayout(findRow);
     findBox->addWidget(lblWhere);
 
+    auto *list = new QGroupBox(QStringLiteral("Every unit"));
+    auto *listBox = new QVBoxLayout(list);
+    listBox->addWidget(vsfgUnits);
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     for (QPushButton *b : { btnNew, btnSave, btnExit })
@@ -65,16 +76,27 @@ frmEquipment::frmEquipment(AppContext &context)
     auto *main = new QVBoxLayout(this);
     main->addLayout(form);
     main->addWidget(find);
-    main->addStretch(1);
+    main->addWidget(list, 1);
     main->addLayout(buttons);
+
+    // Pints: as shown before, and empty for a type that has none.
+    m_fields.text("AssetNo", txtAsset, &equipment::Unit::assetNo)
+        .listText("EquipType", cmbEquipType, &equipment::Unit::type)
+        .listText("DehuKind", cmbDehuKind, &equipment::Unit::dehuKind)
+        .number(
+            "Pints", txtPints, &equipment::Unit::pints, QStringLiteral("rated pints a day"),
+            [](double pints) { return QString::number(pints); }, std::numeric_limits<double>::quiet_NaN())
+        .text("Description", txtDescription, &equipment::Unit::description)
+        .check("Retired", chkRetired, &equipment::Unit::retired);
 
     setDefaultButton(btnSave);
     const QList<QWidget *> order = { cmbUnits, txtAsset, cmbEquipType, cmbDehuKind, txtPints, txtDescription,
-        chkRetired, txtFind, btnFind, btnNew, btnSave, btnExit };
+        chkRetired, txtFind, btnFind, vsfgUnits, btnNew, btnSave, btnExit };
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 
     connect(cmbUnits, &QComboBox::activated, this, &frmEquipment::cmbUnits_Click);
+    connect(vsfgUnits->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmEquipment::vsfgUnits_Click);
     connect(cmbEquipType, &QComboBox::activated, this, &frmEquipment::cmbEquipType_Click);
     connect(btnNew, &QPushButton::clicked, this, &frmEquipment::btnNew_Click);
     connect(btnSave, &QPushButton::clicked, this, &frmEquipment::btnSave_Click);
@@ -104,17 +126,62 @@ void frmEquipment::loadUnitList(qint64 select)
     build::setItems(cmbUnits, items);
     const QSignalBlocker block(cmbUnits);
     cmbUnits->setCurrentIndex(selected);
+    fillRegister(select);
+}
+
+void frmEquipment::fillRegister(qint64 select)
+{
+    const QList<equipment::UnitStanding> units = equipment::loadRegister(context().db(), Clock::now());
+    const QSignalBlocker block(vsfgUnits->selectionModel());
+    const QStringList header { QStringLiteral("ID"), QStringLiteral("Asset"), QStringLiteral("Type"),
+        QStringLiteral("Where"), QStringLiteral("Since"), QStringLiteral("Days") };
+    vsfgUnits->setRows(0);
+    vsfgUnits->setCols(int(header.size()));
+    vsfgUnits->setRows(1 + int(units.size()));
+    vsfgUnits->setFixedRows(1);
+    for (int col = 0; col < header.size(); ++col)
+        vsfgUnits->setTextMatrix(0, col, header[col]);
+    // Cell by cell: a tab in a customer's name stays in its cell.
+    for (int i = 0; i < units.size(); ++i) {
+        const equipment::UnitStanding &unit = units[i];
+        const QStringList cells { QString::number(unit.id), unit.assetNo, unit.type, unit.where,
+            unit.since.isValid() ? Formats::dateTime(unit.since) : QString(),
+            unit.since.isValid() ? QString::number(unit.days) : QString() };
+        for (int col = 0; col < cells.size(); ++col)
+            vsfgUnits->setTextMatrix(1 + i, col, cells[col]);
+    }
+    vsfgUnits->setColHidden(0);
+    vsfgUnits->setColDataType(4, GridWidget::DataType::Date);
+    vsfgUnits->setColAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
+    vsfgUnits->autoSize(1, int(header.size()) - 1);
+    selectInLists(select);
+}
+
+void frmEquipment::selectInLists(qint64 id)
+{
+    int index = -1;
+    for (int i = 0; i < m_units.size(); ++i) {
+        if (m_units[i].id == id)
+            index = i;
+    }
+    {
+        const QSignalBlocker block(cmbUnits);
+        cmbUnits->setCurrentIndex(index);
+    }
+    const QSignalBlocker block(vsfgUnits->selectionModel());
+    for (int row = vsfgUnits->fixedRows(); row < vsfgUnits->rows(); ++row) {
+        if (id != 0 && vsfgUnits->textMatrix(row, 0).toLongLong() == id) {
+            vsfgUnits->setRow(row);
+            return;
+        }
+    }
+    vsfgUnits->selectionModel()->clear();
 }
 
 void frmEquipment::showUnit(const equipment::Unit &unit)
 {
     m_unit = unit;
-    txtAsset->setText(unit.assetNo);
-    cmbEquipType->setCurrentIndex(static_cast<int>(equipment::types().indexOf(unit.type)));
-    cmbDehuKind->setCurrentIndex(static_cast<int>(equipment::dehuKinds().indexOf(unit.dehuKind)));
-    txtPints->setText(std::isfinite(unit.pints) ? QString::number(unit.pints) : QString());
-    txtDescription->setText(unit.description);
-    chkRetired->setChecked(unit.retired);
+    m_fields.fill(unit);
     lblUnitWhere->setText(unit.id == 0 ? QString()
             : unit.retired             ? QStringLiteral("Retired")
                                        : equipment::whereText(equipment::currentPlacement(context().db(), unit.id)));
@@ -148,17 +215,59 @@ QWidget *frmEquipment::controlOf(const QString &field) const
     return txtAsset;
 }
 
+bool frmEquipment::confirmLeave()
+{
+    if (!m_fields.isModified())
+        return true;
+    const auto answer
+        = Messages::show(this, QStringLiteral("Do you want to save the changes to this unit?"), windowTitle(),
+            Messages::Icon::Question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::Yes)
+        return save();
+    return answer == QMessageBox::No;
+}
+
+bool frmEquipment::confirmClose()
+{
+    return confirmLeave();
+}
+
+bool frmEquipment::pickUnit(qint64 id)
+{
+    if (id == m_unit.id && id != 0)
+        return true;
+    if (!confirmLeave()) {
+        // Staying: the lists show the unit still on screen.
+        selectInLists(m_unit.id);
+        return false;
+    }
+    guarded([&] {
+        if (const std::optional<equipment::Unit> unit = equipment::loadUnit(context().db(), id)) {
+            showUnit(*unit);
+            selectInLists(id);
+        } else {
+            load();
+        }
+    });
+    return true;
+}
+
 void frmEquipment::cmbUnits_Click(int index)
 {
     if (index < 0 || index >= m_units.size())
         return;
-    const qint64 id = m_units[index].id;
-    guarded([&] {
-        if (const std::optional<equipment::Unit> unit = equipment::loadUnit(context().db(), id))
-            showUnit(*unit);
-        else
-            load();
-    });
+    pickUnit(m_units[index].id);
+}
+
+void frmEquipment::vsfgUnits_Click()
+{
+    const int row = vsfgUnits->row();
+    if (row < vsfgUnits->fixedRows())
+        return;
+    const qint64 id = vsfgUnits->textMatrix(row, 0).toLongLong();
+    // Out of the selection's signal: the answer may refill the grid.
+    QMetaObject::invokeMethod(
+        this, [this, id] { pickUnit(id); }, Qt::QueuedConnection);
 }
 
 void frmEquipment::cmbEquipType_Click(int)
@@ -168,15 +277,19 @@ void frmEquipment::cmbEquipType_Click(int)
 
 void frmEquipment::btnNew_Click()
 {
-    {
-        const QSignalBlocker block(cmbUnits);
-        cmbUnits->setCurrentIndex(-1);
-    }
+    if (!confirmLeave())
+        return;
+    selectInLists(0);
     clearUnit();
     txtAsset->setFocus(Qt::OtherFocusReason);
 }
 
 void frmEquipment::btnSave_Click()
+{
+    save();
+}
+
+bool frmEquipment::save()
 {
     equipment::Unit unit = m_unit;
     unit.assetNo = txtAsset->text();
@@ -188,14 +301,14 @@ void frmEquipment::btnSave_Click()
         if (const auto *bad = std::get_if<FieldProblem>(&pints)) {
             Messages::show(this, bad->text, bad->title);
             txtPints->setFocus(Qt::OtherFocusReason);
-            return;
+            return false;
         }
         unit.pints = std::get<double>(pints);
     }
     unit.description = txtDescription->text();
     unit.retired = chkRetired->isChecked();
     std::optional<FieldProblem> problem;
-    guarded([&] {
+    const bool saved = guarded([&] {
         const auto result = equipment::saveUnit(context().db(), unit);
         if (const auto *refused = std::get_if<FieldProblem>(&result)) {
             problem = *refused;
@@ -210,6 +323,7 @@ void frmEquipment::btnSave_Click()
         Messages::show(this, problem->text, problem->title);
         controlOf(problem->field)->setFocus(Qt::OtherFocusReason);
     }
+    return saved && !problem;
 }
 
 void frmEquipment::btnFind_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "equipment/Equipment.h"
+#include "widgets/FieldTable.h"
 #include "widgets/Screen.h"
 
 class QCheckBox;
@@ -8,27 +9,40 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class GridWidget;
 
 // "Equipment": the register of drying units (adds, edits, retires; never
-// deletes, the bills keep their placements) and the look-up of where a unit
-// stands.
+// deletes, the bills keep their placements), the list of every unit with
+// where it stands and since when, and the look-up of where a unit stands.
+// Leaving a unit with unsaved edits (another picked, New, closing) asks
+// first.
 class frmEquipment : public Screen
 {
     Q_OBJECT
 public:
     explicit frmEquipment(AppContext &context);
+    bool confirmClose() override;
 
 protected:
     void load() override;
 
 private:
     void loadUnitList(qint64 select);
+    void fillRegister(qint64 select);
+    void selectInLists(qint64 id);
+    // Shows the unit after asking about unsaved edits; false when the user
+    // stays on the current one.
+    bool pickUnit(qint64 id);
+    // Yes saves, No drops, Cancel stays: whether the unit may be left.
+    bool confirmLeave();
+    bool save();
     void showUnit(const equipment::Unit &unit);
     void clearUnit();
     void updateDehuBoxes();
     QWidget *controlOf(const QString &field) const;
 
     void cmbUnits_Click(int index);
+    void vsfgUnits_Click();
     void cmbEquipType_Click(int index);
     void btnNew_Click();
     void btnSave_Click();
@@ -37,6 +51,7 @@ private:
 
     equipment::Unit m_unit; // as loaded; id 0 for a new one
     QList<equipment::Unit> m_units; // the list's entries, in its order
+    FieldTable<equipment::Unit> m_fields; // tells unsaved edits
 
     QComboBox *cmbUnits = nullptr;
     QLineEdit *txtAsset = nullptr;
@@ -52,4 +67,5 @@ private:
     QLineEdit *txtFind = nullptr;
     QPushButton *btnFind = nullptr;
     QLabel *lblWhere = nullptr;
+    GridWidget *vsfgUnits = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "photos/ui/PhotoModel.h"
 
 #include "base/Formats.h"
+#include "widgets/Build.h"
 
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -146,10 +147,10 @@ QVariant PhotoModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole: {
         // The whole caption, which the item may show cut short.
         const QString caption = entry.caption.isEmpty() ? QString() : entry.caption + u'\n';
-        return caption
+        return build::plainTip(caption
             + QStringLiteral("%1\nTaken %2\nAdded by %3, %4")
                   .arg(entry.fileName, Formats::dateTime(entry.takenAt), entry.addedBy,
-                      Formats::dateTime(entry.addedAt));
+                      Formats::dateTime(entry.addedAt)));
     }
     case IdRole:
         return entry.id;

@@ -83,6 +83,17 @@ PhotoPanel::PhotoPanel(
     lstPhotos->viewport()->setAcceptDrops(true);
     lstPhotos->viewport()->installEventFilter(this);
 
+    // An empty list says how to fill it. It lets the mouse through, so that
+    // a drop still lands on the list.
+    lblNoPhotos = build::label(names.hint,
+        u"No photos or documents yet: drop photos or PDF documents here, or click Add…", lstPhotos->viewport());
+    lblNoPhotos->setAlignment(Qt::AlignCenter);
+    lblNoPhotos->setWordWrap(true);
+    lblNoPhotos->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblNoPhotos->setForegroundRole(QPalette::PlaceholderText);
+    auto *hint = new QVBoxLayout(lstPhotos->viewport());
+    hint->addWidget(lblNoPhotos);
+
     btnAddPhotos = build::button(names.add, u"Add…");
     btnDeletePhoto = build::button(names.remove, u"Delete");
     txtCaption = build::textBox(names.caption, photos::kCaptionWidth);
@@ -176,6 +187,7 @@ void PhotoPanel::currentChanged()
 {
     const photos::FileEntry *entry = current();
     btnAddPhotos->setEnabled(hasOwner());
+    lblNoPhotos->setVisible(hasOwner() && m_model->rowCount() == 0);
     btnDeletePhoto->setEnabled(entry != nullptr);
     txtCaption->setEnabled(entry != nullptr);
     txtCaption->setText(entry ? entry->caption : QString());

@@ -7,6 +7,7 @@
 
 class AppContext;
 class PhotoModel;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
@@ -27,6 +28,7 @@ public:
         const char *add = "btnAddPhotos";
         const char *remove = "btnDeletePhoto";
         const char *caption = "txtCaption";
+        const char *hint = "lblNoPhotos";
     };
 
     // `guard` runs a piece of work, showing any error (Screen::guarded()).
@@ -77,4 +79,5 @@ private:
     QPushButton *btnAddPhotos = nullptr;
     QPushButton *btnDeletePhoto = nullptr;
     QLineEdit *txtCaption = nullptr;
+    QLabel *lblNoPhotos = nullptr; // over the empty list: how to add
 };

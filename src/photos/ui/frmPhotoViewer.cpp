@@ -19,7 +19,6 @@ namespace {
 
 constexpr double kZoomStep = 1.25;
 constexpr double kMinScale = 0.05;
-constexpr double kMaxScale = 8;
 
 } // namespace
 
@@ -33,6 +32,7 @@ frmPhotoViewer::frmPhotoViewer(AppContext &context)
     scrPhoto->setAlignment(Qt::AlignCenter);
     scrPhoto->setBackgroundRole(QPalette::Dark);
     scrPhoto->setMinimumSize(480, 360);
+    lblPhoto->setTextFormat(Qt::PlainText);
     lblPhotoInfo = build::valueLabel("lblPhotoInfo");
     lblPhotoInfo->setWordWrap(true);
     btnPrevious = build::button("btnPrevious", u"< Previous");
@@ -129,11 +129,18 @@ void frmPhotoViewer::render()
         const QSize room = scrPhoto->viewport()->size() - QSize(2, 2);
         m_scale = std::min({ 1.0, double(room.width()) / m_image.width(), double(room.height()) / m_image.height() });
     }
+    // What is drawn is bounded by its size, not by a factor of the photo's.
+    m_scale = std::min(m_scale, maxScale());
     const QSize size(std::max(1, qRound(m_image.width() * m_scale)), std::max(1, qRound(m_image.height() * m_scale)));
     lblPhoto->setPixmap(QPixmap::fromImage(m_image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
     lblPhoto->resize(size);
-    btnZoomIn->setEnabled(m_scale < kMaxScale);
+    btnZoomIn->setEnabled(m_scale < maxScale());
     btnZoomOut->setEnabled(m_scale > kMinScale);
+}
+
+double frmPhotoViewer::maxScale() const
+{
+    return photos::maxViewScale(m_image.size());
 }
 
 void frmPhotoViewer::zoomBy(double factor)
@@ -141,7 +148,7 @@ void frmPhotoViewer::zoomBy(double factor)
     if (m_image.isNull())
         return;
     m_fit = false;
-    m_scale = std::clamp(m_scale * factor, kMinScale, kMaxScale);
+    m_scale = std::clamp(m_scale * factor, std::min(kMinScale, maxScale()), maxScale());
     // The point in the middle of the view stays there.
     QScrollBar *across = scrPhoto->horizontalScrollBar();
     QScrollBar *down = scrPhoto->verticalScrollBar();

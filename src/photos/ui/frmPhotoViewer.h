@@ -37,6 +37,8 @@ private:
     void showCurrent();
     void render();
     void zoomBy(double factor);
+    // The largest scale the photo shown is drawn at.
+    double maxScale() const;
 
     void btnPrevious_Click();
     void btnNext_Click();

@@ -41,6 +41,7 @@ MDI::MDI(AppContext &context, const ScreenRegistry &screens, QWidget *parent)
     m_userPanel = new QLabel(this);
     m_userPanel->setObjectName(QStringLiteral("StatusBar1Panel1"));
     m_userPanel->setMinimumWidth(160);
+    m_userPanel->setTextFormat(Qt::PlainText); // a user name, as typed
     m_timePanel = new QLabel(this);
     m_timePanel->setObjectName(QStringLiteral("StatusBar1Time"));
     m_datePanel = new QLabel(this);
