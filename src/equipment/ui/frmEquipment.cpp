@@ -178,6 +178,8 @@ void frmEquipment::btnNew_Click()
 
 void frmEquipment::btnSave_Click()
 {
+    if (!maySave())
+        return;
     equipment::Unit unit = m_unit;
     unit.assetNo = txtAsset->text();
     unit.type = cmbEquipType->currentText();

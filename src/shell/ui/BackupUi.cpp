@@ -81,7 +81,12 @@ namespace {
 
 void backUpNow(QWidget *parent, AppContext &context)
 {
-    if (context.UserType() != QLatin1String("Admin")) {
+    // The type as it stands now: an administrator demoted since the login
+    // backs up no more.
+    bool admin = false;
+    if (!Messages::guarded(parent, [&] { admin = context.isAdmin(); }) || context.sessionLost())
+        return;
+    if (!admin) {
         Messages::show(parent, QStringLiteral("Only an administrator can back up the job database."),
             QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
         return;
