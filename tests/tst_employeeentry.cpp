@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 #include <memory>
 
 namespace {
@@ -136,7 +137,8 @@ private slots:
         const qint64 first = addEmployee("Ann", "Smith", "asmith1");
         const qint64 second = addEmployee("Ann", "Smith", "asmith2");
         QVERIFY(open());
-        QCOMPARE(itemTexts(combo("cmbName")), (QStringList { "Smith, Ann", "Smith, Ann" }));
+        // With the logged-in administrator, an employee too.
+        QCOMPARE(itemTexts(combo("cmbName")), (QStringList { "Session, admin", "Smith, Ann", "Smith, Ann" }));
         for (qint64 id : { second, first }) {
             pickEmployee(id);
             QCOMPARE(edit("txtUsername")->text(), id == first ? QStringLiteral("asmith1") : QStringLiteral("asmith2"));
@@ -278,17 +280,20 @@ private slots:
     }
 
     // Rights are raised only by an Admin: an editor of another type cannot
-    // make an Admin, touch an Admin's login or type, or grant or take away a
-    // permission they do not hold; nobody demotes or retires the last Admin.
+    // make an Admin, touch an Admin's login or type, touch the login of a
+    // user holding a permission they lack (they could log in as that user),
+    // or grant or take away a permission they do not hold; nobody demotes,
+    // retires or blanks the login of the last Admin.
     void noEscalation_data()
     {
         QTest::addColumn<QString>("editorType");
-        QTest::addColumn<QString>("target"); // "user" or "admin", the employee saved
+        QTest::addColumn<QString>("target"); // "user", "peer" or "admin", the employee saved
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("secondAdmin");
         QTest::addColumn<QString>("refusal"); // part of the message; empty: saved
         const QString make = "can make an employee an administrator", touch = "change an administrator's";
         const QString notHeld = "you do not hold it", last = "last active administrator";
+        const QString takeover = "of an employee who holds the permission \"Delete Employee Time\"";
         const auto row = [](const char *name, const char *editor, const char *target, const char *change,
                              bool secondAdmin, const QString &refusal) {
             QTest::newRow(name) << QString(editor) << QString(target) << QString(change) << secondAdmin << refusal;
@@ -298,6 +303,13 @@ private slots:
         row("user renames an admin's login", "User", "admin", "username", true, touch);
         row("user retires an admin", "User", "admin", "inactive", true, touch);
         row("user edits an admin's address", "User", "admin", "city", true, {});
+        row("user sets a stronger user's password", "User", "user", "password", true, takeover);
+        row("user renames a stronger user's login", "User", "user", "username", true, takeover);
+        row("user retires a stronger user", "User", "user", "inactive", true, takeover);
+        row("user edits a stronger user's address", "User", "user", "city", true, {});
+        row("user sets a peer's password", "User", "peer", "password", true, {});
+        row("user renames a peer's login", "User", "peer", "username", true, {});
+        row("user retires a peer", "User", "peer", "inactive", true, {});
         row("user grants what they hold", "User", "user", "grant WIPs Navigator", true, {});
         row("user grants what they lack", "User", "user", "grant Company Info", true, notHeld);
         row("user takes away what they lack", "User", "user", "revoke Delete Employee Time", true, notHeld);
@@ -305,6 +317,8 @@ private slots:
         row("admin demotes the last admin", "Admin", "admin", "type User", false, last);
         row("admin retires the last admin", "Admin", "admin", "inactive", false, last);
         row("admin demotes one of two", "Admin", "admin", "type User", true, {});
+        row("admin blanks the last admin's login", "Admin", "admin", "blank username", false, last);
+        row("admin blanks one of two logins", "Admin", "admin", "blank username", true, {});
     }
     void noEscalation()
     {
@@ -319,6 +333,8 @@ private slots:
             addEmployee("Abe", "Root", "root2", { { "UserTypeID", typeId("Admin") } });
         const qint64 user = addEmployee("Bo", "Mercer", "bmercer");
         TestDb::grant(user, "Delete Employee Time");
+        const qint64 peer = addEmployee("Cy", "Mercer", "cmercer");
+        TestDb::grant(peer, "WIPs Navigator");
         // An Admin edits as the first Admin (on the last-Admin rows, their own record).
         qint64 editorId = admin;
         if (editorType == u"User") {
@@ -328,7 +344,7 @@ private slots:
         }
         data::Connection &c = testdb::connection();
 
-        const qint64 id = target == u"admin" ? admin : user;
+        const qint64 id = target == u"admin" ? admin : target == u"peer" ? peer : user;
         EmployeeEntry::Employee e = *EmployeeEntry::loadEmployee(c, id);
         QList<qint64> permissions;
         for (const EmployeeEntry::Choice &p : EmployeeEntry::loadPermissions(c, id).granted)
@@ -343,6 +359,8 @@ private slots:
             password = "new secret";
         } else if (change == u"username") {
             e.username = "someone";
+        } else if (change == u"blank username") {
+            e.username = " ";
         } else if (change == u"inactive") {
             e.inactive = true;
         } else if (change == u"city") {
@@ -354,7 +372,7 @@ private slots:
         }
         const QString before = column(id, "RowVersion").toString() + column(id, "Password").toString();
         const std::variant<qint64, FieldProblem> saved = EmployeeEntry::save(c, e, password, permissions,
-            EmployeeEntry::loadEditor(c, editorId, editorType), { "kwhit", QDateTime::currentDateTime() });
+            EmployeeEntry::loadEditor(c, editorId), { "kwhit", QDateTime::currentDateTime() });
         const auto *problem = std::get_if<FieldProblem>(&saved);
         const QString said = problem ? problem->text : QString();
         if (refusal.isEmpty()) {
@@ -365,6 +383,48 @@ private slots:
         // Nothing written: the row and the permissions are as they were.
         QCOMPARE(column(id, "RowVersion").toString() + column(id, "Password").toString(), before);
         QCOMPARE(permissionRows(user), QStringList { "Delete Employee Time" });
+    }
+
+    // Two Admins demote each other at the same moment, each on their own
+    // connection: the second save waits for the first and then finds its
+    // target the last Admin.
+    void lastAdminHoldsUnderConcurrentDemotions()
+    {
+        JT_FRESH_DB(db);
+        const qint64 ada = addEmployee("Ada", "Root", "root", { { "UserTypeID", typeId("Admin") } });
+        const qint64 abe = addEmployee("Abe", "Root", "root2", { { "UserTypeID", typeId("Admin") } });
+        const qint64 user = typeId("User");
+        const data::Stamp stamp { "root", QDateTime::currentDateTime() };
+        const auto demote = [&](data::Connection &on, qint64 id, qint64 editor) {
+            EmployeeEntry::Employee e = *EmployeeEntry::loadEmployee(on, id);
+            e.userTypeId = user;
+            e.userType = "User";
+            const auto saved = EmployeeEntry::save(on, e, {}, {}, EmployeeEntry::loadEditor(on, editor), stamp);
+            const auto *problem = std::get_if<FieldProblem>(&saved);
+            return problem ? problem->text : QStringLiteral("saved");
+        };
+        data::Connection &c = testdb::connection();
+        QString second;
+        {
+            data::Transaction first(c);
+            QCOMPARE(demote(c, abe, ada), QStringLiteral("saved"));
+            std::unique_ptr<QThread> other(QThread::create([&] {
+                try {
+                    data::Connection on;
+                    on.open(db.connectionString(), db.folder());
+                    second = demote(on, ada, abe);
+                } catch (const std::exception &e) {
+                    second = QString::fromUtf8(e.what());
+                }
+            }));
+            other->start();
+            // Time for the other save to reach the Admins' rows and wait there.
+            other->wait(QDeadlineTimer(1000));
+            first.commit();
+            QVERIFY(other->wait(QDeadlineTimer(30000)));
+        }
+        QVERIFY2(second.contains("last active administrator"), qPrintable(second));
+        QCOMPARE(column(ada, "UserTypeID").toLongLong(), typeId("Admin"));
     }
 
     // A type and a state the lists lack: shown with empty choosers and no

@@ -13,6 +13,9 @@
 #include "wip/ui/frmWIPEntry.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -22,6 +25,12 @@
 namespace {
 
 const QString kRefused = QStringLiteral("Invalid Permission: You do not have permission to view this record. (!)");
+const QString kReadOnly
+    = QStringLiteral("Invalid Permission: Read only: you do not have permission to change this record. (!)");
+const QString kNotSaved = QStringLiteral("Invalid Permission: You do not have permission to change this record. (!)");
+const QString kLoggedOff = QStringLiteral(
+    "Logged Off: Your login is no longer valid: your account has been made inactive or removed. Every screen "
+    "closes without saving; log in again to go on. (!)");
 
 QStringList openScreens(const MDI &mdi)
 {
@@ -60,29 +69,36 @@ private slots:
 
     // Every way a screen opens asks that screen's permission, whatever the
     // screen that opens it: the screen the way starts from is opened by an
-    // Admin, then the user below takes over the window.
+    // Admin, then the user below takes over the window. A job opened from
+    // the board and a booking opened from a time list open for a user
+    // without their permission all the same, read-only: Save, New and
+    // Delete disabled, a line saying why, and a save that comes through
+    // anyway refused.
     void everyWayAsksThePermission_data()
     {
-        columns<QString, QStringList, QString, bool, bool>({ "way", "held", "target", "refused", "opens" });
+        columns<QString, QStringList, QString, bool, bool, bool>(
+            { "way", "held", "target", "refused", "opens", "readOnly" });
         const QString entry = QStringLiteral("WIPs Entry/Edit"), board = QStringLiteral("WIPs Navigator");
         const QString time = QStringLiteral("Employee Time Entry/Edit"),
                       manager = QStringLiteral("Employee Time Manager");
         const auto add = [](const char *tag, const char *way, const QStringList &held, const char *target, bool refused,
-                             bool opens) {
-            row(tag, QString::fromLatin1(way), held, QString::fromLatin1(target), refused, opens);
+                             bool opens, bool readOnly = false) {
+            row(tag, QString::fromLatin1(way), held, QString::fromLatin1(target), refused, opens, readOnly);
         };
         add("menu", "menu", { entry }, "frmWIPEntry", false, true);
         add("menu refused", "menu", { board }, "frmWIPEntry", true, false);
         add("board double-click", "board double-click", { board, entry }, "frmWIPEntry", false, true);
-        add("board double-click refused", "board double-click", { board }, "frmWIPEntry", true, false);
+        add("board double-click, read-only", "board double-click", { board }, "frmWIPEntry", false, true, true);
         add("board context menu", "board context menu", { board, entry }, "frmDryingLog", false, true);
         add("board context menu refused", "board context menu", { board }, "frmDryingLog", true, false);
         add("board print", "board print", { board }, "Viewer", false, true);
         add("board print refused", "board print", { entry }, "Viewer", true, false);
         add("labour tab, manager", "labour tab", { entry, manager }, "frmTimeEntry", false, true);
-        // Opens, but another employee's booking is not shown.
-        add("labour tab, own hours only", "labour tab", { entry, time }, "frmTimeEntry", true, true);
-        add("labour tab refused", "labour tab", { entry }, "frmTimeEntry", true, false);
+        // Anyone who books time sees and books every employee's hours.
+        add("labour tab, time entry", "labour tab", { entry, time }, "frmTimeEntry", false, true);
+        add("labour tab, read-only", "labour tab", { entry }, "frmTimeEntry", false, true, true);
+        add("time manager", "time manager", { time }, "frmTimeEntry", false, true);
+        add("time manager, read-only", "time manager", {}, "frmTimeEntry", false, true, true);
         add("drying log button", "drying log button", { entry }, "frmDryingLog", false, true);
         add("drying log button refused", "drying log button", {}, "frmDryingLog", true, false);
         add("import button", "import button", { entry }, "frmImport", false, true);
@@ -97,6 +113,7 @@ private slots:
         QFETCH(QString, target);
         QFETCH(bool, refused);
         QFETCH(bool, opens);
+        QFETCH(bool, readOnly);
         JT_FRESH_DB(db);
         TestDb::addCompany();
         AppContext &context = testdb::context();
@@ -121,7 +138,18 @@ private slots:
         mdi.unlockAfterLogin(QStringLiteral("boss"));
         frmWIPNavigator *navigator = nullptr;
         frmWIPEntry *jobScreen = nullptr;
-        if (way.startsWith(u"board")) {
+        QWidget *timeList = nullptr;
+        if (way == u"time manager") {
+            timeList = mdi.showScreen(QStringLiteral("frmTimeNavigator"));
+            QVERIFY(timeList);
+            auto *employees = findControl<QComboBox>(timeList, "cmbEmployee");
+            employees->setCurrentIndex(
+                findControl<QComboBox>(timeList, "cmbEmployeeID")->findText(QString::number(other)));
+            findControl<QDateTimeEdit>(timeList, "dtStart")->setDateTime(QDateTime(QDate(2026, 1, 1), QTime(0, 0)));
+            findControl<QDateTimeEdit>(timeList, "dtEnd")->setDateTime(QDateTime(QDate(2026, 12, 31), QTime(0, 0)));
+            findControl<QPushButton>(timeList, "btnRefresh")->click();
+            pickRow(findControl<GridWidget>(timeList, "vsfgTime"), 0, QString::number(booking));
+        } else if (way.startsWith(u"board")) {
             navigator = qobject_cast<frmWIPNavigator *>(mdi.showScreen(QStringLiteral("frmWIPNavigator")));
             QVERIFY(navigator);
             navigator->LoadWIPs();
@@ -145,6 +173,8 @@ private slots:
             findControl<QPushButton>(navigator, "btnPrint")->click();
         else if (way == u"labour tab")
             emit findControl<GridWidget>(jobScreen, "vsfgTime")->rowActivated();
+        else if (way == u"time manager")
+            emit findControl<GridWidget>(timeList, "vsfgTime")->rowActivated();
         else if (way == u"drying log button")
             findControl<QPushButton>(jobScreen, "btnDryingLog")->click();
         else if (way == u"import button")
@@ -156,9 +186,112 @@ private slots:
         QCOMPARE(openScreens(mdi).contains(target), opens);
         if (auto *time = qobject_cast<frmTimeEntry *>(mdi.findScreen(QStringLiteral("frmTimeEntry"))))
             QCOMPARE(time->record().id, refused ? 0 : booking);
+        if (QWidget *screen = mdi.findScreen(target);
+            screen && (target == u"frmWIPEntry" || target == u"frmTimeEntry")) {
+            QCOMPARE(screen->findChild<QLabel *>(QStringLiteral("lblReadOnly")) != nullptr, readOnly);
+            auto *save = findControl<QPushButton>(screen, "btnSave");
+            QCOMPARE(save->isEnabled(), !readOnly);
+            if (QPushButton *fresh = screen->findChild<QPushButton *>(QStringLiteral("btnNew")))
+                QCOMPARE(fresh->isEnabled(), !readOnly);
+            if (readOnly) {
+                // A save that reaches the screen all the same writes nothing.
+                Messages::clearShown();
+                save->setEnabled(true);
+                save->click();
+                QCOMPARE(shownMessages(), QStringList { kReadOnly });
+                QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP WHERE EditedBy IS NOT NULL")).toInt()
+                        + testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM EmployeeTime WHERE EditedBy IS NOT NULL"))
+                              .toInt(),
+                    0);
+            }
+        }
         // A refused import gives the entry screen its input back.
         if (jobScreen)
             QCOMPARE(jobScreen->isEnabled(), way != u"import button" || refused);
+    }
+
+    // Rights are read as they stand at each check: an Admin made a plain
+    // user by another is refused the next screen and the next save; one made
+    // inactive, or whose row is gone, is told so and returned to the login,
+    // every screen closed.
+    void rightsAsTheyStand_data()
+    {
+        columns<QString, QString, QStringList>({ "change", "act", "messages" });
+        row("demoted, opens", "demoted", "open", QStringList { kRefused });
+        row("demoted, saves", "demoted", "save", QStringList { kNotSaved });
+        row("made inactive, opens", "inactive", "open", QStringList { kLoggedOff });
+        row("made inactive, saves", "inactive", "save", QStringList { kLoggedOff });
+        row("row gone, saves", "gone", "save", QStringList { kLoggedOff });
+        row("login blanked, opens", "no username", "open", QStringList { kLoggedOff });
+    }
+    void rightsAsTheyStand()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, act);
+        QFETCH(QStringList, messages);
+        JT_FRESH_DB(db);
+        AppContext &context = testdb::context();
+        const int boss = TestDb::addEmployee(QStringLiteral("boss"), QStringLiteral("pw"), QStringLiteral("Admin"));
+        TestDb::addEmployee(QStringLiteral("second"), QStringLiteral("pw"), QStringLiteral("Admin"));
+        MDI mdi(context, screenRegistry());
+        mdi.show();
+        testdb::logIn(boss, QStringLiteral("boss"), QStringLiteral("Admin"));
+        mdi.unlockAfterLogin(QStringLiteral("boss"));
+        QVERIFY(mdi.showScreen(QStringLiteral("frmEmployeeEntry")));
+        Messages::clearShown();
+
+        // Another administrator's change, on the rows.
+        if (change == u"demoted") {
+            testdb::exec(QStringLiteral("UPDATE Employee SET UserTypeID = (SELECT ID FROM EmployeeType WHERE Name = ?)"
+                                        " WHERE ID = ?"),
+                { QStringLiteral("User"), boss });
+        } else if (change == u"inactive") {
+            testdb::exec(QStringLiteral("UPDATE Employee SET Inactive = ? WHERE ID = ?"), { true, boss });
+        } else if (change == u"gone") {
+            testdb::exec(QStringLiteral("DELETE FROM Employee WHERE ID = ?"), { boss });
+        } else {
+            testdb::exec(QStringLiteral("UPDATE Employee SET Username = ? WHERE ID = ?"), { QString(), boss });
+        }
+
+        if (act == u"open")
+            mdi.findChild<QAction *>(QStringLiteral("mnuWIPEntry"))->trigger();
+        else
+            findControl<QPushButton>(mdi.findScreen(QStringLiteral("frmEmployeeEntry")), "btnSave")->click();
+        QCOMPARE(shownMessages(), messages);
+        QVERIFY(!mdi.findScreen(QStringLiteral("frmWIPEntry")));
+        const bool loggedOff = messages == QStringList { kLoggedOff };
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(openScreens(mdi),
+            loggedOff ? QStringList { QStringLiteral("frmLogin") }
+                      : QStringList { QStringLiteral("frmEmployeeEntry") });
+        QCOMPARE(context.isLoggedIn(), !loggedOff);
+        QCOMPARE(mdi.findChild<QAction *>(QStringLiteral("mnuWIPEntry"))->isEnabled(), !loggedOff);
+    }
+
+    // The company setup opened before any login (no company row yet) stays
+    // at login only for a user who may change the company's settings.
+    void firstSetupClosesAtLogin_data()
+    {
+        columns<QStringList, bool>({ "held", "stays" });
+        row("without Company Info", QStringList(), false);
+        row("with Company Info", QStringList { QStringLiteral("Company Info") }, true);
+    }
+    void firstSetupClosesAtLogin()
+    {
+        QFETCH(QStringList, held);
+        QFETCH(bool, stays);
+        JT_FRESH_DB(db);
+        const int user = TestDb::addEmployee(QStringLiteral("kw"), QStringLiteral("pw"));
+        for (const QString &permission : held)
+            TestDb::grant(user, permission);
+        MDI mdi(testdb::context(), screenRegistry());
+        mdi.show();
+        mdi.lockForLogin();
+        QVERIFY(mdi.openFirstSetup());
+        testdb::logIn(user, QStringLiteral("kw"), QStringLiteral("User"));
+        mdi.unlockAfterLogin(QStringLiteral("kw"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(openScreens(mdi).contains(QStringLiteral("frmCompanyInfo")), stays);
     }
 };
 

@@ -278,11 +278,12 @@ private slots:
         testdb::connection().close();
         QVERIFY(StartUp(db.folder()));
         testdb::logIn(3, QStringLiteral("kwhitfield"));
+        const int user = testdb::context().UserID();
         testdb::context().ShutDown();
         db.reopen();
         data::Rows q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog"));
         QVERIFY(q.next());
-        QCOMPARE(q.value(0).toInt(), 3);
+        QCOMPARE(q.value(0).toInt(), user);
         QCOMPARE(q.value(1).toString(), QStringLiteral("Logoff"));
         QVERIFY(!q.next());
     }

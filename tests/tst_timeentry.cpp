@@ -90,6 +90,8 @@ class TestTimeEntry : public QObject
     {
         if (skip != u"cmbEmployee")
             pick("cmbEmployee", "Smith, Ann");
+        else
+            combo("cmbEmployee")->setCurrentIndex(-1); // the logged-in clerk is preselected
         if (skip != u"cmbWIP")
             pick("cmbWIP", QStringLiteral("Hale - %1").arg(m_job));
         typeHours(hours);
@@ -125,9 +127,12 @@ private slots:
         const qint64 abbot = addWip("Abbot");
         testdb::logIn(second, "bob", "Admin");
         open();
-        QCOMPARE(itemTexts(combo("cmbEmployee")), (QStringList { "Jones, Bob", "Jones, Bob", "Smith, Ann" }));
+        // The clerk of init() is an employee too.
+        const QString clerk = testdb::scalar("SELECT ID FROM Employee WHERE Username = ?", { "clerk" }).toString();
+        QCOMPARE(itemTexts(combo("cmbEmployee")),
+            (QStringList { "Jones, Bob", "Jones, Bob", "Session, clerk", "Smith, Ann" }));
         QCOMPARE(itemTexts(combo("cmbEmployeeID")),
-            (QStringList { QString::number(first), QString::number(second), QString::number(m_ann) }));
+            (QStringList { QString::number(first), QString::number(second), clerk, QString::number(m_ann) }));
         QCOMPARE(itemTexts(combo("cmbWIP")),
             (QStringList { QStringLiteral("Abbot - %1").arg(abbot), QStringLiteral("Hale - %1").arg(m_job) }));
         QCOMPARE(combo("cmbEmployeeID")->currentText(), QString::number(second));
@@ -137,6 +142,24 @@ private slots:
         // New empties the choice; the user is not preselected again.
         click("btnNew");
         QCOMPARE(combo("cmbEmployee")->currentIndex(), -1);
+    }
+
+    // Whoever may open the screen books hours for every active employee
+    // (the office enters the crew's hours), without "Employee Time Manager".
+    void everyActiveEmployeeIsOffered()
+    {
+        const qint64 clerk = addEmployee("Cy", "Clerk");
+        TestDb::grant(int(clerk), "Employee Time Entry/Edit");
+        addEmployee("Old", "Timer", true);
+        testdb::logIn(clerk, "cy", "User");
+        open();
+        QCOMPARE(itemTexts(combo("cmbEmployee")), (QStringList { "Clerk, Cy", "Session, clerk", "Smith, Ann" }));
+        QCOMPARE(combo("cmbEmployeeID")->currentText(), QString::number(clerk));
+        // And saves a booking for another.
+        fill("3");
+        click("btnSave");
+        QCOMPARE(shownMessages(), QStringList());
+        QCOMPARE(testdb::scalar("SELECT EmployeeID FROM EmployeeTime").toLongLong(), m_ann);
     }
 
     // Hours in the user's form, "#,##0.00" once the box is left; what is
@@ -233,7 +256,7 @@ private slots:
         m_screen->LoadTime(QString::number(first));
         click("btnNew");
         QVERIFY(combo("cmbWIP")->isEnabled() && combo("cmbEmployee")->isEnabled());
-        QCOMPARE(combo("cmbEmployee")->count(), 2);
+        QCOMPARE(combo("cmbEmployee")->count(), 3); // with init()'s clerk
         QCOMPARE(label("lblID"), QString());
         // An ID with no row empties the form.
         m_screen->LoadTime(QString::number(first));
@@ -331,7 +354,7 @@ private slots:
         QCOMPARE(stored("TranDate", id).toDateTime(), kNow);
         QCOMPARE(stored("EnteredDate", id).toDateTime(), QDateTime(kNow.date(), QTime(0, 0)));
         QCOMPARE(stored("Notes", id).toString(), "Tear-out");
-        testdb::logIn(0, "boss");
+        testdb::logIn(0, "boss", "Admin");
         typeHours("3.25");
         click("btnSave");
         QCOMPARE(bookings(), 1);

@@ -11,6 +11,27 @@ QString Dialect::selectTop(int n, const QString &columns, const QString &rest) c
     return QStringLiteral("SELECT %2 FROM %3 LIMIT %1").arg(n).arg(columns, rest);
 }
 
+QString Dialect::selectForUpdate(const QString &columns, const QString &table, const QString &rest) const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("SELECT %1 FROM %2 WITH (UPDLOCK, HOLDLOCK) %3").arg(columns, table, rest);
+    case DbKind::PostgreSQL:
+        return QStringLiteral("SELECT %1 FROM %2 %3 FOR UPDATE OF %2").arg(columns, table, rest);
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("SELECT %1 FROM %2 %3").arg(columns, table, rest);
+}
+
+QString Dialect::writeLock(const QString &table) const
+{
+    if (m_kind != DbKind::SQLite)
+        return {};
+    // Writes no row, but takes the lock as any write does.
+    return QStringLiteral("UPDATE %1 SET ID = ID WHERE 0 = 1").arg(table);
+}
+
 QString Dialect::isNull(const QString &expr, const QString &fallback) const
 {
     if (m_kind == DbKind::SqlServer)

@@ -24,6 +24,16 @@ public:
     // "SELECT <columns> FROM <rest>" limited to n rows:
     // TOP n on SQL Server, LIMIT n elsewhere.
     QString selectTop(int n, const QString &columns, const QString &rest) const;
+    // "SELECT <columns> FROM <table> <rest>" that locks the rows of `table`
+    // it yields until the transaction ends, so that a second transaction
+    // asking the same waits and then reads them as committed: FOR UPDATE OF
+    // on PostgreSQL, UPDLOCK with HOLDLOCK on SQL Server. SQLite has no row
+    // locks: there the transaction takes the write lock first (writeLock()).
+    QString selectForUpdate(const QString &columns, const QString &table, const QString &rest) const;
+    // A statement that takes the database's write lock for the transaction
+    // before it reads anything (SQLite, where a transaction that has read
+    // and then writes after another's commit fails); empty elsewhere.
+    QString writeLock(const QString &table) const;
     // ISNULL(expr, fallback) / COALESCE(expr, fallback)
     QString isNull(const QString &expr, const QString &fallback) const;
     // a + b + c on SQL Server, a || b || c elsewhere. Parts are SQL expressions.

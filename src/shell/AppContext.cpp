@@ -11,16 +11,21 @@ AppContext::AppContext(data::Connection &db)
 {
 }
 
-bool AppContext::HasPermission(const QString &name) const
+bool AppContext::HasPermission(const QString &name)
 {
-    if (m_user.userType == QLatin1String("Admin"))
-        return true;
-    const QVariant id = m_db.scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { name });
-    const qint64 permissionId = id.isValid() ? id.toLongLong() : 0;
-    data::Rows grant
-        = m_db.exec(QStringLiteral("SELECT UserID FROM UserPermission WHERE UserID = ? AND PermissionID = ?"),
-            { static_cast<qint64>(m_user.id), permissionId });
-    return grant.next();
+    if (!isLoggedIn() || m_sessionLost)
+        return false;
+    const Login::Rights rights = Login::currentRights(m_db, m_user.id, name);
+    if (!rights.canWork()) {
+        m_sessionLost = true;
+        if (m_sessionLostHook)
+            m_sessionLostHook();
+        return false;
+    }
+    m_user.username = rights.username;
+    m_user.userType = rights.userType;
+    // An empty name asks only whether the user may still work.
+    return name.isEmpty() || rights.held;
 }
 
 data::Stamp AppContext::stamp() const

@@ -35,17 +35,35 @@ public:
     const Login::User &user() const { return m_user; }
     qint16 UserID() const { return m_user.id; }
     const QString &Username() const { return m_user.username; }
+    // The type as read at the last check of a right: for showing, never for
+    // deciding (ask HasPermission or isAdmin).
     const QString &UserType() const { return m_user.userType; }
     bool isLoggedIn() const { return !m_user.username.isEmpty(); }
-    void setUser(const Login::User &user) { m_user = user; }
+    void setUser(const Login::User &user)
+    {
+        m_user = user;
+        m_sessionLost = false;
+    }
     void clearUser() { m_user = {}; }
 
     // Failed logins in a row per user name.
     Login::Throttle &loginThrottle() { return m_throttle; }
 
-    // Whether the logged-in user holds the named permission. A user of type
-    // "Admin" (exact case) holds every permission. Throws data::DbError.
-    bool HasPermission(const QString &name) const;
+    // Whether the logged-in user holds the named permission, as the database
+    // says now (one statement each time): a right taken away, or given, by
+    // another user counts at the next check. A user of type "Admin" (exact
+    // case) holds every permission. A user whose row is gone, who is
+    // inactive or has no user name any more holds nothing: the session is
+    // lost, and the hook the main window installs (telling the user and
+    // returning to the login) runs once. The session follows the employee's
+    // ID: a new user name is taken over for the status line and the stamps.
+    // Nobody holds anything before login. Throws data::DbError.
+    bool HasPermission(const QString &name);
+    // Whether the logged-in user is of the type "Admin" now; as HasPermission.
+    bool isAdmin() { return HasPermission({}) && m_user.userType == QLatin1String("Admin"); }
+    // Whether a check found the logged-in user's login no longer valid.
+    bool sessionLost() const { return m_sessionLost; }
+    void setSessionLostHook(std::function<void()> hook) { m_sessionLostHook = std::move(hook); }
 
     // The who-and-when of a save by the logged-in user, now.
     data::Stamp stamp() const;
@@ -75,4 +93,6 @@ private:
     Login::Throttle m_throttle;
     CompanyRow m_company;
     std::function<void()> m_shutDownHook;
+    std::function<void()> m_sessionLostHook;
+    bool m_sessionLost = false;
 };

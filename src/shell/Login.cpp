@@ -45,6 +45,30 @@ namespace {
 
 } // namespace
 
+Rights currentRights(data::Connection &db, qint64 userId, const QString &permission)
+{
+    // The grant is counted by a subquery, so that one row comes back however
+    // many grants (or none) there are.
+    data::Rows q
+        = db.exec(QStringLiteral("SELECT Employee.Inactive, Employee.Username, EmployeeType.Name,"
+                                 " (SELECT COUNT(*) FROM UserPermission JOIN Permission"
+                                 " ON UserPermission.PermissionID = Permission.ID"
+                                 " WHERE UserPermission.UserID = Employee.ID AND Permission.Name = ?)"
+                                 " FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID = EmployeeType.ID"
+                                 " WHERE Employee.ID = ?"),
+            { permission, userId });
+    Rights rights;
+    if (!q.next())
+        return rights;
+    rights.found = true;
+    rights.active = !q.value(0).isNull() && !q.value(0).toBool();
+    rights.username = q.value(1).toString();
+    rights.userType = q.value(2).toString();
+    rights.admin = rights.userType == QLatin1String("Admin");
+    rights.held = rights.admin || (!permission.isEmpty() && q.value(3).toLongLong() > 0);
+    return rights;
+}
+
 std::optional<User> authenticate(data::Connection &db, const QString &username, const QString &password)
 {
     const QString name = username.trimmed();

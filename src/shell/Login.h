@@ -19,6 +19,25 @@ struct User
     QString userType;
 };
 
+// What an employee may do, as the database says at this moment.
+struct Rights
+{
+    bool found = false; // false: no employee row has the ID
+    bool active = false; // Inactive is false (NULL counts as inactive, as at login)
+    QString username;
+    QString userType;
+    bool admin = false; // of the type "Admin" (exact case): holds every permission
+    bool held = false; // holds the permission asked (an Admin holds them all)
+    // Whether the employee may still work under a login made earlier.
+    bool canWork() const { return found && active && !username.trimmed().isEmpty(); }
+};
+
+// The employee's standing and whether they hold the named permission (none
+// asked when `permission` is empty), in one statement: every check of a
+// right reads it afresh, so that a change by another user counts at once.
+// Throws data::DbError.
+Rights currentRights(data::Connection &db, qint64 userId, const QString &permission = {});
+
 // Looks up an active employee by user name and password. A name that no
 // active employee has costs a password check all the same, so the time of
 // the answer does not tell which names exist. Both are trimmed;

@@ -127,11 +127,26 @@ namespace {
                     QStringLiteral("Only an administrator can change an administrator's type, password, username "
                                    "or Inactive."));
             }
+            const QSet<qint64> held(editor.held.cbegin(), editor.held.cend());
+            // Whoever sets another's password or user name can log in as
+            // them: only as someone who holds nothing more than the editor.
+            const bool loginChanged = before
+                && (newPassword || e.inactive != before->inactive || e.username.trimmed() != before->username
+                    || type != before->type);
+            for (const qint64 id : loginChanged ? before->granted : QSet<qint64>()) {
+                if (held.contains(id))
+                    continue;
+                const QString name
+                    = db.scalar(QStringLiteral("SELECT Name FROM Permission WHERE ID = ?"), { id }).toString();
+                return notSaved("",
+                    QStringLiteral("You cannot change the password, username, Inactive or type of an employee "
+                                   "who holds the permission \"%1\": you do not hold it yourself.")
+                        .arg(name));
+            }
             // An Admin's rows grant nothing: only a User's are compared.
             const QSet<qint64> after
                 = isAdmin ? QSet<qint64>() : QSet<qint64>(permissionIds.cbegin(), permissionIds.cend());
             const QSet<qint64> granted = before && !isAdmin ? before->granted : QSet<qint64>();
-            const QSet<qint64> held(editor.held.cbegin(), editor.held.cend());
             for (const QSet<qint64> &changed : { after - granted, granted - after }) {
                 for (const qint64 id : changed) {
                     if (held.contains(id))
@@ -145,17 +160,26 @@ namespace {
                 }
             }
         }
-        if (wasAdmin && !before->inactive && (!isAdmin || e.inactive)) {
-            const qint64 others = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Employee JOIN EmployeeType"
-                                                           " ON EmployeeType.ID = Employee.UserTypeID"
-                                                           " WHERE EmployeeType.Name = ? AND Employee.Inactive = ?"
-                                                           " AND Employee.ID <> ?"),
-                                        { kAdmin, false, e.id })
-                                      .toLongLong();
+        // An Admin who can log in: active, with a user name.
+        const bool wasLoginAdmin = wasAdmin && !before->inactive && !before->username.isEmpty();
+        if (wasLoginAdmin && (!isAdmin || e.inactive || e.username.trimmed().isEmpty())) {
+            // The Admins' rows stay locked until the commit: a second save
+            // that would demote another Admin waits here, then counts the
+            // Admins as this one leaves them.
+            data::Rows admins
+                = db.exec(db.dialect().selectForUpdate(QStringLiteral("Employee.ID"), QStringLiteral("Employee"),
+                              QStringLiteral("JOIN EmployeeType ON EmployeeType.ID = Employee.UserTypeID"
+                                             " WHERE EmployeeType.Name = ? AND Employee.Inactive = ?"
+                                             " AND Employee.Username <> ?")),
+                    { kAdmin, false, QStringLiteral("") });
+            qint64 others = 0;
+            while (admins.next())
+                others += admins.value(0).toLongLong() != e.id ? 1 : 0;
             if (others == 0) {
                 return notSaved("UserTypeID",
                     QStringLiteral("This is the last active administrator: it cannot be made another type or "
-                                   "inactive. Make another employee an administrator first."));
+                                   "inactive, nor lose its username. Make another employee an administrator "
+                                   "first."));
             }
         }
         return std::nullopt;
@@ -163,15 +187,15 @@ namespace {
 
 } // namespace
 
-Editor loadEditor(data::Connection &db, qint64 userId, const QString &userType)
+Editor loadEditor(data::Connection &db, qint64 userId)
 {
     Editor editor;
-    editor.admin = userType == kAdmin;
-    data::Rows q = db.exec(
-        QStringLiteral("SELECT PermissionID FROM UserPermission WHERE UserID = ? AND PermissionID IS NOT NULL"),
-        { userId });
-    while (q.next())
-        editor.held << q.value(0).toLongLong();
+    const std::optional<Standing> row = standing(db, userId);
+    // A row gone or inactive edits as nobody: it holds nothing.
+    if (!row || row->inactive)
+        return editor;
+    editor.admin = row->type == kAdmin;
+    editor.held = QList<qint64>(row->granted.cbegin(), row->granted.cend());
     return editor;
 }
 
@@ -303,6 +327,10 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
         fields << qMakePair(QStringLiteral("Password"), QVariant(password));
 
     data::Transaction transaction(db);
+    // SQLite: the write lock before the first read, so that the rules below
+    // read what a concurrent save committed, not an older snapshot.
+    if (const QString lock = db.dialect().writeLock(QStringLiteral("Employee")); !lock.isEmpty())
+        db.exec(lock);
     // Asked again here: the box is checked when the user leaves it, which a
     // click on Save does not wait for, and another user may have taken the
     // name since.

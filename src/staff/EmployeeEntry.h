@@ -99,8 +99,9 @@ std::optional<FieldProblem> validate(const Employee &employee);
 bool usernameTaken(data::Connection &db, const QString &username, qint64 exceptId);
 FieldProblem usernameExists();
 
-// The logged-in user as an editor of employees. Throws data::DbError.
-Editor loadEditor(data::Connection &db, qint64 userId, const QString &userType);
+// The logged-in user as an editor of employees, as their row stands now (an
+// Admin demoted since the login is no longer one). Throws data::DbError.
+Editor loadEditor(data::Connection &db, qint64 userId);
 
 // Saves the employee: a new row when employee.id is 0, else that row,
 // stamped; the user name trimmed. `newPassword` (trimmed, as the login
@@ -112,10 +113,14 @@ Editor loadEditor(data::Connection &db, qint64 userId, const QString &userType);
 // employee was read with: a change by anyone else in between throws
 // data::ChangedByOtherError (naming who and when) and writes nothing.
 // Only an Admin `editor` may make an employee an Admin, change an Admin's
-// type, password, user name or active state, or grant or take away a
-// permission the editor does not hold. Nobody may make the last active
-// Admin another type or inactive. These are decided on the rows as they are
-// inside the transaction, not as the screen read them.
+// type, password, user name or active state, change those of an employee
+// who holds a permission the editor does not (that would let the editor log
+// in as them), or grant or take away a permission the editor does not hold.
+// Nobody may leave no Admin who can log in: the last active Admin with a
+// user name keeps the type, stays active and keeps a user name. The
+// Admins' rows are locked for this check, so that two saves at once cannot
+// each demote the other. These are decided on the rows as they are inside
+// the transaction, not as the screen read them.
 // Returns the row's ID, or the problem that refused it: one of the rules
 // above, the user name is taken, or a new employee would get an ID above
 // kLargestEmployeeId.

@@ -6,10 +6,12 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -93,10 +95,38 @@ void Screen::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-QWidget *Screen::showScreenNamed(const QString &screenName)
+QWidget *Screen::showScreenNamed(const QString &screenName, ScreenHost::OpenMode mode)
 {
     ScreenHost *host = ScreenHost::of(this);
-    return host ? host->showScreen(screenName) : nullptr;
+    return host ? host->showScreen(screenName, {}, mode) : nullptr;
+}
+
+void Screen::setReadOnly(const QString &reason)
+{
+    if (isReadOnly())
+        return;
+    m_readOnlyReason = reason;
+    auto *line = new QLabel(reason, this);
+    line->setObjectName(QStringLiteral("lblReadOnly"));
+    line->setTextFormat(Qt::PlainText);
+    line->setWordWrap(true);
+    line->setStyleSheet(QStringLiteral("QLabel { background: #fff3c4; padding: 4px; }"));
+    if (auto *box = qobject_cast<QBoxLayout *>(layout()))
+        box->insertWidget(0, line);
+    else
+        line->show();
+    applyReadOnly();
+}
+
+bool Screen::maySave()
+{
+    if (isReadOnly()) {
+        Messages::show(this, m_readOnlyReason, QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
+        return false;
+    }
+    // A screen outside the main window (none in the program) has nobody to ask.
+    ScreenHost *host = ScreenHost::of(this);
+    return !host || host->mayChange(objectName());
 }
 
 void Screen::keyPressEvent(QKeyEvent *event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/ScreenHost.h"
+
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
@@ -33,7 +35,21 @@ public:
     // without asking again. False when it stayed open all the same.
     bool closeConfirmed();
 
+    // Shows the screen read-only: what it would save, add or delete is
+    // disabled (applyReadOnly()) and a line at its top says `reason`; a save
+    // that still comes through is refused (maySave()). Stays so until the
+    // screen closes.
+    void setReadOnly(const QString &reason);
+    bool isReadOnly() const { return !m_readOnlyReason.isEmpty(); }
+
 protected:
+    // Disables the screen's Save, New and Delete (and whatever else writes).
+    virtual void applyReadOnly() { }
+    // Asked first by every handler that writes: false, after telling the
+    // user, when the screen is read-only or the user no longer holds its
+    // permission (read afresh from the database).
+    bool maySave();
+
     // Fills the lists and the record the screen opens with. Throws.
     virtual void load() { }
 
@@ -60,11 +76,12 @@ protected:
     // Shows (opening if need be) another screen in the main window and
     // returns it as T, or nullptr (also when the user may not open it: the
     // main window has said so).
-    template <class T> T *showScreen(const QString &screenName)
+    template <class T>
+    T *showScreen(const QString &screenName, ScreenHost::OpenMode mode = ScreenHost::OpenMode::Checked)
     {
-        return qobject_cast<T *>(showScreenNamed(screenName));
+        return qobject_cast<T *>(showScreenNamed(screenName, mode));
     }
-    QWidget *showScreenNamed(const QString &screenName);
+    QWidget *showScreenNamed(const QString &screenName, ScreenHost::OpenMode mode = ScreenHost::OpenMode::Checked);
 
     // Asks confirmClose() first, unless closeConfirmed() closes.
     void closeEvent(QCloseEvent *event) override;
@@ -82,6 +99,7 @@ private:
     };
     QHash<QObject *, LeaveCheck> m_leaveChecks;
     bool m_closeConfirmed = false;
+    QString m_readOnlyReason;
 };
 
 // Enter or Return without modifiers (the keypad's Enter included).

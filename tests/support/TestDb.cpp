@@ -253,7 +253,37 @@ void execScript(const QString &sql)
 
 void logIn(qint64 id, const QString &username, const QString &userType)
 {
-    context().setUser({ static_cast<qint16>(id), username, userType });
+    // Rights are read from the database at every check: the session's
+    // employee must stand there, active, with a user name and of the type
+    // given. The row with this ID is used when it has this name or none,
+    // else the row with this name, else one is added (without a password:
+    // nobody logs in as it).
+    // The connection of the running program, when one was started.
+    data::Connection &db = context().db();
+    qint64 employee = 0;
+    const QVariant named = db.scalar(QStringLiteral("SELECT Username FROM Employee WHERE ID = ?"), { id });
+    if (named.isValid() && (named.toString().isEmpty() || named.toString() == username)) {
+        employee = id;
+        db.exec(QStringLiteral("UPDATE Employee SET Username = ? WHERE ID = ?"), { username, id });
+    } else if (const QVariant found
+               = db.scalar(QStringLiteral("SELECT ID FROM Employee WHERE Username = ?"), { username });
+               found.isValid() && !found.isNull()) {
+        employee = found.toLongLong();
+    }
+    const QString type = userType.isEmpty() ? QStringLiteral("User") : userType;
+    const QVariant typeId = db.scalar(QStringLiteral("SELECT ID FROM EmployeeType WHERE Name = ?"), { type });
+    if (employee == 0) {
+        employee = db.insertRow(QStringLiteral("Employee"),
+            { { QStringLiteral("FirstName"), username }, { QStringLiteral("LastName"), QStringLiteral("Session") },
+                { QStringLiteral("Inactive"), false }, { QStringLiteral("UserTypeID"), typeId },
+                { QStringLiteral("Username"), username }, { QStringLiteral("Password"), QString() } });
+    } else if (!userType.isEmpty()) {
+        db.exec(QStringLiteral("UPDATE Employee SET Inactive = ?, UserTypeID = ? WHERE ID = ?"),
+            { false, typeId, employee });
+    } else {
+        db.exec(QStringLiteral("UPDATE Employee SET Inactive = ? WHERE ID = ?"), { false, employee });
+    }
+    context().setUser({ static_cast<qint16>(employee), username, userType });
 }
 
 void setKeyPressDelay(double seconds)

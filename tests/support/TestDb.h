@@ -92,7 +92,10 @@ data::Rows exec(const QString &sql, const QVariantList &params = {});
 QVariant scalar(const QString &sql, const QVariantList &params = {});
 qint64 insertRow(const QString &table, const data::Fields &fields);
 void execScript(const QString &sql);
-// The logged-in user of context().
+// The logged-in user of context(): the employee with this ID and user name,
+// else the one with this user name, else a new one; made active and given
+// the type (when one is named), since every check reads the rights from the
+// database.
 void logIn(qint64 id, const QString &username, const QString &userType = QString());
 // Company values of context() put in force directly.
 void setKeyPressDelay(double seconds);

@@ -419,10 +419,13 @@ void frmWIPNavigator::vsfgWIP_RowActivated()
     const QString id = vsfgWIP->textMatrix(vsfgWIP->row(), board::ColId);
     if (id.isEmpty())
         return;
-    if (auto *entry = showScreen<frmWIPEntry>(QStringLiteral("frmWIPEntry"))) {
+    // The job opens for anyone who can see the board: read-only for a user
+    // who may not change jobs.
+    constexpr auto mode = ScreenHost::OpenMode::ReadOnlyIfDenied;
+    if (auto *entry = showScreen<frmWIPEntry>(QStringLiteral("frmWIPEntry"), mode)) {
         entry->LoadWIP(id);
         // In front, in its normal state, whatever LoadWIP showed meanwhile.
-        showScreen<frmWIPEntry>(QStringLiteral("frmWIPEntry"));
+        showScreen<frmWIPEntry>(QStringLiteral("frmWIPEntry"), mode);
     }
 }
 

@@ -322,6 +322,8 @@ void frmDryingLog::refuse(const FieldProblem &problem, QWidget *control)
 
 void frmDryingLog::btnAddRoom_Click()
 {
+    if (!maySave())
+        return;
     if (m_log.wipId == 0)
         return;
     guarded([this] {
@@ -338,6 +340,8 @@ void frmDryingLog::btnAddRoom_Click()
 
 void frmDryingLog::btnRenameRoom_Click()
 {
+    if (!maySave())
+        return;
     const drying::RoomLog *room = currentRoom();
     if (!room)
         return;
@@ -353,6 +357,8 @@ void frmDryingLog::btnRenameRoom_Click()
 
 void frmDryingLog::btnDeleteRoom_Click()
 {
+    if (!maySave())
+        return;
     const drying::RoomLog *room = currentRoom();
     if (!room)
         return;

@@ -88,6 +88,8 @@ void frmDryingLog::vsfgReadings_Click()
 
 void frmDryingLog::btnSaveReading_Click()
 {
+    if (!maySave())
+        return;
     if (m_roomId == 0)
         return;
     if (const auto problem = m_readingFields.check()) {
@@ -125,6 +127,8 @@ void frmDryingLog::btnNewReading_Click()
 
 void frmDryingLog::btnDeleteReading_Click()
 {
+    if (!maySave())
+        return;
     if (m_reading.id == 0)
         return;
     if (Messages::show(this, QStringLiteral("Delete the reading of %1?").arg(Formats::dateTime(m_reading.takenAt)),
@@ -200,6 +204,8 @@ void frmDryingLog::vsfgPoints_Click()
 
 void frmDryingLog::btnSavePoint_Click()
 {
+    if (!maySave())
+        return;
     if (m_roomId == 0)
         return;
     if (const auto problem = m_pointFields.check()) {
@@ -234,6 +240,8 @@ void frmDryingLog::btnNewPoint_Click()
 
 void frmDryingLog::btnDeletePoint_Click()
 {
+    if (!maySave())
+        return;
     if (m_point.point.id == 0)
         return;
     if (Messages::show(this,
@@ -251,6 +259,8 @@ void frmDryingLog::btnDeletePoint_Click()
 
 void frmDryingLog::btnSaveMoisture_Click()
 {
+    if (!maySave())
+        return;
     if (m_point.point.id == 0) {
         Messages::show(this, QStringLiteral("Choose a moisture point first."), QStringLiteral("Drying Log"),
             Messages::Icon::Exclamation);

@@ -291,6 +291,8 @@ void frmEquipment::btnSave_Click()
 
 bool frmEquipment::save()
 {
+    if (!maySave())
+        return false;
     equipment::Unit unit = m_unit;
     unit.assetNo = txtAsset->text();
     unit.type = cmbEquipType->currentText();

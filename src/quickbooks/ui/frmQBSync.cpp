@@ -194,7 +194,7 @@ void frmQBSync::btnExit_Click()
 
 void frmQBSync::btnSendNewInvoices_Click()
 {
-    if (m_busy)
+    if (m_busy || !maySave())
         return;
     {
         const Busy busy(this);
@@ -261,7 +261,7 @@ bool frmQBSync::sendRow(int r)
 
 void frmQBSync::btnConnectQB_Click()
 {
-    if (m_busy)
+    if (m_busy || !maySave())
         return;
     QString problem;
     try {

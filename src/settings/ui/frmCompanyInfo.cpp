@@ -242,6 +242,8 @@ void frmCompanyInfo::selectState(const QString &state)
 
 void frmCompanyInfo::btnSave_Click()
 {
+    if (!maySave())
+        return;
     const std::variant<CompanyRow, FieldProblem> checked = CompanyEntry::toRow(m_fields.read(m_record));
     if (const auto *problem = std::get_if<FieldProblem>(&checked)) {
         Messages::show(this, problem->text, problem->title);

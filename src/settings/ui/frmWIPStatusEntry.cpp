@@ -162,6 +162,8 @@ void frmWIPStatusEntry::btnNew_Click()
 
 void frmWIPStatusEntry::btnSave_Click()
 {
+    if (!maySave())
+        return;
     const WipStatus::Status status { txtID->text().toLongLong(), txtName->text(), txtColorCode->text(), m_rowVersion };
     std::optional<FieldProblem> problem;
     const bool saved = guarded([&] {

@@ -55,9 +55,11 @@ namespace {
     };
 
     // Who may back the database up (File > Back Up Now…), and so is reminded to.
+    // The type as it stands now, not as it was at the login. Throws
+    // data::DbError.
     bool mayBackUp(AppContext &context)
     {
-        return context.UserType() == QLatin1String("Admin");
+        return context.isAdmin();
     }
 
     QString who(AppContext &context)
@@ -88,7 +90,12 @@ namespace {
 
 void backUpNow(QWidget *parent, AppContext &context)
 {
-    if (!mayBackUp(context)) {
+    // The type as it stands now: an administrator demoted since the login
+    // backs up no more.
+    bool admin = false;
+    if (!Messages::guarded(parent, [&] { admin = mayBackUp(context); }) || context.sessionLost())
+        return;
+    if (!admin) {
         Messages::show(parent, QStringLiteral("Only an administrator can back up the job database."),
             QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
         return;

@@ -64,9 +64,13 @@ MDI::MDI(AppContext &context, const ScreenRegistry &screens, QWidget *parent)
         touch->start(Backups::kTouchMinutes * 60 * 1000);
     }
     resize(1024, 768);
+    m_context.setSessionLostHook([this] { returnToLogin(); });
 }
 
-MDI::~MDI() = default;
+MDI::~MDI()
+{
+    m_context.setSessionLostHook({});
+}
 
 QAction *MDI::addEntry(QMenu *menu, const char *name, const QString &caption)
 {
@@ -128,15 +132,25 @@ void MDI::runEntry(const QString &name)
         openScreen(entry->screenName);
 }
 
-bool MDI::permitted(const ScreenEntry &entry, const QString &contentPermission)
+bool MDI::holds(const ScreenEntry &entry, const QString &contentPermission)
 {
+    // The login and the About box ask nothing, also of a lost login.
+    if (entry.permissions.isEmpty() && contentPermission.isEmpty())
+        return true;
     bool granted = entry.permissions.isEmpty();
     // Every name is asked, in order, even after one has granted.
     for (const QString &permission : entry.permissions)
         granted = m_context.HasPermission(permission) || granted;
     if (granted && !contentPermission.isEmpty())
         granted = m_context.HasPermission(contentPermission);
-    if (!granted) {
+    return granted && !m_context.sessionLost();
+}
+
+bool MDI::permitted(const ScreenEntry &entry, const QString &contentPermission)
+{
+    const bool granted = holds(entry, contentPermission);
+    // A lost login has been told already.
+    if (!granted && !m_context.sessionLost()) {
         Messages::show(this, QStringLiteral("You do not have permission to view this record."),
             QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
     }
@@ -166,7 +180,64 @@ void MDI::unlockAfterLogin(const QString &username)
     }
     statusBar()->setEnabled(true);
     m_userPanel->setText(username);
+    // The company setup opened before login stays only for a user who may
+    // change the company's settings.
+    if (auto *setup = qobject_cast<Screen *>(m_firstSetup.data())) {
+        const ScreenEntry *entry = m_screens.forScreen(setup->objectName());
+        bool stays = false;
+        Messages::guarded(this, [&] { stays = entry && holds(*entry); });
+        if (!stays)
+            setup->closeConfirmed();
+        m_firstSetup.clear();
+    }
     updateBackupTip();
+}
+
+void MDI::returnToLogin()
+{
+    if (m_returningToLogin || m_closing)
+        return;
+    m_returningToLogin = true;
+    Messages::show(this,
+        QStringLiteral("Your login is no longer valid: your account has been made inactive or removed. Every "
+                       "screen closes without saving; log in again to go on."),
+        QStringLiteral("Logged Off"), Messages::Icon::Exclamation);
+    // Nothing is asked: what the screens hold may no longer be saved.
+    const QList<QMdiSubWindow *> subs = m_area->subWindowList();
+    for (const QPointer<QMdiSubWindow> &sub : QList<QPointer<QMdiSubWindow>>(subs.cbegin(), subs.cend())) {
+        if (!sub)
+            continue;
+        if (auto *screen = qobject_cast<Screen *>(sub->widget()))
+            screen->closeConfirmed();
+        else
+            sub->close();
+    }
+    try {
+        m_context.CallEmployeeLogoff();
+    } catch (const std::exception &e) {
+        qWarning("Logoff was not recorded: %s", e.what());
+    }
+    m_context.clearUser();
+    m_userPanel->clear();
+    lockForLogin();
+    m_returningToLogin = false;
+    openLogin();
+}
+
+bool MDI::mayChange(const QString &screenName)
+{
+    // Before login only the first setup is open, and saves as the start-up
+    // meant it to.
+    if (!m_context.isLoggedIn() && !m_context.sessionLost())
+        return m_firstSetup && m_firstSetup->objectName() == screenName;
+    const ScreenEntry *entry = m_screens.forScreen(screenName);
+    bool granted = false;
+    Messages::guarded(this, [&] { granted = entry && holds(*entry); });
+    if (!granted && !m_context.sessionLost()) {
+        Messages::show(this, QStringLiteral("You do not have permission to change this record."),
+            QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
+    }
+    return granted;
 }
 
 void MDI::updateBackupTip()
@@ -194,7 +265,7 @@ QWidget *MDI::findScreen(const QString &objectName) const
     return nullptr;
 }
 
-QWidget *MDI::openScreen(const QString &screenName, const QString &contentPermission)
+QWidget *MDI::openScreen(const QString &screenName, const QString &contentPermission, OpenMode mode)
 {
     const ScreenEntry *entry = m_screens.forScreen(screenName);
     if (!entry)
@@ -202,8 +273,18 @@ QWidget *MDI::openScreen(const QString &screenName, const QString &contentPermis
     QWidget *screen = nullptr;
     Messages::guarded(this, [&] {
         // Asked again for an open screen too: it is about to show something.
-        if (permitted(*entry, contentPermission))
-            screen = createScreen(*entry);
+        if (mode == OpenMode::Checked) {
+            if (permitted(*entry, contentPermission))
+                screen = createScreen(*entry);
+            return;
+        }
+        const bool granted = holds(*entry, contentPermission);
+        if (m_context.sessionLost())
+            return;
+        screen = createScreen(*entry);
+        if (auto *opened = qobject_cast<Screen *>(screen); opened && !granted) {
+            opened->setReadOnly(QStringLiteral("Read only: you do not have permission to change this record."));
+        }
     });
     return screen;
 }
@@ -211,7 +292,8 @@ QWidget *MDI::openScreen(const QString &screenName, const QString &contentPermis
 QWidget *MDI::openFirstSetup()
 {
     const ScreenEntry *entry = m_screens.forScreen(QStringLiteral("frmCompanyInfo"));
-    return entry ? createScreen(*entry) : nullptr;
+    m_firstSetup = entry ? createScreen(*entry) : nullptr;
+    return m_firstSetup;
 }
 
 QWidget *MDI::createScreen(const ScreenEntry &entry)
@@ -234,9 +316,9 @@ QWidget *MDI::createScreen(const ScreenEntry &entry)
     return screen;
 }
 
-QWidget *MDI::showScreen(const QString &screenName, const QString &contentPermission)
+QWidget *MDI::showScreen(const QString &screenName, const QString &contentPermission, OpenMode mode)
 {
-    QWidget *screen = openScreen(screenName, contentPermission);
+    QWidget *screen = openScreen(screenName, contentPermission, mode);
     if (screen) {
         if (auto *sub = qobject_cast<QMdiSubWindow *>(screen->parentWidget())) {
             sub->showNormal();

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QMdiSubWindow>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -47,12 +48,25 @@ public:
     // registry entry's permissions, and `contentPermission` too when given,
     // or "Invalid Permission" is shown and nothing opens. Returns the
     // screen, or nullptr when refused, not registered or it could not load.
-    QWidget *openScreen(const QString &screenName, const QString &contentPermission = {});
+    // With OpenMode::ReadOnlyIfDenied a user who lacks the screen's own
+    // permission gets it read-only instead of the refusal.
+    QWidget *openScreen(
+        const QString &screenName, const QString &contentPermission = {}, OpenMode mode = OpenMode::Checked);
     // As openScreen, and also brings it to the front in its normal state.
-    QWidget *showScreen(const QString &screenName, const QString &contentPermission = {}) override;
+    QWidget *showScreen(
+        const QString &screenName, const QString &contentPermission = {}, OpenMode mode = OpenMode::Checked) override;
+    // The screen's permission asked again, for a save; "Invalid Permission"
+    // when refused. Before login only the first setup may save.
+    bool mayChange(const QString &screenName) override;
     // The company setup that the start-up opens when the database has no
     // company row yet, before anyone can log in; no permission is asked.
+    // The login closes it unless the user holds its permission.
     QWidget *openFirstSetup();
+
+    // When a check finds the user's login no longer valid (inactive, or the
+    // row gone): tells them, closes every screen without saving, logs them
+    // off and opens the login.
+    void returnToLogin();
 
     // Opens the login screen, centred; a successful login unlocks the window.
     void openLogin();
@@ -71,6 +85,8 @@ private:
     // Whether the logged-in user may open the entry's screen showing what
     // needs `contentPermission`; tells them when not. Throws data::DbError.
     bool permitted(const ScreenEntry &entry, const QString &contentPermission);
+    // The same without telling. Throws data::DbError.
+    bool holds(const ScreenEntry &entry, const QString &contentPermission = {});
     QWidget *createScreen(const ScreenEntry &entry);
     // Closes every screen once each has agreed (asked about its unsaved
     // changes); false when one stays open.
@@ -91,6 +107,9 @@ private:
     QTimer *m_clock = nullptr;
     // This program's mark beside the embedded database (none on a server).
     std::unique_ptr<Backups::SessionMark> m_session;
+    // The company setup opened before login, while it is open.
+    QPointer<QWidget> m_firstSetup;
     bool m_closing = false;
+    bool m_returningToLogin = false;
     bool m_asking = false;
 };

@@ -59,7 +59,10 @@ void openCurrentBooking(const GridWidget *grid)
     if (id.isEmpty() || !host)
         return;
     const WaitCursor wait;
-    if (auto *entry = qobject_cast<frmTimeEntry *>(host->showScreen(QStringLiteral("frmTimeEntry"))))
+    // Read-only for a user who may not book time: the job's hours are theirs
+    // to look at.
+    if (auto *entry = qobject_cast<frmTimeEntry *>(
+            host->showScreen(QStringLiteral("frmTimeEntry"), {}, ScreenHost::OpenMode::ReadOnlyIfDenied)))
         entry->LoadTime(id);
 }
 

@@ -273,6 +273,8 @@ void frmEmployeeEntry::btnNew_Click()
 
 void frmEmployeeEntry::btnSave_Click()
 {
+    if (!maySave())
+        return;
     const EmployeeEntry::Employee record = m_fields.read(m_record);
     std::optional<FieldProblem> problem = EmployeeEntry::validate(record);
     if (!problem) {
@@ -281,8 +283,7 @@ void frmEmployeeEntry::btnSave_Click()
             permissionIds << lstUserPermissionsID->item(i)->text().toLongLong();
         const QString password = txtPassword->text();
         guarded([&] {
-            const EmployeeEntry::Editor editor
-                = EmployeeEntry::loadEditor(context().db(), context().UserID(), context().UserType());
+            const EmployeeEntry::Editor editor = EmployeeEntry::loadEditor(context().db(), context().UserID());
             const std::variant<qint64, FieldProblem> saved
                 = EmployeeEntry::save(context().db(), record, password, permissionIds, editor, context().stamp());
             if (const auto *refused = std::get_if<FieldProblem>(&saved)) {

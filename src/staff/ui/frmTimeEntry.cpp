@@ -129,8 +129,8 @@ void frmTimeEntry::buildFields()
 void frmTimeEntry::load()
 {
     Choices::fill(cmbWIP, cmbWIPID, staff::openJobs(context().db()));
-    m_everyone = context().HasPermission(QStringLiteral("Employee Time Manager"));
-    Choices::fill(cmbEmployee, cmbEmployeeID, staff::listedEmployees(context().db(), m_everyone, context().UserID()));
+    // The office books the crew's hours: every active employee is offered.
+    Choices::fill(cmbEmployee, cmbEmployeeID, staff::listedEmployees(context().db(), true, context().UserID()));
     ClearTimeForm();
     // The logged-in user, by ID: a namesake listed before them is someone else.
     const qint64 user = context().UserID();
@@ -166,13 +166,10 @@ void frmTimeEntry::LoadTime(const QString &id)
     guarded([&] { loadRecord(number); });
 }
 
-bool frmTimeEntry::mayBookFor(qint64 employeeId)
+void frmTimeEntry::applyReadOnly()
 {
-    if (m_everyone || employeeId == context().UserID())
-        return true;
-    Messages::show(this, QStringLiteral("You do not have permission to view this record."),
-        QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
-    return false;
+    for (QPushButton *button : { btnNew, btnSave, btnDelete })
+        button->setEnabled(false);
 }
 
 void frmTimeEntry::loadRecord(qint64 id)
@@ -180,7 +177,7 @@ void frmTimeEntry::loadRecord(qint64 id)
     const std::optional<staff::TimeRecord> found = staff::loadTime(context().db(), id);
     if (!found)
         ClearTimeForm();
-    else if (mayBookFor(found->employeeId))
+    else
         showRecord(*found);
 }
 
@@ -206,6 +203,8 @@ void frmTimeEntry::showRecord(const staff::TimeRecord &record)
 
 bool frmTimeEntry::save()
 {
+    if (!maySave())
+        return false;
     if (const std::optional<FieldProblem> problem = staff::checkEntry(
             m_record, cmbEmployee->currentIndex() >= 0, cmbWIP->currentIndex() >= 0, txtHours->text())) {
         Messages::show(this, problem->text, problem->title);
@@ -217,8 +216,6 @@ bool frmTimeEntry::save()
         return false;
     }
     const staff::TimeRecord record = m_fields.read(m_record);
-    if (!mayBookFor(record.employeeId))
-        return false;
     if (const std::optional<FieldProblem> problem = staff::checkTexts(record)) {
         Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
         txtNotes->setFocus(Qt::OtherFocusReason);
@@ -233,7 +230,8 @@ bool frmTimeEntry::save()
 
 bool frmTimeEntry::confirmLeave()
 {
-    if (!m_fields.isModified())
+    // A reader has nothing to save.
+    if (isReadOnly() || !m_fields.isModified())
         return true;
     const auto answer
         = Messages::show(this, QStringLiteral("Do you want to save the changes to this time entry?"), windowTitle(),
@@ -263,8 +261,12 @@ void frmTimeEntry::btnSave_Click()
 
 void frmTimeEntry::btnDelete_Click()
 {
+    if (!maySave())
+        return;
     bool allowed = false;
     if (!guarded([&] { allowed = context().HasPermission(QStringLiteral("Delete Employee Time")); }))
+        return;
+    if (context().sessionLost())
         return;
     if (!allowed) {
         Messages::show(this, QStringLiteral("You do not have permission to delete this record."),

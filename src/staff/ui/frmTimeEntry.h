@@ -38,6 +38,8 @@ public:
 protected:
     // Fills the lists and preselects the logged-in user when active.
     void load() override;
+    // New, Save and Delete.
+    void applyReadOnly() override;
 
 private:
     void buildUi();
@@ -61,12 +63,6 @@ private:
 
     staff::TimeRecord m_record;
     FieldTable<staff::TimeRecord> m_fields;
-    // Whether the user holds "Employee Time Manager" and so books for every
-    // employee; without it, only their own hours.
-    bool m_everyone = false;
-    // Whether the user may see and change a booking of this employee;
-    // "Invalid Permission" when not.
-    bool mayBookFor(qint64 employeeId);
 
     QLabel *lblID = nullptr;
     QComboBox *cmbEmployee = nullptr;

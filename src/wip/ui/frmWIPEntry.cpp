@@ -192,7 +192,7 @@ void frmWIPEntry::loadRecord(qint64 id)
     // The drying log belongs to a saved job.
     btnDryingLog->setEnabled(m_record.id != 0);
     // So do the photos, which belong to a saved job.
-    SSTab1->setTabEnabled(SSTab1->indexOf(tabPhotos), m_record.id != 0);
+    SSTab1->setTabEnabled(SSTab1->indexOf(tabPhotos), m_record.id != 0 && !isReadOnly());
     m_photos->showOwner({ m_record.id, 0, 0 });
     lstSubcontractor->clear();
     if (m_record.id != 0)
@@ -265,8 +265,20 @@ wip::WipRecord frmWIPEntry::readForm() const
 
 // ---- handlers
 
+void frmWIPEntry::applyReadOnly()
+{
+    for (QPushButton *button : { btnSave, btnNew, btnImport, btnAddSubcontractor, btnDeleteSubcontractor })
+        button->setEnabled(false);
+    // The photo panel adds and deletes at once: a reader does without it.
+    if (SSTab1->currentWidget() == tabPhotos)
+        SSTab1->setCurrentIndex(0);
+    SSTab1->setTabEnabled(SSTab1->indexOf(tabPhotos), false);
+}
+
 void frmWIPEntry::btnSave_Click()
 {
+    if (!maySave())
+        return;
     // A number box holding no number is refused before the form is read; an
     // empty one counts 0.
     std::optional<FieldProblem> problem = m_fields.check();

@@ -53,6 +53,8 @@ public:
 protected:
     // Fills every list (the screen opens with no WIP loaded).
     void load() override;
+    // Save, New, the import, the subcontractor buttons and the photos.
+    void applyReadOnly() override;
 
 private:
     // Builds the controls and their layouts (frmWIPEntryLayout.cpp).
