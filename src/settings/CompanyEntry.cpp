@@ -33,7 +33,8 @@ std::optional<CompanyTexts> load(data::Connection &db)
     return CompanyTexts { row.name, row.address1, row.address2, row.city, row.state, row.zip, row.phone, row.fax,
         row.website, row.email, number("KeyPressDelay", row.keyPressDelay), row.qbItemName, row.qbItemDescription,
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
-        row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep), row.id, row.rowVersion };
+        row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep), row.id, row.rowVersion,
+        row.loaded };
 }
 
 QStringList states(data::Connection &db)
@@ -101,6 +102,7 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     CompanyRow row;
     row.id = t.id;
     row.rowVersion = t.rowVersion;
+    row.loaded = t.loaded;
     row.name = t.name;
     row.address1 = t.address1;
     row.address2 = t.address2;
