@@ -518,9 +518,9 @@ private slots:
             = photos::storeFile(c, { addJob("Smith"), 0, 0 }, prepared("png", "a.png", kShot), { "admin", kModified });
         const QVariant listed = photos::loadEntry(c, id)->rowVersion;
         if (staleVersion)
-            QVERIFY(!std::holds_alternative<FieldProblem>(photos::setCaption(c, id, "Theirs", listed)));
+            QVERIFY(!std::holds_alternative<FieldProblem>(photos::setCaption(c, id, "Theirs", QString(), listed)));
         try {
-            const auto result = photos::setCaption(c, id, caption, listed);
+            const auto result = photos::setCaption(c, id, caption, QString(), listed);
             if (const auto *problem = std::get_if<FieldProblem>(&result)) {
                 QCOMPARE(problem->title + ": " + problem->text, refusal);
                 QCOMPARE(photos::loadEntry(c, id)->caption, QString());

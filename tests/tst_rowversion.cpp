@@ -66,6 +66,33 @@ Kind kindNamed(const QString &table)
         } };
 }
 
+// Loads the record on `c`, lets `between` run, sets `column` to `text` and
+// saves it as its screen does, stamped `stamp`.
+void saveThrough(
+    data::Connection &c, const QString &table, qint64 id, const QString &column, const QString &text,
+    const data::Stamp &stamp, const std::function<void()> &between = [] {})
+{
+    if (table == u"WIP") {
+        std::optional<wip::WipRecord> r = wip::loadWip(c, id);
+        between();
+        (column == u"City" ? r->city : r->notes) = text;
+        wip::saveWip(c, *r, {}, stamp);
+    } else if (table == u"Employee") {
+        std::optional<EmployeeEntry::Employee> e = EmployeeEntry::loadEmployee(c, id);
+        between();
+        (column == u"City" ? e->city : e->address1) = text;
+        QVERIFY(std::holds_alternative<qint64>(EmployeeEntry::save(c, *e, {}, {}, { true, {} }, stamp)));
+    } else {
+        std::optional<staff::TimeRecord> r = staff::loadTime(c, id);
+        between();
+        if (column == u"Hours")
+            r->hours = text.toDouble();
+        else
+            r->notes = text;
+        staff::saveTime(c, *r, stamp);
+    }
+}
+
 } // namespace
 
 class TestRowVersion : public QObject
@@ -129,6 +156,121 @@ private slots:
         } catch (const data::DbError &e) {
             QVERIFY2(e.description().contains(QStringLiteral("no longer exists")), qPrintable(e.description()));
         }
+    }
+
+    // A save writes only what the user changed and is refused only when
+    // someone else changed the same since it was read: the QuickBooks sync,
+    // a login's rehash of a password (which moves the row's version on SQL
+    // Server), a script or another user. The refusal names the fields and
+    // who changed the row as it stands now; a change of other fields is kept.
+    void changesByField_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("mine"); // the column the user changes; empty: none
+        QTest::addColumn<QString>("theirs"); // the other writer's SQL on row ?; empty: a user's save
+        QTest::addColumn<QString>("theirColumn");
+        QTest::addColumn<QString>("theirValue");
+        QTest::addColumn<QStringList>("conflict"); // the fields named; empty: both kept
+        QTest::addColumn<QString>("editedBy"); // as the refusal names it
+        const QString sync
+            = QStringLiteral("UPDATE WIP SET InvoiceID='5001', AmountBilled=900, QBID='QB-77' WHERE ID=?");
+        QTest::newRow("sync's invoice, my notes") << "WIP"
+                                                  << "Notes" << sync << "QBID"
+                                                  << "QB-77" << QStringList() << "";
+        QTest::newRow("script's notes, mine") << "WIP"
+                                              << "Notes"
+                                              << "UPDATE WIP SET Notes='theirs' WHERE ID=?"
+                                              << "Notes"
+                                              << "theirs" << QStringList { "Notes" } << "admin";
+        QTest::newRow("user's city, my notes") << "WIP"
+                                               << "Notes"
+                                               << ""
+                                               << "City"
+                                               << "theirs" << QStringList() << "";
+        QTest::newRow("user's notes, mine") << "WIP"
+                                            << "Notes"
+                                            << ""
+                                            << "Notes"
+                                            << "theirs" << QStringList { "Notes" } << "dave";
+        QTest::newRow("nothing changed") << "WIP"
+                                         << ""
+                                         << ""
+                                         << "City"
+                                         << "theirs" << QStringList() << "";
+        QTest::newRow("login's rehash, my city")
+            << "Employee"
+            << "City"
+            << "UPDATE Employee SET Password='$rehashed', RowVersion=RowVersion+1 WHERE ID=?"
+            << "Password"
+            << "$rehashed" << QStringList() << "";
+        QTest::newRow("user's address, my city") << "Employee"
+                                                 << "City"
+                                                 << ""
+                                                 << "Address1"
+                                                 << "theirs" << QStringList() << "";
+        QTest::newRow("user's city, mine") << "Employee"
+                                           << "City"
+                                           << ""
+                                           << "City"
+                                           << "theirs" << QStringList { "City" } << "dave";
+        QTest::newRow("user's hours, my notes") << "EmployeeTime"
+                                                << "Notes"
+                                                << ""
+                                                << "Hours"
+                                                << "3" << QStringList() << "";
+        QTest::newRow("user's notes, mine") << "EmployeeTime"
+                                            << "Notes"
+                                            << ""
+                                            << "Notes"
+                                            << "theirs" << QStringList { "Notes" } << "dave";
+    }
+    void changesByField()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, mine);
+        QFETCH(QString, theirs);
+        QFETCH(QString, theirColumn);
+        QFETCH(QString, theirValue);
+        QFETCH(QStringList, conflict);
+        QFETCH(QString, editedBy);
+        JT_FRESH_DB(db);
+        const qint64 id = kindNamed(table).add();
+        const auto stored = [&](const QString &column) {
+            return testdb::scalar(QStringLiteral("SELECT %1 FROM %2 WHERE ID = ?").arg(column, table), { id });
+        };
+        data::Connection other;
+        other.open(db.connectionString(), db.folder());
+        const auto between = [&] {
+            if (!theirs.isEmpty())
+                other.exec(theirs, { id });
+            else
+                saveThrough(other, table, id, theirColumn, theirValue, { QStringLiteral("dave"), kStamp.when });
+        };
+        if (mine.isEmpty()) {
+            // Saved as loaded: nothing is written, not even the stamp.
+            const QVariant version = stored(data::rowVersionColumn());
+            saveThrough(testdb::connection(), table, id, theirColumn, stored(theirColumn).toString(),
+                { QStringLiteral("nobody"), kStamp.when });
+            QCOMPARE(stored(QStringLiteral("EditedBy")).toString(), kStamp.user);
+            QCOMPARE(stored(data::rowVersionColumn()), version);
+            return;
+        }
+        try {
+            saveThrough(testdb::connection(), table, id, mine, QStringLiteral("mine"), kStamp, between);
+            QVERIFY2(conflict.isEmpty(), "a change of the same field was overwritten");
+            QCOMPARE(stored(mine).toString(), QStringLiteral("mine"));
+        } catch (const data::ChangedByOtherError &e) {
+            QVERIFY2(!conflict.isEmpty(), qPrintable(e.description()));
+            QCOMPARE(e.fields(), conflict);
+            QVERIFY2(
+                e.description().contains(QStringLiteral("changed by %1").arg(editedBy)), qPrintable(e.description()));
+        }
+        bool number = false;
+        const double theirNumber = theirValue.toDouble(&number);
+        if (number)
+            QCOMPARE(stored(theirColumn).toDouble(), theirNumber);
+        else
+            QCOMPARE(stored(theirColumn).toString(), theirValue);
     }
 };
 

@@ -25,6 +25,7 @@ std::variant<double, FieldProblem> typedNumber(
     const QString &text, const QString &field, const QString &label, std::optional<double> whenEmpty = std::nullopt);
 
 // 0 for an empty, non-numeric or non-finite text, else the text's value: for
-// a text the program wrote itself (a label's count), never for a box the
-// user types into.
+// a text the program wrote itself (a label's count), and for the few boxes
+// whose words count 0 rather than being refused (a job's rugs and carpet
+// rooms); never for any other box the user types into.
 double SafeNumber(const QString &text);

@@ -11,6 +11,8 @@
 #include <QSqlDriver>
 #include <QSqlRecord>
 #include <QUuid>
+#include <cmath>
+#include <optional>
 #include <stdexcept>
 #if defined(Q_OS_UNIX)
 #include <dlfcn.h>
@@ -377,42 +379,186 @@ int Connection::updateRow(const QString &table, qint64 id, const Fields &fields)
     return exec(sql, values).numRowsAffected();
 }
 
-void Connection::updateRowAtVersion(
-    const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what)
-{
-    QStringList sets;
-    QVariantList values;
-    for (const auto &[name, value] : fields) {
-        sets << name + QStringLiteral("=?");
-        values << value;
+namespace {
+
+    bool isNullValue(const QVariant &value)
+    {
+        return !value.isValid() || value.isNull();
     }
-    values << id << version;
-    const QString sql
-        = QStringLiteral("UPDATE %1 SET %2 WHERE ID=? AND %3=?").arg(table, sets.join(u','), rowVersionColumn());
-    if (exec(sql, values).numRowsAffected() > 0)
-        return;
-    // Nobody's save is lost silently: the row is gone, or someone changed it
-    // after it was read (its stamp, where the table keeps one, tells who and
-    // when).
-    Rows now = exec(QStringLiteral("SELECT * FROM %1 WHERE ID=?").arg(table), { id });
-    if (!now.next())
-        throw DbError(
-            QStringLiteral("-1"), QStringLiteral("%1 no longer exists; it was deleted by someone else.").arg(what));
-    const QSqlRecord record = now.record();
-    const bool stamped = record.indexOf(QStringLiteral("EditedBy")) >= 0;
-    const QDateTime when = stamped ? dateTimeOf(now.value(QStringLiteral("EditedDate"))) : QDateTime();
-    throw ChangedByOtherError(what, stamped ? now.value(QStringLiteral("EditedBy")).toString() : QString(),
-        !when.isValid()                  ? QString()
-            : when.time() == QTime(0, 0) ? Formats::date(when.date())
-                                         : Formats::dateTime(when));
+
+    // Whether a column's value as a driver hands it back is `loaded`, read as
+    // a record reads it, as `loaded`'s type: a NULL text as empty, a NULL
+    // flag as false, dates in whatever form the driver gives them.
+    bool sameStored(const QVariant &stored, const QVariant &loaded)
+    {
+        switch (loaded.typeId()) {
+        case QMetaType::QString:
+            return stored.toString() == loaded.toString();
+        case QMetaType::Bool:
+            return stored.toBool() == loaded.toBool();
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            if (isNullValue(loaded))
+                return isNullValue(stored);
+            const double a = stored.toDouble();
+            const double b = loaded.toDouble();
+            return !isNullValue(stored) && std::abs(a - b) <= 1e-9 * std::max(1.0, std::abs(b));
+        }
+        case QMetaType::QDate:
+            return dateOf(stored) == loaded.toDate();
+        case QMetaType::QDateTime: {
+            const QDateTime now = dateTimeOf(stored);
+            const QDateTime was = loaded.toDateTime();
+            if (!now.isValid() || !was.isValid())
+                return now.isValid() == was.isValid();
+            // SQL Server keeps a datetime to a 300th of a second.
+            return std::abs(now.msecsTo(was)) <= 3;
+        }
+        default:
+            if (isNullValue(loaded))
+                return isNullValue(stored);
+            return stored.toString() == loaded.toString();
+        }
+    }
+
+    QStringList sorted(QStringList list)
+    {
+        list.sort();
+        return list;
+    }
+
+    std::optional<QVariant> valueOf(const Fields &fields, const QString &column)
+    {
+        for (const auto &[name, value] : fields) {
+            if (name == column)
+                return value;
+        }
+        return std::nullopt;
+    }
+
+    QString setList(const Fields &fields, QVariantList &values)
+    {
+        QStringList sets;
+        for (const auto &[name, value] : fields) {
+            sets << name + QStringLiteral("=?");
+            values << value;
+        }
+        return sets.join(u',');
+    }
+
+} // namespace
+
+Fields asRead(const Rows &row, const Fields &columns)
+{
+    Fields fields;
+    for (const auto &column : columns)
+        fields << qMakePair(column.first, row.value(column.first));
+    return fields;
 }
 
-qint64 Connection::saveRow(
-    const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what)
+bool LinkSet::changed() const
+{
+    return sorted(loaded) != sorted(saved);
+}
+
+bool Connection::updateRowAtVersion(const QString &table, qint64 id, const Fields &fields, const Fields &loaded,
+    const QVariant &version, const QString &what, const QList<LinkSet> &links)
+{
+    Fields changes;
+    Fields beside;
+    Fields wasLoaded;
+    // Without the values read, every column counts as changed and any
+    // change of the row since refuses the save.
+    const bool wholeRow = loaded.isEmpty();
+    for (const auto &[name, value] : fields) {
+        const std::optional<QVariant> was = valueOf(loaded, name);
+        if (wholeRow) {
+            changes << qMakePair(name, value);
+        } else if (!was) {
+            beside << qMakePair(name, value);
+        } else if (!sameStored(*was, value)) {
+            changes << qMakePair(name, value);
+            wasLoaded << qMakePair(name, *was);
+        }
+    }
+    QList<const LinkSet *> changedLinks;
+    for (const LinkSet &link : links) {
+        if (link.changed())
+            changedLinks << &link;
+    }
+    if (changes.isEmpty() && changedLinks.isEmpty())
+        return false;
+    changes << beside;
+
+    QVariantList values;
+    const QString sets = setList(changes, values);
+    Transaction transaction(*this);
+    bool written = false;
+    if (!isNullValue(version) && !changes.isEmpty()) {
+        // Still at the version read: nobody changed the row since.
+        QVariantList atVersion = values;
+        atVersion << id << version;
+        written = exec(QStringLiteral("UPDATE %1 SET %2 WHERE ID=? AND %3=?").arg(table, sets, rowVersionColumn()),
+                      atVersion)
+                      .numRowsAffected()
+            > 0;
+    }
+    QStringList conflicts;
+    if (!written) {
+        const QString lock = m_dialect.takeWriteLock(table);
+        if (!lock.isEmpty())
+            exec(lock, { id });
+        QSqlRecord now;
+        {
+            Rows row = exec(m_dialect.selectRowLocked(table), { id });
+            if (!row.next())
+                throw DbError(QStringLiteral("-1"),
+                    QStringLiteral("%1 no longer exists; it was deleted by someone else.").arg(what));
+            now = row.record();
+        }
+        for (const auto &[name, was] : wasLoaded) {
+            // The same change made twice is no conflict.
+            const QVariant stored = now.value(name);
+            if (!sameStored(stored, was) && !sameStored(stored, *valueOf(changes, name)))
+                conflicts << name;
+        }
+        if (wholeRow)
+            conflicts << QString(); // the whole row, no field named
+    }
+    for (const LinkSet *link : changedLinks) {
+        if (sorted(link->current()) != sorted(link->loaded))
+            conflicts << link->name;
+    }
+    if (!conflicts.isEmpty()) {
+        // Who changed the row, from its stamp as it stands now.
+        Rows now = exec(QStringLiteral("SELECT * FROM %1 WHERE ID=?").arg(table), { id });
+        const bool stamped = now.next() && now.record().indexOf(QStringLiteral("EditedBy")) >= 0;
+        const QDateTime when = stamped ? dateTimeOf(now.value(QStringLiteral("EditedDate"))) : QDateTime();
+        conflicts.removeAll(QString());
+        throw ChangedByOtherError(what, conflicts,
+            stamped ? now.value(QStringLiteral("EditedBy")).toString() : QString(),
+            !when.isValid()                  ? QString()
+                : when.time() == QTime(0, 0) ? Formats::date(when.date())
+                                             : Formats::dateTime(when));
+    }
+    if (!written && !changes.isEmpty()) {
+        values << id;
+        exec(QStringLiteral("UPDATE %1 SET %2 WHERE ID=?").arg(table, sets), values);
+    }
+    transaction.commit();
+    return true;
+}
+
+qint64 Connection::saveRow(const QString &table, qint64 id, const Fields &fields, const Fields &loaded,
+    const QVariant &version, const QString &what)
 {
     if (id == 0)
         return insertRow(table, fields);
-    updateRowAtVersion(table, id, fields, version, QStringLiteral("%1 %2").arg(what).arg(id));
+    updateRowAtVersion(table, id, fields, loaded, version, QStringLiteral("%1 %2").arg(what).arg(id));
     return id;
 }
 

@@ -10,7 +10,9 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStringList>
 #include <QVariant>
+#include <functional>
 
 namespace data {
 
@@ -63,6 +65,26 @@ inline QString rowVersionColumn()
 
 // Column name and value pairs of one row to write.
 using Fields = QList<QPair<QString, QVariant>>;
+
+// Rows of another table saved with a row as one of its fields (a job's
+// subcontractors, an employee's permissions), compared as a whole.
+struct LinkSet
+{
+    QString name; // named when refused
+    QStringList loaded; // as read with the row
+    QStringList saved; // as the save writes it
+    // The set as it stands now, read with the row locked.
+    std::function<QStringList()> current;
+
+    bool changed() const;
+};
+
+// The columns `columns` names as they stand in the current row of `row`,
+// as the driver hands them back: what a record keeps of its row to tell what
+// its save changes (Connection::updateRowAtVersion). Compared as read, a
+// stored value that the record keeps another way (a date with a time of day
+// it shows as a day, blanks it trims) is no one else's change.
+Fields asRead(const Rows &row, const Fields &columns);
 
 // Who saves a record, and when: written to EnteredBy/EnteredDate on a new row
 // and EditedBy/EditedDate on every save.
@@ -138,17 +160,30 @@ public:
     qint64 insertRow(const QString &table, const Fields &fields);
     // Updates the row with the given ID; returns the number of rows changed.
     int updateRow(const QString &table, qint64 id, const Fields &fields);
-    // Writes fields to the existing row `id` of `table` while the row is still
-    // at `version`, its RowVersion as read with it. Throws ChangedByOtherError
-    // when anyone changed the row since (the message names its last EditedBy
-    // and EditedDate where the table keeps them), DbError naming `what`
-    // ("WIP 12") when the row is gone. Nothing is written then.
-    void updateRowAtVersion(
-        const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what);
-    // The record-saving pattern: inserts a new row when id is 0, else updates
-    // that row while it is still at `version` (updateRowAtVersion, the row
-    // named "<what> <id>"). Returns the row's ID.
-    qint64 saveRow(const QString &table, qint64 id, const Fields &fields, const QVariant &version, const QString &what);
+    // Saves the user's changes to the existing row `id` of `table`, field by
+    // field. `loaded` holds the columns of `fields` as the record was read
+    // (asRead()); a column whose value in `fields` differs from it, read as
+    // the value's type, is a change. Only the
+    // changes are written, with the columns `loaded` does not name (the
+    // stamp) beside them; when nothing changed, nothing is written.
+    // While the row is still at `version` (its RowVersion as read with the
+    // record) nobody changed it and the changes are written at once. Else,
+    // with the row locked, each changed column is compared with what is stored
+    // now: one that someone else changed too throws ChangedByOtherError naming
+    // those columns and the row's stamp as it stands now, and nothing is
+    // written; changes of other columns are kept. A link set that the save
+    // changes is compared the same way. DbError naming `what` ("WIP 12") when
+    // the row is gone. Returns whether anything was written: the caller
+    // rewrites a changed link set then. An empty `loaded` (a record not read
+    // field by field) writes every column, refused by any change of the row
+    // since it was read.
+    bool updateRowAtVersion(const QString &table, qint64 id, const Fields &fields, const Fields &loaded,
+        const QVariant &version, const QString &what, const QList<LinkSet> &links = {});
+    // The record-saving pattern: inserts a new row when id is 0, else saves
+    // the changes to that row (updateRowAtVersion, the row named
+    // "<what> <id>"). Returns the row's ID.
+    qint64 saveRow(const QString &table, qint64 id, const Fields &fields, const Fields &loaded, const QVariant &version,
+        const QString &what);
 
     // Runs the database procedure EmployeeLogin / EmployeeLogoff for a user.
     // On SQLite, which has no procedures, the same log row is written

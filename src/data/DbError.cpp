@@ -30,11 +30,20 @@ QString DbError::message() const
 }
 
 ChangedByOtherError::ChangedByOtherError(const QString &what, const QString &editedBy, const QString &editedWhen)
+    : ChangedByOtherError(what, {}, editedBy, editedWhen)
+{
+}
+
+ChangedByOtherError::ChangedByOtherError(
+    const QString &what, const QStringList &fields, const QString &editedBy, const QString &editedWhen)
     : DbError(QStringLiteral("-2"),
-        QStringLiteral("%1 was changed by %2%3 after you opened it. Your changes have not been saved; they are "
+        QStringLiteral("%1 was changed by %2%3 after you opened it%4. Your changes have not been saved; they are "
                        "still on the screen. Load it again to see the other changes.")
             .arg(what, editedBy.isEmpty() ? QStringLiteral("another user") : editedBy,
-                editedWhen.isEmpty() ? QString() : QStringLiteral(" on ") + editedWhen))
+                editedWhen.isEmpty() ? QString() : QStringLiteral(" on ") + editedWhen,
+                fields.isEmpty() ? QString()
+                                 : QStringLiteral(", in what you changed too: ") + fields.join(QStringLiteral(", "))))
+    , m_fields(fields)
 {
 }
 

@@ -2,6 +2,7 @@
 
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
 
 namespace data {
@@ -34,6 +35,16 @@ class ChangedByOtherError : public DbError
 {
 public:
     ChangedByOtherError(const QString &what, const QString &editedBy, const QString &editedWhen);
+    // The same for a save refused field by field: `fields` names what the
+    // other change and this one both changed.
+    ChangedByOtherError(
+        const QString &what, const QStringList &fields, const QString &editedBy, const QString &editedWhen);
+
+    // The fields both changed; empty when the whole row was refused.
+    const QStringList &fields() const { return m_fields; }
+
+private:
+    QStringList m_fields;
 };
 
 // The connection to the server broke, or could not be made again. What the

@@ -119,6 +119,26 @@ QString Dialect::rollbackToSavepoint(int level) const
     return QStringLiteral("ROLLBACK TO SAVEPOINT jt_sp%1").arg(level);
 }
 
+QString Dialect::selectRowLocked(const QString &table) const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return QStringLiteral("SELECT * FROM %1 WITH (UPDLOCK, ROWLOCK) WHERE ID = ?").arg(table);
+    case DbKind::PostgreSQL:
+        return QStringLiteral("SELECT * FROM %1 WHERE ID = ? FOR UPDATE").arg(table);
+    case DbKind::SQLite:
+        break;
+    }
+    return QStringLiteral("SELECT * FROM %1 WHERE ID = ?").arg(table);
+}
+
+QString Dialect::takeWriteLock(const QString &table) const
+{
+    if (m_kind != DbKind::SQLite)
+        return {};
+    return QStringLiteral("UPDATE %1 SET RowVersion = RowVersion WHERE ID = ?").arg(table);
+}
+
 QString Dialect::callProcedure(const QString &name, const QString &parameter) const
 {
     switch (m_kind) {

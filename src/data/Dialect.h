@@ -58,6 +58,15 @@ public:
     QString releaseSavepoint(int level) const;
     QString rollbackToSavepoint(int level) const;
 
+    // The row `ID = ?` of `table`, whole, locked against other writers until
+    // the transaction ends: FOR UPDATE on PostgreSQL, UPDLOCK on SQL Server.
+    // On SQLite, whose write lock is the database's, takeWriteLock() runs
+    // first.
+    QString selectRowLocked(const QString &table) const;
+    // The statement that takes SQLite's write lock for the transaction (a
+    // write of the row `ID = ?` that changes nothing); empty elsewhere.
+    QString takeWriteLock(const QString &table) const;
+
     // A call of one of the database's procedures with one input parameter.
     // Empty on SQLite, which has no procedures: the caller does the work itself.
     QString callProcedure(const QString &name, const QString &parameter) const;

@@ -56,6 +56,7 @@ namespace {
         room.affected = q.value(3).toBool();
         room.outside = q.value(4).toBool();
         room.rowVersion = q.value(5);
+        room.loaded = { { QStringLiteral("Name"), q.value(2) }, { QStringLiteral("Affected"), q.value(3) } };
         return room;
     }
 
@@ -103,6 +104,8 @@ namespace {
         r.editedBy = q.value(7).toString();
         r.editedDate = data::dateTimeOf(q.value(8));
         r.rowVersion = q.value(9);
+        r.loaded = { { QStringLiteral("RoomID"), q.value(1) }, { QStringLiteral("TakenAt"), q.value(2) },
+            { QStringLiteral("Temperature"), q.value(3) }, { QStringLiteral("Humidity"), q.value(4) } };
         return r;
     }
 
@@ -120,6 +123,9 @@ namespace {
         p.meter = q.value(4).toString();
         p.dryGoal = q.value(5).toDouble();
         p.rowVersion = q.value(6);
+        p.loaded = { { QStringLiteral("RoomID"), q.value(1) }, { QStringLiteral("Material"), q.value(2) },
+            { QStringLiteral("Location"), q.value(3) }, { QStringLiteral("Meter"), q.value(4) },
+            { QStringLiteral("DryGoal"), q.value(5) } };
         return p;
     }
 
@@ -242,9 +248,9 @@ std::variant<qint64, FieldProblem> addRoom(data::Connection &db, qint64 wipId, c
     return id;
 }
 
-std::optional<FieldProblem> updateRoom(
-    data::Connection &db, qint64 roomId, const QVariant &version, const QString &name, bool affected)
+std::optional<FieldProblem> updateRoom(data::Connection &db, const Room &loaded, const QString &name, bool affected)
 {
+    const qint64 roomId = loaded.id;
     data::Transaction transaction(db);
     const std::optional<Room> room = findRoom(db, roomId);
     if (!room)
@@ -254,8 +260,8 @@ std::optional<FieldProblem> updateRoom(
     if (auto bad = checkRoomName(db, room->wipId, roomId, name))
         return bad;
     db.updateRowAtVersion(QStringLiteral("DryingRoom"), roomId,
-        { { QStringLiteral("Name"), name.trimmed() }, { QStringLiteral("Affected"), affected } }, version,
-        QStringLiteral("The room \"%1\"").arg(room->name));
+        { { QStringLiteral("Name"), name.trimmed() }, { QStringLiteral("Affected"), affected } }, loaded.loaded,
+        loaded.rowVersion, QStringLiteral("The room \"%1\"").arg(room->name));
     transaction.commit();
     return std::nullopt;
 }
@@ -314,8 +320,8 @@ std::variant<qint64, FieldProblem> saveAtmosphere(
     };
     fields << data::stampFields(stamp, reading.id == 0);
     data::Transaction transaction(db);
-    const qint64 id = db.saveRow(
-        QStringLiteral("DryingAtmosphere"), reading.id, fields, reading.rowVersion, QStringLiteral("Reading"));
+    const qint64 id = db.saveRow(QStringLiteral("DryingAtmosphere"), reading.id, fields, reading.loaded,
+        reading.rowVersion, QStringLiteral("Reading"));
     transaction.commit();
     return id;
 }
@@ -363,8 +369,8 @@ std::variant<qint64, FieldProblem> savePoint(data::Connection &db, const Moistur
         { QStringLiteral("DryGoal"), point.dryGoal },
     };
     data::Transaction transaction(db);
-    const qint64 id = db.saveRow(
-        QStringLiteral("MoisturePoint"), point.id, fields, point.rowVersion, QStringLiteral("Moisture point"));
+    const qint64 id = db.saveRow(QStringLiteral("MoisturePoint"), point.id, fields, point.loaded, point.rowVersion,
+        QStringLiteral("Moisture point"));
     transaction.commit();
     return id;
 }
@@ -406,7 +412,8 @@ std::variant<qint64, FieldProblem> saveMoistureReading(data::Connection &db, qin
     if (id == 0)
         id = db.insertRow(QStringLiteral("MoistureReading"), fields);
     else
-        db.updateRowAtVersion(QStringLiteral("MoistureReading"), id, fields, version, what);
+        db.updateRowAtVersion(QStringLiteral("MoistureReading"), id, fields, {}, version, what); // the value is all
+                                                                                                 // it holds
     transaction.commit();
     return id;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/FieldProblem.h"
+#include "data/Database.h"
 #include "drying/Psychrometrics.h"
 
 #include <QDate>
@@ -38,7 +39,10 @@ struct Room
     bool affected = false;
     // The job's "Outside": neither renamed nor deleted.
     bool outside = false;
-    QVariant rowVersion {}; // as read: a change goes ahead only while it is unchanged
+    // The row's version and its saved columns as read: a change writes what
+    // the user changed, refused only where someone else changed the same.
+    QVariant rowVersion {};
+    data::Fields loaded {};
 };
 
 // Adds the job's "Outside" room unless it has one; its ID either way.
@@ -52,10 +56,9 @@ std::variant<qint64, FieldProblem> addRoom(data::Connection &db, qint64 wipId, c
 // Renames a room or changes whether it is affected; the same checks. The
 // "Outside" room is refused (field "Name"); a room deleted meanwhile throws
 // data::DbError.
-// A room changed by someone else since `version` was read throws
-// data::ChangedByOtherError.
-std::optional<FieldProblem> updateRoom(
-    data::Connection &db, qint64 roomId, const QVariant &version, const QString &name, bool affected);
+// `room` is the room as read; a change by someone else since to what this
+// one changes throws data::ChangedByOtherError.
+std::optional<FieldProblem> updateRoom(data::Connection &db, const Room &room, const QString &name, bool affected);
 // The question the screen asks before deleteRoom().
 QString deleteRoomQuestion(const QString &roomName);
 // Deletes a room with its readings, its points and their readings and its
@@ -78,7 +81,10 @@ struct AtmosphereReading
     QDateTime enteredDate {};
     QString editedBy {};
     QDateTime editedDate {};
-    QVariant rowVersion {}; // as read: a save goes ahead only while it is unchanged
+    // The row's version and its saved columns as read: a save writes what
+    // the user changed, refused only where someone else changed the same.
+    QVariant rowVersion {};
+    data::Fields loaded {};
 };
 
 // The checks of a reading: a time taken ("TakenAt"), the temperature's range
@@ -100,7 +106,10 @@ struct MoisturePoint
     QString meter {};
     // From a reading of the same material in an unaffected area.
     double dryGoal = 0;
-    QVariant rowVersion {}; // as read: a save goes ahead only while it is unchanged
+    // The row's version and its saved columns as read: a save writes what
+    // the user changed, refused only where someone else changed the same.
+    QVariant rowVersion {};
+    data::Fields loaded {};
 };
 
 // Material required; texts within their widths ("Material", "Location",

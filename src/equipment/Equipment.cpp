@@ -40,6 +40,9 @@ namespace {
         unit.description = q.value(5).toString();
         unit.retired = q.value(6).toBool();
         unit.rowVersion = q.value(7);
+        unit.loaded = { { QStringLiteral("AssetNo"), q.value(1) }, { QStringLiteral("EquipType"), q.value(2) },
+            { QStringLiteral("DehuKind"), q.value(3) }, { QStringLiteral("Pints"), q.value(4) },
+            { QStringLiteral("Description"), q.value(5) }, { QStringLiteral("Retired"), q.value(6) } };
         return unit;
     }
 
@@ -108,8 +111,10 @@ namespace {
 
     void endPlacement(data::Connection &db, const Placement &placement, const QVariant &version, const QDateTime &at)
     {
+        // Offered while it stood: ended meanwhile, it is someone else's.
         db.updateRowAtVersion(QStringLiteral("EquipmentPlacement"), placement.id,
-            { { QStringLiteral("RemovedAt"), data::dateTimeValue(at) } }, version,
+            { { QStringLiteral("RemovedAt"), data::dateTimeValue(at) } },
+            { { QStringLiteral("RemovedAt"), data::dateTimeValue(QDateTime()) } }, version,
             QStringLiteral("The placement of unit %1").arg(placement.assetNo));
     }
 
@@ -206,7 +211,8 @@ std::variant<qint64, FieldProblem> saveUnit(data::Connection &db, const Unit &un
                 QStringLiteral("Unit %1 stands on a job (%2); remove it before retiring it.")
                     .arg(asset, whereText(out)));
     }
-    const qint64 id = db.saveRow(QStringLiteral("Equipment"), unit.id, fields, unit.rowVersion, QStringLiteral("Unit"));
+    const qint64 id = db.saveRow(
+        QStringLiteral("Equipment"), unit.id, fields, unit.loaded, unit.rowVersion, QStringLiteral("Unit"));
     transaction.commit();
     return id;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/FieldProblem.h"
+#include "data/Database.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -43,7 +44,10 @@ struct Unit
     double pints = std::numeric_limits<double>::quiet_NaN(); // a dehumidifier's rated pints a day
     QString description {};
     bool retired = false;
-    QVariant rowVersion {}; // as read: a save goes ahead only while it is unchanged
+    // The row's version and its saved columns as read: a save writes what
+    // the user changed, refused only where someone else changed the same.
+    QVariant rowVersion {};
+    data::Fields loaded {};
 };
 
 // Every unit by asset number.

@@ -31,7 +31,9 @@ QList<Rate> loadRates(data::Connection &db)
             continue; // the first row of a type is the one billed
         stored.insert(type,
             Rate { q.value(0).toLongLong(), type, q.value(2).toString(), q.isNull(3) ? 0.0 : q.value(3).toDouble(),
-                q.value(4) });
+                q.value(4),
+                { { QStringLiteral("EquipType"), q.value(1) }, { QStringLiteral("QBItemName"), q.value(2) },
+                    { QStringLiteral("DailyRate"), q.value(3) } } });
     }
     QList<Rate> rates;
     for (const QString &type : types())
@@ -79,7 +81,7 @@ std::optional<FieldProblem> saveRates(data::Connection &db, const QList<Rate> &r
         const data::Fields fields
             = { { QStringLiteral("EquipType"), rate.type }, { QStringLiteral("QBItemName"), rate.qbItemName.trimmed() },
                   { QStringLiteral("DailyRate"), rate.dailyRate } };
-        db.saveRow(QStringLiteral("EquipmentRate"), rate.id, fields, rate.rowVersion,
+        db.saveRow(QStringLiteral("EquipmentRate"), rate.id, fields, rate.loaded, rate.rowVersion,
             QStringLiteral("The rate of %1").arg(rate.type));
     }
     transaction.commit();

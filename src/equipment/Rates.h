@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/FieldProblem.h"
+#include "data/Database.h"
 
 #include <QDateTime>
 #include <QList>
@@ -24,6 +25,7 @@ struct Rate
     QString qbItemName {};
     double dailyRate = 0;
     QVariant rowVersion {};
+    data::Fields loaded {}; // the saved columns as read: a save writes what changed
 };
 
 // One rate per type, in register order; a type without a stored row has no

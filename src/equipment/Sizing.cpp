@@ -50,6 +50,9 @@ RoomSize loadSize(data::Connection &db, qint64 roomId)
     size.wetWallHeight = q.value(5).toDouble();
     size.waterClass = q.value(6).toInt();
     size.rowVersion = q.value(7);
+    size.loaded = { { QStringLiteral("RoomID"), q.value(1) }, { QStringLiteral("Length"), q.value(2) },
+        { QStringLiteral("Width"), q.value(3) }, { QStringLiteral("Height"), q.value(4) },
+        { QStringLiteral("WetWallHeight"), q.value(5) }, { QStringLiteral("WaterClass"), q.value(6) } };
     return size;
 }
 
@@ -90,7 +93,8 @@ std::variant<qint64, FieldProblem> saveSize(data::Connection &db, const RoomSize
         if (existing.isValid() && !existing.isNull())
             throw data::ChangedByOtherError(QStringLiteral("The room's size"), QString(), QString());
     }
-    id = db.saveRow(QStringLiteral("RoomSizing"), id, fields, size.rowVersion, QStringLiteral("Room size"));
+    id = db.saveRow(
+        QStringLiteral("RoomSizing"), id, fields, size.loaded, size.rowVersion, QStringLiteral("Room size"));
     transaction.commit();
     return id;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/FieldProblem.h"
+#include "data/Database.h"
 
 #include <QList>
 #include <QString>
@@ -28,6 +29,7 @@ struct RoomSize
     double wetWallHeight = 0; // how far up the walls are wet
     int waterClass = 0;
     QVariant rowVersion {};
+    data::Fields loaded {}; // the saved columns as read: a save writes what changed
 };
 
 // The room's size; an empty one (id 0) when none was saved.

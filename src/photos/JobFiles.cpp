@@ -118,7 +118,7 @@ qint64 storeFile(data::Connection &db, const Owner &owner, const PreparedFile &f
 }
 
 std::variant<QVariant, FieldProblem> setCaption(
-    data::Connection &db, qint64 id, const QString &caption, const QVariant &version)
+    data::Connection &db, qint64 id, const QString &caption, const QString &listed, const QVariant &version)
 {
     const QString text = caption.trimmed();
     if (text.size() > kCaptionWidth)
@@ -129,7 +129,8 @@ std::variant<QVariant, FieldProblem> setCaption(
             QStringLiteral("Photos") };
     data::Transaction transaction(db);
     const QVariant name = db.scalar(QStringLiteral("SELECT FileName FROM JobFile WHERE ID = ?"), { id });
-    db.updateRowAtVersion(QStringLiteral("JobFile"), id, { { QStringLiteral("Caption"), text } }, version,
+    db.updateRowAtVersion(QStringLiteral("JobFile"), id, { { QStringLiteral("Caption"), text } },
+        { { QStringLiteral("Caption"), listed } }, version,
         name.isValid() ? QStringLiteral("The file %1").arg(name.toString()) : QStringLiteral("File %1").arg(id));
     const QVariant now = db.scalar(QStringLiteral("SELECT RowVersion FROM JobFile WHERE ID = ?"), { id });
     transaction.commit();

@@ -65,12 +65,13 @@ qint64 storeFile(data::Connection &db, const Owner &owner, const PreparedFile &f
 
 // The longest caption stored.
 inline constexpr int kCaptionWidth = 250;
-// Changes the caption while the file is still at `version` (its row version
-// as listed); the new version. A caption too long comes back as a
-// FieldProblem ("Caption"), nothing written; a file changed since throws
-// data::ChangedByOtherError, one deleted meanwhile data::DbError.
+// Changes the caption from `listed` (as listed with `version`, the file's
+// row version) to `caption`; the new version. A caption too long comes back
+// as a FieldProblem ("Caption"), nothing written; a caption someone else
+// changed since throws data::ChangedByOtherError, a file deleted meanwhile
+// data::DbError.
 std::variant<QVariant, FieldProblem> setCaption(
-    data::Connection &db, qint64 id, const QString &caption, const QVariant &version);
+    data::Connection &db, qint64 id, const QString &caption, const QString &listed, const QVariant &version);
 
 // Deletes the file; false when it was gone already.
 bool deleteFile(data::Connection &db, qint64 id);

@@ -40,6 +40,37 @@ std::optional<QSqlRecord> firstRow(data::Connection &db)
     return q.record();
 }
 
+namespace {
+
+    // The columns the settings screen edits, as saved.
+    data::Fields columns(const CompanyRow &row)
+    {
+        return {
+            { QStringLiteral("Name"), row.name },
+            { QStringLiteral("Address1"), row.address1 },
+            { QStringLiteral("Address2"), row.address2 },
+            { QStringLiteral("City"), row.city },
+            { QStringLiteral("State"), row.state },
+            { QStringLiteral("Zip"), row.zip },
+            { QStringLiteral("Phone"), row.phone },
+            { QStringLiteral("Fax"), row.fax },
+            { QStringLiteral("Website"), row.website },
+            { QStringLiteral("Email"), row.email },
+            { QStringLiteral("KeyPressDelay"), row.keyPressDelay },
+            { QStringLiteral("QBItemName"), row.qbItemName },
+            { QStringLiteral("QBItemDescription"), row.qbItemDescription },
+            { QStringLiteral("QBItemAmount"), row.qbItemAmount },
+            { QStringLiteral("DryingDays"), row.dryingDays },
+            { QStringLiteral("TemperatureUnit"), row.temperatureUnit },
+            { QStringLiteral("DryingLogAlert"), row.dryingLogAlert },
+            { QStringLiteral("BillEquipmentDays"), row.billEquipmentDays },
+            { QStringLiteral("BackupsToKeep"), row.backupsToKeep },
+            { QStringLiteral("ProgramBackups"), row.programBackups ? QVariant(*row.programBackups) : QVariant() },
+        };
+    }
+
+} // namespace
+
 CompanyRow fromRecord(const QSqlRecord &r)
 {
     CompanyRow row;
@@ -70,6 +101,8 @@ CompanyRow fromRecord(const QSqlRecord &r)
         row.programBackups = program.toBool();
     row.id = r.value(QStringLiteral("ID")).toLongLong();
     row.rowVersion = r.value(data::rowVersionColumn());
+    for (const auto &[column, value] : columns(row))
+        row.loaded << qMakePair(column, r.value(column));
     return row;
 }
 
@@ -83,32 +116,11 @@ std::optional<CompanyRow> load(data::Connection &db)
 
 void save(data::Connection &db, const CompanyRow &row)
 {
-    const data::Fields fields = {
-        { QStringLiteral("Name"), row.name },
-        { QStringLiteral("Address1"), row.address1 },
-        { QStringLiteral("Address2"), row.address2 },
-        { QStringLiteral("City"), row.city },
-        { QStringLiteral("State"), row.state },
-        { QStringLiteral("Zip"), row.zip },
-        { QStringLiteral("Phone"), row.phone },
-        { QStringLiteral("Fax"), row.fax },
-        { QStringLiteral("Website"), row.website },
-        { QStringLiteral("Email"), row.email },
-        { QStringLiteral("KeyPressDelay"), row.keyPressDelay },
-        { QStringLiteral("QBItemName"), row.qbItemName },
-        { QStringLiteral("QBItemDescription"), row.qbItemDescription },
-        { QStringLiteral("QBItemAmount"), row.qbItemAmount },
-        { QStringLiteral("DryingDays"), row.dryingDays },
-        { QStringLiteral("TemperatureUnit"), row.temperatureUnit },
-        { QStringLiteral("DryingLogAlert"), row.dryingLogAlert },
-        { QStringLiteral("BillEquipmentDays"), row.billEquipmentDays },
-        { QStringLiteral("BackupsToKeep"), row.backupsToKeep },
-        { QStringLiteral("ProgramBackups"), row.programBackups ? QVariant(*row.programBackups) : QVariant() },
-    };
+    const data::Fields fields = columns(row);
     const QString what = QStringLiteral("The company settings");
     data::Transaction transaction(db);
     if (row.id != 0) {
-        db.updateRowAtVersion(QStringLiteral("Company"), row.id, fields, row.rowVersion, what);
+        db.updateRowAtVersion(QStringLiteral("Company"), row.id, fields, row.loaded, row.rowVersion, what);
     } else {
         if (db.scalar(db.dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company"))).isValid())
             throw data::ChangedByOtherError(what, QString(), QString());

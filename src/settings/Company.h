@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
@@ -41,10 +43,12 @@ struct CompanyRow
     // The program makes the backups (and reminds of them); NULL (nothing)
     // means yes for the embedded database, no for a server.
     std::optional<bool> programBackups;
-    // The row as read (0 and invalid when the table was empty): a save goes
-    // ahead only while its version is unchanged.
+    // The row as read (0 and invalid when the table was empty), its version
+    // and its saved columns: a save writes what the user changed, refused
+    // only where someone else changed the same since.
     qint64 id = 0;
     QVariant rowVersion;
+    data::Fields loaded;
 };
 
 namespace Company {

@@ -36,7 +36,7 @@ std::optional<CompanyTexts> load(data::Connection &db)
         number("QBItemAmount", row.qbItemAmount), number("DryingDays", row.dryingDays), row.temperatureUnit,
         row.dryingLogAlert, row.billEquipmentDays, number("BackupsToKeep", row.backupsToKeep),
         row.programBackups.value_or(embedded), row.programBackups ? std::nullopt : std::optional(embedded), row.id,
-        row.rowVersion };
+        row.rowVersion, row.loaded };
 }
 
 CompanyTexts newTexts(data::Connection &db)
@@ -112,6 +112,7 @@ std::variant<CompanyRow, FieldProblem> toRow(const CompanyTexts &t)
     CompanyRow row;
     row.id = t.id;
     row.rowVersion = t.rowVersion;
+    row.loaded = t.loaded;
     row.name = t.name;
     row.address1 = t.address1;
     row.address2 = t.address2;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Database.h"
+
 #include "base/FieldProblem.h"
 #include "settings/Company.h"
 
@@ -45,6 +47,7 @@ struct CompanyTexts
     // The row read, carried through to the save (see CompanyRow).
     qint64 id = 0;
     QVariant rowVersion;
+    data::Fields loaded;
 };
 
 namespace data {

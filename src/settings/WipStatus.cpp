@@ -20,7 +20,8 @@ std::optional<Status> load(data::Connection &db, qint64 id)
     data::Rows q = db.exec(QStringLiteral("SELECT ID,Name,ColorCode,RowVersion FROM WIPStatus WHERE ID = ?"), { id });
     if (!q.next())
         return std::nullopt;
-    return Status { q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3) };
+    return Status { q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3),
+        { { QStringLiteral("Name"), q.value(1) }, { QStringLiteral("ColorCode"), q.value(2) } } };
 }
 
 quint32 swatchColor(const QString &colorCode)
@@ -52,8 +53,8 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &stat
         return FieldProblem { QStringLiteral("Name"),
             QStringLiteral("There is already a status named \"%1\".  Please choose a different name.").arg(name),
             QStringLiteral("Status Exists") };
-    const qint64 id
-        = db.saveRow(QStringLiteral("WIPStatus"), status.id, fields, status.rowVersion, QStringLiteral("Status"));
+    const qint64 id = db.saveRow(
+        QStringLiteral("WIPStatus"), status.id, fields, status.loaded, status.rowVersion, QStringLiteral("Status"));
     transaction.commit();
     return id;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/FieldProblem.h"
+#include "data/Database.h"
 
 #include <QList>
 #include <QString>
@@ -23,7 +24,10 @@ struct Status
     qint64 id = 0; // 0: not saved yet
     QString name;
     QString colorCode;
-    QVariant rowVersion; // as read: a save goes ahead only while it is unchanged
+    // The row's version and its saved columns as read: a save writes what
+    // the user changed, refused only where someone else changed the same.
+    QVariant rowVersion {};
+    data::Fields loaded {};
 };
 
 // Every status as (ID, name), ordered by name. Throws data::DbError.
@@ -38,9 +42,9 @@ quint32 swatchColor(const QString &colorCode);
 // Saves the status: a new row when status.id is 0, else that row. The name is
 // stored trimmed. Refused, writing nothing, when the trimmed name is empty,
 // longer than its column, or another status already has it (in any letter
-// case: the board matches jobs to statuses by name). An existing row is
-// written only while its row version is still the one read (else
-// data::ChangedByOtherError). Returns the row's ID. Throws data::DbError
+// case: the board matches jobs to statuses by name). Of an existing row
+// only what changed is written, refused with data::ChangedByOtherError when
+// someone else changed the same since it was read. Returns the row's ID. Throws data::DbError
 // (also when the row of an existing status is gone).
 std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &status);
 

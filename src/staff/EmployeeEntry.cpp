@@ -260,6 +260,8 @@ std::optional<Employee> loadEmployee(data::Connection &db, qint64 id)
     e.editedBy = q.value(QLatin1String("EditedBy"));
     e.editedDate = q.value(QLatin1String("EditedDate"));
     e.rowVersion = q.value(QLatin1String("RowVersion"));
+    e.loaded = data::asRead(q, columns(e));
+    e.loaded << qMakePair(QStringLiteral("Password"), q.value(QLatin1String("Password")));
     return e;
 }
 
@@ -313,7 +315,8 @@ FieldProblem usernameExists()
 }
 
 std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e, const QString &newPassword,
-    const QList<qint64> &permissionIds, const Editor &editor, const data::Stamp &stamp)
+    const QList<qint64> &permissionIds, const Editor &editor, const data::Stamp &stamp,
+    const std::optional<QList<qint64>> &loadedPermissionIds)
 {
     // Hashing takes a while and much memory: done before the transaction.
     const QString typed = newPassword.trimmed();
@@ -341,20 +344,41 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &e,
     if (std::optional<FieldProblem> problem = refusal(db, editor, e, type, before, !typed.isEmpty(), permissionIds))
         return *problem; // rolled back
     qint64 id = e.id;
+    bool rewrite = true;
     if (id == 0) {
         id = db.insertRow(QStringLiteral("Employee"), fields);
         if (id > kLargestEmployeeId)
             return idOutOfRange(); // rolled back
     } else {
-        db.updateRowAtVersion(
-            QStringLiteral("Employee"), id, fields, e.rowVersion, QStringLiteral("Employee %1").arg(id));
+        QList<data::LinkSet> links;
+        if (loadedPermissionIds) {
+            const auto texts = [](const QList<qint64> &ids) {
+                QStringList list;
+                for (qint64 permission : ids)
+                    list << QString::number(permission);
+                return list;
+            };
+            links << data::LinkSet { QStringLiteral("Permissions"), texts(*loadedPermissionIds), texts(permissionIds),
+                [&db, id, texts] {
+                    QList<qint64> granted;
+                    for (const Choice &permission : loadPermissions(db, id).granted)
+                        granted << permission.id;
+                    return texts(granted);
+                } };
+        }
+        db.updateRowAtVersion(QStringLiteral("Employee"), id, fields, e.loaded, e.rowVersion,
+            QStringLiteral("Employee %1").arg(id), links);
+        // An "Admin" keeps no rows, whatever was read.
+        rewrite = links.isEmpty() || links.first().changed() || type == kAdmin;
     }
-    db.exec(QStringLiteral("DELETE FROM UserPermission WHERE UserID = ?"), { id });
-    // An "Admin" holds every permission without rows of its own.
-    if (type != kAdmin && !permissionIds.isEmpty()) {
-        data::Statement insert(db, QStringLiteral("INSERT INTO UserPermission (UserID,PermissionID) VALUES (?,?)"));
-        for (qsizetype i = permissionIds.size() - 1; i >= 0; --i)
-            insert.run({ id, permissionIds.at(i) });
+    if (rewrite) {
+        db.exec(QStringLiteral("DELETE FROM UserPermission WHERE UserID = ?"), { id });
+        // An "Admin" holds every permission without rows of its own.
+        if (type != kAdmin && !permissionIds.isEmpty()) {
+            data::Statement insert(db, QStringLiteral("INSERT INTO UserPermission (UserID,PermissionID) VALUES (?,?)"));
+            for (qsizetype i = permissionIds.size() - 1; i >= 0; --i)
+                insert.run({ id, permissionIds.at(i) });
+        }
     }
     transaction.commit();
     return id;

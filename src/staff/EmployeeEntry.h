@@ -52,8 +52,11 @@ struct Employee
     QString password;
     QVariant editedBy;
     QVariant editedDate;
-    // The row's version as read: a save goes ahead only while it is unchanged.
+    // The row's version as read, and its saved columns as read: a save
+    // writes what the user changed, refused only where someone else changed
+    // the same since.
     QVariant rowVersion;
+    data::Fields loaded;
 };
 
 // Who saves an employee, for the rules that keep a user from raising
@@ -107,11 +110,15 @@ Editor loadEditor(data::Connection &db, qint64 userId);
 // stamped; the user name trimmed. `newPassword` (trimmed, as the login
 // trims) replaces the stored password as a salted hash; empty keeps it. The
 // UserPermission rows are rewritten from `permissionIds`, inserted from the
-// last to the first; an "Admin" keeps none. One transaction: a refusal or an
-// error writes nothing.
-// An existing row is written only while its row version is still the one the
-// employee was read with: a change by anyone else in between throws
-// data::ChangedByOtherError (naming who and when) and writes nothing.
+// last to the first; an "Admin" keeps none. For an existing employee,
+// `loadedPermissionIds` are the granted permissions as read with it: the
+// rows are rewritten only when `permissionIds` differ (or the type is
+// "Admin"), refused when someone else changed them meanwhile (always
+// rewritten when not given). One transaction: a refusal or an error writes
+// nothing.
+// Of an existing row only the fields the user changed are written: a change
+// by anyone else in between to one of them throws data::ChangedByOtherError
+// (naming the fields, who and when) and writes nothing.
 // Only an Admin `editor` may make an employee an Admin, change an Admin's
 // type, password, user name or active state, change those of an employee
 // who holds a permission the editor does not (that would let the editor log
@@ -126,6 +133,7 @@ Editor loadEditor(data::Connection &db, qint64 userId);
 // kLargestEmployeeId.
 // Throws data::DbError (also when the row of an existing employee is gone).
 std::variant<qint64, FieldProblem> save(data::Connection &db, const Employee &employee, const QString &newPassword,
-    const QList<qint64> &permissionIds, const Editor &editor, const data::Stamp &stamp);
+    const QList<qint64> &permissionIds, const Editor &editor, const data::Stamp &stamp,
+    const std::optional<QList<qint64>> &loadedPermissionIds = std::nullopt);
 
 } // namespace EmployeeEntry

@@ -74,6 +74,18 @@ QList<Choice> listedEmployees(data::Connection &db, bool everyone, qint64 userId
     return employees(db, select + QStringLiteral(" AND ID = ?") + order, { false, userId });
 }
 
+namespace {
+
+    // The columns the screen edits, as saved.
+    data::Fields columns(const TimeRecord &r)
+    {
+        return { { QStringLiteral("EmployeeID"), r.employeeId }, { QStringLiteral("TranDate"), r.tranDate },
+            { QStringLiteral("Hours"), r.hours }, { QStringLiteral("WIPID"), r.wipId },
+            { QStringLiteral("Notes"), r.notes } };
+    }
+
+} // namespace
+
 std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
 {
     data::Rows q = db.exec(
@@ -101,27 +113,22 @@ std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
     r.wipLabel = jobLabel(q.value(10), q.value(11));
     r.employeeLabel = nameLabel(q.value(12), q.value(13));
     r.rowVersion = q.value(14);
+    r.loaded = data::asRead(q, columns(r));
     return r;
 }
 
 qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &stamp)
 {
     data::Fields fields = data::stampFields(stamp, r.id == 0, dayOf(stamp.when));
-    auto add
-        = [&](const char *column, const QVariant &value) { fields << qMakePair(QString::fromLatin1(column), value); };
-    add("EmployeeID", r.employeeId);
-    add("TranDate", r.tranDate);
-    add("Hours", r.hours);
-    add("WIPID", r.wipId);
-    add("Notes", r.notes);
+    fields << columns(r);
 
     data::Transaction transaction(db);
     qint64 id = r.id;
     if (id == 0) {
         id = db.insertRow(QStringLiteral("EmployeeTime"), fields);
     } else {
-        db.updateRowAtVersion(
-            QStringLiteral("EmployeeTime"), id, fields, r.rowVersion, QStringLiteral("Time entry %1").arg(id));
+        db.updateRowAtVersion(QStringLiteral("EmployeeTime"), id, fields, r.loaded, r.rowVersion,
+            QStringLiteral("Time entry %1").arg(id));
     }
     transaction.commit();
     return id;

@@ -31,8 +31,11 @@ struct TimeRecord
     QVariant enteredDate;
     QVariant editedBy;
     QVariant editedDate;
-    // The row's version as read: a save goes ahead only while it is unchanged.
+    // The row's version as read, and its saved columns as read: a save
+    // writes what the user changed, refused only where someone else changed
+    // the same since.
     QVariant rowVersion;
+    data::Fields loaded;
 
     // Read with the row, for the lists that no longer hold its choices.
     QString wipLabel; // customer, " - ", ID; empty when the job is gone
@@ -60,12 +63,12 @@ QList<Choice> listedEmployees(data::Connection &db, bool everyone, qint64 userId
 // that ID. Throws data::DbError.
 std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id);
 
-// Saves the booking: a new row when record.id is 0, else that row, in one
-// transaction. Entered (new rows) and Edited are stamped with the stamp's
-// user and its day without the time of day. An existing row is written only
-// while its row version is still the one it was read with: a change by
-// anyone else since the booking was read throws data::ChangedByOtherError
-// (naming who and when) and writes nothing. Returns the row's ID. Throws
+// Saves the booking: a new row when record.id is 0, else the fields of that
+// row the user changed, in one transaction. Entered (new rows) and Edited
+// are stamped with the stamp's user and its day without the time of day. A
+// change by anyone else since the booking was read to what this save
+// changes throws data::ChangedByOtherError (naming the fields, who and when)
+// and writes nothing. Returns the row's ID. Throws
 // data::DbError, also when an existing row is gone.
 qint64 saveTime(data::Connection &db, const TimeRecord &record, const data::Stamp &stamp);
 

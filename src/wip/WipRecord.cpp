@@ -160,6 +160,7 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
     r.rowVersion = q.value(data::rowVersionColumn());
     r.totalTime = number("TotalTime");
     r.colorCode = text("ColorCode");
+    r.loaded = data::asRead(q, columns(r));
     return r;
 }
 
@@ -173,7 +174,8 @@ QStringList loadContractors(data::Connection &db, qint64 wipId)
     return names;
 }
 
-qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &contractors, const data::Stamp &stamp)
+qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &contractors, const data::Stamp &stamp,
+    const std::optional<QStringList> &loadedContractors)
 {
     data::Fields fields = data::stampFields(stamp, r.id == 0);
     fields << columns(r);
@@ -182,19 +184,29 @@ qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &cont
 
     data::Transaction transaction(db);
     qint64 id = r.id;
+    bool rewrite = true;
     if (id == 0) {
         add("InvoiceID", QString());
         add("AmountBilled", 0.0);
         add("QBID", QString());
         id = db.insertRow(QStringLiteral("WIP"), fields);
     } else {
-        db.updateRowAtVersion(QStringLiteral("WIP"), id, fields, r.rowVersion, QStringLiteral("WIP %1").arg(id));
+        QList<data::LinkSet> links;
+        if (loadedContractors) {
+            links << data::LinkSet { QStringLiteral("Subcontractors"), *loadedContractors, contractors,
+                [&db, id] { return loadContractors(db, id); } };
+            rewrite = links.first().changed();
+        }
+        db.updateRowAtVersion(
+            QStringLiteral("WIP"), id, fields, r.loaded, r.rowVersion, QStringLiteral("WIP %1").arg(id), links);
     }
-    db.exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
-    if (!contractors.isEmpty()) {
-        data::Statement insert(db, QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
-        for (const QString &name : contractors)
-            insert.run({ id, name });
+    if (rewrite) {
+        db.exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
+        if (!contractors.isEmpty()) {
+            data::Statement insert(db, QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
+            for (const QString &name : contractors)
+                insert.run({ id, name });
+        }
     }
     transaction.commit();
     return id;

@@ -69,8 +69,11 @@ struct WipRecord
     QVariant enteredDate;
     QVariant editedBy;
     QVariant editedDate;
-    // The row's version as read: a save goes ahead only while it is unchanged.
+    // The row's version as read, and its saved columns as read: a save
+    // writes what the user changed, refused only where someone else changed
+    // the same since.
     QVariant rowVersion;
+    data::Fields loaded;
 
     // Derived by the load query.
     double totalTime = 0; // hours booked against the WIP
@@ -88,16 +91,20 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id);
 // The WIP's subcontractors, sorted by name. Throws data::DbError.
 QStringList loadContractors(data::Connection &db, qint64 wipId);
 
-// Saves the record: a new row when record.id is 0, else that row. Stamps
+// Saves the record: a new row when record.id is 0, else the fields of that
+// row the user changed (data::Connection::updateRowAtVersion). Stamps
 // Entered (new rows) and Edited with the stamp's user and time; a new row
 // starts uninvoiced, an existing one keeps its invoice fields. The WIP's
-// subcontractor rows are rewritten from `contractors` in the same
-// transaction, so a failure leaves the database as it was.
-// An existing row is written only while its row version is still the one the
-// record was read with: a change by anyone else in between throws
-// data::ChangedByOtherError (naming who and when) and writes nothing.
-// Returns the row's ID. Throws data::DbError (also when the row of an
-// existing WIP is gone).
-qint64 saveWip(data::Connection &db, const WipRecord &record, const QStringList &contractors, const data::Stamp &stamp);
+// subcontractor rows are written from `contractors` in the same
+// transaction, so a failure leaves the database as it was. For an existing
+// row, `loadedContractors` are the subcontractors as read with it: they are
+// rewritten only when `contractors` differ, refused when someone else
+// changed them meanwhile (always rewritten when not given).
+// A change by anyone else in between to what this save changes throws
+// data::ChangedByOtherError (naming the fields, who and when) and writes
+// nothing. Returns the row's ID. Throws data::DbError (also when the row of
+// an existing WIP is gone).
+qint64 saveWip(data::Connection &db, const WipRecord &record, const QStringList &contractors, const data::Stamp &stamp,
+    const std::optional<QStringList> &loadedContractors = std::nullopt);
 
 } // namespace wip

@@ -346,8 +346,8 @@ void frmDryingLog::btnRenameRoom_Click()
     if (!room)
         return;
     guarded([&] {
-        if (const auto problem = drying::updateRoom(context().db(), room->room.id, room->room.rowVersion,
-                txtRoom->text().trimmed(), chkAffected->isChecked())) {
+        if (const auto problem
+            = drying::updateRoom(context().db(), room->room, txtRoom->text().trimmed(), chkAffected->isChecked())) {
             refuse(*problem, txtRoom);
             return;
         }

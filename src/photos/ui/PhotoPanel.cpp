@@ -329,8 +329,9 @@ void PhotoPanel::txtCaption_Finished()
     const int row = lstPhotos->currentIndex().row();
     const QString text = txtCaption->text();
     const QVariant version = entry->rowVersion;
+    const QString listed = entry->caption;
     const bool saved = m_guard([&] {
-        const auto result = photos::setCaption(m_context.db(), id, text, version);
+        const auto result = photos::setCaption(m_context.db(), id, text, listed, version);
         if (const auto *problem = std::get_if<FieldProblem>(&result)) {
             Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
             // Still to be saved once mended.

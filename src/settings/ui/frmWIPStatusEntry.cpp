@@ -103,6 +103,7 @@ void frmWIPStatusEntry::ClearStatusFields()
     txtID->clear();
     txtName->clear();
     m_rowVersion = QVariant();
+    m_loaded.clear();
     setSwatch(Colors::kWhite);
 }
 
@@ -135,6 +136,7 @@ void frmWIPStatusEntry::ShowStatus()
         txtID->setText(QString::number(status->id));
         txtName->setText(status->name);
         m_rowVersion = status->rowVersion;
+        m_loaded = status->loaded;
         setSwatch(WipStatus::swatchColor(status->colorCode));
     });
 }
@@ -164,7 +166,8 @@ void frmWIPStatusEntry::btnSave_Click()
 {
     if (!maySave())
         return;
-    const WipStatus::Status status { txtID->text().toLongLong(), txtName->text(), txtColorCode->text(), m_rowVersion };
+    const WipStatus::Status status { txtID->text().toLongLong(), txtName->text(), txtColorCode->text(), m_rowVersion,
+        m_loaded };
     std::optional<FieldProblem> problem;
     const bool saved = guarded([&] {
         const std::variant<qint64, FieldProblem> result = WipStatus::save(context().db(), status);

@@ -37,6 +37,7 @@ private:
     quint32 m_color = 0;
     // The version of the status on the screen as read; invalid for a new one.
     QVariant m_rowVersion;
+    data::Fields m_loaded; // the shown status's columns as read
 
     QComboBox *cmbStatus = nullptr;
     QComboBox *cmbStatusID = nullptr;

@@ -191,11 +191,15 @@ void frmEmployeeEntry::LoadEmployee()
     const EmployeeEntry::Permissions permissions = EmployeeEntry::loadPermissions(context().db(), id);
     appendPair(lstAllPermissions, lstAllPermissionsID, permissions.notGranted);
     appendPair(lstUserPermissions, lstUserPermissionsID, permissions.granted);
+    m_permissionIds.clear();
+    for (const EmployeeEntry::Choice &permission : permissions.granted)
+        m_permissionIds << permission.id;
 }
 
 void frmEmployeeEntry::ClearEmployeeForm()
 {
     m_record = EmployeeEntry::Employee {};
+    m_permissionIds.clear();
     m_fields.clear();
     txtPassword->clear();
     for (QListWidget *list : { lstAllPermissions, lstAllPermissionsID, lstUserPermissions, lstUserPermissionsID })
@@ -284,8 +288,8 @@ void frmEmployeeEntry::btnSave_Click()
         const QString password = txtPassword->text();
         guarded([&] {
             const EmployeeEntry::Editor editor = EmployeeEntry::loadEditor(context().db(), context().UserID());
-            const std::variant<qint64, FieldProblem> saved
-                = EmployeeEntry::save(context().db(), record, password, permissionIds, editor, context().stamp());
+            const std::variant<qint64, FieldProblem> saved = EmployeeEntry::save(
+                context().db(), record, password, permissionIds, editor, context().stamp(), m_permissionIds);
             if (const auto *refused = std::get_if<FieldProblem>(&saved)) {
                 problem = *refused;
                 return;

@@ -61,6 +61,7 @@ private:
     void txtUsername_LostFocus();
 
     EmployeeEntry::Employee m_record;
+    QList<qint64> m_permissionIds; // the record's granted permissions as read
     FieldTable<EmployeeEntry::Employee> m_fields;
 
     // Controls, named as their objectName.

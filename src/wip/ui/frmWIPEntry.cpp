@@ -105,14 +105,15 @@ void frmWIPEntry::buildFields()
         .text("InitialScope", txtInitialScope, &R::initialScope)
         .listText("Software", cmbSoftware, &R::software)
         .listText("TypeOfPayment", cmbPayment, &R::typeOfPayment)
-        .number("Rugs", txtRugs, &R::rugs, QStringLiteral("number of rugs"), number, 0.0)
+        // Counts typed as words ("three") are kept as 0, as the office is
+        // used to; they are not refused.
+        .number("Rugs", txtRugs, &R::rugs, number, SafeNumber)
         .check("RugsCleaned", chkRugs, &R::rugsCleaned)
         .check("Itel", chkItel, &R::itel)
         .date("ItelDate", dtItel, &R::itelDate, today)
         .date("AdjusterUpdatedDate", dtAdjusterUpdated, &R::adjusterUpdatedDate, today)
         .editText("AdjusterUpdatedBy", cmbAdjusterUpdated, &R::adjusterUpdatedBy)
-        .number("CarpetCleanRooms", txtCarpetRooms, &R::carpetCleanRooms,
-            QStringLiteral("number of carpet cleaning rooms"), number, 0.0)
+        .number("CarpetCleanRooms", txtCarpetRooms, &R::carpetCleanRooms, number, SafeNumber)
         .text("HowHear", txtHowHear, &R::howHear)
         .text("TimeOfService", txtTime, &R::timeOfService)
         .listText("TypeOfService", cmbTypeOfService, &R::typeOfService)
@@ -195,8 +196,8 @@ void frmWIPEntry::loadRecord(qint64 id)
     SSTab1->setTabEnabled(SSTab1->indexOf(tabPhotos), m_record.id != 0 && !isReadOnly());
     m_photos->showOwner({ m_record.id, 0, 0 });
     lstSubcontractor->clear();
-    if (m_record.id != 0)
-        lstSubcontractor->addItems(wip::loadContractors(context().db(), m_record.id));
+    m_contractors = m_record.id != 0 ? wip::loadContractors(context().db(), m_record.id) : QStringList();
+    lstSubcontractor->addItems(m_contractors);
     LoadTime();
 }
 
@@ -235,6 +236,7 @@ void frmWIPEntry::ClearForm()
     lblEdited->clear();
     cmbSubcontractor->setEditText(QString());
     lstSubcontractor->clear();
+    m_contractors.clear();
     cmbWIP->setCurrentIndex(-1);
     cmbWIPID->setCurrentIndex(-1);
     // Emptied to no rows at all, header included.
@@ -279,8 +281,8 @@ void frmWIPEntry::btnSave_Click()
 {
     if (!maySave())
         return;
-    // A number box holding no number is refused before the form is read; an
-    // empty one counts 0.
+    // The rugs and carpet rooms read any text (no number counts 0); the
+    // table's own checks still come first.
     std::optional<FieldProblem> problem = m_fields.check();
     const wip::WipRecord record = problem ? m_record : readForm();
     if (!problem)
@@ -293,7 +295,7 @@ void frmWIPEntry::btnSave_Click()
     }
     const QStringList contractors = contractorsOnScreen();
     guarded([&] {
-        const qint64 id = wip::saveWip(context().db(), record, contractors, context().stamp());
+        const qint64 id = wip::saveWip(context().db(), record, contractors, context().stamp(), m_contractors);
         m_record.id = id;
         reloadLists();
         // Pick the saved WIP in the refilled picker, then show it as stored.

@@ -88,6 +88,7 @@ private:
     void setDryingAlert(bool on);
 
     wip::WipRecord m_record;
+    QStringList m_contractors; // the record's subcontractors as read
     FieldTable<wip::WipRecord> m_fields;
 
     // Controls, named as their objectName.
