@@ -479,11 +479,12 @@ private slots:
     {
         JT_FRESH_DB(db);
         testdb::logIn(7, QStringLiteral("someone"));
+        const int user = testdb::context().UserID();
         testdb::context().CallEmployeeLogin();
         testdb::context().CallEmployeeLogoff();
         data::Rows q = testdb::exec(QStringLiteral("SELECT UserID, Action FROM EmployeeLog ORDER BY ID"));
         QVERIFY(q.next());
-        QCOMPARE(q.value(0).toInt(), 7);
+        QCOMPARE(q.value(0).toInt(), user);
         QCOMPARE(q.value(1).toString(), QStringLiteral("Login"));
         QVERIFY(q.next());
         QCOMPARE(q.value(1).toString(), QStringLiteral("Logoff"));
