@@ -2,6 +2,7 @@
 #include "app/Screens.h"
 #include "board/BoardQuery.h"
 #include "board/ui/frmWIPNavigator.h"
+#include "photos/ui/PhotoPanel.h"
 #include "shell/AppContext.h"
 #include "shell/ui/MDI.h"
 #include "staff/ui/frmTimeEntry.h"
@@ -223,6 +224,7 @@ private slots:
         row("made inactive, saves", "inactive", "save", QStringList { kLoggedOff });
         row("row gone, saves", "gone", "save", QStringList { kLoggedOff });
         row("login blanked, opens", "no username", "open", QStringList { kLoggedOff });
+        row("demoted, adds a photo", "demoted", "photo", QStringList { kNotSaved });
     }
     void rightsAsTheyStand()
     {
@@ -237,7 +239,13 @@ private slots:
         mdi.show();
         testdb::logIn(boss, QStringLiteral("boss"), QStringLiteral("Admin"));
         mdi.unlockAfterLogin(QStringLiteral("boss"));
-        QVERIFY(mdi.showScreen(QStringLiteral("frmEmployeeEntry")));
+        // The photos are written by a panel of the job's screen, not its Save.
+        const QString screen = act == u"photo" ? QStringLiteral("frmWIPEntry") : QStringLiteral("frmEmployeeEntry");
+        auto *opened = mdi.showScreen(screen);
+        QVERIFY(opened);
+        const qint64 job = testdb::insertRow("WIP", { { "Customer", "Smith" } });
+        if (act == u"photo")
+            qobject_cast<frmWIPEntry *>(opened)->LoadWIP(QString::number(job));
         Messages::clearShown();
 
         // Another administrator's change, on the rows.
@@ -255,15 +263,17 @@ private slots:
 
         if (act == u"open")
             mdi.findChild<QAction *>(QStringLiteral("mnuWIPEntry"))->trigger();
+        else if (act == u"photo")
+            opened->findChild<PhotoPanel *>()->addFiles({ QStringLiteral("site.png") });
         else
-            findControl<QPushButton>(mdi.findScreen(QStringLiteral("frmEmployeeEntry")), "btnSave")->click();
+            findControl<QPushButton>(opened, "btnSave")->click();
         QCOMPARE(shownMessages(), messages);
-        QVERIFY(!mdi.findScreen(QStringLiteral("frmWIPEntry")));
+        QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM JobFile")).toInt(), 0);
+        if (act == u"open")
+            QVERIFY(!mdi.findScreen(QStringLiteral("frmWIPEntry")));
         const bool loggedOff = messages == QStringList { kLoggedOff };
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(openScreens(mdi),
-            loggedOff ? QStringList { QStringLiteral("frmLogin") }
-                      : QStringList { QStringLiteral("frmEmployeeEntry") });
+        QCOMPARE(openScreens(mdi), loggedOff ? QStringList { QStringLiteral("frmLogin") } : QStringList { screen });
         QCOMPARE(context.isLoggedIn(), !loggedOff);
         QCOMPARE(mdi.findChild<QAction *>(QStringLiteral("mnuWIPEntry"))->isEnabled(), !loggedOff);
     }

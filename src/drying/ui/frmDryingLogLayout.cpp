@@ -157,6 +157,7 @@ void frmDryingLog::buildUi()
     tabLog->addTab(atmosphere, QStringLiteral("Atmosphere"));
     tabLog->addTab(moisture, QStringLiteral("Moisture Points"));
     pnlEquipment = new EquipmentPanel(context(), [this](const std::function<void()> &work) { return guarded(work); });
+    pnlEquipment->setWriteCheck([this] { return maySave(); });
     tabLog->addTab(pnlEquipment, QStringLiteral("Equipment"));
 
     // ---- the charts, under the log
@@ -177,6 +178,7 @@ void frmDryingLog::buildUi()
     lblRoomPhotos = build::valueLabel("lblRoomPhotos");
     pnlPhotos = new PhotoPanel(context(), [this](const std::function<void()> &work) { return guarded(work); },
         { "lstRoomPhotos", "btnAddRoomPhotos", "btnDeleteRoomPhoto", "txtRoomPhotoCaption" });
+    pnlPhotos->setWriteCheck([this] { return maySave(); });
     auto *photos = build::named(new QWidget, "tabRoomPhotos");
     auto *photosLayout = new QVBoxLayout(photos);
     photosLayout->addWidget(lblRoomPhotos);

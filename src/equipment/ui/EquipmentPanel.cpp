@@ -232,6 +232,8 @@ void EquipmentPanel::refuse(const FieldProblem &problem)
 
 void EquipmentPanel::btnPlace_Click()
 {
+    if (m_mayWrite && !m_mayWrite())
+        return;
     QList<equipment::Unit> units;
     if (!m_guard([&] { units = equipment::unitsInShop(m_context.db()); }))
         return;
@@ -264,6 +266,8 @@ void EquipmentPanel::btnRemoveUnit_Click()
         Messages::show(this, QStringLiteral("Choose a unit standing in the room."), QStringLiteral("Equipment"));
         return;
     }
+    if (m_mayWrite && !m_mayWrite())
+        return;
     const equipment::Placement chosen = *placement;
     std::optional<FieldProblem> problem;
     m_guard([&] {
@@ -281,6 +285,8 @@ void EquipmentPanel::btnMoveUnit_Click()
         Messages::show(this, QStringLiteral("Choose a unit standing in the room."), QStringLiteral("Equipment"));
         return;
     }
+    if (m_mayWrite && !m_mayWrite())
+        return;
     const equipment::Placement chosen = *placement;
     QList<RoomChoice> others;
     QStringList entries;
@@ -307,6 +313,8 @@ void EquipmentPanel::btnMoveUnit_Click()
 
 void EquipmentPanel::btnSaveSize_Click()
 {
+    if (m_mayWrite && !m_mayWrite())
+        return;
     equipment::RoomSize size = m_size;
     size.roomId = m_roomId;
     if (const auto bad = typedSize(size)) {

@@ -23,6 +23,10 @@ class EquipmentPanel : public QWidget
 public:
     // `guard` runs a piece of work, showing any error (Screen::guarded()).
     EquipmentPanel(AppContext &context, std::function<bool(const std::function<void()> &)> guard);
+    // Asked before a unit is placed, moved or taken out and before a size is
+    // saved: false (the user told) when the screen may not change the job
+    // now (Screen::maySave()).
+    void setWriteCheck(std::function<bool()> check) { m_mayWrite = std::move(check); }
 
     // A room of the job, as the move dialog lists them.
     struct RoomChoice
@@ -50,6 +54,7 @@ private:
 
     AppContext &m_context;
     std::function<bool(const std::function<void()> &)> m_guard;
+    std::function<bool()> m_mayWrite;
     qint64 m_wipId = 0;
     qint64 m_roomId = 0;
     QList<RoomChoice> m_rooms;

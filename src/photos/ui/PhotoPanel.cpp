@@ -203,7 +203,7 @@ void PhotoPanel::select(qint64 id)
 
 void PhotoPanel::addFiles(const QStringList &paths)
 {
-    if (paths.isEmpty() || !btnAddPhotos->isEnabled())
+    if (paths.isEmpty() || !btnAddPhotos->isEnabled() || (m_mayWrite && !m_mayWrite()))
         return;
     QProgressDialog progress(
         QStringLiteral("Adding %1 files…").arg(paths.size()), QStringLiteral("Stop"), 0, int(paths.size()), this);
@@ -300,7 +300,7 @@ void PhotoPanel::btnAddPhotos_Click()
 void PhotoPanel::btnDeletePhoto_Click()
 {
     const photos::FileEntry *entry = current();
-    if (!entry)
+    if (!entry || (m_mayWrite && !m_mayWrite()))
         return;
     const QString what = entry->kind == photos::Kind::Photo ? QStringLiteral("photo") : QStringLiteral("document");
     if (Messages::show(this, QStringLiteral("Delete the %1 %2? It cannot be brought back.").arg(what, entry->fileName),
@@ -325,6 +325,8 @@ void PhotoPanel::txtCaption_Finished()
     if (!entry || !txtCaption->isModified())
         return;
     txtCaption->setModified(false);
+    if (m_mayWrite && !m_mayWrite())
+        return;
     const qint64 id = entry->id;
     const int row = lstPhotos->currentIndex().row();
     const QString text = txtCaption->text();

@@ -33,6 +33,9 @@ public:
 
     // `guard` runs a piece of work, showing any error (Screen::guarded()).
     PhotoPanel(AppContext &context, std::function<bool(const std::function<void()> &)> guard, const Names &names);
+    // Asked before anything is added, deleted or captioned: false (the user
+    // told) when the screen may not change the job now (Screen::maySave()).
+    void setWriteCheck(std::function<bool()> check) { m_mayWrite = std::move(check); }
 
     // Shows the owner's files (a wipId of 0: none, and nothing can be added).
     // They are read when the panel is shown, not before: a job is loaded
@@ -71,6 +74,7 @@ private:
 
     AppContext &m_context;
     std::function<bool(const std::function<void()> &)> m_guard;
+    std::function<bool()> m_mayWrite;
     photos::Owner m_owner;
     bool m_stale = false;
     PhotoModel *m_model = nullptr;
