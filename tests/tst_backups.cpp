@@ -314,10 +314,11 @@ private slots:
         if (!programBackups.isNull())
             company.programBackups = programBackups.toBool();
         testdb::context().setCompany(company);
+        const qint64 me = testdb::context().UserID();
         if (remindedDaysAgo >= 0)
-            Backups::noteReminded(testdb::connection(), 3, kNow.addDays(-remindedDaysAgo).addSecs(-3600));
+            Backups::noteReminded(testdb::connection(), me, kNow.addDays(-remindedDaysAgo).addSecs(-3600));
         // Another user's reminder is his own.
-        Backups::noteReminded(testdb::connection(), 4, kNow);
+        Backups::noteReminded(testdb::connection(), me + 1, kNow);
 
         const bool shown = testdb::connection().dialect().kind() == data::DbKind::SQLite ? embedded : server;
         BackupUi::remindAtLogin(nullptr, testdb::context());

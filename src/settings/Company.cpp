@@ -120,7 +120,30 @@ void save(data::Connection &db, const CompanyRow &row)
     const QString what = QStringLiteral("The company settings");
     data::Transaction transaction(db);
     if (row.id != 0) {
-        db.updateRowAtVersion(QStringLiteral("Company"), row.id, fields, row.loaded, row.rowVersion, what);
+        // "The program makes the backups" is three-state: a save compares
+        // flags as records read them (NULL as false), which would take a
+        // setting turned off where it was never set for no change at all.
+        // It is written by itself when it differs from what was read.
+        const QString programColumn = QStringLiteral("ProgramBackups");
+        data::Fields others;
+        QVariant programLoaded;
+        for (const auto &field : fields) {
+            if (field.first != programColumn)
+                others << field;
+        }
+        for (const auto &field : row.loaded) {
+            if (field.first == programColumn)
+                programLoaded = field.second;
+        }
+        data::Fields loaded = row.loaded;
+        loaded.removeIf([&](const auto &field) { return field.first == programColumn; });
+        db.updateRowAtVersion(QStringLiteral("Company"), row.id, others, loaded, row.rowVersion, what);
+        const std::optional<bool> was
+            = programLoaded.isNull() ? std::nullopt : std::optional<bool>(programLoaded.toBool());
+        if (was != row.programBackups) {
+            db.exec(QStringLiteral("UPDATE Company SET ProgramBackups = ? WHERE ID = ?"),
+                { row.programBackups ? QVariant(*row.programBackups) : QVariant(), row.id });
+        }
     } else {
         if (db.scalar(db.dialect().selectTop(1, QStringLiteral("ID"), QStringLiteral("Company"))).isValid())
             throw data::ChangedByOtherError(what, QString(), QString());

@@ -128,6 +128,9 @@ namespace {
                                    "or Inactive."));
             }
             const QSet<qint64> held(editor.held.cbegin(), editor.held.cend());
+            const auto nameOf = [&db](qint64 id) {
+                return db.scalar(QStringLiteral("SELECT Name FROM Permission WHERE ID = ?"), { id }).toString();
+            };
             // Whoever sets another's password or user name can log in as
             // them: only as someone who holds nothing more than the editor.
             const bool loginChanged = before
@@ -136,12 +139,10 @@ namespace {
             for (const qint64 id : loginChanged ? before->granted : QSet<qint64>()) {
                 if (held.contains(id))
                     continue;
-                const QString name
-                    = db.scalar(QStringLiteral("SELECT Name FROM Permission WHERE ID = ?"), { id }).toString();
                 return notSaved("",
                     QStringLiteral("You cannot change the password, username, Inactive or type of an employee "
                                    "who holds the permission \"%1\": you do not hold it yourself.")
-                        .arg(name));
+                        .arg(nameOf(id)));
             }
             // An Admin's rows grant nothing: only a User's are compared.
             const QSet<qint64> after
@@ -151,12 +152,10 @@ namespace {
                 for (const qint64 id : changed) {
                     if (held.contains(id))
                         continue;
-                    const QString name
-                        = db.scalar(QStringLiteral("SELECT Name FROM Permission WHERE ID = ?"), { id }).toString();
                     return notSaved("",
                         QStringLiteral("You cannot grant or take away the permission \"%1\": you do not hold it "
                                        "yourself.")
-                            .arg(name));
+                            .arg(nameOf(id)));
                 }
             }
         }
