@@ -414,15 +414,13 @@ private slots:
         QVERIFY(data::checkSchema(testdb::connection()).missing.contains(QStringLiteral("table WIP")));
     }
 
-    // Every SQLite file the tool or the program makes is its owner's alone
-    // (0600, its journal too) although the umask would let everyone read it;
-    // so is the backups folder (0700), one there already narrowed. A refused
-    // restore leaves no file behind.
+    // Every SQLite file the tool or the program makes (all through one
+    // open()) is its owner's alone, 0600 and its journal too, although the
+    // umask would let everyone read it; so is the backups folder (0700), one
+    // there already narrowed. A refused restore leaves no file behind.
     void filesArePrivate_data()
     {
         columns<QString, int>({ "made", "mode" }); // the file's mode; -1: no file
-        row("init", "init", 0600);
-        row("copy into a new file", "copy", 0600);
         row("restore into a new file", "restore", 0600);
         row("restore refused", "restore of no backup", -1);
         row("automatic backup", "automatic", 0600);
@@ -442,11 +440,7 @@ private slots:
         QString file = out.filePath("new.db");
         const QString backup = out.filePath("jobs.backup.db");
         Result result { 0, {}, {} };
-        if (made == u"init") {
-            result = runOn(config, { "init", "--password", "s3cret" });
-        } else if (made == u"copy") {
-            result = run(db, { "copy", "--to", config });
-        } else if (made.startsWith(u"restore")) {
+        if (made.startsWith(u"restore")) {
             if (made == u"restore")
                 QVERIFY(data::backUp(testdb::connection(), backup).committed);
             else
@@ -477,7 +471,6 @@ private slots:
     {
         columns<QString, QString>({ "backend", "how" });
         row("SQLite through a link", "sqlite", "link");
-        row("PostgreSQL as localhost", "postgres", "localhost");
         row("PostgreSQL through its socket folder and a slash", "postgres", "socket");
         row("ODBC as localhost", "odbc", "localhost");
     }
