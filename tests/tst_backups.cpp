@@ -293,11 +293,10 @@ private slots:
         QTest::addColumn<bool>("embedded"); // shown on the embedded database
         QTest::addColumn<bool>("server"); // shown on a server
         QTest::newRow("admin, setting never set") << "Admin" << QVariant() << -1 << true << false;
-        QTest::newRow("admin, the program backs up") << "Admin" << QVariant(true) << -1 << true << true;
+        QTest::newRow("program backs up, admin reminded yesterday") << "Admin" << QVariant(true) << 1 << true << true;
         QTest::newRow("admin, the server backs up") << "Admin" << QVariant(false) << -1 << false << false;
         QTest::newRow("a user who cannot back up") << "User" << QVariant(true) << -1 << false << false;
         QTest::newRow("admin reminded today") << "Admin" << QVariant(true) << 0 << false << false;
-        QTest::newRow("admin reminded yesterday") << "Admin" << QVariant(true) << 1 << true << true;
     }
     void reminderGate()
     {
@@ -314,11 +313,11 @@ private slots:
         if (!programBackups.isNull())
             company.programBackups = programBackups.toBool();
         testdb::context().setCompany(company);
-        const qint64 me = testdb::context().UserID();
+        const qint64 user = testdb::context().UserID();
         if (remindedDaysAgo >= 0)
-            Backups::noteReminded(testdb::connection(), me, kNow.addDays(-remindedDaysAgo).addSecs(-3600));
+            Backups::noteReminded(testdb::connection(), user, kNow.addDays(-remindedDaysAgo).addSecs(-3600));
         // Another user's reminder is his own.
-        Backups::noteReminded(testdb::connection(), me + 1, kNow);
+        Backups::noteReminded(testdb::connection(), user + 1, kNow);
 
         const bool shown = testdb::connection().dialect().kind() == data::DbKind::SQLite ? embedded : server;
         BackupUi::remindAtLogin(nullptr, testdb::context());

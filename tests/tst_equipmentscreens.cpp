@@ -81,34 +81,18 @@ class TestEquipmentScreens : public QObject
     template <typename T = QLineEdit> T *child(const char *name) { return findControl<T>(m_screen, name); }
     void click(const char *name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
 
-    // The units AM-01, AM-02 and DH-01; their IDs in that order.
+    // The units AM-01, AM-02, DH-01 and the retired OLD-1; their IDs in that
+    // order.
     QList<qint64> addUnits()
     {
+        const equipment::Unit units[] = { { .assetNo = "AM-01", .type = equipment::airMover() },
+            { .assetNo = "AM-02", .type = equipment::airMover() },
+            { .assetNo = "DH-01", .type = equipment::dehumidifier(), .dehuKind = "LGR", .pints = 70 },
+            { .assetNo = "OLD-1", .type = "Heater", .retired = true } };
         QList<qint64> ids;
-        for (const char *asset : { "AM-01", "AM-02", "DH-01" }) {
-            equipment::Unit unit;
-            unit.assetNo = QString::fromLatin1(asset);
-            unit.type = asset[0] == 'A' ? equipment::airMover() : equipment::dehumidifier();
-            if (asset[0] == 'D') {
-                unit.dehuKind = "LGR";
-                unit.pints = 70;
-            }
+        for (const equipment::Unit &unit : units)
             ids << std::get<qint64>(equipment::saveUnit(testdb::connection(), unit));
-        }
         return ids;
-    }
-
-    // The grid's data rows, cells joined by " | ", the hidden ID left out.
-    QStringList gridRows(GridWidget *grid)
-    {
-        QStringList rows;
-        for (int row = 0; row < grid->rows(); ++row) {
-            QStringList cells;
-            for (int col = 1; col < grid->cols(); ++col)
-                cells << grid->textMatrix(row, col);
-            rows << cells.join(" | ");
-        }
-        return rows;
     }
 
     QWidget *open(const char *screen)
@@ -171,85 +155,63 @@ private slots:
     }
 
     // Another unit picked (in the look-up list or the grid), or New, with
-    // the shown one edited asks first: Yes saves it and goes on, No drops
-    // the edit and goes on, Cancel stays with the edit kept.
+    // the shown one edited asks first: Yes saves it and goes on to DH-01, No
+    // drops the edit and goes on, Cancel stays with the edit kept.
     void askBeforeLeavingAnEditedUnit_data()
     {
-        columns<QString, int, QString, QString, QString>(
-            { "via", "answer", "storedDescription", "shownAsset", "shownDescription" });
-        row("Yes saves", QString("list"), int(QMessageBox::Yes), QString("Bent handle"), QString("DH-01"), QString());
-        row("picked in the grid, No drops", QString("grid"), int(QMessageBox::No), QString(), QString("DH-01"),
-            QString());
-        row("Cancel stays", QString("list"), int(QMessageBox::Cancel), QString(), QString("AM-01"),
-            QString("Bent handle"));
-        row("picked in the grid, Cancel stays", QString("grid"), int(QMessageBox::Cancel), QString(), QString("AM-01"),
-            QString("Bent handle"));
-        row("New, Cancel stays", QString("new"), int(QMessageBox::Cancel), QString(), QString("AM-01"),
-            QString("Bent handle"));
+        columns<QString, int>({ "via", "answer" });
+        row("Yes saves", QString("list"), int(QMessageBox::Yes));
+        row("picked in the grid, No drops", QString("grid"), int(QMessageBox::No));
+        row("Cancel stays", QString("list"), int(QMessageBox::Cancel));
+        row("picked in the grid, Cancel stays", QString("grid"), int(QMessageBox::Cancel));
+        row("New, Cancel stays", QString("new"), int(QMessageBox::Cancel));
     }
     void askBeforeLeavingAnEditedUnit()
     {
         QFETCH(QString, via);
         QFETCH(int, answer);
-        QFETCH(QString, storedDescription);
-        QFETCH(QString, shownAsset);
-        QFETCH(QString, shownDescription);
+        const bool stays = answer == QMessageBox::Cancel;
+        const QString shownAsset = stays ? "AM-01" : "DH-01";
         JT_FRESH_DB(db);
         addUnits();
         QVERIFY(open("frmEquipment"));
         auto *units = child<QComboBox>("cmbUnits");
         auto *grid = child<GridWidget>("vsfgUnits");
-        units->setCurrentIndex(0);
-        emit units->activated(0);
-        QCOMPARE(child("txtAsset")->text(), QString("AM-01"));
+        const auto pick = [units](int index) {
+            units->setCurrentIndex(index);
+            emit units->activated(index);
+        };
         // Unchanged, nothing is asked.
         QVERIFY(grid->setRow(2));
         QTRY_COMPARE(child("txtAsset")->text(), QString("AM-02"));
-        units->setCurrentIndex(0);
-        emit units->activated(0);
+        pick(0);
+        QCOMPARE(child("txtAsset")->text(), QString("AM-01"));
         QCOMPARE(shownMessages(), QStringList());
 
         QTest::keyClicks(child("txtDescription"), "Bent handle");
         Messages::setNextAnswer(QMessageBox::StandardButton(answer));
-        if (via == "list") {
-            units->setCurrentIndex(2);
-            emit units->activated(2);
-        } else if (via == "grid") {
+        if (via == "list")
+            pick(2);
+        else if (via == "grid")
             QVERIFY(grid->setRow(3));
-        } else {
+        else
             click("btnNew");
-        }
         QTRY_COMPARE(
             shownMessages(), QStringList { "Equipment: Do you want to save the changes to this unit? (buttons)" });
         QTRY_COMPARE(child("txtAsset")->text(), shownAsset);
-        QCOMPARE(child("txtDescription")->text(), shownDescription);
+        QCOMPARE(child("txtDescription")->text(), QString(stays ? "Bent handle" : ""));
         QCOMPARE(testdb::scalar("SELECT Description FROM Equipment WHERE AssetNo = ?", { "AM-01" }).toString(),
-            storedDescription);
+            QString(answer == QMessageBox::Yes ? "Bent handle" : ""));
         // The lists show the unit on screen.
         QCOMPARE(units->currentText().section(u' ', 0, 0), shownAsset);
-        const int row = grid->row();
-        QCOMPARE(row > 0 ? grid->textMatrix(row, 1) : QString(), shownAsset);
+        QCOMPARE(grid->row() > 0 ? grid->textMatrix(grid->row(), 1) : QString(), shownAsset);
     }
 
     // The sizing follows the boxes as they are typed, through the counting
-    // rule; nothing is stored until Save Size.
-    void sizingShownAsTyped_data()
-    {
-        columns<QStringList, QString, QString, QString>({ "typed", "klass", "airMovers", "pints" });
-        row("a wet room", QStringList { "12", "12", "8", "2" }, QString("2"), QString("Air movers: 4 needed, 0 placed"),
-            QString("Dehumidification: 28.8 pints/day conventional or"));
-        row("no class yet", QStringList { "12", "12", "8", "2" }, QString(), QString("Air movers: 4 needed, 0 placed"),
-            QString("Dehumidification: enter the room's size and class; 0.0 pints/day placed"));
-        row("a length that is no number", QStringList { "twelve", "12", "8", "2" }, QString("2"),
-            QString("Air movers: enter the room's size; 0 placed"),
-            QString("Dehumidification: enter the room's size and class; 0.0 pints/day placed"));
-    }
+    // rule, a class not chosen or a size that is no number counting as none;
+    // nothing is stored until Save Size.
     void sizingShownAsTyped()
     {
-        QFETCH(QStringList, typed);
-        QFETCH(QString, klass);
-        QFETCH(QString, airMovers);
-        QFETCH(QString, pints);
         JT_FRESH_DB(db);
         Clock::setNow(kNow);
         const qint64 wip = addWip("Smith");
@@ -259,12 +221,25 @@ private slots:
         log->LoadDryingLog(QString::number(wip));
         child<QListWidget>("lstRooms")->setCurrentRow(1);
         child<QTabWidget>("tabLog")->setCurrentIndex(2);
-        child<QComboBox>("cmbClass")->setCurrentText(klass);
-        int i = 0;
-        for (const char *box : { "txtLength", "txtWidth", "txtHeight", "txtWetWall" })
-            QTest::keyClicks(child(box), typed.value(i++));
-        QCOMPARE(child<QLabel>("lblAirMovers")->text(), airMovers);
-        QVERIFY2(child<QLabel>("lblPints")->text().startsWith(pints), qPrintable(child<QLabel>("lblPints")->text()));
+        const auto shown
+            = [this] { return child<QLabel>("lblAirMovers")->text() + " / " + child<QLabel>("lblPints")->text(); };
+        child<QComboBox>("cmbClass")->setCurrentText(QString());
+        QTest::keyClicks(child("txtLength"), "12");
+        QTest::keyClicks(child("txtWidth"), "12");
+        QTest::keyClicks(child("txtHeight"), "8");
+        QTest::keyClicks(child("txtWetWall"), "2");
+        QCOMPARE(shown(),
+            QString("Air movers: 4 needed, 0 placed / Dehumidification: enter the room's size and class; 0.0 pints/day "
+                    "placed"));
+        child<QComboBox>("cmbClass")->setCurrentText("2");
+        QVERIFY2(
+            shown().startsWith("Air movers: 4 needed, 0 placed / Dehumidification: 28.8 pints/day conventional or"),
+            qPrintable(shown()));
+        child("txtLength")->clear();
+        QTest::keyClicks(child("txtLength"), "twelve");
+        QCOMPARE(shown(),
+            QString("Air movers: enter the room's size; 0 placed / Dehumidification: enter the room's size and class; "
+                    "0.0 pints/day placed"));
         QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM RoomSizing").toInt(), 0);
         QCOMPARE(shownMessages(), QStringList());
     }
@@ -279,11 +254,6 @@ private slots:
         Clock::setNow(kNow);
         auto &c = testdb::connection();
         const QList<qint64> ids = addUnits();
-        equipment::Unit retired;
-        retired.assetNo = "OLD-1";
-        retired.type = "Heater";
-        retired.retired = true;
-        std::get<qint64>(equipment::saveUnit(c, retired));
         const QString customer("<b>Smith</b> <img src=\"/etc/hostname\">");
         const qint64 wip = addWip(customer);
         const qint64 kitchen = std::get<qint64>(drying::addRoom(c, wip, "Kitchen", true));
@@ -295,7 +265,14 @@ private slots:
         QVERIFY(!equipment::removeUnit(c, out, version, kNow.addDays(-2).addSecs(-60)));
         QVERIFY(open("frmEquipment"));
         auto *grid = child<GridWidget>("vsfgUnits");
-        QCOMPARE(gridRows(grid),
+        QStringList rows; // cells joined by " | ", the hidden ID left out
+        for (int row = 0; row < grid->rows(); ++row) {
+            QStringList cells;
+            for (int col = 1; col < grid->cols(); ++col)
+                cells << grid->textMatrix(row, col);
+            rows << cells.join(" | ");
+        }
+        QCOMPARE(rows,
             (QStringList { "Asset | Type | Where | Since | Days",
                 QString("AM-01 | Air Mover | On job %1 (%2), room Kitchen | %3 | 3")
                     .arg(wip)
