@@ -308,8 +308,6 @@ private slots:
         row("user retires a stronger user", "User", "user", "inactive", true, takeover);
         row("user edits a stronger user's address", "User", "user", "city", true, {});
         row("user sets a peer's password", "User", "peer", "password", true, {});
-        row("user renames a peer's login", "User", "peer", "username", true, {});
-        row("user retires a peer", "User", "peer", "inactive", true, {});
         row("user grants what they hold", "User", "user", "grant WIPs Navigator", true, {});
         row("user grants what they lack", "User", "user", "grant Company Info", true, notHeld);
         row("user takes away what they lack", "User", "user", "revoke Delete Employee Time", true, notHeld);

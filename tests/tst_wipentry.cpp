@@ -524,32 +524,15 @@ private slots:
     // 0, is saved so and shows "0" once reloaded; nothing is refused.
     void rugsAndCarpetRoomsTakeAnyText_data()
     {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<double>("stored");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("a word") << "txtRugs"
-                                << "Rugs"
-                                << "three" << 0.0 << "0";
-        QTest::newRow("a typo") << "txtRugs"
-                                << "Rugs"
-                                << "5o" << 0.0 << "0";
-        QTest::newRow("empty") << "txtRugs"
-                               << "Rugs"
-                               << "" << 0.0 << "0";
-        QTest::newRow("nan") << "txtRugs"
-                             << "Rugs"
-                             << "nan" << 0.0 << "0";
-        QTest::newRow("a number") << "txtRugs"
-                                  << "Rugs"
-                                  << " 4 " << 4.0 << "4";
-        QTest::newRow("rooms, a word") << "txtCarpetRooms"
-                                       << "CarpetCleanRooms"
-                                       << "three" << 0.0 << "0";
-        QTest::newRow("rooms, a number") << "txtCarpetRooms"
-                                         << "CarpetCleanRooms"
-                                         << "2.5" << 2.5 << "2.5";
+        columns<QString, QString, QString, double, QString>({ "box", "column", "typed", "stored", "shown" });
+        const QString rugs("txtRugs"), rooms("txtCarpetRooms");
+        row("a word", rugs, QString("Rugs"), QString("three"), 0.0, QString("0"));
+        row("a typo", rugs, QString("Rugs"), QString("5o"), 0.0, QString("0"));
+        row("empty", rugs, QString("Rugs"), QString(), 0.0, QString("0"));
+        row("nan", rugs, QString("Rugs"), QString("nan"), 0.0, QString("0"));
+        row("a number", rugs, QString("Rugs"), QString(" 4 "), 4.0, QString("4"));
+        row("rooms, a word", rooms, QString("CarpetCleanRooms"), QString("three"), 0.0, QString("0"));
+        row("rooms, a number", rooms, QString("CarpetCleanRooms"), QString("2.5"), 2.5, QString("2.5"));
     }
     void rugsAndCarpetRoomsTakeAnyText()
     {
