@@ -64,13 +64,15 @@ MDI::MDI(AppContext &context, const ScreenRegistry &screens, QWidget *parent)
         touch->start(Backups::kTouchMinutes * 60 * 1000);
     }
     resize(1024, 768);
-    m_context.setSessionLostHook([this] { returnToLogin(); });
+    // The hook may outlive this window (a context kept for the next one), and
+    // this window the context: it asks for the window, never the reverse.
+    m_context.setSessionLostHook([window = QPointer<MDI>(this)] {
+        if (window)
+            window->returnToLogin();
+    });
 }
 
-MDI::~MDI()
-{
-    m_context.setSessionLostHook({});
-}
+MDI::~MDI() = default;
 
 QAction *MDI::addEntry(QMenu *menu, const char *name, const QString &caption)
 {
