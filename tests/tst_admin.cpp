@@ -399,6 +399,12 @@ private slots:
             QStringLiteral("  ") } << QStringLiteral("password");
         QTest::newRow("unknown option") << QStringList { QStringLiteral("check"), QStringLiteral("--frobnicate") }
                                         << QStringLiteral("frobnicate");
+        QTest::newRow("option of another command") << QStringList { QStringLiteral("backup"), QStringLiteral("--jobs"),
+            QStringLiteral("3") } << QStringLiteral("backup does not take --jobs");
+        QTest::newRow("both spellings of one option") << QStringList { QStringLiteral("restore"),
+            QStringLiteral("--file"), QStringLiteral("a.db"), QStringLiteral("--from"), QStringLiteral("b.db") }
+                                                      << QStringLiteral("two spellings");
+        QTest::newRow("copy without a target") << QStringList { QStringLiteral("copy") } << QStringLiteral("--target");
     }
     void refusesBadInput()
     {
@@ -445,7 +451,7 @@ private slots:
                 QVERIFY(data::backUp(testdb::connection(), backup).committed);
             else
                 QVERIFY(QFile(backup).open(QIODevice::WriteOnly)); // an empty file: no job database
-            result = runOn(config, { "restore", "--from", backup });
+            result = runOn(config, { "restore", made == u"restore" ? "--file" : "--from", backup }); // both spellings
         } else {
             const QString folder = data::backupFolder(Backups::embeddedFile(testdb::connection()));
             if (made.contains(u"0755"))

@@ -1,19 +1,9 @@
-// jobtracker-admin: creates, fills, checks and upgrades job databases.
-//
-//   jobtracker-admin [--config FILE] init [--username NAME] [--password PW]
-//   jobtracker-admin [--config FILE] seed-demo [--jobs N] [--bookings-per-job N] [--force]
-//   jobtracker-admin [--config FILE] check
-//   jobtracker-admin [--config FILE] upgrade
-//   jobtracker-admin [--config FILE] report work-order --wip N --pdf FILE [--user NAME] [--photos]
-//   jobtracker-admin [--config FILE] report drying-log --wip N --pdf FILE [--user NAME] [--photos]
-//   jobtracker-admin [--config FILE] report board [--type T] [--status S] [--search X]
-//                    [--from DATE --to DATE] [--all] --pdf FILE [--user NAME]
-//   jobtracker-admin [--config FILE] copy --to OTHER_CONFIG [--replace]
-//   jobtracker-admin [--config FILE] backup [--to FILE]
-//   jobtracker-admin [--config FILE] restore --from FILE [--replace]
-//
-// FILE defaults to the config.txt the program itself would read: beside this
-// program, else in the user's configuration folder.
+// jobtracker-admin: creates, fills, checks, copies and upgrades job
+// databases, and prints reports from them. The commands, their options and
+// their help are one table (kCommands below); `jobtracker-admin --help` shows
+// it. --config FILE names the database; it defaults to the config.txt the
+// program itself would read: beside this program, else in the user's
+// configuration folder.
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "board/BoardQuery.h"
@@ -346,17 +336,6 @@ int copy(data::Connection &source, const QString &targetConfig, bool replace)
     return 0;
 }
 
-// What a report command was given besides the database.
-struct ReportRequest
-{
-    QString kind;
-    QString pdf;
-    QString user;
-    QString wip;
-    board::Filter filter;
-    bool photos = false;
-};
-
 // A date of the command line: yyyy-MM-dd.
 std::optional<QDate> isoDate(const QString &text)
 {
@@ -364,255 +343,402 @@ std::optional<QDate> isoDate(const QString &text)
     return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
 
-int report(data::Connection &db, const ReportRequest &request)
+// ---- the command line
+
+// Every option a command may take besides --config: name, value (empty for a
+// switch), help.
+struct OptionSpec
 {
-    const CompanyRow company = Company::load(db).value_or(CompanyRow {});
-    const reports::RunTexts texts = reports::runTexts(company, request.user, Clock::now());
-    reports::Document document;
-    if (request.kind == u"work-order") {
-        const std::optional<qint64> id = reports::parseWipId(request.wip);
-        if (!id)
-            return fail(QStringLiteral("report work-order needs --wip with a WIP's ID (digits only)"));
-        document = reports::workOrder(db, *id, texts, Clock::today());
-    } else if (request.kind == u"drying-log") {
-        const std::optional<qint64> id = reports::parseWipId(request.wip);
-        if (!id)
-            return fail(QStringLiteral("report drying-log needs --wip with a WIP's ID (digits only)"));
-        document = reports::dryingLog(db, *id, texts, Clock::today(), company.temperatureUnit, charts::paintChart);
-    } else {
-        document = reports::boardReport(db, request.filter, texts, Clock::today());
+    const char *name;
+    const char *valueName;
+    const char *help;
+};
+
+constexpr OptionSpec kOptions[] = {
+    { "username", "name", "The administrator's user name (admin when left out)." },
+    { "password", "password", "The administrator's password (asked for when left out)." },
+    { "jobs", "N", "How many demo jobs (200 when left out)." },
+    { "bookings-per-job", "N", "Time bookings per demo job (10 when left out)." },
+    { "force", "", "Add the demo to a database that already holds jobs or employees." },
+    { "target", "file", "The config.txt naming the database to copy into." },
+    { "file", "file", "The backup file: a new one to write, or the one to load." },
+    { "replace", "", "Replace everything in a target database that already holds jobs." },
+    { "wip", "N", "The WIP's ID." },
+    { "pdf", "file", "The PDF file to write." },
+    { "user", "name", "The name printed as the report's printer ($USER when left out)." },
+    { "photos", "", "Add the job's photos at the end, six to a page." },
+    { "type", "T", "Only jobs of this type." },
+    { "status", "S", "Only jobs in this status." },
+    { "search", "X", "Only customers whose name contains this." },
+    { "from", "date", "Only jobs started on or after this day (yyyy-MM-dd), with --to." },
+    { "to", "date", "Only jobs started by this day (yyyy-MM-dd), with --from." },
+    { "all", "", "Closed jobs too (the board's Active Only off)." },
+};
+
+struct Command;
+
+// One run of a command: its options as given (older spellings read under
+// their names of today) and the database it works on.
+class Invocation
+{
+public:
+    Invocation(const Command &command, const QCommandLineParser &parser, QString configPath);
+
+    const Command &command;
+    const QString configPath;
+    ConfigValues config;
+
+    bool isSet(const char *name) const { return m_values.contains(QLatin1String(name)); }
+    QString value(const char *name, const QString &otherwise = {}) const
+    {
+        return m_values.value(QLatin1String(name), otherwise);
     }
-    document.printPhotos = request.photos;
-    const int pages = reports::writePdf(document, request.pdf);
-    out() << "Wrote the " << document.title.toLower() << " to " << request.pdf << " (" << pages
+    // What is wrong with the options given: one this command does not take,
+    // or one given under both its spellings. Empty when nothing is.
+    const QString &problem() const { return m_problem; }
+
+    // Opens (for init and restore: perhaps creates) the database of --config.
+    data::Connection &open(const data::OpenOptions &options = {})
+    {
+        m_db.open(config.connectionString, QFileInfo(configPath).absolutePath(), options);
+        return m_db;
+    }
+    data::Connection &db() { return m_db; }
+
+private:
+    QHash<QString, QString> m_values;
+    QString m_problem;
+    data::Connection m_db;
+};
+
+using Run = int (*)(Invocation &);
+
+// A command: its name (two words for the reports), what follows it in the
+// help, what it does, the options it takes (besides --config; "file|from"
+// takes --file and also reads --from, the older spelling of this command's
+// --file), and what runs it.
+struct Command
+{
+    const char *name;
+    const char *synopsis;
+    const char *help;
+    const char *options;
+    Run run;
+
+    // The options this command takes, each with the older spelling it reads
+    // as it (or with itself).
+    QList<std::pair<QString, QString>> accepted() const
+    {
+        QList<std::pair<QString, QString>> result;
+        for (const QString &option : QString::fromLatin1(options).split(u' ', Qt::SkipEmptyParts)) {
+            const QString name = option.section(u'|', 0, 0);
+            result.append({ name, name });
+            if (option.contains(u'|'))
+                result.append({ option.section(u'|', 1, 1), name });
+        }
+        return result;
+    }
+};
+
+Invocation::Invocation(const Command &command_, const QCommandLineParser &parser, QString configPath_)
+    : command(command_)
+    , configPath(std::move(configPath_))
+{
+    const QList<std::pair<QString, QString>> accepted = command.accepted();
+    for (const QString &given : parser.optionNames()) {
+        if (given == u"config" || given == u"help")
+            continue;
+        const auto found
+            = std::find_if(accepted.begin(), accepted.end(), [&](const auto &option) { return option.first == given; });
+        if (found == accepted.end()) {
+            m_problem
+                = QStringLiteral("%1 does not take --%2 (see --help)").arg(QString::fromLatin1(command.name), given);
+            return;
+        }
+        if (m_values.contains(found->second)) {
+            m_problem = QStringLiteral("--%1 is given twice or under two spellings").arg(found->second);
+            return;
+        }
+        m_values.insert(found->second, parser.value(given));
+    }
+}
+
+int runInit(Invocation &run)
+{
+    // Everything is asked for before anything is opened (and perhaps made).
+    const QString username = run.value("username", QStringLiteral("admin"));
+    const QString password = run.isSet("password") ? run.value("password") : promptPassword();
+    if (username.trimmed().isEmpty() || password.trimmed().isEmpty())
+        return fail(QStringLiteral("the administrator needs a user name and a non-empty password"));
+    data::OpenOptions options;
+    options.createSqliteFile = true;
+    data::Connection &db = run.open(options);
+    if (!data::checkSchema(db).missing.contains(QStringLiteral("table WIP")))
+        return fail(QStringLiteral("the database already holds a job tracker schema"));
+    try {
+        data::createSchema(db);
+        data::addAdministrator(db, username, password);
+    } catch (...) {
+        discardCreated(db);
+        throw;
+    }
+    out() << "Created the job tracker schema; administrator \"" << username.trimmed() << "\"." << Qt::endl;
+    return 0;
+}
+
+// A whole number from `low` to `high`; `otherwise` when the option is not given.
+std::optional<int> wholeNumber(const Invocation &run, const char *name, int otherwise, int low, int high)
+{
+    bool ok = false;
+    const int number = run.value(name, QString::number(otherwise)).toInt(&ok);
+    return ok && number >= low && number <= high ? std::optional<int>(number) : std::nullopt;
+}
+
+int runSeedDemo(Invocation &run)
+{
+    data::DemoOptions demo;
+    const std::optional<int> jobs = wholeNumber(run, "jobs", 200, 0, 1000000);
+    const std::optional<int> bookings = wholeNumber(run, "bookings-per-job", 10, 0, 100);
+    if (!jobs)
+        return fail(QStringLiteral("--jobs takes a number from 0 to 1000000"));
+    if (!bookings)
+        return fail(QStringLiteral("--bookings-per-job takes a number from 0 to 100"));
+    demo.jobs = *jobs;
+    demo.bookingsPerJob = *bookings;
+    data::Connection &db = run.open();
+    // The demo needs the data model only, not the program's additions.
+    const QStringList missing = data::checkSchema(db).missing;
+    if (!missing.isEmpty())
+        return fail(QStringLiteral("the database has no complete schema (run init first): ") + missing.first());
+    // Made-up jobs and logins with known passwords belong in a new database
+    // only, never in an office's live one by a wrong config.
+    const qint64 jobsThere = db.scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toLongLong();
+    const qint64 employees = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Employee")).toLongLong();
+    if ((jobsThere > 0 || employees > 1) && !run.isSet("force")) {
+        return fail(QStringLiteral("the database already holds %1 jobs and %2 employees; seed-demo adds made-up "
+                                   "jobs and logins and is meant for a new database. Check --config, or give "
+                                   "--force to add them all the same.")
+                        .arg(jobsThere)
+                        .arg(employees));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    data::seedDemo(db, demo, [](const QString &step) { err() << "  " << step << Qt::endl; });
+    out() << "Added " << demo.jobs << " demo jobs in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
+    // Fresh statistics, so that the planner knows the tables' new sizes (SQL
+    // Server keeps its own up to date).
+    if (db.dialect().kind() != data::DbKind::SqlServer) {
+        timer.restart();
+        db.execScript(QStringLiteral("ANALYZE"));
+        out() << "Analyzed the tables in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
+    }
+    return 0;
+}
+
+int runCheck(Invocation &run)
+{
+    return check(run.open());
+}
+
+int runUpgrade(Invocation &run)
+{
+    return upgrade(run.open());
+}
+
+int runCopy(Invocation &run)
+{
+    if (run.value("target").isEmpty())
+        return fail(QStringLiteral("copy needs --target with the config.txt naming the database to copy into"));
+    data::OpenOptions options;
+    options.foreignFile = true;
+    return copy(run.open(options), run.value("target"), run.isSet("replace"));
+}
+
+int runBackup(Invocation &run)
+{
+    return backup(run.open(), run.value("file"));
+}
+
+int runRestore(Invocation &run)
+{
+    if (run.value("file").isEmpty())
+        return fail(QStringLiteral("restore needs --file with the backup file"));
+    data::OpenOptions options;
+    options.createSqliteFile = true;
+    return restore(run.open(options), run.value("file"), run.isSet("replace"));
+}
+
+// Writes one report as a PDF.
+int runReport(Invocation &run)
+{
+    const QString pdf = run.value("pdf");
+    if (pdf.isEmpty())
+        return fail(QStringLiteral("report needs --pdf FILE"));
+    const QString kind = QString::fromLatin1(run.command.name).section(u' ', 1);
+    std::optional<qint64> id;
+    board::Filter filter;
+    if (kind == u"board") {
+        if (run.isSet("from") != run.isSet("to"))
+            return fail(QStringLiteral("--from and --to go together"));
+        filter.jobType = run.value("type");
+        filter.status = run.value("status");
+        filter.search = run.value("search");
+        filter.activeOnly = !run.isSet("all");
+        if (run.isSet("from")) {
+            const std::optional<QDate> from = isoDate(run.value("from"));
+            const std::optional<QDate> to = isoDate(run.value("to"));
+            if (!from || !to)
+                return fail(QStringLiteral("--from and --to take dates as yyyy-MM-dd"));
+            filter.useDates = true;
+            filter.startFrom = *from;
+            filter.startTo = *to;
+        }
+    } else {
+        id = reports::parseWipId(run.value("wip"));
+        if (!id)
+            return fail(QStringLiteral("report %1 needs --wip with a WIP's ID (digits only)").arg(kind));
+    }
+    data::Connection &db = run.open();
+    const CompanyRow company = Company::load(db).value_or(CompanyRow {});
+    const reports::RunTexts texts = reports::runTexts(
+        company, run.value("user", qEnvironmentVariable("USER", QStringLiteral("jobtracker-admin"))), Clock::now());
+    reports::Document document;
+    if (kind == u"work-order")
+        document = reports::workOrder(db, *id, texts, Clock::today());
+    else if (kind == u"drying-log")
+        document = reports::dryingLog(db, *id, texts, Clock::today(), company.temperatureUnit, charts::paintChart);
+    else
+        document = reports::boardReport(db, filter, texts, Clock::today());
+    document.printPhotos = run.isSet("photos");
+    const int pages = reports::writePdf(document, pdf);
+    out() << "Wrote the " << document.title.toLower() << " to " << pdf << " (" << pages
           << (pages == 1 ? " page)." : " pages).") << Qt::endl;
     return 0;
 }
 
-// Reports paint text, which takes the font database of a GUI application
-// (on the offscreen platform: no display is needed).
-bool wantsReport(int argc, char *argv[])
+// Older spellings kept for scripts: copy --to, backup --to, restore --from.
+constexpr Command kCommands[] = {
+    { "init", "[--username NAME] [--password PW]",
+        "Creates the schema, the lookup rows and the first administrator in a new database.", "username password",
+        runInit },
+    { "seed-demo", "[--jobs N] [--bookings-per-job N] [--force]",
+        "Fills a new database with deterministic demo jobs, bookings and logins.", "jobs bookings-per-job force",
+        runSeedDemo },
+    { "check", "", "Says whether the program can use the database, and lists orphan rows.", "", runCheck },
+    { "upgrade", "", "Brings the database to this program's schema version.", "", runUpgrade },
+    { "copy", "--target OTHER_CONFIG [--replace]", "Copies the whole database into the one OTHER_CONFIG names.",
+        "target|to replace", runCopy },
+    { "backup", "[--file FILE]", "Writes a snapshot of the database into a new SQLite file.", "file|to", runBackup },
+    { "restore", "--file FILE [--replace]", "Loads a backup into the database.", "file|from replace", runRestore },
+    { "report work-order", "--wip N --pdf FILE [--user NAME] [--photos]", "Prints a job's work order.",
+        "wip pdf user photos", runReport },
+    { "report drying-log", "--wip N --pdf FILE [--user NAME] [--photos]",
+        "Prints a water job's drying log with its charts.", "wip pdf user photos", runReport },
+    { "report board", "[--type T] [--status S] [--search X] [--from DATE --to DATE] [--all] --pdf FILE [--user NAME]",
+        "Prints the board of jobs.", "type status search from to all pdf user", runReport },
+};
+
+QString commandHelp()
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "report") == 0)
-            return true;
+    QString text = QStringLiteral("\nCommands:\n");
+    for (const Command &command : kCommands) {
+        const QString synopsis = QString::fromLatin1(command.synopsis);
+        text += QStringLiteral("  %1%2\n      %3\n")
+                    .arg(QString::fromLatin1(command.name), synopsis.isEmpty() ? QString() : u' ' + synopsis,
+                        QString::fromLatin1(command.help));
     }
-    return false;
+    return text + QStringLiteral("\nOlder spellings still read: copy --to, backup --to, restore --from.\n");
 }
 
-// The drying log's chart is drawn by Qt Charts, which needs the Widgets
-// application (charts/LineChart.h makes it).
-bool wantsChart(int argc, char *argv[])
+QString commandNames()
 {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "drying-log") == 0)
-            return true;
+    QStringList names;
+    for (const Command &command : kCommands) {
+        const QString name = QString::fromLatin1(command.name).section(u' ', 0, 0);
+        if (!names.contains(name))
+            names << name;
     }
-    return false;
+    return names.join(QStringLiteral(", "));
+}
+
+// The command the words name: one word, or "report" and a kind.
+const Command *findCommand(const QStringList &words)
+{
+    for (const Command &command : kCommands) {
+        if (QString::fromLatin1(command.name).split(u' ') == words)
+            return &command;
+    }
+    return nullptr;
+}
+
+// Reports paint text, which takes the font database of a GUI application
+// (on the offscreen platform: no display is needed); the drying log's chart
+// is drawn by Qt Charts, which needs the Widgets application.
+std::unique_ptr<QCoreApplication> makeApplication(int &argc, char *argv[])
+{
+    auto given = [&](const char *word) {
+        return std::any_of(argv + 1, argv + argc, [&](const char *arg) { return std::strcmp(arg, word) == 0; });
+    };
+    if (given("report") && given("drying-log"))
+        return charts::makeApplication(argc, argv);
+    if (given("report")) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    std::unique_ptr<QCoreApplication> app;
-    if (wantsReport(argc, argv) && wantsChart(argc, argv)) {
-        app = charts::makeApplication(argc, argv);
-    } else if (wantsReport(argc, argv)) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        app = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    }
+    const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     // The program's own names, so that its configuration folder is found.
     QCoreApplication::setApplicationName(QStringLiteral("Job Tracker"));
     QCoreApplication::setOrganizationName(QStringLiteral("Varnholt of Brackwell"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Creates, fills, checks and upgrades job tracker databases."));
+    parser.setApplicationDescription(QStringLiteral("Creates, fills, checks, copies and upgrades job tracker "
+                                                    "databases, and prints reports from them."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"),
-        QStringLiteral(
-            "init, seed-demo, check, upgrade, copy, backup, restore, or report work-order|drying-log|board"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("One of the commands below."));
     const QCommandLineOption configOption(QStringLiteral("config"),
         QStringLiteral("The config.txt naming the database."), QStringLiteral("file"),
         QDir(findConfigFolder().isEmpty() ? QCoreApplication::applicationDirPath() : findConfigFolder())
             .filePath(QStringLiteral("config.txt")));
-    const QCommandLineOption userOption(QStringLiteral("username"),
-        QStringLiteral("init: the administrator's user name."), QStringLiteral("name"), QStringLiteral("admin"));
-    const QCommandLineOption passwordOption(QStringLiteral("password"),
-        QStringLiteral("init: the administrator's password (prompted when left out)."), QStringLiteral("password"));
-    const QCommandLineOption jobsOption(QStringLiteral("jobs"), QStringLiteral("seed-demo: number of jobs."),
-        QStringLiteral("N"), QStringLiteral("200"));
-    const QCommandLineOption bookingsOption(QStringLiteral("bookings-per-job"),
-        QStringLiteral("seed-demo: time bookings per job."), QStringLiteral("N"), QStringLiteral("10"));
-    const QCommandLineOption forceOption(QStringLiteral("force"),
-        QStringLiteral("seed-demo: add the demo to a database that already holds jobs or employees."));
-    const QCommandLineOption pdfOption(
-        QStringLiteral("pdf"), QStringLiteral("report: the PDF file to write."), QStringLiteral("file"));
-    const QCommandLineOption printedByOption(QStringLiteral("user"),
-        QStringLiteral("report: the name printed as the report's printer."), QStringLiteral("name"),
-        qEnvironmentVariable("USER", QStringLiteral("jobtracker-admin")));
-    const QCommandLineOption wipOption(
-        QStringLiteral("wip"), QStringLiteral("report work-order, drying-log: the WIP's ID."), QStringLiteral("N"));
-    const QCommandLineOption typeOption(
-        QStringLiteral("type"), QStringLiteral("report board: only this job type."), QStringLiteral("T"));
-    const QCommandLineOption statusOption(
-        QStringLiteral("status"), QStringLiteral("report board: only this status."), QStringLiteral("S"));
-    const QCommandLineOption searchOption(QStringLiteral("search"),
-        QStringLiteral("report board: customers whose name contains this."), QStringLiteral("X"));
-    const QCommandLineOption fromOption(QStringLiteral("from"),
-        QStringLiteral("report board: started on or after this day (yyyy-MM-dd), with --to. restore: the backup "
-                       "file to load."),
-        QStringLiteral("D"));
-    const QCommandLineOption toOption(QStringLiteral("to"),
-        QStringLiteral("report board: started by this day (yyyy-MM-dd), with --from. copy: the config.txt naming "
-                       "the database to copy into. backup: the file to write (a new one)."),
-        QStringLiteral("D"));
-    const QCommandLineOption replaceOption(QStringLiteral("replace"),
-        QStringLiteral("copy, restore: replace everything in a target database that already holds jobs."));
-    const QCommandLineOption allOption(
-        QStringLiteral("all"), QStringLiteral("report board: closed jobs too (the board's Active Only off)."));
-    const QCommandLineOption photosOption(QStringLiteral("photos"),
-        QStringLiteral("report work-order, drying-log: add the job's photos at the end, six to a page."));
-    parser.addOptions({ configOption, userOption, passwordOption, jobsOption, bookingsOption, forceOption, pdfOption,
-        printedByOption, wipOption, typeOption, statusOption, searchOption, fromOption, toOption, allOption,
-        replaceOption, photosOption });
+    parser.addOption(configOption);
+    for (const OptionSpec &option : kOptions) {
+        parser.addOption(QCommandLineOption(
+            QString::fromLatin1(option.name), QString::fromLatin1(option.help), QString::fromLatin1(option.valueName)));
+    }
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
     if (parser.isSet(QStringLiteral("help"))) {
-        out() << parser.helpText();
+        out() << parser.helpText() << commandHelp();
         return 0;
     }
-    const QStringList args = parser.positionalArguments();
-    const QString command = args.value(0);
-    if (command == u"report") {
-        if (args.size() != 2 || (args.at(1) != u"work-order" && args.at(1) != u"drying-log" && args.at(1) != u"board"))
-            return fail(
-                QStringLiteral("report takes one kind of report: work-order, drying-log or board (see --help)"));
-        if (!parser.isSet(pdfOption) || parser.value(pdfOption).isEmpty())
-            return fail(QStringLiteral("report needs --pdf FILE"));
-        if (parser.isSet(fromOption) != parser.isSet(toOption))
-            return fail(QStringLiteral("--from and --to go together"));
-        if (parser.isSet(photosOption) && args.at(1) == u"board")
-            return fail(QStringLiteral("--photos goes with report work-order or drying-log"));
-    } else if (args.size() != 1) {
-        return fail(QStringLiteral(
-            "give exactly one command: init, seed-demo, check, upgrade, copy, backup, restore or report (see --help)"));
-    } else if (command != u"init" && command != u"seed-demo" && command != u"check" && command != u"upgrade"
-        && command != u"copy" && command != u"backup" && command != u"restore") {
-        return fail(QStringLiteral(
-            "unknown command \"%1\": use init, seed-demo, check, upgrade, copy, backup, restore or report")
-                        .arg(command));
-    } else if (command == u"copy" && parser.value(toOption).isEmpty()) {
-        return fail(QStringLiteral("copy needs --to with the config.txt naming the database to copy into"));
-    } else if (command == u"restore" && parser.value(fromOption).isEmpty()) {
-        return fail(QStringLiteral("restore needs --from with the backup file"));
-    }
+    const QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        return fail(QStringLiteral("give exactly one command: %1 (see --help)").arg(commandNames()));
+    const Command *command = findCommand(words);
+    if (!command && words.first() == u"report")
+        return fail(QStringLiteral("report takes one kind of report: work-order, drying-log or board (see --help)"));
+    if (!command && !findCommand({ words.first() }))
+        return fail(QStringLiteral("unknown command \"%1\": use %2").arg(words.first(), commandNames()));
+    if (!command)
+        return fail(QStringLiteral("give exactly one command: %1 (see --help)").arg(commandNames()));
 
-    const QString configPath = parser.value(configOption);
-    ConfigValues config;
+    Invocation run(*command, parser, parser.value(configOption));
+    if (!run.problem().isEmpty())
+        return fail(run.problem());
     try {
-        config = readConfigFile(configPath);
+        run.config = readConfigFile(run.configPath);
     } catch (const ConfigError &e) {
         return fail(QString::fromStdString(e.what()));
     }
-
-    // init asks for everything before it opens (and perhaps creates) anything.
-    QString username;
-    QString password;
-    if (command == u"init") {
-        username = parser.value(userOption);
-        password = parser.isSet(passwordOption) ? parser.value(passwordOption) : promptPassword();
-        if (username.trimmed().isEmpty() || password.trimmed().isEmpty())
-            return fail(QStringLiteral("the administrator needs a user name and a non-empty password"));
-    }
-
-    data::Connection db;
     try {
-        data::OpenOptions options;
-        options.createSqliteFile = command == u"init" || command == u"restore";
-        options.foreignFile = command == u"copy";
-        db.open(config.connectionString, QFileInfo(configPath).absolutePath(), options);
-
-        if (command == u"init") {
-            if (!data::checkSchema(db).missing.contains(QStringLiteral("table WIP")))
-                return fail(QStringLiteral("the database already holds a job tracker schema"));
-            try {
-                data::createSchema(db);
-                data::addAdministrator(db, username, password);
-            } catch (...) {
-                discardCreated(db);
-                throw;
-            }
-            out() << "Created the job tracker schema; administrator \"" << username.trimmed() << "\"." << Qt::endl;
-        } else if (command == u"seed-demo") {
-            bool okJobs = false;
-            bool okBookings = false;
-            data::DemoOptions demo;
-            demo.jobs = parser.value(jobsOption).toInt(&okJobs);
-            demo.bookingsPerJob = parser.value(bookingsOption).toInt(&okBookings);
-            if (!okJobs || demo.jobs < 0 || demo.jobs > 1000000)
-                return fail(QStringLiteral("--jobs takes a number from 0 to 1000000"));
-            if (!okBookings || demo.bookingsPerJob < 0 || demo.bookingsPerJob > 100)
-                return fail(QStringLiteral("--bookings-per-job takes a number from 0 to 100"));
-            // The demo needs the data model only, not the program's additions.
-            const QStringList missing = data::checkSchema(db).missing;
-            if (!missing.isEmpty())
-                return fail(QStringLiteral("the database has no complete schema (run init first): ") + missing.first());
-            // Made-up jobs and logins with known passwords belong in a new
-            // database only, never in an office's live one by a wrong config.
-            const qint64 jobs = db.scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toLongLong();
-            const qint64 employees = db.scalar(QStringLiteral("SELECT COUNT(*) FROM Employee")).toLongLong();
-            if ((jobs > 0 || employees > 1) && !parser.isSet(forceOption)) {
-                return fail(
-                    QStringLiteral("the database already holds %1 jobs and %2 employees; seed-demo adds made-up "
-                                   "jobs and logins and is meant for a new database. Check --config, or give "
-                                   "--force to add them all the same.")
-                        .arg(jobs)
-                        .arg(employees));
-            }
-            QElapsedTimer timer;
-            timer.start();
-            data::seedDemo(db, demo, [](const QString &step) { err() << "  " << step << Qt::endl; });
-            out() << "Added " << demo.jobs << " demo jobs in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
-            // Fresh statistics, so that the planner knows the tables' new sizes
-            // (SQL Server keeps its own up to date).
-            if (db.dialect().kind() != data::DbKind::SqlServer) {
-                timer.restart();
-                db.execScript(QStringLiteral("ANALYZE"));
-                out() << "Analyzed the tables in " << timer.elapsed() / 1000.0 << " s." << Qt::endl;
-            }
-        } else if (command == u"check") {
-            return check(db);
-        } else if (command == u"copy") {
-            return copy(db, parser.value(toOption), parser.isSet(replaceOption));
-        } else if (command == u"backup") {
-            return backup(db, parser.value(toOption));
-        } else if (command == u"restore") {
-            return restore(db, parser.value(fromOption), parser.isSet(replaceOption));
-        } else if (command == u"report") {
-            ReportRequest request { args.at(1), parser.value(pdfOption), parser.value(printedByOption),
-                parser.value(wipOption), {} };
-            request.filter.jobType = parser.value(typeOption);
-            request.filter.status = parser.value(statusOption);
-            request.filter.search = parser.value(searchOption);
-            request.filter.activeOnly = !parser.isSet(allOption);
-            request.photos = parser.isSet(photosOption);
-            if (parser.isSet(fromOption)) {
-                const std::optional<QDate> from = isoDate(parser.value(fromOption));
-                const std::optional<QDate> to = isoDate(parser.value(toOption));
-                if (!from || !to)
-                    return fail(QStringLiteral("--from and --to take dates as yyyy-MM-dd"));
-                request.filter.useDates = true;
-                request.filter.startFrom = *from;
-                request.filter.startTo = *to;
-            }
-            return report(db, request);
-        } else {
-            return upgrade(db);
-        }
+        return command->run(run);
     } catch (const data::DbError &e) {
         return fail(e.message());
     } catch (const reports::ReportError &e) {
@@ -620,5 +746,4 @@ int main(int argc, char *argv[])
     } catch (const std::exception &e) {
         return fail(QString::fromStdString(e.what()));
     }
-    return 0;
 }
