@@ -130,8 +130,8 @@ namespace {
     ConnectionSpec sqlite(const QMap<QString, QString> &map, const QString &baseDir)
     {
         ConnectionSpec spec = specFor("QSQLITE", DbKind::SQLite);
-        QString file = requiredOf(map, { "data source", "database", "dbq", "filename" },
-            "the SQLite connection string names no Data Source");
+        QString file = requiredOf(
+            map, { "data source", "database", "dbq", "filename" }, "the SQLite connection string names no Data Source");
         if (QDir::isRelativePath(file) && !baseDir.isEmpty())
             file = QDir(baseDir).filePath(file);
         spec.databaseName = QDir::cleanPath(file);
