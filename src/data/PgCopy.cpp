@@ -223,15 +223,20 @@ namespace {
             QString::fromUtf8(PQresultErrorMessage(result)).trimmed(), sql);
     }
 
-    void startCopy(PGconn *conn, const QString &sql)
+    // Runs the COPY statement `sql`, which the server answers with
+    // `expected` (COPY IN or OUT); the connection it is running on.
+    PGconn *startCopy(Connection &db, const QString &sql, ExecStatusType expected)
     {
+        checkInjectedFailure(sql);
+        PGconn *conn = pgHandle(db, sql);
         PGresult *start = PQexec(conn, sql.toUtf8().constData());
-        if (PQresultStatus(start) != PGRES_COPY_IN) {
+        if (PQresultStatus(start) != expected) {
             const DbError error = resultError(start, sql);
             PQclear(start);
             throw error;
         }
         PQclear(start);
+        return conn;
     }
 
     // Ends the COPY (abandons it when `error` is given) and throws what the
@@ -256,10 +261,7 @@ namespace {
 CopyInStream::CopyInStream(Connection &db, const QString &table, const QStringList &columns)
     : m_sql(QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(u',')))
 {
-    checkInjectedFailure(m_sql);
-    PGconn *conn = pgHandle(db, m_sql);
-    startCopy(conn, m_sql);
-    m_conn = conn;
+    m_conn = startCopy(db, m_sql, PGRES_COPY_IN);
     m_open = true;
 }
 
@@ -384,15 +386,7 @@ void copyOut(Connection &db, const QString &table, const QStringList &columns,
     const std::function<void(const CopyFields &)> &row)
 {
     const QString sql = QStringLiteral("COPY %1 (%2) TO STDOUT").arg(table, columns.join(u','));
-    checkInjectedFailure(sql);
-    PGconn *conn = pgHandle(db, sql);
-    PGresult *start = PQexec(conn, sql.toUtf8().constData());
-    if (PQresultStatus(start) != PGRES_COPY_OUT) {
-        const DbError error = resultError(start, sql);
-        PQclear(start);
-        throw error;
-    }
-    PQclear(start);
+    PGconn *conn = startCopy(db, sql, PGRES_COPY_OUT);
     CopyFields fields;
     int size = 0;
     try {
