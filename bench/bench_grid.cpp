@@ -22,6 +22,7 @@
 #include "base/Clock.h"
 #include "base/Colors.h"
 #include "board/BoardLines.h"
+#include "data/BulkLoad.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -342,10 +343,10 @@ void seedDryingLogs(data::Connection &db)
     QList<qint64> ids;
     while (jobs.next())
         ids << jobs.value(0).toLongLong();
-    data::BulkInserter air(db, QStringLiteral("DryingAtmosphere"),
+    data::BulkLoad air(db, QStringLiteral("DryingAtmosphere"),
         { QStringLiteral("RoomID"), QStringLiteral("TakenAt"), QStringLiteral("Temperature"),
             QStringLiteral("Humidity") });
-    data::BulkInserter values(db, QStringLiteral("MoistureReading"),
+    data::BulkLoad values(db, QStringLiteral("MoistureReading"),
         { QStringLiteral("PointID"), QStringLiteral("TakenAt"), QStringLiteral("Value") });
     for (qint64 id : ids) {
         for (int r = 0; r < 4; ++r) {
@@ -363,8 +364,8 @@ void seedDryingLogs(data::Connection &db)
             }
         }
     }
-    air.flush();
-    values.flush();
+    air.finish();
+    values.finish();
     transaction.commit();
 }
 

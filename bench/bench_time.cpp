@@ -11,6 +11,7 @@
 // JT_BENCH_JOBS sets the number of jobs, ten bookings each (default 100000).
 // The newest job gets bookings up to 500 (on a database seeded elsewhere too).
 #include "base/Clock.h"
+#include "data/BulkLoad.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/Schema.h"
@@ -174,7 +175,7 @@ void addJobHistory(data::Connection &db)
 {
     const qint64 job = db.scalar(QStringLiteral("SELECT MAX(ID) FROM WIP")).toLongLong();
     data::Transaction transaction(db);
-    data::BulkInserter bookings(db, QStringLiteral("EmployeeTime"),
+    data::BulkLoad bookings(db, QStringLiteral("EmployeeTime"),
         { QStringLiteral("EmployeeID"), QStringLiteral("WIPID"), QStringLiteral("TranDate"), QStringLiteral("Hours"),
             QStringLiteral("Notes"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
             QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
@@ -190,7 +191,7 @@ void addJobHistory(data::Connection &db)
             QStringLiteral("Water extraction, moved contents"), QStringLiteral("bench"), day, QStringLiteral("bench"),
             day });
     }
-    bookings.flush();
+    bookings.finish();
     transaction.commit();
 }
 

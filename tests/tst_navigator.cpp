@@ -6,8 +6,8 @@
 #include "board/BoardCsv.h"
 #include "board/BoardQuery.h"
 #include "board/ui/frmWIPNavigator.h"
+#include "data/BulkLoad.h"
 #include "data/Database.h"
-#include "data/DemoData.h"
 #include "drying/DryingLog.h"
 #include "shell/AppContext.h"
 #include "shell/ui/MDI.h"
@@ -308,10 +308,10 @@ private slots:
         constexpr int kJobs = 32800;
         {
             data::Transaction t(testdb::connection());
-            data::BulkInserter insert(testdb::connection(), "WIP", { "Customer", "JobType", "Status", "StartDate" });
+            data::BulkLoad insert(testdb::connection(), "WIP", { "Customer", "JobType", "Status", "StartDate" });
             for (int i = 0; i < kJobs; ++i)
                 insert.add({ QStringLiteral("Job %1").arg(i, 5, 10, QChar(u'0')), "Fire", "Open", daysAgo(2) });
-            insert.flush();
+            insert.finish();
             t.commit();
         }
         open();

@@ -241,11 +241,6 @@ void logBackup(Connection &db, const QDateTime &when, const QString &file, const
             { QStringLiteral("Automatic"), automatic } });
 }
 
-QDateTime lastLoggedBackup(Connection &db)
-{
-    return dateTimeOf(db.scalar(QStringLiteral("SELECT MAX(MadeAt) FROM BackupLog")));
-}
-
 QString backupFolder(const QString &databaseFile)
 {
     return QFileInfo(databaseFile).absoluteDir().filePath(QStringLiteral("backups"));
@@ -263,13 +258,10 @@ QStringList backupsIn(const QString &folder)
     return names;
 }
 
-QDateTime lastBackup(const QString &folder)
+QDateTime backupMadeAt(const QString &file)
 {
-    const QStringList backups = backupsIn(folder);
-    if (backups.isEmpty())
-        return {};
-    const QString stamp = backupName().match(QFileInfo(backups.first()).fileName()).captured(1);
-    return QDateTime::fromString(stamp, kTimeFormat);
+    const QRegularExpressionMatch name = backupName().match(QFileInfo(file).fileName());
+    return name.hasMatch() ? QDateTime::fromString(name.captured(1), kTimeFormat) : QDateTime();
 }
 
 void keepNewest(const QString &folder, int keep)

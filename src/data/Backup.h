@@ -46,19 +46,16 @@ CopyResult restore(const QString &file, Connection &target, const CopyOptions &o
 
 // Notes in `db` that a backup of it was made into `file` at `when` by `who`
 // (a user name, or the admin tool's "jobtracker-admin"). One row of
-// BackupLog. Throws DbError.
+// BackupLog, which Backups::lastBackupAt() reads. Throws DbError.
 void logBackup(Connection &db, const QDateTime &when, const QString &file, const QString &who, bool automatic);
-// When the newest backup logged in `db` was made; invalid when none was.
-// Throws DbError.
-QDateTime lastLoggedBackup(Connection &db);
 
 // The automatic backups of the SQLite database `databaseFile`: the folder
 // "backups" beside it.
 QString backupFolder(const QString &databaseFile);
 // The backups in a folder, newest first (by the time in their names).
 QStringList backupsIn(const QString &folder);
-// When the newest backup in the folder was made; invalid when there is none.
-QDateTime lastBackup(const QString &folder);
+// When a backup named by backupFileName() was made; invalid for another name.
+QDateTime backupMadeAt(const QString &file);
 // Deletes all but the `keep` newest backups of the folder.
 void keepNewest(const QString &folder, int keep);
 

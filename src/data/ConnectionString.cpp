@@ -90,6 +90,24 @@ namespace {
         return {};
     }
 
+    // The first of the keys the map gives; refused with `missing` when none
+    // gives a value.
+    QString requiredOf(const QMap<QString, QString> &map, std::initializer_list<const char *> keys, const char *missing)
+    {
+        const QString value = firstOf(map, keys);
+        if (value.isEmpty())
+            throw std::invalid_argument(missing);
+        return value;
+    }
+
+    ConnectionSpec specFor(const char *driver, DbKind kind)
+    {
+        ConnectionSpec spec;
+        spec.driver = QString::fromLatin1(driver);
+        spec.kind = kind;
+        return spec;
+    }
+
     QString unbrace(QString value)
     {
         if (value.startsWith(u'{') && value.endsWith(u'}'))
@@ -111,12 +129,9 @@ namespace {
 
     ConnectionSpec sqlite(const QMap<QString, QString> &map, const QString &baseDir)
     {
-        ConnectionSpec spec;
-        spec.driver = QStringLiteral("QSQLITE");
-        spec.kind = DbKind::SQLite;
-        QString file = firstOf(map, { "data source", "database", "dbq", "filename" });
-        if (file.isEmpty())
-            throw std::invalid_argument("the SQLite connection string names no Data Source");
+        ConnectionSpec spec = specFor("QSQLITE", DbKind::SQLite);
+        QString file = requiredOf(
+            map, { "data source", "database", "dbq", "filename" }, "the SQLite connection string names no Data Source");
         if (QDir::isRelativePath(file) && !baseDir.isEmpty())
             file = QDir(baseDir).filePath(file);
         spec.databaseName = QDir::cleanPath(file);
@@ -164,9 +179,7 @@ namespace {
 
     ConnectionSpec postgres(const QMap<QString, QString> &map)
     {
-        ConnectionSpec spec;
-        spec.driver = QStringLiteral("QPSQL");
-        spec.kind = DbKind::PostgreSQL;
+        ConnectionSpec spec = specFor("QPSQL", DbKind::PostgreSQL);
         spec.host = firstOf(map, { "host", "server", "data source" });
         const QString port = firstOf(map, { "port" });
         if (!port.isEmpty()) {
@@ -175,11 +188,10 @@ namespace {
             if (!ok || spec.port <= 0 || spec.port > 65535)
                 throw std::invalid_argument("the connection string's Port is not a port number");
         }
-        spec.databaseName = firstOf(map, { "database", "initial catalog", "dbname" });
+        spec.databaseName = requiredOf(
+            map, { "database", "initial catalog", "dbname" }, "the PostgreSQL connection string names no Database");
         spec.user = firstOf(map, { "user id", "username", "user", "uid" });
         spec.password = firstOf(map, { "password", "pwd" });
-        if (spec.databaseName.isEmpty())
-            throw std::invalid_argument("the PostgreSQL connection string names no Database");
         spec.options = postgresOptions(map);
         return spec;
     }
@@ -193,12 +205,9 @@ namespace {
     // becomes a DSN-less FreeTDS connection.
     ConnectionSpec sqlServer(const QMap<QString, QString> &map)
     {
-        ConnectionSpec spec;
-        spec.driver = QStringLiteral("QODBC");
-        spec.kind = DbKind::SqlServer;
-        QString server = firstOf(map, { "data source", "server", "address", "addr" });
-        if (server.isEmpty())
-            throw std::invalid_argument("the SQL Server connection string names no Data Source");
+        ConnectionSpec spec = specFor("QODBC", DbKind::SqlServer);
+        QString server = requiredOf(map, { "data source", "server", "address", "addr" },
+            "the SQL Server connection string names no Data Source");
         QString port;
         if (server.startsWith(QStringLiteral("tcp:"), Qt::CaseInsensitive))
             server = server.mid(4);
@@ -243,11 +252,10 @@ ConnectionSpec mapConnectionString(const QString &text, const QString &baseDir)
         throw std::invalid_argument("the connection string is empty");
 
     if (map.contains(QStringLiteral("driver")) || map.contains(QStringLiteral("dsn"))) {
-        ConnectionSpec spec;
-        spec.driver = QStringLiteral("QODBC");
         const QString driverName = unbrace(map.value(QStringLiteral("driver")));
-        spec.kind = driverName.contains(QStringLiteral("postgres"), Qt::CaseInsensitive) ? DbKind::PostgreSQL
-                                                                                         : DbKind::SqlServer;
+        ConnectionSpec spec = specFor("QODBC",
+            driverName.contains(QStringLiteral("postgres"), Qt::CaseInsensitive) ? DbKind::PostgreSQL
+                                                                                 : DbKind::SqlServer);
         // Pass the ODBC part through untouched; only an ADO Provider is
         // dropped, part by part (a braced value may hold ';' and "provider=").
         QStringList odbc;

@@ -1,8 +1,9 @@
 #include "data/Copy.h"
 
+#include "base/DateText.h"
+#include "data/BulkLoad.h"
 #include "data/Database.h"
 #include "data/Dates.h"
-#include "data/DemoData.h"
 #include "data/PgCopy.h"
 #include "data/Schema.h"
 
@@ -10,12 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QMap>
-#include <QRegularExpression>
 #include <QUuid>
 #include <charconv>
 #include <limits>
 #include <optional>
+#include <type_traits>
+#include <variant>
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
@@ -29,136 +30,14 @@ namespace {
     // The same for a table with files in it (up to 25 MB a row).
     constexpr int kBlobChunk = 8;
 
-    // How a column's values travel: as the SQLite script declares its type,
-    // the one script that names a type for each kind of value.
-    enum class Kind { Integer, Real, Boolean, DateTime, Text, Blob };
-
-    struct Table
-    {
-        QString name;
-        QStringList columns; // without the row version
-        QList<Kind> kinds;
-        bool hasId = false;
-        bool hasBlob = false;
-    };
-
-    QList<Table> tables()
-    {
-        static const QList<Table> list = [] {
-            QFile file(QStringLiteral(":/schema/sqlite.sql"));
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-                throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read the SQLite schema script."));
-            static const QRegularExpression createTable(QStringLiteral(R"(^CREATE TABLE (\w+) \($)"));
-            static const QRegularExpression column(QStringLiteral(R"(^(\w+) (\w+))"));
-            // In the script's order, which creates a parent before the
-            // tables whose keys point at it: loaded in this order, and
-            // emptied in the reverse, no row ever points at nothing.
-            QMap<QString, Table> found;
-            QStringList order;
-            QString current;
-            for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-                const QString text = line.trimmed();
-                if (const auto create = createTable.match(text); create.hasMatch()) {
-                    current = create.captured(1);
-                    found[current].name = current;
-                    order << current;
-                    continue;
-                }
-                if (current.isEmpty())
-                    continue;
-                if (text.startsWith(u')')) {
-                    current.clear();
-                    continue;
-                }
-                const auto match = column.match(text);
-                if (!match.hasMatch() || match.captured(1) == rowVersionColumn())
-                    continue;
-                const QString type = match.captured(2).toUpper();
-                Table &table = found[current];
-                table.columns << match.captured(1);
-                table.kinds << (type == u"INTEGER" ? Kind::Integer
-                        : type == u"REAL"          ? Kind::Real
-                        : type == u"BOOLEAN"       ? Kind::Boolean
-                        : type == u"DATETIME"      ? Kind::DateTime
-                        : type == u"BLOB"          ? Kind::Blob
-                                                   : Kind::Text);
-                if (match.captured(1) == u"ID")
-                    table.hasId = true;
-                if (table.kinds.last() == Kind::Blob)
-                    table.hasBlob = true;
-            }
-            QList<Table> list;
-            for (const QString &name : order)
-                list << found.value(name);
-            return list;
-        }();
-        return list;
-    }
-
-    // SQLite's date-times as the program writes them, "yyyy-MM-ddTHH:mm:ss.zzz"
-    // (or with a blank), read without a regular expression: a copy reads
-    // millions. Anything else as dateTimeOf() reads it.
-    QDateTime quickDateTime(const QString &text)
-    {
-        const auto digits = [&](int at, int count) {
-            int value = 0;
-            for (int i = at; i < at + count; ++i) {
-                const char16_t c = text.at(i).unicode();
-                if (c < u'0' || c > u'9')
-                    return -1;
-                value = value * 10 + (c - u'0');
-            }
-            return value;
-        };
-        if (text.size() == 23 && text.at(4) == u'-' && text.at(7) == u'-'
-            && (text.at(10) == u'T' || text.at(10) == u' ') && text.at(13) == u':' && text.at(16) == u':'
-            && text.at(19) == u'.') {
-            const QDate day(digits(0, 4), digits(5, 2), digits(8, 2));
-            const QTime time(digits(11, 2), digits(14, 2), digits(17, 2), digits(20, 3));
-            if (day.isValid() && time.isValid())
-                return QDateTime(day, time);
-        }
-        return dateTimeOf(text);
-    }
-
-    // A value as read, in the type every backend binds alike; an invalid
-    // QVariant for NULL. Throws for a date column holding no date: a copy
-    // never drops what it cannot carry.
-    QVariant typed(const QVariant &raw, Kind kind, const Table &table, int column)
-    {
-        if (!raw.isValid() || raw.isNull())
-            return {};
-        switch (kind) {
-        case Kind::Integer:
-            return raw.toLongLong();
-        case Kind::Real:
-            return raw.toDouble();
-        case Kind::Boolean:
-            return raw.toBool();
-        case Kind::DateTime: {
-            const QDateTime when = raw.typeId() == QMetaType::QString ? quickDateTime(raw.toString()) : dateTimeOf(raw);
-            if (!when.isValid())
-                throw DbError(QStringLiteral("-1"),
-                    QStringLiteral("%1.%2 holds \"%3\", which is no date: mend it before copying.")
-                        .arg(table.name, table.columns.at(column), raw.toString()));
-            return when.toLocalTime();
-        }
-        case Kind::Blob:
-            return raw.toByteArray();
-        case Kind::Text:
-            break;
-        }
-        const QString text = raw.toString();
-        return text.isNull() ? QStringLiteral("") : text;
-    }
-
     // FNV-1a, 64 bits, over the bytes given: the same on every platform and
-    // run. One value is hashed by the function of its kind, tagged with it so
-    // that no two different rows run together into the same bytes; a value
-    // read from text (COPY TO) and one read through the driver hash alike.
+    // run. Each value is tagged with its kind, so that no two different rows
+    // run together into the same bytes.
     struct Fnv
     {
+        bool coarseDates = false; // date-times compared to SQL Server's 1/300 s
         quint64 hash = 14695981039346656037ULL;
+
         void add(const void *data, qsizetype size)
         {
             const auto *bytes = static_cast<const unsigned char *>(data);
@@ -166,76 +45,18 @@ namespace {
                 hash = (hash ^ bytes[i]) * 1099511628211ULL;
         }
         template <typename T> void add(T value) { add(&value, sizeof value); }
-
-        void null() { add('N'); }
-        void integer(qint64 value)
-        {
-            add('I');
-            add(value);
-        }
-        void real(double value)
-        {
-            add('R');
-            add(value);
-        }
-        void boolean(bool value) { add(value ? 'T' : 'F'); }
-        // A wall-clock time: its day and the milliseconds into it.
-        void dateTime(qint64 julianDay, qint64 ms, bool coarseDates)
-        {
-            if (coarseDates)
-                ms = qRound64(ms * 0.3);
-            add('D');
-            add(julianDay);
-            add(ms);
-        }
-        void text(const QChar *data, qsizetype size)
-        {
-            add('S');
-            add(size);
-            add(data, size * qsizetype(sizeof(QChar)));
-        }
-        void bytes(const QByteArray &value)
-        {
-            add('B');
-            add(value.size());
-            add(value.constData(), value.size());
-        }
     };
 
-    // One row's hash over its values as typed() gives them.
-    quint64 rowHash(const QVariantList &row, bool coarseDates)
+    // Reads `count` digits at `at`; -1 when any is no digit.
+    template <typename Char> int digitsAt(const Char *at, int count)
     {
-        Fnv fnv;
-        for (const QVariant &value : row) {
-            if (!value.isValid()) {
-                fnv.null();
-                continue;
-            }
-            switch (value.typeId()) {
-            case QMetaType::QDateTime: {
-                const QDateTime when = value.toDateTime();
-                fnv.dateTime(when.date().toJulianDay(), when.time().msecsSinceStartOfDay(), coarseDates);
-                break;
-            }
-            case QMetaType::Double:
-                fnv.real(value.toDouble());
-                break;
-            case QMetaType::Bool:
-                fnv.boolean(value.toBool());
-                break;
-            case QMetaType::LongLong:
-                fnv.integer(value.toLongLong());
-                break;
-            case QMetaType::QByteArray:
-                fnv.bytes(value.toByteArray());
-                break;
-            default: {
-                const QString text = value.toString();
-                fnv.text(text.constData(), text.size());
-            }
-            }
+        int value = 0;
+        for (int i = 0; i < count; ++i) {
+            if (at[i] < '0' || at[i] > '9')
+                return -1;
+            value = value * 10 + (at[i] - '0');
         }
-        return fnv.hash;
+        return value;
     }
 
     // Whether a wall-clock time on this day stays as it is when made a local
@@ -254,127 +75,328 @@ namespace {
         return steady;
     }
 
-    // Reads `count` digits at `at`; -1 when any is no digit.
-    int digitsAt(const char *at, int count)
+    // The columns' kinds: how a value travels. Each is the value and what
+    // the copy does with it: read it from the driver and from COPY's text
+    // (false, where a read can fail, for what is none of the kind), hash it,
+    // write it in COPY's text and bind it. Both sides of a
+    // copy hash the same bytes for the same value however it was read, a
+    // NULL apart (Cell). A new kind is one more of these, named in Value and
+    // kindOf().
+    // A number as the column holds it: whole (Integer) or not (Real).
+    template <typename T, char tag> struct Number
     {
-        int value = 0;
-        for (int i = 0; i < count; ++i) {
-            if (at[i] < '0' || at[i] > '9')
-                return -1;
-            value = value * 10 + (at[i] - '0');
+        T value = 0;
+        static constexpr const char *noun = std::is_integral_v<T> ? "whole number" : "number";
+        void read(const QVariant &raw)
+        {
+            if constexpr (std::is_integral_v<T>)
+                value = raw.toLongLong();
+            else
+                value = raw.toDouble();
         }
-        return value;
-    }
+        bool read(QByteArrayView text)
+        {
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            return error == std::errc() && end == text.data() + text.size();
+        }
+        void hash(Fnv &fnv) const
+        {
+            fnv.add(tag);
+            fnv.add(value);
+        }
+        void write(QByteArray &out) const
+        {
+            if constexpr (std::is_integral_v<T>)
+                copytext::appendInteger(out, value);
+            else
+                copytext::appendReal(out, value);
+        }
+        QVariant bound() const { return value; }
+    };
+    using Integer = Number<qint64, 'I'>;
+    using Real = Number<double, 'R'>;
 
-    // PostgreSQL's text of a timestamp, "yyyy-MM-dd HH:mm:ss" with no
-    // fraction or one of up to three digits (its trailing zeros left off), as
-    // the wall-clock day and milliseconds; false for anything else and on a
-    // day that is not steady.
-    bool quickTimestamp(QByteArrayView text, qint64 &julianDay, qint64 &ms)
+    struct Boolean
     {
-        const char *s = text.data();
-        const qsizetype size = text.size();
-        if (size < 19 || size == 20 || size > 23 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':'
-            || s[16] != ':' || (size > 19 && s[19] != '.'))
-            return false;
-        const QDate day(digitsAt(s, 4), digitsAt(s + 5, 2), digitsAt(s + 8, 2));
-        const int hour = digitsAt(s + 11, 2), minute = digitsAt(s + 14, 2), second = digitsAt(s + 17, 2);
-        int fraction = 0;
-        for (qsizetype i = 20; i < 23; ++i) {
-            const int digit = i < size ? digitsAt(s + i, 1) : 0;
-            if (digit < 0)
+        bool value = false;
+        static constexpr const char *noun = "yes or no";
+        void read(const QVariant &raw) { value = raw.toBool(); }
+        bool read(QByteArrayView text)
+        {
+            value = text == "t";
+            return value || text == "f";
+        }
+        void hash(Fnv &fnv) const { fnv.add(value ? 'T' : 'F'); }
+        void write(QByteArray &out) const { copytext::appendBoolean(out, value); }
+        QVariant bound() const { return value; }
+    };
+
+    // A wall-clock time: its day (Julian) and the milliseconds into it.
+    struct DateTime
+    {
+        qint64 day = 0;
+        qint64 ms = 0;
+        static constexpr const char *noun = "date";
+
+        // "yyyy-MM-dd HH:mm:ss" (or with a T) with no fraction or one of up
+        // to three digits, as the program writes it into SQLite and as
+        // PostgreSQL's text gives it, read without a regular expression or a
+        // QDateTime: a copy reads millions. False for anything else and on a
+        // day that is not steady, which take the long way (set()).
+        template <typename Char> bool quick(const Char *s, qsizetype size)
+        {
+            if (size < 19 || size == 20 || size > 23 || s[4] != '-' || s[7] != '-' || (s[10] != ' ' && s[10] != 'T')
+                || s[13] != ':' || s[16] != ':' || (size > 19 && s[19] != '.'))
                 return false;
-            fraction = fraction * 10 + digit;
+            const QDate date(digitsAt(s, 4), digitsAt(s + 5, 2), digitsAt(s + 8, 2));
+            const int hour = digitsAt(s + 11, 2), minute = digitsAt(s + 14, 2), second = digitsAt(s + 17, 2);
+            int fraction = 0;
+            for (qsizetype i = 20; i < 23; ++i) {
+                const int digit = i < size ? digitsAt(s + i, 1) : 0;
+                if (digit < 0)
+                    return false;
+                fraction = fraction * 10 + digit;
+            }
+            if (date.year() < 1 || !date.isValid() || hour < 0 || minute < 0 || second < 0
+                || !QTime::isValid(hour, minute, second, fraction) || !steadyDay(date.toJulianDay()))
+                return false;
+            day = date.toJulianDay();
+            ms = ((hour * 60 + minute) * 60 + second) * 1000 + fraction;
+            return true;
         }
-        if (day.year() < 1 || !day.isValid() || hour < 0 || minute < 0 || second < 0
-            || !QTime::isValid(hour, minute, second, fraction) || !steadyDay(day.toJulianDay()))
-            return false;
-        julianDay = day.toJulianDay();
-        ms = ((hour * 60 + minute) * 60 + second) * 1000 + fraction;
-        return true;
+        // The time as a local QDateTime holds it.
+        bool set(const QDateTime &when)
+        {
+            if (!when.isValid())
+                return false;
+            const QDateTime local = when.toLocalTime();
+            day = local.date().toJulianDay();
+            ms = local.time().msecsSinceStartOfDay();
+            return true;
+        }
+        bool read(const QVariant &raw)
+        {
+            if (raw.typeId() == QMetaType::QString) {
+                const QString text = raw.toString();
+                if (quick(text.utf16(), text.size()))
+                    return true;
+            }
+            return set(dateTimeOf(raw));
+        }
+        bool read(QByteArrayView text)
+        {
+            return quick(text.data(), text.size()) || set(dateTimeOfText(QString::fromLatin1(text)));
+        }
+        void hash(Fnv &fnv) const
+        {
+            fnv.add('D');
+            fnv.add(day);
+            fnv.add(fnv.coarseDates ? qRound64(ms * 0.3) : ms);
+        }
+        void write(QByteArray &out) const
+        {
+            copytext::appendDateTime(out, QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
+        }
+        QVariant bound() const
+        {
+            return QDateTime(QDate::fromJulianDay(day), QTime::fromMSecsSinceStartOfDay(int(ms)));
+        }
+    };
+
+    struct Text
+    {
+        QString value;
+        static constexpr const char *noun = "text";
+        void read(const QVariant &raw) { value = raw.toString(); }
+        void read(QByteArrayView text)
+        {
+            // Most texts are ASCII, which widens as it stands.
+            const char *bytes = text.data();
+            const qsizetype size = text.size();
+            qsizetype ascii = 0;
+            while (ascii < size && uchar(bytes[ascii]) < 0x80)
+                ++ascii;
+            if (ascii < size) {
+                value = QString::fromUtf8(text);
+                return;
+            }
+            value.resize(size);
+            QChar *out = value.data();
+            for (qsizetype at = 0; at < size; ++at)
+                out[at] = QLatin1Char(bytes[at]);
+        }
+        void hash(Fnv &fnv) const
+        {
+            fnv.add('S');
+            fnv.add(value.size());
+            fnv.add(value.constData(), value.size() * qsizetype(sizeof(QChar)));
+        }
+        void write(QByteArray &out) const { copytext::appendText(out, value); }
+        // A null QString would be bound as NULL.
+        QVariant bound() const { return value.isNull() ? QStringLiteral("") : value; }
+    };
+
+    struct Blob
+    {
+        QByteArray value;
+        static constexpr const char *noun = "file";
+        void read(const QVariant &raw) { value = raw.toByteArray(); }
+        void read(QByteArrayView text) { value = byteaOf(text); }
+        void hash(Fnv &fnv) const
+        {
+            fnv.add('B');
+            fnv.add(value.size());
+            fnv.add(value.constData(), value.size());
+        }
+        void write(QByteArray &out) const { copytext::appendBytes(out, value); }
+        QVariant bound() const { return value; }
+    };
+
+    using Value = std::variant<Integer, Real, Boolean, DateTime, Text, Blob>;
+
+    // Reads `raw` (a QVariant or COPY's text) into the kind; false when it is
+    // none of it.
+    template <typename Kind, typename Raw> bool readInto(Kind &kind, const Raw &raw)
+    {
+        if constexpr (std::is_void_v<decltype(kind.read(raw))>) {
+            kind.read(raw);
+            return true;
+        } else {
+            return kind.read(raw);
+        }
     }
 
-    // Hashes one row read through COPY TO as rowHash() hashes the same values
-    // read through the driver and typed().
-    quint64 copiedRowHash(const Table &table, const CopyFields &fields, bool coarseDates, QString &text)
+    // A column's kind by the type the SQLite script declares, the one script
+    // that names a type for each kind of value.
+    Value kindOf(const QString &type)
     {
-        if (fields.size() != table.columns.size())
+        if (type == u"INTEGER")
+            return Integer {};
+        if (type == u"REAL")
+            return Real {};
+        if (type == u"BOOLEAN")
+            return Boolean {};
+        if (type == u"DATETIME")
+            return DateTime {};
+        if (type == u"BLOB")
+            return Blob {};
+        return Text {};
+    }
+
+    // One value of a row on its way, as read from either side: hashed and
+    // written from this alone. A row's cells are kept from row to row, each
+    // of its column's kind.
+    struct Cell
+    {
+        Value value;
+        bool null = true;
+
+        void hash(Fnv &fnv) const
+        {
+            if (null)
+                fnv.add('N');
+            else
+                std::visit([&](const auto &kind) { kind.hash(fnv); }, value);
+        }
+        void write(QByteArray &out) const
+        {
+            if (null)
+                copytext::appendNull(out);
+            else
+                std::visit([&](const auto &kind) { kind.write(out); }, value);
+        }
+        // An invalid QVariant for NULL.
+        QVariant bound() const
+        {
+            return null ? QVariant() : std::visit([](const auto &kind) { return kind.bound(); }, value);
+        }
+        const char *noun() const
+        {
+            return std::visit([](const auto &kind) { return kind.noun; }, value);
+        }
+    };
+    using Cells = QList<Cell>;
+
+    struct Table
+    {
+        QString name;
+        QStringList columns; // without the row version
+        Cells cells; // one of each column's kind
+        bool hasId = false;
+        bool hasBlob = false;
+    };
+
+    // Every table of the schema, in the script's order: loaded in this
+    // order, and emptied in the reverse, no row ever points at nothing.
+    const QList<Table> &tables()
+    {
+        static const QList<Table> list = [] {
+            const QMap<QString, ExpectedTable> expected = expectedTables();
+            QMap<int, Table> inOrder;
+            for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+                Table table;
+                table.name = it.key();
+                for (qsizetype i = 0; i < it->columns.size(); ++i) {
+                    if (it->columns.at(i) == rowVersionColumn())
+                        continue;
+                    table.columns << it->columns.at(i);
+                    table.cells << Cell { kindOf(it->types.at(i)) };
+                    table.hasId = table.hasId || it->columns.at(i) == u"ID";
+                    table.hasBlob = table.hasBlob || std::holds_alternative<Blob>(table.cells.last().value);
+                }
+                inOrder.insert(it->order, table);
+            }
+            return inOrder.values();
+        }();
+        return list;
+    }
+
+    // Reads the row's value of each column into its cell. Throws for a value
+    // the copy cannot carry: it never drops one.
+    void readRow(const Rows &rows, const Table &table, Cells &cells)
+    {
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            const QVariant raw = rows.value(int(i));
+            Cell &cell = cells[i];
+            cell.null = !raw.isValid() || raw.isNull();
+            if (!cell.null && !std::visit([&](auto &kind) { return readInto(kind, raw); }, cell.value))
+                throw DbError(QStringLiteral("-1"),
+                    QStringLiteral("%1.%2 holds \"%3\", which is no %4: mend it before copying.")
+                        .arg(table.name, table.columns.at(i), raw.toString(), QLatin1String(cell.noun())));
+        }
+    }
+
+    // The same for a row as COPY ... TO gives it.
+    void readRow(const CopyFields &fields, const Table &table, Cells &cells)
+    {
+        if (fields.size() != cells.size())
             throw DbError(QStringLiteral("-1"),
                 QStringLiteral("%1 came back with %2 columns, not %3.")
                     .arg(table.name)
                     .arg(fields.size())
-                    .arg(table.columns.size()));
-        Fnv fnv;
-        for (qsizetype i = 0; i < fields.size(); ++i) {
+                    .arg(cells.size()));
+        for (qsizetype i = 0; i < cells.size(); ++i) {
             const QByteArrayView field = fields.at(i);
-            if (field.isNull()) {
-                fnv.null();
-                continue;
-            }
-            const auto number = [&](auto &value) {
-                const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
-                if (error != std::errc() || end != field.data() + field.size())
-                    throw DbError(QStringLiteral("-1"),
-                        QStringLiteral("%1.%2 came back as \"%3\".")
-                            .arg(table.name, table.columns.at(i), QString::fromUtf8(field)));
-            };
-            switch (table.kinds.at(i)) {
-            case Kind::Integer: {
-                qint64 value = 0;
-                number(value);
-                fnv.integer(value);
-                break;
-            }
-            case Kind::Real: {
-                double value = 0;
-                number(value);
-                fnv.real(value);
-                break;
-            }
-            case Kind::Boolean:
-                fnv.boolean(field == "t");
-                break;
-            case Kind::DateTime: {
-                qint64 day = 0, ms = 0;
-                if (!quickTimestamp(field, day, ms)) {
-                    const QDateTime when = typed(
-                        QDateTime::fromString(QString::fromLatin1(field), Qt::ISODate), Kind::DateTime, table, int(i))
-                                               .toDateTime();
-                    day = when.date().toJulianDay();
-                    ms = when.time().msecsSinceStartOfDay();
-                }
-                fnv.dateTime(day, ms, coarseDates);
-                break;
-            }
-            case Kind::Text: {
-                // Most texts are ASCII, which widens as it stands.
-                const char *bytes = field.data();
-                const qsizetype size = field.size();
-                qsizetype ascii = 0;
-                while (ascii < size && uchar(bytes[ascii]) < 0x80)
-                    ++ascii;
-                if (ascii == size) {
-                    text.resize(size);
-                    QChar *out = text.data();
-                    for (qsizetype at = 0; at < size; ++at)
-                        out[at] = QLatin1Char(bytes[at]);
-                } else {
-                    text = QString::fromUtf8(field);
-                }
-                fnv.text(text.constData(), text.size());
-                break;
-            }
-            case Kind::Blob:
-                fnv.bytes(byteaOf(field));
-                break;
-            }
+            Cell &cell = cells[i];
+            cell.null = field.isNull();
+            if (!cell.null && !std::visit([&](auto &kind) { return readInto(kind, field); }, cell.value))
+                throw DbError(QStringLiteral("-1"),
+                    QStringLiteral("%1.%2 came back as \"%3\", which is no %4.")
+                        .arg(table.name, table.columns.at(i), QString::fromUtf8(field), QLatin1String(cell.noun())));
         }
+    }
+
+    quint64 rowHash(const Cells &cells, bool coarseDates)
+    {
+        Fnv fnv { coarseDates };
+        for (const Cell &cell : cells)
+            cell.hash(fnv);
         return fnv.hash;
     }
 
     // Reads every row of the table, in ID order where it has one, handing
-    // `fn` the rows positioned at each.
-    void forEachRawRow(Connection &db, const Table &table, const std::function<void(const Rows &)> &fn)
+    // `fn` each in `cells`.
+    void forEachRow(Connection &db, const Table &table, Cells &cells, const std::function<void()> &fn)
     {
         const QString columns = table.columns.join(u',');
         // IDs are INT on every server.
@@ -390,144 +412,12 @@ namespace {
             while (rows.next()) {
                 if (idColumn >= 0)
                     after = rows.value(idColumn).toLongLong();
-                fn(rows);
+                readRow(rows, table, cells);
+                fn();
                 ++read;
             }
             if (!table.hasId || read < chunk)
                 return;
-        }
-    }
-
-    // Reads every row of the table, typed, in ID order where it has one.
-    void forEachRow(Connection &db, const Table &table, const std::function<void(const QVariantList &)> &fn)
-    {
-        QVariantList row;
-        forEachRawRow(db, table, [&](const Rows &rows) {
-            row.clear();
-            for (int i = 0; i < table.columns.size(); ++i)
-                row << typed(rows.value(i), table.kinds.at(i), table, i);
-            fn(row);
-        });
-    }
-
-    // One value on its way into a COPY: what typed() makes of it, without a
-    // QVariant or a QDateTime, hashed and written as that would be.
-    struct Cell
-    {
-        bool null = true;
-        qint64 integer = 0; // Integer; Boolean as 0 or 1
-        double real = 0;
-        qint64 day = 0; // DateTime: the wall-clock day (Julian)
-        qint64 ms = 0; // and the milliseconds into it
-        QString text;
-        QByteArray bytes; // Blob
-    };
-
-    // SQLite's date-times as the program writes them (quickDateTime()) as
-    // the wall-clock day and milliseconds; false for any other text and on a
-    // day that is not steady.
-    bool quickWallClock(const QString &text, qint64 &julianDay, qint64 &ms)
-    {
-        if (text.size() != 23)
-            return false;
-        char latin[23];
-        for (int i = 0; i < 23; ++i) {
-            const char16_t c = text.at(i).unicode();
-            if (c >= 0x80)
-                return false;
-            latin[i] = char(c);
-        }
-        if (latin[10] == 'T')
-            latin[10] = ' ';
-        return quickTimestamp(QByteArrayView(latin, 23), julianDay, ms);
-    }
-
-    void readCell(const QVariant &raw, Kind kind, const Table &table, int column, Cell &cell)
-    {
-        cell.null = !raw.isValid() || raw.isNull();
-        if (cell.null)
-            return;
-        switch (kind) {
-        case Kind::Integer:
-            cell.integer = raw.toLongLong();
-            break;
-        case Kind::Real:
-            cell.real = raw.toDouble();
-            break;
-        case Kind::Boolean:
-            cell.integer = raw.toBool() ? 1 : 0;
-            break;
-        case Kind::DateTime: {
-            if (raw.typeId() == QMetaType::QString && quickWallClock(raw.toString(), cell.day, cell.ms))
-                break;
-            const QDateTime when = typed(raw, kind, table, column).toDateTime();
-            cell.day = when.date().toJulianDay();
-            cell.ms = when.time().msecsSinceStartOfDay();
-            break;
-        }
-        case Kind::Text:
-            cell.text = raw.toString();
-            break;
-        case Kind::Blob:
-            cell.bytes = raw.toByteArray();
-            break;
-        }
-    }
-
-    void hashCell(Fnv &fnv, const Cell &cell, Kind kind, bool coarseDates)
-    {
-        if (cell.null) {
-            fnv.null();
-            return;
-        }
-        switch (kind) {
-        case Kind::Integer:
-            fnv.integer(cell.integer);
-            break;
-        case Kind::Real:
-            fnv.real(cell.real);
-            break;
-        case Kind::Boolean:
-            fnv.boolean(cell.integer != 0);
-            break;
-        case Kind::DateTime:
-            fnv.dateTime(cell.day, cell.ms, coarseDates);
-            break;
-        case Kind::Text:
-            fnv.text(cell.text.constData(), cell.text.size());
-            break;
-        case Kind::Blob:
-            fnv.bytes(cell.bytes);
-            break;
-        }
-    }
-
-    void appendCell(QByteArray &out, const Cell &cell, Kind kind)
-    {
-        if (cell.null) {
-            copytext::appendNull(out);
-            return;
-        }
-        switch (kind) {
-        case Kind::Integer:
-            copytext::appendInteger(out, cell.integer);
-            break;
-        case Kind::Real:
-            copytext::appendReal(out, cell.real);
-            break;
-        case Kind::Boolean:
-            copytext::appendBoolean(out, cell.integer != 0);
-            break;
-        case Kind::DateTime:
-            copytext::appendDateTime(
-                out, QDate::fromJulianDay(cell.day), QTime::fromMSecsSinceStartOfDay(int(cell.ms)));
-            break;
-        case Kind::Text:
-            copytext::appendText(out, cell.text);
-            break;
-        case Kind::Blob:
-            copytext::appendBytes(out, cell.bytes);
-            break;
         }
     }
 
@@ -581,8 +471,7 @@ namespace {
 
     const Table &findTable(const QString &name)
     {
-        static const QList<Table> list = tables();
-        for (const Table &table : list) {
+        for (const Table &table : tables()) {
             if (table.name.compare(name, Qt::CaseInsensitive) == 0)
                 return table;
         }
@@ -634,19 +523,20 @@ TableCopy checksumTable(Connection &db, const QString &name, bool coarseDates)
     const Table &table = findTable(name);
     TableCopy result;
     result.table = table.name;
+    Cells cells = table.cells;
+    const auto add = [&] {
+        ++result.targetRows;
+        result.targetChecksum += rowHash(cells, coarseDates);
+    };
     if (copyInAvailable(db)) {
         // COPY TO hands the rows over as text, without a QVariant for each
         // value.
-        QString text;
         copyOut(db, table.name, table.columns, [&](const CopyFields &fields) {
-            ++result.targetRows;
-            result.targetChecksum += copiedRowHash(table, fields, coarseDates, text);
+            readRow(fields, table, cells);
+            add();
         });
     } else {
-        forEachRow(db, table, [&](const QVariantList &row) {
-            ++result.targetRows;
-            result.targetChecksum += rowHash(row, coarseDates);
-        });
+        forEachRow(db, table, cells, add);
     }
     result.sourceRows = result.targetRows;
     result.sourceChecksum = result.targetChecksum;
@@ -679,7 +569,7 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
         createSchema(target);
     // What the target held, a new schema's lookup rows and version included,
     // gives way to the source's.
-    const QList<Table> all = tables();
+    const QList<Table> &all = tables();
     for (auto table = all.crbegin(); table != all.crend(); ++table)
         target.exec(QStringLiteral("DELETE FROM %1").arg(table->name));
     const QStringList indexes = copyInAvailable(target) ? dropIndexesForLoad(target, copiedTables()) : QStringList();
@@ -698,42 +588,33 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
         const QString identityOn = table.hasId ? target.dialect().identityInsert(table.name, true) : QString();
         if (!identityOn.isEmpty())
             target.exec(identityOn);
-        if (copyInAvailable(target)) {
-            // On QPSQL one COPY streams the whole table while the source is
-            // read, each value written and hashed straight from the driver's.
-            CopyInStream stream(target, table.name, table.columns);
-            Cell cell;
-            forEachRawRow(source, table, [&](const Rows &rows) {
-                QByteArray &out = stream.buffer();
-                Fnv fnv;
-                for (int i = 0; i < table.columns.size(); ++i) {
-                    const Kind kind = table.kinds.at(i);
-                    readCell(rows.value(i), kind, table, i, cell);
-                    hashCell(fnv, cell, kind, coarseDates);
-                    if (i > 0)
-                        out += '\t';
-                    appendCell(out, cell, kind);
-                }
-                out += '\n';
-                stream.rowAdded();
-                ++copy.sourceRows;
-                copy.sourceChecksum += fnv.hash;
-                if (copy.sourceRows % kChunk == 0)
-                    report(false);
-            });
-            stream.finish();
-        } else {
-            // Elsewhere multi-row INSERTs.
-            BulkInserter insert(target, table.name, table.columns);
-            forEachRow(source, table, [&](const QVariantList &row) {
-                insert.add(row);
-                ++copy.sourceRows;
-                copy.sourceChecksum += rowHash(row, coarseDates);
-                if (copy.sourceRows % kChunk == 0)
-                    report(false);
-            });
-            insert.flush();
-        }
+        // Each value written and hashed as read from the source's driver; on
+        // QPSQL one COPY streams the whole table while the source is read.
+        BulkLoad load(target, table.name, table.columns, BulkLoad::Use::Exclusive);
+        Cells cells = table.cells;
+        QVariantList row;
+        forEachRow(source, table, cells, [&] {
+            if (load.copies()) {
+                load.addText([&](QByteArray &out) {
+                    for (qsizetype i = 0; i < cells.size(); ++i) {
+                        if (i > 0)
+                            out += '\t';
+                        cells.at(i).write(out);
+                    }
+                    out += '\n';
+                });
+            } else {
+                row.clear();
+                for (const Cell &cell : cells)
+                    row << cell.bound();
+                load.add(row);
+            }
+            ++copy.sourceRows;
+            copy.sourceChecksum += rowHash(cells, coarseDates);
+            if (copy.sourceRows % kChunk == 0)
+                report(false);
+        });
+        load.finish();
         if (!identityOn.isEmpty())
             target.exec(target.dialect().identityInsert(table.name, false));
         if (table.hasId && copy.sourceRows > 0) {

@@ -2,8 +2,8 @@
 
 #include "base/Clock.h"
 #include "base/Passwords.h"
+#include "data/BulkLoad.h"
 #include "data/Database.h"
-#include "data/PgCopy.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -13,64 +13,6 @@
 #include <stdexcept>
 
 namespace data {
-
-BulkInserter::BulkInserter(Connection &db, QString table, QStringList columns)
-    : m_db(db)
-    , m_table(std::move(table))
-    , m_columns(std::move(columns))
-{
-    m_copy = copyInAvailable(db);
-    m_rowsPerStatement = db.dialect().rowsPerInsert(m_columns.size());
-    if (!m_copy && m_rowsPerStatement == 1) {
-        QStringList marks(m_columns.size(), QStringLiteral("?"));
-        m_single = std::make_unique<Statement>(
-            db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(m_table, m_columns.join(u','), marks.join(u',')));
-    }
-}
-
-BulkInserter::~BulkInserter() = default;
-
-void BulkInserter::add(const QVariantList &row)
-{
-    if (m_copy) {
-        appendCopyRow(m_copyRows, row);
-        if (m_copyRows.size() >= kCopyBytes)
-            flush();
-        return;
-    }
-    if (m_single) {
-        m_single->run(row);
-        return;
-    }
-    m_pending << row;
-    // Rows holding files go out a few megabytes a statement, however few.
-    for (const QVariant &value : row) {
-        if (value.typeId() == QMetaType::QByteArray)
-            m_pendingBytes += value.toByteArray().size();
-    }
-    if (m_pending.size() >= m_rowsPerStatement * m_columns.size() || m_pendingBytes >= kCopyBytes)
-        flush();
-}
-
-void BulkInserter::flush()
-{
-    if (m_copy) {
-        if (!m_copyRows.isEmpty())
-            copyIn(m_db, m_table, m_columns, m_copyRows);
-        m_copyRows.clear();
-        return;
-    }
-    if (m_pending.isEmpty())
-        return;
-    const qsizetype rows = m_pending.size() / m_columns.size();
-    QStringList marks(m_columns.size(), QStringLiteral("?"));
-    const QString tuple = u'(' + marks.join(u',') + u')';
-    QStringList tuples(rows, tuple);
-    m_db.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(m_table, m_columns.join(u','), tuples.join(u',')),
-        m_pending);
-    m_pending.clear();
-    m_pendingBytes = 0;
-}
 
 int addAdministrator(Connection &db, const QString &username, const QString &password)
 {
@@ -200,11 +142,11 @@ namespace {
         };
         static const DemoPoint kPoints[]
             = { { "Drywall", "North wall, 12 in. up", 12, 38 }, { "Baseboard", "Under the sink", 15, 30 } };
-        BulkInserter air(db, QStringLiteral("DryingAtmosphere"),
+        BulkLoad air(db, QStringLiteral("DryingAtmosphere"),
             { QStringLiteral("RoomID"), QStringLiteral("TakenAt"), QStringLiteral("Temperature"),
                 QStringLiteral("Humidity"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
                 QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
-        BulkInserter moisture(db, QStringLiteral("MoistureReading"),
+        BulkLoad moisture(db, QStringLiteral("MoistureReading"),
             { QStringLiteral("PointID"), QStringLiteral("TakenAt"), QStringLiteral("Value"),
                 QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"),
                 QStringLiteral("EditedDate") });
@@ -245,8 +187,8 @@ namespace {
                 }
             }
         }
-        air.flush();
-        moisture.flush();
+        air.finish();
+        moisture.finish();
         return affectedRooms;
     }
 
@@ -386,24 +328,17 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
 
     // New IDs continue after whatever the table holds already.
     const qint64 firstId = db.scalar(QStringLiteral("SELECT MAX(ID) FROM WIP")).toLongLong() + 1;
-    const QStringList wipColumns = { QStringLiteral("Customer"), QStringLiteral("Address"), QStringLiteral("City"),
-        QStringLiteral("State"), QStringLiteral("Zip"), QStringLiteral("Phone"), QStringLiteral("JobType"),
-        QStringLiteral("Status"), QStringLiteral("Rep"), QStringLiteral("StartDate"), QStringLiteral("CheckDryingDays"),
-        QStringLiteral("DryingDays"), QStringLiteral("Insurance"), QStringLiteral("Agent"), QStringLiteral("Adjuster"),
-        QStringLiteral("Paperwork"), QStringLiteral("InitialScope"), QStringLiteral("Software"),
-        QStringLiteral("TypeOfPayment"), QStringLiteral("Rugs"), QStringLiteral("RugsCleaned"), QStringLiteral("Itel"),
-        QStringLiteral("ItelDate"), QStringLiteral("AdjusterUpdatedDate"), QStringLiteral("AdjusterUpdatedBy"),
-        QStringLiteral("CarpetCleanRooms"), QStringLiteral("HowHear"), QStringLiteral("TimeOfService"),
-        QStringLiteral("TypeOfService"), QStringLiteral("EstimateComplete"), QStringLiteral("Billed"),
-        QStringLiteral("COS"), QStringLiteral("MoveOut"), QStringLiteral("CleanHVAC"),
-        QStringLiteral("ContentsCleaned"), QStringLiteral("Photos"), QStringLiteral("AmountBilled"),
-        QStringLiteral("InvoiceID"), QStringLiteral("Notes"), QStringLiteral("EnteredBy"),
-        QStringLiteral("EnteredDate"), QStringLiteral("EditedBy"), QStringLiteral("EditedDate"), QStringLiteral("QBID"),
-        QStringLiteral("ID") };
-    BulkInserter wips(db, QStringLiteral("WIP"), wipColumns);
-    BulkInserter contractors(
+    const QStringList wipColumns
+        = QStringLiteral("Customer,Address,City,State,Zip,Phone,JobType,Status,Rep,StartDate,CheckDryingDays,"
+                         "DryingDays,Insurance,Agent,Adjuster,Paperwork,InitialScope,Software,TypeOfPayment,Rugs,"
+                         "RugsCleaned,Itel,ItelDate,AdjusterUpdatedDate,AdjusterUpdatedBy,CarpetCleanRooms,HowHear,"
+                         "TimeOfService,TypeOfService,EstimateComplete,Billed,COS,MoveOut,CleanHVAC,ContentsCleaned,"
+                         "Photos,AmountBilled,InvoiceID,Notes,EnteredBy,EnteredDate,EditedBy,EditedDate,QBID,ID")
+              .split(u',');
+    BulkLoad wips(db, QStringLiteral("WIP"), wipColumns);
+    BulkLoad contractors(
         db, QStringLiteral("WIPContractors"), { QStringLiteral("WIPID"), QStringLiteral("Contractor") });
-    BulkInserter bookings(db, QStringLiteral("EmployeeTime"),
+    BulkLoad bookings(db, QStringLiteral("EmployeeTime"),
         { QStringLiteral("EmployeeID"), QStringLiteral("WIPID"), QStringLiteral("TranDate"), QStringLiteral("Hours"),
             QStringLiteral("Notes"), QStringLiteral("EnteredBy"), QStringLiteral("EnteredDate"),
             QStringLiteral("EditedBy"), QStringLiteral("EditedDate") });
@@ -458,12 +393,12 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
                 between(rng, 2, 32) / 4.0, pick(rng, kNotes), seeder, bookedAt, seeder, bookedAt });
         }
     }
-    wips.flush();
+    wips.finish();
     const QString identityOff = db.dialect().identityInsert(QStringLiteral("WIP"), false);
     if (!identityOff.isEmpty())
         db.exec(identityOff);
-    contractors.flush();
-    bookings.flush();
+    contractors.finish();
+    bookings.finish();
     say(QStringLiteral("drying logs"));
     const AffectedRooms affectedRooms = seedDryingLogs(db, dryingJobs, today, seeder);
     say(QStringLiteral("equipment"));

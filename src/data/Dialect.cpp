@@ -44,19 +44,6 @@ QString Dialect::concat(const QStringList &parts) const
     return parts.join(m_kind == DbKind::SqlServer ? QStringLiteral(" + ") : QStringLiteral(" || "));
 }
 
-QString Dialect::castToText(const QString &expr) const
-{
-    switch (m_kind) {
-    case DbKind::SqlServer:
-        return QStringLiteral("CAST(%1 AS VARCHAR(20))").arg(expr);
-    case DbKind::PostgreSQL:
-        return QStringLiteral("CAST(%1 AS VARCHAR)").arg(expr);
-    case DbKind::SQLite:
-        break;
-    }
-    return QStringLiteral("CAST(%1 AS TEXT)").arg(expr);
-}
-
 QString Dialect::daysBetween(const QString &from, const QString &to) const
 {
     switch (m_kind) {

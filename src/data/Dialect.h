@@ -38,8 +38,6 @@ public:
     QString isNull(const QString &expr, const QString &fallback) const;
     // a + b + c on SQL Server, a || b || c elsewhere. Parts are SQL expressions.
     QString concat(const QStringList &parts) const;
-    // An integer expression as text.
-    QString castToText(const QString &expr) const;
     // Whole calendar days from the date-time column `from` to the date
     // parameter `to` (a bound date), signed.
     QString daysBetween(const QString &from, const QString &to) const;

@@ -61,10 +61,11 @@ namespace {
             break;
         case QMetaType::QDateTime: {
             const QDateTime when = value.toDateTime();
+            const QDateTime local = when.timeSpec() == Qt::LocalTime ? when : when.toLocalTime();
             if (!when.isValid())
                 copytext::appendNull(out);
             else
-                copytext::appendDateTime(out, when.timeSpec() == Qt::LocalTime ? when : when.toLocalTime());
+                copytext::appendDateTime(out, local.date(), local.time());
             break;
         }
         case QMetaType::QDate:
@@ -120,33 +121,23 @@ namespace copytext {
             return;
         }
         char text[23];
-        const auto put = [&](int at, int value, int width) {
-            for (int i = at + width - 1; i >= at; --i, value /= 10)
-                text[i] = char('0' + value % 10);
+        char *at = text;
+        // A number of `width` digits, then `after` (none: '\0').
+        const auto put = [&](int value, int width, char after) {
+            for (int i = width - 1; i >= 0; --i, value /= 10)
+                at[i] = char('0' + value % 10);
+            at += width;
+            if (after)
+                *at++ = after;
         };
-        put(0, day.year(), 4);
-        text[4] = '-';
-        put(5, day.month(), 2);
-        text[7] = '-';
-        put(8, day.day(), 2);
-        text[10] = ' ';
-        put(11, time.hour(), 2);
-        text[13] = ':';
-        put(14, time.minute(), 2);
-        text[16] = ':';
-        put(17, time.second(), 2);
-        text[19] = '.';
-        put(20, time.msec(), 3);
+        put(day.year(), 4, '-');
+        put(day.month(), 2, '-');
+        put(day.day(), 2, ' ');
+        put(time.hour(), 2, ':');
+        put(time.minute(), 2, ':');
+        put(time.second(), 2, '.');
+        put(time.msec(), 3, '\0');
         out.append(text, sizeof text);
-    }
-
-    void appendDateTime(QByteArray &out, const QDateTime &when)
-    {
-        if (when.date().year() < 1 || when.date().year() > 9999) {
-            out += when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toLatin1();
-            return;
-        }
-        appendDateTime(out, when.date(), when.time());
     }
 
     void appendText(QByteArray &out, QStringView text)
@@ -232,15 +223,20 @@ namespace {
             QString::fromUtf8(PQresultErrorMessage(result)).trimmed(), sql);
     }
 
-    void startCopy(PGconn *conn, const QString &sql)
+    // Runs the COPY statement `sql`, which the server answers with
+    // `expected` (COPY IN or OUT); the connection it is running on.
+    PGconn *startCopy(Connection &db, const QString &sql, ExecStatusType expected)
     {
+        checkInjectedFailure(sql);
+        PGconn *conn = pgHandle(db, sql);
         PGresult *start = PQexec(conn, sql.toUtf8().constData());
-        if (PQresultStatus(start) != PGRES_COPY_IN) {
+        if (PQresultStatus(start) != expected) {
             const DbError error = resultError(start, sql);
             PQclear(start);
             throw error;
         }
         PQclear(start);
+        return conn;
     }
 
     // Ends the COPY (abandons it when `error` is given) and throws what the
@@ -265,10 +261,7 @@ namespace {
 CopyInStream::CopyInStream(Connection &db, const QString &table, const QStringList &columns)
     : m_sql(QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(u',')))
 {
-    checkInjectedFailure(m_sql);
-    PGconn *conn = pgHandle(db, m_sql);
-    startCopy(conn, m_sql);
-    m_conn = conn;
+    m_conn = startCopy(db, m_sql, PGRES_COPY_IN);
     m_open = true;
 }
 
@@ -278,52 +271,27 @@ CopyInStream::~CopyInStream()
         endCopy(static_cast<PGconn *>(m_conn), m_sql, "abandoned");
 }
 
-void CopyInStream::add(const QVariantList &row)
+void CopyInStream::send(const QByteArray &rows)
 {
-    appendCopyRow(m_buffer, row);
-    if (m_buffer.size() >= (1 << 20))
-        send();
-}
-
-void CopyInStream::send()
-{
-    if (m_buffer.isEmpty())
-        return;
     auto *conn = static_cast<PGconn *>(m_conn);
-    if (PQputCopyData(conn, m_buffer.constData(), int(m_buffer.size())) != 1) {
-        m_open = false;
-        const QString error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-        endCopy(conn, m_sql, "not all rows could be sent");
-        throw DbError(QStringLiteral("-1"), error, m_sql);
+    // In slices, so that libpq never holds a second copy of a big batch.
+    constexpr qsizetype kSlice = 1 << 20;
+    for (qsizetype at = 0; at < rows.size(); at += kSlice) {
+        if (PQputCopyData(conn, rows.constData() + at, int(std::min(kSlice, rows.size() - at))) != 1) {
+            m_open = false;
+            const QString error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+            endCopy(conn, m_sql, "not all rows could be sent");
+            throw DbError(QStringLiteral("-1"), error, m_sql);
+        }
     }
-    m_buffer.clear();
 }
 
 void CopyInStream::finish()
 {
     if (!m_open)
         return;
-    send();
     m_open = false;
     endCopy(static_cast<PGconn *>(m_conn), m_sql, nullptr);
-}
-
-void copyIn(Connection &db, const QString &table, const QStringList &columns, const QByteArray &rows)
-{
-    const QString sql = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(u','));
-    checkInjectedFailure(sql);
-    PGconn *conn = pgHandle(db, sql);
-    startCopy(conn, sql);
-    // Sent in slices, so that libpq never holds a second copy of it all.
-    constexpr qsizetype kSlice = 1 << 20;
-    for (qsizetype at = 0; at < rows.size(); at += kSlice) {
-        if (PQputCopyData(conn, rows.constData() + at, int(std::min(kSlice, rows.size() - at))) != 1) {
-            const QString error = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-            endCopy(conn, sql, "not all rows could be sent");
-            throw DbError(QStringLiteral("-1"), error, sql);
-        }
-    }
-    endCopy(conn, sql, nullptr);
 }
 
 namespace {
@@ -418,15 +386,7 @@ void copyOut(Connection &db, const QString &table, const QStringList &columns,
     const std::function<void(const CopyFields &)> &row)
 {
     const QString sql = QStringLiteral("COPY %1 (%2) TO STDOUT").arg(table, columns.join(u','));
-    checkInjectedFailure(sql);
-    PGconn *conn = pgHandle(db, sql);
-    PGresult *start = PQexec(conn, sql.toUtf8().constData());
-    if (PQresultStatus(start) != PGRES_COPY_OUT) {
-        const DbError error = resultError(start, sql);
-        PQclear(start);
-        throw error;
-    }
-    PQclear(start);
+    PGconn *conn = startCopy(db, sql, PGRES_COPY_OUT);
     CopyFields fields;
     int size = 0;
     try {

@@ -34,7 +34,6 @@ namespace copytext {
     void appendBoolean(QByteArray &out, bool value);
     // The wall-clock day and time.
     void appendDateTime(QByteArray &out, QDate day, QTime time);
-    void appendDateTime(QByteArray &out, const QDateTime &when);
     void appendText(QByteArray &out, QStringView text);
     // A bytea.
     void appendBytes(QByteArray &out, const QByteArray &bytes);
@@ -47,13 +46,9 @@ namespace copytext {
 // DbError.
 QStringList dropIndexesForLoad(Connection &target, const QStringList &tables);
 
-// Loads rows made by appendCopyRow() into the table's columns. Throws DbError
-// when the server refuses any of them (none is loaded then).
-void copyIn(Connection &db, const QString &table, const QStringList &columns, const QByteArray &rows);
-
-// One COPY kept open while its rows come, each megabyte sent as it fills:
-// the server stores rows while the caller reads the next ones. No other
-// statement may run on the connection until finish().
+// One COPY ... FROM STDIN into the table's columns: the way in of BulkLoad
+// (BulkLoad.h), which is the one to use. No other statement may run on the
+// connection until finish().
 class CopyInStream
 {
 public:
@@ -64,25 +59,15 @@ public:
     CopyInStream(const CopyInStream &) = delete;
     CopyInStream &operator=(const CopyInStream &) = delete;
 
-    void add(const QVariantList &row);
-    // A row written value by value (copytext): appended to buffer(), then
-    // rowAdded().
-    QByteArray &buffer() { return m_buffer; }
-    void rowAdded()
-    {
-        if (m_buffer.size() >= (1 << 20))
-            send();
-    }
-    // Sends the rest and ends the COPY; throws DbError when the server
-    // refused any row.
+    // Sends rows made by appendCopyRow() (or copytext). Throws DbError.
+    void send(const QByteArray &rows);
+    // Ends the COPY; throws DbError when the server refused any row (none
+    // is loaded then).
     void finish();
 
 private:
-    void send();
-
     QString m_sql;
     void *m_conn = nullptr; // PGconn
-    QByteArray m_buffer;
     bool m_open = false;
 };
 

@@ -69,7 +69,7 @@ QStringList splitScript(const QString &script)
 QMap<QString, ExpectedTable> parseSchemaScript(const QString &script)
 {
     static const QRegularExpression createTable(QStringLiteral(R"(^CREATE TABLE (\w+) \($)"));
-    static const QRegularExpression columnName(QStringLiteral(R"(^(\w+))"));
+    static const QRegularExpression columnLine(QStringLiteral(R"(^(\w+)(?:\s+(\w+))?)"));
     QMap<QString, ExpectedTable> tables;
     QString current;
     bool marked = false;
@@ -80,14 +80,15 @@ QMap<QString, ExpectedTable> parseSchemaScript(const QString &script)
                 current.clear();
                 continue;
             }
-            const auto name = columnName.match(text);
-            if (!name.hasMatch())
+            const auto column = columnLine.match(text);
+            if (!column.hasMatch())
                 continue;
             ExpectedTable &table = tables[current];
-            table.columns << name.captured(1);
+            table.columns << column.captured(1);
+            table.types << column.captured(2).toUpper();
             const qsizetype comment = text.indexOf(QStringLiteral("--"));
             if (comment >= 0 && isAdditionMark(text.mid(comment)))
-                table.addedColumns << name.captured(1);
+                table.addedColumns << column.captured(1);
         } else if (text.compare(QStringLiteral("GO"), Qt::CaseInsensitive) == 0) {
             marked = false;
         } else if (isAdditionMark(text)) {
@@ -95,6 +96,7 @@ QMap<QString, ExpectedTable> parseSchemaScript(const QString &script)
         } else if (const auto create = createTable.match(text); create.hasMatch()) {
             current = create.captured(1);
             tables[current].addition = marked;
+            tables[current].order = int(tables.size());
             marked = false;
         }
     }

@@ -30,8 +30,12 @@ QStringList splitScript(const QString &script);
 struct ExpectedTable
 {
     QStringList columns; // every column, in script order
+    QStringList types; // the type each declares, its first word ("INTEGER")
     QStringList addedColumns; // the marked ones among them
     bool addition = false; // the table as a whole is marked
+    // The table's place in the script, which creates a parent before the
+    // tables whose keys point at it.
+    int order = 0;
 };
 
 // The tables of a schema script, with their addition marks.

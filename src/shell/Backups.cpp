@@ -115,14 +115,11 @@ bool SessionMark::othersPresent() const
 
 QDateTime lastBackupAt(data::Connection &db)
 {
-    QDateTime last = data::lastLoggedBackup(db);
+    const QDateTime last = data::dateTimeOf(db.scalar(QStringLiteral("SELECT MAX(MadeAt) FROM BackupLog")));
     const QString file = embeddedFile(db);
-    if (!file.isEmpty()) {
-        const QDateTime inFolder = data::lastBackup(data::backupFolder(file));
-        if (inFolder.isValid() && (!last.isValid() || inFolder > last))
-            last = inFolder;
-    }
-    return last;
+    const QStringList inFolder = file.isEmpty() ? QStringList() : data::backupsIn(data::backupFolder(file));
+    const QDateTime newest = inFolder.isEmpty() ? QDateTime() : data::backupMadeAt(inFolder.first());
+    return newest.isValid() && (!last.isValid() || newest > last) ? newest : last;
 }
 
 bool dueOnExit(const QDateTime &last, const QDateTime &now)
