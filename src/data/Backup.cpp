@@ -53,15 +53,12 @@ namespace {
     QHash<QString, QString> ownObjects()
     {
         static const QHash<QString, QString> objects = [] {
-            QFile file(QStringLiteral(":/schema/sqlite.sql"));
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-                throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read the SQLite schema script."));
             static const QRegularExpression create(QStringLiteral(R"(^create (?:unique )?(?:trigger|index) (\w+) )"));
             QHash<QString, QString> found;
             // The script's comment lines, which SQLite keeps none of.
             static const QRegularExpression commentLine(
                 QStringLiteral(R"(^\s*--[^\n]*$)"), QRegularExpression::MultilineOption);
-            for (QString statement : splitScript(QString::fromUtf8(file.readAll()))) {
+            for (QString statement : schemaStatements(Dialect(DbKind::SQLite))) {
                 const QString text = comparable(statement.remove(commentLine));
                 if (const auto match = create.match(text); match.hasMatch())
                     found.insert(match.captured(1), text);

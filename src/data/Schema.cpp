@@ -132,11 +132,22 @@ int scriptWidth(const QString &table, const QString &column)
     return widths.value(table.toLower() + u'.' + column.toLower(), 0);
 }
 
+QStringList schemaStatements(const Dialect &dialect)
+{
+    return splitScript(readResource(dialect.schemaScript()))
+        + splitScript(readResource(QStringLiteral(":/schema/indexes.sql")));
+}
+
+QStringList lookupStatements()
+{
+    return splitScript(readResource(QStringLiteral(":/schema/lookups.sql")));
+}
+
 QString createTableStatement(const Dialect &dialect, const QString &table)
 {
     const QRegularExpression create(
         QStringLiteral(R"(^CREATE TABLE %1 \($)").arg(table), QRegularExpression::MultilineOption);
-    for (const QString &statement : splitScript(readResource(dialect.schemaScript()))) {
+    for (const QString &statement : schemaStatements(dialect)) {
         if (create.match(statement).hasMatch())
             return statement;
     }
@@ -145,10 +156,9 @@ QString createTableStatement(const Dialect &dialect, const QString &table)
 
 void createSchema(Connection &db)
 {
-    const QString script = readResource(db.dialect().schemaScript());
-    const QString lookups = readResource(QStringLiteral(":/schema/lookups.sql"));
+    const QStringList statements = schemaStatements(db.dialect()) + lookupStatements();
     Transaction transaction(db);
-    for (const QString &statement : splitScript(script) + splitScript(lookups))
+    for (const QString &statement : statements)
         db.execScript(statement);
     writeSchemaVersion(db, kSchemaVersion);
     transaction.commit();

@@ -54,6 +54,12 @@ int scriptWidth(const QString &table, const QString &column);
 // Throws DbError when the script has none.
 QString createTableStatement(const Dialect &dialect, const QString &table);
 
+// The statements that make the dialect's schema: its own script, then the
+// indexes every dialect shares. Throws DbError.
+QStringList schemaStatements(const Dialect &dialect);
+// The lookup rows every new database starts with. Throws DbError.
+QStringList lookupStatements();
+
 // Creates every table, index and procedure in the connection's dialect, adds
 // the lookup rows and stores kSchemaVersion, all in one transaction. Throws
 // DbError.

@@ -4,7 +4,6 @@
 #include "data/References.h"
 #include "data/Schema.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSqlRecord>
 #include <algorithm>
@@ -37,15 +36,6 @@ namespace {
         return createMissingTables(db, { "SchemaVersion" });
     }
 
-    // The statements of the dialect's schema script.
-    QStringList scriptStatements(const Dialect &dialect)
-    {
-        QFile file(dialect.schemaScript());
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(file.fileName()));
-        return splitScript(QString::fromUtf8(file.readAll()));
-    }
-
     // Whether the index exists, asked of the catalog (safe in a transaction).
     bool hasIndex(Connection &db, const QString &table, const QString &index)
     {
@@ -56,7 +46,7 @@ namespace {
     // schema script defines them.
     QStringList createMissingIndexes(Connection &db, const QString &table, std::initializer_list<const char *> indexes)
     {
-        const QStringList statements = scriptStatements(db.dialect());
+        const QStringList statements = schemaStatements(db.dialect());
         QStringList done;
         for (const char *name : indexes) {
             const QString index = QString::fromLatin1(name);
@@ -157,7 +147,7 @@ namespace {
             QStringLiteral(R"(CREATE TRIGGER (?:IF NOT EXISTS )?(\w+) .*? ON (\w+) )"),
             QRegularExpression::DotMatchesEverythingOption);
         const bool postgres = db.dialect().kind() == DbKind::PostgreSQL;
-        for (const QString &statement : scriptStatements(db.dialect())) {
+        for (const QString &statement : schemaStatements(db.dialect())) {
             if (statement.contains(QStringLiteral("CREATE OR REPLACE FUNCTION NextRowVersion"))) {
                 db.execScript(statement);
                 continue;
@@ -198,10 +188,7 @@ namespace {
         done << addMissingColumns(db, QStringLiteral("Company"), { "BillEquipmentDays" });
         done << createRowVersionTriggers(db);
         if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM DehuFactor")).toLongLong() == 0) {
-            QFile file(QStringLiteral(":/schema/lookups.sql"));
-            if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-                throw DbError(QStringLiteral("-1"), QStringLiteral("Cannot read %1").arg(file.fileName()));
-            for (const QString &statement : splitScript(QString::fromUtf8(file.readAll()))) {
+            for (const QString &statement : lookupStatements()) {
                 if (statement.contains(QStringLiteral("INSERT INTO DehuFactor ")))
                     db.execScript(statement);
             }
@@ -296,7 +283,7 @@ namespace {
     {
         const QRegularExpression create(QStringLiteral(R"(^CREATE (?:UNIQUE )?INDEX (\w+) ON %1 )").arg(table),
             QRegularExpression::MultilineOption);
-        for (const QString &statement : scriptStatements(db.dialect())) {
+        for (const QString &statement : schemaStatements(db.dialect())) {
             const QRegularExpressionMatch match = create.match(statement);
             if (match.hasMatch() && !hasIndex(db, table, match.captured(1)))
                 db.execScript(statement);
