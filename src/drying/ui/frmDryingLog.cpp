@@ -52,8 +52,6 @@ frmDryingLog::frmDryingLog(AppContext &context)
     tabLog->setEnabled(false);
 }
 
-frmDryingLog::~frmDryingLog() = default;
-
 void frmDryingLog::wireUi()
 {
     connect(lstRooms, &QListWidget::currentRowChanged, this, &frmDryingLog::lstRooms_Click);
@@ -171,9 +169,9 @@ void frmDryingLog::showRoom()
         vsfgReadings->setRows(0);
         vsfgPoints->setRows(0);
     }
-    QList<EquipmentPanel::RoomChoice> rooms;
+    QList<EquipmentPanel::Choice> rooms;
     for (const drying::RoomLog &each : m_log.rooms)
-        rooms << EquipmentPanel::RoomChoice { each.room.id, each.room.name };
+        rooms << EquipmentPanel::Choice { each.room.id, each.room.name };
     pnlEquipment->showRoom(m_log.wipId, room ? room->room.id : 0, rooms);
     btnRenameRoom->setEnabled(room && !room->room.outside);
     btnDeleteRoom->setEnabled(room && !room->room.outside);
@@ -217,8 +215,8 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
                 vsfgReadings->setCellBackColor(vsfgReadings->rows() - 1, 1, vsfgReadings->rows() - 1, 7, kGapColour);
         }
     }
-    vsfgReadings->setColHidden(0);
-    vsfgReadings->setColHidden(8);
+    vsfgReadings->setColHidden(kReadingId);
+    vsfgReadings->setColHidden(kReadingDay);
     vsfgReadings->setColDataType(1, GridWidget::DataType::Date);
     for (int col = 2; col < 7; ++col)
         vsfgReadings->setColAlignment(col, Qt::AlignRight | Qt::AlignVCenter);

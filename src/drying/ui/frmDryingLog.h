@@ -26,7 +26,6 @@ class frmDryingLog : public Screen
     Q_OBJECT
 public:
     explicit frmDryingLog(AppContext &context);
-    ~frmDryingLog() override;
 
     // Shows the log of the WIP with this ID; an ID that is not a number or
     // not a job leaves the screen as it was. Errors are reported.
@@ -82,6 +81,11 @@ private:
     void btnSaveMoisture_Click();
     void btnPrint_Click();
     void btnExit_Click();
+
+    // The readings grid's hidden columns: the reading's ID (empty on a day
+    // without one) and the row's day.
+    static constexpr int kReadingId = 0;
+    static constexpr int kReadingDay = 8;
 
     drying::JobLog m_log;
     qint64 m_roomId = 0;

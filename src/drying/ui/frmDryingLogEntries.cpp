@@ -68,10 +68,10 @@ void frmDryingLog::newReading(const QDateTime &at)
 void frmDryingLog::vsfgReadings_Click()
 {
     const int row = vsfgReadings->row();
-    const qint64 id = row >= vsfgReadings->fixedRows() ? vsfgReadings->textMatrix(row, 0).toLongLong() : 0;
+    const qint64 id = row >= vsfgReadings->fixedRows() ? vsfgReadings->textMatrix(row, kReadingId).toLongLong() : 0;
     if (id == 0) {
         // A day without a reading: a new one on that day, at this time.
-        const QDate day = QDate::fromString(vsfgReadings->textMatrix(row, 8), Qt::ISODate);
+        const QDate day = QDate::fromString(vsfgReadings->textMatrix(row, kReadingDay), Qt::ISODate);
         newReading(day.isValid() ? QDateTime(day, Clock::now().time()) : Clock::now());
         return;
     }
