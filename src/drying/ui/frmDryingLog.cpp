@@ -311,13 +311,6 @@ void frmDryingLog::lstRooms_Click()
     guarded([this] { showRoom(); });
 }
 
-void frmDryingLog::refuse(const FieldProblem &problem, QWidget *control)
-{
-    Messages::show(this, problem.text, problem.title, Messages::Icon::Exclamation);
-    if (control)
-        control->setFocus(Qt::OtherFocusReason);
-}
-
 void frmDryingLog::btnAddRoom_Click()
 {
     if (!maySave())
@@ -328,7 +321,7 @@ void frmDryingLog::btnAddRoom_Click()
         const auto added
             = drying::addRoom(context().db(), m_log.wipId, txtRoom->text().trimmed(), chkAffected->isChecked());
         if (const auto *problem = std::get_if<FieldProblem>(&added)) {
-            refuse(*problem, txtRoom);
+            Messages::showProblem(this, *problem, txtRoom, Messages::Icon::Exclamation);
             return;
         }
         m_roomId = std::get<qint64>(added);
@@ -346,7 +339,7 @@ void frmDryingLog::btnRenameRoom_Click()
     guarded([&] {
         if (const auto problem
             = drying::updateRoom(context().db(), room->room, txtRoom->text().trimmed(), chkAffected->isChecked())) {
-            refuse(*problem, txtRoom);
+            Messages::showProblem(this, *problem, txtRoom, Messages::Icon::Exclamation);
             return;
         }
         reload();
@@ -367,7 +360,7 @@ void frmDryingLog::btnDeleteRoom_Click()
         return;
     guarded([&] {
         if (const auto problem = drying::deleteRoom(context().db(), id)) {
-            refuse(*problem, lstRooms);
+            Messages::showProblem(this, *problem, lstRooms, Messages::Icon::Exclamation);
             return;
         }
         m_roomId = 0;

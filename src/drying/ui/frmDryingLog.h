@@ -51,8 +51,6 @@ private:
     void showPhotos();
     const drying::RoomLog *currentRoom() const;
     drying::TemperatureUnit unit() const;
-    // Shows a refused value and focuses its box.
-    void refuse(const FieldProblem &problem, QWidget *control);
 
     // The boxes of one reading, one point and the point's value on a day,
     // each filled from a record held as a value (see frmDryingLogEntries.cpp).

@@ -215,14 +215,12 @@ void frmDryingLog::buildUi()
     main->addLayout(bottom);
 
     // Keyboard order: rooms, then the reading, then the points, then the buttons.
-    QWidget *order[] = { lstRooms, txtRoom, chkAffected, btnAddRoom, btnRenameRoom, btnDeleteRoom, tabLog, vsfgReadings,
+    build::tabOrder({ lstRooms, txtRoom, chkAffected, btnAddRoom, btnRenameRoom, btnDeleteRoom, tabLog, vsfgReadings,
         dtReading, txtTemperature, txtHumidity, btnNewReading, btnDeleteReading, btnSaveReading, vsfgPoints,
         txtMaterial, txtLocation, txtMeter, txtGoal, btnNewPoint, btnDeletePoint, btnSavePoint, dtMoisture, txtMoisture,
         btnSaveMoisture, tabLower, findChild<QWidget *>(QStringLiteral("lstRoomPhotos")),
         findChild<QWidget *>(QStringLiteral("txtRoomPhotoCaption")),
         findChild<QWidget *>(QStringLiteral("btnAddRoomPhotos")),
-        findChild<QWidget *>(QStringLiteral("btnDeleteRoomPhoto")), btnPrint, btnExit };
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+        findChild<QWidget *>(QStringLiteral("btnDeleteRoomPhoto")), btnPrint, btnExit });
     resize(1000, 720);
 }

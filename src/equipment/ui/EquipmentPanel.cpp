@@ -47,8 +47,7 @@ std::optional<Picked> pick(QWidget *parent, const char *name, const QString &tit
     QPushButton *cancel = build::button("btnCancel", u"Cancel", &dialog);
     ok->setDefault(true);
     auto *form = new QFormLayout;
-    form->addRow(build::caption(caption, list), list);
-    form->addRow(build::caption(u"When", when), when);
+    build::formRows(form, { { caption, list }, { u"When", when } });
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ok);
@@ -230,7 +229,7 @@ void EquipmentPanel::change(const std::function<std::optional<FieldProblem>()> &
         refresh();
     });
     if (problem)
-        Messages::show(this, problem->text, problem->title);
+        Messages::showProblem(this, *problem, nullptr, Messages::Icon::Exclamation);
 }
 
 void EquipmentPanel::btnPlace_Click()
@@ -290,9 +289,6 @@ void EquipmentPanel::btnSaveSize_Click()
                 showRoom(m_wipId, m_roomId, m_rooms);
         });
     }
-    if (problem) {
-        Messages::show(this, problem->text, problem->title);
-        if (QWidget *box = m_sizeFields.control(problem->field))
-            box->setFocus(Qt::OtherFocusReason);
-    }
+    if (problem)
+        Messages::showProblem(this, *problem, m_sizeFields.control(problem->field), Messages::Icon::Exclamation);
 }

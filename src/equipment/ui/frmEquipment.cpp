@@ -46,14 +46,12 @@ frmEquipment::frmEquipment(AppContext &context)
         b->setAutoDefault(true);
 
     auto *form = new QFormLayout;
-    form->addRow(build::caption(u"Unit", cmbUnits), cmbUnits);
-    form->addRow(build::caption(u"Asset number", txtAsset), txtAsset);
-    form->addRow(build::caption(u"Type", cmbEquipType), cmbEquipType);
-    form->addRow(build::caption(u"Dehumidifier kind", cmbDehuKind), cmbDehuKind);
-    form->addRow(build::caption(u"Rated pints a day", txtPints), txtPints);
-    form->addRow(build::caption(u"Description", txtDescription), txtDescription);
+    build::formRows(form,
+        { { u"Unit", cmbUnits }, { u"Asset number", txtAsset }, { u"Type", cmbEquipType },
+            { u"Dehumidifier kind", cmbDehuKind }, { u"Rated pints a day", txtPints },
+            { u"Description", txtDescription } });
     form->addRow(QString(), chkRetired);
-    form->addRow(build::caption(u"Where", lblUnitWhere), lblUnitWhere);
+    build::formRows(form, { { u"Where", lblUnitWhere } });
 
     auto *find = new QGroupBox(QStringLiteral("Where is it?"));
     auto *findRow = new QHBoxLayout;
@@ -90,10 +88,8 @@ frmEquipment::frmEquipment(AppContext &context)
         .check("Retired", chkRetired, &U::retired);
 
     setDefaultButton(btnSave);
-    const QList<QWidget *> order = { cmbUnits, txtAsset, cmbEquipType, cmbDehuKind, txtPints, txtDescription,
-        chkRetired, txtFind, btnFind, vsfgUnits, btnNew, btnSave, btnExit };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder({ cmbUnits, txtAsset, cmbEquipType, cmbDehuKind, txtPints, txtDescription, chkRetired, txtFind,
+        btnFind, vsfgUnits, btnNew, btnSave, btnExit });
 
     connect(cmbUnits, &QComboBox::activated, this, &frmEquipment::cmbUnits_Click);
     connect(vsfgUnits->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmEquipment::vsfgUnits_Click);
@@ -286,10 +282,8 @@ bool frmEquipment::save()
                 showUnit(*stored);
         });
     }
-    if (problem) {
-        Messages::show(this, problem->text, problem->title);
-        m_fields.control(problem->field)->setFocus(Qt::OtherFocusReason);
-    }
+    if (problem)
+        Messages::showProblem(this, *problem, m_fields.control(problem->field), Messages::Icon::Exclamation);
     return saved && !problem;
 }
 

@@ -376,10 +376,9 @@ void PhotoPanel::txtCaption_Finished()
     const bool saved = Messages::guarded(this, [&] {
         const auto result = photos::setCaption(m_context.db(), id, text, listed, version);
         if (const auto *problem = std::get_if<FieldProblem>(&result)) {
-            Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
+            Messages::showProblem(this, *problem, txtCaption, Messages::Icon::Exclamation);
             // Still to be saved once mended.
             txtCaption->setModified(true);
-            txtCaption->setFocus(Qt::OtherFocusReason);
             return;
         }
         m_model->updateEntry(row, text.trimmed(), std::get<QVariant>(result));
