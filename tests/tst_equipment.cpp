@@ -62,8 +62,8 @@ QVariant versionOf(qint64 placement)
 
 // A unit of `type` (a dehumidifier's kind and pints after it) in `room`,
 // standing or taken out.
-equipment::Placement standing(const QString &type, qint64 room = 1, bool removed = false, const QString &kind = {},
-    double pints = 0)
+equipment::Placement standing(
+    const QString &type, qint64 room = 1, bool removed = false, const QString &kind = {}, double pints = 0)
 {
     equipment::Placement p;
     p.roomId = room;
@@ -341,8 +341,8 @@ private slots:
         const QString dehu = equipment::dehumidifier();
         columns<QList<equipment::Placement>, int, double>({ "placements", "airMovers", "pints" });
         row("air movers and a dehumidifier standing",
-            QList { standing(equipment::airMover()), standing(equipment::airMover()),
-                standing(dehu, 1, false, "LGR", 70) },
+            QList {
+                standing(equipment::airMover()), standing(equipment::airMover()), standing(dehu, 1, false, "LGR", 70) },
             2, 70.0);
         row("taken out, or in another room: not counted",
             QList { standing(equipment::airMover(), 1, true), standing(equipment::airMover(), 2),

@@ -181,8 +181,8 @@ void frmDryingLog::buildUi()
     // a tab beside the charts: as wide as the charts, and in view while the
     // room's readings and points are
     lblRoomPhotos = build::valueLabel("lblRoomPhotos");
-    pnlPhotos = new PhotoPanel(context(),
-        { "lstRoomPhotos", "btnAddRoomPhotos", "btnDeleteRoomPhoto", "txtRoomPhotoCaption" });
+    pnlPhotos = new PhotoPanel(
+        context(), { "lstRoomPhotos", "btnAddRoomPhotos", "btnDeleteRoomPhoto", "txtRoomPhotoCaption" });
     pnlPhotos->setWriteCheck([this] { return maySave(); });
     auto *photos = build::named(new QWidget, "tabRoomPhotos");
     auto *photosLayout = new QVBoxLayout(photos);

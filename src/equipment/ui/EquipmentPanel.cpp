@@ -270,9 +270,8 @@ void EquipmentPanel::btnMoveUnit_Click()
     }
     if (const auto to = pick(this, "frmMoveUnit", QStringLiteral("Move %1").arg(chosen->assetNo), "cmbRoom",
             QStringLiteral("To room"), others))
-        change([&] {
-            return refusalOf(equipment::move(m_context.db(), chosen->id, chosen->rowVersion, to->id, to->at));
-        });
+        change(
+            [&] { return refusalOf(equipment::move(m_context.db(), chosen->id, chosen->rowVersion, to->id, to->at)); });
 }
 
 void EquipmentPanel::btnSaveSize_Click()

@@ -113,8 +113,8 @@ void frmEquipment::loadUnitList(qint64 select)
     const QSignalBlocker block(cmbUnits);
     cmbUnits->clear();
     for (const equipment::Unit &unit : equipment::loadUnits(context().db())) {
-        cmbUnits->addItem(QStringLiteral("%1  %2%3").arg(unit.assetNo, unit.type,
-                              unit.retired ? QStringLiteral(" (retired)") : QString()),
+        cmbUnits->addItem(QStringLiteral("%1  %2%3")
+                              .arg(unit.assetNo, unit.type, unit.retired ? QStringLiteral(" (retired)") : QString()),
             unit.id);
     }
     fillRegister(select);

@@ -234,8 +234,6 @@ void PhotoPanel::addFiles(const QStringList &paths)
     progress.setWindowTitle(title());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
     // The bar is moved by itself: the dialog's own setValue() runs the event
     // loop while a modal dialog shows.
     adding.bar = new QProgressBar;
@@ -243,7 +241,10 @@ void PhotoPanel::addFiles(const QStringList &paths)
     progress.setRange(0, int(paths.size()));
     progress.setValue(0); // shows the dialog if the adding lasts
     // Stop ends the adding after the batch on the workers.
-    connect(&progress, &QProgressDialog::canceled, this, [this] { m_adding->stopped = true; });
+    connect(&progress, &QProgressDialog::canceled, this, [this] {
+        if (m_adding)
+            m_adding->stopped = true;
+    });
     addBatch();
 }
 
@@ -270,8 +271,8 @@ void PhotoPanel::batchPrepared(const QList<Prepared> &results)
             continue;
         }
         failed = !Messages::guarded(this, [&] {
-            adding.lastAdded
-                = photos::storeFile(m_context.db(), adding.owner, std::get<photos::PreparedFile>(result), m_context.stamp());
+            adding.lastAdded = photos::storeFile(
+                m_context.db(), adding.owner, std::get<photos::PreparedFile>(result), m_context.stamp());
         });
         if (failed)
             break;
@@ -282,7 +283,7 @@ void PhotoPanel::batchPrepared(const QList<Prepared> &results)
         return;
     }
     const std::unique_ptr<Adding> done = std::move(m_adding);
-    done->progress->close();
+    done->progress->hide();
     Messages::guarded(this, [&] {
         reload();
         select(done->lastAdded);
