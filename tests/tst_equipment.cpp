@@ -7,6 +7,7 @@
 #include "data/Upgrade.h"
 #include "drying/DryingLog.h"
 #include "equipment/Equipment.h"
+#include "equipment/RoomTotals.h"
 #include "equipment/Sizing.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
@@ -59,6 +60,21 @@ QVariant versionOf(qint64 placement)
     return testdb::scalar("SELECT RowVersion FROM EquipmentPlacement WHERE ID = ?", { placement });
 }
 
+// A unit of `type` (a dehumidifier's kind and pints after it) in `room`,
+// standing or taken out.
+equipment::Placement standing(
+    const QString &type, qint64 room = 1, bool removed = false, const QString &kind = {}, double pints = 0)
+{
+    equipment::Placement p;
+    p.roomId = room;
+    p.placedAt = at(0, 9);
+    p.removedAt = removed ? at(1, 9) : QDateTime();
+    p.type = type;
+    p.dehuKind = kind;
+    p.pints = pints;
+    return p;
+}
+
 enum class Delete { RoomWithUnitStanding, RoomWithUnitTakenOut, RoomWithItsRecords, PointWithItsRecords };
 
 enum class Step { PlaceTwice, PlaceRetired, MoveToSameRoom, MoveToOtherJob, RemoveBeforePlaced, RetireOnJob };
@@ -67,6 +83,7 @@ enum class Step { PlaceTwice, PlaceRetired, MoveToSameRoom, MoveToOtherJob, Remo
 
 Q_DECLARE_METATYPE(Step)
 Q_DECLARE_METATYPE(Delete)
+Q_DECLARE_METATYPE(QList<equipment::Placement>)
 
 class TestEquipment : public QObject
 {
@@ -316,6 +333,33 @@ private slots:
         const QList<equipment::DehuFactor> factors = equipment::loadFactors(db);
         QTEST(equipment::airMoverText(size, 0), "airMovers");
         QTEST(equipment::pintsText(size, factors, 0), "pints");
+    }
+
+    // What stands in room 1 now, beside what its size calls for.
+    void roomTotals_data()
+    {
+        const QString dehu = equipment::dehumidifier();
+        columns<QList<equipment::Placement>, int, double>({ "placements", "airMovers", "pints" });
+        row("air movers and a dehumidifier standing",
+            QList {
+                standing(equipment::airMover()), standing(equipment::airMover()), standing(dehu, 1, false, "LGR", 70) },
+            2, 70.0);
+        row("taken out, or in another room: not counted",
+            QList { standing(equipment::airMover(), 1, true), standing(equipment::airMover(), 2),
+                standing(dehu, 1, true, "Conventional", 40), standing(dehu, 2, false, "LGR", 70) },
+            0, 0.0);
+        row("a desiccant's pints and a heater count for nothing",
+            QList { standing(dehu, 1, false, "Conventional", 40), standing(dehu, 1, false, equipment::desiccant(), 50),
+                standing("Heater") },
+            0, 40.0);
+    }
+
+    void roomTotals()
+    {
+        QFETCH(QList<equipment::Placement>, placements);
+        const equipment::RoomTotals totals = equipment::roomTotals(placements, 1);
+        QTEST(totals.airMovers, "airMovers");
+        QTEST(totals.pints, "pints");
     }
 
     // The factors are the table's: a changed row changes the answer.

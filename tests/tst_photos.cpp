@@ -10,6 +10,7 @@
 #include "drying/ui/frmDryingLog.h"
 #include "photos/JobFiles.h"
 #include "photos/PhotoFile.h"
+#include "photos/ui/PhotoPanel.h"
 #include "photos/ui/frmPhotoViewer.h"
 #include "reports/ReportRenderer.h"
 #include "reports/Reports.h"
@@ -36,6 +37,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -555,6 +557,7 @@ private slots:
         QVERIFY(hint->isVisible());
         QCOMPARE(hint->text(), QString("No photos or documents yet: drop photos or PDF documents here, or click Add…"));
         const QStringList paths = this->files(files);
+        QSignalSpy added(m_entry->findChild<PhotoPanel *>(), &PhotoPanel::filesChanged);
         if (byDrop) {
             drop(paths);
             QTRY_COMPARE(storedNames(job), stored);
@@ -562,6 +565,8 @@ private slots:
             Messages::setNextFileName(paths.join(u'\n'));
             QTest::mouseClick(child<QPushButton>("btnAddPhotos"), Qt::LeftButton);
         }
+        // The adding goes on after the click or the drop has returned.
+        QTRY_COMPARE(added.count(), files.isEmpty() ? 0 : 1);
         QTRY_COMPARE(shownMessages(), messages);
         QCOMPARE(storedNames(job), stored);
         QCOMPARE(listed().size(), stored.size());
@@ -784,8 +789,10 @@ private slots:
         }
         findControl<QTabWidget>(log, "tabLower")->setCurrentWidget(findControl(log, "tabRoomPhotos"));
         QCOMPARE(findControl<QLabel>(log, "lblRoomPhotos")->text(), label);
+        QSignalSpy added(log->findChild<PhotoPanel *>(), &PhotoPanel::filesChanged);
         Messages::setNextFileName(files({ "png:new.png" }).join(u'\n'));
         QTest::mouseClick(findControl<QPushButton>(log, "btnAddRoomPhotos"), Qt::LeftButton);
+        QTRY_COMPARE(added.count(), 1);
         auto *view = findControl<QListView>(log, "lstRoomPhotos");
         QStringList shown;
         for (const QString &text : itemTexts(view))

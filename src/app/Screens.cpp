@@ -1,5 +1,6 @@
 #include "app/Screens.h"
 
+#include "base/Permissions.h"
 #include "board/ui/frmWIPNavigator.h"
 #include "drying/ui/frmDryingLog.h"
 #include "equipment/ui/frmEquipment.h"
@@ -8,6 +9,7 @@
 #include "reports/ui/Viewer.h"
 #include "settings/ui/frmCompanyInfo.h"
 #include "settings/ui/frmWIPStatusEntry.h"
+#include "shell/ui/BackupUi.h"
 #include "shell/ui/frmAbout.h"
 #include "shell/ui/frmLogin.h"
 #include "staff/ui/frmEmployeeEntry.h"
@@ -33,19 +35,23 @@ const ScreenRegistry &screenRegistry()
     // import and the photo viewer belong to the job, as its entry screen
     // does; the report viewer asks the
     // permission of the report it is handed.
-    static const QStringList timePermissions { s("Employee Time Manager"), s("Employee Time Entry/Edit") };
-    static const QStringList wipPermission { s("WIPs Entry/Edit") };
+    static const QStringList timePermissions { Permissions::timeManager, Permissions::timeEntry };
+    static const QStringList wipPermission { Permissions::wipEntry };
     static const ScreenRegistry registry {
-        { s("CompanyInfo"), { s("Company Info") }, s("frmCompanyInfo"), make<frmCompanyInfo>() },
-        { s("mnuWIPsBoard"), { s("WIPs Navigator") }, s("frmWIPNavigator"), make<frmWIPNavigator>() },
+        { s("CompanyInfo"), { Permissions::companyInfo }, s("frmCompanyInfo"), make<frmCompanyInfo>() },
+        { s("mnuWIPsBoard"), { Permissions::wipNavigator }, s("frmWIPNavigator"), make<frmWIPNavigator>() },
         { s("mnuWIPEntry"), wipPermission, s("frmWIPEntry"), make<frmWIPEntry>() },
-        { s("mnuQBSync"), { s("Quickbooks Sync") }, s("frmQBSync"), make<frmQBSync>() },
+        { s("mnuQBSync"), { Permissions::quickbooksSync }, s("frmQBSync"), make<frmQBSync>() },
         { s("mnuTimeNavigator"), timePermissions, s("frmTimeNavigator"), make<frmTimeNavigator>() },
         { s("mnuTimeEntry"), timePermissions, s("frmTimeEntry"), make<frmTimeEntry>() },
-        { s("mnuWIPStatusEntry"), { s("Company Info") }, s("frmWIPStatusEntry"), make<frmWIPStatusEntry>() },
-        { s("mnuEmployeeEntry"), { s("Employee Entry/Edit") }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
-        { s("mnuEquipment"), { s("Equipment") }, s("frmEquipment"), make<frmEquipment>() },
+        { s("mnuWIPStatusEntry"), { Permissions::companyInfo }, s("frmWIPStatusEntry"), make<frmWIPStatusEntry>() },
+        { s("mnuEmployeeEntry"), { Permissions::employeeEntry }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
+        { s("mnuEquipment"), { Permissions::equipment }, s("frmEquipment"), make<frmEquipment>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
+        // An administrator as the type stands now: one demoted since the
+        // login backs up no more.
+        { s("mnuBackUpNow"), { Permissions::administrators }, {}, {}, BackupUi::backUpNow,
+            s("Only an administrator can back up the job database.") },
         { {}, {}, s("frmLogin"), make<frmLogin>() },
         { {}, wipPermission, s("frmImport"), make<frmImport>() },
         { {}, {}, s("Viewer"), make<Viewer>() },

@@ -1,5 +1,6 @@
 #include "data/DemoData.h"
 
+#include "base/Permissions.h"
 #include "base/Clock.h"
 #include "base/Passwords.h"
 #include "data/BulkLoad.h"
@@ -71,15 +72,15 @@ namespace {
         const char *last;
         const char *username; // empty: a field worker without a login
         const char *type;
-        std::initializer_list<const char *> permissions;
+        std::initializer_list<QLatin1String> permissions;
     };
 
     const std::array kEmployees = {
         DemoEmployee { "Karen", "Whitfield", "kwhitfield", "User",
-            { "WIPs Entry/Edit", "WIPs Navigator", "Employee Time Manager", "Employee Time Entry/Edit",
-                "Delete Employee Time", "Quickbooks Sync" } },
+            { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeManager, Permissions::timeEntry,
+                Permissions::deleteTime, Permissions::quickbooksSync } },
         DemoEmployee {
-            "Brian", "Mercer", "bmercer", "User", { "WIPs Entry/Edit", "WIPs Navigator", "Employee Time Entry/Edit" } },
+            "Brian", "Mercer", "bmercer", "User", { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeEntry } },
         DemoEmployee { "Dennis", "Albright", "", "User", {} },
         DemoEmployee { "Luis", "Romero", "", "User", {} },
         DemoEmployee { "Jake", "Sutter", "", "User", {} },
@@ -319,10 +320,10 @@ void seedDemo(Connection &db, const DemoOptions &options, const std::function<vo
                 { QStringLiteral("EnteredBy"), seeder }, { QStringLiteral("EnteredDate"), stampTime },
                 { QStringLiteral("EditedBy"), seeder }, { QStringLiteral("EditedDate"), stampTime } }));
         workers << id;
-        for (const char *permission : e.permissions) {
+        for (const QLatin1String permission : e.permissions) {
             db.exec(QStringLiteral("INSERT INTO UserPermission (UserID, PermissionID) "
                                    "SELECT ?, ID FROM Permission WHERE Name = ?"),
-                { id, QString::fromUtf8(permission) });
+                { id, QString(permission) });
         }
     }
 

@@ -1,6 +1,7 @@
 #include "shell/AppContext.h"
 
 #include "base/Clock.h"
+#include "base/Permissions.h"
 #include "data/Database.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,8 @@ bool AppContext::HasPermission(const QString &name)
 {
     if (!isLoggedIn() || m_sessionLost)
         return false;
-    const Login::Rights rights = Login::currentRights(m_db, m_user.id, name);
+    const bool adminOnly = name == Permissions::administrators;
+    const Login::Rights rights = Login::currentRights(m_db, m_user.id, adminOnly ? QString() : name);
     if (!rights.canWork()) {
         m_sessionLost = true;
         if (m_sessionLostHook)
@@ -25,7 +27,7 @@ bool AppContext::HasPermission(const QString &name)
     m_user.username = rights.username;
     m_user.userType = rights.userType;
     // An empty name asks only whether the user may still work.
-    return name.isEmpty() || rights.held;
+    return adminOnly ? rights.admin : name.isEmpty() || rights.held;
 }
 
 data::Stamp AppContext::stamp() const

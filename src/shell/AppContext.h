@@ -36,7 +36,7 @@ public:
     qint16 UserID() const { return m_user.id; }
     const QString &Username() const { return m_user.username; }
     // The type as read at the last check of a right: for showing, never for
-    // deciding (ask HasPermission or isAdmin).
+    // deciding (ask HasPermission).
     const QString &UserType() const { return m_user.userType; }
     bool isLoggedIn() const { return !m_user.username.isEmpty(); }
     void setUser(const Login::User &user)
@@ -57,10 +57,9 @@ public:
     // lost, and the hook the main window installs (telling the user and
     // returning to the login) runs once. The session follows the employee's
     // ID: a new user name is taken over for the status line and the stamps.
-    // Nobody holds anything before login. Throws data::DbError.
+    // Nobody holds anything before login; Permissions::administrators only
+    // a user of the type "Admin". Throws data::DbError.
     bool HasPermission(const QString &name);
-    // Whether the logged-in user is of the type "Admin" now; as HasPermission.
-    bool isAdmin() { return HasPermission({}) && m_user.userType == QLatin1String("Admin"); }
     // Whether a check found the logged-in user's login no longer valid.
     bool sessionLost() const { return m_sessionLost; }
     void setSessionLostHook(std::function<void()> hook) { m_sessionLostHook = std::move(hook); }

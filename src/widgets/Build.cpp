@@ -4,6 +4,10 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTimeEdit>
+#include <QAbstractScrollArea>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -115,6 +119,43 @@ void setItems(QComboBox *box, const QStringList &items)
     box->setCurrentIndex(-1);
     if (box->isEditable())
         box->setEditText(QString());
+}
+
+void formRows(QFormLayout *form, std::initializer_list<std::pair<QStringView, QWidget *>> rows)
+{
+    for (const auto &[text, control] : rows)
+        form->addRow(caption(text, control), control);
+}
+
+int captionRows(QGridLayout *grid, int row, std::initializer_list<CaptionRow> rows)
+{
+    for (const CaptionRow &r : rows) {
+        QWidget *first = r.controls.value(0);
+        const bool tall = qobject_cast<QAbstractScrollArea *>(first);
+        grid->addWidget(caption(r.caption, first), row, 0, tall ? Qt::AlignLeft | Qt::AlignTop : Qt::Alignment());
+        if (r.controls.size() == 1) {
+            grid->addWidget(first, row++, 1);
+            continue;
+        }
+        auto *line = new QHBoxLayout;
+        line->setContentsMargins(0, 0, 0, 0);
+        for (QWidget *control : r.controls) {
+            const bool widens = qobject_cast<QLineEdit *>(control) && control->maximumWidth() == QWIDGETSIZE_MAX;
+            line->addWidget(control, widens ? 1 : 0);
+        }
+        grid->addLayout(line, row++, 1);
+    }
+    return row;
+}
+
+void tabOrder(std::initializer_list<QWidget *> order)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *next : order) {
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
 }
 
 } // namespace build

@@ -1,13 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <QStringView>
+#include <initializer_list>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QDateTimeEdit;
+class QFormLayout;
+class QGridLayout;
 class QKeySequence;
 class QLabel;
 class QLineEdit;
@@ -75,5 +80,25 @@ QString plainTip(const QString &text);
 // Replaces a combo's entries at once: nothing is picked afterwards, an
 // editable combo's text is empty, and no signal of the pick fires.
 void setItems(QComboBox *box, const QStringList &items);
+
+// Rows of a form, each a caption and the control it names (the caption's
+// mnemonic focuses it).
+void formRows(QFormLayout *form, std::initializer_list<std::pair<QStringView, QWidget *>> rows);
+
+// A row of a two-column grid: the caption names the first control (its
+// mnemonic focuses it).
+struct CaptionRow
+{
+    QStringView caption;
+    QList<QWidget *> controls;
+};
+// Adds rows to a two-column grid from `row` on; returns the row after them.
+// Beside each caption its control, or its controls side by side with a line
+// edit of no fixed width taking the room left. A caption sits at the top of
+// a control taller than a line (a notes box, a list).
+int captionRows(QGridLayout *grid, int row, std::initializer_list<CaptionRow> rows);
+
+// Tab goes from each control to the next one listed.
+void tabOrder(std::initializer_list<QWidget *> order);
 
 } // namespace build

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QQueue>
@@ -99,9 +100,20 @@ std::optional<QColor> chooseColor(QWidget *parent, const QColor &initial, const 
     return dialog.selectedColor();
 }
 
+void showProblem(QWidget *parent, const FieldProblem &problem, QWidget *control, Icon icon)
+{
+    show(parent, problem.text, problem.title, icon);
+    if (!control)
+        return;
+    control->setFocus(Qt::OtherFocusReason);
+    if (auto *edit = qobject_cast<QLineEdit *>(control))
+        edit->selectAll();
+}
+
 bool guarded(QWidget *parent, const std::function<void()> &work)
 {
     try {
+        const WaitCursor wait;
         work();
         return true;
     } catch (const data::DbError &error) {

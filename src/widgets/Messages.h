@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/FieldProblem.h"
 #include "data/DbError.h"
 
 #include <QColor>
@@ -39,9 +40,16 @@ QMessageBox::StandardButton show(QWidget *parent, const QString &text, const QSt
 // rolled back and keeps what the user typed.
 void databaseError(QWidget *parent, const data::DbError &error);
 
-// Runs work; a DbError it throws is shown with databaseError(), any other
-// std::exception with its text, and false is returned. The one place screens
-// turn errors into messages.
+// A value refused: shows the problem's message over `parent`, then puts the
+// focus on `control` when there is one (a line edit's text selected, so that
+// typing replaces it). The one way a screen answers a refused value.
+void showProblem(QWidget *parent, const FieldProblem &problem, QWidget *control, Icon icon = Icon::None);
+
+// Runs work with the hourglass; a DbError it throws is shown with
+// databaseError(), any other std::exception with its text, the pointer is
+// restored and false is returned. The one place screens and their panels turn
+// errors into messages: nothing escapes a handler, and the controls keep what
+// the user typed.
 bool guarded(QWidget *parent, const std::function<void()> &work);
 
 // The colour dialog, opened at `initial`: the colour chosen, or nothing when

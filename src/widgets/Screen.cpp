@@ -43,10 +43,7 @@ bool Screen::open()
 
 bool Screen::guarded(const std::function<void()> &work)
 {
-    return Messages::guarded(this, [&] {
-        const WaitCursor wait;
-        work();
-    });
+    return Messages::guarded(this, work);
 }
 
 void Screen::setDefaultButton(QPushButton *button)

@@ -53,9 +53,7 @@ protected:
     // Fills the lists and the record the screen opens with. Throws.
     virtual void load() { }
 
-    // Runs work with the hourglass. A database error or any other exception
-    // is shown, the pointer restored and false returned: nothing escapes a
-    // handler, and the controls keep what the user typed.
+    // Messages::guarded over this screen.
     bool guarded(const std::function<void()> &work);
 
     // Enter that no control has used presses this button, as in a dialog. A

@@ -8,6 +8,7 @@
 
 class AppContext;
 class Screen;
+class QWidget;
 
 // What a menu entry opens, and what one screen opens of another.
 struct ScreenEntry
@@ -19,9 +20,16 @@ struct ScreenEntry
     // opens it (its menu entry, another screen); any one grants. Empty:
     // nothing is asked.
     QStringList permissions;
-    // objectName of the screen; empty for an entry that only asks.
+    // objectName of the screen; empty for an entry that only asks, or that
+    // runs a command.
     QString screenName;
     std::function<Screen *(AppContext &)> create;
+    // For a menu entry that opens no screen: what it does, over the main
+    // window, once the permissions have let the user through.
+    std::function<void(QWidget *, AppContext &)> run {};
+    // What a user who may not is told; empty: that they may not view this
+    // record.
+    QString refusal {};
 };
 
 // The one table of screens. The main window knows no feature: it asks this.

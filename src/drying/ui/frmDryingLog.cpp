@@ -52,8 +52,6 @@ frmDryingLog::frmDryingLog(AppContext &context)
     tabLog->setEnabled(false);
 }
 
-frmDryingLog::~frmDryingLog() = default;
-
 void frmDryingLog::wireUi()
 {
     connect(lstRooms, &QListWidget::currentRowChanged, this, &frmDryingLog::lstRooms_Click);
@@ -171,9 +169,9 @@ void frmDryingLog::showRoom()
         vsfgReadings->setRows(0);
         vsfgPoints->setRows(0);
     }
-    QList<EquipmentPanel::RoomChoice> rooms;
+    QList<EquipmentPanel::Choice> rooms;
     for (const drying::RoomLog &each : m_log.rooms)
-        rooms << EquipmentPanel::RoomChoice { each.room.id, each.room.name };
+        rooms << EquipmentPanel::Choice { each.room.id, each.room.name };
     pnlEquipment->showRoom(m_log.wipId, room ? room->room.id : 0, rooms);
     btnRenameRoom->setEnabled(room && !room->room.outside);
     btnDeleteRoom->setEnabled(room && !room->room.outside);
@@ -217,8 +215,8 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
                 vsfgReadings->setCellBackColor(vsfgReadings->rows() - 1, 1, vsfgReadings->rows() - 1, 7, kGapColour);
         }
     }
-    vsfgReadings->setColHidden(0);
-    vsfgReadings->setColHidden(8);
+    vsfgReadings->setColHidden(kReadingId);
+    vsfgReadings->setColHidden(kReadingDay);
     vsfgReadings->setColDataType(1, GridWidget::DataType::Date);
     for (int col = 2; col < 7; ++col)
         vsfgReadings->setColAlignment(col, Qt::AlignRight | Qt::AlignVCenter);
@@ -313,13 +311,6 @@ void frmDryingLog::lstRooms_Click()
     guarded([this] { showRoom(); });
 }
 
-void frmDryingLog::refuse(const FieldProblem &problem, QWidget *control)
-{
-    Messages::show(this, problem.text, problem.title, Messages::Icon::Exclamation);
-    if (control)
-        control->setFocus(Qt::OtherFocusReason);
-}
-
 void frmDryingLog::btnAddRoom_Click()
 {
     if (!maySave())
@@ -330,7 +321,7 @@ void frmDryingLog::btnAddRoom_Click()
         const auto added
             = drying::addRoom(context().db(), m_log.wipId, txtRoom->text().trimmed(), chkAffected->isChecked());
         if (const auto *problem = std::get_if<FieldProblem>(&added)) {
-            refuse(*problem, txtRoom);
+            Messages::showProblem(this, *problem, txtRoom, Messages::Icon::Exclamation);
             return;
         }
         m_roomId = std::get<qint64>(added);
@@ -348,7 +339,7 @@ void frmDryingLog::btnRenameRoom_Click()
     guarded([&] {
         if (const auto problem
             = drying::updateRoom(context().db(), room->room, txtRoom->text().trimmed(), chkAffected->isChecked())) {
-            refuse(*problem, txtRoom);
+            Messages::showProblem(this, *problem, txtRoom, Messages::Icon::Exclamation);
             return;
         }
         reload();
@@ -369,7 +360,7 @@ void frmDryingLog::btnDeleteRoom_Click()
         return;
     guarded([&] {
         if (const auto problem = drying::deleteRoom(context().db(), id)) {
-            refuse(*problem, lstRooms);
+            Messages::showProblem(this, *problem, lstRooms, Messages::Icon::Exclamation);
             return;
         }
         m_roomId = 0;

@@ -26,7 +26,6 @@ class frmDryingLog : public Screen
     Q_OBJECT
 public:
     explicit frmDryingLog(AppContext &context);
-    ~frmDryingLog() override;
 
     // Shows the log of the WIP with this ID; an ID that is not a number or
     // not a job leaves the screen as it was. Errors are reported.
@@ -52,8 +51,6 @@ private:
     void showPhotos();
     const drying::RoomLog *currentRoom() const;
     drying::TemperatureUnit unit() const;
-    // Shows a refused value and focuses its box.
-    void refuse(const FieldProblem &problem, QWidget *control);
 
     // The boxes of one reading, one point and the point's value on a day,
     // each filled from a record held as a value (see frmDryingLogEntries.cpp).
@@ -82,6 +79,11 @@ private:
     void btnSaveMoisture_Click();
     void btnPrint_Click();
     void btnExit_Click();
+
+    // The readings grid's hidden columns: the reading's ID (empty on a day
+    // without one) and the row's day.
+    static constexpr int kReadingId = 0;
+    static constexpr int kReadingDay = 8;
 
     drying::JobLog m_log;
     qint64 m_roomId = 0;

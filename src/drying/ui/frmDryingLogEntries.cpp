@@ -68,10 +68,10 @@ void frmDryingLog::newReading(const QDateTime &at)
 void frmDryingLog::vsfgReadings_Click()
 {
     const int row = vsfgReadings->row();
-    const qint64 id = row >= vsfgReadings->fixedRows() ? vsfgReadings->textMatrix(row, 0).toLongLong() : 0;
+    const qint64 id = row >= vsfgReadings->fixedRows() ? vsfgReadings->textMatrix(row, kReadingId).toLongLong() : 0;
     if (id == 0) {
         // A day without a reading: a new one on that day, at this time.
-        const QDate day = QDate::fromString(vsfgReadings->textMatrix(row, 8), Qt::ISODate);
+        const QDate day = QDate::fromString(vsfgReadings->textMatrix(row, kReadingDay), Qt::ISODate);
         newReading(day.isValid() ? QDateTime(day, Clock::now().time()) : Clock::now());
         return;
     }
@@ -93,20 +93,20 @@ void frmDryingLog::btnSaveReading_Click()
     if (m_roomId == 0)
         return;
     if (const auto problem = m_readingFields.check()) {
-        refuse(*problem, m_readingFields.control(problem->field));
+        Messages::showProblem(this, *problem, m_readingFields.control(problem->field), Messages::Icon::Exclamation);
         return;
     }
     drying::AtmosphereReading reading = m_readingFields.read(m_reading);
     if (reading.id == 0)
         reading.roomId = m_roomId;
     if (const auto problem = drying::validate(reading, unit())) {
-        refuse(*problem, m_readingFields.control(problem->field));
+        Messages::showProblem(this, *problem, m_readingFields.control(problem->field), Messages::Icon::Exclamation);
         return;
     }
     guarded([&] {
         const auto saved = drying::saveAtmosphere(context().db(), reading, unit(), context().stamp());
         if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
-            refuse(*problem, m_readingFields.control(problem->field));
+            Messages::showProblem(this, *problem, m_readingFields.control(problem->field), Messages::Icon::Exclamation);
             return;
         }
         m_reading.id = std::get<qint64>(saved);
@@ -209,20 +209,20 @@ void frmDryingLog::btnSavePoint_Click()
     if (m_roomId == 0)
         return;
     if (const auto problem = m_pointFields.check()) {
-        refuse(*problem, m_pointFields.control(problem->field));
+        Messages::showProblem(this, *problem, m_pointFields.control(problem->field), Messages::Icon::Exclamation);
         return;
     }
     drying::MoisturePoint point = m_pointFields.read(m_point.point);
     if (point.id == 0)
         point.roomId = m_roomId;
     if (const auto problem = drying::validate(point)) {
-        refuse(*problem, m_pointFields.control(problem->field));
+        Messages::showProblem(this, *problem, m_pointFields.control(problem->field), Messages::Icon::Exclamation);
         return;
     }
     guarded([&] {
         const auto saved = drying::savePoint(context().db(), point);
         if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
-            refuse(*problem, m_pointFields.control(problem->field));
+            Messages::showProblem(this, *problem, m_pointFields.control(problem->field), Messages::Icon::Exclamation);
             return;
         }
         m_point.point.id = std::get<qint64>(saved);
@@ -267,7 +267,7 @@ void frmDryingLog::btnSaveMoisture_Click()
         return;
     }
     if (const auto problem = m_valueFields.check()) {
-        refuse(*problem, m_valueFields.control(problem->field));
+        Messages::showProblem(this, *problem, m_valueFields.control(problem->field), Messages::Icon::Exclamation);
         return;
     }
     const drying::MoistureReading value = m_valueFields.read(m_value);
@@ -275,7 +275,7 @@ void frmDryingLog::btnSaveMoisture_Click()
         const auto saved = drying::saveMoistureReading(
             context().db(), value.pointId, value.day, value.value, value.rowVersion, context().stamp());
         if (const auto *problem = std::get_if<FieldProblem>(&saved)) {
-            refuse(*problem, m_valueFields.control(problem->field));
+            Messages::showProblem(this, *problem, m_valueFields.control(problem->field), Messages::Icon::Exclamation);
             return;
         }
         reload();

@@ -46,6 +46,26 @@ QLabel *result(const char *name)
     return label;
 }
 
+// A box after its caption in a row of a grid; the box may stand in a layout
+// of its own (beside its unit, its button).
+struct Captioned
+{
+    QStringView caption;
+    QWidget *box;
+    QLayout *layout = nullptr;
+};
+
+void addCaptioned(QGridLayout *grid, int row, int column, std::initializer_list<Captioned> boxes)
+{
+    for (const Captioned &each : boxes) {
+        grid->addWidget(build::caption(each.caption, each.box), row, column++);
+        if (each.layout)
+            grid->addLayout(each.layout, row, column++);
+        else
+            grid->addWidget(each.box, row, column++);
+    }
+}
+
 } // namespace
 
 void frmDryingLog::buildUi()
@@ -83,19 +103,12 @@ void frmDryingLog::buildUi()
     btnNewReading = build::button("btnNewReading", u"New");
     btnDeleteReading = build::button("btnDeleteReading", u"Delete");
     auto *entry = new QGridLayout;
-    entry->addWidget(build::caption(u"Taken:", dtReading), 0, 0);
-    entry->addWidget(dtReading, 0, 1);
-    entry->addWidget(build::caption(u"Temperature:", txtTemperature), 0, 2);
     auto *temperature = new QHBoxLayout;
     temperature->addWidget(txtTemperature);
     temperature->addWidget(lblTemperatureUnit);
-    entry->addLayout(temperature, 0, 3);
-    entry->addWidget(build::caption(u"RH %:", txtHumidity), 0, 4);
-    entry->addWidget(txtHumidity, 0, 5);
-    entry->addWidget(build::caption(u"GPP:"), 1, 2);
-    entry->addWidget(lblGPP, 1, 3);
-    entry->addWidget(build::caption(u"Dew Point:"), 1, 4);
-    entry->addWidget(lblDewPoint, 1, 5);
+    addCaptioned(entry, 0, 0,
+        { { u"Taken:", dtReading }, { u"Temperature:", txtTemperature, temperature }, { u"RH %:", txtHumidity } });
+    addCaptioned(entry, 1, 2, { { u"GPP:", lblGPP }, { u"Dew Point:", lblDewPoint } });
     entry->setColumnStretch(6, 1);
     auto *readingButtons = new QHBoxLayout;
     readingButtons->addStretch(1);
@@ -125,26 +138,18 @@ void frmDryingLog::buildUi()
     txtMoisture = entryBox("txtMoisture", 8, 80);
     btnSaveMoisture = build::button("btnSaveMoisture", u"Save Value");
     auto *pointEntry = new QGridLayout;
-    pointEntry->addWidget(build::caption(u"Material:", txtMaterial), 0, 0);
-    pointEntry->addWidget(txtMaterial, 0, 1);
-    pointEntry->addWidget(build::caption(u"Location:", txtLocation), 0, 2);
-    pointEntry->addWidget(txtLocation, 0, 3);
-    pointEntry->addWidget(build::caption(u"Meter:", txtMeter), 0, 4);
-    pointEntry->addWidget(txtMeter, 0, 5);
-    pointEntry->addWidget(build::caption(u"Dry Goal:", txtGoal), 0, 6);
-    pointEntry->addWidget(txtGoal, 0, 7);
+    addCaptioned(pointEntry, 0, 0,
+        { { u"Material:", txtMaterial }, { u"Location:", txtLocation }, { u"Meter:", txtMeter },
+            { u"Dry Goal:", txtGoal } });
     auto *pointButtons = new QHBoxLayout;
     for (QPushButton *b : { btnNewPoint, btnDeletePoint, btnSavePoint })
         pointButtons->addWidget(b);
     pointEntry->addLayout(pointButtons, 0, 8);
-    pointEntry->addWidget(build::caption(u"Day:", dtMoisture), 1, 0);
-    pointEntry->addWidget(dtMoisture, 1, 1);
-    pointEntry->addWidget(build::caption(u"Value:", txtMoisture), 1, 2);
     auto *valueRow = new QHBoxLayout;
     valueRow->addWidget(txtMoisture);
     valueRow->addWidget(btnSaveMoisture);
     valueRow->addStretch(1);
-    pointEntry->addLayout(valueRow, 1, 3);
+    addCaptioned(pointEntry, 1, 0, { { u"Day:", dtMoisture }, { u"Value:", txtMoisture, valueRow } });
     pointEntry->setColumnStretch(1, 2);
     pointEntry->setColumnStretch(3, 2);
     pointEntry->setColumnStretch(5, 1);
@@ -156,7 +161,7 @@ void frmDryingLog::buildUi()
     tabLog = build::named(new QTabWidget, "tabLog");
     tabLog->addTab(atmosphere, QStringLiteral("Atmosphere"));
     tabLog->addTab(moisture, QStringLiteral("Moisture Points"));
-    pnlEquipment = new EquipmentPanel(context(), [this](const std::function<void()> &work) { return guarded(work); });
+    pnlEquipment = new EquipmentPanel(context());
     pnlEquipment->setWriteCheck([this] { return maySave(); });
     tabLog->addTab(pnlEquipment, QStringLiteral("Equipment"));
 
@@ -176,8 +181,8 @@ void frmDryingLog::buildUi()
     // a tab beside the charts: as wide as the charts, and in view while the
     // room's readings and points are
     lblRoomPhotos = build::valueLabel("lblRoomPhotos");
-    pnlPhotos = new PhotoPanel(context(), [this](const std::function<void()> &work) { return guarded(work); },
-        { "lstRoomPhotos", "btnAddRoomPhotos", "btnDeleteRoomPhoto", "txtRoomPhotoCaption" });
+    pnlPhotos = new PhotoPanel(
+        context(), { "lstRoomPhotos", "btnAddRoomPhotos", "btnDeleteRoomPhoto", "txtRoomPhotoCaption" });
     pnlPhotos->setWriteCheck([this] { return maySave(); });
     auto *photos = build::named(new QWidget, "tabRoomPhotos");
     auto *photosLayout = new QVBoxLayout(photos);
@@ -210,14 +215,12 @@ void frmDryingLog::buildUi()
     main->addLayout(bottom);
 
     // Keyboard order: rooms, then the reading, then the points, then the buttons.
-    QWidget *order[] = { lstRooms, txtRoom, chkAffected, btnAddRoom, btnRenameRoom, btnDeleteRoom, tabLog, vsfgReadings,
+    build::tabOrder({ lstRooms, txtRoom, chkAffected, btnAddRoom, btnRenameRoom, btnDeleteRoom, tabLog, vsfgReadings,
         dtReading, txtTemperature, txtHumidity, btnNewReading, btnDeleteReading, btnSaveReading, vsfgPoints,
         txtMaterial, txtLocation, txtMeter, txtGoal, btnNewPoint, btnDeletePoint, btnSavePoint, dtMoisture, txtMoisture,
         btnSaveMoisture, tabLower, findChild<QWidget *>(QStringLiteral("lstRoomPhotos")),
         findChild<QWidget *>(QStringLiteral("txtRoomPhotoCaption")),
         findChild<QWidget *>(QStringLiteral("btnAddRoomPhotos")),
-        findChild<QWidget *>(QStringLiteral("btnDeleteRoomPhoto")), btnPrint, btnExit };
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+        findChild<QWidget *>(QStringLiteral("btnDeleteRoomPhoto")), btnPrint, btnExit });
     resize(1000, 720);
 }

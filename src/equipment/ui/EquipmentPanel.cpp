@@ -23,32 +23,31 @@
 namespace {
 
 // The place and move dialogs: a list to pick from and a time, now unless
-// the user picks another. The picked entry's index and the time; nothing
-// for Cancel.
+// the user picks another. The picked entry's ID and the time; nothing for
+// Cancel.
 struct Picked
 {
-    int index = 0;
+    qint64 id = 0;
     QDateTime at {};
 };
 
 std::optional<Picked> pick(QWidget *parent, const char *name, const QString &title, const char *listName,
-    const QString &caption, const QStringList &entries)
+    const QString &caption, const QList<EquipmentPanel::Choice> &entries)
 {
     QDialog dialog(parent);
     dialog.setObjectName(QString::fromLatin1(name));
     dialog.setWindowTitle(title);
     QComboBox *list = build::pickList(listName, 30, &dialog);
-    build::setItems(list, entries);
-    if (!entries.isEmpty())
-        list->setCurrentIndex(0);
+    for (const EquipmentPanel::Choice &entry : entries)
+        list->addItem(entry.name, entry.id);
+    list->setCurrentIndex(entries.isEmpty() ? -1 : 0);
     QDateTimeEdit *when = build::dateTimePicker("dtPlaced", &dialog);
     when->setDateTime(Clock::now());
     QPushButton *ok = build::button("btnOK", u"OK", &dialog);
     QPushButton *cancel = build::button("btnCancel", u"Cancel", &dialog);
     ok->setDefault(true);
     auto *form = new QFormLayout;
-    form->addRow(build::caption(caption, list), list);
-    form->addRow(build::caption(u"When", when), when);
+    build::formRows(form, { { caption, list }, { u"When", when } });
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(ok);
@@ -60,7 +59,14 @@ std::optional<Picked> pick(QWidget *parent, const char *name, const QString &tit
     QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
     if (dialog.exec() != QDialog::Accepted || list->currentIndex() < 0)
         return std::nullopt;
-    return Picked { list->currentIndex(), when->dateTime() };
+    return Picked { list->currentData().toLongLong(), when->dateTime() };
+}
+
+template <class T> std::optional<FieldProblem> refusalOf(const std::variant<T, FieldProblem> &result)
+{
+    if (const auto *problem = std::get_if<FieldProblem>(&result))
+        return *problem;
+    return std::nullopt;
 }
 
 QLineEdit *sizeBox(const char *name)
@@ -72,9 +78,8 @@ QLineEdit *sizeBox(const char *name)
 
 } // namespace
 
-EquipmentPanel::EquipmentPanel(AppContext &context, std::function<bool(const std::function<void()> &)> guard)
+EquipmentPanel::EquipmentPanel(AppContext &context)
     : m_context(context)
-    , m_guard(std::move(guard))
 {
     setObjectName(QStringLiteral("pnlEquipment"));
     lstUnits = build::named(new QListWidget, "lstUnits");
@@ -86,8 +91,8 @@ EquipmentPanel::EquipmentPanel(AppContext &context, std::function<bool(const std
     txtHeight = sizeBox("txtHeight");
     txtWetWall = sizeBox("txtWetWall");
     cmbClass = build::pickList("cmbClass", 4);
-    build::setItems(
-        cmbClass, { QString(), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4") });
+    for (int waterClass = 0; waterClass <= 4; ++waterClass)
+        cmbClass->addItem(waterClass ? QString::number(waterClass) : QString(), waterClass);
     btnSaveSize = build::button("btnSaveSize", u"Save Size");
     lblAirMovers = build::valueLabel("lblAirMovers");
     lblPints = build::valueLabel("lblPints");
@@ -105,16 +110,12 @@ EquipmentPanel::EquipmentPanel(AppContext &context, std::function<bool(const std
 
     auto *sizing = build::named(new QGroupBox(QStringLiteral("Room size (ft) and class of water")), "fraSizing");
     auto *grid = new QGridLayout(sizing);
-    grid->addWidget(build::caption(u"Length:", txtLength), 0, 0);
-    grid->addWidget(txtLength, 0, 1);
-    grid->addWidget(build::caption(u"Width:", txtWidth), 0, 2);
-    grid->addWidget(txtWidth, 0, 3);
-    grid->addWidget(build::caption(u"Height:", txtHeight), 1, 0);
-    grid->addWidget(txtHeight, 1, 1);
-    grid->addWidget(build::caption(u"Walls wet to:", txtWetWall), 1, 2);
-    grid->addWidget(txtWetWall, 1, 3);
-    grid->addWidget(build::caption(u"Class:", cmbClass), 2, 0);
-    grid->addWidget(cmbClass, 2, 1);
+    const std::pair<QStringView, QWidget *> boxes[] = { { u"Length:", txtLength }, { u"Width:", txtWidth },
+        { u"Height:", txtHeight }, { u"Walls wet to:", txtWetWall }, { u"Class:", cmbClass } };
+    for (int i = 0; i < int(std::size(boxes)); ++i) {
+        grid->addWidget(build::caption(boxes[i].first, boxes[i].second), i / 2, i % 2 * 2);
+        grid->addWidget(boxes[i].second, i / 2, i % 2 * 2 + 1);
+    }
     grid->addWidget(btnSaveSize, 2, 3);
     grid->addWidget(lblAirMovers, 3, 0, 1, 4);
     grid->addWidget(lblPints, 4, 0, 1, 4);
@@ -136,19 +137,31 @@ EquipmentPanel::EquipmentPanel(AppContext &context, std::function<bool(const std
     for (QLineEdit *box : { txtLength, txtWidth, txtHeight, txtWetWall })
         connect(box, &QLineEdit::textChanged, this, &EquipmentPanel::showSizing);
     connect(cmbClass, &QComboBox::currentIndexChanged, this, &EquipmentPanel::showSizing);
+
+    // A size never saved shows empty boxes; an emptied box is 0.
+    using R = equipment::RoomSize;
+    const auto number = [](double value) { return QString::number(value); };
+    const QString size = QStringLiteral("size");
+    m_sizeFields.number("Length", txtLength, &R::length, size, number, 0.0)
+        .number("Width", txtWidth, &R::width, size, number, 0.0)
+        .number("Height", txtHeight, &R::height, size, number, 0.0)
+        .number("WetWallHeight", txtWetWall, &R::wetWallHeight, size, number, 0.0)
+        .add({ QStringLiteral("WaterClass"), cmbClass,
+            [this](const R &r) { cmbClass->setCurrentIndex(cmbClass->findData(r.waterClass)); },
+            [this] { cmbClass->setCurrentIndex(0); }, [this] { return cmbClass->currentData(); },
+            [this](R &r) { r.waterClass = cmbClass->currentData().toInt(); } });
 }
 
-void EquipmentPanel::showRoom(qint64 wipId, qint64 roomId, const QList<RoomChoice> &rooms)
+void EquipmentPanel::showRoom(qint64 wipId, qint64 roomId, const QList<Choice> &rooms)
 {
     m_wipId = wipId;
     m_roomId = roomId;
     m_rooms = rooms;
     m_size = equipment::loadSize(m_context.db(), roomId);
-    txtLength->setText(m_size.id ? QString::number(m_size.length) : QString());
-    txtWidth->setText(m_size.id ? QString::number(m_size.width) : QString());
-    txtHeight->setText(m_size.id ? QString::number(m_size.height) : QString());
-    txtWetWall->setText(m_size.id ? QString::number(m_size.wetWallHeight) : QString());
-    cmbClass->setCurrentIndex(m_size.waterClass);
+    if (m_size.id)
+        m_sizeFields.fill(m_size);
+    else
+        m_sizeFields.clear();
     refresh();
 }
 
@@ -156,10 +169,7 @@ void EquipmentPanel::refresh()
 {
     const QDateTime now = Clock::now();
     m_placements = equipment::loadPlacements(m_context.db(), m_wipId);
-    m_listed.clear();
     lstUnits->clear();
-    int movers = 0;
-    double pints = 0;
     QList<equipment::Placement> inRoom;
     // The room's units standing now first, then those taken out.
     for (bool standing : { true, false }) {
@@ -167,22 +177,17 @@ void EquipmentPanel::refresh()
             if (p.roomId != m_roomId || p.open() != standing)
                 continue;
             inRoom << p;
-            m_listed << p;
             QString text = QStringLiteral("%1  %2  placed %3").arg(p.assetNo, p.type, Formats::dateTime(p.placedAt));
             if (!p.open())
                 text += QStringLiteral(", removed %1").arg(Formats::dateTime(p.removedAt));
             text += QStringLiteral("  (%1 d)").arg(equipment::equipmentDays(p, now));
             auto *item = new QListWidgetItem(text, lstUnits);
+            item->setData(Qt::UserRole, p.id);
             if (!p.open())
                 item->setForeground(palette().color(QPalette::Disabled, QPalette::Text));
-            if (p.open() && p.type == equipment::airMover())
-                ++movers;
-            if (p.open() && p.type == equipment::dehumidifier() && p.dehuKind != equipment::desiccant())
-                pints += p.pints;
         }
     }
-    m_movers = movers;
-    m_pints = pints;
+    m_totals = equipment::roomTotals(m_placements, m_roomId);
     m_factors = equipment::loadFactors(m_context.db());
     showSizing();
     lblEquipmentDays->setText(QStringLiteral("Equipment-days, this room: %1; the job: %2")
@@ -192,146 +197,97 @@ void EquipmentPanel::refresh()
     setEnabled(room);
 }
 
-std::optional<std::pair<QLineEdit *, FieldProblem>> EquipmentPanel::typedSize(equipment::RoomSize &size) const
-{
-    std::optional<std::pair<QLineEdit *, FieldProblem>> first;
-    const std::pair<QLineEdit *, double *> boxes[] = { { txtLength, &size.length }, { txtWidth, &size.width },
-        { txtHeight, &size.height }, { txtWetWall, &size.wetWallHeight } };
-    for (const auto &[box, field] : boxes) {
-        const auto typed = typedNumber(box->text(), box->objectName(), QStringLiteral("size"), 0.0);
-        if (const auto *bad = std::get_if<FieldProblem>(&typed)) {
-            *field = 0;
-            if (!first)
-                first.emplace(box, *bad);
-            continue;
-        }
-        *field = std::get<double>(typed);
-    }
-    size.waterClass = std::max(0, cmbClass->currentIndex());
-    return first;
-}
-
 void EquipmentPanel::showSizing()
 {
     equipment::RoomSize size = m_size;
-    typedSize(size);
-    lblAirMovers->setText(equipment::airMoverText(size, m_movers));
-    lblPints->setText(equipment::pintsText(size, m_factors, m_pints));
+    size.length = SafeNumber(txtLength->text());
+    size.width = SafeNumber(txtWidth->text());
+    size.height = SafeNumber(txtHeight->text());
+    size.wetWallHeight = SafeNumber(txtWetWall->text());
+    size.waterClass = cmbClass->currentData().toInt();
+    lblAirMovers->setText(equipment::airMoverText(size, m_totals.airMovers));
+    lblPints->setText(equipment::pintsText(size, m_factors, m_totals.pints));
 }
 
-const equipment::Placement *EquipmentPanel::chosenPlacement() const
+std::optional<equipment::Placement> EquipmentPanel::standingChosen()
 {
-    const int row = lstUnits->currentRow();
-    return row >= 0 && row < m_listed.size() ? &m_listed[row] : nullptr;
+    const QListWidgetItem *item = lstUnits->currentItem();
+    const qint64 id = item ? item->data(Qt::UserRole).toLongLong() : 0;
+    for (const equipment::Placement &p : m_placements) {
+        if (p.id == id && p.open())
+            return m_mayWrite && !m_mayWrite() ? std::nullopt : std::optional(p);
+    }
+    Messages::show(this, QStringLiteral("Choose a unit standing in the room."), QStringLiteral("Equipment"));
+    return std::nullopt;
 }
 
-void EquipmentPanel::refuse(const FieldProblem &problem)
+void EquipmentPanel::change(const std::function<std::optional<FieldProblem>()> &work)
 {
-    Messages::show(this, problem.text, problem.title);
+    std::optional<FieldProblem> problem;
+    Messages::guarded(this, [&] {
+        problem = work();
+        refresh();
+    });
+    if (problem)
+        Messages::showProblem(this, *problem, nullptr, Messages::Icon::Exclamation);
 }
 
 void EquipmentPanel::btnPlace_Click()
 {
     if (m_mayWrite && !m_mayWrite())
         return;
-    QList<equipment::Unit> units;
-    if (!m_guard([&] { units = equipment::unitsInShop(m_context.db()); }))
+    QList<Choice> units;
+    const bool read = Messages::guarded(this, [&] {
+        for (const equipment::Unit &unit : equipment::unitsInShop(m_context.db()))
+            units << Choice { unit.id, QStringLiteral("%1  %2").arg(unit.assetNo, unit.type) };
+    });
+    if (!read)
         return;
     if (units.isEmpty()) {
         Messages::show(this, QStringLiteral("Every unit in service is out on a job."), QStringLiteral("Equipment"));
         return;
     }
-    QStringList entries;
-    for (const equipment::Unit &unit : units)
-        entries << QStringLiteral("%1  %2").arg(unit.assetNo, unit.type);
-    const std::optional<Picked> chosen
-        = pick(this, "frmPlaceUnit", QStringLiteral("Place a Unit"), "cmbUnit", QStringLiteral("Unit"), entries);
-    if (!chosen)
-        return;
-    std::optional<FieldProblem> problem;
-    m_guard([&] {
-        const auto result = equipment::place(m_context.db(), units[chosen->index].id, m_roomId, chosen->at);
-        if (const auto *bad = std::get_if<FieldProblem>(&result))
-            problem = *bad;
-        refresh();
-    });
-    if (problem)
-        refuse(*problem);
+    if (const auto chosen
+        = pick(this, "frmPlaceUnit", QStringLiteral("Place a Unit"), "cmbUnit", QStringLiteral("Unit"), units))
+        change([&] { return refusalOf(equipment::place(m_context.db(), chosen->id, m_roomId, chosen->at)); });
 }
 
 void EquipmentPanel::btnRemoveUnit_Click()
 {
-    const equipment::Placement *placement = chosenPlacement();
-    if (!placement || !placement->open()) {
-        Messages::show(this, QStringLiteral("Choose a unit standing in the room."), QStringLiteral("Equipment"));
-        return;
-    }
-    if (m_mayWrite && !m_mayWrite())
-        return;
-    const equipment::Placement chosen = *placement;
-    std::optional<FieldProblem> problem;
-    m_guard([&] {
-        problem = equipment::removeUnit(m_context.db(), chosen.id, chosen.rowVersion, Clock::now());
-        refresh();
-    });
-    if (problem)
-        refuse(*problem);
+    if (const auto chosen = standingChosen())
+        change([&] { return equipment::removeUnit(m_context.db(), chosen->id, chosen->rowVersion, Clock::now()); });
 }
 
 void EquipmentPanel::btnMoveUnit_Click()
 {
-    const equipment::Placement *placement = chosenPlacement();
-    if (!placement || !placement->open()) {
-        Messages::show(this, QStringLiteral("Choose a unit standing in the room."), QStringLiteral("Equipment"));
+    const auto chosen = standingChosen();
+    if (!chosen)
         return;
-    }
-    if (m_mayWrite && !m_mayWrite())
-        return;
-    const equipment::Placement chosen = *placement;
-    QList<RoomChoice> others;
-    QStringList entries;
-    for (const RoomChoice &room : m_rooms) {
-        if (room.id != m_roomId) {
+    QList<Choice> others;
+    for (const Choice &room : m_rooms) {
+        if (room.id != m_roomId)
             others << room;
-            entries << room.name;
-        }
     }
-    const std::optional<Picked> to = pick(this, "frmMoveUnit", QStringLiteral("Move %1").arg(chosen.assetNo), "cmbRoom",
-        QStringLiteral("To room"), entries);
-    if (!to)
-        return;
-    std::optional<FieldProblem> problem;
-    m_guard([&] {
-        const auto result = equipment::move(m_context.db(), chosen.id, chosen.rowVersion, others[to->index].id, to->at);
-        if (const auto *bad = std::get_if<FieldProblem>(&result))
-            problem = *bad;
-        refresh();
-    });
-    if (problem)
-        refuse(*problem);
+    if (const auto to = pick(this, "frmMoveUnit", QStringLiteral("Move %1").arg(chosen->assetNo), "cmbRoom",
+            QStringLiteral("To room"), others))
+        change(
+            [&] { return refusalOf(equipment::move(m_context.db(), chosen->id, chosen->rowVersion, to->id, to->at)); });
 }
 
 void EquipmentPanel::btnSaveSize_Click()
 {
     if (m_mayWrite && !m_mayWrite())
         return;
-    equipment::RoomSize size = m_size;
-    size.roomId = m_roomId;
-    if (const auto bad = typedSize(size)) {
-        refuse(bad->second);
-        bad->first->setFocus(Qt::OtherFocusReason);
-        return;
+    std::optional<FieldProblem> problem = m_sizeFields.check();
+    if (!problem) {
+        equipment::RoomSize size = m_sizeFields.read(m_size);
+        size.roomId = m_roomId;
+        Messages::guarded(this, [&] {
+            problem = refusalOf(equipment::saveSize(m_context.db(), size));
+            if (!problem)
+                showRoom(m_wipId, m_roomId, m_rooms);
+        });
     }
-    std::optional<FieldProblem> problem;
-    m_guard([&] {
-        const auto result = equipment::saveSize(m_context.db(), size);
-        if (const auto *bad = std::get_if<FieldProblem>(&result)) {
-            problem = *bad;
-            return;
-        }
-        m_size = equipment::loadSize(m_context.db(), m_roomId);
-        refresh();
-    });
     if (problem)
-        refuse(*problem);
+        Messages::showProblem(this, *problem, m_sizeFields.control(problem->field), Messages::Icon::Exclamation);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "equipment/Equipment.h"
+#include "equipment/RoomTotals.h"
 #include "equipment/Sizing.h"
+#include "widgets/FieldTable.h"
 
 #include <QWidget>
 #include <functional>
@@ -21,31 +23,33 @@ class EquipmentPanel : public QWidget
 {
     Q_OBJECT
 public:
-    // `guard` runs a piece of work, showing any error (Screen::guarded()).
-    EquipmentPanel(AppContext &context, std::function<bool(const std::function<void()> &)> guard);
+    explicit EquipmentPanel(AppContext &context);
     // Asked before a unit is placed, moved or taken out and before a size is
     // saved: false (the user told) when the screen may not change the job
     // now (Screen::maySave()).
     void setWriteCheck(std::function<bool()> check) { m_mayWrite = std::move(check); }
 
-    // A room of the job, as the move dialog lists them.
-    struct RoomChoice
+    // An entry of the place and move dialogs: a unit in the shop, a room of
+    // the job.
+    struct Choice
     {
         qint64 id = 0;
         QString name {};
     };
     // Shows the room (0: none) of the job with its rooms; throws.
-    void showRoom(qint64 wipId, qint64 roomId, const QList<RoomChoice> &rooms);
+    void showRoom(qint64 wipId, qint64 roomId, const QList<Choice> &rooms);
 
 private:
     void refresh();
-    // The size as the boxes hold it: a box with no number counts as 0, and
-    // the first such box comes back with its problem (for a save).
-    std::optional<std::pair<QLineEdit *, FieldProblem>> typedSize(equipment::RoomSize &size) const;
-    // What the typed size calls for, against what stands in the room.
+    // What the size as typed calls for, against what stands in the room: a
+    // box with no number counts as 0 until Save Size refuses it.
     void showSizing();
-    const equipment::Placement *chosenPlacement() const;
-    void refuse(const FieldProblem &problem);
+    // The placement picked in the list when it stands in the room and the
+    // job may be changed; else nothing, the user told.
+    std::optional<equipment::Placement> standingChosen();
+    // Runs a change of the room's units (a refusal or nothing), then shows
+    // the room again with what refused the change.
+    void change(const std::function<std::optional<FieldProblem>()> &work);
 
     void btnPlace_Click();
     void btnRemoveUnit_Click();
@@ -53,17 +57,15 @@ private:
     void btnSaveSize_Click();
 
     AppContext &m_context;
-    std::function<bool(const std::function<void()> &)> m_guard;
     std::function<bool()> m_mayWrite;
     qint64 m_wipId = 0;
     qint64 m_roomId = 0;
-    QList<RoomChoice> m_rooms;
+    QList<Choice> m_rooms;
     QList<equipment::Placement> m_placements; // the job's, removed ones too
-    QList<equipment::Placement> m_listed; // lstUnits' entries, in its order
-    equipment::RoomSize m_size;
+    equipment::RoomSize m_size; // as loaded; id 0 when none was saved
+    FieldTable<equipment::RoomSize> m_sizeFields;
     // What stands in the room now, and the factors: the sizing's other half.
-    int m_movers = 0;
-    double m_pints = 0;
+    equipment::RoomTotals m_totals;
     QList<equipment::DehuFactor> m_factors;
 
     QListWidget *lstUnits = nullptr;

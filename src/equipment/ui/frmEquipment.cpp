@@ -2,7 +2,6 @@
 
 #include "base/Clock.h"
 #include "base/Formats.h"
-#include "base/Numbers.h"
 #include "equipment/Register.h"
 #include "shell/AppContext.h"
 #include "widgets/Build.h"
@@ -47,14 +46,12 @@ frmEquipment::frmEquipment(AppContext &context)
         b->setAutoDefault(true);
 
     auto *form = new QFormLayout;
-    form->addRow(build::caption(u"Unit", cmbUnits), cmbUnits);
-    form->addRow(build::caption(u"Asset number", txtAsset), txtAsset);
-    form->addRow(build::caption(u"Type", cmbEquipType), cmbEquipType);
-    form->addRow(build::caption(u"Dehumidifier kind", cmbDehuKind), cmbDehuKind);
-    form->addRow(build::caption(u"Rated pints a day", txtPints), txtPints);
-    form->addRow(build::caption(u"Description", txtDescription), txtDescription);
+    build::formRows(form,
+        { { u"Unit", cmbUnits }, { u"Asset number", txtAsset }, { u"Type", cmbEquipType },
+            { u"Dehumidifier kind", cmbDehuKind }, { u"Rated pints a day", txtPints },
+            { u"Description", txtDescription } });
     form->addRow(QString(), chkRetired);
-    form->addRow(build::caption(u"Where", lblUnitWhere), lblUnitWhere);
+    build::formRows(form, { { u"Where", lblUnitWhere } });
 
     auto *find = new QGroupBox(QStringLiteral("Where is it?"));
     auto *findRow = new QHBoxLayout;
@@ -79,21 +76,20 @@ frmEquipment::frmEquipment(AppContext &context)
     main->addWidget(list, 1);
     main->addLayout(buttons);
 
-    // Pints: as shown before, and empty for a type that has none.
-    m_fields.text("AssetNo", txtAsset, &equipment::Unit::assetNo)
-        .listText("EquipType", cmbEquipType, &equipment::Unit::type)
-        .listText("DehuKind", cmbDehuKind, &equipment::Unit::dehuKind)
-        .number(
-            "Pints", txtPints, &equipment::Unit::pints, QStringLiteral("rated pints a day"),
-            [](double pints) { return QString::number(pints); }, std::numeric_limits<double>::quiet_NaN())
-        .text("Description", txtDescription, &equipment::Unit::description)
-        .check("Retired", chkRetired, &equipment::Unit::retired);
+    // Pints: empty for a type that has none, and read only for a
+    // dehumidifier.
+    using U = equipment::Unit;
+    m_fields.text("AssetNo", txtAsset, &U::assetNo)
+        .listText("EquipType", cmbEquipType, &U::type)
+        .listText("DehuKind", cmbDehuKind, &U::dehuKind)
+        .number("Pints", txtPints, &U::pints, QStringLiteral("rated pints a day"),
+            [](double pints) { return QString::number(pints); })
+        .text("Description", txtDescription, &U::description)
+        .check("Retired", chkRetired, &U::retired);
 
     setDefaultButton(btnSave);
-    const QList<QWidget *> order = { cmbUnits, txtAsset, cmbEquipType, cmbDehuKind, txtPints, txtDescription,
-        chkRetired, txtFind, btnFind, vsfgUnits, btnNew, btnSave, btnExit };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder({ cmbUnits, txtAsset, cmbEquipType, cmbDehuKind, txtPints, txtDescription, chkRetired, txtFind,
+        btnFind, vsfgUnits, btnNew, btnSave, btnExit });
 
     connect(cmbUnits, &QComboBox::activated, this, &frmEquipment::cmbUnits_Click);
     connect(vsfgUnits->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &frmEquipment::vsfgUnits_Click);
@@ -114,18 +110,13 @@ void frmEquipment::load()
 
 void frmEquipment::loadUnitList(qint64 select)
 {
-    m_units = equipment::loadUnits(context().db());
-    QStringList items;
-    int selected = -1;
-    for (const equipment::Unit &unit : m_units) {
-        if (unit.id == select)
-            selected = static_cast<int>(items.size());
-        items << QStringLiteral("%1  %2%3")
-                     .arg(unit.assetNo, unit.type, unit.retired ? QStringLiteral(" (retired)") : QString());
-    }
-    build::setItems(cmbUnits, items);
     const QSignalBlocker block(cmbUnits);
-    cmbUnits->setCurrentIndex(selected);
+    cmbUnits->clear();
+    for (const equipment::Unit &unit : equipment::loadUnits(context().db())) {
+        cmbUnits->addItem(QStringLiteral("%1  %2%3")
+                              .arg(unit.assetNo, unit.type, unit.retired ? QStringLiteral(" (retired)") : QString()),
+            unit.id);
+    }
     fillRegister(select);
 }
 
@@ -159,14 +150,9 @@ void frmEquipment::fillRegister(qint64 select)
 
 void frmEquipment::selectInLists(qint64 id)
 {
-    int index = -1;
-    for (int i = 0; i < m_units.size(); ++i) {
-        if (m_units[i].id == id)
-            index = i;
-    }
     {
         const QSignalBlocker block(cmbUnits);
-        cmbUnits->setCurrentIndex(index);
+        cmbUnits->setCurrentIndex(id ? cmbUnits->findData(id) : -1);
     }
     const QSignalBlocker block(vsfgUnits->selectionModel());
     for (int row = vsfgUnits->fixedRows(); row < vsfgUnits->rows(); ++row) {
@@ -198,21 +184,6 @@ void frmEquipment::updateDehuBoxes()
     const bool dehu = cmbEquipType->currentText() == equipment::dehumidifier();
     cmbDehuKind->setEnabled(dehu);
     txtPints->setEnabled(dehu);
-}
-
-QWidget *frmEquipment::controlOf(const QString &field) const
-{
-    if (field == u"EquipType")
-        return cmbEquipType;
-    if (field == u"DehuKind")
-        return cmbDehuKind;
-    if (field == u"Pints")
-        return txtPints;
-    if (field == u"Description")
-        return txtDescription;
-    if (field == u"Retired")
-        return chkRetired;
-    return txtAsset;
 }
 
 bool frmEquipment::confirmLeave()
@@ -254,9 +225,8 @@ bool frmEquipment::pickUnit(qint64 id)
 
 void frmEquipment::cmbUnits_Click(int index)
 {
-    if (index < 0 || index >= m_units.size())
-        return;
-    pickUnit(m_units[index].id);
+    if (index >= 0)
+        pickUnit(cmbUnits->itemData(index).toLongLong());
 }
 
 void frmEquipment::vsfgUnits_Click()
@@ -293,38 +263,27 @@ bool frmEquipment::save()
 {
     if (!maySave())
         return false;
-    equipment::Unit unit = m_unit;
-    unit.assetNo = txtAsset->text();
-    unit.type = cmbEquipType->currentText();
-    unit.dehuKind = cmbDehuKind->currentText();
-    unit.pints = std::numeric_limits<double>::quiet_NaN();
-    if (unit.type == equipment::dehumidifier()) {
-        const auto pints = typedNumber(txtPints->text(), QStringLiteral("Pints"), QStringLiteral("rated pints a day"));
-        if (const auto *bad = std::get_if<FieldProblem>(&pints)) {
-            Messages::show(this, bad->text, bad->title);
-            txtPints->setFocus(Qt::OtherFocusReason);
-            return false;
-        }
-        unit.pints = std::get<double>(pints);
+    // What the disabled pints box holds is no dehumidifier's: never refused.
+    std::optional<FieldProblem> problem = m_fields.check();
+    if (problem && problem->field == u"Pints" && cmbEquipType->currentText() != equipment::dehumidifier())
+        problem.reset();
+    bool saved = false;
+    if (!problem) {
+        const equipment::Unit unit = m_fields.read(m_unit);
+        saved = guarded([&] {
+            const auto result = equipment::saveUnit(context().db(), unit);
+            if (const auto *refused = std::get_if<FieldProblem>(&result)) {
+                problem = *refused;
+                return;
+            }
+            const qint64 id = std::get<qint64>(result);
+            loadUnitList(id);
+            if (const std::optional<equipment::Unit> stored = equipment::loadUnit(context().db(), id))
+                showUnit(*stored);
+        });
     }
-    unit.description = txtDescription->text();
-    unit.retired = chkRetired->isChecked();
-    std::optional<FieldProblem> problem;
-    const bool saved = guarded([&] {
-        const auto result = equipment::saveUnit(context().db(), unit);
-        if (const auto *refused = std::get_if<FieldProblem>(&result)) {
-            problem = *refused;
-            return;
-        }
-        const qint64 id = std::get<qint64>(result);
-        loadUnitList(id);
-        if (const std::optional<equipment::Unit> saved = equipment::loadUnit(context().db(), id))
-            showUnit(*saved);
-    });
-    if (problem) {
-        Messages::show(this, problem->text, problem->title);
-        controlOf(problem->field)->setFocus(Qt::OtherFocusReason);
-    }
+    if (problem)
+        Messages::showProblem(this, *problem, m_fields.control(problem->field), Messages::Icon::Exclamation);
     return saved && !problem;
 }
 

@@ -39,7 +39,6 @@ private:
     void showUnit(const equipment::Unit &unit);
     void clearUnit();
     void updateDehuBoxes();
-    QWidget *controlOf(const QString &field) const;
 
     void cmbUnits_Click(int index);
     void vsfgUnits_Click();
@@ -50,8 +49,7 @@ private:
     void btnExit_Click();
 
     equipment::Unit m_unit; // as loaded; id 0 for a new one
-    QList<equipment::Unit> m_units; // the list's entries, in its order
-    FieldTable<equipment::Unit> m_fields; // tells unsaved edits
+    FieldTable<equipment::Unit> m_fields;
 
     QComboBox *cmbUnits = nullptr;
     QLineEdit *txtAsset = nullptr;

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QHBoxLayout>
@@ -19,6 +18,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -58,10 +58,25 @@ QString documentFolder()
 
 } // namespace
 
-PhotoPanel::PhotoPanel(
-    AppContext &context, std::function<bool(const std::function<void()> &)> guard, const Names &names)
+// Files being added, a few at a time: each batch is read and thumbnailed on
+// the worker threads while this thread keeps the window painted, then stored
+// here (the connection belongs to this thread). Only a batch's files are in
+// memory at once.
+struct PhotoPanel::Adding
+{
+    photos::Owner owner {}; // as shown when the files were given
+    QStringList paths {};
+    qsizetype start = 0; // the first path of the batch on the workers
+    qsizetype batch = 0;
+    QStringList refused {};
+    qint64 lastAdded = 0;
+    bool stopped = false;
+    std::unique_ptr<QProgressDialog> progress {};
+    QProgressBar *bar = nullptr;
+};
+
+PhotoPanel::PhotoPanel(AppContext &context, const Names &names)
     : m_context(context)
-    , m_guard(std::move(guard))
     , m_model(new PhotoModel(this))
 {
     lstPhotos = build::named(new QListView, names.list);
@@ -119,6 +134,8 @@ PhotoPanel::PhotoPanel(
     currentChanged();
 }
 
+PhotoPanel::~PhotoPanel() = default;
+
 void PhotoPanel::showOwner(const photos::Owner &owner)
 {
     m_owner = owner;
@@ -139,7 +156,7 @@ void PhotoPanel::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     if (m_stale)
-        m_guard([this] { reload(); });
+        Messages::guarded(this, [this] { reload(); });
 }
 
 bool PhotoPanel::eventFilter(QObject *watched, QEvent *event)
@@ -203,51 +220,76 @@ void PhotoPanel::select(qint64 id)
 
 void PhotoPanel::addFiles(const QStringList &paths)
 {
-    if (paths.isEmpty() || !btnAddPhotos->isEnabled() || (m_mayWrite && !m_mayWrite()))
+    if (paths.isEmpty() || m_adding || !btnAddPhotos->isEnabled() || (m_mayWrite && !m_mayWrite()))
         return;
-    QProgressDialog progress(
+    m_adding = std::make_unique<Adding>();
+    Adding &adding = *m_adding;
+    adding.owner = m_owner;
+    adding.paths = paths;
+    adding.batch = std::max(2, QThread::idealThreadCount() * 2);
+    adding.progress = std::make_unique<QProgressDialog>(
         QStringLiteral("Adding %1 files…").arg(paths.size()), QStringLiteral("Stop"), 0, int(paths.size()), this);
+    QProgressDialog &progress = *adding.progress;
     progress.setObjectName(QStringLiteral("dlgAddingPhotos"));
     progress.setWindowTitle(title());
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
-    progress.setValue(0);
+    // The bar is moved by itself: the dialog's own setValue() runs the event
+    // loop while a modal dialog shows.
+    adding.bar = new QProgressBar;
+    progress.setBar(adding.bar);
+    progress.setRange(0, int(paths.size()));
+    progress.setValue(0); // shows the dialog if the adding lasts
+    // Stop ends the adding after the batch on the workers.
+    connect(&progress, &QProgressDialog::canceled, this, [this] {
+        if (m_adding)
+            m_adding->stopped = true;
+    });
+    addBatch();
+}
 
-    // A few files at a time: each batch is read and thumbnailed on the
-    // worker threads while this thread keeps the window painted, then stored
-    // here (the connection belongs to this thread). Only a batch's files are
-    // in memory at once.
-    const int batch = std::max(2, QThread::idealThreadCount() * 2);
-    QStringList refused;
-    qint64 lastAdded = 0;
+void PhotoPanel::addBatch()
+{
+    auto *watcher = new QFutureWatcher<Prepared>(this);
+    connect(watcher, &QFutureWatcherBase::progressValueChanged, m_adding->bar,
+        [this](int done) { m_adding->bar->setValue(int(m_adding->start) + done); });
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        watcher->deleteLater();
+        batchPrepared(watcher->future().results());
+    });
+    watcher->setFuture(QtConcurrent::mapped(m_adding->paths.mid(m_adding->start, m_adding->batch),
+        [](const QString &path) { return photos::prepareFile(path); }));
+}
+
+void PhotoPanel::batchPrepared(const QList<Prepared> &results)
+{
+    Adding &adding = *m_adding;
     bool failed = false;
-    for (qsizetype start = 0; start < paths.size() && !failed && !progress.wasCanceled(); start += batch) {
-        QFutureWatcher<Prepared> watcher;
-        QEventLoop loop;
-        connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-        connect(&watcher, &QFutureWatcherBase::progressValueChanged, &progress,
-            [&progress, start](int done) { progress.setValue(int(start) + done); });
-        watcher.setFuture(QtConcurrent::mapped(
-            paths.mid(start, batch), [](const QString &path) { return photos::prepareFile(path); }));
-        loop.exec();
-        for (const Prepared &result : watcher.future().results()) {
-            if (const auto *message = std::get_if<QString>(&result)) {
-                refused << *message;
-                continue;
-            }
-            const auto &file = std::get<photos::PreparedFile>(result);
-            failed = !m_guard([&] { lastAdded = photos::storeFile(m_context.db(), m_owner, file, m_context.stamp()); });
-            if (failed)
-                break;
+    for (const Prepared &result : results) {
+        if (const auto *message = std::get_if<QString>(&result)) {
+            adding.refused << *message;
+            continue;
         }
+        failed = !Messages::guarded(this, [&] {
+            adding.lastAdded = photos::storeFile(
+                m_context.db(), adding.owner, std::get<photos::PreparedFile>(result), m_context.stamp());
+        });
+        if (failed)
+            break;
     }
-    progress.setValue(int(paths.size()));
-    m_guard([&] {
+    adding.start += adding.batch;
+    if (!failed && !adding.stopped && adding.start < adding.paths.size()) {
+        addBatch();
+        return;
+    }
+    const std::unique_ptr<Adding> done = std::move(m_adding);
+    done->progress->hide();
+    Messages::guarded(this, [&] {
         reload();
-        select(lastAdded);
+        select(done->lastAdded);
     });
     emit filesChanged();
-    for (const QString &message : refused)
+    for (const QString &message : done->refused)
         Messages::show(this, message, title(), Messages::Icon::Exclamation);
 }
 
@@ -264,7 +306,7 @@ void PhotoPanel::openFile(int row)
         return;
     }
     // A document opens in the desktop's viewer, from a copy on disk.
-    m_guard([&] {
+    Messages::guarded(this, [&] {
         const std::optional<QByteArray> content = photos::loadContent(m_context.db(), entry.id);
         if (!content) {
             Messages::show(this, QStringLiteral("%1 has been deleted meanwhile.").arg(entry.fileName), title(),
@@ -309,7 +351,7 @@ void PhotoPanel::btnDeletePhoto_Click()
         return;
     const qint64 id = entry->id;
     const int row = lstPhotos->currentIndex().row();
-    m_guard([&] {
+    Messages::guarded(this, [&] {
         photos::deleteFile(m_context.db(), id);
         reload();
         // The next one (or the new last one) is chosen, ready for the next delete.
@@ -332,13 +374,12 @@ void PhotoPanel::txtCaption_Finished()
     const QString text = txtCaption->text();
     const QVariant version = entry->rowVersion;
     const QString listed = entry->caption;
-    const bool saved = m_guard([&] {
+    const bool saved = Messages::guarded(this, [&] {
         const auto result = photos::setCaption(m_context.db(), id, text, listed, version);
         if (const auto *problem = std::get_if<FieldProblem>(&result)) {
-            Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
+            Messages::showProblem(this, *problem, txtCaption, Messages::Icon::Exclamation);
             // Still to be saved once mended.
             txtCaption->setModified(true);
-            txtCaption->setFocus(Qt::OtherFocusReason);
             return;
         }
         m_model->updateEntry(row, text.trimmed(), std::get<QVariant>(result));
@@ -346,7 +387,7 @@ void PhotoPanel::txtCaption_Finished()
     if (!saved) {
         // Changed or deleted by someone else: the list shows what is stored
         // now, the box keeps what the user typed until edited again.
-        m_guard([&] {
+        Messages::guarded(this, [&] {
             reload();
             select(id);
         });

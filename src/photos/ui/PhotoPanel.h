@@ -4,6 +4,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class AppContext;
 class PhotoModel;
@@ -31,8 +32,8 @@ public:
         const char *hint = "lblNoPhotos";
     };
 
-    // `guard` runs a piece of work, showing any error (Screen::guarded()).
-    PhotoPanel(AppContext &context, std::function<bool(const std::function<void()> &)> guard, const Names &names);
+    PhotoPanel(AppContext &context, const Names &names);
+    ~PhotoPanel() override;
     // Asked before anything is added, deleted or captioned: false (the user
     // told) when the screen may not change the job now (Screen::maySave()).
     void setWriteCheck(std::function<bool()> check) { m_mayWrite = std::move(check); }
@@ -48,14 +49,15 @@ public:
     void reload();
 
     // Adds the files: each is read and thumbnailed on worker threads under a
-    // progress dialog, then stored. A file refused gets its own message,
-    // naming it; the others are still added.
+    // progress dialog, then stored, and filesChanged() tells when all are.
+    // A file refused gets its own message, naming it; the others are still
+    // added. Nothing is started while files are being added.
     void addFiles(const QStringList &paths);
 
     PhotoModel *model() const { return m_model; }
 
 signals:
-    // Files were added or deleted.
+    // Files were added (addFiles() has ended) or deleted.
     void filesChanged();
 
 protected:
@@ -67,17 +69,20 @@ private:
     void select(qint64 id);
     const photos::FileEntry *current() const;
     void openFile(int row);
+    void addBatch();
+    void batchPrepared(const QList<std::variant<photos::PreparedFile, QString>> &results);
 
     void btnAddPhotos_Click();
     void btnDeletePhoto_Click();
     void txtCaption_Finished();
 
     AppContext &m_context;
-    std::function<bool(const std::function<void()> &)> m_guard;
     std::function<bool()> m_mayWrite;
     photos::Owner m_owner;
     bool m_stale = false;
     PhotoModel *m_model = nullptr;
+    struct Adding;
+    std::unique_ptr<Adding> m_adding; // while addFiles() runs
 
     QListView *lstPhotos = nullptr;
     QPushButton *btnAddPhotos = nullptr;

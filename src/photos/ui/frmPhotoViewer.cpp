@@ -35,22 +35,21 @@ frmPhotoViewer::frmPhotoViewer(AppContext &context)
     lblPhoto->setTextFormat(Qt::PlainText);
     lblPhotoInfo = build::valueLabel("lblPhotoInfo");
     lblPhotoInfo->setWordWrap(true);
-    btnPrevious = build::button("btnPrevious", u"< Previous");
-    btnNext = build::button("btnNext", u"Next >");
-    btnZoomIn = build::button("btnZoomIn", u"Zoom In");
-    btnZoomOut = build::button("btnZoomOut", u"Zoom Out");
-    btnFit = build::button("btnFit", u"Fit");
-    btnExit = build::button("btnExit", u"Exit");
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(btnPrevious);
-    buttons->addWidget(btnNext);
+    const auto add = [buttons](const char *name, QStringView caption) {
+        QPushButton *button = build::button(name, caption);
+        buttons->addWidget(button);
+        return button;
+    };
+    btnPrevious = add("btnPrevious", u"< Previous");
+    btnNext = add("btnNext", u"Next >");
     buttons->addSpacing(16);
-    buttons->addWidget(btnZoomOut);
-    buttons->addWidget(btnZoomIn);
-    buttons->addWidget(btnFit);
+    btnZoomOut = add("btnZoomOut", u"Zoom Out");
+    btnZoomIn = add("btnZoomIn", u"Zoom In");
+    btnFit = add("btnFit", u"Fit");
     buttons->addStretch(1);
-    buttons->addWidget(btnExit);
+    btnExit = add("btnExit", u"Exit");
     auto *main = new QVBoxLayout(this);
     main->addWidget(scrPhoto, 1);
     main->addWidget(lblPhotoInfo);

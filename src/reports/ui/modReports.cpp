@@ -1,5 +1,6 @@
 #include "reports/ui/modReports.h"
 
+#include "base/Permissions.h"
 #include "base/Clock.h"
 #include "board/BoardQuery.h"
 #include "charts/LineChart.h"
@@ -26,9 +27,6 @@ namespace {
     // What each report shows is guarded by the permission of the screen it
     // belongs to: the job's work order and drying log by the job's entry
     // screen, the board report by the board.
-    const QString kJobPermission = QStringLiteral("WIPs Entry/Edit");
-    const QString kBoardPermission = QStringLiteral("WIPs Navigator");
-
     bool show(QWidget *caller, reports::Document &&report, const QString &permission)
     {
         ScreenHost *host = ScreenHost::of(caller);
@@ -68,7 +66,7 @@ bool PrintWIPDetailReport(AppContext &context, QWidget *caller, const QString &w
             throw reports::ReportError(QStringLiteral("\"%1\" is not the number of a WIP.").arg(wipID));
         report = reports::workOrder(context.db(), *id, runTexts(context), Clock::today());
     });
-    return built && show(caller, std::move(*report), kJobPermission);
+    return built && show(caller, std::move(*report), Permissions::wipEntry);
 }
 
 bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Filter &filter)
@@ -76,7 +74,7 @@ bool PrintWIPsBoardReport(AppContext &context, QWidget *caller, const board::Fil
     std::optional<reports::Document> report;
     const bool built = reportGuarded(caller, QStringLiteral("WIPs Board"),
         [&] { report = reports::boardReport(context.db(), filter, runTexts(context), Clock::today()); });
-    return built && show(caller, std::move(*report), kBoardPermission);
+    return built && show(caller, std::move(*report), Permissions::wipNavigator);
 }
 
 bool PrintDryingLog(AppContext &context, QWidget *caller, const QString &wipID)
@@ -89,7 +87,7 @@ bool PrintDryingLog(AppContext &context, QWidget *caller, const QString &wipID)
         report = reports::dryingLog(context.db(), *id, runTexts(context), Clock::today(),
             context.company().temperatureUnit, charts::paintChart);
     });
-    return built && show(caller, std::move(*report), kJobPermission);
+    return built && show(caller, std::move(*report), Permissions::wipEntry);
 }
 
 } // namespace modReports

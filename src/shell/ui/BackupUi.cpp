@@ -1,5 +1,6 @@
 #include "shell/ui/BackupUi.h"
 
+#include "base/Permissions.h"
 #include "base/Clock.h"
 #include "base/PrivateFiles.h"
 #include "data/Backup.h"
@@ -54,14 +55,6 @@ namespace {
         QString m_what;
     };
 
-    // Who may back the database up (File > Back Up Now…), and so is reminded to.
-    // The type as it stands now, not as it was at the login. Throws
-    // data::DbError.
-    bool mayBackUp(AppContext &context)
-    {
-        return context.isAdmin();
-    }
-
     QString who(AppContext &context)
     {
         return context.isLoggedIn() ? context.Username() : QStringLiteral("Job Tracker");
@@ -90,16 +83,6 @@ namespace {
 
 void backUpNow(QWidget *parent, AppContext &context)
 {
-    // The type as it stands now: an administrator demoted since the login
-    // backs up no more.
-    bool admin = false;
-    if (!Messages::guarded(parent, [&] { admin = mayBackUp(context); }) || context.sessionLost())
-        return;
-    if (!admin) {
-        Messages::show(parent, QStringLiteral("Only an administrator can back up the job database."),
-            QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
-        return;
-    }
     const QDateTime now = Clock::now();
     QString file = Messages::saveFileName(parent, QStringLiteral("Back Up Now"),
         QDir(suggestedFolder(context)).filePath(data::backupFileName(now)),
@@ -153,8 +136,11 @@ void remindAtLogin(QWidget *parent, AppContext &context)
     try {
         const QDateTime last = Backups::lastBackupAt(context.db());
         const QDateTime now = Clock::now();
+        // Who may back the database up (File > Back Up Now…) is reminded to,
+        // by the type as it stands now.
+        const bool mayBackUp = context.HasPermission(Permissions::administrators);
         if (!Backups::remindUser(
-                context.db(), mayBackUp(context), context.company().programBackups, context.UserID(), last, now))
+                context.db(), mayBackUp, context.company().programBackups, context.UserID(), last, now))
             return;
         Messages::show(
             parent, Backups::reminderText(last), QStringLiteral("Backup Reminder"), Messages::Icon::Information);

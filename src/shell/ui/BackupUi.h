@@ -13,8 +13,9 @@ class SessionMark;
 // reminder at login and the line that says when the last one was made.
 namespace BackupUi {
 
-// File > "Back Up Now…": an administrator chooses a new file and the whole
-// database is backed up into it, with a progress dialog. Says how it went.
+// File > "Back Up Now…": the user chooses a new file and the whole database
+// is backed up into it, with a progress dialog. Says how it went. Only an
+// administrator comes here: the menu entry asks Permissions::administrators.
 void backUpNow(QWidget *parent, AppContext &context);
 
 // On exit: backs the embedded database up into its backups folder when a

@@ -95,9 +95,7 @@ void MDI::buildMenu()
 
     QMenu *file = topMenu("File", QStringLiteral("&File"));
     addEntry(file, "CompanyInfo", QStringLiteral("Setup"));
-    QAction *backUp = file->addAction(QStringLiteral("Back Up Now…"));
-    backUp->setObjectName(QStringLiteral("mnuBackUpNow"));
-    connect(backUp, &QAction::triggered, this, &MDI::backUpNow);
+    addEntry(file, "mnuBackUpNow", QStringLiteral("Back Up Now…"));
     QAction *exit = file->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("Exit"));
     // Exit leaves the way the close box does: the screens are asked first.
@@ -130,8 +128,16 @@ void MDI::buildMenu()
 void MDI::runEntry(const QString &name)
 {
     const ScreenEntry *entry = m_screens.forMenu(name);
-    if (entry && !entry->screenName.isEmpty())
+    if (entry && entry->run) {
+        bool granted = false;
+        Messages::guarded(this, [&] { granted = permitted(*entry, {}); });
+        if (granted)
+            entry->run(this, m_context);
+        // A command may have made a backup.
+        updateBackupTip();
+    } else if (entry && !entry->screenName.isEmpty()) {
         openScreen(entry->screenName);
+    }
 }
 
 bool MDI::holds(const ScreenEntry &entry, const QString &contentPermission)
@@ -153,7 +159,8 @@ bool MDI::permitted(const ScreenEntry &entry, const QString &contentPermission)
     const bool granted = holds(entry, contentPermission);
     // A lost login has been told already.
     if (!granted && !m_context.sessionLost()) {
-        Messages::show(this, QStringLiteral("You do not have permission to view this record."),
+        Messages::show(this,
+            entry.refusal.isEmpty() ? QStringLiteral("You do not have permission to view this record.") : entry.refusal,
             QStringLiteral("Invalid Permission"), Messages::Icon::Exclamation);
     }
     return granted;
@@ -250,12 +257,6 @@ void MDI::updateBackupTip()
 void MDI::remindOfBackup()
 {
     BackupUi::remindAtLogin(this, m_context);
-}
-
-void MDI::backUpNow()
-{
-    BackupUi::backUpNow(this, m_context);
-    updateBackupTip();
 }
 
 QWidget *MDI::findScreen(const QString &objectName) const

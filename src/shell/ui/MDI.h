@@ -92,8 +92,6 @@ private:
     // changes); false when one stays open.
     bool closeScreens();
     void centreLogo();
-    // File > Back Up Now…
-    void backUpNow();
     void updateClock();
 
     AppContext &m_context;

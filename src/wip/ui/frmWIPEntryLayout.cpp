@@ -221,7 +221,7 @@ void frmWIPEntry::buildUi()
 
     // ---- "Photos": the job's photos and documents, once it is saved
     tabPhotos = build::named(new QWidget, "tabPhotos");
-    m_photos = new PhotoPanel(context(), [this](const std::function<void()> &work) { return guarded(work); }, {});
+    m_photos = new PhotoPanel(context(), {});
     m_photos->setWriteCheck([this] { return maySave(); });
     auto *photosLayout = new QVBoxLayout(tabPhotos);
     photosLayout->addWidget(m_photos);
