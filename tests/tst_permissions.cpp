@@ -195,7 +195,8 @@ private slots:
     }
 
     // Rights are read as they stand at each check: an Admin made a plain
-    // user by another is refused the next screen and the next save; one made
+    // user by another is refused the next screen, the next save and the next
+    // backup; one made
     // inactive, or whose row is gone, is told so and returned to the login,
     // every screen closed.
     void rightsAsTheyStand_data()
