@@ -50,15 +50,6 @@ int count(const char *table)
     return testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(table))).toInt();
 }
 
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), { QStringLiteral("-raw"), path, QStringLiteral("-") });
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return QStringLiteral("<pdftotext failed>");
-    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
-}
-
 } // namespace
 
 class TestDryingLog : public QObject

@@ -42,15 +42,6 @@ qint64 addWip(const QString &customer)
             { "StartDate", kNow.addDays(-3) } });
 }
 
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), { QStringLiteral("-raw"), path, QStringLiteral("-") });
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return QStringLiteral("<pdftotext failed>");
-    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
-}
-
 // Answers the modal dialog `name` once it shows: `fill` sets its boxes, then
 // OK is clicked.
 void answerDialog(const QString &name, std::function<void(QDialog *)> fill)

@@ -195,7 +195,8 @@ private slots:
     }
 
     // Rights are read as they stand at each check: an Admin made a plain
-    // user by another is refused the next screen and the next save; one made
+    // user by another is refused the next screen, the next save and the next
+    // backup; one made
     // inactive, or whose row is gone, is told so and returned to the login,
     // every screen closed.
     void rightsAsTheyStand_data()
@@ -208,6 +209,11 @@ private slots:
         row("row gone, saves", "gone", "save", QStringList { kLoggedOff });
         row("login blanked, opens", "no username", "open", QStringList { kLoggedOff });
         row("demoted, adds a photo", "demoted", "photo", QStringList { kNotSaved });
+        // Backing up is for administrators, asked at the same gate.
+        row("demoted, backs up", "demoted", "backup",
+            QStringList {
+                QStringLiteral("Invalid Permission: Only an administrator can back up the job database. (!)") });
+        row("made inactive, backs up", "inactive", "backup", QStringList { kLoggedOff });
     }
     void rightsAsTheyStand()
     {
@@ -244,11 +250,14 @@ private slots:
 
         if (act == u"open")
             mdi.findChild<QAction *>(QStringLiteral("mnuWIPEntry"))->trigger();
+        else if (act == u"backup")
+            mdi.findChild<QAction *>(QStringLiteral("mnuBackUpNow"))->trigger();
         else if (act == u"photo")
             opened->findChild<PhotoPanel *>()->addFiles({ QStringLiteral("site.png") });
         else
             findControl<QPushButton>(opened, "btnSave")->click();
         QCOMPARE(shownMessages(), messages);
+        QCOMPARE(Messages::dialogs(), QStringList()); // no file asked for a backup
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM JobFile")).toInt(), 0);
         if (act == u"open")
             QVERIFY(!mdi.findScreen(QStringLiteral("frmWIPEntry")));

@@ -69,20 +69,6 @@ void book(qint64 wip, qint64 employee, int daysFromNow, double hours, const QStr
             { "Notes", notes } });
 }
 
-// The text of a PDF (or of one page), as pdftotext reads it in the order it
-// was painted, with runs of blanks and line breaks as one blank.
-QString pdfText(const QString &path, int page = 0)
-{
-    QStringList args { QStringLiteral("-raw") };
-    if (page > 0)
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), args << path << QStringLiteral("-"));
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        return QStringLiteral("<pdftotext failed: %1>").arg(QString::fromUtf8(process.readAllStandardError()));
-    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
-}
-
 QStringList missingFrom(const QString &text, const QStringList &expected)
 {
     QStringList missing;

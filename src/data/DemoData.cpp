@@ -1,8 +1,8 @@
 #include "data/DemoData.h"
 
-#include "base/Permissions.h"
 #include "base/Clock.h"
 #include "base/Passwords.h"
+#include "base/Permissions.h"
 #include "data/BulkLoad.h"
 #include "data/Database.h"
 
@@ -79,8 +79,8 @@ namespace {
         DemoEmployee { "Karen", "Whitfield", "kwhitfield", "User",
             { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeManager, Permissions::timeEntry,
                 Permissions::deleteTime, Permissions::quickbooksSync } },
-        DemoEmployee {
-            "Brian", "Mercer", "bmercer", "User", { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeEntry } },
+        DemoEmployee { "Brian", "Mercer", "bmercer", "User",
+            { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeEntry } },
         DemoEmployee { "Dennis", "Albright", "", "User", {} },
         DemoEmployee { "Luis", "Romero", "", "User", {} },
         DemoEmployee { "Jake", "Sutter", "", "User", {} },

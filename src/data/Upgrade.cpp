@@ -1,5 +1,6 @@
 #include "data/Upgrade.h"
 
+#include "base/Permissions.h"
 #include "data/Database.h"
 #include "data/References.h"
 #include "data/Schema.h"
@@ -194,7 +195,7 @@ namespace {
             }
             done << QStringLiteral("added the dehumidification factors");
         }
-        const QString permission = QStringLiteral("Equipment");
+        const QString permission = Permissions::equipment;
         if (!db.scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { permission }).isValid()) {
             db.exec(QStringLiteral("INSERT INTO Permission (Name) VALUES (?)"), { permission });
             done << QStringLiteral("added the permission Equipment");

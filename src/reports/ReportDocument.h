@@ -35,6 +35,9 @@ struct RunTexts
 QString cityLine(const QString &city, const QString &state, const QString &zip);
 RunTexts runTexts(const CompanyRow &company, const QString &username, const QDateTime &now);
 
+// The parts that are not blank, trimmed, with the separator between them.
+QString joined(const QStringList &parts, const QString &separator);
+
 enum class Align { Left, Center, Right };
 
 // A title line of the body: the title large, a line under it, and a text at

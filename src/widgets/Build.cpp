@@ -1,10 +1,10 @@
 #include "widgets/Build.h"
 
+#include <QAbstractScrollArea>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTimeEdit>
-#include <QAbstractScrollArea>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>

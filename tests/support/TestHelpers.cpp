@@ -4,6 +4,7 @@
 
 #include "data/Database.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 
 QStringList shownMessages()
@@ -79,4 +80,16 @@ const QList<QPair<QString, QString>> &hostileTexts()
         { "padded", QStringLiteral("  padded both ends  ") },
     };
     return texts;
+}
+
+QString pdfText(const QString &path, int page)
+{
+    QStringList args { QStringLiteral("-raw") };
+    if (page > 0)
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), args << path << QStringLiteral("-"));
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return QStringLiteral("<pdftotext failed: %1>").arg(QString::fromUtf8(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
 }

@@ -38,6 +38,11 @@ QList<LogRow> employeeLog();
 // commas, doubled quotes and line breaks. Lines end in CR LF.
 QList<QStringList> parseCsv(const QString &text);
 
+// The text of a PDF (or of its page `page`, counted from 1), as pdftotext
+// reads it in the order it was painted, with runs of blanks and line breaks
+// as one blank.
+QString pdfText(const QString &path, int page = 0);
+
 // The control of a screen with this object name; the test program stops when
 // there is none (a renamed control, not a failed check).
 template <typename T = QWidget> T *findControl(const QObject *screen, const char *name)

@@ -118,18 +118,8 @@ void frmWIPNavigator::buildUi()
     layout->addWidget(search);
     layout->addWidget(vsfgWIP, 1);
 
-    setTabOrder(cmbType, cmbStatus);
-    setTabOrder(cmbStatus, txtSearch);
-    setTabOrder(txtSearch, chkDate);
-    setTabOrder(chkDate, dtStart);
-    setTabOrder(dtStart, dtStop);
-    setTabOrder(dtStop, chkActive);
-    setTabOrder(chkActive, btnRefresh);
-    setTabOrder(btnRefresh, btnClear);
-    setTabOrder(btnClear, btnPrint);
-    setTabOrder(btnPrint, btnExport);
-    setTabOrder(btnExport, btnExit);
-    setTabOrder(btnExit, vsfgWIP);
+    build::tabOrder({ cmbType, cmbStatus, txtSearch, chkDate, dtStart, dtStop, chkActive, btnRefresh, btnClear,
+        btnPrint, btnExport, btnExit, vsfgWIP });
     resize(1100, 650);
 }
 

@@ -120,12 +120,8 @@ void frmQBSync::buildUi()
     layout->addWidget(vsfgNew, 1);
     layout->addWidget(lblQBConnection);
 
-    setTabOrder(btnNewSelectAll, btnNewSelectNone);
-    setTabOrder(btnNewSelectNone, btnRefreshNew);
-    setTabOrder(btnRefreshNew, btnSendNewInvoices);
-    setTabOrder(btnSendNewInvoices, btnExit);
-    setTabOrder(btnExit, btnConnectQB);
-    setTabOrder(btnConnectQB, vsfgNew);
+    build::tabOrder(
+        { btnNewSelectAll, btnNewSelectNone, btnRefreshNew, btnSendNewInvoices, btnExit, btnConnectQB, vsfgNew });
 }
 
 QSize frmQBSync::sizeHint() const

@@ -84,10 +84,8 @@ Viewer::Viewer(AppContext &context)
     layout->setSpacing(6);
     layout->addLayout(bar);
     layout->addWidget(CRViewer, 1);
-    QWidget *order[] = { btnFirstPage, btnPreviousPage, btnNextPage, btnLastPage, btnZoomOut, btnZoomIn, chkPhotos,
-        btnPrint, btnSavePdf, CRViewer };
-    for (qsizetype i = 1; i < qsizetype(std::size(order)); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder({ btnFirstPage, btnPreviousPage, btnNextPage, btnLastPage, btnZoomOut, btnZoomIn, chkPhotos,
+        btnPrint, btnSavePdf, CRViewer });
     resize(900, 720);
     showPageNumber();
 }

@@ -1,7 +1,7 @@
 #include "reports/ui/modReports.h"
 
-#include "base/Permissions.h"
 #include "base/Clock.h"
+#include "base/Permissions.h"
 #include "board/BoardQuery.h"
 #include "charts/LineChart.h"
 #include "reports/ReportData.h"

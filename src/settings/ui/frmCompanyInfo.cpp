@@ -57,15 +57,12 @@ void frmCompanyInfo::buildForm()
     stateZip->addWidget(cmbState);
     stateZip->addWidget(txtZip, 1);
     auto *setupForm = new QFormLayout(setup);
-    setupForm->addRow(build::caption(u"Company", txtCompany), txtCompany);
-    setupForm->addRow(build::caption(u"Address1", txtAddress1), txtAddress1);
-    setupForm->addRow(build::caption(u"Address2", txtAddress2), txtAddress2);
-    setupForm->addRow(build::caption(u"City", txtCity), txtCity);
+    build::formRows(setupForm,
+        { { u"Company", txtCompany }, { u"Address1", txtAddress1 }, { u"Address2", txtAddress2 },
+            { u"City", txtCity } });
     setupForm->addRow(build::caption(u"State/Zip", cmbState), stateZip);
-    setupForm->addRow(build::caption(u"Phone", txtPhone), txtPhone);
-    setupForm->addRow(build::caption(u"Fax", txtFax), txtFax);
-    setupForm->addRow(build::caption(u"Website", txtWebsite), txtWebsite);
-    setupForm->addRow(build::caption(u"E-Mail Address", txtEmail), txtEmail);
+    build::formRows(setupForm,
+        { { u"Phone", txtPhone }, { u"Fax", txtFax }, { u"Website", txtWebsite }, { u"E-Mail Address", txtEmail } });
 
     auto *settings = build::named(new QGroupBox(QStringLiteral("Settings"), this), "fraSettings");
     txtKeyPressDelay = build::textBox("txtKeyPressDelay");
@@ -138,12 +135,10 @@ void frmCompanyInfo::buildForm()
 
     // The company, then the settings that every user meets; the QuickBooks,
     // drying-days and drying log settings come after the buttons.
-    const QList<QWidget *> order
-        = { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax, txtWebsite, txtEmail,
-              txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays, cmbTemperatureUnit,
-              chkDryingLogAlert, chkBillEquipmentDays, txtBackupsToKeep, chkProgramBackups, grdEquipmentRates };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder(
+        { txtCompany, txtAddress1, txtAddress2, txtCity, cmbState, txtZip, txtPhone, txtFax, txtWebsite, txtEmail,
+            txtKeyPressDelay, btnSave, btnExit, txtQBItem, txtQBDesc, txtQBAmount, txtDryingDays, cmbTemperatureUnit,
+            chkDryingLogAlert, chkBillEquipmentDays, txtBackupsToKeep, chkProgramBackups, grdEquipmentRates });
 }
 
 void frmCompanyInfo::buildFields()
@@ -210,8 +205,7 @@ std::optional<QList<equipment::Rate>> frmCompanyInfo::readRates()
         };
         const std::variant<equipment::Rate, FieldProblem> rate = equipment::fromTexts(m_rates[r], cell(1), cell(2));
         if (const auto *problem = std::get_if<FieldProblem>(&rate)) {
-            Messages::show(this, problem->text, problem->title);
-            grdEquipmentRates->setFocus(Qt::OtherFocusReason);
+            Messages::showProblem(this, *problem, grdEquipmentRates);
             grdEquipmentRates->setCurrentCell(r, problem->field == u"QBItemName" ? 1 : 2);
             return std::nullopt;
         }
@@ -246,12 +240,7 @@ void frmCompanyInfo::btnSave_Click()
         return;
     const std::variant<CompanyRow, FieldProblem> checked = CompanyEntry::toRow(m_fields.read(m_record));
     if (const auto *problem = std::get_if<FieldProblem>(&checked)) {
-        Messages::show(this, problem->text, problem->title);
-        if (QWidget *box = m_fields.control(problem->field)) {
-            box->setFocus(Qt::OtherFocusReason);
-            if (auto *edit = qobject_cast<QLineEdit *>(box))
-                edit->selectAll();
-        }
+        Messages::showProblem(this, *problem, m_fields.control(problem->field));
         return;
     }
     const std::optional<QList<equipment::Rate>> rates = readRates();
@@ -282,8 +271,5 @@ void frmCompanyInfo::txtKeyPressDelay_LostFocus()
 {
     if (CompanyEntry::keyPressDelayAccepted(txtKeyPressDelay->text()))
         return;
-    const FieldProblem problem = CompanyEntry::keyPressDelayTooSmall();
-    Messages::show(this, problem.text, problem.title);
-    txtKeyPressDelay->setFocus(Qt::OtherFocusReason);
-    txtKeyPressDelay->selectAll();
+    Messages::showProblem(this, CompanyEntry::keyPressDelayTooSmall(), txtKeyPressDelay);
 }

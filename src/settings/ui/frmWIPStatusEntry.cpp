@@ -50,9 +50,7 @@ void frmWIPStatusEntry::buildForm()
     color->addWidget(txtColor, 1);
     color->addWidget(btnSelectColor);
     auto *form = new QFormLayout;
-    form->addRow(build::caption(u"Status", cmbStatus), cmbStatus);
-    form->addRow(build::caption(u"ID", txtID), txtID);
-    form->addRow(build::caption(u"Name", txtName), txtName);
+    build::formRows(form, { { u"Status", cmbStatus }, { u"ID", txtID }, { u"Name", txtName } });
     form->addRow(build::caption(u"Color", txtColor), color);
 
     auto *buttons = new QHBoxLayout;
@@ -67,9 +65,7 @@ void frmWIPStatusEntry::buildForm()
     InstallKeySearch(cmbStatus, [this] { return this->context().company().keyPressDelay; });
     setDefaultButton(btnSave);
     routeEnterToDefault(cmbStatus);
-    const QList<QWidget *> order = { cmbStatus, txtName, btnSelectColor, btnNew, btnSave, btnExit };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder({ cmbStatus, txtName, btnSelectColor, btnNew, btnSave, btnExit });
 
     connect(cmbStatus, &QComboBox::activated, this, &frmWIPStatusEntry::cmbStatus_Click);
     connect(btnSelectColor, &QPushButton::clicked, this, &frmWIPStatusEntry::btnSelectColor_Click);
@@ -178,11 +174,8 @@ void frmWIPStatusEntry::btnSave_Click()
         btnNew_Click();
         LoadStatusList();
     });
-    if (saved && problem) {
-        Messages::show(this, problem->text, problem->title);
-        txtName->setFocus(Qt::OtherFocusReason);
-        txtName->selectAll();
-    }
+    if (saved && problem)
+        Messages::showProblem(this, *problem, txtName);
 }
 
 void frmWIPStatusEntry::btnExit_Click()

@@ -1,7 +1,7 @@
 #include "shell/ui/BackupUi.h"
 
-#include "base/Permissions.h"
 #include "base/Clock.h"
+#include "base/Permissions.h"
 #include "base/PrivateFiles.h"
 #include "data/Backup.h"
 #include "data/Database.h"

@@ -87,7 +87,7 @@ frmAbout::frmAbout(AppContext &context)
     layout->addLayout(buttons, 0, 2);
     layout->setColumnStretch(1, 1);
 
-    setTabOrder(cmdOK, cmdSysInfo);
+    build::tabOrder({ cmdOK, cmdSysInfo });
     setFocusProxy(cmdOK);
 
     connect(cmdOK, &QPushButton::clicked, this, [this] { closeScreen(); });

@@ -46,9 +46,7 @@ frmLogin::frmLogin(AppContext &context)
     layout->addLayout(fields);
     layout->addLayout(buttons);
 
-    setTabOrder(txtUsername, txtPassword);
-    setTabOrder(txtPassword, btnLogin);
-    setTabOrder(btnLogin, btnCancel);
+    build::tabOrder({ txtUsername, txtPassword, btnLogin, btnCancel });
     setFocusProxy(txtUsername);
 
     tmrDelay = build::named(new QTimer(this), "tmrDelay");

@@ -299,11 +299,9 @@ void frmEmployeeEntry::btnSave_Click()
     }
     if (!problem)
         return;
-    Messages::show(this, problem->text, problem->title);
     if (problem->field == QLatin1String("Username"))
         txtUsername->clear();
-    if (QWidget *control = m_fields.control(problem->field))
-        control->setFocus(Qt::OtherFocusReason);
+    Messages::showProblem(this, *problem, m_fields.control(problem->field));
 }
 
 void frmEmployeeEntry::btnExit_Click()
@@ -318,8 +316,6 @@ void frmEmployeeEntry::txtUsername_LostFocus()
         return;
     if (!taken)
         return;
-    const FieldProblem problem = EmployeeEntry::usernameExists();
-    Messages::show(this, problem.text, problem.title);
     txtUsername->clear();
-    txtUsername->setFocus(Qt::OtherFocusReason);
+    Messages::showProblem(this, EmployeeEntry::usernameExists(), txtUsername);
 }

@@ -82,30 +82,11 @@ void frmEmployeeEntry::buildUi()
     // The personal fields.
     auto *info = build::named(new QGroupBox(QStringLiteral("Employee Info")), "fraEmployeeInfo");
     auto *infoGrid = new QGridLayout(info);
-    int row = 0;
-    const auto addRow = [&](QStringView caption, QWidget *first, QWidget *second = nullptr) {
-        infoGrid->addWidget(build::caption(caption, first), row, 0);
-        if (second) {
-            auto *pair = new QHBoxLayout;
-            pair->addWidget(first);
-            pair->addWidget(second, 1);
-            infoGrid->addLayout(pair, row, 1);
-        } else {
-            infoGrid->addWidget(first, row, 1);
-        }
-        ++row;
-    };
-    addRow(u"First Name", txtFirstName);
-    addRow(u"Middle Name", txtMiddleName);
-    addRow(u"Last Name", txtLastName);
-    addRow(u"Address1", txtAddress1);
-    addRow(u"Address2", txtAddress2);
-    addRow(u"City", txtCity);
-    addRow(u"State/Zip", cmbState, txtZip);
-    addRow(u"Phone", txtPhone);
-    addRow(u"Cell", txtCell);
-    addRow(u"Fax", txtFax);
-    addRow(u"Email", txtEmail);
+    int row = build::captionRows(infoGrid, 0,
+        { { u"First Name", { txtFirstName } }, { u"Middle Name", { txtMiddleName } }, { u"Last Name", { txtLastName } },
+            { u"Address1", { txtAddress1 } }, { u"Address2", { txtAddress2 } }, { u"City", { txtCity } },
+            { u"State/Zip", { cmbState, txtZip } }, { u"Phone", { txtPhone } }, { u"Cell", { txtCell } },
+            { u"Fax", { txtFax } }, { u"Email", { txtEmail } } });
     infoGrid->addWidget(chkInactive, row++, 1);
     infoGrid->setColumnStretch(1, 1);
     infoGrid->setRowStretch(row, 1);
@@ -155,9 +136,7 @@ void frmEmployeeEntry::buildUi()
     main->addLayout(buttons);
     resize(656, 561);
 
-    const QList<QWidget *> order = { cmbName, txtFirstName, txtMiddleName, txtLastName, txtAddress1, txtAddress2,
-        txtCity, cmbState, txtZip, txtPhone, txtCell, txtFax, txtEmail, chkInactive, cmbType, txtUsername, txtPassword,
-        lstAllPermissions, btnAdd, btnRemove, btnAddAll, btnRemoveAll, lstUserPermissions, btnNew, btnSave, btnExit };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder({ cmbName, txtFirstName, txtMiddleName, txtLastName, txtAddress1, txtAddress2, txtCity, cmbState,
+        txtZip, txtPhone, txtCell, txtFax, txtEmail, chkInactive, cmbType, txtUsername, txtPassword, lstAllPermissions,
+        btnAdd, btnRemove, btnAddAll, btnRemoveAll, lstUserPermissions, btnNew, btnSave, btnExit });
 }

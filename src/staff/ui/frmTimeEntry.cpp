@@ -1,6 +1,7 @@
 #include "staff/ui/frmTimeEntry.h"
 
 #include "base/Clock.h"
+#include "base/Permissions.h"
 #include "shell/AppContext.h"
 #include "staff/ui/Choices.h"
 #include "widgets/Build.h"
@@ -56,21 +57,10 @@ void frmTimeEntry::buildUi()
     btnExit = build::button("btnExit", u"Exit", this);
 
     auto *form = new QGridLayout;
-    int row = 0;
-    auto add = [&](QStringView caption, QWidget *control, QWidget *buddy = nullptr) {
-        QLabel *label = build::caption(caption, buddy ? buddy : control, this);
-        // The notes' caption sits at their first line, the others beside their box.
-        form->addWidget(label, row, 0, Qt::AlignLeft | (control == txtNotes ? Qt::AlignTop : Qt::AlignVCenter));
-        form->addWidget(control, row++, 1);
-    };
-    add(u"ID:", lblID);
-    add(u"Employee:", cmbEmployee);
-    add(u"Date:", dtStartDate);
-    add(u"WIP:", cmbWIP);
-    add(u"Hours:", txtHours);
-    add(u"Notes:", txtNotes);
-    add(u"Entered:", lblEntered);
-    add(u"Edited:", lblEdited);
+    build::captionRows(form, 0,
+        { { u"ID:", { lblID } }, { u"Employee:", { cmbEmployee } }, { u"Date:", { dtStartDate } },
+            { u"WIP:", { cmbWIP } }, { u"Hours:", { txtHours } }, { u"Notes:", { txtNotes } },
+            { u"Entered:", { lblEntered } }, { u"Edited:", { lblEdited } } });
     form->setColumnStretch(1, 1);
     form->setRowStretch(5, 1);
     for (QWidget *narrow : { static_cast<QWidget *>(dtStartDate), static_cast<QWidget *>(txtHours) })
@@ -86,10 +76,7 @@ void frmTimeEntry::buildUi()
     main->addLayout(form, 1);
     main->addLayout(buttons);
 
-    const QList<QWidget *> order
-        = { cmbEmployee, dtStartDate, cmbWIP, txtHours, txtNotes, btnSave, btnNew, btnDelete, btnExit };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder({ cmbEmployee, dtStartDate, cmbWIP, txtHours, txtNotes, btnSave, btnNew, btnDelete, btnExit });
     // Enter in a box saves the entry; the notes take it as a new line.
     setDefaultButton(btnSave);
 
@@ -207,18 +194,12 @@ bool frmTimeEntry::save()
         return false;
     if (const std::optional<FieldProblem> problem = staff::checkEntry(
             m_record, cmbEmployee->currentIndex() >= 0, cmbWIP->currentIndex() >= 0, txtHours->text())) {
-        Messages::show(this, problem->text, problem->title);
-        if (QWidget *control = m_fields.control(problem->field)) {
-            control->setFocus(Qt::OtherFocusReason);
-            if (control == txtHours)
-                txtHours->selectAll();
-        }
+        Messages::showProblem(this, *problem, m_fields.control(problem->field));
         return false;
     }
     const staff::TimeRecord record = m_fields.read(m_record);
     if (const std::optional<FieldProblem> problem = staff::checkTexts(record)) {
-        Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
-        txtNotes->setFocus(Qt::OtherFocusReason);
+        Messages::showProblem(this, *problem, txtNotes, Messages::Icon::Exclamation);
         return false;
     }
     return guarded([&] {
@@ -264,7 +245,7 @@ void frmTimeEntry::btnDelete_Click()
     if (!maySave())
         return;
     bool allowed = false;
-    if (!guarded([&] { allowed = context().HasPermission(QStringLiteral("Delete Employee Time")); }))
+    if (!guarded([&] { allowed = context().HasPermission(Permissions::deleteTime); }))
         return;
     if (context().sessionLost())
         return;

@@ -1,6 +1,7 @@
 #include "staff/ui/frmTimeNavigator.h"
 
 #include "base/Clock.h"
+#include "base/Permissions.h"
 #include "shell/AppContext.h"
 #include "staff/TimeEntry.h"
 #include "staff/TimeLines.h"
@@ -59,11 +60,7 @@ void frmTimeNavigator::buildUi()
         button->setAutoDefault(true);
     // Enter in the choices refreshes; in the grid it opens the booking.
     setDefaultButton(btnRefresh);
-    setTabOrder(cmbEmployee, dtStart);
-    setTabOrder(dtStart, dtEnd);
-    setTabOrder(dtEnd, btnRefresh);
-    setTabOrder(btnRefresh, btnExit);
-    setTabOrder(btnExit, vsfgTime);
+    build::tabOrder({ cmbEmployee, dtStart, dtEnd, btnRefresh, btnExit, vsfgTime });
 
     connect(btnRefresh, &QPushButton::clicked, this, &frmTimeNavigator::btnRefresh_Click);
     connect(btnExit, &QPushButton::clicked, this, &frmTimeNavigator::btnExit_Click);
@@ -73,7 +70,7 @@ void frmTimeNavigator::buildUi()
 
 void frmTimeNavigator::load()
 {
-    const bool everyone = context().HasPermission(QStringLiteral("Employee Time Manager"));
+    const bool everyone = context().HasPermission(Permissions::timeManager);
     Choices::fill(cmbEmployee, cmbEmployeeID, staff::listedEmployees(context().db(), everyone, context().UserID()));
     const QDateTime now = Clock::now();
     dtStart->setDateTime(now.addMonths(-1));

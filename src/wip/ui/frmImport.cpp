@@ -44,25 +44,10 @@ void frmImport::buildUi()
     btnImport->setEnabled(false);
 
     auto *grid = new QGridLayout;
-    int row = 0;
-    auto addRow = [&](QStringView caption, QWidget *buddy, QLayout *fields) {
-        grid->addWidget(build::caption(caption, buddy), row, 0);
-        grid->addLayout(fields, row++, 1);
-    };
-    auto line = [](std::initializer_list<QWidget *> widgets) {
-        auto *layout = new QHBoxLayout;
-        layout->setContentsMargins(0, 0, 0, 0);
-        for (QWidget *w : widgets)
-            layout->addWidget(w, qobject_cast<QLineEdit *>(w) && w->maximumWidth() == QWIDGETSIZE_MAX ? 1 : 0);
-        return layout;
-    };
-    addRow(u"Search", txtSearch, line({ txtSearch, btnFind }));
-    addRow(u"Customers", cmbName, line({ cmbName, cmbID }));
-    addRow(u"Name", txtName, line({ txtName }));
-    addRow(u"Company", txtCompany, line({ txtCompany }));
-    addRow(u"Address", txtAddress, line({ txtAddress }));
-    addRow(u"City, State, Zip", txtCity, line({ txtCity, txtState, txtZip }));
-    addRow(u"Phone", txtPhone, line({ txtPhone }));
+    build::captionRows(grid, 0,
+        { { u"Search", { txtSearch, btnFind } }, { u"Customers", { cmbName, cmbID } }, { u"Name", { txtName } },
+            { u"Company", { txtCompany } }, { u"Address", { txtAddress } },
+            { u"City, State, Zip", { txtCity, txtState, txtZip } }, { u"Phone", { txtPhone } } });
     grid->setColumnStretch(1, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -74,10 +59,8 @@ void frmImport::buildUi()
     main->addStretch(1);
     main->addLayout(buttons);
 
-    const QList<QWidget *> order { txtSearch, btnFind, cmbName, txtName, txtCompany, txtAddress, txtCity, txtState,
-        txtZip, txtPhone, btnImport, btnCancel };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    build::tabOrder({ txtSearch, btnFind, cmbName, txtName, txtCompany, txtAddress, txtCity, txtState, txtZip, txtPhone,
+        btnImport, btnCancel });
 
     // Enter in the search box finds; every pick in the list (mouse, arrow
     // keys) shows that customer.

@@ -129,11 +129,6 @@ void frmWIPEntry::buildFields()
 
 // ---- lists and loading
 
-void frmWIPEntry::ReloadValues()
-{
-    guarded([this] { reloadLists(); });
-}
-
 void frmWIPEntry::reloadLists()
 {
     fillLists(wip::loadWipLists(context().db()));
@@ -288,9 +283,7 @@ void frmWIPEntry::btnSave_Click()
     if (!problem)
         problem = wip::validate(record);
     if (problem) {
-        Messages::show(this, problem->text, problem->title, Messages::Icon::Exclamation);
-        if (QWidget *control = m_fields.control(problem->field))
-            control->setFocus(Qt::OtherFocusReason);
+        Messages::showProblem(this, *problem, m_fields.control(problem->field), Messages::Icon::Exclamation);
         return;
     }
     const QStringList contractors = contractorsOnScreen();
@@ -366,7 +359,7 @@ void frmWIPEntry::ImportCustomer(const wip::ImportedCustomer &customer)
         states << cmbState->itemText(i);
     const wip::StatePick pick = wip::pickState(states, customer.state);
     if (pick.problem)
-        Messages::show(this, pick.problem->text, pick.problem->title, Messages::Icon::Exclamation);
+        Messages::showProblem(this, *pick.problem, nullptr, Messages::Icon::Exclamation);
     else
         cmbState->setCurrentIndex(pick.index);
     txtZip->setText(customer.zip);

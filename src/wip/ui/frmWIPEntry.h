@@ -35,8 +35,6 @@ public:
     // nothing, an unknown ID keeps what the screen shows. Database errors are
     // reported; the screen keeps its contents.
     void LoadWIP(const QString &wipId);
-    // Refills every list and puts the date pickers on today.
-    void ReloadValues();
     // Empties the screen for a new WIP; the lists keep their items.
     void ClearForm();
     // Refills the labour tab for the WIP shown: its bookings by date, then
@@ -62,8 +60,10 @@ private:
     void wireUi();
     void buildFields();
 
-    // As the public procedures, throwing data::DbError.
+    // Refills every list and puts the date pickers on today. Throws
+    // data::DbError.
     void reloadLists();
+    // As LoadWIP, throwing data::DbError.
     void loadRecord(qint64 id);
     void fillLists(const wip::WipLists &lists);
 

@@ -236,12 +236,10 @@ void frmWIPEntry::buildUi()
     main->addWidget(SSTab1, 1);
 
     // Keyboard order follows the screen from top left to bottom right.
-    QWidget *order[] = { cmbWIP, btnNew, btnSave, btnPrint, btnDryingLog, btnExit, cmbCustomer, btnImport, txtAddress,
+    build::tabOrder({ cmbWIP, btnNew, btnSave, btnPrint, btnDryingLog, btnExit, cmbCustomer, btnImport, txtAddress,
         txtCity, cmbState, txtZip, txtPhone, cmbType, cmbStatus, cmbRep, dtStart, chkDryingDays, cmbInsurance, cmbAgent,
         cmbAdjuster, txtPaperwork, txtInitialScope, cmbSoftware, cmbPayment, txtRugs, chkRugs, chkItel, dtItel,
         dtAdjusterUpdated, cmbAdjusterUpdated, txtCarpetRooms, txtHowHear, txtTime, cmbTypeOfService, chkEstimate,
         chkBilled, chkCOS, chkMoveout, chkHVAC, chkContents, chkPhotos, txtNotes, cmbSubcontractor, btnAddSubcontractor,
-        btnDeleteSubcontractor, lstSubcontractor };
-    for (size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+        btnDeleteSubcontractor, lstSubcontractor });
 }
