@@ -28,4 +28,12 @@ Fields Row::read(std::initializer_list<const char *> names) const
     return fields;
 }
 
+Fields Row::read(const Fields &columns) const
+{
+    Fields fields;
+    for (const auto &column : columns)
+        fields << qMakePair(column.first, (*this)[column.first]);
+    return fields;
+}
+
 } // namespace data

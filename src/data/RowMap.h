@@ -30,6 +30,8 @@ public:
     // The named columns as read: what a record keeps to tell what its save
     // changes (Connection::updateRowAtVersion).
     Fields read(std::initializer_list<const char *> names) const;
+    // The same for the columns a record saves (their values left aside).
+    Fields read(const Fields &columns) const;
 
 private:
     const Rows &m_rows;
