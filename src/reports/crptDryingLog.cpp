@@ -19,16 +19,6 @@ namespace {
     const QColor kDryTint(0xe2, 0xf2, 0xe2);
     const QString kTick = QStringLiteral(" \u2713");
 
-    QString joined(const QStringList &parts, const QString &separator)
-    {
-        QStringList present;
-        for (const QString &part : parts) {
-            if (!part.trimmed().isEmpty())
-                present << part.trimmed();
-        }
-        return present.join(separator);
-    }
-
     QString value(double number)
     {
         return QLocale::c().toString(number, 'f', 1);

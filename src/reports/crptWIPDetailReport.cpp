@@ -19,16 +19,6 @@ namespace {
         return data.isNull(field) ? QString() : Formats::plainNumber(data.number(field));
     }
 
-    QString joined(const QStringList &parts, const QString &separator)
-    {
-        QStringList present;
-        for (const QString &part : parts) {
-            if (!part.trimmed().isEmpty())
-                present << part.trimmed();
-        }
-        return present.join(separator);
-    }
-
 } // namespace
 
 crptWIPDetailReport::crptWIPDetailReport()
