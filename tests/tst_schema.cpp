@@ -3,6 +3,7 @@
 #include "data/Database.h"
 #include "data/DemoData.h"
 #include "data/References.h"
+#include "data/RowMap.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
 #include "drying/DryingLog.h"
@@ -352,6 +353,58 @@ private slots:
         const qint64 second
             = testdb::insertRow(QStringLiteral("WIP"), { { QStringLiteral("Customer"), QStringLiteral("Next") } });
         QCOMPARE(second, blank + 1);
+    }
+
+    // A row is read by its columns' names, whatever their order, case or
+    // table alias; a name the statement does not yield is an error, never a
+    // NULL. one() reads the first row, all() every row.
+    void rowsReadByName_data()
+    {
+        QTest::addColumn<QString>("select");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QStringList>("expected"); // {a}, {b}: the two jobs' IDs
+        QTest::addColumn<bool>("refused");
+        const QStringList both { "{a} Ames 10.50", "{b} Bell 0.00" };
+        QTest::newRow("listed in table order") << "W.ID, W.Customer, W.AmountBilled"
+                                               << "" << both << false;
+        QTest::newRow("reordered") << "AmountBilled, ID, Customer"
+                                   << "" << both << false;
+        QTest::newRow("the second") << "Customer, AmountBilled, ID"
+                                    << "WHERE ID = {b}" << both.mid(1) << false;
+        QTest::newRow("none") << "ID, Customer, AmountBilled"
+                              << "WHERE ID = 0" << QStringList() << false;
+        QTest::newRow("a column missing") << "ID, Customer"
+                                          << "" << QStringList() << true;
+    }
+    void rowsReadByName()
+    {
+        QFETCH(QString, select);
+        QFETCH(QString, where);
+        QFETCH(QStringList, expected);
+        QFETCH(bool, refused);
+        JT_FRESH_DB(db);
+        const qint64 a = testdb::insertRow("WIP", { { "Customer", "Ames" }, { "AmountBilled", 10.5 } });
+        const qint64 b = testdb::insertRow("WIP", { { "Customer", "Bell" }, { "AmountBilled", 0.0 } });
+        auto withIds = [a, b](QString text) {
+            return text.replace("{a}", QString::number(a)).replace("{b}", QString::number(b));
+        };
+        where = withIds(where);
+        for (QString &line : expected)
+            line = withIds(line);
+        const QString sql = QStringLiteral("SELECT %1 FROM WIP W %2 ORDER BY W.ID").arg(select, where);
+        auto text = [](const data::Row &r) {
+            return QStringLiteral("%1 %2 %3")
+                .arg(r["id"].toString(), r["CUSTOMER"].toString(),
+                    QString::number(r["AmountBilled"].toDouble(), 'f', 2));
+        };
+        if (refused) {
+            QVERIFY_THROWS_EXCEPTION(data::DbError, data::all(testdb::exec(sql), text));
+            QVERIFY_THROWS_EXCEPTION(data::DbError, data::one(testdb::exec(sql), text));
+            return;
+        }
+        QCOMPARE(data::all(testdb::exec(sql), text), expected);
+        const std::optional<QString> first = data::one(testdb::exec(sql), text);
+        QCOMPARE(first.value_or(QString()), expected.value(0));
     }
 
     void transactionRollsBackOnError()

@@ -11,3 +11,15 @@ struct FieldProblem
     QString text;
     QString title;
 };
+
+// The problems one part of the program finds, all shown under its title:
+// `problem("Name", text)` where `const ProblemTitle problem { "Drying Log" }`.
+struct ProblemTitle
+{
+    QString title;
+
+    FieldProblem operator()(const char *field, const QString &text) const
+    {
+        return FieldProblem { QString::fromLatin1(field), text, title };
+    }
+};

@@ -3,41 +3,20 @@
 #include "base/Formats.h"
 #include "data/Database.h"
 #include "data/Dates.h"
+#include "data/RowMap.h"
 #include "data/Schema.h"
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace drying {
 
 namespace {
 
-    QString title()
-    {
-        return QStringLiteral("Drying Log");
-    }
-
-    FieldProblem problem(const char *field, const QString &text)
-    {
-        return FieldProblem { QString::fromLatin1(field), text, title() };
-    }
-
     QVariant dayValue(const QDate &day)
     {
         return QVariant(day.startOfDay());
-    }
-
-    // The width comes from the schema, as everywhere else; the message
-    // names the field as the log's users know it.
-    std::optional<FieldProblem> checkText(
-        const char *table, const char *field, const QString &label, const QString &value, bool required)
-    {
-        if (required && value.trimmed().isEmpty())
-            return problem(field, QStringLiteral("Enter the %1.").arg(label));
-        const int width = data::textWidth(QString::fromLatin1(table), QString::fromLatin1(field));
-        if (width > 0 && value.size() > width)
-            return problem(field, QStringLiteral("The %1 is longer than %2 characters.").arg(label).arg(width));
-        return std::nullopt;
     }
 
     std::optional<FieldProblem> checkAmount(const char *field, const QString &label, double value)
@@ -47,33 +26,26 @@ namespace {
         return problem(field, QStringLiteral("The %1 must be a number of 0 or more.").arg(label));
     }
 
-    Room roomOf(const data::Rows &q)
+    Room roomOf(const data::Row &r)
     {
-        Room room;
-        room.id = q.value(0).toLongLong();
-        room.wipId = q.value(1).toLongLong();
-        room.name = q.value(2).toString();
-        room.affected = q.value(3).toBool();
-        room.outside = q.value(4).toBool();
-        room.rowVersion = q.value(5);
-        room.loaded = { { QStringLiteral("Name"), q.value(2) }, { QStringLiteral("Affected"), q.value(3) } };
-        return room;
+        return Room { r["ID"].toLongLong(), r["WIPID"].toLongLong(), r["Name"].toString(), r["Affected"].toBool(),
+            r["Outside"].toBool(), r["RowVersion"], r.read({ "Name", "Affected" }) };
     }
 
     const QString kRoomColumns = QStringLiteral("ID, WIPID, Name, Affected, Outside, RowVersion");
 
     std::optional<Room> findRoom(data::Connection &db, qint64 roomId)
     {
-        data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE ID = ?").arg(kRoomColumns), { roomId });
-        if (!q.next())
-            return std::nullopt;
-        return roomOf(q);
+        return data::one(
+            db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE ID = ?").arg(kRoomColumns), { roomId }), roomOf);
     }
 
     // The checks of a room's name within its job (`roomId` 0 for a new one).
     std::optional<FieldProblem> checkRoomName(data::Connection &db, qint64 wipId, qint64 roomId, const QString &name)
     {
-        if (auto bad = checkText("DryingRoom", "Name", QStringLiteral("room's name"), name.trimmed(), true))
+        if (name.trimmed().isEmpty())
+            return problem("Name", QStringLiteral("Enter the room's name."));
+        if (auto bad = data::tooLong(QStringLiteral("DryingRoom"), { { QStringLiteral("Name"), name.trimmed() } }))
             return bad;
         if (name.trimmed().compare(outsideName(), Qt::CaseInsensitive) == 0)
             return problem("Name", QStringLiteral("Every job has its own \"Outside\"; give the room another name."));
@@ -91,56 +63,41 @@ namespace {
         return problem("Name", QStringLiteral("The \"Outside\" room can be neither renamed nor deleted."));
     }
 
-    AtmosphereReading atmosphereOf(const data::Rows &q, TemperatureUnit unit)
+    AtmosphereReading atmosphereOf(const data::Row &r, TemperatureUnit unit)
     {
-        AtmosphereReading r;
-        r.id = q.value(0).toLongLong();
-        r.roomId = q.value(1).toLongLong();
-        r.takenAt = data::dateTimeOf(q.value(2));
-        r.temperature = fromFahrenheit(q.value(3).toDouble(), unit);
-        r.humidity = q.value(4).toDouble();
-        r.enteredBy = q.value(5).toString();
-        r.enteredDate = data::dateTimeOf(q.value(6));
-        r.editedBy = q.value(7).toString();
-        r.editedDate = data::dateTimeOf(q.value(8));
-        r.rowVersion = q.value(9);
-        r.loaded = { { QStringLiteral("RoomID"), q.value(1) }, { QStringLiteral("TakenAt"), q.value(2) },
-            { QStringLiteral("Temperature"), q.value(3) }, { QStringLiteral("Humidity"), q.value(4) } };
-        return r;
+        AtmosphereReading reading;
+        reading.id = r["ID"].toLongLong();
+        reading.roomId = r["RoomID"].toLongLong();
+        reading.takenAt = data::dateTimeOf(r["TakenAt"]);
+        reading.temperature = fromFahrenheit(r["Temperature"].toDouble(), unit);
+        reading.humidity = r["Humidity"].toDouble();
+        reading.enteredBy = r["EnteredBy"].toString();
+        reading.enteredDate = data::dateTimeOf(r["EnteredDate"]);
+        reading.editedBy = r["EditedBy"].toString();
+        reading.editedDate = data::dateTimeOf(r["EditedDate"]);
+        reading.rowVersion = r["RowVersion"];
+        reading.loaded = r.read({ "RoomID", "TakenAt", "Temperature", "Humidity" });
+        return reading;
     }
 
     const QString kAtmosphereColumns
         = QStringLiteral("A.ID, A.RoomID, A.TakenAt, A.Temperature, A.Humidity, "
                          "A.EnteredBy, A.EnteredDate, A.EditedBy, A.EditedDate, A.RowVersion");
 
-    MoisturePoint pointOf(const data::Rows &q)
+    MoisturePoint pointOf(const data::Row &r)
     {
-        MoisturePoint p;
-        p.id = q.value(0).toLongLong();
-        p.roomId = q.value(1).toLongLong();
-        p.material = q.value(2).toString();
-        p.location = q.value(3).toString();
-        p.meter = q.value(4).toString();
-        p.dryGoal = q.value(5).toDouble();
-        p.rowVersion = q.value(6);
-        p.loaded = { { QStringLiteral("RoomID"), q.value(1) }, { QStringLiteral("Material"), q.value(2) },
-            { QStringLiteral("Location"), q.value(3) }, { QStringLiteral("Meter"), q.value(4) },
-            { QStringLiteral("DryGoal"), q.value(5) } };
-        return p;
+        return MoisturePoint { r["ID"].toLongLong(), r["RoomID"].toLongLong(), r["Material"].toString(),
+            r["Location"].toString(), r["Meter"].toString(), r["DryGoal"].toDouble(), r["RowVersion"],
+            r.read({ "RoomID", "Material", "Location", "Meter", "DryGoal" }) };
     }
 
     const QString kPointColumns
         = QStringLiteral("P.ID, P.RoomID, P.Material, P.Location, P.Meter, P.DryGoal, P.RowVersion");
 
-    MoistureReading moistureOf(const data::Rows &q)
+    MoistureReading moistureOf(const data::Row &r)
     {
-        MoistureReading m;
-        m.id = q.value(0).toLongLong();
-        m.pointId = q.value(1).toLongLong();
-        m.day = data::dateOf(q.value(2));
-        m.value = q.value(3).toDouble();
-        m.rowVersion = q.value(4);
-        return m;
+        return MoistureReading { r["ID"].toLongLong(), r["PointID"].toLongLong(), data::dateOf(r["TakenAt"]),
+            r["Value"].toDouble(), r["RowVersion"] };
     }
 
     const QString kMoistureColumns = QStringLiteral("M.ID, M.PointID, M.TakenAt, M.Value, M.RowVersion");
@@ -220,10 +177,8 @@ qint64 ensureOutsideRoom(data::Connection &db, qint64 wipId)
 
 QList<Room> loadRooms(data::Connection &db, qint64 wipId)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE WIPID = ?").arg(kRoomColumns), { wipId });
-    QList<Room> rooms;
-    while (q.next())
-        rooms << roomOf(q);
+    QList<Room> rooms = data::all(
+        db.exec(QStringLiteral("SELECT %1 FROM DryingRoom WHERE WIPID = ?").arg(kRoomColumns), { wipId }), roomOf);
     std::stable_sort(rooms.begin(), rooms.end(), [](const Room &a, const Room &b) {
         const int rankA = a.outside ? 2 : a.affected ? 0 : 1;
         const int rankB = b.outside ? 2 : b.affected ? 0 : 1;
@@ -333,26 +288,23 @@ void deleteAtmosphere(data::Connection &db, qint64 readingId)
 
 QList<AtmosphereReading> loadAtmosphere(data::Connection &db, qint64 roomId, TemperatureUnit unit)
 {
-    data::Rows q
-        = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
-                      .arg(kAtmosphereColumns),
-            { roomId });
-    QList<AtmosphereReading> readings;
-    while (q.next())
-        readings << atmosphereOf(q, unit);
-    return readings;
+    return data::all(
+        db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A WHERE A.RoomID = ? ORDER BY A.TakenAt, A.ID")
+                    .arg(kAtmosphereColumns),
+            { roomId }),
+        [unit](const data::Row &r) { return atmosphereOf(r, unit); });
 }
 
 // ---- Moisture points ----
 
 std::optional<FieldProblem> validate(const MoisturePoint &point)
 {
-    const char *table = "MoisturePoint";
-    if (auto bad = checkText(table, "Material", QStringLiteral("material"), point.material.trimmed(), true))
-        return bad;
-    if (auto bad = checkText(table, "Location", QStringLiteral("location"), point.location.trimmed(), false))
-        return bad;
-    if (auto bad = checkText(table, "Meter", QStringLiteral("meter"), point.meter.trimmed(), false))
+    if (point.material.trimmed().isEmpty())
+        return problem("Material", QStringLiteral("Enter the material."));
+    if (auto bad = data::tooLong(QStringLiteral("MoisturePoint"),
+            { { QStringLiteral("Material"), point.material.trimmed() },
+                { QStringLiteral("Location"), point.location.trimmed() },
+                { QStringLiteral("Meter"), point.meter.trimmed() } }))
         return bad;
     return checkAmount("DryGoal", QStringLiteral("dry goal"), point.dryGoal);
 }
@@ -424,13 +376,15 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
 {
     JobLog log;
     log.unit = unit;
-    data::Rows job = db.exec(QStringLiteral("SELECT Customer, Status, StartDate FROM WIP WHERE ID = ?"), { wipId });
-    if (!job.next())
+    const auto job
+        = data::one(db.exec(QStringLiteral("SELECT Customer, Status, StartDate FROM WIP WHERE ID = ?"), { wipId }),
+            [](const data::Row &r) {
+                return std::tuple(r["Customer"].toString(), r["Status"].toString(), data::dateOf(r["StartDate"]));
+            });
+    if (!job)
         return log;
     log.wipId = wipId;
-    log.customer = job.value(0).toString();
-    log.status = job.value(1).toString();
-    log.startDate = data::dateOf(job.value(2));
+    std::tie(log.customer, log.status, log.startDate) = *job;
 
     // The job's readings and points in three statements, whatever its rooms.
     QHash<qint64, QList<AtmosphereReading>> atmosphere;
@@ -442,35 +396,33 @@ JobLog loadLog(data::Connection &db, qint64 wipId, const QDate &today, Temperatu
         if (day > last)
             last = day;
     };
-    data::Rows a = db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A JOIN DryingRoom R ON R.ID = A.RoomID "
-                                          "WHERE R.WIPID = ? ORDER BY A.TakenAt, A.ID")
-                               .arg(kAtmosphereColumns),
-        { wipId });
-    while (a.next()) {
-        const AtmosphereReading reading = atmosphereOf(a, unit);
+    for (const AtmosphereReading &reading :
+        data::all(db.exec(QStringLiteral("SELECT %1 FROM DryingAtmosphere A JOIN DryingRoom R ON R.ID = A.RoomID "
+                                         "WHERE R.WIPID = ? ORDER BY A.TakenAt, A.ID")
+                              .arg(kAtmosphereColumns),
+                      { wipId }),
+            [unit](const data::Row &r) { return atmosphereOf(r, unit); })) {
         widen(reading.takenAt.date());
         atmosphere[reading.roomId] << reading;
     }
     QHash<qint64, QList<MoisturePoint>> points;
-    data::Rows p = db.exec(
-        QStringLiteral("SELECT %1 FROM MoisturePoint P JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ? "
-                       "ORDER BY P.ID")
-            .arg(kPointColumns),
-        { wipId });
-    while (p.next()) {
-        const MoisturePoint point = pointOf(p);
+    for (const MoisturePoint &point :
+        data::all(db.exec(QStringLiteral("SELECT %1 FROM MoisturePoint P JOIN DryingRoom R ON R.ID = P.RoomID "
+                                         "WHERE R.WIPID = ? ORDER BY P.ID")
+                              .arg(kPointColumns),
+                      { wipId }),
+            pointOf))
         points[point.roomId] << point;
-    }
     QHash<qint64, QMap<QDate, double>> values;
     QHash<qint64, QMap<QDate, QVariant>> versions;
     // Of two values of one point and day the first saved counts, as for
     // saveMoistureReading(): it is read last.
-    data::Rows m = db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
-                                          "JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ? ORDER BY M.ID DESC")
-                               .arg(kMoistureColumns),
-        { wipId });
-    while (m.next()) {
-        const MoistureReading reading = moistureOf(m);
+    for (const MoistureReading &reading :
+        data::all(db.exec(QStringLiteral("SELECT %1 FROM MoistureReading M JOIN MoisturePoint P ON P.ID = M.PointID "
+                                         "JOIN DryingRoom R ON R.ID = P.RoomID WHERE R.WIPID = ? ORDER BY M.ID DESC")
+                              .arg(kMoistureColumns),
+                      { wipId }),
+            moistureOf)) {
         widen(reading.day);
         values[reading.pointId].insert(reading.day, reading.value);
         versions[reading.pointId].insert(reading.day, reading.rowVersion);

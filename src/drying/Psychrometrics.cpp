@@ -16,11 +16,6 @@ namespace {
     constexpr double kMagnusA = 17.625;
     constexpr double kMagnusB = 243.04;
 
-    QString title()
-    {
-        return QStringLiteral("Drying Log");
-    }
-
 } // namespace
 
 TemperatureUnit unitFromCode(const QString &code)
@@ -70,19 +65,17 @@ std::optional<FieldProblem> checkTemperature(double temperature, TemperatureUnit
     // A small allowance: the °C limits are rounded in the message.
     if (std::isfinite(f) && f >= kMinFahrenheit - 1e-9 && f <= kMaxFahrenheit + 1e-9)
         return std::nullopt;
-    return FieldProblem { QStringLiteral("Temperature"),
+    return problem("Temperature",
         QStringLiteral("The temperature must be a number from %1 to %2.")
             .arg(formatTemperature(fromFahrenheit(kMinFahrenheit, unit), unit),
-                formatTemperature(fromFahrenheit(kMaxFahrenheit, unit), unit)),
-        title() };
+                formatTemperature(fromFahrenheit(kMaxFahrenheit, unit), unit)));
 }
 
 std::optional<FieldProblem> checkHumidity(double relativeHumidity)
 {
     if (std::isfinite(relativeHumidity) && relativeHumidity >= 0 && relativeHumidity <= 100)
         return std::nullopt;
-    return FieldProblem { QStringLiteral("Humidity"),
-        QStringLiteral("The relative humidity must be a number from 0 to 100 %."), title() };
+    return problem("Humidity", QStringLiteral("The relative humidity must be a number from 0 to 100 %."));
 }
 
 std::optional<Conditions> conditions(double temperature, double relativeHumidity, TemperatureUnit unit)

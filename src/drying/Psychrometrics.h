@@ -11,6 +11,9 @@ namespace drying {
 
 enum class TemperatureUnit { Fahrenheit, Celsius };
 
+// The drying log's problems and messages, under "Drying Log".
+inline const ProblemTitle problem { QStringLiteral("Drying Log") };
+
 // The unit of the company setting's stored code ("F"/"C"); anything but "C"
 // (NULL included) is °F.
 TemperatureUnit unitFromCode(const QString &code);

@@ -3,6 +3,7 @@
 #include "base/Formats.h"
 #include "data/Database.h"
 #include "data/Dates.h"
+#include "data/RowMap.h"
 #include "data/Schema.h"
 
 #include <algorithm>
@@ -10,16 +11,6 @@
 namespace equipment {
 
 namespace {
-
-    QString title()
-    {
-        return QStringLiteral("Equipment");
-    }
-
-    FieldProblem problem(const char *field, const QString &text)
-    {
-        return FieldProblem { QString::fromLatin1(field), text, title() };
-    }
 
     QVariant nullableNumber(double value)
     {
@@ -29,20 +20,18 @@ namespace {
     const QString kUnitColumns
         = QStringLiteral("ID, AssetNo, EquipType, DehuKind, Pints, Description, Retired, RowVersion");
 
-    Unit unitOf(const data::Rows &q)
+    Unit unitOf(const data::Row &r)
     {
         Unit unit;
-        unit.id = q.value(0).toLongLong();
-        unit.assetNo = q.value(1).toString();
-        unit.type = q.value(2).toString();
-        unit.dehuKind = q.value(3).toString();
-        unit.pints = q.isNull(4) ? std::numeric_limits<double>::quiet_NaN() : q.value(4).toDouble();
-        unit.description = q.value(5).toString();
-        unit.retired = q.value(6).toBool();
-        unit.rowVersion = q.value(7);
-        unit.loaded = { { QStringLiteral("AssetNo"), q.value(1) }, { QStringLiteral("EquipType"), q.value(2) },
-            { QStringLiteral("DehuKind"), q.value(3) }, { QStringLiteral("Pints"), q.value(4) },
-            { QStringLiteral("Description"), q.value(5) }, { QStringLiteral("Retired"), q.value(6) } };
+        unit.id = r["ID"].toLongLong();
+        unit.assetNo = r["AssetNo"].toString();
+        unit.type = r["EquipType"].toString();
+        unit.dehuKind = r["DehuKind"].toString();
+        unit.pints = r.isNull("Pints") ? std::numeric_limits<double>::quiet_NaN() : r["Pints"].toDouble();
+        unit.description = r["Description"].toString();
+        unit.retired = r["Retired"].toBool();
+        unit.rowVersion = r["RowVersion"];
+        unit.loaded = r.read({ "AssetNo", "EquipType", "DehuKind", "Pints", "Description", "Retired" });
         return unit;
     }
 
@@ -53,40 +42,28 @@ namespace {
         "FROM EquipmentPlacement P JOIN Equipment E ON E.ID = P.EquipmentID "
         "JOIN DryingRoom R ON R.ID = P.RoomID LEFT JOIN WIP W ON W.ID = R.WIPID ");
 
-    Placement placementOf(const data::Rows &q)
+    Placement placementOf(const data::Row &r)
     {
         Placement p;
-        p.id = q.value(0).toLongLong();
-        p.equipmentId = q.value(1).toLongLong();
-        p.roomId = q.value(2).toLongLong();
-        p.placedAt = data::dateTimeOf(q.value(3));
-        p.removedAt = q.isNull(4) ? QDateTime() : data::dateTimeOf(q.value(4));
-        p.rowVersion = q.value(5);
-        p.assetNo = q.value(6).toString();
-        p.type = q.value(7).toString();
-        p.dehuKind = q.value(8).toString();
-        p.pints = q.value(9).toDouble();
-        p.roomName = q.value(10).toString();
-        p.wipId = q.value(11).toLongLong();
-        p.customer = q.value(12).toString();
+        p.id = r["ID"].toLongLong();
+        p.equipmentId = r["EquipmentID"].toLongLong();
+        p.roomId = r["RoomID"].toLongLong();
+        p.placedAt = data::dateTimeOf(r["PlacedAt"]);
+        p.removedAt = r.isNull("RemovedAt") ? QDateTime() : data::dateTimeOf(r["RemovedAt"]);
+        p.rowVersion = r["RowVersion"];
+        p.assetNo = r["AssetNo"].toString();
+        p.type = r["EquipType"].toString();
+        p.dehuKind = r["DehuKind"].toString();
+        p.pints = r["Pints"].toDouble();
+        p.roomName = r["Name"].toString();
+        p.wipId = r["WIPID"].toLongLong();
+        p.customer = r["Customer"].toString();
         return p;
     }
 
     std::optional<Placement> findPlacement(data::Connection &db, qint64 placementId)
     {
-        data::Rows q = db.exec(kPlacementSelect + QStringLiteral("WHERE P.ID = ?"), { placementId });
-        if (!q.next())
-            return std::nullopt;
-        return placementOf(q);
-    }
-
-    // The room's job; nothing for a room that is gone.
-    std::optional<qint64> jobOfRoom(data::Connection &db, qint64 roomId)
-    {
-        const QVariant wip = db.scalar(QStringLiteral("SELECT WIPID FROM DryingRoom WHERE ID = ?"), { roomId });
-        if (!wip.isValid())
-            return std::nullopt;
-        return wip.toLongLong();
+        return data::one(db.exec(kPlacementSelect + QStringLiteral("WHERE P.ID = ?"), { placementId }), placementOf);
     }
 
     qint64 insertPlacement(data::Connection &db, qint64 equipmentId, qint64 roomId, const QDateTime &at)
@@ -146,23 +123,25 @@ QString desiccant()
     return QStringLiteral("Desiccant");
 }
 
+std::optional<qint64> jobOfRoom(data::Connection &db, qint64 roomId)
+{
+    const QVariant wip = db.scalar(QStringLiteral("SELECT WIPID FROM DryingRoom WHERE ID = ?"), { roomId });
+    if (!wip.isValid())
+        return std::nullopt;
+    return wip.toLongLong();
+}
+
 // ---- The register ----
 
 QList<Unit> loadUnits(data::Connection &db)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM Equipment ORDER BY AssetNo").arg(kUnitColumns));
-    QList<Unit> units;
-    while (q.next())
-        units << unitOf(q);
-    return units;
+    return data::all(db.exec(QStringLiteral("SELECT %1 FROM Equipment ORDER BY AssetNo").arg(kUnitColumns)), unitOf);
 }
 
 std::optional<Unit> loadUnit(data::Connection &db, qint64 id)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM Equipment WHERE ID = ?").arg(kUnitColumns), { id });
-    if (!q.next())
-        return std::nullopt;
-    return unitOf(q);
+    return data::one(
+        db.exec(QStringLiteral("SELECT %1 FROM Equipment WHERE ID = ?").arg(kUnitColumns), { id }), unitOf);
 }
 
 std::optional<FieldProblem> validate(const Unit &unit)
@@ -234,11 +213,9 @@ int equipmentDays(const Placement &placement, const QDateTime &now)
 
 std::optional<Placement> currentPlacement(data::Connection &db, qint64 equipmentId)
 {
-    data::Rows q = db.exec(
-        kPlacementSelect + QStringLiteral("WHERE P.EquipmentID = ? AND P.RemovedAt IS NULL"), { equipmentId });
-    if (!q.next())
-        return std::nullopt;
-    return placementOf(q);
+    return data::one(
+        db.exec(kPlacementSelect + QStringLiteral("WHERE P.EquipmentID = ? AND P.RemovedAt IS NULL"), { equipmentId }),
+        placementOf);
 }
 
 QString whereText(const std::optional<Placement> &placement)
@@ -267,25 +244,19 @@ QString findUnit(data::Connection &db, const QString &assetNo)
 
 QList<Unit> unitsInShop(data::Connection &db)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM Equipment E WHERE (Retired IS NULL OR Retired = ?) AND "
-                                          "NOT EXISTS (SELECT 1 FROM EquipmentPlacement P WHERE P.EquipmentID = E.ID "
-                                          "AND P.RemovedAt IS NULL) ORDER BY AssetNo")
-                               .arg(kUnitColumns),
-        { false });
-    QList<Unit> units;
-    while (q.next())
-        units << unitOf(q);
-    return units;
+    return data::all(db.exec(QStringLiteral("SELECT %1 FROM Equipment E WHERE (Retired IS NULL OR Retired = ?) AND "
+                                            "NOT EXISTS (SELECT 1 FROM EquipmentPlacement P WHERE P.EquipmentID = E.ID "
+                                            "AND P.RemovedAt IS NULL) ORDER BY AssetNo")
+                                 .arg(kUnitColumns),
+                         { false }),
+        unitOf);
 }
 
 QList<Placement> loadPlacements(data::Connection &db, qint64 wipId)
 {
-    data::Rows q
-        = db.exec(kPlacementSelect + QStringLiteral("WHERE R.WIPID = ? ORDER BY R.Name, P.PlacedAt, P.ID"), { wipId });
-    QList<Placement> placements;
-    while (q.next())
-        placements << placementOf(q);
-    return placements;
+    return data::all(
+        db.exec(kPlacementSelect + QStringLiteral("WHERE R.WIPID = ? ORDER BY R.Name, P.PlacedAt, P.ID"), { wipId }),
+        placementOf);
 }
 
 // ---- Placing, removing, moving ----
@@ -390,12 +361,10 @@ QString daysText(const QMap<QString, int> &days)
 
 QHash<qint64, JobEquipment> loadJobSummaries(data::Connection &db, const QDateTime &now)
 {
-    data::Rows q = db.exec(kPlacementSelect + QStringLiteral("ORDER BY R.WIPID, P.PlacedAt"));
     QHash<qint64, QList<Placement>> byJob;
-    while (q.next()) {
-        const Placement p = placementOf(q);
+    for (const Placement &p :
+        data::all(db.exec(kPlacementSelect + QStringLiteral("ORDER BY R.WIPID, P.PlacedAt")), placementOf))
         byJob[p.wipId] << p;
-    }
     QHash<qint64, JobEquipment> summaries;
     for (auto it = byJob.cbegin(); it != byJob.cend(); ++it) {
         JobEquipment &summary = summaries[it.key()];

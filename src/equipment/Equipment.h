@@ -35,6 +35,12 @@ QString airMover(); // "Air Mover"
 QStringList dehuKinds();
 QString desiccant(); // "Desiccant"
 
+// The register's problems, under "Equipment".
+inline const ProblemTitle problem { QStringLiteral("Equipment") };
+
+// The job a drying room is on; nothing for a room that is gone.
+std::optional<qint64> jobOfRoom(data::Connection &db, qint64 roomId);
+
 struct Unit
 {
     qint64 id = 0; // 0: not saved yet

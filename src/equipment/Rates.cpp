@@ -3,6 +3,7 @@
 #include "base/Formats.h"
 #include "base/Numbers.h"
 #include "data/Database.h"
+#include "data/RowMap.h"
 #include "data/TextWidths.h"
 #include "equipment/Equipment.h"
 
@@ -13,27 +14,23 @@ namespace equipment {
 
 namespace {
 
-    FieldProblem problem(const char *field, const QString &text)
-    {
-        return FieldProblem { QString::fromLatin1(field), text, QStringLiteral("Equipment rates") };
-    }
+    const ProblemTitle rateProblem { QStringLiteral("Equipment rates") };
 
 } // namespace
 
 QList<Rate> loadRates(data::Connection &db)
 {
-    data::Rows q = db.exec(
-        QStringLiteral("SELECT ID, EquipType, QBItemName, DailyRate, RowVersion FROM EquipmentRate ORDER BY ID"));
     QHash<QString, Rate> stored;
-    while (q.next()) {
-        const QString type = q.value(1).toString();
-        if (stored.contains(type))
-            continue; // the first row of a type is the one billed
-        stored.insert(type,
-            Rate { q.value(0).toLongLong(), type, q.value(2).toString(), q.isNull(3) ? 0.0 : q.value(3).toDouble(),
-                q.value(4),
-                { { QStringLiteral("EquipType"), q.value(1) }, { QStringLiteral("QBItemName"), q.value(2) },
-                    { QStringLiteral("DailyRate"), q.value(3) } } });
+    for (Rate &rate :
+        data::all(db.exec(QStringLiteral(
+                      "SELECT ID, EquipType, QBItemName, DailyRate, RowVersion FROM EquipmentRate ORDER BY ID")),
+            [](const data::Row &r) {
+                return Rate { r["ID"].toLongLong(), r["EquipType"].toString(), r["QBItemName"].toString(),
+                    r.isNull("DailyRate") ? 0.0 : r["DailyRate"].toDouble(), r["RowVersion"],
+                    r.read({ "EquipType", "QBItemName", "DailyRate" }) };
+            })) {
+        if (!stored.contains(rate.type)) // the first row of a type is the one billed
+            stored.insert(rate.type, rate);
     }
     QList<Rate> rates;
     for (const QString &type : types())
@@ -44,12 +41,12 @@ QList<Rate> loadRates(data::Connection &db)
 std::optional<FieldProblem> validate(const Rate &rate)
 {
     if (!types().contains(rate.type))
-        return problem("EquipType", QStringLiteral("\"%1\" is not an equipment type.").arg(rate.type));
+        return rateProblem("EquipType", QStringLiteral("\"%1\" is not an equipment type.").arg(rate.type));
     if (auto bad = data::tooLong(
             QStringLiteral("EquipmentRate"), { { QStringLiteral("QBItemName"), rate.qbItemName.trimmed() } }))
         return bad;
     if (!std::isfinite(rate.dailyRate) || rate.dailyRate < 0)
-        return problem("DailyRate", QStringLiteral("Enter the daily rate of %1, 0 or more.").arg(rate.type));
+        return rateProblem("DailyRate", QStringLiteral("Enter the daily rate of %1, 0 or more.").arg(rate.type));
     return std::nullopt;
 }
 

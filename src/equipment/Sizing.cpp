@@ -1,6 +1,7 @@
 #include "equipment/Sizing.h"
 
 #include "data/Database.h"
+#include "data/RowMap.h"
 #include "equipment/Equipment.h"
 
 #include <cmath>
@@ -9,10 +10,7 @@ namespace equipment {
 
 namespace {
 
-    FieldProblem problem(const char *field, const QString &text)
-    {
-        return FieldProblem { QString::fromLatin1(field), text, QStringLiteral("Room Size") };
-    }
+    const ProblemTitle sizeProblem { QStringLiteral("Room Size") };
 
     // ⌈value⌉ for a quotient of feet, forgiving the last bit of a
     // floating-point division (140 / 70 is 2, not 3).
@@ -36,24 +34,16 @@ namespace {
 
 RoomSize loadSize(data::Connection &db, qint64 roomId)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT ID, RoomID, Length, Width, Height, WetWallHeight, WaterClass, "
-                                          "RowVersion FROM RoomSizing WHERE RoomID = ? ORDER BY ID"),
-        { roomId });
-    RoomSize size;
-    size.roomId = roomId;
-    if (!q.next())
-        return size;
-    size.id = q.value(0).toLongLong();
-    size.length = q.value(2).toDouble();
-    size.width = q.value(3).toDouble();
-    size.height = q.value(4).toDouble();
-    size.wetWallHeight = q.value(5).toDouble();
-    size.waterClass = q.value(6).toInt();
-    size.rowVersion = q.value(7);
-    size.loaded = { { QStringLiteral("RoomID"), q.value(1) }, { QStringLiteral("Length"), q.value(2) },
-        { QStringLiteral("Width"), q.value(3) }, { QStringLiteral("Height"), q.value(4) },
-        { QStringLiteral("WetWallHeight"), q.value(5) }, { QStringLiteral("WaterClass"), q.value(6) } };
-    return size;
+    const std::optional<RoomSize> size
+        = data::one(db.exec(QStringLiteral("SELECT ID, RoomID, Length, Width, Height, WetWallHeight, WaterClass, "
+                                           "RowVersion FROM RoomSizing WHERE RoomID = ? ORDER BY ID"),
+                        { roomId }),
+            [roomId](const data::Row &r) {
+                return RoomSize { r["ID"].toLongLong(), roomId, r["Length"].toDouble(), r["Width"].toDouble(),
+                    r["Height"].toDouble(), r["WetWallHeight"].toDouble(), r["WaterClass"].toInt(), r["RowVersion"],
+                    r.read({ "RoomID", "Length", "Width", "Height", "WetWallHeight", "WaterClass" }) };
+            });
+    return size.value_or(RoomSize { 0, roomId });
 }
 
 std::optional<FieldProblem> validate(const RoomSize &size)
@@ -62,12 +52,12 @@ std::optional<FieldProblem> validate(const RoomSize &size)
         { "Height", size.height }, { "WetWallHeight", size.wetWallHeight } };
     for (const auto &[field, value] : lengths) {
         if (!std::isfinite(value) || value < 0 || value > 10000)
-            return problem(field, QStringLiteral("Enter the room's sizes in feet, 0 to 10,000."));
+            return sizeProblem(field, QStringLiteral("Enter the room's sizes in feet, 0 to 10,000."));
     }
     if (size.wetWallHeight > size.height && size.height > 0)
-        return problem("WetWallHeight", QStringLiteral("The walls cannot be wet higher than the room."));
+        return sizeProblem("WetWallHeight", QStringLiteral("The walls cannot be wet higher than the room."));
     if (size.waterClass < 0 || size.waterClass > 4)
-        return problem("WaterClass", QStringLiteral("The class of water is 1 to 4."));
+        return sizeProblem("WaterClass", QStringLiteral("The class of water is 1 to 4."));
     return std::nullopt;
 }
 

@@ -2,6 +2,8 @@
 
 #include "data/Database.h"
 #include "data/Dates.h"
+#include "data/RowMap.h"
+#include "equipment/Equipment.h"
 
 namespace photos {
 
@@ -10,24 +12,24 @@ namespace {
     const QString kColumns = QStringLiteral("ID, WIPID, RoomID, PointID, FileName, Kind, Caption, TakenAt, AddedBy, "
                                             "AddedAt, Width, Height, FileSize, Thumbnail, RowVersion");
 
-    FileEntry entryOf(const data::Rows &q)
+    FileEntry entryOf(const data::Row &r)
     {
         FileEntry entry;
-        entry.id = q.value(0).toLongLong();
-        entry.wipId = q.value(1).toLongLong();
-        entry.roomId = q.value(2).toLongLong();
-        entry.pointId = q.value(3).toLongLong();
-        entry.fileName = q.value(4).toString();
-        entry.kind = kindOf(q.value(5).toString());
-        entry.caption = q.value(6).toString();
-        entry.takenAt = data::dateTimeOf(q.value(7));
-        entry.addedBy = q.value(8).toString();
-        entry.addedAt = data::dateTimeOf(q.value(9));
-        entry.width = q.value(10).toInt();
-        entry.height = q.value(11).toInt();
-        entry.size = q.value(12).toLongLong();
-        entry.thumbnail = q.value(13).toByteArray();
-        entry.rowVersion = q.value(14);
+        entry.id = r["ID"].toLongLong();
+        entry.wipId = r["WIPID"].toLongLong();
+        entry.roomId = r["RoomID"].toLongLong();
+        entry.pointId = r["PointID"].toLongLong();
+        entry.fileName = r["FileName"].toString();
+        entry.kind = kindOf(r["Kind"].toString());
+        entry.caption = r["Caption"].toString();
+        entry.takenAt = data::dateTimeOf(r["TakenAt"]);
+        entry.addedBy = r["AddedBy"].toString();
+        entry.addedAt = data::dateTimeOf(r["AddedAt"]);
+        entry.width = r["Width"].toInt();
+        entry.height = r["Height"].toInt();
+        entry.size = r["FileSize"].toLongLong();
+        entry.thumbnail = r["Thumbnail"].toByteArray();
+        entry.rowVersion = r["RowVersion"];
         return entry;
     }
 
@@ -54,13 +56,12 @@ namespace {
             owner.roomId = room.toLongLong();
         }
         if (owner.roomId > 0) {
-            const QVariant wip
-                = db.scalar(QStringLiteral("SELECT WIPID FROM DryingRoom WHERE ID = ?"), { owner.roomId });
-            if (!wip.isValid())
+            const std::optional<qint64> wip = equipment::jobOfRoom(db, owner.roomId);
+            if (!wip)
                 refuse(QStringLiteral("Room %1 is gone.").arg(owner.roomId));
-            if (owner.wipId > 0 && owner.wipId != wip.toLongLong())
+            if (owner.wipId > 0 && owner.wipId != *wip)
                 refuse(QStringLiteral("Room %1 is not on job %2.").arg(owner.roomId).arg(owner.wipId));
-            owner.wipId = wip.toLongLong();
+            owner.wipId = *wip;
         }
         if (owner.wipId <= 0
             || !db.scalar(QStringLiteral("SELECT ID FROM WIP WHERE ID = ?"), { owner.wipId }).isValid())
@@ -75,28 +76,21 @@ QList<FileEntry> listFiles(data::Connection &db, const Owner &owner)
     const auto [column, id] = owner.pointId > 0 ? std::pair(QStringLiteral("PointID"), owner.pointId)
         : owner.roomId > 0                      ? std::pair(QStringLiteral("RoomID"), owner.roomId)
                                                 : std::pair(QStringLiteral("WIPID"), owner.wipId);
-    data::Rows q = db.exec(
-        QStringLiteral("SELECT %1 FROM JobFile WHERE %2 = ? ORDER BY TakenAt, ID").arg(kColumns, column), { id });
-    QList<FileEntry> list;
-    while (q.next())
-        list << entryOf(q);
-    return list;
+    return data::all(
+        db.exec(
+            QStringLiteral("SELECT %1 FROM JobFile WHERE %2 = ? ORDER BY TakenAt, ID").arg(kColumns, column), { id }),
+        entryOf);
 }
 
 std::optional<FileEntry> loadEntry(data::Connection &db, qint64 id)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT %1 FROM JobFile WHERE ID = ?").arg(kColumns), { id });
-    if (!q.next())
-        return std::nullopt;
-    return entryOf(q);
+    return data::one(db.exec(QStringLiteral("SELECT %1 FROM JobFile WHERE ID = ?").arg(kColumns), { id }), entryOf);
 }
 
 std::optional<QByteArray> loadContent(data::Connection &db, qint64 id)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT Content FROM JobFile WHERE ID = ?"), { id });
-    if (!q.next())
-        return std::nullopt;
-    return q.value(0).toByteArray();
+    return data::one(db.exec(QStringLiteral("SELECT Content FROM JobFile WHERE ID = ?"), { id }),
+        [](const data::Row &r) { return r["Content"].toByteArray(); });
 }
 
 qint64 storeFile(data::Connection &db, const Owner &owner, const PreparedFile &file, const data::Stamp &stamp)
@@ -122,11 +116,10 @@ std::variant<QVariant, FieldProblem> setCaption(
 {
     const QString text = caption.trimmed();
     if (text.size() > kCaptionWidth)
-        return FieldProblem { QStringLiteral("Caption"),
+        return problem("Caption",
             QStringLiteral("A caption takes at most %1 characters; this one has %2.")
                 .arg(kCaptionWidth)
-                .arg(text.size()),
-            QStringLiteral("Photos") };
+                .arg(text.size()));
     data::Transaction transaction(db);
     const QVariant name = db.scalar(QStringLiteral("SELECT FileName FROM JobFile WHERE ID = ?"), { id });
     db.updateRowAtVersion(QStringLiteral("JobFile"), id, { { QStringLiteral("Caption"), text } },

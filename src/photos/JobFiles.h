@@ -22,6 +22,9 @@ struct Stamp;
 // in one transaction each and throw data::DbError.
 namespace photos {
 
+// The photos' problems and messages, under "Photos".
+inline const ProblemTitle problem { QStringLiteral("Photos") };
+
 // Whose files: a job's (all of them, its rooms' and points' too), a room's
 // (its points' too) or a moisture point's. The narrowest ID given wins.
 struct Owner

@@ -2,6 +2,7 @@
 
 #include "base/Colors.h"
 #include "data/Database.h"
+#include "data/RowMap.h"
 #include "data/Schema.h"
 
 namespace WipStatus {
@@ -17,11 +18,11 @@ QList<Status> loadList(data::Connection &db)
 
 std::optional<Status> load(data::Connection &db, qint64 id)
 {
-    data::Rows q = db.exec(QStringLiteral("SELECT ID,Name,ColorCode,RowVersion FROM WIPStatus WHERE ID = ?"), { id });
-    if (!q.next())
-        return std::nullopt;
-    return Status { q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(), q.value(3),
-        { { QStringLiteral("Name"), q.value(1) }, { QStringLiteral("ColorCode"), q.value(2) } } };
+    return data::one(db.exec(QStringLiteral("SELECT ID,Name,ColorCode,RowVersion FROM WIPStatus WHERE ID = ?"), { id }),
+        [](const data::Row &r) {
+            return Status { r["ID"].toLongLong(), r["Name"].toString(), r["ColorCode"].toString(), r["RowVersion"],
+                r.read({ "Name", "ColorCode" }) };
+        });
 }
 
 quint32 swatchColor(const QString &colorCode)

@@ -5,6 +5,7 @@
 
 #include "data/Database.h"
 #include "data/Dates.h"
+#include "data/RowMap.h"
 #include <cmath>
 
 namespace staff {
@@ -88,33 +89,34 @@ namespace {
 
 std::optional<TimeRecord> loadTime(data::Connection &db, qint64 id)
 {
-    data::Rows q = db.exec(
-        QStringLiteral("SELECT EmployeeTime.ID, EmployeeTime.EmployeeID, EmployeeTime.WIPID, EmployeeTime.TranDate,"
-                       " EmployeeTime.Hours, EmployeeTime.Notes, EmployeeTime.EnteredBy, EmployeeTime.EnteredDate,"
-                       " EmployeeTime.EditedBy, EmployeeTime.EditedDate, WIP.Customer, WIP.ID,"
-                       " Employee.LastName, Employee.FirstName, EmployeeTime.RowVersion"
-                       " FROM EmployeeTime LEFT JOIN WIP ON EmployeeTime.WIPID=WIP.ID"
-                       " LEFT JOIN Employee ON EmployeeTime.EmployeeID=Employee.ID"
-                       " WHERE EmployeeTime.ID = ?"),
-        { id });
-    if (!q.next())
-        return std::nullopt;
-    TimeRecord r;
-    r.id = q.value(0).toLongLong();
-    r.employeeId = q.value(1).toLongLong();
-    r.wipId = q.value(2).toLongLong();
-    r.tranDate = data::dateTimeOf(q.value(3));
-    r.hours = q.value(4).toDouble();
-    r.notes = q.value(5).toString();
-    r.enteredBy = nullableText(q.value(6));
-    r.enteredDate = nullableDateTime(q.value(7));
-    r.editedBy = nullableText(q.value(8));
-    r.editedDate = nullableDateTime(q.value(9));
-    r.wipLabel = jobLabel(q.value(10), q.value(11));
-    r.employeeLabel = nameLabel(q.value(12), q.value(13));
-    r.rowVersion = q.value(14);
-    r.loaded = data::asRead(q, columns(r));
-    return r;
+    return data::one(
+        db.exec(
+            QStringLiteral("SELECT EmployeeTime.ID, EmployeeTime.EmployeeID, EmployeeTime.WIPID, EmployeeTime.TranDate,"
+                           " EmployeeTime.Hours, EmployeeTime.Notes, EmployeeTime.EnteredBy, EmployeeTime.EnteredDate,"
+                           " EmployeeTime.EditedBy, EmployeeTime.EditedDate, WIP.Customer, WIP.ID AS JobID,"
+                           " Employee.LastName, Employee.FirstName, EmployeeTime.RowVersion"
+                           " FROM EmployeeTime LEFT JOIN WIP ON EmployeeTime.WIPID=WIP.ID"
+                           " LEFT JOIN Employee ON EmployeeTime.EmployeeID=Employee.ID"
+                           " WHERE EmployeeTime.ID = ?"),
+            { id }),
+        [](const data::Row &q) {
+            TimeRecord r;
+            r.id = q["ID"].toLongLong();
+            r.employeeId = q["EmployeeID"].toLongLong();
+            r.wipId = q["WIPID"].toLongLong();
+            r.tranDate = data::dateTimeOf(q["TranDate"]);
+            r.hours = q["Hours"].toDouble();
+            r.notes = q["Notes"].toString();
+            r.enteredBy = nullableText(q["EnteredBy"]);
+            r.enteredDate = nullableDateTime(q["EnteredDate"]);
+            r.editedBy = nullableText(q["EditedBy"]);
+            r.editedDate = nullableDateTime(q["EditedDate"]);
+            r.wipLabel = jobLabel(q["Customer"], q["JobID"]);
+            r.employeeLabel = nameLabel(q["LastName"], q["FirstName"]);
+            r.rowVersion = q["RowVersion"];
+            r.loaded = q.read(columns(r));
+            return r;
+        });
 }
 
 qint64 saveTime(data::Connection &db, const TimeRecord &r, const data::Stamp &stamp)
