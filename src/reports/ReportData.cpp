@@ -208,14 +208,4 @@ bool TableData::isNull(const QString &field) const
     return m_query.value(column(field, FieldType::String)).isNull();
 }
 
-QString joined(const QStringList &parts, const QString &separator)
-{
-    QStringList present;
-    for (const QString &part : parts) {
-        if (!part.trimmed().isEmpty())
-            present << part.trimmed();
-    }
-    return present.join(separator);
-}
-
 } // namespace reports

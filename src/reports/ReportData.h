@@ -102,8 +102,4 @@ private:
     QList<int> m_columns; // field position -> query column
 };
 
-// The parts that are not blank, trimmed, joined by `separator` (an address
-// line, a footer): a missing part leaves no stray separator.
-QString joined(const QStringList &parts, const QString &separator);
-
 } // namespace reports

@@ -35,7 +35,8 @@ struct RunTexts
 QString cityLine(const QString &city, const QString &state, const QString &zip);
 RunTexts runTexts(const CompanyRow &company, const QString &username, const QDateTime &now);
 
-// The parts that are not blank, trimmed, with the separator between them.
+// The parts that are not blank, trimmed, joined by `separator` (an address
+// line, a footer): a missing part leaves no stray separator.
 QString joined(const QStringList &parts, const QString &separator);
 
 enum class Align { Left, Center, Right };
