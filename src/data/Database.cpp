@@ -452,14 +452,6 @@ namespace {
 
 } // namespace
 
-Fields asRead(const Rows &row, const Fields &columns)
-{
-    Fields fields;
-    for (const auto &column : columns)
-        fields << qMakePair(column.first, row.value(column.first));
-    return fields;
-}
-
 bool LinkSet::changed() const
 {
     return sorted(loaded) != sorted(saved);

@@ -79,13 +79,6 @@ struct LinkSet
     bool changed() const;
 };
 
-// The columns `columns` names as they stand in the current row of `row`,
-// as the driver hands them back: what a record keeps of its row to tell what
-// its save changes (Connection::updateRowAtVersion). Compared as read, a
-// stored value that the record keeps another way (a date with a time of day
-// it shows as a day, blanks it trims) is no one else's change.
-Fields asRead(const Rows &row, const Fields &columns);
-
 // Who saves a record, and when: written to EnteredBy/EnteredDate on a new row
 // and EditedBy/EditedDate on every save.
 struct Stamp
@@ -162,7 +155,7 @@ public:
     int updateRow(const QString &table, qint64 id, const Fields &fields);
     // Saves the user's changes to the existing row `id` of `table`, field by
     // field. `loaded` holds the columns of `fields` as the record was read
-    // (asRead()); a column whose value in `fields` differs from it, read as
+    // (data::Row::read()); a column whose value in `fields` differs from it, read as
     // the value's type, is a change. Only the
     // changes are written, with the columns `loaded` does not name (the
     // stamp) beside them; when nothing changed, nothing is written.

@@ -27,8 +27,11 @@ public:
     // Throws DbError when the statement yields no column `name`.
     QVariant operator[](QAnyStringView name) const;
     bool isNull(QAnyStringView name) const { return (*this)[name].isNull(); }
-    // The named columns as read: what a record keeps to tell what its save
-    // changes (Connection::updateRowAtVersion).
+    // The named columns as the driver hands them back: what a record keeps
+    // of its row to tell what its save changes
+    // (Connection::updateRowAtVersion). Compared as read, a stored value the
+    // record keeps another way (a date with a time of day it shows as a day,
+    // blanks it trims) is no one else's change.
     Fields read(std::initializer_list<const char *> names) const;
     // The same for the columns a record saves (their values left aside).
     Fields read(const Fields &columns) const;

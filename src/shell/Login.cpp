@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Passwords.h"
 #include "data/Database.h"
+#include "data/RowMap.h"
 
 #include <algorithm>
 #include <limits>
@@ -50,23 +51,23 @@ Rights currentRights(data::Connection &db, qint64 userId, const QString &permiss
     // The grant is counted by a subquery, so that one row comes back however
     // many grants (or none) there are.
     data::Rows q
-        = db.exec(QStringLiteral("SELECT Employee.Inactive, Employee.Username, EmployeeType.Name,"
+        = db.exec(QStringLiteral("SELECT Employee.Inactive, Employee.Username, EmployeeType.Name AS UserType,"
                                  " (SELECT COUNT(*) FROM UserPermission JOIN Permission"
                                  " ON UserPermission.PermissionID = Permission.ID"
-                                 " WHERE UserPermission.UserID = Employee.ID AND Permission.Name = ?)"
+                                 " WHERE UserPermission.UserID = Employee.ID AND Permission.Name = ?) AS Granted"
                                  " FROM Employee LEFT JOIN EmployeeType ON Employee.UserTypeID = EmployeeType.ID"
                                  " WHERE Employee.ID = ?"),
             { permission, userId });
-    Rights rights;
-    if (!q.next())
+    return data::one(q, [&](const data::Row &row) {
+        Rights rights;
+        rights.found = true;
+        rights.active = !row.isNull("Inactive") && !row["Inactive"].toBool();
+        rights.username = row["Username"].toString();
+        rights.userType = row["UserType"].toString();
+        rights.admin = rights.userType == QLatin1String("Admin");
+        rights.held = rights.admin || (!permission.isEmpty() && row["Granted"].toLongLong() > 0);
         return rights;
-    rights.found = true;
-    rights.active = !q.value(0).isNull() && !q.value(0).toBool();
-    rights.username = q.value(1).toString();
-    rights.userType = q.value(2).toString();
-    rights.admin = rights.userType == QLatin1String("Admin");
-    rights.held = rights.admin || (!permission.isEmpty() && q.value(3).toLongLong() > 0);
-    return rights;
+    }).value_or(Rights {});
 }
 
 std::optional<User> authenticate(data::Connection &db, const QString &username, const QString &password)

@@ -5,6 +5,7 @@
 #include "data/Schema.h"
 
 #include "data/Database.h"
+#include "data/RowMap.h"
 
 #include <QSet>
 
@@ -234,34 +235,34 @@ std::optional<Employee> loadEmployee(data::Connection &db, qint64 id)
                        " FROM Employee LEFT JOIN EmployeeType ON EmployeeType.ID = Employee.UserTypeID"
                        " WHERE Employee.ID = ?"),
         { id });
-    if (!q.next())
-        return std::nullopt;
-    const auto text = [&](const char *column) { return q.value(QLatin1String(column)).toString(); };
-    Employee e;
-    e.id = q.value(0).toLongLong();
-    e.firstName = text("FirstName");
-    e.middleName = text("MiddleName");
-    e.lastName = text("LastName");
-    e.address1 = text("Address1");
-    e.address2 = text("Address2");
-    e.city = text("City");
-    e.state = text("State");
-    e.zip = text("Zip");
-    e.phone1 = text("Phone1");
-    e.phone2 = text("Phone2");
-    e.fax = text("Fax");
-    e.email = text("Email");
-    e.inactive = q.value(QLatin1String("Inactive")).toBool();
-    e.userTypeId = q.value(QLatin1String("UserTypeID")).toLongLong();
-    e.userType = text("UserType");
-    e.username = text("Username");
-    e.password = text("Password");
-    e.editedBy = q.value(QLatin1String("EditedBy"));
-    e.editedDate = q.value(QLatin1String("EditedDate"));
-    e.rowVersion = q.value(QLatin1String("RowVersion"));
-    e.loaded = data::asRead(q, columns(e));
-    e.loaded << qMakePair(QStringLiteral("Password"), q.value(QLatin1String("Password")));
-    return e;
+    return data::one(q, [](const data::Row &row) {
+        const auto text = [&](const char *column) { return row[column].toString(); };
+        Employee e;
+        e.id = row["ID"].toLongLong();
+        e.firstName = text("FirstName");
+        e.middleName = text("MiddleName");
+        e.lastName = text("LastName");
+        e.address1 = text("Address1");
+        e.address2 = text("Address2");
+        e.city = text("City");
+        e.state = text("State");
+        e.zip = text("Zip");
+        e.phone1 = text("Phone1");
+        e.phone2 = text("Phone2");
+        e.fax = text("Fax");
+        e.email = text("Email");
+        e.inactive = row["Inactive"].toBool();
+        e.userTypeId = row["UserTypeID"].toLongLong();
+        e.userType = text("UserType");
+        e.username = text("Username");
+        e.password = text("Password");
+        e.editedBy = row["EditedBy"];
+        e.editedDate = row["EditedDate"];
+        e.rowVersion = row["RowVersion"];
+        e.loaded = row.read(columns(e));
+        e.loaded << qMakePair(QStringLiteral("Password"), row["Password"]);
+        return e;
+    });
 }
 
 Permissions loadPermissions(data::Connection &db, qint64 employeeId)

@@ -4,6 +4,7 @@
 
 #include "data/Database.h"
 #include "data/Dates.h"
+#include "data/RowMap.h"
 #include "data/Schema.h"
 
 #include <QDateTime>
@@ -99,69 +100,64 @@ std::optional<WipRecord> loadWip(data::Connection &db, qint64 id)
                                 d.isNull(QStringLiteral("(SELECT MIN(ColorCode) FROM WIPStatus "
                                                         "WHERE WIPStatus.Name=WIP.Status)"),
                                     QStringLiteral("'&H80000005'")));
-    data::Rows q = db.exec(sql, { id });
-    if (!q.next())
-        return std::nullopt;
-    auto text = [&](const char *name) { return q.value(QLatin1String(name)).toString(); };
-    auto number = [&](const char *name) { return q.value(QLatin1String(name)).toDouble(); };
-    auto flag = [&](const char *name) { return q.value(QLatin1String(name)).toBool(); };
-    auto date = [&](const char *name) { return data::dateOf(q.value(QLatin1String(name))); };
+    return data::one(db.exec(sql, { id }), [](const data::Row &row) {
+        auto text = [&](const char *name) { return row[name].toString(); };
+        auto number = [&](const char *name) { return row[name].toDouble(); };
+        auto flag = [&](const char *name) { return row[name].toBool(); };
+        auto date = [&](const char *name) { return data::dateOf(row[name]); };
 
-    WipRecord r;
-    r.id = q.value(QLatin1String("ID")).toLongLong();
-    r.customer = text("Customer");
-    r.address = text("Address");
-    r.city = text("City");
-    r.state = text("State");
-    r.zip = text("Zip");
-    r.phone = text("Phone");
-    r.jobType = text("JobType");
-    r.status = text("Status");
-    r.rep = text("Rep");
-    r.startDate = date("StartDate");
-    r.checkDryingDays = flag("CheckDryingDays");
-    r.dryingDays = number("DryingDays");
-    r.insurance = text("Insurance");
-    r.agent = text("Agent");
-    r.adjuster = text("Adjuster");
-    r.paperwork = text("Paperwork");
-    r.initialScope = text("InitialScope");
-    r.software = text("Software");
-    r.typeOfPayment = text("TypeOfPayment");
-    r.rugs = number("Rugs");
-    r.rugsCleaned = flag("RugsCleaned");
-    r.itel = flag("Itel");
-    r.itelDate = date("ItelDate");
-    r.adjusterUpdatedDate = date("AdjusterUpdatedDate");
-    r.adjusterUpdatedBy = text("AdjusterUpdatedBy");
-    r.carpetCleanRooms = number("CarpetCleanRooms");
-    r.howHear = text("HowHear");
-    r.timeOfService = text("TimeOfService");
-    r.typeOfService = text("TypeOfService");
-    r.estimateComplete = flag("EstimateComplete");
-    r.billed = flag("Billed");
-    r.cos = flag("COS");
-    r.moveOut = flag("MoveOut");
-    r.cleanHVAC = flag("CleanHVAC");
-    r.contentsCleaned = flag("ContentsCleaned");
-    r.photos = flag("Photos");
-    r.notes = text("Notes");
-    r.amountBilled = number("AmountBilled");
-    r.invoiceId = text("InvoiceID");
-    r.qbid = text("QBID");
-    r.enteredBy = nullableText(q.value(QLatin1String("EnteredBy")));
-    r.enteredDate = q.value(QLatin1String("EnteredDate")).isNull()
-        ? QVariant()
-        : QVariant(q.value(QLatin1String("EnteredDate")).toDateTime());
-    r.editedBy = nullableText(q.value(QLatin1String("EditedBy")));
-    r.editedDate = q.value(QLatin1String("EditedDate")).isNull()
-        ? QVariant()
-        : QVariant(q.value(QLatin1String("EditedDate")).toDateTime());
-    r.rowVersion = q.value(data::rowVersionColumn());
-    r.totalTime = number("TotalTime");
-    r.colorCode = text("ColorCode");
-    r.loaded = data::asRead(q, columns(r));
-    return r;
+        WipRecord r;
+        r.id = row["ID"].toLongLong();
+        r.customer = text("Customer");
+        r.address = text("Address");
+        r.city = text("City");
+        r.state = text("State");
+        r.zip = text("Zip");
+        r.phone = text("Phone");
+        r.jobType = text("JobType");
+        r.status = text("Status");
+        r.rep = text("Rep");
+        r.startDate = date("StartDate");
+        r.checkDryingDays = flag("CheckDryingDays");
+        r.dryingDays = number("DryingDays");
+        r.insurance = text("Insurance");
+        r.agent = text("Agent");
+        r.adjuster = text("Adjuster");
+        r.paperwork = text("Paperwork");
+        r.initialScope = text("InitialScope");
+        r.software = text("Software");
+        r.typeOfPayment = text("TypeOfPayment");
+        r.rugs = number("Rugs");
+        r.rugsCleaned = flag("RugsCleaned");
+        r.itel = flag("Itel");
+        r.itelDate = date("ItelDate");
+        r.adjusterUpdatedDate = date("AdjusterUpdatedDate");
+        r.adjusterUpdatedBy = text("AdjusterUpdatedBy");
+        r.carpetCleanRooms = number("CarpetCleanRooms");
+        r.howHear = text("HowHear");
+        r.timeOfService = text("TimeOfService");
+        r.typeOfService = text("TypeOfService");
+        r.estimateComplete = flag("EstimateComplete");
+        r.billed = flag("Billed");
+        r.cos = flag("COS");
+        r.moveOut = flag("MoveOut");
+        r.cleanHVAC = flag("CleanHVAC");
+        r.contentsCleaned = flag("ContentsCleaned");
+        r.photos = flag("Photos");
+        r.notes = text("Notes");
+        r.amountBilled = number("AmountBilled");
+        r.invoiceId = text("InvoiceID");
+        r.qbid = text("QBID");
+        r.enteredBy = nullableText(row["EnteredBy"]);
+        r.enteredDate = row["EnteredDate"].isNull() ? QVariant() : QVariant(row["EnteredDate"].toDateTime());
+        r.editedBy = nullableText(row["EditedBy"]);
+        r.editedDate = row["EditedDate"].isNull() ? QVariant() : QVariant(row["EditedDate"].toDateTime());
+        r.rowVersion = row[data::rowVersionColumn()];
+        r.totalTime = number("TotalTime");
+        r.colorCode = text("ColorCode");
+        r.loaded = row.read(columns(r));
+        return r;
+    });
 }
 
 QStringList loadContractors(data::Connection &db, qint64 wipId)
