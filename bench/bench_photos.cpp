@@ -150,13 +150,7 @@ int main(int argc, char **argv)
         context.setUser({ 1, QStringLiteral("bench"), QStringLiteral("Admin") });
         g_db = &db;
         g_job = photoJob(db);
-        panel = std::make_unique<PhotoPanel>(
-            context,
-            [](const std::function<void()> &work) {
-                work();
-                return true;
-            },
-            PhotoPanel::Names {});
+        panel = std::make_unique<PhotoPanel>(context, PhotoPanel::Names {});
         panel->resize(1000, 700);
         panel->show();
         g_panel = panel.get();
