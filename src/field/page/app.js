@@ -21,6 +21,8 @@
       signIn: 'Sign in',
       signOut: 'Sign out',
       findLabel: 'Find a job by customer or number',
+      findHint: 'Customer or job number',
+      signedInAs: 'Signed in as {0}',
       find: 'Find',
       jobsTitle: 'Drying jobs',
       foundTitle: 'Jobs found',
@@ -102,6 +104,8 @@
       signIn: 'Entrar',
       signOut: 'Cerrar sesión',
       findLabel: 'Buscar un trabajo por cliente o número',
+      findHint: 'Cliente o número de trabajo',
+      signedInAs: 'Sesión de {0}',
       find: 'Buscar',
       jobsTitle: 'Trabajos de secado',
       foundTitle: 'Trabajos encontrados',
@@ -158,7 +162,7 @@
       serverBusy: 'No se puede llegar a la base de datos de la oficina. Las entradas esperan y se envían después.',
       kept: 'Guardado en este teléfono: se envía cuando haya conexión.',
       saved: 'Guardado.',
-      refused: '{0} no guardada: {1}',
+      refused: '{0}: no se guardó. {1}',
       typeNumber: 'Escriba un número, como 21,5.',
       tempRange: 'La temperatura debe ser un número de {0} a {1}.',
       humidityRange: 'La humedad relativa debe ser un número de 0 a 100 %.',
@@ -513,6 +517,7 @@
   async function enqueue(item) {
     item.entry = newEntryId();
     item.user = state.user;
+    item.where = state.room ? roomTitle(state.room.room) + ' · ' + t('job', state.room.room.wip) : '';
     item.made = isoNow();
     item.refused = null;
     await queue.add(item);
@@ -686,6 +691,7 @@
       )
     );
     $('jobs-empty').hidden = jobs.length > 0;
+    $('signed-in').textContent = t('signedInAs', state.user);
     show('jobs');
   }
 
@@ -755,10 +761,14 @@
     return d.toLocaleString(lang, { month: 'short', day: 'numeric', hour: '2-digit', minute: '2-digit' });
   }
 
+  function roomTitle(room) {
+    return room.outside ? t('outside') : String(room.name || '');
+  }
+
   function renderRoom() {
     const data = state.room;
     const room = data.room;
-    $('room-name').textContent = room.outside ? t('outside') : String(room.name || '');
+    $('room-name').textContent = roomTitle(room);
     $('room-job').textContent = t('job', room.wip);
 
     $('readings').replaceChildren(
@@ -772,8 +782,14 @@
             timeText(reading.takenAt) + ' · ' + temperatureText(reading.temperature) + ' · ' + plain(reading.humidity) + ' % · ' + t('gpp') + ' ' + oneDecimal(reading.gpp),
             el('span', { className: 'who' }, t('by', String(reading.enteredBy || '')))
           ),
-          reading.editable ? el('button', { type: 'button', className: 'secondary edit-reading', textContent: t('correct'), onclick: () => startEditing(reading) }) : null,
-          reading.editable ? el('button', { type: 'button', className: 'danger delete-reading', textContent: t('delete'), onclick: () => removeStored('/api/readings/' + reading.id) }) : null
+          reading.editable
+            ? el(
+                'span',
+                { className: 'buttons' },
+                el('button', { type: 'button', className: 'secondary edit-reading', textContent: t('correct'), onclick: () => startEditing(reading) }),
+                el('button', { type: 'button', className: 'danger delete-reading', textContent: t('delete'), onclick: () => removeStored('/api/readings/' + reading.id) })
+              )
+            : null
         )
       )
     );
@@ -1023,13 +1039,17 @@
         el(
           'li',
           { className: 'waiting-entry' + (item.refused ? ' refused-entry' : ''), data: { entry: item.entry } },
-          el('span', { className: 'what' }, kindText(item.kind) + ' · ' + t('room', item.body.room) + ': ' + summary(item), el('span', { className: 'who' }, dateTimeText(item.made))),
+          el('span', { className: 'what' }, kindText(item.kind) + ' · ' + (item.where || t('room', item.body.room)) + ': ' + summary(item), el('span', { className: 'who' }, dateTimeText(item.made))),
           item.refused ? el('span', { className: 'refused' }, item.refused) : null,
-          item.refused && item.kind !== 'placement' && item.kind !== 'removal'
-            ? el('button', { type: 'button', className: 'secondary correct-entry', textContent: t('correct'), onclick: () => correctEntry(item) })
-            : null,
-          item.refused ? el('button', { type: 'button', className: 'secondary retry-entry', textContent: t('tryAgain'), onclick: () => retryEntry(item) }) : null,
-          el('button', { type: 'button', className: 'danger discard-entry', textContent: t('discard'), onclick: () => discardEntry(item) })
+          el(
+            'span',
+            { className: 'buttons' },
+            item.refused && item.kind !== 'placement' && item.kind !== 'removal'
+              ? el('button', { type: 'button', className: 'secondary correct-entry', textContent: t('correct'), onclick: () => correctEntry(item) })
+              : null,
+            item.refused ? el('button', { type: 'button', className: 'secondary retry-entry', textContent: t('tryAgain'), onclick: () => retryEntry(item) }) : null,
+            el('button', { type: 'button', className: 'danger discard-entry', textContent: t('discard'), onclick: () => discardEntry(item) })
+          )
         )
       )
     );
