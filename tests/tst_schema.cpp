@@ -310,7 +310,7 @@ private slots:
                         .isValid());
         for (const char *name :
             { "Company Info", "Employee Entry/Edit", "Quickbooks Sync", "WIPs Entry/Edit", "WIPs Navigator",
-                "Employee Time Manager", "Employee Time Entry/Edit", "Delete Employee Time", "Equipment" })
+                "Employee Time Manager", "Employee Time Entry/Edit", "Delete Employee Time", "Equipment", "Field Entry" })
             QVERIFY2(testdb::scalar(
                          QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { QString::fromLatin1(name) })
                          .isValid(),

@@ -16,6 +16,7 @@ inline constexpr QLatin1String timeManager("Employee Time Manager");
 inline constexpr QLatin1String timeEntry("Employee Time Entry/Edit");
 inline constexpr QLatin1String deleteTime("Delete Employee Time");
 inline constexpr QLatin1String equipment("Equipment");
+inline constexpr QLatin1String fieldEntry("Field Entry");
 
 // Held by users of the type "Admin" only: no Permission row grants it.
 inline constexpr QLatin1String administrators("(Administrators)");

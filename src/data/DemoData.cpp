@@ -78,9 +78,9 @@ namespace {
     const std::array kEmployees = {
         DemoEmployee { "Karen", "Whitfield", "kwhitfield", "User",
             { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeManager, Permissions::timeEntry,
-                Permissions::deleteTime, Permissions::quickbooksSync } },
+                Permissions::deleteTime, Permissions::quickbooksSync, Permissions::fieldEntry } },
         DemoEmployee { "Brian", "Mercer", "bmercer", "User",
-            { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeEntry } },
+            { Permissions::wipEntry, Permissions::wipNavigator, Permissions::timeEntry, Permissions::fieldEntry } },
         DemoEmployee { "Dennis", "Albright", "", "User", {} },
         DemoEmployee { "Luis", "Romero", "", "User", {} },
         DemoEmployee { "Jake", "Sutter", "", "User", {} },

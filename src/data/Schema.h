@@ -18,7 +18,7 @@ class Dialect;
 // The schema version this program creates and upgrades to. Version 1 is the
 // data model as the existing installations have it; each later version is one
 // numbered step of upgradeSchema() (Upgrade.h).
-inline constexpr int kSchemaVersion = 12;
+inline constexpr int kSchemaVersion = 13;
 
 // Splits a schema script into its statements at lines holding only "GO".
 QStringList splitScript(const QString &script);

@@ -233,6 +233,21 @@ namespace {
         return done;
     }
 
+    // Version 13: the field page: phones signed in, the ids of the entries
+    // they sent, the field servers running, and the "Field Entry" permission.
+    QStringList addFieldPage(Connection &db)
+    {
+        QStringList done = createMissingTables(db, { "FieldSession", "FieldEntry", "FieldServer" });
+        done << createMissingIndexes(db, QStringLiteral("FieldSession"), { "UX_FieldSession_TokenHash" });
+        done << createMissingIndexes(db, QStringLiteral("FieldEntry"), { "UX_FieldEntry_EntryID" });
+        const QString permission = Permissions::fieldEntry;
+        if (!db.scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { permission }).isValid()) {
+            db.exec(QStringLiteral("INSERT INTO Permission (Name) VALUES (?)"), { permission });
+            done << QStringLiteral("added the permission Field Entry");
+        }
+        return done;
+    }
+
     // Orphans of the references a key will hold, handled as each one's rule
     // says (References.h). Those that stop the upgrade are looked for first,
     // so that a refused upgrade has changed nothing.
@@ -422,6 +437,7 @@ namespace {
         Step { 10, &addBackups },
         Step { 11, &addJobFiles },
         Step { 12, &addForeignKeys },
+        Step { 13, &addFieldPage },
     };
 
     constexpr bool numberedOneByOne()

@@ -62,3 +62,8 @@ CREATE INDEX IX_JobFile_RoomID ON JobFile (RoomID)
 GO
 CREATE INDEX IX_JobFile_PointID ON JobFile (PointID)
 GO
+-- addition (upgrade step 13): a session by its token, an entry by its id.
+CREATE UNIQUE INDEX UX_FieldSession_TokenHash ON FieldSession (TokenHash)
+GO
+CREATE UNIQUE INDEX UX_FieldEntry_EntryID ON FieldEntry (EntryID)
+GO

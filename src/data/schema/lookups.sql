@@ -27,7 +27,7 @@ INSERT INTO EmployeeType (Name) VALUES ('Admin'), ('User')
 GO
 INSERT INTO Permission (Name) VALUES ('Company Info'), ('Employee Entry/Edit'), ('Quickbooks Sync'), ('WIPs Entry/Edit'), ('WIPs Navigator'), ('Employee Time Manager'), ('Employee Time Entry/Edit'), ('Delete Employee Time')
 GO
-INSERT INTO Permission (Name) VALUES ('Equipment')
+INSERT INTO Permission (Name) VALUES ('Equipment'), ('Field Entry')
 GO
 INSERT INTO WIPStatus (Name, ColorCode) VALUES ('Open', '16777215'), ('Estimate', '12648447'), ('Drying', '8454143'), ('In Progress', '12648384'), ('Waiting On Adjuster', '&H00C0C0FF'), ('Ready To Bill', '16777088'), ('Closed', '12632256')
 GO

@@ -345,6 +345,38 @@ CREATE TABLE JobFile (
     Content BLOB
 )
 GO
+-- addition (upgrade step 13): the field page's sign-ins, one row per phone
+-- signed in; the token itself is never stored, only its SHA-256
+CREATE TABLE FieldSession (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    TokenHash TEXT NOT NULL,
+    EmployeeID INTEGER NOT NULL,
+    CsrfToken TEXT NOT NULL,
+    CreatedAt DATETIME NOT NULL,
+    LastSeenAt DATETIME NOT NULL
+)
+GO
+-- addition (upgrade step 13): the id a phone gave each entry it sent, with
+-- what was stored for it, so that an entry sent twice is stored once
+CREATE TABLE FieldEntry (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    EntryID TEXT NOT NULL,
+    EmployeeID INTEGER,
+    Kind TEXT,
+    StoredID INTEGER,
+    StoredAt DATETIME
+)
+GO
+-- addition (upgrade step 13): each field server running, with the address a
+-- phone opens and its certificate's fingerprint; refreshed every minute
+CREATE TABLE FieldServer (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Address TEXT,
+    Fingerprint TEXT,
+    StartedAt DATETIME,
+    SeenAt DATETIME
+)
+GO
 -- SQLite has no procedures: the program writes the EmployeeLog row of
 -- EmployeeLogin/EmployeeLogoff itself.
 GO

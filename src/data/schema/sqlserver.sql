@@ -345,6 +345,38 @@ CREATE TABLE JobFile (
     Content VARBINARY(MAX)
 )
 GO
+-- addition (upgrade step 13): the field page's sign-ins, one row per phone
+-- signed in; the token itself is never stored, only its SHA-256
+CREATE TABLE FieldSession (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    TokenHash NVARCHAR(64) NOT NULL,
+    EmployeeID INT NOT NULL,
+    CsrfToken NVARCHAR(64) NOT NULL,
+    CreatedAt DATETIME NOT NULL,
+    LastSeenAt DATETIME NOT NULL
+)
+GO
+-- addition (upgrade step 13): the id a phone gave each entry it sent, with
+-- what was stored for it, so that an entry sent twice is stored once
+CREATE TABLE FieldEntry (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    EntryID NVARCHAR(64) NOT NULL,
+    EmployeeID INT,
+    Kind NVARCHAR(20),
+    StoredID INT,
+    StoredAt DATETIME
+)
+GO
+-- addition (upgrade step 13): each field server running, with the address a
+-- phone opens and its certificate's fingerprint; refreshed every minute
+CREATE TABLE FieldServer (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    Address NVARCHAR(250),
+    Fingerprint NVARCHAR(100),
+    StartedAt DATETIME,
+    SeenAt DATETIME
+)
+GO
 CREATE PROCEDURE EmployeeLogin @UserID BIGINT
 AS
 BEGIN
