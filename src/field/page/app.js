@@ -85,6 +85,7 @@
       humidityRange: 'The relative humidity must be a number from 0 to 100 %.',
       typeMoisture: 'Type at least one moisture value.',
       choosePhotoFirst: 'Choose a photo first.',
+      photoTooBig: 'This photo is over 26 MB: choose a smaller one.',
       notFound: 'Not found: it may have been closed or removed.',
       confirmDelete: 'Delete this entry?',
       confirmDiscard: 'Discard this entry? It will not be sent.',
@@ -168,6 +169,7 @@
       humidityRange: 'La humedad relativa debe ser un número de 0 a 100 %.',
       typeMoisture: 'Escriba al menos un valor de humedad.',
       choosePhotoFirst: 'Elija primero una foto.',
+      photoTooBig: 'Esta foto pasa de 26 MB: elija una más pequeña.',
       notFound: 'No encontrado: puede que se haya cerrado o quitado.',
       confirmDelete: '¿Borrar esta entrada?',
       confirmDiscard: '¿Descartar esta entrada? No se enviará.',
@@ -190,6 +192,8 @@
   const STORE_SESSION = 'jt-field-session';
   const STORE_CACHE = 'jt-field-cache';
   const RETRY_MS = 5000;
+  // The server's limit for one photo upload, its form fields included.
+  const PHOTO_LIMIT = 26 * 1024 * 1024 - 64 * 1024;
 
   let lang = pickLanguage();
 
@@ -1010,6 +1014,7 @@
     if (!state.room) return;
     const file = $('photo-file').files[0];
     if (!file) return showMessage(t('choosePhotoFirst'), true);
+    if (file.size > PHOTO_LIMIT) return showMessage(t('photoTooBig'), true);
     clearMessage();
     // A copy of the bytes: the file a camera hands over may not outlive the page.
     const blob = new Blob([await file.arrayBuffer()], { type: file.type || 'image/jpeg' });
