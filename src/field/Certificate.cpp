@@ -155,8 +155,8 @@ namespace {
             return nullptr;
         X509_NAME *name = X509_get_subject_name(cert.get());
         const QByteArray common = hostName.toLatin1();
-        if (!X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                reinterpret_cast<const unsigned char *>(common.constData()), -1, -1, 0)
+        if (!X509_NAME_add_entry_by_txt(
+                name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>(common.constData()), -1, -1, 0)
             || !X509_NAME_add_entry_by_txt(
                 name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("Job Tracker field server"), -1, -1, 0)
             || !X509_set_issuer_name(cert.get(), name))
@@ -230,9 +230,8 @@ std::variant<CertificateFiles, QString> makeSelfSigned(const QString &dir, const
     if (!cert)
         return openSslError(QStringLiteral("the certificate could not be made"));
     const QByteArray certPem = pem([&](BIO *bio) { return PEM_write_bio_X509(bio, cert.get()); });
-    const QByteArray keyPem = pem([&](BIO *bio) {
-        return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
-    });
+    const QByteArray keyPem = pem(
+        [&](BIO *bio) { return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr, nullptr); });
     files.fingerprint = fingerprint(cert.get());
     if (certPem.isEmpty() || keyPem.isEmpty() || files.fingerprint.isEmpty())
         return openSslError(QStringLiteral("the certificate could not be written out"));
@@ -250,7 +249,8 @@ std::variant<CertificateFiles, QString> makeSelfSigned(const QString &dir, const
 std::variant<QString, QString> fingerprintOf(const QString &certificatePath)
 {
     // Both alternatives are texts: each is named by its place.
-    const auto failed = [](const QString &error) { return std::variant<QString, QString>(std::in_place_index<1>, error); };
+    const auto failed
+        = [](const QString &error) { return std::variant<QString, QString>(std::in_place_index<1>, error); };
     QFile file(certificatePath);
     if (!file.open(QIODevice::ReadOnly))
         return failed(QStringLiteral("%1: %2").arg(certificatePath, file.errorString()));
