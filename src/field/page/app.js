@@ -183,8 +183,26 @@
   const SERVER_ES = [
     [/^The temperature must be a number from (.+) to (.+)\.$/, (m) => TEXTS.es.tempRange.replace('{0}', commas(m[1])).replace('{1}', commas(m[2]))],
     [/^The relative humidity must be a number from 0 to 100 %\.$/, () => TEXTS.es.humidityRange],
-    [/^The unit is (?:already )?(?:placed|standing) (?:elsewhere|in another room)\.?$/i, () => 'El equipo ya está colocado en otro lugar.'],
-    [/retired/i, () => 'El equipo está dado de baja.'],
+    [/^Unit (.+) is already out: (.+)\. Remove or move it there first\.$/, (m) => 'El equipo ' + m[1] + ' ya está fuera: ' + m[2] + '. Retírelo o muévalo allí primero.'],
+    [/^(.+) entered today's value of this point already/, (m) => m[1] + ' ya anotó el valor de hoy de este punto; pida a la oficina que lo cambie.'],
+    [/^Unit (.+) is retired\.$/, (m) => 'El equipo ' + m[1] + ' está dado de baja.'],
+    [/^The (.+) must be a number of 0 or more\.$/, () => 'El valor debe ser un número de 0 o más.'],
+    [/^Enter a number for the temperature and the humidity\.$/, () => 'Escriba un número para la temperatura y la humedad.'],
+    [/^Enter a number for /, () => TEXTS.es.typeNumber],
+    [/^Enter at least one value\.$/, () => TEXTS.es.typeMoisture],
+    [/^Choose a photo first\.$/, () => TEXTS.es.choosePhotoFirst],
+    [/^Only photos can be added here\.$/, () => 'Aquí solo se pueden añadir fotos.'],
+    [/^The caption is longer than (\d+) characters\.$/, (m) => 'La descripción pasa de ' + m[1] + ' caracteres.'],
+    [/^That room is not in the drying log/, () => 'Esa sala ya no está en el registro de secado.'],
+    [/^That job is not open/, () => 'Ese trabajo ya no está abierto.'],
+    [/^That moisture point is not in this room/, () => 'Ese punto de humedad ya no está en esta sala.'],
+    [/^That (reading|photo) is gone\.$/, () => 'Esa entrada ya no existe.'],
+    [/^That unit's placement is gone\.$/, () => 'Esa colocación de equipo ya no existe.'],
+    [/^Only your own (readings|photos) of today/, () => 'Aquí solo se cambian sus propias entradas de hoy; las anteriores, en la oficina.'],
+    [/^You do not have permission/, () => TEXTS.es.noFieldRight],
+    [/^Please sign in\.$/, () => TEXTS.es.signedOut],
+    [/^The entry could not be stored just now/, () => TEXTS.es.serverBusy],
+    [/^The request is too large\.$/, () => 'La entrada es demasiado grande.'],
     [/^Not found\.?$/i, () => TEXTS.es.notFound],
   ];
 
@@ -542,9 +560,9 @@
       case 'moisture':
         return api('POST', '/api/moisture', { entry: item.entry, room: b.room, values: b.values.map((v) => ({ point: v.point, value: v.value })) });
       case 'placement':
-        return api('POST', '/api/placements', { entry: item.entry, room: b.room, unit: b.unit });
+        return api('POST', '/api/placements', { entry: item.entry, room: b.room, unit: b.unit, takenAt: b.takenAt });
       case 'removal':
-        return api('POST', '/api/placements/' + encodeURIComponent(b.placement) + '/remove', { entry: item.entry, version: b.version });
+        return api('POST', '/api/placements/' + encodeURIComponent(b.placement) + '/remove', { entry: item.entry, version: b.version, takenAt: b.takenAt });
       case 'photo': {
         const form = new FormData();
         form.append('entry', item.entry);
@@ -807,6 +825,8 @@
         const inputId = 'moisture-' + point.id;
         const input = el('input', { className: 'moisture', id: inputId, type: 'text', inputmode: 'decimal', autocomplete: 'off', data: { point: point.id } });
         if (typed[point.id] !== undefined) input.value = typed[point.id];
+        // Today's value of someone else is corrected at the office.
+        input.disabled = point.editable === false;
         return el(
           'li',
           { className: 'point', data: { point: point.id } },
@@ -846,7 +866,7 @@
             type: 'button',
             className: 'secondary remove-unit',
             textContent: t('remove'),
-            onclick: () => enqueue({ kind: 'removal', body: { room: room.id, placement: unit.placement, version: unit.version, label: String(unit.assetNo || '') } }),
+            onclick: () => enqueue({ kind: 'removal', body: { room: room.id, placement: unit.placement, version: unit.version, label: String(unit.assetNo || ''), takenAt: isoNow() } }),
           })
         )
       )
@@ -1029,7 +1049,7 @@
     if (!state.room || !$('unit').value) return;
     const option = $('unit').selectedOptions[0];
     clearMessage();
-    await enqueue({ kind: 'placement', body: { room: state.room.room.id, unit: Number($('unit').value), label: option ? option.textContent : '' } });
+    await enqueue({ kind: 'placement', body: { room: state.room.room.id, unit: Number($('unit').value), label: option ? option.textContent : '', takenAt: isoNow() } });
   }
 
   // ---- What waits -------------------------------------------------------------------------------
