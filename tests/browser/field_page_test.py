@@ -29,6 +29,7 @@ CHROMIUM = '/usr/bin/chromium'
 
 try:
     from selenium import webdriver
+    from selenium.common.exceptions import TimeoutException
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.by import By
     from selenium.webdriver.support.ui import Select, WebDriverWait
@@ -127,7 +128,11 @@ class Page:
             "const v = document.querySelector('.view:not([hidden])'); return v ? v.id : null;")
 
     def wait_view(self, view):
-        self.wait(lambda d: self.visible_view() == 'view-' + view)
+        try:
+            self.wait(lambda d: self.visible_view() == 'view-' + view)
+        except TimeoutException:
+            raise AssertionError('%s shown instead of view-%s; #message: %r' % (
+                self.visible_view(), view, self.text('#message'))) from None
 
     def type(self, css, text):
         box = self.find(css)

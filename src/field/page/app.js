@@ -364,15 +364,16 @@
     return e;
   }
 
+  // #message holds the text alone; its box carries the close button.
   function showMessage(text, error) {
-    $('message-text').textContent = text;
-    $('message').classList.toggle('error', !!error);
-    $('message').hidden = false;
+    $('message').textContent = text;
+    $('message-box').classList.toggle('error', !!error);
+    $('message-box').hidden = false;
   }
 
   function clearMessage() {
-    $('message-text').textContent = '';
-    $('message').hidden = true;
+    $('message').textContent = '';
+    $('message-box').hidden = true;
   }
 
   // ---- Storage ------------------------------------------------------------------
@@ -1199,7 +1200,7 @@
       route();
     });
     window.addEventListener('hashchange', () => {
-      if (!$('message').classList.contains('error')) clearMessage();
+      if (!$('message-box').classList.contains('error')) clearMessage();
       route();
     });
     window.addEventListener('online', () => {
