@@ -123,6 +123,11 @@ class Page:
     def text(self, css):
         return self.find(css).get_attribute('textContent').strip()
 
+    def data(self, css, name):
+        """The data-`name` of each element `css` finds, read at one moment."""
+        return self.driver.execute_script(
+            "return Array.from(document.querySelectorAll(arguments[0]), (e) => e.dataset[arguments[1]]);", css, name)
+
     def visible_view(self):
         return self.driver.execute_script(
             "const v = document.querySelector('.view:not([hidden])'); return v ? v.id : null;")
@@ -242,14 +247,14 @@ class FieldPageTest(unittest.TestCase):
         page.type('#password', 'password')
         page.find('#sign-in').click()
         page.wait_view('jobs')
-        jobs = page.all('#jobs .job')
+        jobs = page.data('#jobs .job', 'wip')
         self.assertTrue(jobs)
-        self.assertTrue(all(j.get_attribute('data-wip').isdigit() for j in jobs))
+        self.assertTrue(all(wip.isdigit() for wip in jobs))
         # Looking a job up by its number finds just that one.
-        wip = jobs[-1].get_attribute('data-wip')
+        wip = jobs[-1]
         page.type('#find', wip)
         page.find('#find-go').click()
-        page.wait(lambda d: [j.get_attribute('data-wip') for j in page.all('#jobs .job')] == [wip])
+        page.wait(lambda d: page.data('#jobs .job', 'wip') == [wip])
         # Signing out ends the session on the server too.
         page.find('#logout').click()
         page.wait_view('sign-in')
@@ -304,12 +309,12 @@ class FieldPageTest(unittest.TestCase):
         page.type('#photo-caption', caption)
         page.find('#upload-photo').click()
         page.wait(lambda d: page.pending() == '0' and page.all('#photos .photo:not(.queued)'))
-        photo = page.find('#photos .photo:not(.queued)')
-        # Typed text stays text.
-        self.assertEqual(photo.find_element(By.CSS_SELECTOR, '.caption').text, caption)
-        self.assertFalse(photo.find_elements(By.TAG_NAME, 'b'))
-        page.wait(lambda d: self.driver.execute_script(
-            "const i = arguments[0].querySelector('img'); return i.complete && i.naturalWidth > 0;", photo))
+        # Its thumbnail from the server, and the typed caption as text.
+        shown = page.wait(lambda d: d.execute_script("""
+            const p = document.querySelector('#photos .photo:not(.queued)'), i = p.querySelector('img');
+            return i.complete && i.naturalWidth > 0 &&
+                [p.querySelector('.caption').textContent, p.querySelectorAll('b').length];"""))
+        self.assertEqual(shown, [caption, 0])
         self.assertEqual(self.server.query(
             'SELECT COUNT(*) FROM JobFile WHERE RoomID = ? AND Caption = ?', room, caption)[0][0], 1)
 

@@ -616,12 +616,13 @@
           showMessage(t('refused', kindText(item.kind), item.refused), true);
         }
       }
+      // The room shows what was stored before the count drops.
+      if (state.room && rooms.has(state.room.room.id) && currentView() === 'room') await refreshRoom();
     } catch (e) {
       if (!(e instanceof NetworkError)) throw e;
     } finally {
       await updatePending();
     }
-    if (state.room && rooms.has(state.room.room.id) && currentView() === 'room') refreshRoom();
   }
 
   async function updatePending() {
