@@ -21,7 +21,7 @@
       signIn: 'Sign in',
       signOut: 'Sign out',
       findLabel: 'Find a job by customer or number',
-      findHint: 'Customer or job number',
+      findHint: 'Customer or number',
       signedInAs: 'Signed in as {0}',
       find: 'Find',
       jobsTitle: 'Drying jobs',
@@ -105,7 +105,7 @@
       signIn: 'Entrar',
       signOut: 'Cerrar sesión',
       findLabel: 'Buscar un trabajo por cliente o número',
-      findHint: 'Cliente o número de trabajo',
+      findHint: 'Cliente o número',
       signedInAs: 'Sesión de {0}',
       find: 'Buscar',
       jobsTitle: 'Trabajos de secado',
@@ -846,12 +846,14 @@
     $('points-empty').hidden = points.length > 0;
     $('save-moisture').disabled = points.length === 0;
 
+    // Thumbnails load at once, not when scrolled to: the room may be opened
+    // with signal upstairs and looked at without it in the basement.
     $('photos').replaceChildren(
       ...(data.photos || []).map((photo) =>
         el(
           'li',
           { className: 'photo', data: { photo: photo.id } },
-          el('img', { src: '/api/photos/' + encodeURIComponent(photo.id) + '/thumbnail', alt: String(photo.caption || ''), loading: 'lazy' }),
+          el('img', { src: '/api/photos/' + encodeURIComponent(photo.id) + '/thumbnail', alt: String(photo.caption || '') }),
           el('span', { className: 'caption' }, String(photo.caption || '')),
           photo.editable ? el('button', { type: 'button', className: 'danger delete-photo', textContent: t('delete'), onclick: () => removeStored('/api/photos/' + photo.id) }) : null
         )
