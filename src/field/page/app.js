@@ -315,7 +315,6 @@
       return { gpp: gpp, dewPoint: dewPoint };
     },
   };
-  window.fieldPsychrometrics = Psy;
 
   function unitSymbol() {
     return state.unit === 'C' ? '°C' : '°F';
