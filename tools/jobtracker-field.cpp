@@ -83,11 +83,11 @@ int main(int argc, char *argv[])
     // SIGTERM and SIGINT are taken by one thread that stops the server, so
     // that requests under way finish; every thread made later inherits the
     // mask.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     QCoreApplication app(argc, argv);
@@ -197,8 +197,8 @@ int main(int argc, char *argv[])
     std::condition_variable stopped;
     bool stopping = false;
     std::thread watcher([&] {
-        int signal = 0;
-        sigwait(&signals, &signal);
+        int caught = 0;
+        sigwait(&stopSignals, &caught);
         {
             std::lock_guard lock(mutex);
             stopping = true;

@@ -4,6 +4,7 @@
 #include "base/DryingDays.h"
 #include "base/Permissions.h"
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "data/RowMap.h"
 #include "drying/DryingLog.h"
 #include "equipment/Equipment.h"
@@ -355,7 +356,7 @@ namespace {
                          { QStringLiteral("customer"), row["Customer"].toString() },
                          { QStringLiteral("address"), place.join(QStringLiteral(", ")) },
                          { QStringLiteral("dryingDays"),
-                             DryingDays::daysSince(row["StartDate"].toDateTime().date(), today) } };
+                             DryingDays::daysSince(data::dateTimeOf(row["StartDate"]).date(), today) } };
                  }))
             jobs.append(job);
         return jobs;
@@ -451,7 +452,7 @@ namespace {
                         { QStringLiteral("today"), read ? QJsonValue(row["Value"].toDouble()) : QJsonValue() },
                         { QStringLiteral("editable"),
                             !read
-                                || ownToday(call, row["EnteredBy"].toString(), row["EnteredDate"].toDateTime()) } };
+                                || ownToday(call, row["EnteredBy"].toString(), data::dateTimeOf(row["EnteredDate"])) } };
                 }))
             points.append(point);
         QJsonArray photoList;
@@ -599,7 +600,7 @@ namespace {
                         { value.point, today.startOfDay() }),
                     [&](const data::Row &row) {
                         return Today { roomId, row["RowVersion"], row["EnteredBy"].toString(),
-                            row["EnteredDate"].toDateTime() };
+                            data::dateTimeOf(row["EnteredDate"]) };
                     });
                 if (stored && !ownToday(call, stored->enteredBy, stored->enteredAt))
                     return drying::problem("point",
