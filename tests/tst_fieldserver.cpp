@@ -50,8 +50,8 @@ class RunningServer
 {
 public:
     explicit RunningServer(const TestDb &db)
-        : m_server(field::ServerOptions { db.connectionString(), db.folder(), QStringLiteral("127.0.0.1"), 0, {}, {},
-              8, 200, 15 })
+        : m_server(field::ServerOptions {
+            db.connectionString(), db.folder(), QStringLiteral("127.0.0.1"), 0, {}, {}, 8, 200, 15 })
     {
         m_port = m_server.bind();
         m_thread = std::thread([this] { m_server.run(); });
@@ -83,8 +83,8 @@ public:
     httplib::Result signIn(const QString &user, const QString &password)
     {
         const QJsonObject body { { "username", user }, { "password", password } };
-        httplib::Result result = m_client.Post("/api/sign-in", headers(false),
-            QJsonDocument(body).toJson().toStdString(), "application/json");
+        httplib::Result result = m_client.Post(
+            "/api/sign-in", headers(false), QJsonDocument(body).toJson().toStdString(), "application/json");
         if (result && result->status == 200) {
             const std::string cookie = result->get_header_value("Set-Cookie");
             m_cookie = cookie.substr(0, cookie.find(';'));
@@ -208,16 +208,22 @@ private slots:
         QTest::addColumn<int>("failuresBefore");
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("status");
-        QTest::newRow("right") << "luis" << "secret" << 0 << "" << 200;
-        QTest::newRow("any case, blanks") << " LUIS " << "secret" << 0 << "" << 200;
-        QTest::newRow("wrong password") << "luis" << "wrong" << 0 << "" << 401;
-        QTest::newRow("no such user") << "nobody" << "secret" << 0 << "" << 401;
-        QTest::newRow("no Field Entry") << "office" << "secret" << 0 << "" << 403;
-        QTest::newRow("inactive") << "luis" << "secret" << 0 << "UPDATE Employee SET Inactive = ? WHERE UserName = 'luis'"
-                                  << 401;
-        QTest::newRow("throttled, even the right one") << "luis" << "secret" << 5 << "" << 429;
-        QTest::newRow("the wait is over") << "luis" << "secret" << 5
-                                          << "UPDATE LoginFailure SET LastFailedAt = ?" << 200;
+        QTest::newRow("right") << "luis"
+                               << "secret" << 0 << "" << 200;
+        QTest::newRow("any case, blanks") << " LUIS "
+                                          << "secret" << 0 << "" << 200;
+        QTest::newRow("wrong password") << "luis"
+                                        << "wrong" << 0 << "" << 401;
+        QTest::newRow("no such user") << "nobody"
+                                      << "secret" << 0 << "" << 401;
+        QTest::newRow("no Field Entry") << "office"
+                                        << "secret" << 0 << "" << 403;
+        QTest::newRow("inactive") << "luis"
+                                  << "secret" << 0 << "UPDATE Employee SET Inactive = ? WHERE UserName = 'luis'" << 401;
+        QTest::newRow("throttled, even the right one") << "luis"
+                                                       << "secret" << 5 << "" << 429;
+        QTest::newRow("the wait is over") << "luis"
+                                          << "secret" << 5 << "UPDATE LoginFailure SET LastFailedAt = ?" << 200;
     }
     void signIn()
     {
@@ -296,30 +302,35 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<int>("added");
         const QJsonObject reading { { "temperature", 72.5 }, { "humidity", 48 } };
-        QTest::newRow("reading") << "/api/readings" << reading << 201 << "" << "DryingAtmosphere" << 1;
+        QTest::newRow("reading") << "/api/readings" << reading << 201 << ""
+                                 << "DryingAtmosphere" << 1;
         QTest::newRow("reading, humidity over 100")
             << "/api/readings" << QJsonObject { { "temperature", 72.5 }, { "humidity", 120 } } << 400 << "Humidity"
             << "DryingAtmosphere" << 0;
         QTest::newRow("reading, temperature as text")
-            << "/api/readings" << QJsonObject { { "temperature", "72,5" }, { "humidity", 40 } } << 400
-            << "temperature" << "DryingAtmosphere" << 0;
+            << "/api/readings" << QJsonObject { { "temperature", "72,5" }, { "humidity", 40 } } << 400 << "temperature"
+            << "DryingAtmosphere" << 0;
         QTest::newRow("moisture") << "/api/moisture" << QJsonObject { { "values", "point" } } << 201 << ""
                                   << "MoistureReading" << 1;
-        QTest::newRow("moisture, negative") << "/api/moisture" << QJsonObject { { "values", "negative" } } << 400
-                                            << "Value" << "MoistureReading" << 0;
+        QTest::newRow("moisture, negative")
+            << "/api/moisture" << QJsonObject { { "values", "negative" } } << 400 << "Value"
+            << "MoistureReading" << 0;
         QTest::newRow("moisture, another room's point")
-            << "/api/moisture" << QJsonObject { { "values", "foreign" } } << 400 << "point" << "MoistureReading" << 0;
+            << "/api/moisture" << QJsonObject { { "values", "foreign" } } << 400 << "point"
+            << "MoistureReading" << 0;
         QTest::newRow("unit placed") << "/api/placements" << QJsonObject { { "unit", "shop" } } << 201 << ""
                                      << "EquipmentPlacement" << 1;
         QTest::newRow("unit standing elsewhere already")
             << "/api/placements" << QJsonObject { { "unit", "placed" } } << 400 << "EquipmentID"
             << "EquipmentPlacement" << 0;
-        QTest::newRow("photo") << "/api/photos" << QJsonObject { { "file", "jpeg" } } << 201 << "" << "JobFile" << 1;
+        QTest::newRow("photo") << "/api/photos" << QJsonObject { { "file", "jpeg" } } << 201 << ""
+                               << "JobFile" << 1;
         QTest::newRow("photo, not a picture") << "/api/photos" << QJsonObject { { "file", "text" } } << 400 << "file"
                                               << "JobFile" << 0;
         QTest::newRow("no room") << "/api/readings"
-                                 << QJsonObject { { "temperature", 70 }, { "humidity", 40 }, { "room", 999999 } }
-                                 << 404 << "room" << "DryingAtmosphere" << 0;
+                                 << QJsonObject { { "temperature", 70 }, { "humidity", 40 }, { "room", 999999 } } << 404
+                                 << "room"
+                                 << "DryingAtmosphere" << 0;
     }
     void entries()
     {
@@ -339,15 +350,16 @@ private slots:
         const QString values = body.value("values").toString();
         if (!values.isEmpty()) {
             const qint64 point = values == "foreign" ? m_point + 1000 : m_point;
-            body.insert("values", QJsonArray { QJsonObject { { "point", point }, { "value", values == "negative" ? -1 : 14.5 } } });
+            body.insert("values",
+                QJsonArray { QJsonObject { { "point", point }, { "value", values == "negative" ? -1 : 14.5 } } });
         }
         if (body.contains("unit"))
             body.insert("unit", body.value("unit") == "shop" ? m_unit : m_otherUnit);
         const int before = count(table.toLatin1().constData());
         auto post = [&] {
             if (path == "/api/photos")
-                return phone.upload(entry, m_room, body.value("file") == "jpeg" ? jpeg() : QByteArray("not a photo"),
-                    "Kitchen wall");
+                return phone.upload(
+                    entry, m_room, body.value("file") == "jpeg" ? jpeg() : QByteArray("not a photo"), "Kitchen wall");
             return phone.send("POST", path.toStdString(), body);
         };
         const httplib::Result result = post();
@@ -497,7 +509,8 @@ private slots:
         QCOMPARE(count("DryingAtmosphere"), 0);
         QCOMPARE(count("JobFile"), 0);
         // Every answer carries the page's protections.
-        QVERIFY(result->get_header_value("Content-Security-Policy").find("frame-ancestors 'none'") != std::string::npos);
+        QVERIFY(
+            result->get_header_value("Content-Security-Policy").find("frame-ancestors 'none'") != std::string::npos);
         QCOMPARE(result->get_header_value("X-Content-Type-Options"), std::string("nosniff"));
         QCOMPARE(result->get_header_value("Referrer-Policy"), std::string("no-referrer"));
     }

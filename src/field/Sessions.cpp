@@ -29,8 +29,8 @@ namespace {
     {
         if (token.size() != 64)
             return false;
-        return std::all_of(token.cbegin(), token.cend(),
-            [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+        return std::all_of(
+            token.cbegin(), token.cend(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
     }
 
 } // namespace
