@@ -37,13 +37,14 @@ struct Fixture
                                "WHERE Name = ?"),
             { tech, QString(Permissions::fieldEntry) });
         const qint64 wip = db.insertRow(QStringLiteral("WIP"),
-            { { QStringLiteral("Customer"), QStringLiteral("Smith") }, { QStringLiteral("Status"), QStringLiteral("Drying") } });
+            { { QStringLiteral("Customer"), QStringLiteral("Smith") },
+                { QStringLiteral("Status"), QStringLiteral("Drying") } });
         db.insertRow(QStringLiteral("DryingRoom"),
             { { QStringLiteral("WIPID"), wip }, { QStringLiteral("Name"), QStringLiteral("Kitchen") },
                 { QStringLiteral("Affected"), true }, { QStringLiteral("Outside"), false } });
         db.insertRow(QStringLiteral("Equipment"),
-            { { QStringLiteral("AssetNo"), QStringLiteral("AM-1") }, { QStringLiteral("EquipType"), QStringLiteral("Air Mover") },
-                { QStringLiteral("Retired"), false } });
+            { { QStringLiteral("AssetNo"), QStringLiteral("AM-1") },
+                { QStringLiteral("EquipType"), QStringLiteral("Air Mover") }, { QStringLiteral("Retired"), false } });
         const field::sessions::Started started = field::sessions::start(db, tech, QDateTime::currentDateTime());
         token = started.token;
         csrf = started.csrf;

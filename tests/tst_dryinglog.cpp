@@ -206,10 +206,11 @@ private slots:
         const QString d1 = Formats::date(kNow.date().addDays(-1));
         const QString d0 = Formats::date(kNow.date());
         const QStringList shown = rows("vsfgReadings");
-        // The start day of this drying job has no reading: a gap.
-        for (const QString &expected :
-            { d1 + "|09:00|70.0 \u00b0F|50.0|54.5|50.5 \u00b0F|", d0 + "|10:15|75.5 \u00b0F|40.0|52.4|49.5 \u00b0F|",
-                Formats::date(kNow.date().addDays(-3)) + "||||||no reading" })
+        // The start day of this drying job has no reading: a gap. Each
+        // reading names who entered it (here or on a phone).
+        for (const QString &expected : { d1 + "|09:00|70.0 \u00b0F|50.0|54.5|50.5 \u00b0F||kwhitfield",
+                 d0 + "|10:15|75.5 \u00b0F|40.0|52.4|49.5 \u00b0F||kwhitfield",
+                 Formats::date(kNow.date().addDays(-3)) + "||||||no reading|" })
             QVERIFY2(shown.contains(expected), qPrintable(shown.join("\n")));
     }
 

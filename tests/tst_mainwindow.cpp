@@ -309,7 +309,6 @@ private slots:
         permissionRow("statuses need Company Info", "mnuWIPStatusEntry", "Company Info", true);
         permissionRow("statuses refused", "mnuWIPStatusEntry", "Employee Entry/Edit", false);
         permissionRow("setup refused", "CompanyInfo", "WIPs Entry/Edit", false);
-        permissionRow("field page for anyone", "mnuFieldPage", "", true);
         for (const char *entry : { "mnuTimeEntry", "mnuTimeNavigator" }) {
             permissionRow(QByteArray(entry) + " with entry/edit only", entry, "Employee Time Entry/Edit", true);
             permissionRow(QByteArray(entry) + " with manager only", entry, "Employee Time Manager", true);

@@ -308,9 +308,9 @@ private slots:
             QVERIFY(testdb::scalar(
                 QStringLiteral("SELECT ColorCode FROM WIPStatus WHERE Name = ?"), { QString::fromLatin1(name) })
                         .isValid());
-        for (const char *name :
-            { "Company Info", "Employee Entry/Edit", "Quickbooks Sync", "WIPs Entry/Edit", "WIPs Navigator",
-                "Employee Time Manager", "Employee Time Entry/Edit", "Delete Employee Time", "Equipment", "Field Entry" })
+        for (const char *name : { "Company Info", "Employee Entry/Edit", "Quickbooks Sync", "WIPs Entry/Edit",
+                 "WIPs Navigator", "Employee Time Manager", "Employee Time Entry/Edit", "Delete Employee Time",
+                 "Equipment", "Field Entry" })
             QVERIFY2(testdb::scalar(
                          QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { QString::fromLatin1(name) })
                          .isValid(),

@@ -197,8 +197,8 @@ int main(int argc, char *argv[])
     std::condition_variable stopped;
     bool stopping = false;
     std::thread watcher([&] {
-        int signal = 0;
-        sigwait(&stopSignals, &signal);
+        int caught = 0;
+        sigwait(&stopSignals, &caught);
         {
             std::lock_guard lock(mutex);
             stopping = true;

@@ -4,6 +4,7 @@
 #include "base/DryingDays.h"
 #include "base/Permissions.h"
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "data/RowMap.h"
 #include "drying/DryingLog.h"
 #include "equipment/Equipment.h"
@@ -138,7 +139,8 @@ namespace {
     {
         if (!allOf(text, 8, 64, [](QChar c) {
                 const char l = c.toLatin1();
-                return (l >= '0' && l <= '9') || (l >= 'a' && l <= 'z') || (l >= 'A' && l <= 'Z') || l == '-' || l == '_';
+                return (l >= '0' && l <= '9') || (l >= 'a' && l <= 'z') || (l >= 'A' && l <= 'Z') || l == '-'
+                    || l == '_';
             }))
             throw BadInput { 400, QStringLiteral("The entry has no valid id."), QStringLiteral("entry") };
         return text;
@@ -255,7 +257,8 @@ namespace {
     QJsonObject sessionObject(const QString &user, const QByteArray &csrf, drying::TemperatureUnit unit)
     {
         return QJsonObject { { QStringLiteral("user"), user }, { QStringLiteral("csrf"), QString::fromLatin1(csrf) },
-            { QStringLiteral("unit"), unit == drying::TemperatureUnit::Celsius ? QStringLiteral("C") : QStringLiteral("F") } };
+            { QStringLiteral("unit"),
+                unit == drying::TemperatureUnit::Celsius ? QStringLiteral("C") : QStringLiteral("F") } };
     }
 
     // Today's entry of this user: what the page may still correct or delete.
@@ -274,7 +277,8 @@ namespace {
     {
         const std::optional<qint64> wip = equipment::jobOfRoom(call.db, roomId);
         if (!wip)
-            throw BadInput { 404, QStringLiteral("That room is not in the drying log (any more)."), QStringLiteral("room") };
+            throw BadInput { 404, QStringLiteral("That room is not in the drying log (any more)."),
+                QStringLiteral("room") };
         return *wip;
     }
 
@@ -341,22 +345,22 @@ namespace {
         all << params;
         const QDate today = Clock::today();
         QJsonArray jobs;
-        for (const QJsonObject &job : data::all(db.exec(select, all),
-                 [&](const data::Row &row) {
-                     QStringList place;
-                     const QString street = row["Address"].toString().trimmed();
-                     const QString town = QStringList { row["City"].toString().trimmed(),
-                         (row["State"].toString().trimmed() + QLatin1Char(' ') + row["Zip"].toString().trimmed()).trimmed() }
-                                              .join(QStringLiteral(", "));
-                     for (const QString &part : { street, town })
-                         if (!part.isEmpty() && part != QLatin1String(","))
-                             place << part;
-                     return QJsonObject { { QStringLiteral("wip"), row["ID"].toLongLong() },
-                         { QStringLiteral("customer"), row["Customer"].toString() },
-                         { QStringLiteral("address"), place.join(QStringLiteral(", ")) },
-                         { QStringLiteral("dryingDays"),
-                             DryingDays::daysSince(row["StartDate"].toDateTime().date(), today) } };
-                 }))
+        for (const QJsonObject &job :
+            data::all(db.exec(select, all), [&](const data::Row &row) {
+                QStringList place;
+                const QString street = row["Address"].toString().trimmed();
+                const QString town = QStringList { row["City"].toString().trimmed(),
+                    (row["State"].toString().trimmed() + QLatin1Char(' ') + row["Zip"].toString().trimmed()).trimmed() }
+                                         .join(QStringLiteral(", "));
+                for (const QString &part : { street, town })
+                    if (!part.isEmpty() && part != QLatin1String(","))
+                        place << part;
+                return QJsonObject { { QStringLiteral("wip"), row["ID"].toLongLong() },
+                    { QStringLiteral("customer"), row["Customer"].toString() },
+                    { QStringLiteral("address"), place.join(QStringLiteral(", ")) },
+                    { QStringLiteral("dryingDays"),
+                        DryingDays::daysSince(data::dateTimeOf(row["StartDate"]).date(), today) } };
+            }))
             jobs.append(job);
         return jobs;
     }
@@ -375,7 +379,8 @@ namespace {
             return jsonReply(200, { { QStringLiteral("jobs"), QJsonArray() } });
         bool isNumber = false;
         const qint64 id = text.toLongLong(&isNumber);
-        const QString where = QStringLiteral("(%1 OR W.ID = ?)").arg(data::containsCondition(QStringLiteral("W.Customer")));
+        const QString where
+            = QStringLiteral("(%1 OR W.ID = ?)").arg(data::containsCondition(QStringLiteral("W.Customer")));
         return jsonReply(200,
             { { QStringLiteral("jobs"),
                 jobList(call.db, where, { data::containsPattern(text), isNumber && id > 0 ? id : -1 }, 50) } });
@@ -410,7 +415,8 @@ namespace {
     {
         const std::optional<drying::Conditions> conditions
             = drying::conditions(reading.temperature, reading.humidity, unit);
-        return QJsonObject { { QStringLiteral("id"), reading.id }, { QStringLiteral("takenAt"), isoTime(reading.takenAt) },
+        return QJsonObject { { QStringLiteral("id"), reading.id },
+            { QStringLiteral("takenAt"), isoTime(reading.takenAt) },
             { QStringLiteral("temperature"), reading.temperature }, { QStringLiteral("humidity"), reading.humidity },
             { QStringLiteral("gpp"), conditions ? rounded(conditions->grainsPerPound) : QJsonValue() },
             { QStringLiteral("dewPoint"), conditions ? rounded(conditions->dewPoint) : QJsonValue() },
@@ -438,29 +444,32 @@ namespace {
         }
         QJsonArray points;
         for (const QJsonObject &point :
-            data::all(call.db.exec(QStringLiteral("SELECT P.ID, P.Material, P.Location, P.DryGoal, M.Value, M.EnteredBy, "
-                                                  "M.EnteredDate FROM MoisturePoint P LEFT JOIN MoistureReading M ON "
-                                                  "M.PointID = P.ID AND M.TakenAt = ? WHERE P.RoomID = ? ORDER BY P.ID"),
-                          { today.startOfDay(), roomId }),
+            data::all(
+                call.db.exec(QStringLiteral("SELECT P.ID, P.Material, P.Location, P.DryGoal, M.Value, M.EnteredBy, "
+                                            "M.EnteredDate FROM MoisturePoint P LEFT JOIN MoistureReading M ON "
+                                            "M.PointID = P.ID AND M.TakenAt = ? WHERE P.RoomID = ? ORDER BY P.ID"),
+                    { today.startOfDay(), roomId }),
                 [&](const data::Row &row) {
                     const bool read = !row.isNull("Value");
-                    return QJsonObject { { QStringLiteral("id"), row["ID"].toLongLong() },
+                    return QJsonObject {
+                        { QStringLiteral("id"), row["ID"].toLongLong() },
                         { QStringLiteral("material"), row["Material"].toString() },
                         { QStringLiteral("location"), row["Location"].toString() },
                         { QStringLiteral("dryGoal"), row["DryGoal"].toDouble() },
                         { QStringLiteral("today"), read ? QJsonValue(row["Value"].toDouble()) : QJsonValue() },
                         { QStringLiteral("editable"),
-                            !read
-                                || ownToday(call, row["EnteredBy"].toString(), row["EnteredDate"].toDateTime()) } };
+                            !read || ownToday(call, row["EnteredBy"].toString(), data::dateTimeOf(row["EnteredDate"])) }
+                    };
                 }))
             points.append(point);
         QJsonArray photoList;
         for (const photos::FileEntry &file : photos::listFiles(call.db, photos::Owner { wip, roomId, 0 })) {
             if (file.kind != photos::Kind::Photo)
                 continue;
-            photoList.append(QJsonObject { { QStringLiteral("id"), file.id }, { QStringLiteral("caption"), file.caption },
-                { QStringLiteral("takenAt"), isoTime(file.takenAt) }, { QStringLiteral("addedBy"), file.addedBy },
-                { QStringLiteral("editable"), ownToday(call, file.addedBy, file.addedAt) } });
+            photoList.append(
+                QJsonObject { { QStringLiteral("id"), file.id }, { QStringLiteral("caption"), file.caption },
+                    { QStringLiteral("takenAt"), isoTime(file.takenAt) }, { QStringLiteral("addedBy"), file.addedBy },
+                    { QStringLiteral("editable"), ownToday(call, file.addedBy, file.addedAt) } });
         }
         QJsonArray units;
         for (const equipment::Placement &placement : equipment::loadPlacements(call.db, wip)) {
@@ -489,8 +498,7 @@ namespace {
         const double humidity = call.request.query.value(QStringLiteral("humidity")).toDouble(&okH);
         if (!okT || !okH)
             throw BadInput { 400, QStringLiteral("Enter a number for the temperature and the humidity.") };
-        const std::optional<drying::Conditions> found
-            = drying::conditions(temperature, humidity, companyUnit(call.db));
+        const std::optional<drying::Conditions> found = drying::conditions(temperature, humidity, companyUnit(call.db));
         return jsonReply(200,
             { { QStringLiteral("gpp"), found ? rounded(found->grainsPerPound) : QJsonValue() },
                 { QStringLiteral("dewPoint"), found ? rounded(found->dewPoint) : QJsonValue() } });
@@ -526,12 +534,14 @@ namespace {
         const QVariant roomId
             = call.db.scalar(QStringLiteral("SELECT RoomID FROM DryingAtmosphere WHERE ID = ?"), { id });
         if (roomId.isValid()) {
-            for (const drying::AtmosphereReading &reading : drying::loadAtmosphere(call.db, roomId.toLongLong(), unit)) {
+            for (const drying::AtmosphereReading &reading :
+                drying::loadAtmosphere(call.db, roomId.toLongLong(), unit)) {
                 if (reading.id != id)
                     continue;
                 if (!ownToday(call, reading.enteredBy, reading.enteredDate))
                     throw BadInput { 403,
-                        QStringLiteral("Only your own readings of today can be changed here; older ones at the office.") };
+                        QStringLiteral(
+                            "Only your own readings of today can be changed here; older ones at the office.") };
                 return reading;
             }
         }
@@ -592,14 +602,15 @@ namespace {
                 const QVariant pointRoom
                     = call.db.scalar(QStringLiteral("SELECT RoomID FROM MoisturePoint WHERE ID = ?"), { value.point });
                 if (!pointRoom.isValid() || pointRoom.toLongLong() != roomId)
-                    return drying::problem("point", QStringLiteral("That moisture point is not in this room (any more)."));
+                    return drying::problem(
+                        "point", QStringLiteral("That moisture point is not in this room (any more)."));
                 const std::optional<Today> stored = data::one(
                     call.db.exec(QStringLiteral("SELECT RowVersion, EnteredBy, EnteredDate FROM MoistureReading "
                                                 "WHERE PointID = ? AND TakenAt = ? ORDER BY ID"),
                         { value.point, today.startOfDay() }),
                     [&](const data::Row &row) {
                         return Today { roomId, row["RowVersion"], row["EnteredBy"].toString(),
-                            row["EnteredDate"].toDateTime() };
+                            data::dateTimeOf(row["EnteredDate"]) };
                     });
                 if (stored && !ownToday(call, stored->enteredBy, stored->enteredAt))
                     return drying::problem("point",
@@ -702,7 +713,8 @@ namespace {
         const QVariant version = versionIn(body.value(QStringLiteral("version")));
         const QDateTime at = takenAt(body, call.now);
         return storeOnce(call, entry, "removal", [&]() -> std::variant<qint64, FieldProblem> {
-            if (!call.db.scalar(QStringLiteral("SELECT ID FROM EquipmentPlacement WHERE ID = ?"), { placement }).isValid())
+            if (!call.db.scalar(QStringLiteral("SELECT ID FROM EquipmentPlacement WHERE ID = ?"), { placement })
+                     .isValid())
                 return equipment::problem("RemovedAt", QStringLiteral("That unit's placement is gone."));
             if (const std::optional<FieldProblem> problem = equipment::removeUnit(call.db, placement, version, at))
                 return *problem;
@@ -791,9 +803,11 @@ namespace {
         const qint64 wait = throttle.waitLeft(username, now);
         if (wait > 0) {
             const qint64 seconds = (wait + 999) / 1000;
-            QJsonObject object { { QStringLiteral("message"),
-                                     QStringLiteral("Too many failed sign-ins. Try again in %1 seconds.").arg(seconds) },
-                { QStringLiteral("retryAfter"), seconds } };
+            QJsonObject object {
+                { QStringLiteral("message"),
+                    QStringLiteral("Too many failed sign-ins. Try again in %1 seconds.").arg(seconds) },
+                { QStringLiteral("retryAfter"), seconds }
+            };
             Reply reply = jsonReply(429, object);
             reply.headers << qMakePair(QByteArray("Retry-After"), QByteArray::number(seconds));
             return reply;
@@ -809,8 +823,8 @@ namespace {
             return messageReply(403, QStringLiteral("You do not have permission to enter readings in the field."));
         const sessions::Started started = sessions::start(db, user->id, now);
         Reply reply = jsonReply(200, sessionObject(user->username, started.csrf, companyUnit(db)));
-        reply.headers << qMakePair(QByteArray("Set-Cookie"),
-            sessionCookie(started.token, sessions::kLongestSeconds, request.secure));
+        reply.headers << qMakePair(
+            QByteArray("Set-Cookie"), sessionCookie(started.token, sessions::kLongestSeconds, request.secure));
         return reply;
     }
 

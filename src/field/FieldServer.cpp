@@ -70,8 +70,8 @@ namespace {
         for (const auto &[name, value] : reply.headers)
             res.set_header(name.toStdString(), value.toStdString());
         if (!reply.contentType.isEmpty())
-            res.set_content(reply.body.constData(), static_cast<size_t>(reply.body.size()),
-                reply.contentType.constData());
+            res.set_content(
+                reply.body.constData(), static_cast<size_t>(reply.body.size()), reply.contentType.constData());
     }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "field/Sessions.h"
 
 #include "data/Database.h"
+#include "data/Dates.h"
 #include "data/RowMap.h"
 
 #include <QCryptographicHash>
@@ -28,8 +29,8 @@ namespace {
     {
         if (token.size() != 64)
             return false;
-        return std::all_of(token.cbegin(), token.cend(),
-            [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+        return std::all_of(
+            token.cbegin(), token.cend(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
     }
 
 } // namespace
@@ -63,7 +64,7 @@ std::optional<Session> find(data::Connection &db, const QByteArray &token, const
             { hashOf(token) }),
         [](const data::Row &row) {
             return Stored { { row["ID"].toLongLong(), row["EmployeeID"].toLongLong(), row["CsrfToken"].toByteArray() },
-                row["CreatedAt"].toDateTime(), row["LastSeenAt"].toDateTime() };
+                data::dateTimeOf(row["CreatedAt"]), data::dateTimeOf(row["LastSeenAt"]) };
         });
     if (!stored)
         return std::nullopt;

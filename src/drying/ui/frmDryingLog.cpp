@@ -188,8 +188,7 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
     vsfgReadings->setRows(0);
     // Who entered each reading, here or on a phone in the field, last.
     vsfgReadings->setCols(10);
-    vsfgReadings->addItem(
-        QStringLiteral("ID\tDate\tTime\tTemperature\tRH %\tGPP\tDew Point\tNote\tDay\tEntered By"));
+    vsfgReadings->addItem(QStringLiteral("ID\tDate\tTime\tTemperature\tRH %\tGPP\tDew Point\tNote\tDay\tEntered By"));
     const drying::TemperatureUnit u = unit();
     int selected = -1;
     for (const drying::LogDay &day : room.days) {
