@@ -588,13 +588,14 @@ namespace {
         for (const QJsonValue &value : values)
             typed << Value { idValue(value.toObject().value(QStringLiteral("point")), QStringLiteral("point")),
                 number(value.toObject(), QStringLiteral("value")) };
-        const QDate today = call.now.date();
+        // The day the values were typed: a value typed offline before
+        // midnight and sent after it belongs to the day it was read.
+        const QDate day = takenAt(body, call.now).date();
         return storeOnce(call, entry, "moisture", [&]() -> std::variant<qint64, FieldProblem> {
             qint64 last = 0;
             for (const Value &value : std::as_const(typed)) {
                 struct Today
                 {
-                    qint64 room;
                     QVariant version;
                     QString enteredBy;
                     QDateTime enteredAt;
@@ -607,9 +608,9 @@ namespace {
                 const std::optional<Today> stored = data::one(
                     call.db.exec(QStringLiteral("SELECT RowVersion, EnteredBy, EnteredDate FROM MoistureReading "
                                                 "WHERE PointID = ? AND TakenAt = ? ORDER BY ID"),
-                        { value.point, today.startOfDay() }),
+                        { value.point, day.startOfDay() }),
                     [&](const data::Row &row) {
-                        return Today { roomId, row["RowVersion"], row["EnteredBy"].toString(),
+                        return Today { row["RowVersion"], row["EnteredBy"].toString(),
                             data::dateTimeOf(row["EnteredDate"]) };
                     });
                 if (stored && !ownToday(call, stored->enteredBy, stored->enteredAt))
@@ -617,7 +618,7 @@ namespace {
                         QStringLiteral("%1 entered today's value of this point already; ask the office to change it.")
                             .arg(stored->enteredBy));
                 const std::variant<qint64, FieldProblem> saved = drying::saveMoistureReading(
-                    call.db, value.point, today, value.value, stored ? stored->version : QVariant(), stamp(call));
+                    call.db, value.point, day, value.value, stored ? stored->version : QVariant(), stamp(call));
                 if (std::holds_alternative<FieldProblem>(saved))
                     return saved;
                 last = std::get<qint64>(saved);
