@@ -112,7 +112,7 @@ int main(int argc, char *argv[])
         QStringLiteral("The address phones open, shown on the desktop's Field Page (behind a reverse proxy)."),
         QStringLiteral("url"));
     const QCommandLineOption workersOption(QStringLiteral("workers"),
-        QStringLiteral("Requests handled at once, each with its own database connection (default 16)."),
+        QStringLiteral("Requests handled at once, each with its own database connection (default 32)."),
         QStringLiteral("n"));
     parser.addOptions({ configOption, listenOption, certOption, keyOption, urlOption, workersOption });
     if (!parser.parse(QCoreApplication::arguments()))

@@ -234,12 +234,14 @@ namespace {
     }
 
     // Version 13: the field page: phones signed in, the ids of the entries
-    // they sent, the field servers running, and the "Field Entry" permission.
+    // they sent, the field servers running, the open jobs' index their list
+    // reads, and the "Field Entry" permission.
     QStringList addFieldPage(Connection &db)
     {
         QStringList done = createMissingTables(db, { "FieldSession", "FieldEntry", "FieldServer" });
         done << createMissingIndexes(db, QStringLiteral("FieldSession"), { "UX_FieldSession_TokenHash" });
         done << createMissingIndexes(db, QStringLiteral("FieldEntry"), { "UX_FieldEntry_EntryID" });
+        done << createMissingIndexes(db, QStringLiteral("WIP"), { "IX_WIP_Open" });
         const QString permission = Permissions::fieldEntry;
         if (!db.scalar(QStringLiteral("SELECT ID FROM Permission WHERE Name = ?"), { permission }).isValid()) {
             db.exec(QStringLiteral("INSERT INTO Permission (Name) VALUES (?)"), { permission });

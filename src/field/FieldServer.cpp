@@ -4,10 +4,14 @@
 #include "data/Database.h"
 #include "field/FieldApi.h"
 
+#include <QDir>
 #include <QHostAddress>
+#include <arpa/inet.h>
 #include <atomic>
 #include <httplib.h>
+#include <netinet/in.h>
 #include <stdexcept>
+#include <sys/socket.h>
 
 namespace field {
 
@@ -63,6 +67,33 @@ namespace {
         std::atomic<int> m_open { 0 };
         const int m_cap;
     };
+
+    // cpp-httplib as Debian builds it listens with a backlog of 5, so a
+    // burst of phones connecting at once (the crews' morning start) would
+    // have connections refused; listen() again on the bound socket raises it.
+    void raiseBacklog(int port)
+    {
+        const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::System);
+        for (const QString &name : fds) {
+            bool ok = false;
+            const int fd = name.toInt(&ok);
+            int accepting = 0;
+            socklen_t size = sizeof accepting;
+            if (!ok || getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &size) != 0 || !accepting)
+                continue;
+            sockaddr_storage address {};
+            socklen_t length = sizeof address;
+            if (getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+                continue;
+            int bound = -1;
+            if (address.ss_family == AF_INET)
+                bound = ntohs(reinterpret_cast<const sockaddr_in *>(&address)->sin_port);
+            else if (address.ss_family == AF_INET6)
+                bound = ntohs(reinterpret_cast<const sockaddr_in6 *>(&address)->sin6_port);
+            if (bound == port)
+                ::listen(fd, 128);
+        }
+    }
 
     void send(httplib::Response &res, const Reply &reply)
     {
@@ -166,8 +197,15 @@ int Server::bind()
     http.new_task_queue = [workers, cap] { return new CappedPool(workers, cap); };
     http.set_read_timeout(o.readTimeoutSeconds, 0);
     http.set_write_timeout(30, 0);
-    http.set_keep_alive_timeout(10);
-    http.set_keep_alive_max_count(1000);
+    // A worker stays with a connection while it is kept alive: phones that
+    // pause let go soon, and one that keeps sending gives way after a few
+    // requests (the browser reconnects), so that a crew's phones take turns
+    // rather than wait for the busiest to fall silent.
+    http.set_keep_alive_timeout(2);
+    http.set_keep_alive_max_count(10);
+    // An answer's headers and body go out as two writes; without this the
+    // body waits for the phone's delayed acknowledgement (40 ms).
+    http.set_tcp_nodelay(true);
     http.set_payload_max_length(static_cast<size_t>(kMaxPhotoBody));
     httplib::Headers headers;
     for (const auto &[name, value] : securityHeaders())
@@ -210,6 +248,7 @@ int Server::bind()
     if (port == 0)
         throw std::runtime_error(
             QStringLiteral("The field server could not listen on %1:%2.").arg(o.host).arg(o.port).toStdString());
+    raiseBacklog(port);
     return port;
 }
 

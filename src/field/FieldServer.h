@@ -18,7 +18,7 @@ struct ServerOptions
     int port = 0; // 0: any free port
     QString certificate; // PEM files; both or neither
     QString key;
-    int workers = 16;
+    int workers = 32;
     // Connections open at once beyond which new ones are answered 503 and
     // closed at once, so that a flood cannot queue without end.
     int maxConnections = 200;

@@ -67,3 +67,7 @@ CREATE UNIQUE INDEX UX_FieldSession_TokenHash ON FieldSession (TokenHash)
 GO
 CREATE UNIQUE INDEX UX_FieldEntry_EntryID ON FieldEntry (EntryID)
 GO
+-- addition (upgrade step 13): the open jobs, for the field page's list of
+-- those with a drying log (the servers would otherwise scan every job).
+CREATE INDEX IX_WIP_Open ON WIP (ID) WHERE Status <> 'Closed'
+GO
