@@ -4,19 +4,24 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
+#include "field/Certificate.h"
 #include "shell/Backups.h"
 #include "support/TestDb.h"
 #include "support/TestHelpers.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 #include <fcntl.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -505,6 +510,112 @@ private slots:
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains("same database"), qPrintable(result.err));
         QCOMPARE(testdb::scalar("SELECT COUNT(*) FROM WIP").toInt(), 1);
+    }
+
+    // field-certificate needs no database: a certificate for the name given
+    // (an address as an address) and the machine itself, that OpenSSL reads
+    // back, signed by its key (owner-only), valid 825 days, with the
+    // fingerprint printed. Never over a file there already, nor for a name
+    // that would smuggle in other names.
+    void makesFieldCertificate_data()
+    {
+        columns<QString, QStringList, QString>({ "name", "altNames", "refusal" });
+        row("host name", QStringLiteral("office-pc.lan"),
+            QStringList { "DNS:office-pc.lan", "DNS:localhost", "IP:127.0.0.1" }, QString());
+        row("IP address", QStringLiteral("192.168.1.20"),
+            QStringList { "DNS:localhost", "IP:192.168.1.20", "IP:127.0.0.1" }, QString());
+        row("key there already", QStringLiteral("office-pc"), QStringList(), QStringLiteral("is there already"));
+        row("names smuggled in", QStringLiteral("office-pc,DNS:bank.example"), QStringList(),
+            QStringLiteral("no host name"));
+        row("no name", QString(), QStringList(), QStringLiteral("--name"));
+    }
+    void makesFieldCertificate()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, altNames);
+        QFETCH(QString, refusal);
+        if (qEnvironmentVariable("JT_TEST_BACKEND") != u"sqlite")
+            QSKIP("No database involved: once is enough.");
+        QTemporaryDir dir;
+        const QString out = dir.filePath("certs");
+        const QString crt = out + "/field.crt", key = out + "/field.key";
+        if (refusal.contains(u"already")) {
+            QVERIFY(QDir().mkpath(out));
+            QFile planted(key);
+            QVERIFY(planted.open(QIODevice::WriteOnly) && planted.write("trusted") == 7);
+        }
+        QStringList args { "field-certificate", "--out", out };
+        if (!name.isEmpty())
+            args << "--name" << name;
+        const Result result = runOn("/nonexistent/config.txt", args);
+        if (!refusal.isEmpty()) {
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY2(result.err.contains(refusal), qPrintable(result.err));
+            QVERIFY(!QFile::exists(crt));
+            if (refusal.contains(u"already")) {
+                QFile planted(key);
+                QVERIFY(planted.open(QIODevice::ReadOnly));
+                QCOMPARE(planted.readAll(), QByteArray("trusted"));
+            }
+            return;
+        }
+        QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+        QCOMPARE(modeOf(key), 0600);
+
+        FILE *file = std::fopen(QFile::encodeName(crt).constData(), "r");
+        QVERIFY(file);
+        X509 *cert = PEM_read_X509(file, nullptr, nullptr, nullptr);
+        std::fclose(file);
+        QVERIFY(cert);
+        const auto freeCert = qScopeGuard([&] { X509_free(cert); });
+        file = std::fopen(QFile::encodeName(key).constData(), "r");
+        QVERIFY(file);
+        EVP_PKEY *pkey = PEM_read_PrivateKey(file, nullptr, nullptr, nullptr);
+        std::fclose(file);
+        QVERIFY(pkey);
+        const auto freeKey = qScopeGuard([&] { EVP_PKEY_free(pkey); });
+        QCOMPARE(X509_check_private_key(cert, pkey), 1);
+        QCOMPARE(X509_verify(cert, pkey), 1); // self-signed
+        QCOMPARE(EVP_PKEY_get_bits(pkey), 256);
+        int days = 0, seconds = 0;
+        QVERIFY(ASN1_TIME_diff(&days, &seconds, X509_get0_notBefore(cert), X509_get0_notAfter(cert)));
+        QCOMPARE(days, 825);
+
+        QStringList found;
+        auto *names = static_cast<GENERAL_NAMES *>(X509_get_ext_d2i(cert, NID_subject_alt_name, nullptr, nullptr));
+        QVERIFY(names);
+        for (int i = 0; i < sk_GENERAL_NAME_num(names); ++i) {
+            const GENERAL_NAME *entry = sk_GENERAL_NAME_value(names, i);
+            const ASN1_STRING *value = entry->type == GEN_DNS ? entry->d.dNSName : entry->d.iPAddress;
+            const QByteArray bytes(
+                reinterpret_cast<const char *>(ASN1_STRING_get0_data(value)), ASN1_STRING_length(value));
+            if (entry->type == GEN_DNS)
+                found << "DNS:" + QString::fromLatin1(bytes);
+            else if (entry->type == GEN_IPADD && bytes.size() == 4)
+                found << "IP:" + QHostAddress(qFromBigEndian<quint32>(bytes.constData())).toString();
+        }
+        GENERAL_NAMES_free(names);
+        QCOMPARE(found, altNames);
+        char common[256] {};
+        X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, common, sizeof common);
+        QCOMPARE(QString::fromLatin1(common), name);
+
+        unsigned char digest[32];
+        unsigned int size = 0;
+        QVERIFY(X509_digest(cert, EVP_sha256(), digest, &size) && size == 32);
+        const QString fingerprint
+            = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(digest), 32).toHex(':').toUpper());
+        QVERIFY2(result.out.contains("SHA-256 fingerprint: " + fingerprint + "\n"), qPrintable(result.out));
+        QVERIFY2(result.out.contains(crt) && result.out.contains(key), qPrintable(result.out));
+        const auto read = field::fingerprintOf(crt);
+        QCOMPARE(read.index(), std::size_t(0));
+        QCOMPARE(std::get<0>(read), fingerprint);
+        QCOMPARE(field::fingerprintOf(key).index(), std::size_t(1)); // a key is no certificate
+
+        // Asked again, it keeps the certificate the phones trust now.
+        const Result again = runOn("/nonexistent/config.txt", args);
+        QCOMPARE(again.exitCode, 1);
+        QCOMPARE(std::get<0>(field::fingerprintOf(crt)), fingerprint);
     }
 
     void refusesMissingConfig()

@@ -146,7 +146,8 @@ private slots:
         menuRow("File", "File", "", 0, true);
         menuRow("CompanyInfo", "Setup", "File", 0, false);
         menuRow("mnuBackUpNow", "Back Up Now…", "File", 1, false);
-        menuRow("Exit", "Exit", "File", 2, true);
+        menuRow("mnuFieldPage", "Field Page…", "File", 2, false);
+        menuRow("Exit", "Exit", "File", 3, true);
         menuRow("mnuWIPS", "WIPs", "", 1, false);
         menuRow("mnuWIPsBoard", "WIPs Navigator", "mnuWIPS", 0, false);
         menuRow("mnuWIPEntry", "WIP Entry/Edit", "mnuWIPS", 1, false);
@@ -308,6 +309,7 @@ private slots:
         permissionRow("statuses need Company Info", "mnuWIPStatusEntry", "Company Info", true);
         permissionRow("statuses refused", "mnuWIPStatusEntry", "Employee Entry/Edit", false);
         permissionRow("setup refused", "CompanyInfo", "WIPs Entry/Edit", false);
+        permissionRow("field page for anyone", "mnuFieldPage", "", true);
         for (const char *entry : { "mnuTimeEntry", "mnuTimeNavigator" }) {
             permissionRow(QByteArray(entry) + " with entry/edit only", entry, "Employee Time Entry/Edit", true);
             permissionRow(QByteArray(entry) + " with manager only", entry, "Employee Time Manager", true);

@@ -15,6 +15,7 @@
 #include "data/References.h"
 #include "data/Schema.h"
 #include "data/Upgrade.h"
+#include "field/Certificate.h"
 #include "reports/ReportData.h"
 #include "reports/ReportRenderer.h"
 #include "reports/Reports.h"
@@ -373,6 +374,8 @@ constexpr OptionSpec kOptions[] = {
     { "from", "date", "Only jobs started on or after this day (yyyy-MM-dd), with --to." },
     { "to", "date", "Only jobs started by this day (yyyy-MM-dd), with --from." },
     { "all", "", "Closed jobs too (the board's Active Only off)." },
+    { "out", "folder", "The folder to write field.crt and field.key into." },
+    { "name", "host", "The name or IP address the phones open the field server by." },
 };
 
 struct Command;
@@ -424,6 +427,8 @@ struct Command
     const char *help;
     const char *options;
     Run run;
+    // Whether it works on the database of --config (and so needs it read).
+    bool usesDatabase = true;
 
     // The options this command takes, each with the older spelling it reads
     // as it (or with itself).
@@ -616,6 +621,23 @@ int runReport(Invocation &run)
     return 0;
 }
 
+// The field server's certificate for the office network; the fingerprint is
+// what a phone's user compares before trusting it.
+int runFieldCertificate(Invocation &run)
+{
+    if (run.value("out").isEmpty() || run.value("name").isEmpty())
+        return fail(QStringLiteral("field-certificate needs --out FOLDER and --name HOST"));
+    const std::variant<field::CertificateFiles, QString> made
+        = field::makeSelfSigned(run.value("out"), run.value("name"));
+    if (const QString *error = std::get_if<QString>(&made))
+        return fail(*error);
+    const field::CertificateFiles &files = std::get<field::CertificateFiles>(made);
+    out() << "Certificate: " << files.certificate << Qt::endl
+          << "Key: " << files.key << Qt::endl
+          << "SHA-256 fingerprint: " << files.fingerprint << Qt::endl;
+    return 0;
+}
+
 // Older spellings kept for scripts: copy --to, backup --to, restore --from.
 constexpr Command kCommands[] = {
     { "init", "[--username NAME] [--password PW]",
@@ -636,6 +658,9 @@ constexpr Command kCommands[] = {
         "Prints a water job's drying log with its charts.", "wip pdf user photos", runReport },
     { "report board", "[--type T] [--status S] [--search X] [--from DATE --to DATE] [--all] --pdf FILE [--user NAME]",
         "Prints the board of jobs.", "type status search from to all pdf user", runReport },
+    { "field-certificate", "--out FOLDER --name HOST",
+        "Makes a self-signed certificate for the field server and prints its SHA-256 fingerprint.", "out name",
+        runFieldCertificate, false },
 };
 
 QString commandHelp()
@@ -733,7 +758,8 @@ int main(int argc, char *argv[])
     if (!run.problem().isEmpty())
         return fail(run.problem());
     try {
-        run.config = readConfigFile(run.configPath);
+        if (command->usesDatabase)
+            run.config = readConfigFile(run.configPath);
     } catch (const ConfigError &e) {
         return fail(QString::fromStdString(e.what()));
     }

@@ -4,6 +4,7 @@
 #include "board/ui/frmWIPNavigator.h"
 #include "drying/ui/frmDryingLog.h"
 #include "equipment/ui/frmEquipment.h"
+#include "field/ui/frmFieldPage.h"
 #include "photos/ui/frmPhotoViewer.h"
 #include "quickbooks/ui/frmQBSync.h"
 #include "reports/ui/Viewer.h"
@@ -48,6 +49,9 @@ const ScreenRegistry &screenRegistry()
         { s("mnuEmployeeEntry"), { Permissions::employeeEntry }, s("frmEmployeeEntry"), make<frmEmployeeEntry>() },
         { s("mnuEquipment"), { Permissions::equipment }, s("frmEquipment"), make<frmEquipment>() },
         { s("About"), {}, s("frmAbout"), make<frmAbout>() },
+        // The address and the certificate's fingerprint are no secret (every
+        // phone on the network is shown them): anyone may hand them on.
+        { s("mnuFieldPage"), {}, s("frmFieldPage"), make<frmFieldPage>() },
         // An administrator as the type stands now: one demoted since the
         // login backs up no more.
         { s("mnuBackUpNow"), { Permissions::administrators }, {}, {}, BackupUi::backUpNow,

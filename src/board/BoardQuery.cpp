@@ -11,24 +11,6 @@ namespace board {
 
 namespace {
 
-    // LIKE's own characters, and '[' that SQL Server reads as a set, each
-    // preceded by this one so that they stand for themselves.
-    constexpr char16_t kLikeEscape = u'!';
-
-    QString containsPattern(const QString &text)
-    {
-        QString pattern;
-        pattern.reserve(text.size() + 8);
-        pattern += u'%';
-        for (const QChar c : text) {
-            if (c == kLikeEscape || c == u'%' || c == u'_' || c == u'[')
-                pattern += kLikeEscape;
-            pattern += c;
-        }
-        pattern += u'%';
-        return pattern;
-    }
-
     QStringList column(data::Connection &db, const QString &sql)
     {
         QStringList values;
@@ -72,10 +54,8 @@ namespace {
             params << filter.status;
         }
         if (!filter.search.isEmpty()) {
-            // LOWER on both sides: PostgreSQL's LIKE heeds case, and a pattern
-            // lowered by the program could differ from the server's own lowering.
-            conditions << QStringLiteral("LOWER(WIP.Customer) LIKE LOWER(?) ESCAPE '%1'").arg(QChar(kLikeEscape));
-            params << containsPattern(filter.search);
+            conditions << data::containsCondition(QStringLiteral("WIP.Customer"));
+            params << data::containsPattern(filter.search);
         }
         if (filter.useDates) {
             conditions << QStringLiteral("WIP.StartDate >= ? AND WIP.StartDate <= ?");

@@ -637,6 +637,12 @@ Transaction::Transaction(Connection &db)
 
 void Transaction::begin()
 {
+    // A file opened read-only takes no write lock.
+    const QString immediate = m_db.m_foreign ? QString() : m_db.dialect().beginTransaction();
+    if (!immediate.isEmpty()) {
+        m_db.runScript(immediate, Connection::Outcome::NotSaved);
+        return;
+    }
     const QString sql = QStringLiteral("BEGIN TRANSACTION");
     if (!m_db.m_db.transaction())
         m_db.fail(m_db.m_db.lastError(), sql, Connection::Outcome::NotSaved);

@@ -85,6 +85,11 @@ QString Dialect::insertReturningId(const QString &table, const QStringList &colu
     return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, cols, values);
 }
 
+QString Dialect::beginTransaction() const
+{
+    return m_kind == DbKind::SQLite ? QStringLiteral("BEGIN IMMEDIATE") : QString();
+}
+
 QString Dialect::savepoint(int level) const
 {
     if (m_kind == DbKind::SqlServer)
@@ -356,6 +361,31 @@ QString Dialect::schemaScript() const
         break;
     }
     return QStringLiteral(":/schema/sqlite.sql");
+}
+
+namespace {
+    constexpr char16_t kLikeEscape = u'!';
+}
+
+QString containsCondition(const QString &column)
+{
+    // LOWER on both sides: PostgreSQL's LIKE heeds case, and a pattern
+    // lowered by the program could differ from the server's own lowering.
+    return QStringLiteral("LOWER(%1) LIKE LOWER(?) ESCAPE '%2'").arg(column, QChar(kLikeEscape));
+}
+
+QString containsPattern(const QString &text)
+{
+    QString pattern;
+    pattern.reserve(text.size() + 8);
+    pattern += u'%';
+    for (const QChar c : text) {
+        if (c == kLikeEscape || c == u'%' || c == u'_' || c == u'[')
+            pattern += kLikeEscape;
+        pattern += c;
+    }
+    pattern += u'%';
+    return pattern;
 }
 
 } // namespace data

@@ -50,6 +50,14 @@ public:
     QString insertReturningId(const QString &table, const QStringList &columns) const;
     bool insertReturnsRow() const { return m_kind != DbKind::SQLite; }
 
+    // The statement that begins a transaction when the driver's own would
+    // not do; empty for the driver's. SQLite's plain BEGIN takes its write
+    // lock only at the first write, and a second writer on the same file
+    // (the field server beside the desktop) then fails at once with
+    // "database is locked" instead of waiting its turn: BEGIN IMMEDIATE
+    // waits for the lock up front, within the busy timeout.
+    QString beginTransaction() const;
+
     // Savepoints of a transaction nested `level` deep (2 and up). Releasing is
     // empty on SQL Server, which keeps a savepoint until the outer commit.
     QString savepoint(int level) const;
@@ -139,5 +147,12 @@ public:
 private:
     DbKind m_kind;
 };
+
+// A search for `text` anywhere in a column, in any case, the same on every
+// database: containsCondition("WIP.Customer") with containsPattern(text)
+// bound to its one '?'. LIKE's own characters in the text (and '[', which
+// SQL Server reads as a set) stand for themselves.
+QString containsCondition(const QString &column);
+QString containsPattern(const QString &text);
 
 } // namespace data

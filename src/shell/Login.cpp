@@ -135,6 +135,24 @@ int Throttle::failures(const QString &username) const
     return std::max(stored, m_failures.value(key(username), 0));
 }
 
+qint64 Throttle::waitLeft(const QString &username, const QDateTime &now) const
+{
+    const int delay = delayBeforeCheck(username);
+    if (delay == 0)
+        return 0;
+    QDateTime last;
+    try {
+        last = m_db.scalar(QStringLiteral("SELECT LastFailedAt FROM LoginFailure WHERE UserKey = ?"), { key(username) })
+                   .toDateTime();
+    } catch (const std::exception &e) {
+        qWarning("Failed logins could not be read: %s", e.what());
+        return delay;
+    }
+    if (!last.isValid())
+        return 0;
+    return std::clamp<qint64>(delay - last.msecsTo(now), 0, delay);
+}
+
 void Throttle::failed(const QString &username)
 {
     const QString name = key(username);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <optional>
@@ -68,6 +69,11 @@ public:
     }
     int failures(const QString &username) const;
     int delayBeforeCheck(const QString &username) const { return delayAfterFailures(failures(username)); }
+    // Milliseconds still to wait at `now` before the next attempt counts:
+    // the delay after the failures so far, from the last failure as the
+    // database has it (a server cannot hold a request for the whole wait).
+    // 0 when none is due or the time of the last failure is not known.
+    qint64 waitLeft(const QString &username, const QDateTime &now) const;
     void failed(const QString &username);
     void succeeded(const QString &username);
     // Forgets this run's counts; the database keeps its own.

@@ -186,8 +186,10 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
     const QList<drying::AtmosphereReading> readings = drying::loadAtmosphere(context().db(), room.room.id, unit());
     const QSignalBlocker block(vsfgReadings->selectionModel());
     vsfgReadings->setRows(0);
-    vsfgReadings->setCols(9);
-    vsfgReadings->addItem(QStringLiteral("ID\tDate\tTime\tTemperature\tRH %\tGPP\tDew Point\tNote\tDay"));
+    // Who entered each reading, here or on a phone in the field, last.
+    vsfgReadings->setCols(10);
+    vsfgReadings->addItem(
+        QStringLiteral("ID\tDate\tTime\tTemperature\tRH %\tGPP\tDew Point\tNote\tDay\tEntered By"));
     const drying::TemperatureUnit u = unit();
     int selected = -1;
     for (const drying::LogDay &day : room.days) {
@@ -201,7 +203,8 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
                 reading.takenAt.time().toString(QStringLiteral("HH:mm")),
                 drying::formatTemperature(reading.temperature, u), Formats::oneDecimal(reading.humidity),
                 c ? drying::formatGpp(c->grainsPerPound) : QString(),
-                c ? drying::formatTemperature(c->dewPoint, u) : QString(), QString(), day.day.toString(Qt::ISODate) }
+                c ? drying::formatTemperature(c->dewPoint, u) : QString(), QString(), day.day.toString(Qt::ISODate),
+                reading.enteredBy }
                                       .join(u'\t'));
             if (reading.id == m_reading.id)
                 selected = vsfgReadings->rows() - 1;
@@ -209,7 +212,7 @@ void frmDryingLog::fillReadings(const drying::RoomLog &room)
         if (!any) {
             vsfgReadings->addItem(
                 QStringList { QString(), Formats::date(day.day), QString(), QString(), QString(), QString(), QString(),
-                    day.gap ? QStringLiteral("no reading") : QString(), day.day.toString(Qt::ISODate) }
+                    day.gap ? QStringLiteral("no reading") : QString(), day.day.toString(Qt::ISODate), QString() }
                     .join(u'\t'));
             if (day.gap)
                 vsfgReadings->setCellBackColor(vsfgReadings->rows() - 1, 1, vsfgReadings->rows() - 1, 7, kGapColour);

@@ -96,6 +96,7 @@ void MDI::buildMenu()
     QMenu *file = topMenu("File", QStringLiteral("&File"));
     addEntry(file, "CompanyInfo", QStringLiteral("Setup"));
     addEntry(file, "mnuBackUpNow", QStringLiteral("Back Up Now…"));
+    addEntry(file, "mnuFieldPage", QStringLiteral("Field Page…"));
     QAction *exit = file->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("Exit"));
     // Exit leaves the way the close box does: the screens are asked first.
