@@ -111,6 +111,9 @@ std::string signIn(Phone &phone, int port, const char *user)
 {
     phone.http = std::make_unique<httplib::Client>("127.0.0.1", port);
     phone.http->set_keep_alive(true);
+    // As a phone's browser does; else each request's body waits for the
+    // acknowledgement of its headers.
+    phone.http->set_tcp_nodelay(true);
     phone.http->set_read_timeout(120, 0);
     const std::string origin = "http://127.0.0.1:" + std::to_string(port);
     const httplib::Result res = phone.http->Post("/api/sign-in", httplib::Headers { { "Origin", origin } },
