@@ -366,7 +366,8 @@ void BM_SaveThroughCore(benchmark::State &state)
         reading.temperature = 68 + n % 10;
         reading.humidity = 40 + n % 25;
         ++n;
-        const auto saved = drying::saveAtmosphere(db, reading, unit, data::Stamp { QLatin1String(kUsers[0]), Clock::now() });
+        const auto saved
+            = drying::saveAtmosphere(db, reading, unit, data::Stamp { QLatin1String(kUsers[0]), Clock::now() });
         if (!std::holds_alternative<qint64>(saved)) {
             state.SkipWithError("the core refused the reading");
             return;
@@ -472,8 +473,10 @@ BENCHMARK(BM_ServerMemory)->Apply(medianOf<3, 1>)->UseRealTime();
 // The list's statement as the server runs it (src/field/FieldApi.cpp).
 QString jobListSql(const data::Connection &db)
 {
-    return db.dialect().selectTop(500, QStringLiteral("W.ID, W.Customer, W.Address, W.City, W.State, W.Zip, W.StartDate"),
-        QStringLiteral("WIP W WHERE W.Status <> ? AND W.ID IN (SELECT WIPID FROM DryingRoom) ORDER BY W.Customer, W.ID"));
+    return db.dialect().selectTop(500,
+        QStringLiteral("W.ID, W.Customer, W.Address, W.City, W.State, W.Zip, W.StartDate"),
+        QStringLiteral(
+            "WIP W WHERE W.Status <> ? AND W.ID IN (SELECT WIPID FROM DryingRoom) ORDER BY W.Customer, W.ID"));
 }
 
 void BM_JobList(benchmark::State &state)
@@ -550,18 +553,22 @@ BENCHMARK(BM_PageFiles)->Apply(medianOf<7, 20>);
 void addRooms(data::Connection &db)
 {
     data::Transaction transaction(db);
-    const QList<qint64> jobs = data::all(db.exec(QStringLiteral("SELECT W.ID FROM WIP W WHERE W.Status = ? AND NOT "
-                                                                "EXISTS (SELECT 1 FROM DryingRoom R WHERE R.WIPID = W.ID)"
-                                                                " ORDER BY W.ID"),
-                                             { drying::dryingStatus() }),
-        [](const data::Row &row) { return row["ID"].toLongLong(); });
+    const QList<qint64> jobs
+        = data::all(db.exec(QStringLiteral("SELECT W.ID FROM WIP W WHERE W.Status = ? AND NOT "
+                                           "EXISTS (SELECT 1 FROM DryingRoom R WHERE R.WIPID = W.ID)"
+                                           " ORDER BY W.ID"),
+                        { drying::dryingStatus() }),
+            [](const data::Row &row) { return row["ID"].toLongLong(); });
     for (const qint64 wip : jobs) {
         if (!std::holds_alternative<qint64>(drying::addRoom(db, wip, kRoomName, true)))
             throw std::runtime_error("a bench room was refused");
     }
     transaction.commit();
-    g_rooms = data::all(db.exec(QStringLiteral("SELECT ID, WIPID FROM DryingRoom WHERE Name = ? ORDER BY ID"), { kRoomName }),
-        [](const data::Row &row) { return BenchRoom { row["ID"].toLongLong(), row["WIPID"].toLongLong() }; });
+    g_rooms = data::all(
+        db.exec(QStringLiteral("SELECT ID, WIPID FROM DryingRoom WHERE Name = ? ORDER BY ID"), { kRoomName }),
+        [](const data::Row &row) {
+            return BenchRoom { row["ID"].toLongLong(), row["WIPID"].toLongLong() };
+        });
     g_dryingJobs = db.scalar(QStringLiteral("SELECT COUNT(*) FROM WIP W WHERE W.Status <> ? AND W.ID IN (SELECT WIPID "
                                             "FROM DryingRoom)"),
                          { QStringLiteral("Closed") })
@@ -575,8 +582,9 @@ void removeBenchRows(data::Connection &db)
 {
     data::Transaction transaction(db);
     const QString benchJobs = QStringLiteral("SELECT WIPID FROM DryingRoom WHERE Name = ?");
-    db.exec(QStringLiteral("DELETE FROM DryingAtmosphere WHERE RoomID IN (SELECT ID FROM DryingRoom WHERE WIPID IN (%1))")
-                .arg(benchJobs),
+    db.exec(
+        QStringLiteral("DELETE FROM DryingAtmosphere WHERE RoomID IN (SELECT ID FROM DryingRoom WHERE WIPID IN (%1))")
+            .arg(benchJobs),
         { kRoomName });
     db.exec(QStringLiteral("DELETE FROM DryingRoom WHERE WIPID IN (%1)").arg(benchJobs), { kRoomName });
     db.exec(QStringLiteral("DELETE FROM FieldEntry WHERE EntryID LIKE ?"), { kEntryPrefix + QLatin1Char('%') });
