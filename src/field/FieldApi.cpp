@@ -347,7 +347,7 @@ namespace {
         const QDate today = Clock::today();
         QJsonArray jobs;
         for (const QJsonObject &job :
-            data::all(db.exec(select, all), [&](const data::Row &row) {
+            data::all(db.exec(select, params), [&](const data::Row &row) {
                 QStringList place;
                 const QString street = row["Address"].toString().trimmed();
                 const QString town = QStringList { row["City"].toString().trimmed(),
