@@ -310,6 +310,14 @@ private slots:
         QTest::newRow("reading, temperature as text")
             << "/api/readings" << QJsonObject { { "temperature", "72,5" }, { "humidity", 40 } } << 400 << "temperature"
             << "DryingAtmosphere" << 0;
+        QTest::newRow("reading in the unit it was typed in")
+            << "/api/readings" << QJsonObject { { "temperature", 21.5 }, { "humidity", 48 }, { "unit", "C" } } << 201
+            << ""
+            << "DryingAtmosphere" << 1;
+        QTest::newRow("reading, no such unit")
+            << "/api/readings" << QJsonObject { { "temperature", 21.5 }, { "humidity", 48 }, { "unit", "K" } } << 400
+            << "unit"
+            << "DryingAtmosphere" << 0;
         QTest::newRow("moisture") << "/api/moisture" << QJsonObject { { "values", "point" } } << 201 << ""
                                   << "MoistureReading" << 1;
         QTest::newRow("moisture, negative")
@@ -353,7 +361,7 @@ private slots:
             body.insert("values",
                 QJsonArray { QJsonObject { { "point", point }, { "value", values == "negative" ? -1 : 14.5 } } });
         }
-        if (body.contains("unit"))
+        if (path == "/api/placements")
             body.insert("unit", body.value("unit") == "shop" ? m_unit : m_otherUnit);
         const int before = count(table.toLatin1().constData());
         auto post = [&] {
@@ -369,6 +377,9 @@ private slots:
         QCOMPARE(count(table.toLatin1().constData()), before + added);
         if (status != 201)
             return;
+        // Stored in °F whatever the phone typed it in.
+        if (path == "/api/readings" && body.contains("unit"))
+            QCOMPARE(testdb::scalar("SELECT Temperature FROM DryingAtmosphere ORDER BY ID DESC").toDouble(), 70.7);
         // Stamped with the technician, as any entry on the desktop.
         if (table != "EquipmentPlacement") {
             const QString by = table == "JobFile" ? "AddedBy" : "EnteredBy";

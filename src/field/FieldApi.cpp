@@ -255,6 +255,20 @@ namespace {
         return drying::unitFromCode(company ? company->temperatureUnit : QString());
     }
 
+    // The unit a temperature was typed in: the one the page names (the
+    // office may change the company's while an entry waits on a phone),
+    // else the company's.
+    drying::TemperatureUnit unitOf(const QJsonObject &object, data::Connection &db)
+    {
+        const QJsonValue unit = object.value(QStringLiteral("unit"));
+        if (unit.isUndefined() || unit.isNull())
+            return companyUnit(db);
+        const QString code = unit.toString();
+        if (code == QLatin1String("F") || code == QLatin1String("C"))
+            return drying::unitFromCode(code);
+        throw BadInput(400, QStringLiteral("The unit is \"F\" or \"C\"."), QStringLiteral("unit"));
+    }
+
     QJsonObject sessionObject(const QString &user, const QByteArray &csrf, drying::TemperatureUnit unit)
     {
         return QJsonObject { { QStringLiteral("user"), user }, { QStringLiteral("csrf"), QString::fromLatin1(csrf) },
@@ -517,7 +531,7 @@ namespace {
         reading.humidity = number(body, QStringLiteral("humidity"));
         reading.takenAt = takenAt(body, call.now);
         jobOfRoom(call, reading.roomId);
-        const drying::TemperatureUnit unit = companyUnit(call.db);
+        const drying::TemperatureUnit unit = unitOf(body, call.db);
         return storeOnce(
             call, entry, "reading", [&] { return drying::saveAtmosphere(call.db, reading, unit, stamp(call)); },
             [&](qint64) {
@@ -552,7 +566,7 @@ namespace {
     Reply correctReading(Call &call)
     {
         const QJsonObject body = bodyObject(call.request);
-        const drying::TemperatureUnit unit = companyUnit(call.db);
+        const drying::TemperatureUnit unit = unitOf(body, call.db);
         drying::AtmosphereReading reading = ownReading(call, unit);
         reading.temperature = number(body, QStringLiteral("temperature"));
         reading.humidity = number(body, QStringLiteral("humidity"));

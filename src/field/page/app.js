@@ -556,7 +556,7 @@
     const b = item.body;
     switch (item.kind) {
       case 'reading':
-        return api('POST', '/api/readings', { entry: item.entry, room: b.room, temperature: b.temperature, humidity: b.humidity, takenAt: b.takenAt });
+        return api('POST', '/api/readings', { entry: item.entry, room: b.room, temperature: b.temperature, humidity: b.humidity, unit: b.unit, takenAt: b.takenAt });
       case 'moisture':
         return api('POST', '/api/moisture', { entry: item.entry, room: b.room, values: b.values.map((v) => ({ point: v.point, value: v.value })) });
       case 'placement':
@@ -963,7 +963,9 @@
       hInput.focus();
       return null;
     }
-    return { temperature: temperature, humidity: humidity };
+    // The unit it was typed in goes with it: the office may change the
+    // company's unit while the entry waits on the phone.
+    return { temperature: temperature, humidity: humidity, unit: state.unit };
   }
 
   async function saveReading() {
@@ -982,7 +984,7 @@
       showMessage(t('saved'));
       refreshRoom();
     } else {
-      await enqueue({ kind: 'reading', body: { room: state.room.room.id, temperature: typed.temperature, humidity: typed.humidity, takenAt: isoNow() } });
+      await enqueue({ kind: 'reading', body: { room: state.room.room.id, temperature: typed.temperature, humidity: typed.humidity, unit: state.unit, takenAt: isoNow() } });
     }
     $('temperature').value = '';
     $('humidity').value = '';
