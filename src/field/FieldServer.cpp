@@ -118,8 +118,13 @@ struct Server::Impl
             tWorker.db = std::make_unique<data::Connection>();
             tWorker.server = this;
         }
-        if (!tWorker.db->isOpen())
+        if (!tWorker.db->isOpen()) {
             tWorker.db->open(options.connectionString, options.baseDir);
+            // SQLite keeps a page cache of 2 MiB per connection, which the
+            // system's file cache makes redundant for a worker among many.
+            if (tWorker.db->dialect().kind() == data::DbKind::SQLite)
+                tWorker.db->execScript(QStringLiteral("PRAGMA cache_size = -256"));
+        }
         return *tWorker.db;
     }
 
