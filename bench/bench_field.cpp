@@ -426,7 +426,7 @@ void BM_FiftyPhones(benchmark::State &state)
     state.counters["signin_retries"] = double(g_signInRetries.load());
     state.counters["child_peak_MiB"] = statusMiB(program.pid(), "VmHWM");
 }
-// The program's default number of workers (16), and as many as there are
+// 16 workers (half the program's default of 32), and as many as there are
 // phones: a worker serves one connection while it is kept alive.
 BENCHMARK(BM_FiftyPhones)->Arg(16)->Arg(kPhones)->ArgName("workers")->Apply(medianOf<3, 1>)->UseRealTime();
 

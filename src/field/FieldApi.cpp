@@ -832,15 +832,15 @@ namespace {
         // signing in at once takes turns two by two rather than take the
         // server's memory up by a worker's worth each.
         static std::counting_semaphore<2> checks(2);
-        checks.acquire();
         std::optional<Login::User> user;
-        try {
+        {
+            checks.acquire();
+            struct Turn
+            {
+                ~Turn() { checks.release(); }
+            } const turn;
             user = Login::authenticate(db, username, password);
-        } catch (...) {
-            checks.release();
-            throw;
         }
-        checks.release();
         if (!user) {
             throttle.failed(username);
             return messageReply(401, QStringLiteral("Your username and/or password is invalid."));

@@ -167,11 +167,6 @@ Server::~Server()
     stop();
 }
 
-bool Server::secure() const
-{
-    return !d->options.certificate.isEmpty();
-}
-
 int Server::bind()
 {
     const ServerOptions &o = d->options;

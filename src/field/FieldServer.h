@@ -41,7 +41,6 @@ public:
     void run();
     // From any thread (a signal's watcher).
     void stop();
-    bool secure() const;
 
 private:
     struct Impl;
