@@ -6,6 +6,8 @@
 //
 // JT_BENCH_JOBS sets the number of jobs (default 100000); JT_BENCH_DB names an
 // already seeded database to run on instead (its WIP in the middle is saved).
+// The save with the job history's triggers is paired with the same save with
+// them dropped for the case (made again after it), which is their cost.
 #include "base/Clock.h"
 #include "data/Database.h"
 #include "data/DemoData.h"
@@ -116,6 +118,46 @@ void BM_SaveAndReloadBaseline(benchmark::State &state)
     }
 }
 
+// A job's save as the office makes it, its status moved on each time, so
+// the history's triggers write a row for each field and the status's date:
+// with the triggers, and (the baseline) with them dropped for the case.
+void saveStatusChanges(benchmark::State &state)
+{
+    std::optional<wip::WipRecord> record = wip::loadWip(*g_db, g_wipId);
+    if (!record) {
+        state.SkipWithError("the WIP is missing");
+        return;
+    }
+    const QStringList contractors = wip::loadContractors(*g_db, g_wipId);
+    int round = 0;
+    for (auto _ : state) {
+        ++round;
+        record->status = round % 2 ? QStringLiteral("Drying") : QStringLiteral("In Progress");
+        record->city = QStringLiteral("Brackwell %1").arg(round % 2);
+        wip::saveWip(*g_db, *record, contractors, g_context->stamp(), contractors);
+        state.PauseTiming();
+        record = wip::loadWip(*g_db, g_wipId);
+        state.ResumeTiming();
+        if (!record) {
+            state.SkipWithError("the WIP is gone");
+            break;
+        }
+    }
+}
+
+void BM_SaveWithHistory(benchmark::State &state)
+{
+    saveStatusChanges(state);
+}
+
+void BM_SaveWithoutHistory(benchmark::State &state)
+{
+    const QStringList again = data::dropHistoryTriggers(*g_db);
+    saveStatusChanges(state);
+    for (const QString &statement : again)
+        g_db->execScript(statement);
+}
+
 // After the usual table, each screen case against its baseline.
 void printSummary(const Medians &medians)
 {
@@ -140,6 +182,8 @@ BENCHMARK(BM_OpenScreen)->Apply(medianOf<5, 3>);
 BENCHMARK(BM_OpenScreenBaseline)->Apply(medianOf<5, 3>);
 BENCHMARK(BM_SaveAndReload)->Apply(medianOf<5, 3>);
 BENCHMARK(BM_SaveAndReloadBaseline)->Apply(medianOf<5, 3>);
+BENCHMARK(BM_SaveWithHistory)->Apply(medianOf<5, 3>);
+BENCHMARK(BM_SaveWithoutHistory)->Apply(medianOf<5, 3>);
 
 int main(int argc, char **argv)
 {

@@ -207,6 +207,8 @@ private slots:
             0);
         db.reopen();
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM WIP")).toInt(), 125);
+        // Another program's database, without the history's triggers.
+        data::dropHistoryTriggers(testdb::connection());
         testdb::execScript(QStringLiteral("ALTER TABLE WIP DROP COLUMN QBID"));
         testdb::connection().close();
         const Result check = run(db, { QStringLiteral("check") });

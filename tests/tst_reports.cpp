@@ -425,7 +425,7 @@ private slots:
         }
         EXPECT_TEXT(text, { "WIPs Board", QStringLiteral("%1 WIPs").arg(expected.size()), "Page 1 of 1" });
         if (expected.contains("Dana O'Neil Fire"))
-            EXPECT_TEXT(text, { "Dana O'Neil Fire Drying " + date(-12) + " 12 $100.00 2.50" });
+            EXPECT_TEXT(text, { "Dana O'Neil Fire Drying " + date(-12) + " 12 12 $100.00 2.50" });
     }
 
     // A long board runs over pages with its header row on each, and the

@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(data::storedSchemaVersion(testdb::connection()), std::optional<int>(data::kSchemaVersion));
         QCOMPARE(testdb::scalar(QStringLiteral("SELECT COUNT(*) FROM SchemaVersion")).toInt(), 1);
         const auto tables = data::expectedTables();
-        QCOMPARE(tables.value(QStringLiteral("WIP")).columns.size(), 46);
+        QCOMPARE(tables.value(QStringLiteral("WIP")).columns.size(), 47);
         QVERIFY(tables.value(QStringLiteral("EmployeeTime")).columns.contains(QStringLiteral("TranDate")));
     }
 

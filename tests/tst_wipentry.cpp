@@ -616,8 +616,9 @@ private slots:
         click("btnDeleteSubcontractor");
         QCOMPARE(subcontractors(), (QStringList { "Ace Electric", "O'Brien Plumbing" }));
 
+        // The rows that stay are kept as they were: the duplicate alone goes.
         click("btnSave");
-        QCOMPARE(contractorRows(id), (QStringList { "Ace Electric", "O'Brien Plumbing" }));
+        QCOMPARE(contractorRows(id), (QStringList { "O'Brien Plumbing", "Ace Electric" }));
         QCOMPARE(count("WIPContractors"), 2);
     }
 
@@ -661,7 +662,7 @@ private slots:
     void failedSaveWritesNothingAndKeepsInput_data()
     {
         columns<bool, QString>({ "existing", "failing" });
-        row("new, delete fails", false, "DELETE FROM WIPContractors");
+        row("new, the job's row fails", false, "INSERT INTO WIP (");
         row("new, insert fails", false, "INSERT INTO WIPContractors");
         row("existing, delete fails", true, "DELETE FROM WIPContractors");
         row("existing, insert fails", true, "INSERT INTO WIPContractors");
@@ -679,6 +680,11 @@ private slots:
         combo("cmbCustomer")->setEditText("After");
         combo("cmbSubcontractor")->setEditText("New Contractor");
         click("btnAddSubcontractor");
+        // One subcontractor goes and one comes: the save deletes and inserts.
+        if (existing) {
+            combo("cmbSubcontractor")->setEditText("Old Contractor");
+            click("btnDeleteSubcontractor");
+        }
         const QStringList onScreen = subcontractors();
 
         data::failNextStatementContaining(failing);

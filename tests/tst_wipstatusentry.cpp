@@ -122,6 +122,45 @@ private slots:
             QStringLiteral("3153936"));
         expectSwatch(Colors::kWhite);
     }
+
+    // The alert days: shown as stored, empty for none; a whole number from
+    // 0 to 9999 (blanks around it allowed) is saved, anything else refused
+    // with the box focused and nothing written.
+    void alertDaysShownAndSaved_data()
+    {
+        columns<QString, QVariant, QString>({ "typed", "stored", "message" });
+        const QString refused = QStringLiteral("Invalid Number: Alert after days in this status must be a whole "
+                                               "number of days from 0 to 9999, or empty for no alert.");
+        row("a number", QStringLiteral(" 21 "), QVariant(21), QString());
+        row("none", QString(), QVariant(), QString());
+        row("zero", QStringLiteral("0"), QVariant(0), QString());
+        row("text", QStringLiteral("two weeks"), QVariant(14), refused);
+        row("negative", QStringLiteral("-3"), QVariant(14), refused);
+        row("fraction", QStringLiteral("2.5"), QVariant(14), refused);
+    }
+    void alertDaysShownAndSaved()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, message);
+        JT_FRESH_DB(db);
+        QVERIFY(open());
+        m_mdi->show();
+        m_mdi->activateWindow();
+        auto *list = child<QComboBox>("cmbStatus");
+        list->setCurrentIndex(list->findText("Waiting On Adjuster"));
+        emit list->activated(list->currentIndex());
+        QCOMPARE(child("txtAlertDays")->text(), QStringLiteral("14"));
+        child("txtAlertDays")->setText(typed);
+        click("btnSave");
+        QCOMPARE(shownMessages(), message.isEmpty() ? QStringList() : QStringList { message });
+        const QVariant now = testdb::scalar("SELECT AlertDays FROM WIPStatus WHERE Name = 'Waiting On Adjuster'");
+        QCOMPARE(now.isNull(), stored.isNull());
+        if (!stored.isNull())
+            QCOMPARE(now.toInt(), stored.toInt());
+        if (!message.isEmpty())
+            QTRY_VERIFY(child("txtAlertDays")->hasFocus());
+    }
 };
 
 QTEST_MAIN(TestWipStatusEntry)

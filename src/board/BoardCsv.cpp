@@ -19,9 +19,9 @@ namespace {
     // Cells whose text is the program's own, never typed: no formula guard.
     bool isValueColumn(int column)
     {
-        return column == ColId || column == ColDryingDays || column == ColRugs || column == ColCarpetCleanRooms
-            || column == ColBilledAmount || column == ColHours || column == ColFlash || isOneOf(column, kBooleanColumns)
-            || isOneOf(column, kDateColumns);
+        return column == ColId || column == ColDryingDays || column == ColDaysInStatus || column == ColRugs
+            || column == ColCarpetCleanRooms || column == ColBilledAmount || column == ColHours || column == ColFlash
+            || isOneOf(column, kBooleanColumns) || isOneOf(column, kDateColumns);
     }
 
     // "2026-03-30T10:15:00" as a spreadsheet reads a date and time.

@@ -293,6 +293,7 @@ namespace {
             QString text;
             switch (f) {
             case FStartDate:
+            case FStatusSince:
             case FItelDate:
             case FAdjusterUpdatedDate:
             case FEnteredDate:
@@ -364,6 +365,7 @@ struct BoardReader::Private
     data::Rows query;
     // Few statuses: a scan without building a key per line.
     std::vector<std::pair<QString, quint32>> statusColours;
+    QList<std::pair<QString, int>> statusAlerts;
     GeneralDateTimes dateTimes;
 
     QString packedRow;
@@ -436,6 +438,16 @@ struct BoardReader::Private
             fields.fill({});
     }
 
+    // The days a job may stay in the status, or -1 for no alert.
+    int alertDays(QStringView status) const
+    {
+        for (const auto &[name, days] : statusAlerts) {
+            if (name == status)
+                return days;
+        }
+        return -1;
+    }
+
     quint32 statusColour(QStringView status) const
     {
         for (const auto &[name, colour] : statusColours) {
@@ -501,6 +513,14 @@ struct BoardReader::Private
         if (counted)
             out += QString::number(days);
         out += u'\t';
+        // Days in the status; a job starting later has been in it 0 days.
+        const Stamp since = readStamp(f[FStatusSince]);
+        const qint64 inStatus = since.isValid() ? std::max<qint64>(0, since.date().daysTo(today)) : 0;
+        if (since.isValid())
+            out += QString::number(inStatus);
+        out += u'\t';
+        const int alert = since.isValid() && !statusAlerts.isEmpty() ? alertDays(f[FStatus]) : -1;
+        line.statusAlert = alert >= 0 && inStatus > alert;
         texts(FInsurance, FTypeOfPayment);
         number(f[FRugs]);
         flag(f[FRugsCleaned]);
@@ -559,6 +579,7 @@ BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate
     const StatusColours colours = loadStatusColours(db);
     for (auto it = colours.cbegin(); it != colours.cend(); ++it)
         d->statusColours.emplace_back(it.key(), it.value());
+    d->statusAlerts = loadStatusAlerts(db);
 
     d->packed = usesPacked(db.dialect(), source);
     d->escaped = d->packed && db.dialect().kind() == data::DbKind::PostgreSQL;

@@ -22,7 +22,9 @@ struct BoardLine
     // grid's date columns show in the short form; booleans "True"/"False";
     // numbers plain ("1234.5"); hours 0 without bookings; each stamp
     // "<who> - <date and time>" in the general form. The drying-days cell is
-    // empty unless the job's drying days are watched and it has a start date.
+    // empty unless the job's drying days are watched and it has a start date;
+    // the days-in-status cell counts from the job's last status change, else
+    // its start date, else its entry (empty without any of them).
     QString text;
     // The whole line's colour by job type (0x00BBGGRR), if any.
     std::optional<quint32> rowColour;
@@ -30,6 +32,9 @@ struct BoardLine
     quint32 statusColour = 0;
     // The drying-days cell goes red (and flashes); the "Flash" cell says "True".
     bool dryingAlert = false;
+    // The job has been in its status longer than the status's alert: the
+    // days-in-status cell goes bold on red.
+    bool statusAlert = false;
     // The job's drying log for the drying-days cell's tooltip ("2 of 3 points
     // at goal, last reading 1 day ago"); empty for a job without one, and
     // unless the reader was asked for the drying log.

@@ -26,15 +26,16 @@ const QStringList &headers()
 {
     static const QStringList texts = { QStringLiteral("ID"), QStringLiteral("Customer"), QStringLiteral("Type"),
         QStringLiteral("Status"), QStringLiteral("Rep"), QStringLiteral("Start Date"), QStringLiteral("Drying Days"),
-        QStringLiteral("Insurance"), QStringLiteral("Agent"), QStringLiteral("Adjuster"), QStringLiteral("Paperwork"),
-        QStringLiteral("Initial Scope"), QStringLiteral("Software"), QStringLiteral("Payment Type"),
-        QStringLiteral("Rugs"), QStringLiteral("Rugs Cleaned"), QStringLiteral("Itel-Asbestos"),
-        QStringLiteral("Itel Sent"), QStringLiteral("Adj. Updated Date"), QStringLiteral("Adj. Updated By"),
-        QStringLiteral("Carpet Clean Rms."), QStringLiteral("Time of Service"), QStringLiteral("Type of Service"),
-        QStringLiteral("Estimate Complete"), QStringLiteral("Billed"), QStringLiteral("COS Sent"),
-        QStringLiteral("Moveout"), QStringLiteral("Clean HVAC"), QStringLiteral("Contents Cleaned"),
-        QStringLiteral("Photos"), QStringLiteral("Notes"), QStringLiteral("Billed Amount"), QStringLiteral("Hours"),
-        QStringLiteral("How Hear"), QStringLiteral("Entered"), QStringLiteral("Edited"), QStringLiteral("Flash") };
+        QStringLiteral("Days in Status"), QStringLiteral("Insurance"), QStringLiteral("Agent"),
+        QStringLiteral("Adjuster"), QStringLiteral("Paperwork"), QStringLiteral("Initial Scope"),
+        QStringLiteral("Software"), QStringLiteral("Payment Type"), QStringLiteral("Rugs"),
+        QStringLiteral("Rugs Cleaned"), QStringLiteral("Itel-Asbestos"), QStringLiteral("Itel Sent"),
+        QStringLiteral("Adj. Updated Date"), QStringLiteral("Adj. Updated By"), QStringLiteral("Carpet Clean Rms."),
+        QStringLiteral("Time of Service"), QStringLiteral("Type of Service"), QStringLiteral("Estimate Complete"),
+        QStringLiteral("Billed"), QStringLiteral("COS Sent"), QStringLiteral("Moveout"), QStringLiteral("Clean HVAC"),
+        QStringLiteral("Contents Cleaned"), QStringLiteral("Photos"), QStringLiteral("Notes"),
+        QStringLiteral("Billed Amount"), QStringLiteral("Hours"), QStringLiteral("How Hear"), QStringLiteral("Entered"),
+        QStringLiteral("Edited"), QStringLiteral("Flash") };
     Q_ASSERT(texts.size() == kColumnCount);
     return texts;
 }
@@ -42,7 +43,7 @@ const QStringList &headers()
 namespace {
 
     // " WHERE ..." of the filter (empty for none), its values added to params.
-    QString whereClause(const Filter &filter, QVariantList &params)
+    QString whereClause(const data::Dialect &dialect, const Filter &filter, QVariantList &params)
     {
         QStringList conditions;
         if (!filter.jobType.isEmpty()) {
@@ -66,6 +67,12 @@ namespace {
             conditions << QStringLiteral("WIP.Status <> ?");
             params << QStringLiteral("Closed");
         }
+        if (filter.stalledOnly) {
+            conditions << QStringLiteral("EXISTS (SELECT 1 FROM WIPStatus S WHERE S.Name = WIP.Status AND "
+                                         "S.AlertDays IS NOT NULL AND %1 > S.AlertDays)")
+                              .arg(dialect.daysBetween(daysInStatusSince(), QStringLiteral("?")));
+            params << filter.today;
+        }
         return conditions.isEmpty() ? QString() : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     }
 
@@ -80,14 +87,14 @@ Select selectStatement(const data::Dialect &dialect, const Filter &filter, const
         // The first jobs alone, their hours summed from their own bookings:
         // read through the index in the board's order, a screenful comes
         // back at once, before the sums of every job could.
-        const QString where = whereClause(filter, select.params);
+        const QString where = whereClause(dialect, filter, select.params);
         select.params << filter.firstJobs;
         select.sql = QStringLiteral("SELECT %1 FROM WIP LEFT JOIN "
                                     "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime WHERE WIPID IN "
                                     "(SELECT WIP.ID FROM WIP%2%3 LIMIT ?) GROUP BY WIPID) T "
                                     "ON T.WIPID = WIP.ID")
                          .arg(selectList, where, kBoardOrder);
-        select.sql += whereClause(filter, select.params) + kBoardOrder + QStringLiteral(" LIMIT ?");
+        select.sql += whereClause(dialect, filter, select.params) + kBoardOrder + QStringLiteral(" LIMIT ?");
         select.params << filter.firstJobs;
         return select;
     }
@@ -102,8 +109,13 @@ Select selectStatement(const data::Dialect &dialect, const Filter &filter, const
                                 "(SELECT WIPID, SUM(Hours) AS TotalTime FROM EmployeeTime GROUP BY WIPID) T "
                                 "ON T.WIPID = WIP.ID")
                      .arg(selectList, jobs);
-    select.sql += whereClause(filter, select.params) + kBoardOrder;
+    select.sql += whereClause(dialect, filter, select.params) + kBoardOrder;
     return select;
+}
+
+QString daysInStatusSince()
+{
+    return QStringLiteral("COALESCE(WIP.StatusSince, WIP.StartDate, WIP.EnteredDate)");
 }
 
 const QStringList &boardFieldColumns()
@@ -111,12 +123,14 @@ const QStringList &boardFieldColumns()
     static const QStringList columns = [] {
         QStringList list;
         for (const char *name : std::initializer_list<const char *> { "ID", "Customer", "JobType", "Status", "Rep",
-                 "StartDate", "CheckDryingDays", "Insurance", "Agent", "Adjuster", "Paperwork", "InitialScope",
+                 "StartDate", "CheckDryingDays", "", "Insurance", "Agent", "Adjuster", "Paperwork", "InitialScope",
                  "Software", "TypeOfPayment", "Rugs", "RugsCleaned", "Itel", "ItelDate", "AdjusterUpdatedDate",
                  "AdjusterUpdatedBy", "CarpetCleanRooms", "TimeOfService", "TypeOfService", "EstimateComplete",
                  "Billed", "COS", "MoveOut", "CleanHVAC", "ContentsCleaned", "Photos", "Notes", "AmountBilled", nullptr,
                  "HowHear", "EnteredBy", "EnteredDate", "EditedBy", "EditedDate" })
-            list << (name ? QStringLiteral("WIP.") + QLatin1String(name) : QStringLiteral("T.TotalTime"));
+            list << (!name  ? QStringLiteral("T.TotalTime")
+                    : *name ? QStringLiteral("WIP.") + QLatin1String(name)
+                            : daysInStatusSince());
         Q_ASSERT(list.size() == kBoardFieldCount);
         return list;
     }();
@@ -174,6 +188,16 @@ StatusColours loadStatusColours(data::Connection &db)
         colours.insert(
             query.value(0).toString(), Colors::parseOr(query.value(1).toString(), Colors::kWindowBackground));
     return colours;
+}
+
+QList<std::pair<QString, int>> loadStatusAlerts(data::Connection &db)
+{
+    QList<std::pair<QString, int>> alerts;
+    data::Rows query = db.exec(
+        QStringLiteral("SELECT Name, MIN(AlertDays) FROM WIPStatus WHERE AlertDays IS NOT NULL GROUP BY Name"));
+    while (query.next())
+        alerts.append({ query.value(0).toString(), query.value(1).toInt() });
+    return alerts;
 }
 
 quint32 statusColour(const StatusColours &colours, const QString &status)

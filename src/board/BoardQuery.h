@@ -27,6 +27,7 @@ enum Column : int {
     ColRep,
     ColStartDate,
     ColDryingDays,
+    ColDaysInStatus,
     ColInsurance,
     ColAgent,
     ColAdjuster,
@@ -91,7 +92,16 @@ struct Filter
     // The first this many jobs in the board's order; 0 for all. SQLite and
     // PostgreSQL only (LIMIT).
     int firstJobs = 0;
+    // Only the jobs past their status's alert: more days in their status
+    // (counted from daysInStatusSince() to `today`) than WIPStatus.AlertDays.
+    bool stalledOnly = false;
+    QDate today {};
 };
+
+// When a job's days in its status count from, as a select-list expression:
+// its last status change (StatusSince, which the history's trigger keeps),
+// else its start date, else when it was entered.
+QString daysInStatusSince();
 
 // A statement with its values, to run with data::Connection::exec().
 struct Select
@@ -137,6 +147,7 @@ enum BoardField : int {
     FRep,
     FStartDate,
     FCheckDryingDays,
+    FStatusSince,
     FInsurance,
     FAgent,
     FAdjuster,
@@ -190,6 +201,11 @@ std::optional<quint32> jobTypeColour(QStringView jobType);
 
 // Status name to the colour of its status cell, from WIPStatus.
 using StatusColours = QHash<QString, quint32>;
+
+// Each status with an alert, and the days a job may stay in it before the
+// board alerts (a name listed twice takes its smallest). Throws
+// data::DbError.
+QList<std::pair<QString, int>> loadStatusAlerts(data::Connection &db);
 
 // Reads every status colour; empty or unreadable codes are the window
 // background. A name listed twice takes its smallest code, as on the entry

@@ -569,6 +569,9 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
         createSchema(target);
     // What the target held, a new schema's lookup rows and version included,
     // gives way to the source's.
+    // The history comes with the source's rows: the triggers that would
+    // write it again for every row loaded (or emptied) wait for the end.
+    const QStringList historyTriggers = dropHistoryTriggers(target);
     const QList<Table> &all = tables();
     for (auto table = all.crbegin(); table != all.crend(); ++table)
         target.exec(QStringLiteral("DELETE FROM %1").arg(table->name));
@@ -629,6 +632,8 @@ CopyResult copyDatabase(Connection &source, Connection &target, const CopyOption
 
     for (const QString &index : indexes)
         target.execScript(index);
+    for (const QString &trigger : historyTriggers)
+        target.execScript(trigger);
 
     // Read back what the target now holds, before anything of it is final.
     bool same = true;

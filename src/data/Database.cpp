@@ -173,6 +173,31 @@ void Connection::setUpSession()
         distrustSchema();
     if (m_dialect.kind() == DbKind::SQLite)
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    if (!m_historyUser.isEmpty())
+        applyHistoryUser();
+}
+
+void Connection::setHistoryUser(const QString &user)
+{
+    m_historyUser = user;
+    if (m_db.isValid() && m_db.isOpen() && !m_lost)
+        applyHistoryUser();
+}
+
+void Connection::applyHistoryUser()
+{
+    if (m_foreign)
+        return;
+    // A SQLite file not yet upgraded has no history for the session's trigger.
+    if (m_dialect.kind() == DbKind::SQLite
+        && !scalar(m_dialect.tableExists(), { QStringLiteral("WIPHistory") }).isValid())
+        return;
+    for (const QString &statement : m_dialect.historyUser()) {
+        if (statement.contains(u'?'))
+            exec(statement, { m_historyUser });
+        else
+            exec(statement);
+    }
 }
 
 void Connection::ensureConnected(const QString &sql, Outcome outcome)

@@ -178,6 +178,11 @@ public:
     qint64 saveRow(const QString &table, qint64 id, const Fields &fields, const Fields &loaded, const QVariant &version,
         const QString &what);
 
+    // Names the program's user to the job history's triggers for this
+    // session and every session after a reconnect (empty: nobody, the
+    // history then names the database login). Throws DbError.
+    void setHistoryUser(const QString &user);
+
     // Runs the database procedure EmployeeLogin / EmployeeLogoff for a user.
     // On SQLite, which has no procedures, the same log row is written
     // directly, stamped `now`.
@@ -198,6 +203,8 @@ private:
     void reconnect(Outcome outcome);
     // What every new session needs before its first statement.
     void setUpSession();
+    // Tells the session who the history's user is (setHistoryUser()).
+    void applyHistoryUser();
     // Makes the missing SQLite file of open() owner-only; throws DbError.
     void createPrivateSqliteFile(const QString &file);
     // The settings of a session on a foreign SQLite file (OpenOptions).
@@ -234,6 +241,7 @@ private:
     bool m_lost = false;
     bool m_foreign = false;
     bool m_createdFile = false;
+    QString m_historyUser;
     // Counts the sessions of the handle; a Statement prepared in an earlier
     // one cannot run.
     int m_session = 0;

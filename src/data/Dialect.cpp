@@ -131,6 +131,37 @@ QString Dialect::takeWriteLock(const QString &table) const
     return QStringLiteral("UPDATE %1 SET RowVersion = RowVersion WHERE ID = ?").arg(table);
 }
 
+QString Dialect::dropTrigger(const QString &name, const QString &table) const
+{
+    if (m_kind == DbKind::PostgreSQL)
+        return QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(name, table);
+    return QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(name);
+}
+
+QString Dialect::dropFunction(const QString &name) const
+{
+    return m_kind == DbKind::SqlServer ? QStringLiteral("DROP FUNCTION IF EXISTS dbo.%1").arg(name) : QString();
+}
+
+QStringList Dialect::historyUser() const
+{
+    switch (m_kind) {
+    case DbKind::SqlServer:
+        return { QStringLiteral("EXEC sp_set_session_context @key = N'jobtracker.user', @value = ?") };
+    case DbKind::PostgreSQL:
+        return { QStringLiteral("SELECT set_config('jobtracker.user', CAST(? AS TEXT), false)") };
+    case DbKind::SQLite:
+        break;
+    }
+    return { QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS HistoryUser (Name TEXT)"),
+        QStringLiteral("DELETE FROM temp.HistoryUser"),
+        QStringLiteral("INSERT INTO temp.HistoryUser (Name) VALUES (?)"),
+        QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS TR_WIPHistory_User AFTER INSERT ON main.WIPHistory "
+                       "FOR EACH ROW WHEN EXISTS (SELECT 1 FROM temp.HistoryUser WHERE Name <> '') "
+                       "BEGIN UPDATE WIPHistory SET ChangedBy = (SELECT Name FROM temp.HistoryUser) "
+                       "WHERE ID = NEW.ID; END") };
+}
+
 QString Dialect::callProcedure(const QString &name, const QString &parameter) const
 {
     switch (m_kind) {

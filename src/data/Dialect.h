@@ -141,6 +141,22 @@ public:
     // QODBC only the driver's own number and text.
     bool connectionLost(const QSqlError &error) const;
 
+    // The statements that drop a trigger of `table` (and do nothing when it
+    // is not there): PostgreSQL names the table, the others do not.
+    QString dropTrigger(const QString &name, const QString &table) const;
+    // The statement that drops one of the schema's functions before it is
+    // made anew; empty where CREATE OR REPLACE does that (PostgreSQL) and on
+    // SQLite, which has none.
+    QString dropFunction(const QString &name) const;
+    // The statements that tell the job history's triggers who works on this
+    // session (one parameter, the user name, in the statement that takes
+    // it; empty for a session of nobody in particular): a setting of the
+    // session on PostgreSQL, SESSION_CONTEXT on SQL Server. A trigger of the
+    // SQLite file cannot see the session, so there the session gets a
+    // temporary table with the name and a temporary trigger that writes it
+    // into each history row the file's triggers add.
+    QStringList historyUser() const;
+
     // Resource path of the script that creates the schema in this dialect.
     QString schemaScript() const;
 

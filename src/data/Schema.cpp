@@ -154,6 +154,68 @@ QString createTableStatement(const Dialect &dialect, const QString &table)
     throw DbError(QStringLiteral("-1"), QStringLiteral("The schema script defines no table %1.").arg(table));
 }
 
+namespace {
+
+    // The history's objects in the script: functions, then triggers, each
+    // with its name and (a trigger) its table.
+    struct ScriptObject
+    {
+        QString statement;
+        QString name;
+        QString table; // empty for a function
+    };
+
+    QList<ScriptObject> historyObjects(const Dialect &dialect)
+    {
+        static const QRegularExpression function(
+            QStringLiteral(R"(^CREATE (?:OR REPLACE )?FUNCTION (?:dbo\.)?(\w+))"), QRegularExpression::MultilineOption);
+        static const QRegularExpression trigger(
+            QStringLiteral(R"(^CREATE TRIGGER (?:IF NOT EXISTS )?(\w+) .*? ON (\w+) )"),
+            QRegularExpression::MultilineOption | QRegularExpression::DotMatchesEverythingOption);
+        static const QRegularExpression ours(QStringLiteral("History|StatusSince"));
+        QList<ScriptObject> functions;
+        QList<ScriptObject> triggers;
+        for (const QString &statement : schemaStatements(dialect)) {
+            if (const auto match = function.match(statement); match.hasMatch()) {
+                if (ours.match(match.captured(1)).hasMatch())
+                    functions << ScriptObject { statement, match.captured(1), {} };
+            } else if (const auto match = trigger.match(statement); match.hasMatch()) {
+                if (ours.match(match.captured(1)).hasMatch())
+                    triggers << ScriptObject { statement, match.captured(1), match.captured(2) };
+            }
+        }
+        return functions + triggers;
+    }
+
+} // namespace
+
+QStringList createHistoryTriggers(Connection &db)
+{
+    QStringList done;
+    for (const ScriptObject &object : historyObjects(db.dialect())) {
+        const QString drop = object.table.isEmpty() ? db.dialect().dropFunction(object.name)
+                                                    : db.dialect().dropTrigger(object.name, object.table);
+        if (!drop.isEmpty())
+            db.execScript(drop);
+        db.execScript(object.statement);
+        done << QStringLiteral("created %1 %2")
+                    .arg(object.table.isEmpty() ? QStringLiteral("function") : QStringLiteral("trigger"), object.name);
+    }
+    return done;
+}
+
+QStringList dropHistoryTriggers(Connection &db)
+{
+    QStringList again;
+    for (const ScriptObject &object : historyObjects(db.dialect())) {
+        if (object.table.isEmpty())
+            continue;
+        db.execScript(db.dialect().dropTrigger(object.name, object.table));
+        again << object.statement;
+    }
+    return again;
+}
+
 void createSchema(Connection &db)
 {
     const QStringList statements = schemaStatements(db.dialect()) + lookupStatements();

@@ -18,7 +18,7 @@ class Dialect;
 // The schema version this program creates and upgrades to. Version 1 is the
 // data model as the existing installations have it; each later version is one
 // numbered step of upgradeSchema() (Upgrade.h).
-inline constexpr int kSchemaVersion = 13;
+inline constexpr int kSchemaVersion = 14;
 
 // Splits a schema script into its statements at lines holding only "GO".
 QStringList splitScript(const QString &script);
@@ -59,6 +59,16 @@ QString createTableStatement(const Dialect &dialect, const QString &table);
 QStringList schemaStatements(const Dialect &dialect);
 // The lookup rows every new database starts with. Throws DbError.
 QStringList lookupStatements();
+
+// The job history's triggers, which the database runs at every change of a
+// job or its subcontractors (and the StatusSince they keep), with the
+// functions they call: made anew as the dialect's script defines them.
+// Returns what it made. Throws DbError.
+QStringList createHistoryTriggers(Connection &db);
+// Drops the job history's triggers, for a load that brings a history of its
+// own (a copy, a restore); returns the statements that make them again.
+// Throws DbError.
+QStringList dropHistoryTriggers(Connection &db);
 
 // Creates every table, index and procedure in the connection's dialect, adds
 // the lookup rows and stores kSchemaVersion, all in one transaction. Throws

@@ -250,6 +250,19 @@ namespace {
         return done;
     }
 
+    // Version 14: the job history, written by the database itself at every
+    // change of a job or its subcontractors, whoever makes it; when each job's
+    // status last changed; how long a job may stay in a status.
+    QStringList addJobHistory(Connection &db)
+    {
+        QStringList done = createMissingTables(db, { "WIPHistory" });
+        done << createMissingIndexes(db, QStringLiteral("WIPHistory"), { "IX_WIPHistory_WIPID_ChangedAt" });
+        done << addMissingColumns(db, QStringLiteral("WIP"), { "StatusSince" });
+        done << addMissingColumns(db, QStringLiteral("WIPStatus"), { "AlertDays" });
+        done << createHistoryTriggers(db);
+        return done;
+    }
+
     // Orphans of the references a key will hold, handled as each one's rule
     // says (References.h). Those that stop the upgrade are looked for first,
     // so that a refused upgrade has changed nothing.
@@ -440,6 +453,7 @@ namespace {
         Step { 11, &addJobFiles },
         Step { 12, &addForeignKeys },
         Step { 13, &addFieldPage },
+        Step { 14, &addJobHistory },
     };
 
     constexpr bool numberedOneByOne()

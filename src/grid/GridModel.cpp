@@ -6,6 +6,7 @@
 #include "grid/GridValues.h"
 
 #include <QBrush>
+#include <QFont>
 #include <QGuiApplication>
 #include <QHash>
 #include <QPalette>
@@ -27,6 +28,7 @@ struct GridModel::RowColours
     int span = 0;
     quint32 spanColour = 0;
     std::vector<std::pair<int, quint32>> cells; // sorted by column
+    std::vector<int> bold; // the columns whose text is bold, sorted
 };
 
 GridModel::GridModel(QObject *parent)
@@ -66,6 +68,7 @@ void GridModel::setCols(int count)
             if (RowColours *colours = row.colours.get()) {
                 colours->span = std::min(colours->span, count);
                 std::erase_if(colours->cells, [count](const auto &cell) { return cell.first >= count; });
+                std::erase_if(colours->bold, [count](int col) { return col >= count; });
             }
         }
     }
@@ -176,6 +179,34 @@ quint32 GridModel::cellBackColor(int row, int col) const
     if (it != c->cells.end() && it->first == col)
         return it->second;
     return col < c->span ? c->spanColour : m_backColor;
+}
+
+bool GridModel::setCellFontBold(int row, int col, bool bold)
+{
+    if (!validCell(row, col))
+        return false;
+    Row &r = m_rows[size_t(row)];
+    if (!r.colours)
+        r.colours = std::make_unique<RowColours>();
+    std::vector<int> &columns = r.colours->bold;
+    const auto it = std::lower_bound(columns.begin(), columns.end(), col);
+    const bool was = it != columns.end() && *it == col;
+    if (was == bold)
+        return true;
+    if (bold)
+        columns.insert(it, col);
+    else
+        columns.erase(it);
+    cellsChanged(row, col, row, col);
+    return true;
+}
+
+bool GridModel::cellFontBold(int row, int col) const
+{
+    if (!validCell(row, col))
+        return false;
+    const RowColours *c = m_rows[size_t(row)].colours.get();
+    return c && std::binary_search(c->bold.cbegin(), c->bold.cend(), col);
 }
 
 void GridModel::setBackColor(quint32 colour)
@@ -421,6 +452,13 @@ QVariant GridModel::cellData(int row, int col, int role) const
         if (c.type == DataType::Boolean)
             return int(Qt::AlignCenter);
         return int(GridValues::toNumber(textMatrix(row, col)) ? kGeneralNumber : kGeneralText);
+    case Qt::FontRole: {
+        if (!cellFontBold(row, col))
+            return {};
+        QFont font = QGuiApplication::font();
+        font.setBold(true);
+        return font;
+    }
     case Qt::BackgroundRole: {
         const RowColours *colours = m_rows[size_t(row)].colours.get();
         if (colours)

@@ -53,6 +53,9 @@ public:
     quint32 cellBackColor(int row, int col) const;
     quint32 backColor() const { return m_backColor; }
     void setBackColor(quint32 colour);
+    // The cell's text in bold, or not; false when the cell does not exist.
+    bool setCellFontBold(int row, int col, bool bold);
+    bool cellFontBold(int row, int col) const;
 
     int fixedRows() const { return m_fixedRows; }
     // 0 or 1: the one fixed row is the header.

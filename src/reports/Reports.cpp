@@ -48,6 +48,8 @@ namespace {
             parts << QStringLiteral("Started %1 to %2")
                          .arg(Formats::date(filter.startFrom), Formats::date(filter.startTo));
         parts << (filter.activeOnly ? QStringLiteral("Active only") : QStringLiteral("Closed jobs included"));
+        if (filter.stalledOnly)
+            parts << QStringLiteral("Stalled only");
         return parts.join(QStringLiteral(" \u00b7 "));
     }
 
@@ -87,9 +89,12 @@ Document workOrder(data::Connection &db, qint64 wipId, const RunTexts &texts, co
 Document boardReport(data::Connection &db, const board::Filter &filter, const RunTexts &texts, const QDate &today)
 {
     // The board's own selection and order, with the report's columns.
-    board::Select select
-        = board::selectStatement(db.dialect(), filter, reportColumns(db.dialect(), QStringLiteral("T.TotalTime")));
-    select.params = QVariantList { true, today } + select.params;
+    // With each job's days in its status, counted to today as on the board.
+    const QString columns = reportColumns(db.dialect(), QStringLiteral("T.TotalTime"))
+        + QStringLiteral(", %1 AS DaysInStatus")
+              .arg(db.dialect().daysBetween(board::daysInStatusSince(), QStringLiteral("?")));
+    board::Select select = board::selectStatement(db.dialect(), filter, columns);
+    select.params = QVariantList { true, today, today } + select.params;
     crptWIPSBoardReport report;
     report.setData(db.exec(select.sql, select.params));
     return report.document(texts, describe(filter));

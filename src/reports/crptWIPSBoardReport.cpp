@@ -27,7 +27,8 @@ namespace {
         QList<Column> list { { QStringLiteral("Customer"), 96 }, { QStringLiteral("Type"), 52 },
             { QStringLiteral("Status"), 48 }, { QStringLiteral("Rep"), 56 },
             { QStringLiteral("Start Date"), 10, Align::Center, false, true },
-            { QStringLiteral("Drying Days"), 10, Align::Right, false, true }, { QStringLiteral("Insurance"), 60 },
+            { QStringLiteral("Drying Days"), 10, Align::Right, false, true },
+            { QStringLiteral("Days in Status"), 10, Align::Right, false, true }, { QStringLiteral("Insurance"), 60 },
             { QStringLiteral("Adjuster"), 56 } };
         for (const Milestone &m : kMilestones)
             list << Column { QString::fromLatin1(m.title), 14, Align::Center, true, false, true };
@@ -84,6 +85,9 @@ Document crptWIPSBoardReport::document(const RunTexts &texts, const QString &fil
               << d.text(QStringLiteral("Rep")) << (start.isValid() ? Formats::date(start.date()) : QString())
               << (d.isNull(QStringLiteral("DryingDays")) ? QString()
                                                          : Formats::plainNumber(d.number(QStringLiteral("DryingDays"))))
+              << (d.isNull(QStringLiteral("DaysInStatus"))
+                         ? QString()
+                         : QString::number(std::max(0.0, d.number(QStringLiteral("DaysInStatus")))))
               << d.text(QStringLiteral("Insurance")) << d.text(QStringLiteral("Adjuster"));
         for (const Milestone &m : kMilestones)
             cells << (d.flag(QString::fromLatin1(m.field)) ? QStringLiteral("1") : QString());

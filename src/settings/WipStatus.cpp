@@ -18,10 +18,13 @@ QList<Status> loadList(data::Connection &db)
 
 std::optional<Status> load(data::Connection &db, qint64 id)
 {
-    return data::one(db.exec(QStringLiteral("SELECT ID,Name,ColorCode,RowVersion FROM WIPStatus WHERE ID = ?"), { id }),
+    return data::one(
+        db.exec(QStringLiteral("SELECT ID,Name,ColorCode,AlertDays,RowVersion FROM WIPStatus WHERE ID = ?"), { id }),
         [](const data::Row &r) {
+            const QVariant alert = r["AlertDays"];
             return Status { r["ID"].toLongLong(), r["Name"].toString(), r["ColorCode"].toString(), r["RowVersion"],
-                r.read({ "Name", "ColorCode" }) };
+                r.read({ "Name", "ColorCode", "AlertDays" }),
+                alert.isNull() ? QString() : QString::number(alert.toLongLong()) };
         });
 }
 
@@ -41,7 +44,18 @@ std::variant<qint64, FieldProblem> save(data::Connection &db, const Status &stat
     if (std::optional<FieldProblem> problem
         = data::tooLong(QStringLiteral("WIPStatus"), { { QStringLiteral("Name"), name } }))
         return *problem;
-    const data::Fields fields { { QStringLiteral("Name"), name }, { QStringLiteral("ColorCode"), status.colorCode } };
+    const QString alertText = status.alertDays.trimmed();
+    bool whole = alertText.isEmpty();
+    const int alertDays = whole ? 0 : alertText.toInt(&whole);
+    if (!whole || alertDays < 0 || alertDays > kMaxAlertDays)
+        return FieldProblem { QStringLiteral("AlertDays"),
+            QStringLiteral("Alert after days in this status must be a whole number of days from 0 to %1, or empty "
+                           "for no alert.")
+                .arg(kMaxAlertDays),
+            QStringLiteral("Invalid Number") };
+    const data::Fields fields { { QStringLiteral("Name"), name }, { QStringLiteral("ColorCode"), status.colorCode },
+        { QStringLiteral("AlertDays"),
+            alertText.isEmpty() ? QVariant(QMetaType(QMetaType::Int)) : QVariant(alertDays) } };
     data::Transaction transaction(db);
     const bool taken
         = db.scalar(QStringLiteral("SELECT COUNT(*) FROM WIPStatus WHERE ")

@@ -28,7 +28,13 @@ struct Status
     // the user changed, refused only where someone else changed the same.
     QVariant rowVersion {};
     data::Fields loaded {};
+    // "Alert after days in this status" as typed: a whole number of days,
+    // empty for no alert (AlertDays NULL).
+    QString alertDays {};
 };
+
+// The most days an alert may wait.
+inline constexpr int kMaxAlertDays = 9999;
 
 // Every status as (ID, name), ordered by name. Throws data::DbError.
 QList<Status> loadList(data::Connection &db);
@@ -42,7 +48,8 @@ quint32 swatchColor(const QString &colorCode);
 // Saves the status: a new row when status.id is 0, else that row. The name is
 // stored trimmed. Refused, writing nothing, when the trimmed name is empty,
 // longer than its column, or another status already has it (in any letter
-// case: the board matches jobs to statuses by name). Of an existing row
+// case: the board matches jobs to statuses by name), or when the alert days
+// are not a whole number from 0 to kMaxAlertDays. Of an existing row
 // only what changed is written, refused with data::ChangedByOtherError when
 // someone else changed the same since it was read. Returns the row's ID. Throws data::DbError
 // (also when the row of an existing status is gone).

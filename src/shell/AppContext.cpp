@@ -12,6 +12,24 @@ AppContext::AppContext(data::Connection &db)
 {
 }
 
+void AppContext::setUser(const Login::User &user)
+{
+    m_user = user;
+    m_sessionLost = false;
+    m_db.setHistoryUser(user.username);
+}
+
+void AppContext::clearUser()
+{
+    m_user = {};
+    try {
+        m_db.setHistoryUser({});
+    } catch (const data::DbError &) {
+        // A session that cannot be told goes with its connection; nobody
+        // writes on it before the next login names its user.
+    }
+}
+
 bool AppContext::HasPermission(const QString &name)
 {
     if (!isLoggedIn() || m_sessionLost)

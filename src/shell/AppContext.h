@@ -39,12 +39,10 @@ public:
     // deciding (ask HasPermission).
     const QString &UserType() const { return m_user.userType; }
     bool isLoggedIn() const { return !m_user.username.isEmpty(); }
-    void setUser(const Login::User &user)
-    {
-        m_user = user;
-        m_sessionLost = false;
-    }
-    void clearUser() { m_user = {}; }
+    // The connection names the user to the job history's triggers; setUser
+    // throws data::DbError when it cannot.
+    void setUser(const Login::User &user);
+    void clearUser();
 
     // Failed logins in a row per user name.
     Login::Throttle &loginThrottle() { return m_throttle; }

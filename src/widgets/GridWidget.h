@@ -44,6 +44,8 @@ public:
     }
     quint32 cellBackColor(int row, int col) const { return m_model->cellBackColor(row, col); }
     quint32 backColor() const { return m_model->backColor(); }
+    bool setCellFontBold(int row, int col, bool bold = true) { return m_model->setCellFontBold(row, col, bold); }
+    bool cellFontBold(int row, int col) const { return m_model->cellFontBold(row, col); }
 
     // ---- columns
     void setColHidden(int col, bool hidden = true);

@@ -197,10 +197,23 @@ qint64 saveWip(data::Connection &db, const WipRecord &r, const QStringList &cont
             QStringLiteral("WIP"), id, fields, r.loaded, r.rowVersion, QStringLiteral("WIP %1").arg(id), links);
     }
     if (rewrite) {
-        db.exec(QStringLiteral("DELETE FROM WIPContractors WHERE WIPID=?"), { id });
-        if (!contractors.isEmpty()) {
+        // Only the names that go and those that come are written: the job's
+        // history then names those, not every subcontractor of the job.
+        QList<QPair<qint64, QString>> stored;
+        if (r.id != 0) {
+            data::Rows rows = db.exec(
+                QStringLiteral("SELECT ID, Contractor FROM WIPContractors WHERE WIPID=? ORDER BY ID"), { id });
+            while (rows.next())
+                stored << qMakePair(rows.value(0).toLongLong(), rows.value(1).toString());
+        }
+        QStringList added = contractors;
+        for (const auto &[rowId, name] : std::as_const(stored)) {
+            if (!added.removeOne(name))
+                db.exec(QStringLiteral("DELETE FROM WIPContractors WHERE ID=?"), { rowId });
+        }
+        if (!added.isEmpty()) {
             data::Statement insert(db, QStringLiteral("INSERT INTO WIPContractors (WIPID,Contractor) VALUES (?,?)"));
-            for (const QString &name : contractors)
+            for (const QString &name : std::as_const(added))
                 insert.run({ id, name });
         }
     }

@@ -98,8 +98,10 @@ QStringList loadContractors(data::Connection &db, qint64 wipId);
 // subcontractor rows are written from `contractors` in the same
 // transaction, so a failure leaves the database as it was. For an existing
 // row, `loadedContractors` are the subcontractors as read with it: they are
-// rewritten only when `contractors` differ, refused when someone else
-// changed them meanwhile (always rewritten when not given).
+// written only when `contractors` differ, refused when someone else
+// changed them meanwhile (always written when not given). Only the names
+// that go are deleted and those that come inserted, so that the job's
+// history names those alone.
 // A change by anyone else in between to what this save changes throws
 // data::ChangedByOtherError (naming the fields, who and when) and writes
 // nothing. Returns the row's ID. Throws data::DbError (also when the row of

@@ -309,6 +309,7 @@ void dropAdditions(bool keepVersionTable)
     for (auto it = tables.begin(); it != tables.end(); ++it)
         execScript(QStringLiteral("DROP TRIGGER IF EXISTS TR_%1_RowVersion%2")
                        .arg(it.key(), postgres ? QStringLiteral(" ON ") + it.key() : QString()));
+    data::dropHistoryTriggers(connection());
     // A table goes before those its foreign keys point at.
     QStringList children;
     for (const data::Reference &reference : data::references()) {

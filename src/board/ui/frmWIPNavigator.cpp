@@ -87,6 +87,8 @@ void frmWIPNavigator::buildUi()
     dtStop = build::datePicker("dtStop");
     chkActive = build::checkBox("chkActive", u"Active Only");
     chkActive->setChecked(true);
+    chkStalled = build::checkBox("chkStalled", u"Stalled only");
+    chkStalled->setToolTip(QStringLiteral("Jobs longer in their status than the status's alert"));
     btnRefresh = build::button("btnRefresh", u"Refresh");
     btnClear = build::button("btnClear", u"Clear");
     btnPrint = build::button("btnPrint", u"Print");
@@ -106,7 +108,7 @@ void frmWIPNavigator::buildUi()
         first->addSpacing(8);
     }
     auto *second = new QHBoxLayout;
-    for (QWidget *widget : std::initializer_list<QWidget *> { chkDate, dtStart, dtStop, chkActive })
+    for (QWidget *widget : std::initializer_list<QWidget *> { chkDate, dtStart, dtStop, chkActive, chkStalled })
         second->addWidget(widget);
     second->addStretch(1);
     for (QPushButton *b : { btnRefresh, btnClear, btnPrint, btnExport, btnExit })
@@ -118,8 +120,8 @@ void frmWIPNavigator::buildUi()
     layout->addWidget(search);
     layout->addWidget(vsfgWIP, 1);
 
-    build::tabOrder({ cmbType, cmbStatus, txtSearch, chkDate, dtStart, dtStop, chkActive, btnRefresh, btnClear,
-        btnPrint, btnExport, btnExit, vsfgWIP });
+    build::tabOrder({ cmbType, cmbStatus, txtSearch, chkDate, dtStart, dtStop, chkActive, chkStalled, btnRefresh,
+        btnClear, btnPrint, btnExport, btnExit, vsfgWIP });
     resize(1100, 650);
 }
 
@@ -167,6 +169,8 @@ board::Filter frmWIPNavigator::filter() const
     f.startFrom = dtStart->date();
     f.startTo = dtStop->date();
     f.activeOnly = chkActive->isChecked();
+    f.stalledOnly = chkStalled->isChecked();
+    f.today = Clock::today();
     return f;
 }
 
@@ -234,6 +238,10 @@ void frmWIPNavigator::fill()
         if (line.dryingAlert) {
             vsfgWIP->setCellBackColor(row, board::ColDryingDays, Colors::kRed);
             m_alertRows.push_back(row);
+        }
+        if (line.statusAlert) {
+            vsfgWIP->setCellBackColor(row, board::ColDaysInStatus, Colors::kRed);
+            vsfgWIP->setCellFontBold(row, board::ColDaysInStatus);
         }
         // After the row's colour: the status cell always shows its status
         // (a cell left alone already shows the row's colour or the grid's).
@@ -347,6 +355,7 @@ void frmWIPNavigator::btnClear_Click()
     dtStop->setDate(Clock::today());
     chkDate->setChecked(false);
     chkActive->setChecked(true);
+    chkStalled->setChecked(false);
 }
 
 void frmWIPNavigator::btnPrint_Click()

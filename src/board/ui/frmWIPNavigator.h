@@ -93,6 +93,7 @@ private:
     QDateEdit *dtStart = nullptr;
     QDateEdit *dtStop = nullptr;
     QCheckBox *chkActive = nullptr;
+    QCheckBox *chkStalled = nullptr;
     QPushButton *btnRefresh = nullptr;
     QPushButton *btnClear = nullptr;
     QPushButton *btnPrint = nullptr;

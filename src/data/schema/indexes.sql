@@ -71,3 +71,6 @@ GO
 -- those with a drying log (the servers would otherwise scan every job).
 CREATE INDEX IX_WIP_Open ON WIP (ID) WHERE Status <> 'Closed'
 GO
+-- addition (upgrade step 14): a job's history, newest first.
+CREATE INDEX IX_WIPHistory_WIPID_ChangedAt ON WIPHistory (WIPID, ChangedAt)
+GO

@@ -29,7 +29,7 @@ INSERT INTO Permission (Name) VALUES ('Company Info'), ('Employee Entry/Edit'), 
 GO
 INSERT INTO Permission (Name) VALUES ('Equipment'), ('Field Entry')
 GO
-INSERT INTO WIPStatus (Name, ColorCode) VALUES ('Open', '16777215'), ('Estimate', '12648447'), ('Drying', '8454143'), ('In Progress', '12648384'), ('Waiting On Adjuster', '&H00C0C0FF'), ('Ready To Bill', '16777088'), ('Closed', '12632256')
+INSERT INTO WIPStatus (Name, ColorCode, AlertDays) VALUES ('Open', '16777215', NULL), ('Estimate', '12648447', 7), ('Drying', '8454143', NULL), ('In Progress', '12648384', NULL), ('Waiting On Adjuster', '&H00C0C0FF', 14), ('Ready To Bill', '16777088', 7), ('Closed', '12632256', NULL)
 GO
 -- The dehumidification factors of the IICRC S500 (2015) per kind and class of
 -- water: room cubic feet per pint a day; for desiccants air changes an hour.

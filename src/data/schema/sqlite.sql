@@ -67,7 +67,8 @@ CREATE TABLE WIPStatus (
     ID INTEGER PRIMARY KEY AUTOINCREMENT,
     Name TEXT,
     ColorCode TEXT,
-    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    RowVersion INTEGER NOT NULL DEFAULT 0, -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    AlertDays INTEGER -- addition (upgrade step 14): days a job may stay in this status before the board alerts (NULL: never)
 )
 GO
 CREATE TABLE EmployeeType (
@@ -164,7 +165,8 @@ CREATE TABLE WIP (
     EditedBy TEXT,
     EditedDate DATETIME,
     QBID TEXT,
-    RowVersion INTEGER NOT NULL DEFAULT 0 -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    RowVersion INTEGER NOT NULL DEFAULT 0, -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    StatusSince DATETIME -- addition (upgrade step 14): when its status last changed, kept by the history trigger (NULL: never since it was entered)
 )
 GO
 CREATE TABLE WIPContractors (
@@ -377,6 +379,19 @@ CREATE TABLE FieldServer (
     SeenAt DATETIME
 )
 GO
+-- addition (upgrade step 14): every change to a job, one row per field, and
+-- a row for a job entered or deleted and a subcontractor added or removed;
+-- written by the triggers below, whoever changes the job
+CREATE TABLE WIPHistory (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    WIPID INTEGER,
+    ChangedAt DATETIME,
+    ChangedBy TEXT,
+    Field TEXT,
+    Was TEXT,
+    Now TEXT
+)
+GO
 -- SQLite has no procedures: the program writes the EmployeeLog row of
 -- EmployeeLogin/EmployeeLogoff itself.
 GO
@@ -467,5 +482,96 @@ CREATE TRIGGER IF NOT EXISTS TR_JobFile_RowVersion AFTER UPDATE ON JobFile FOR E
 WHEN NEW.RowVersion = OLD.RowVersion
 BEGIN
     UPDATE JobFile SET RowVersion = OLD.RowVersion + 1 WHERE ID = NEW.ID;
+END
+GO
+-- addition (upgrade step 14): the job history. The rows name their writer
+-- "outside the program"; the program's own connection puts its user's name
+-- in their place (Connection::setHistoryUser). Values are kept as the entry
+-- screen shows them: dates MM/DD/YYYY, flags Yes or No, numbers to two places.
+-- DryingDays (recounted at every save), the stamps and the row version are
+-- not kept.
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Insert AFTER INSERT ON WIP FOR EACH ROW
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Job', '', 'Created');
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Update AFTER UPDATE ON WIP FOR EACH ROW
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    SELECT NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', Field, Was, Now FROM (
+        SELECT 'Customer' AS Field, COALESCE(CAST(OLD.Customer AS TEXT), '') AS Was, COALESCE(CAST(NEW.Customer AS TEXT), '') AS Now
+        UNION ALL SELECT 'Address', COALESCE(CAST(OLD.Address AS TEXT), ''), COALESCE(CAST(NEW.Address AS TEXT), '')
+        UNION ALL SELECT 'City', COALESCE(CAST(OLD.City AS TEXT), ''), COALESCE(CAST(NEW.City AS TEXT), '')
+        UNION ALL SELECT 'State', COALESCE(CAST(OLD.State AS TEXT), ''), COALESCE(CAST(NEW.State AS TEXT), '')
+        UNION ALL SELECT 'Zip', COALESCE(CAST(OLD.Zip AS TEXT), ''), COALESCE(CAST(NEW.Zip AS TEXT), '')
+        UNION ALL SELECT 'Phone', COALESCE(CAST(OLD.Phone AS TEXT), ''), COALESCE(CAST(NEW.Phone AS TEXT), '')
+        UNION ALL SELECT 'JobType', COALESCE(CAST(OLD.JobType AS TEXT), ''), COALESCE(CAST(NEW.JobType AS TEXT), '')
+        UNION ALL SELECT 'Status', COALESCE(CAST(OLD.Status AS TEXT), ''), COALESCE(CAST(NEW.Status AS TEXT), '')
+        UNION ALL SELECT 'Rep', COALESCE(CAST(OLD.Rep AS TEXT), ''), COALESCE(CAST(NEW.Rep AS TEXT), '')
+        UNION ALL SELECT 'StartDate', COALESCE(strftime('%m/%d/%Y', OLD.StartDate), CAST(OLD.StartDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.StartDate), CAST(NEW.StartDate AS TEXT), '')
+        UNION ALL SELECT 'CheckDryingDays', CASE WHEN OLD.CheckDryingDays THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.CheckDryingDays THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'Insurance', COALESCE(CAST(OLD.Insurance AS TEXT), ''), COALESCE(CAST(NEW.Insurance AS TEXT), '')
+        UNION ALL SELECT 'Agent', COALESCE(CAST(OLD.Agent AS TEXT), ''), COALESCE(CAST(NEW.Agent AS TEXT), '')
+        UNION ALL SELECT 'Adjuster', COALESCE(CAST(OLD.Adjuster AS TEXT), ''), COALESCE(CAST(NEW.Adjuster AS TEXT), '')
+        UNION ALL SELECT 'Paperwork', COALESCE(CAST(OLD.Paperwork AS TEXT), ''), COALESCE(CAST(NEW.Paperwork AS TEXT), '')
+        UNION ALL SELECT 'InitialScope', COALESCE(CAST(OLD.InitialScope AS TEXT), ''), COALESCE(CAST(NEW.InitialScope AS TEXT), '')
+        UNION ALL SELECT 'Software', COALESCE(CAST(OLD.Software AS TEXT), ''), COALESCE(CAST(NEW.Software AS TEXT), '')
+        UNION ALL SELECT 'TypeOfPayment', COALESCE(CAST(OLD.TypeOfPayment AS TEXT), ''), COALESCE(CAST(NEW.TypeOfPayment AS TEXT), '')
+        UNION ALL SELECT 'Rugs', CASE WHEN OLD.Rugs IS NULL THEN '' WHEN ROUND(OLD.Rugs, 2) = CAST(ROUND(OLD.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.Rugs, 2) AS TEXT) END, CASE WHEN NEW.Rugs IS NULL THEN '' WHEN ROUND(NEW.Rugs, 2) = CAST(ROUND(NEW.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.Rugs, 2) AS TEXT) END
+        UNION ALL SELECT 'RugsCleaned', CASE WHEN OLD.RugsCleaned THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.RugsCleaned THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'Itel', CASE WHEN OLD.Itel THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Itel THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'ItelDate', COALESCE(strftime('%m/%d/%Y', OLD.ItelDate), CAST(OLD.ItelDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.ItelDate), CAST(NEW.ItelDate AS TEXT), '')
+        UNION ALL SELECT 'AdjusterUpdatedDate', COALESCE(strftime('%m/%d/%Y', OLD.AdjusterUpdatedDate), CAST(OLD.AdjusterUpdatedDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.AdjusterUpdatedDate), CAST(NEW.AdjusterUpdatedDate AS TEXT), '')
+        UNION ALL SELECT 'AdjusterUpdatedBy', COALESCE(CAST(OLD.AdjusterUpdatedBy AS TEXT), ''), COALESCE(CAST(NEW.AdjusterUpdatedBy AS TEXT), '')
+        UNION ALL SELECT 'CarpetCleanRooms', CASE WHEN OLD.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(OLD.CarpetCleanRooms, 2) = CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.CarpetCleanRooms, 2) AS TEXT) END, CASE WHEN NEW.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(NEW.CarpetCleanRooms, 2) = CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.CarpetCleanRooms, 2) AS TEXT) END
+        UNION ALL SELECT 'HowHear', COALESCE(CAST(OLD.HowHear AS TEXT), ''), COALESCE(CAST(NEW.HowHear AS TEXT), '')
+        UNION ALL SELECT 'TimeOfService', COALESCE(CAST(OLD.TimeOfService AS TEXT), ''), COALESCE(CAST(NEW.TimeOfService AS TEXT), '')
+        UNION ALL SELECT 'TypeOfService', COALESCE(CAST(OLD.TypeOfService AS TEXT), ''), COALESCE(CAST(NEW.TypeOfService AS TEXT), '')
+        UNION ALL SELECT 'EstimateComplete', CASE WHEN OLD.EstimateComplete THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.EstimateComplete THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'Billed', CASE WHEN OLD.Billed THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Billed THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'COS', CASE WHEN OLD.COS THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.COS THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'MoveOut', CASE WHEN OLD.MoveOut THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.MoveOut THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'CleanHVAC', CASE WHEN OLD.CleanHVAC THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.CleanHVAC THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'ContentsCleaned', CASE WHEN OLD.ContentsCleaned THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.ContentsCleaned THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'Photos', CASE WHEN OLD.Photos THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Photos THEN 'Yes' ELSE 'No' END
+        UNION ALL SELECT 'AmountBilled', CASE WHEN OLD.AmountBilled IS NULL THEN '' WHEN ROUND(OLD.AmountBilled, 2) = CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.AmountBilled, 2) AS TEXT) END, CASE WHEN NEW.AmountBilled IS NULL THEN '' WHEN ROUND(NEW.AmountBilled, 2) = CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.AmountBilled, 2) AS TEXT) END
+        UNION ALL SELECT 'InvoiceID', COALESCE(CAST(OLD.InvoiceID AS TEXT), ''), COALESCE(CAST(NEW.InvoiceID AS TEXT), '')
+        UNION ALL SELECT 'Notes', COALESCE(CAST(OLD.Notes AS TEXT), ''), COALESCE(CAST(NEW.Notes AS TEXT), '')
+        UNION ALL SELECT 'QBID', COALESCE(CAST(OLD.QBID AS TEXT), ''), COALESCE(CAST(NEW.QBID AS TEXT), '')
+    ) WHERE Was IS NOT Now;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Delete AFTER DELETE ON WIP FOR EACH ROW
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (OLD.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Job', COALESCE(CAST(OLD.Customer AS TEXT), ''), 'Deleted');
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_StatusSince AFTER UPDATE OF Status ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Status AS TEXT), '') IS NOT COALESCE(CAST(NEW.Status AS TEXT), '')
+BEGIN
+    UPDATE WIP SET StatusSince = strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime') WHERE ID = NEW.ID;
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIPContractors_History_Insert AFTER INSERT ON WIPContractors FOR EACH ROW
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.WIPID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Contractor', '', COALESCE(CAST(NEW.Contractor AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIPContractors_History_Update AFTER UPDATE ON WIPContractors FOR EACH ROW
+WHEN OLD.WIPID IS NOT NEW.WIPID OR OLD.Contractor IS NOT NEW.Contractor
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (OLD.WIPID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Contractor', COALESCE(CAST(OLD.Contractor AS TEXT), ''), '');
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.WIPID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Contractor', '', COALESCE(CAST(NEW.Contractor AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIPContractors_History_Delete AFTER DELETE ON WIPContractors FOR EACH ROW
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (OLD.WIPID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Contractor', COALESCE(CAST(OLD.Contractor AS TEXT), ''), '');
 END
 GO

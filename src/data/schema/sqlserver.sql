@@ -67,7 +67,8 @@ CREATE TABLE WIPStatus (
     ID INT IDENTITY(1,1) PRIMARY KEY,
     Name NVARCHAR(250),
     ColorCode NVARCHAR(50),
-    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    RowVersion ROWVERSION, -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    AlertDays INT -- addition (upgrade step 14): days a job may stay in this status before the board alerts (NULL: never)
 )
 GO
 CREATE TABLE EmployeeType (
@@ -164,7 +165,8 @@ CREATE TABLE WIP (
     EditedBy NVARCHAR(50),
     EditedDate DATETIME,
     QBID NVARCHAR(200),
-    RowVersion ROWVERSION -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    RowVersion ROWVERSION, -- addition (upgrade step 6): the row's version, which the database moves on at every change
+    StatusSince DATETIME -- addition (upgrade step 14): when its status last changed, kept by the history trigger (NULL: never since it was entered)
 )
 GO
 CREATE TABLE WIPContractors (
@@ -377,6 +379,19 @@ CREATE TABLE FieldServer (
     SeenAt DATETIME
 )
 GO
+-- addition (upgrade step 14): every change to a job, one row per field, and
+-- a row for a job entered or deleted and a subcontractor added or removed;
+-- written by the triggers below, whoever changes the job
+CREATE TABLE WIPHistory (
+    ID INT IDENTITY(1,1) PRIMARY KEY,
+    WIPID INT,
+    ChangedAt DATETIME,
+    ChangedBy NVARCHAR(400),
+    Field NVARCHAR(50),
+    Was NVARCHAR(MAX),
+    Now NVARCHAR(MAX)
+)
+GO
 CREATE PROCEDURE EmployeeLogin @UserID BIGINT
 AS
 BEGIN
@@ -389,5 +404,128 @@ AS
 BEGIN
     SET NOCOUNT ON;
     INSERT INTO EmployeeLog (UserID, Action, LogDate) VALUES (@UserID, 'Logoff', GETDATE());
+END
+GO
+-- addition (upgrade step 14): the job history. The program names its user in
+-- the session context's jobtracker.user (Connection::setHistoryUser); any
+-- other writer is named by its login. Values are kept as the entry screen
+-- shows them: dates MM/DD/YYYY, flags Yes or No, numbers to two places.
+-- DryingDays (recounted at every save), the stamps and the row version are
+-- not kept.
+CREATE FUNCTION dbo.HistoryUser() RETURNS NVARCHAR(400)
+AS
+BEGIN
+    RETURN COALESCE(NULLIF(CAST(SESSION_CONTEXT(N'jobtracker.user') AS NVARCHAR(400)), N''),
+        SUSER_SNAME() + N' (outside the program)');
+END
+GO
+CREATE FUNCTION dbo.HistoryDate(@value DATETIME) RETURNS NVARCHAR(MAX)
+AS
+BEGIN
+    RETURN COALESCE(CONVERT(NVARCHAR(10), @value, 101), N'');
+END
+GO
+CREATE FUNCTION dbo.HistoryFlag(@value BIT) RETURNS NVARCHAR(MAX)
+AS
+BEGIN
+    RETURN CASE WHEN @value = 1 THEN N'Yes' ELSE N'No' END;
+END
+GO
+CREATE FUNCTION dbo.HistoryNumber(@value FLOAT) RETURNS NVARCHAR(MAX)
+AS
+BEGIN
+    IF @value IS NULL
+        RETURN N'';
+    IF ABS(@value) >= 1e15
+        RETURN CONVERT(NVARCHAR(50), @value, 2);
+    DECLARE @text NVARCHAR(50) = CONVERT(NVARCHAR(50), CONVERT(DECIMAL(18, 2), ROUND(@value, 2)));
+    WHILE RIGHT(@text, 1) = N'0'
+        SET @text = LEFT(@text, LEN(@text) - 1);
+    IF RIGHT(@text, 1) = N'.'
+        SET @text = LEFT(@text, LEN(@text) - 1);
+    RETURN @text;
+END
+GO
+CREATE TRIGGER TR_WIP_History ON WIP AFTER INSERT, UPDATE, DELETE
+AS
+BEGIN
+    SET NOCOUNT ON;
+    DECLARE @who NVARCHAR(400) = dbo.HistoryUser();
+    DECLARE @at DATETIME = GETDATE();
+    IF NOT EXISTS (SELECT 1 FROM deleted)
+        INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+        SELECT i.ID, @at, @who, N'Job', N'', N'Created' FROM inserted i;
+    ELSE IF NOT EXISTS (SELECT 1 FROM inserted)
+        INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+        SELECT d.ID, @at, @who, N'Job', COALESCE(CAST(d.Customer AS NVARCHAR(MAX)), N''), N'Deleted' FROM deleted d;
+    ELSE
+    BEGIN
+        INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+        SELECT i.ID, @at, @who, C.Field, C.Was, C.Now
+        FROM inserted i JOIN deleted d ON d.ID = i.ID
+        CROSS APPLY (VALUES
+        (N'Customer', COALESCE(CAST(d.Customer AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Customer AS NVARCHAR(MAX)), N'')),
+        (N'Address', COALESCE(CAST(d.Address AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Address AS NVARCHAR(MAX)), N'')),
+        (N'City', COALESCE(CAST(d.City AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.City AS NVARCHAR(MAX)), N'')),
+        (N'State', COALESCE(CAST(d.State AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.State AS NVARCHAR(MAX)), N'')),
+        (N'Zip', COALESCE(CAST(d.Zip AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Zip AS NVARCHAR(MAX)), N'')),
+        (N'Phone', COALESCE(CAST(d.Phone AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Phone AS NVARCHAR(MAX)), N'')),
+        (N'JobType', COALESCE(CAST(d.JobType AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.JobType AS NVARCHAR(MAX)), N'')),
+        (N'Status', COALESCE(CAST(d.Status AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Status AS NVARCHAR(MAX)), N'')),
+        (N'Rep', COALESCE(CAST(d.Rep AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Rep AS NVARCHAR(MAX)), N'')),
+        (N'StartDate', dbo.HistoryDate(d.StartDate), dbo.HistoryDate(i.StartDate)),
+        (N'CheckDryingDays', dbo.HistoryFlag(d.CheckDryingDays), dbo.HistoryFlag(i.CheckDryingDays)),
+        (N'Insurance', COALESCE(CAST(d.Insurance AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Insurance AS NVARCHAR(MAX)), N'')),
+        (N'Agent', COALESCE(CAST(d.Agent AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Agent AS NVARCHAR(MAX)), N'')),
+        (N'Adjuster', COALESCE(CAST(d.Adjuster AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Adjuster AS NVARCHAR(MAX)), N'')),
+        (N'Paperwork', COALESCE(CAST(d.Paperwork AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Paperwork AS NVARCHAR(MAX)), N'')),
+        (N'InitialScope', COALESCE(CAST(d.InitialScope AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.InitialScope AS NVARCHAR(MAX)), N'')),
+        (N'Software', COALESCE(CAST(d.Software AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Software AS NVARCHAR(MAX)), N'')),
+        (N'TypeOfPayment', COALESCE(CAST(d.TypeOfPayment AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.TypeOfPayment AS NVARCHAR(MAX)), N'')),
+        (N'Rugs', dbo.HistoryNumber(d.Rugs), dbo.HistoryNumber(i.Rugs)),
+        (N'RugsCleaned', dbo.HistoryFlag(d.RugsCleaned), dbo.HistoryFlag(i.RugsCleaned)),
+        (N'Itel', dbo.HistoryFlag(d.Itel), dbo.HistoryFlag(i.Itel)),
+        (N'ItelDate', dbo.HistoryDate(d.ItelDate), dbo.HistoryDate(i.ItelDate)),
+        (N'AdjusterUpdatedDate', dbo.HistoryDate(d.AdjusterUpdatedDate), dbo.HistoryDate(i.AdjusterUpdatedDate)),
+        (N'AdjusterUpdatedBy', COALESCE(CAST(d.AdjusterUpdatedBy AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.AdjusterUpdatedBy AS NVARCHAR(MAX)), N'')),
+        (N'CarpetCleanRooms', dbo.HistoryNumber(d.CarpetCleanRooms), dbo.HistoryNumber(i.CarpetCleanRooms)),
+        (N'HowHear', COALESCE(CAST(d.HowHear AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.HowHear AS NVARCHAR(MAX)), N'')),
+        (N'TimeOfService', COALESCE(CAST(d.TimeOfService AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.TimeOfService AS NVARCHAR(MAX)), N'')),
+        (N'TypeOfService', COALESCE(CAST(d.TypeOfService AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.TypeOfService AS NVARCHAR(MAX)), N'')),
+        (N'EstimateComplete', dbo.HistoryFlag(d.EstimateComplete), dbo.HistoryFlag(i.EstimateComplete)),
+        (N'Billed', dbo.HistoryFlag(d.Billed), dbo.HistoryFlag(i.Billed)),
+        (N'COS', dbo.HistoryFlag(d.COS), dbo.HistoryFlag(i.COS)),
+        (N'MoveOut', dbo.HistoryFlag(d.MoveOut), dbo.HistoryFlag(i.MoveOut)),
+        (N'CleanHVAC', dbo.HistoryFlag(d.CleanHVAC), dbo.HistoryFlag(i.CleanHVAC)),
+        (N'ContentsCleaned', dbo.HistoryFlag(d.ContentsCleaned), dbo.HistoryFlag(i.ContentsCleaned)),
+        (N'Photos', dbo.HistoryFlag(d.Photos), dbo.HistoryFlag(i.Photos)),
+        (N'AmountBilled', dbo.HistoryNumber(d.AmountBilled), dbo.HistoryNumber(i.AmountBilled)),
+        (N'InvoiceID', COALESCE(CAST(d.InvoiceID AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.InvoiceID AS NVARCHAR(MAX)), N'')),
+        (N'Notes', COALESCE(CAST(d.Notes AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.Notes AS NVARCHAR(MAX)), N'')),
+        (N'QBID', COALESCE(CAST(d.QBID AS NVARCHAR(MAX)), N''), COALESCE(CAST(i.QBID AS NVARCHAR(MAX)), N''))
+        ) AS C (Field, Was, Now)
+        WHERE CAST(C.Was AS VARBINARY(MAX)) <> CAST(C.Now AS VARBINARY(MAX));
+        UPDATE W SET StatusSince = @at
+        FROM WIP W JOIN inserted i ON i.ID = W.ID JOIN deleted d ON d.ID = i.ID
+        WHERE CAST(COALESCE(CAST(i.Status AS NVARCHAR(MAX)), N'') AS VARBINARY(MAX)) <> CAST(COALESCE(CAST(d.Status AS NVARCHAR(MAX)), N'') AS VARBINARY(MAX));
+    END
+END
+GO
+CREATE TRIGGER TR_WIPContractors_History ON WIPContractors AFTER INSERT, UPDATE, DELETE
+AS
+BEGIN
+    SET NOCOUNT ON;
+    DECLARE @who NVARCHAR(400) = dbo.HistoryUser();
+    DECLARE @at DATETIME = GETDATE();
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    SELECT d.WIPID, @at, @who, N'Contractor', COALESCE(CAST(d.Contractor AS NVARCHAR(MAX)), N''), N''
+    FROM deleted d
+    WHERE NOT EXISTS (SELECT 1 FROM inserted i WHERE i.ID = d.ID AND i.WIPID = d.WIPID
+        AND CAST(COALESCE(CAST(i.Contractor AS NVARCHAR(MAX)), N'') AS VARBINARY(MAX)) = CAST(COALESCE(CAST(d.Contractor AS NVARCHAR(MAX)), N'') AS VARBINARY(MAX)));
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    SELECT i.WIPID, @at, @who, N'Contractor', N'', COALESCE(CAST(i.Contractor AS NVARCHAR(MAX)), N'')
+    FROM inserted i
+    WHERE NOT EXISTS (SELECT 1 FROM deleted d WHERE d.ID = i.ID AND d.WIPID = i.WIPID
+        AND CAST(COALESCE(CAST(i.Contractor AS NVARCHAR(MAX)), N'') AS VARBINARY(MAX)) = CAST(COALESCE(CAST(d.Contractor AS NVARCHAR(MAX)), N'') AS VARBINARY(MAX)));
 END
 GO

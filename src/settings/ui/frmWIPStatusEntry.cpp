@@ -34,6 +34,10 @@ void frmWIPStatusEntry::buildForm()
     txtName = build::textBox("txtName", WipStatus::kNameLength);
     KeepWholeCharacters(txtName);
     SelectAllOnFocus(txtName);
+    txtAlertDays = build::textBox("txtAlertDays", 4);
+    txtAlertDays->setMaximumWidth(80);
+    txtAlertDays->setToolTip(QStringLiteral("Empty: no alert"));
+    SelectAllOnFocus(txtAlertDays);
     // The swatch: a box that only shows its background.
     txtColor = build::textBox("txtColor");
     txtColor->setReadOnly(true);
@@ -52,6 +56,7 @@ void frmWIPStatusEntry::buildForm()
     auto *form = new QFormLayout;
     build::formRows(form, { { u"Status", cmbStatus }, { u"ID", txtID }, { u"Name", txtName } });
     form->addRow(build::caption(u"Color", txtColor), color);
+    build::formRows(form, { { u"Alert after days in this status", txtAlertDays } });
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -65,7 +70,7 @@ void frmWIPStatusEntry::buildForm()
     InstallKeySearch(cmbStatus, [this] { return this->context().company().keyPressDelay; });
     setDefaultButton(btnSave);
     routeEnterToDefault(cmbStatus);
-    build::tabOrder({ cmbStatus, txtName, btnSelectColor, btnNew, btnSave, btnExit });
+    build::tabOrder({ cmbStatus, txtName, btnSelectColor, txtAlertDays, btnNew, btnSave, btnExit });
 
     connect(cmbStatus, &QComboBox::activated, this, &frmWIPStatusEntry::cmbStatus_Click);
     connect(btnSelectColor, &QPushButton::clicked, this, &frmWIPStatusEntry::btnSelectColor_Click);
@@ -98,6 +103,7 @@ void frmWIPStatusEntry::ClearStatusFields()
 {
     txtID->clear();
     txtName->clear();
+    txtAlertDays->clear();
     m_rowVersion = QVariant();
     m_loaded.clear();
     setSwatch(Colors::kWhite);
@@ -131,6 +137,7 @@ void frmWIPStatusEntry::ShowStatus()
         }
         txtID->setText(QString::number(status->id));
         txtName->setText(status->name);
+        txtAlertDays->setText(status->alertDays);
         m_rowVersion = status->rowVersion;
         m_loaded = status->loaded;
         setSwatch(WipStatus::swatchColor(status->colorCode));
@@ -163,7 +170,7 @@ void frmWIPStatusEntry::btnSave_Click()
     if (!maySave())
         return;
     const WipStatus::Status status { txtID->text().toLongLong(), txtName->text(), txtColorCode->text(), m_rowVersion,
-        m_loaded };
+        m_loaded, txtAlertDays->text() };
     std::optional<FieldProblem> problem;
     const bool saved = guarded([&] {
         const std::variant<qint64, FieldProblem> result = WipStatus::save(context().db(), status);
@@ -175,7 +182,7 @@ void frmWIPStatusEntry::btnSave_Click()
         LoadStatusList();
     });
     if (saved && problem)
-        Messages::showProblem(this, *problem, txtName);
+        Messages::showProblem(this, *problem, problem->field == u"AlertDays" ? txtAlertDays : txtName);
 }
 
 void frmWIPStatusEntry::btnExit_Click()

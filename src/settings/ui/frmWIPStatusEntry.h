@@ -43,6 +43,7 @@ private:
     QComboBox *cmbStatusID = nullptr;
     QLineEdit *txtID = nullptr;
     QLineEdit *txtName = nullptr;
+    QLineEdit *txtAlertDays = nullptr;
     QLineEdit *txtColor = nullptr;
     QLineEdit *txtColorCode = nullptr;
     QPushButton *btnSelectColor = nullptr;

@@ -14,6 +14,7 @@
 #include "widgets/Messages.h"
 #include "widgets/PlainTextLimit.h"
 #include "wip/WipDisplay.h"
+#include "wip/WipHistory.h"
 #include "wip/WipLabor.h"
 #include "wip/WipLists.h"
 #include "wip/ui/frmImport.h"
@@ -56,6 +57,7 @@ void frmWIPEntry::wireUi()
     connect(btnAddSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnAddSubcontractor_Click);
     connect(btnDeleteSubcontractor, &QPushButton::clicked, this, &frmWIPEntry::btnDeleteSubcontractor_Click);
     connect(vsfgTime, &GridWidget::rowActivated, this, &frmWIPEntry::vsfgTime_DblClick);
+    connect(SSTab1, &QTabWidget::currentChanged, this, &frmWIPEntry::SSTab1_Change);
     // Every pick of the user (mouse, arrow keys, type-ahead) loads that WIP,
     // even the one already shown, which drops unsaved edits.
     connect(cmbWIP, &QComboBox::activated, this, &frmWIPEntry::cmbWIP_Click);
@@ -194,6 +196,7 @@ void frmWIPEntry::loadRecord(qint64 id)
     m_contractors = m_record.id != 0 ? wip::loadContractors(context().db(), m_record.id) : QStringList();
     lstSubcontractor->addItems(m_contractors);
     LoadTime();
+    SSTab1_Change();
 }
 
 void frmWIPEntry::LoadTime()
@@ -208,6 +211,32 @@ void frmWIPEntry::LoadTime()
 void frmWIPEntry::vsfgTime_DblClick()
 {
     TimeGrid::openCurrentBooking(vsfgTime);
+}
+
+void frmWIPEntry::SSTab1_Change()
+{
+    if (SSTab1->currentWidget() == tabHistory)
+        LoadHistory();
+    else
+        vsfgHistory->setRows(0);
+}
+
+void frmWIPEntry::LoadHistory()
+{
+    guarded([this] {
+        const QList<wip::HistoryEntry> entries
+            = m_record.id != 0 ? wip::loadHistory(context().db(), m_record.id) : QList<wip::HistoryEntry> {};
+        constexpr int kCols = 5;
+        vsfgHistory->setRows(0);
+        vsfgHistory->setCols(kCols);
+        vsfgHistory->addItem(QStringLiteral("When\tWho\tField\tWas\tNow"));
+        for (const wip::HistoryEntry &entry : entries)
+            vsfgHistory->addItem(wip::historyLine(entry));
+        vsfgHistory->setFixedRows(1);
+        vsfgHistory->setFixedCols(0);
+        vsfgHistory->autoSize(0, kCols - 1);
+        vsfgHistory->redraw();
+    });
 }
 
 void frmWIPEntry::ClearForm()
@@ -240,6 +269,7 @@ void frmWIPEntry::ClearForm()
     lblInvoice->clear();
     lblBilled->clear();
     lblRatePerHour->clear();
+    SSTab1_Change();
 }
 
 // ---- reading the screen

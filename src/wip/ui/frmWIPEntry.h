@@ -83,6 +83,10 @@ private:
     void btnDeleteSubcontractor_Click();
     // Opens the activated labour line in the time entry screen.
     void vsfgTime_DblClick();
+    // The history tab, read when it is shown (and for the job shown while
+    // it is); emptied otherwise, so a job's load does not read it.
+    void LoadHistory();
+    void SSTab1_Change();
 
     void setStatusColor(const QColor &color);
     void setDryingAlert(bool on);
@@ -155,4 +159,7 @@ private:
 
     QWidget *tabPhotos = nullptr;
     PhotoPanel *m_photos = nullptr;
+
+    QWidget *tabHistory = nullptr;
+    GridWidget *vsfgHistory = nullptr;
 };

@@ -226,10 +226,17 @@ void frmWIPEntry::buildUi()
     auto *photosLayout = new QVBoxLayout(tabPhotos);
     photosLayout->addWidget(m_photos);
 
+    // ---- "History": every change to the job, newest first
+    tabHistory = build::named(new QWidget, "tabHistory");
+    vsfgHistory = build::named(new GridWidget, "vsfgHistory");
+    auto *historyLayout = new QVBoxLayout(tabHistory);
+    historyLayout->addWidget(vsfgHistory, 1);
+
     SSTab1 = build::named(new QTabWidget, "SSTab1");
     SSTab1->addTab(info, QStringLiteral("WIP Information"));
     SSTab1->addTab(labor, QStringLiteral("WIP Labor"));
     SSTab1->addTab(tabPhotos, QStringLiteral("Photos"));
+    SSTab1->addTab(tabHistory, QStringLiteral("History"));
 
     auto *main = new QVBoxLayout(this);
     main->addLayout(top);
