@@ -187,6 +187,32 @@ private slots:
             describe(data::parseSchemaScript(QString::fromUtf8(file.readAll()))), describe(data::expectedTables()));
     }
 
+    // Every dialect's script has the history's triggers on both tables where
+    // the upgrade and the copy find them (SQL Server's say "ON <table>"
+    // straight after the name).
+    void historyTriggersFound_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("triggers");
+        QTest::newRow("sqlite") << int(data::DbKind::SQLite)
+                                << QStringList { "TR_WIP_History_Insert WIP", "TR_WIP_History_Update WIP",
+                                       "TR_WIP_History_Delete WIP", "TR_WIP_StatusSince WIP",
+                                       "TR_WIPContractors_History_Insert WIPContractors",
+                                       "TR_WIPContractors_History_Update WIPContractors",
+                                       "TR_WIPContractors_History_Delete WIPContractors" };
+        QTest::newRow("postgresql") << int(data::DbKind::PostgreSQL)
+                                    << QStringList { "TR_WIP_History WIP", "TR_WIP_StatusSince WIP",
+                                           "TR_WIPContractors_History WIPContractors" };
+        QTest::newRow("sqlserver") << int(data::DbKind::SqlServer)
+                                   << QStringList { "TR_WIP_History WIP", "TR_WIPContractors_History WIPContractors" };
+    }
+    void historyTriggersFound()
+    {
+        QFETCH(int, kind);
+        QFETCH(QStringList, triggers);
+        QCOMPARE(data::historyTriggerTables(data::Dialect(data::DbKind(kind))), triggers);
+    }
+
     // Whatever the scripts mark as an addition, upgrade brings back, keeping
     // the rows that are there; a failed step leaves the version where it was.
     void upgradeAddsEveryAddition()

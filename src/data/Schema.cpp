@@ -170,7 +170,7 @@ namespace {
         static const QRegularExpression function(
             QStringLiteral(R"(^CREATE (?:OR REPLACE )?FUNCTION (?:dbo\.)?(\w+))"), QRegularExpression::MultilineOption);
         static const QRegularExpression trigger(
-            QStringLiteral(R"(^CREATE TRIGGER (?:IF NOT EXISTS )?(\w+) .*? ON (\w+) )"),
+            QStringLiteral(R"(^CREATE TRIGGER (?:IF NOT EXISTS )?(\w+)\s.*?\bON (\w+)\s)"),
             QRegularExpression::MultilineOption | QRegularExpression::DotMatchesEverythingOption);
         static const QRegularExpression ours(QStringLiteral("History|StatusSince"));
         QList<ScriptObject> functions;
@@ -188,6 +188,16 @@ namespace {
     }
 
 } // namespace
+
+QStringList historyTriggerTables(const Dialect &dialect)
+{
+    QStringList found;
+    for (const ScriptObject &object : historyObjects(dialect)) {
+        if (!object.table.isEmpty())
+            found << object.name + u' ' + object.table;
+    }
+    return found;
+}
 
 QStringList createHistoryTriggers(Connection &db)
 {

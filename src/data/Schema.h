@@ -65,6 +65,8 @@ QStringList lookupStatements();
 // functions they call: made anew as the dialect's script defines them.
 // Returns what it made. Throws DbError.
 QStringList createHistoryTriggers(Connection &db);
+// The history's triggers of the dialect's script, "<trigger> <table>" each.
+QStringList historyTriggerTables(const Dialect &dialect);
 // Drops the job history's triggers, for a load that brings a history of its
 // own (a copy, a restore); returns the statements that make them again.
 // Throws DbError.
