@@ -182,8 +182,8 @@ BENCHMARK(BM_OpenScreen)->Apply(medianOf<5, 3>);
 BENCHMARK(BM_OpenScreenBaseline)->Apply(medianOf<5, 3>);
 BENCHMARK(BM_SaveAndReload)->Apply(medianOf<5, 3>);
 BENCHMARK(BM_SaveAndReloadBaseline)->Apply(medianOf<5, 3>);
-BENCHMARK(BM_SaveWithHistory)->Apply(medianOf<5, 3>);
-BENCHMARK(BM_SaveWithoutHistory)->Apply(medianOf<5, 3>);
+BENCHMARK(BM_SaveWithHistory)->Apply(medianOf<7, 40>);
+BENCHMARK(BM_SaveWithoutHistory)->Apply(medianOf<7, 40>);
 
 int main(int argc, char **argv)
 {

@@ -299,7 +299,7 @@ private slots:
         row("a damaged backup", QByteArray("damaged"), QStringLiteral("damaged"));
         // Read, the column would fail with "integer overflow".
         row("a generated column in WIP",
-            QByteArray("DROP TRIGGER TR_WIP_History_Update\nALTER TABLE WIP DROP COLUMN Notes\n"
+            QByteArray("DROP TRIGGER TR_WIP_History_Notes\nALTER TABLE WIP DROP COLUMN Notes\n"
                        "ALTER TABLE WIP ADD COLUMN Notes TEXT GENERATED ALWAYS AS "
                        "(abs(-9223372036854775807 - 1 + 0 * ID)) VIRTUAL"),
             QStringLiteral("table WIP has a generated column, Notes"));

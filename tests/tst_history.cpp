@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -118,6 +119,8 @@ private slots:
             shown << cells.join(u'|');
             QVERIFY(row == 0 || !grid->textMatrix(row, 0).isEmpty());
         }
+        // The fields of one save come in no particular order among themselves.
+        std::sort(shown.begin() + 2, shown.begin() + 4);
         QCOMPARE(shown,
             (QStringList { "Who|Field|Was|Now", "admin|Subcontractor||Baker", "admin|Billed|No|Yes",
                 "admin|Status|Open|Drying", "admin|Subcontractor||Acme", "admin|Job||Created" }));
@@ -151,7 +154,11 @@ private slots:
             { "Job||Created", "Status|Open|Closed", "StartDate|03/01/2026|03/12/2026", "Rugs|2.5|3", "Billed|No|Yes",
                 "AmountBilled|0|1234.5", "Contractor||Acme", "Contractor|Acme|", "Job|Smith|Deleted" })
             expected << who + u'|' + QLatin1String(line);
-        QCOMPARE(history(testdb::connection(), id), expected);
+        // The fields of one statement come in no particular order.
+        QStringList kept = history(testdb::connection(), id);
+        std::sort(kept.begin() + 1, kept.begin() + 6);
+        std::sort(expected.begin() + 1, expected.begin() + 6);
+        QCOMPARE(kept, expected);
     }
 
     // Days in the status count from its last change, else from the start

@@ -158,6 +158,10 @@ QString backupProblem(const QString &file)
                 .arg(file)
                 .arg(*version);
     } catch (const DbError &e) {
+        // SQLITE_CORRUPT where the damage lies in the file's schema, which
+        // SQLite reads before PRAGMA integrity_check can look.
+        if (e.number() == u"11")
+            return QStringLiteral("%1 is damaged: %2").arg(file, e.description());
         return QStringLiteral("%1 is not a backup of a job database: %2").arg(file, e.message());
     }
     return {};

@@ -383,7 +383,7 @@ GO
 -- a row for a job entered or deleted and a subcontractor added or removed;
 -- written by the triggers below, whoever changes the job
 CREATE TABLE WIPHistory (
-    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    ID INTEGER PRIMARY KEY, -- without AUTOINCREMENT: no counter row to write at every change
     WIPID INTEGER,
     ChangedAt DATETIME,
     ChangedBy TEXT,
@@ -496,50 +496,279 @@ BEGIN
     VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Job', '', 'Created');
 END
 GO
-CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Update AFTER UPDATE ON WIP FOR EACH ROW
+-- One trigger a column, each coded into a statement only when the statement
+-- sets that column: a save compiles the triggers of what it changes alone.
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Customer AFTER UPDATE OF Customer ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Customer AS TEXT), '') IS NOT COALESCE(CAST(NEW.Customer AS TEXT), '')
 BEGIN
     INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
-    SELECT NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', Field, Was, Now FROM (
-        SELECT 'Customer' AS Field, COALESCE(CAST(OLD.Customer AS TEXT), '') AS Was, COALESCE(CAST(NEW.Customer AS TEXT), '') AS Now
-        UNION ALL SELECT 'Address', COALESCE(CAST(OLD.Address AS TEXT), ''), COALESCE(CAST(NEW.Address AS TEXT), '')
-        UNION ALL SELECT 'City', COALESCE(CAST(OLD.City AS TEXT), ''), COALESCE(CAST(NEW.City AS TEXT), '')
-        UNION ALL SELECT 'State', COALESCE(CAST(OLD.State AS TEXT), ''), COALESCE(CAST(NEW.State AS TEXT), '')
-        UNION ALL SELECT 'Zip', COALESCE(CAST(OLD.Zip AS TEXT), ''), COALESCE(CAST(NEW.Zip AS TEXT), '')
-        UNION ALL SELECT 'Phone', COALESCE(CAST(OLD.Phone AS TEXT), ''), COALESCE(CAST(NEW.Phone AS TEXT), '')
-        UNION ALL SELECT 'JobType', COALESCE(CAST(OLD.JobType AS TEXT), ''), COALESCE(CAST(NEW.JobType AS TEXT), '')
-        UNION ALL SELECT 'Status', COALESCE(CAST(OLD.Status AS TEXT), ''), COALESCE(CAST(NEW.Status AS TEXT), '')
-        UNION ALL SELECT 'Rep', COALESCE(CAST(OLD.Rep AS TEXT), ''), COALESCE(CAST(NEW.Rep AS TEXT), '')
-        UNION ALL SELECT 'StartDate', COALESCE(strftime('%m/%d/%Y', OLD.StartDate), CAST(OLD.StartDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.StartDate), CAST(NEW.StartDate AS TEXT), '')
-        UNION ALL SELECT 'CheckDryingDays', CASE WHEN OLD.CheckDryingDays THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.CheckDryingDays THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'Insurance', COALESCE(CAST(OLD.Insurance AS TEXT), ''), COALESCE(CAST(NEW.Insurance AS TEXT), '')
-        UNION ALL SELECT 'Agent', COALESCE(CAST(OLD.Agent AS TEXT), ''), COALESCE(CAST(NEW.Agent AS TEXT), '')
-        UNION ALL SELECT 'Adjuster', COALESCE(CAST(OLD.Adjuster AS TEXT), ''), COALESCE(CAST(NEW.Adjuster AS TEXT), '')
-        UNION ALL SELECT 'Paperwork', COALESCE(CAST(OLD.Paperwork AS TEXT), ''), COALESCE(CAST(NEW.Paperwork AS TEXT), '')
-        UNION ALL SELECT 'InitialScope', COALESCE(CAST(OLD.InitialScope AS TEXT), ''), COALESCE(CAST(NEW.InitialScope AS TEXT), '')
-        UNION ALL SELECT 'Software', COALESCE(CAST(OLD.Software AS TEXT), ''), COALESCE(CAST(NEW.Software AS TEXT), '')
-        UNION ALL SELECT 'TypeOfPayment', COALESCE(CAST(OLD.TypeOfPayment AS TEXT), ''), COALESCE(CAST(NEW.TypeOfPayment AS TEXT), '')
-        UNION ALL SELECT 'Rugs', CASE WHEN OLD.Rugs IS NULL THEN '' WHEN ROUND(OLD.Rugs, 2) = CAST(ROUND(OLD.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.Rugs, 2) AS TEXT) END, CASE WHEN NEW.Rugs IS NULL THEN '' WHEN ROUND(NEW.Rugs, 2) = CAST(ROUND(NEW.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.Rugs, 2) AS TEXT) END
-        UNION ALL SELECT 'RugsCleaned', CASE WHEN OLD.RugsCleaned THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.RugsCleaned THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'Itel', CASE WHEN OLD.Itel THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Itel THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'ItelDate', COALESCE(strftime('%m/%d/%Y', OLD.ItelDate), CAST(OLD.ItelDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.ItelDate), CAST(NEW.ItelDate AS TEXT), '')
-        UNION ALL SELECT 'AdjusterUpdatedDate', COALESCE(strftime('%m/%d/%Y', OLD.AdjusterUpdatedDate), CAST(OLD.AdjusterUpdatedDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.AdjusterUpdatedDate), CAST(NEW.AdjusterUpdatedDate AS TEXT), '')
-        UNION ALL SELECT 'AdjusterUpdatedBy', COALESCE(CAST(OLD.AdjusterUpdatedBy AS TEXT), ''), COALESCE(CAST(NEW.AdjusterUpdatedBy AS TEXT), '')
-        UNION ALL SELECT 'CarpetCleanRooms', CASE WHEN OLD.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(OLD.CarpetCleanRooms, 2) = CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.CarpetCleanRooms, 2) AS TEXT) END, CASE WHEN NEW.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(NEW.CarpetCleanRooms, 2) = CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.CarpetCleanRooms, 2) AS TEXT) END
-        UNION ALL SELECT 'HowHear', COALESCE(CAST(OLD.HowHear AS TEXT), ''), COALESCE(CAST(NEW.HowHear AS TEXT), '')
-        UNION ALL SELECT 'TimeOfService', COALESCE(CAST(OLD.TimeOfService AS TEXT), ''), COALESCE(CAST(NEW.TimeOfService AS TEXT), '')
-        UNION ALL SELECT 'TypeOfService', COALESCE(CAST(OLD.TypeOfService AS TEXT), ''), COALESCE(CAST(NEW.TypeOfService AS TEXT), '')
-        UNION ALL SELECT 'EstimateComplete', CASE WHEN OLD.EstimateComplete THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.EstimateComplete THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'Billed', CASE WHEN OLD.Billed THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Billed THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'COS', CASE WHEN OLD.COS THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.COS THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'MoveOut', CASE WHEN OLD.MoveOut THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.MoveOut THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'CleanHVAC', CASE WHEN OLD.CleanHVAC THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.CleanHVAC THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'ContentsCleaned', CASE WHEN OLD.ContentsCleaned THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.ContentsCleaned THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'Photos', CASE WHEN OLD.Photos THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Photos THEN 'Yes' ELSE 'No' END
-        UNION ALL SELECT 'AmountBilled', CASE WHEN OLD.AmountBilled IS NULL THEN '' WHEN ROUND(OLD.AmountBilled, 2) = CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.AmountBilled, 2) AS TEXT) END, CASE WHEN NEW.AmountBilled IS NULL THEN '' WHEN ROUND(NEW.AmountBilled, 2) = CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.AmountBilled, 2) AS TEXT) END
-        UNION ALL SELECT 'InvoiceID', COALESCE(CAST(OLD.InvoiceID AS TEXT), ''), COALESCE(CAST(NEW.InvoiceID AS TEXT), '')
-        UNION ALL SELECT 'Notes', COALESCE(CAST(OLD.Notes AS TEXT), ''), COALESCE(CAST(NEW.Notes AS TEXT), '')
-        UNION ALL SELECT 'QBID', COALESCE(CAST(OLD.QBID AS TEXT), ''), COALESCE(CAST(NEW.QBID AS TEXT), '')
-    ) WHERE Was IS NOT Now;
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Customer', COALESCE(CAST(OLD.Customer AS TEXT), ''), COALESCE(CAST(NEW.Customer AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Address AFTER UPDATE OF Address ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Address AS TEXT), '') IS NOT COALESCE(CAST(NEW.Address AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Address', COALESCE(CAST(OLD.Address AS TEXT), ''), COALESCE(CAST(NEW.Address AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_City AFTER UPDATE OF City ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.City AS TEXT), '') IS NOT COALESCE(CAST(NEW.City AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'City', COALESCE(CAST(OLD.City AS TEXT), ''), COALESCE(CAST(NEW.City AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_State AFTER UPDATE OF State ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.State AS TEXT), '') IS NOT COALESCE(CAST(NEW.State AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'State', COALESCE(CAST(OLD.State AS TEXT), ''), COALESCE(CAST(NEW.State AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Zip AFTER UPDATE OF Zip ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Zip AS TEXT), '') IS NOT COALESCE(CAST(NEW.Zip AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Zip', COALESCE(CAST(OLD.Zip AS TEXT), ''), COALESCE(CAST(NEW.Zip AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Phone AFTER UPDATE OF Phone ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Phone AS TEXT), '') IS NOT COALESCE(CAST(NEW.Phone AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Phone', COALESCE(CAST(OLD.Phone AS TEXT), ''), COALESCE(CAST(NEW.Phone AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_JobType AFTER UPDATE OF JobType ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.JobType AS TEXT), '') IS NOT COALESCE(CAST(NEW.JobType AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'JobType', COALESCE(CAST(OLD.JobType AS TEXT), ''), COALESCE(CAST(NEW.JobType AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Status AFTER UPDATE OF Status ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Status AS TEXT), '') IS NOT COALESCE(CAST(NEW.Status AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Status', COALESCE(CAST(OLD.Status AS TEXT), ''), COALESCE(CAST(NEW.Status AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Rep AFTER UPDATE OF Rep ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Rep AS TEXT), '') IS NOT COALESCE(CAST(NEW.Rep AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Rep', COALESCE(CAST(OLD.Rep AS TEXT), ''), COALESCE(CAST(NEW.Rep AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_StartDate AFTER UPDATE OF StartDate ON WIP FOR EACH ROW
+WHEN COALESCE(strftime('%m/%d/%Y', OLD.StartDate), CAST(OLD.StartDate AS TEXT), '') IS NOT COALESCE(strftime('%m/%d/%Y', NEW.StartDate), CAST(NEW.StartDate AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'StartDate', COALESCE(strftime('%m/%d/%Y', OLD.StartDate), CAST(OLD.StartDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.StartDate), CAST(NEW.StartDate AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_CheckDryingDays AFTER UPDATE OF CheckDryingDays ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.CheckDryingDays THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.CheckDryingDays THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'CheckDryingDays', CASE WHEN OLD.CheckDryingDays THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.CheckDryingDays THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Insurance AFTER UPDATE OF Insurance ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Insurance AS TEXT), '') IS NOT COALESCE(CAST(NEW.Insurance AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Insurance', COALESCE(CAST(OLD.Insurance AS TEXT), ''), COALESCE(CAST(NEW.Insurance AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Agent AFTER UPDATE OF Agent ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Agent AS TEXT), '') IS NOT COALESCE(CAST(NEW.Agent AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Agent', COALESCE(CAST(OLD.Agent AS TEXT), ''), COALESCE(CAST(NEW.Agent AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Adjuster AFTER UPDATE OF Adjuster ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Adjuster AS TEXT), '') IS NOT COALESCE(CAST(NEW.Adjuster AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Adjuster', COALESCE(CAST(OLD.Adjuster AS TEXT), ''), COALESCE(CAST(NEW.Adjuster AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Paperwork AFTER UPDATE OF Paperwork ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Paperwork AS TEXT), '') IS NOT COALESCE(CAST(NEW.Paperwork AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Paperwork', COALESCE(CAST(OLD.Paperwork AS TEXT), ''), COALESCE(CAST(NEW.Paperwork AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_InitialScope AFTER UPDATE OF InitialScope ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.InitialScope AS TEXT), '') IS NOT COALESCE(CAST(NEW.InitialScope AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'InitialScope', COALESCE(CAST(OLD.InitialScope AS TEXT), ''), COALESCE(CAST(NEW.InitialScope AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Software AFTER UPDATE OF Software ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Software AS TEXT), '') IS NOT COALESCE(CAST(NEW.Software AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Software', COALESCE(CAST(OLD.Software AS TEXT), ''), COALESCE(CAST(NEW.Software AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_TypeOfPayment AFTER UPDATE OF TypeOfPayment ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.TypeOfPayment AS TEXT), '') IS NOT COALESCE(CAST(NEW.TypeOfPayment AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'TypeOfPayment', COALESCE(CAST(OLD.TypeOfPayment AS TEXT), ''), COALESCE(CAST(NEW.TypeOfPayment AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Rugs AFTER UPDATE OF Rugs ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.Rugs IS NULL THEN '' WHEN ROUND(OLD.Rugs, 2) = CAST(ROUND(OLD.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.Rugs, 2) AS TEXT) END IS NOT CASE WHEN NEW.Rugs IS NULL THEN '' WHEN ROUND(NEW.Rugs, 2) = CAST(ROUND(NEW.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.Rugs, 2) AS TEXT) END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Rugs', CASE WHEN OLD.Rugs IS NULL THEN '' WHEN ROUND(OLD.Rugs, 2) = CAST(ROUND(OLD.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.Rugs, 2) AS TEXT) END, CASE WHEN NEW.Rugs IS NULL THEN '' WHEN ROUND(NEW.Rugs, 2) = CAST(ROUND(NEW.Rugs, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.Rugs, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.Rugs, 2) AS TEXT) END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_RugsCleaned AFTER UPDATE OF RugsCleaned ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.RugsCleaned THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.RugsCleaned THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'RugsCleaned', CASE WHEN OLD.RugsCleaned THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.RugsCleaned THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Itel AFTER UPDATE OF Itel ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.Itel THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.Itel THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Itel', CASE WHEN OLD.Itel THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Itel THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_ItelDate AFTER UPDATE OF ItelDate ON WIP FOR EACH ROW
+WHEN COALESCE(strftime('%m/%d/%Y', OLD.ItelDate), CAST(OLD.ItelDate AS TEXT), '') IS NOT COALESCE(strftime('%m/%d/%Y', NEW.ItelDate), CAST(NEW.ItelDate AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'ItelDate', COALESCE(strftime('%m/%d/%Y', OLD.ItelDate), CAST(OLD.ItelDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.ItelDate), CAST(NEW.ItelDate AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_AdjusterUpdatedDate AFTER UPDATE OF AdjusterUpdatedDate ON WIP FOR EACH ROW
+WHEN COALESCE(strftime('%m/%d/%Y', OLD.AdjusterUpdatedDate), CAST(OLD.AdjusterUpdatedDate AS TEXT), '') IS NOT COALESCE(strftime('%m/%d/%Y', NEW.AdjusterUpdatedDate), CAST(NEW.AdjusterUpdatedDate AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'AdjusterUpdatedDate', COALESCE(strftime('%m/%d/%Y', OLD.AdjusterUpdatedDate), CAST(OLD.AdjusterUpdatedDate AS TEXT), ''), COALESCE(strftime('%m/%d/%Y', NEW.AdjusterUpdatedDate), CAST(NEW.AdjusterUpdatedDate AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_AdjusterUpdatedBy AFTER UPDATE OF AdjusterUpdatedBy ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.AdjusterUpdatedBy AS TEXT), '') IS NOT COALESCE(CAST(NEW.AdjusterUpdatedBy AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'AdjusterUpdatedBy', COALESCE(CAST(OLD.AdjusterUpdatedBy AS TEXT), ''), COALESCE(CAST(NEW.AdjusterUpdatedBy AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_CarpetCleanRooms AFTER UPDATE OF CarpetCleanRooms ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(OLD.CarpetCleanRooms, 2) = CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.CarpetCleanRooms, 2) AS TEXT) END IS NOT CASE WHEN NEW.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(NEW.CarpetCleanRooms, 2) = CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.CarpetCleanRooms, 2) AS TEXT) END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'CarpetCleanRooms', CASE WHEN OLD.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(OLD.CarpetCleanRooms, 2) = CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.CarpetCleanRooms, 2) AS TEXT) END, CASE WHEN NEW.CarpetCleanRooms IS NULL THEN '' WHEN ROUND(NEW.CarpetCleanRooms, 2) = CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.CarpetCleanRooms, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.CarpetCleanRooms, 2) AS TEXT) END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_HowHear AFTER UPDATE OF HowHear ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.HowHear AS TEXT), '') IS NOT COALESCE(CAST(NEW.HowHear AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'HowHear', COALESCE(CAST(OLD.HowHear AS TEXT), ''), COALESCE(CAST(NEW.HowHear AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_TimeOfService AFTER UPDATE OF TimeOfService ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.TimeOfService AS TEXT), '') IS NOT COALESCE(CAST(NEW.TimeOfService AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'TimeOfService', COALESCE(CAST(OLD.TimeOfService AS TEXT), ''), COALESCE(CAST(NEW.TimeOfService AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_TypeOfService AFTER UPDATE OF TypeOfService ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.TypeOfService AS TEXT), '') IS NOT COALESCE(CAST(NEW.TypeOfService AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'TypeOfService', COALESCE(CAST(OLD.TypeOfService AS TEXT), ''), COALESCE(CAST(NEW.TypeOfService AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_EstimateComplete AFTER UPDATE OF EstimateComplete ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.EstimateComplete THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.EstimateComplete THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'EstimateComplete', CASE WHEN OLD.EstimateComplete THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.EstimateComplete THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Billed AFTER UPDATE OF Billed ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.Billed THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.Billed THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Billed', CASE WHEN OLD.Billed THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Billed THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_COS AFTER UPDATE OF COS ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.COS THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.COS THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'COS', CASE WHEN OLD.COS THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.COS THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_MoveOut AFTER UPDATE OF MoveOut ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.MoveOut THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.MoveOut THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'MoveOut', CASE WHEN OLD.MoveOut THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.MoveOut THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_CleanHVAC AFTER UPDATE OF CleanHVAC ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.CleanHVAC THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.CleanHVAC THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'CleanHVAC', CASE WHEN OLD.CleanHVAC THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.CleanHVAC THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_ContentsCleaned AFTER UPDATE OF ContentsCleaned ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.ContentsCleaned THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.ContentsCleaned THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'ContentsCleaned', CASE WHEN OLD.ContentsCleaned THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.ContentsCleaned THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Photos AFTER UPDATE OF Photos ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.Photos THEN 'Yes' ELSE 'No' END IS NOT CASE WHEN NEW.Photos THEN 'Yes' ELSE 'No' END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Photos', CASE WHEN OLD.Photos THEN 'Yes' ELSE 'No' END, CASE WHEN NEW.Photos THEN 'Yes' ELSE 'No' END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_AmountBilled AFTER UPDATE OF AmountBilled ON WIP FOR EACH ROW
+WHEN CASE WHEN OLD.AmountBilled IS NULL THEN '' WHEN ROUND(OLD.AmountBilled, 2) = CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.AmountBilled, 2) AS TEXT) END IS NOT CASE WHEN NEW.AmountBilled IS NULL THEN '' WHEN ROUND(NEW.AmountBilled, 2) = CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.AmountBilled, 2) AS TEXT) END
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'AmountBilled', CASE WHEN OLD.AmountBilled IS NULL THEN '' WHEN ROUND(OLD.AmountBilled, 2) = CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(OLD.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(OLD.AmountBilled, 2) AS TEXT) END, CASE WHEN NEW.AmountBilled IS NULL THEN '' WHEN ROUND(NEW.AmountBilled, 2) = CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) THEN CAST(CAST(ROUND(NEW.AmountBilled, 2) AS INTEGER) AS TEXT) ELSE CAST(ROUND(NEW.AmountBilled, 2) AS TEXT) END);
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_InvoiceID AFTER UPDATE OF InvoiceID ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.InvoiceID AS TEXT), '') IS NOT COALESCE(CAST(NEW.InvoiceID AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'InvoiceID', COALESCE(CAST(OLD.InvoiceID AS TEXT), ''), COALESCE(CAST(NEW.InvoiceID AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Notes AFTER UPDATE OF Notes ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.Notes AS TEXT), '') IS NOT COALESCE(CAST(NEW.Notes AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'Notes', COALESCE(CAST(OLD.Notes AS TEXT), ''), COALESCE(CAST(NEW.Notes AS TEXT), ''));
+END
+GO
+CREATE TRIGGER IF NOT EXISTS TR_WIP_History_QBID AFTER UPDATE OF QBID ON WIP FOR EACH ROW
+WHEN COALESCE(CAST(OLD.QBID AS TEXT), '') IS NOT COALESCE(CAST(NEW.QBID AS TEXT), '')
+BEGIN
+    INSERT INTO WIPHistory (WIPID, ChangedAt, ChangedBy, Field, Was, Now)
+    VALUES (NEW.ID, strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime'), 'outside the program', 'QBID', COALESCE(CAST(OLD.QBID AS TEXT), ''), COALESCE(CAST(NEW.QBID AS TEXT), ''));
 END
 GO
 CREATE TRIGGER IF NOT EXISTS TR_WIP_History_Delete AFTER DELETE ON WIP FOR EACH ROW
