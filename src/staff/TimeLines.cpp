@@ -71,8 +71,12 @@ namespace {
 
 QString lineText(const TimeLine &line)
 {
+    return lineText(line, Formats::plainNumber(line.hours));
+}
+
+QString lineText(const TimeLine &line, QStringView hours)
+{
     const QString id = QString::number(line.id);
-    const QString hours = Formats::plainNumber(line.hours);
     QString text;
     text.reserve(id.size() + line.date.size() + line.who.size() + hours.size() + line.notes.size() + line.entered.size()
         + line.edited.size() + 6);

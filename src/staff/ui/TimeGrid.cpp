@@ -1,9 +1,14 @@
 #include "staff/ui/TimeGrid.h"
 
+#include "base/Formats.h"
+
 #include "staff/ui/frmTimeEntry.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 #include "widgets/ScreenHost.h"
+
+#include <QHash>
+#include <bit>
 
 namespace TimeGrid {
 
@@ -39,8 +44,19 @@ void FormatTimeGrid(GridWidget *grid)
 void fill(GridWidget *grid, const QString &thirdHeader, const QList<staff::TimeLine> &lines)
 {
     SetupTimeGrid(grid, thirdHeader);
-    for (const staff::TimeLine &line : lines)
-        grid->addItem(staff::lineText(line));
+    // Bookings repeat a few numbers of hours: each is formatted once (keyed
+    // by its bits, so that -0 keeps its sign).
+    QHash<quint64, QString> hours;
+    QStringList texts;
+    texts.reserve(lines.size());
+    for (const staff::TimeLine &line : lines) {
+        const quint64 key = std::bit_cast<quint64>(line.hours);
+        auto known = hours.constFind(key);
+        if (known == hours.cend())
+            known = hours.insert(key, Formats::plainNumber(line.hours));
+        texts << staff::lineText(line, *known);
+    }
+    grid->addItems(texts);
     FormatTimeGrid(grid);
 }
 
