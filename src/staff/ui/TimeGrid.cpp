@@ -14,6 +14,7 @@ namespace TimeGrid {
 
 namespace {
     constexpr int kCols = 7;
+    constexpr int kNotesCol = 4;
     constexpr int kNotesTwips = 5000;
 } // namespace
 
@@ -32,10 +33,11 @@ void FormatTimeGrid(GridWidget *grid)
     grid->setColHidden(0);
     grid->setColDataType(1, GridWidget::DataType::Date);
     grid->setColFormat(3, QStringLiteral("#,##0.00"));
-    // The ID column is hidden for good: its width never shows.
-    grid->autoSize(1, kCols - 1);
-    // After the fit, so that the notes keep their width.
-    grid->setColWidthTwips(4, kNotesTwips);
+    // The ID column is hidden for good: its width never shows. The notes
+    // keep a width of their own, so their texts are not measured.
+    grid->autoSize(1, kNotesCol - 1);
+    grid->autoSize(kNotesCol + 1, kCols - 1);
+    grid->setColWidthTwips(kNotesCol, kNotesTwips);
     grid->setFixedRows(1);
     grid->setFixedCols(0);
     grid->redraw();
