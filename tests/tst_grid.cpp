@@ -105,6 +105,44 @@ private slots:
         QCOMPARE(rowTexts(*grid, 1), cells);
     }
 
+    // Lines added at once give the rows that adding them one by one gives,
+    // a header line first included, and the view hears of one insertion.
+    void addItemsAsOneInsertion_data()
+    {
+        columns<int, int, QStringList>({ "fixedRows", "rowsBefore", "lines" });
+        row("empty grid, header first", 1, 0, QStringList { "H0\tH1", "1\tSmith", "2\tJones\textra" });
+        row("after the header", 1, 1, QStringList { "1\tSmith", "\t", "Müller\tÿ€" });
+        row("after some lines", 1, 3, QStringList { "9\tLast" });
+        row("no fixed row", 0, 2, QStringList { "1\tA", "2\tB" });
+        row("header only", 1, 0, QStringList { "H0\tH1" });
+        row("nothing", 1, 2, QStringList {});
+    }
+    void addItemsAsOneInsertion()
+    {
+        QFETCH(int, fixedRows);
+        QFETCH(int, rowsBefore);
+        QFETCH(QStringList, lines);
+        GridWidget batch, single;
+        for (GridWidget *grid : { &batch, &single }) {
+            grid->setCols(2);
+            grid->setRows(0);
+            grid->setFixedRows(fixedRows);
+            for (int r = 0; r < rowsBefore; ++r)
+                grid->addItem(QStringLiteral("r%1\tx").arg(r));
+        }
+        QAbstractItemModelTester tester(batch.gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(batch.gridModel(), &QAbstractItemModel::rowsInserted);
+        batch.addItems(lines);
+        for (const QString &line : lines)
+            single.addItem(line);
+        QCOMPARE(batch.rows(), single.rows());
+        for (int r = 0; r < single.rows(); ++r)
+            QCOMPARE(rowTexts(batch, r), rowTexts(single, r));
+        QCOMPARE(batch.gridModel()->rowCount(), single.gridModel()->rowCount());
+        const bool bodyLines = single.rows() > std::max(rowsBefore, fixedRows);
+        QCOMPARE(inserted.size(), bodyLines ? 1 : 0);
+    }
+
     // One cell changes; a tab or line break is part of its text, shown on
     // one line.
     void setTextMatrixTouchesOneCell()

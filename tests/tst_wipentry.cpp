@@ -9,6 +9,7 @@
 #include "widgets/AutoCompleteComboBoxModule.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
+#include "wip/WipLists.h"
 #include "wip/ui/frmWIPEntry.h"
 
 #include <QApplication>
@@ -293,6 +294,73 @@ private slots:
         QCOMPARE(itemTexts(combo("cmbRep")), listed);
         // The subcontractors are never NULL here: '' stands for both.
         QCOMPARE(itemTexts(combo("cmbSubcontractor")), listed);
+    }
+
+    // After a save every list holds what a fresh read gives, in the
+    // server's order: the picker's entry added or moved and relabelled, a
+    // typed value added, one that no job holds any more gone, an empty item
+    // coming or staying while some job has the field empty.
+    void saveLeavesListsAsReadAfresh_data()
+    {
+        // job: the customer of the job opened, or none for a new one; edits:
+        // "control=text"; subcontractors: "+name" added, "-name" deleted.
+        columns<QString, QStringList, QStringList>({ "job", "edits", "subcontractors" });
+        row("new job, new customer", "", QStringList { "cmbCustomer=Kim" }, QStringList {});
+        row("new job, customer held", "", QStringList { "cmbCustomer=Jones", "cmbRep=Abe" }, QStringList { "+Bolt" });
+        row("renamed, old name gone", "Baker", QStringList { "cmbCustomer=Young" }, QStringList {});
+        row("renamed to a name held", "Jones", QStringList { "cmbCustomer=Smith" }, QStringList {});
+        row("one of two empties filled", "Baker", QStringList { "cmbRep=Abe" }, QStringList {});
+        row("emptied", "Jones", QStringList { "cmbAgent=", "cmbInsurance=" }, QStringList {});
+        row("last holder leaves", "Baker", QStringList { "cmbAgent=Kay", "cmbAdjuster=Nu" }, QStringList {});
+        row("subcontractors", "Jones", QStringList {}, QStringList { "-Ace", "-Zimmer", "+Bolt" });
+    }
+    void saveLeavesListsAsReadAfresh()
+    {
+        QFETCH(QString, job);
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, subcontractors);
+        const QMap<QString, qint64> ids {
+            { "Baker", addWip("Baker", { { "Rep", "" }, { "Agent", "Lee" }, { "Insurance", "Acme" } }) },
+            { "Jones",
+                addWip(
+                    "Jones", { { "Rep", "Zed" }, { "Agent", "Kay" }, { "Insurance", "Acme" }, { "Adjuster", "Mo" } }) },
+            { "Smith", addWip("Smith", { { "Rep", QVariant() }, { "Agent", "Kay" } }) },
+        };
+        addWip("Smith", { { "Rep", "Zed" } });
+        addContractor(ids["Jones"], "Ace");
+        addContractor(ids["Jones"], "Zimmer");
+        addContractor(ids["Smith"], "Ace");
+        open(ids.value(job));
+        if (job.isEmpty()) {
+            pick("cmbType", "Fire");
+            pick("cmbStatus", "Open");
+        }
+        for (const QString &edit : edits)
+            combo(qPrintable(edit.section('=', 0, 0)))->setEditText(edit.section('=', 1));
+        for (const QString &change : subcontractors) {
+            combo("cmbSubcontractor")->setEditText(change.mid(1));
+            click(change.startsWith('+') ? "btnAddSubcontractor" : "btnDeleteSubcontractor");
+        }
+        click("btnSave");
+        QVERIFY2(Messages::shown().isEmpty(), qPrintable(Messages::shown().value(0).text));
+        for (const QString &edit : edits)
+            QCOMPARE(shown(qPrintable(edit.section('=', 0, 0))), edit.section('=', 1));
+
+        const wip::WipLists fresh = wip::loadWipLists(testdb::context().db());
+        const std::pair<const char *, const QStringList *> lists[]
+            = { { "cmbWIP", &fresh.wipLabels }, { "cmbWIPID", &fresh.wipIds }, { "cmbStatus", &fresh.statuses },
+                  { "cmbState", &fresh.states }, { "cmbType", &fresh.jobTypes }, { "cmbSoftware", &fresh.software },
+                  { "cmbPayment", &fresh.payments }, { "cmbTypeOfService", &fresh.typesOfService },
+                  { "cmbCustomer", &fresh.customers }, { "cmbRep", &fresh.reps }, { "cmbInsurance", &fresh.insurances },
+                  { "cmbAgent", &fresh.agents }, { "cmbAdjuster", &fresh.adjusters },
+                  { "cmbAdjusterUpdated", &fresh.adjustersUpdated }, { "cmbSubcontractor", &fresh.subcontractors } };
+        for (const auto &[name, items] : lists)
+            QVERIFY2(itemTexts(combo(name)) == *items,
+                qPrintable(QStringLiteral("%1 lists '%2', a fresh read '%3'")
+                               .arg(QLatin1String(name), itemTexts(combo(name)).join('|'), items->join('|'))));
+        // The saved job is the one picked.
+        QCOMPARE(combo("cmbWIPID")->currentText(), QString::number(shownId()));
+        QCOMPARE(combo("cmbWIP")->currentText(), shown("cmbCustomer") + " - " + QString::number(shownId()));
     }
 
     void loadShowsStoredValues()

@@ -32,16 +32,15 @@ QByteArray fromTabText(QStringView line, int maxCells)
     if (maxCells <= 0)
         return {};
     QByteArray bytes = line.toUtf8();
-    int cells = 1;
     char *data = bytes.data();
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (data[i] != '\t')
-            continue;
+    char *const end = data + bytes.size();
+    int cells = 1;
+    for (char *tab = data; (tab = static_cast<char *>(std::memchr(tab, '\t', size_t(end - tab)))); ++tab) {
         if (cells == maxCells) {
-            bytes.truncate(i);
+            bytes.truncate(tab - data);
             break;
         }
-        data[i] = kSeparator;
+        *tab = kSeparator;
         ++cells;
     }
     // toUtf8() reserves room for the worst case, and rows live long.

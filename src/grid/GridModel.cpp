@@ -93,6 +93,22 @@ void GridModel::addItem(QStringView tabText)
     endInsertRows();
 }
 
+void GridModel::addItems(const QStringList &tabTexts)
+{
+    qsizetype next = 0;
+    // The header line, when it comes first, goes as a header does.
+    for (; next < tabTexts.size() && rows() < m_fixedRows; ++next)
+        addItem(tabTexts[next]);
+    if (next == tabTexts.size())
+        return;
+    const int first = rows() - m_fixedRows;
+    beginInsertRows({}, first, first + int(tabTexts.size() - next) - 1);
+    m_rows.reserve(m_rows.size() + size_t(tabTexts.size() - next));
+    for (; next < tabTexts.size(); ++next)
+        m_rows.push_back(Row { GridCells::fromTabText(tabTexts[next], m_cols), nullptr });
+    endInsertRows();
+}
+
 bool GridModel::validCell(int row, int col) const
 {
     return row >= 0 && row < rows() && col >= 0 && col < m_cols;

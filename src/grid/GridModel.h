@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <memory>
 #include <vector>
@@ -40,6 +41,9 @@ public:
     // Appends a row; the text is split at tab characters into its cells from
     // column 0. Cells past the last column are dropped.
     void addItem(QStringView tabText);
+    // addItem() for many lines at once: the view hears of them as one
+    // insertion rather than one per line.
+    void addItems(const QStringList &tabTexts);
 
     QString textMatrix(int row, int col) const;
     // False (and nothing changes) when the cell does not exist.

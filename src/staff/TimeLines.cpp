@@ -71,8 +71,12 @@ namespace {
 
 QString lineText(const TimeLine &line)
 {
+    return lineText(line, Formats::plainNumber(line.hours));
+}
+
+QString lineText(const TimeLine &line, QStringView hours)
+{
     const QString id = QString::number(line.id);
-    const QString hours = Formats::plainNumber(line.hours);
     QString text;
     text.reserve(id.size() + line.date.size() + line.who.size() + hours.size() + line.notes.size() + line.entered.size()
         + line.edited.size() + 6);
@@ -123,9 +127,16 @@ QList<TimeLine> employeeBookings(data::Connection &db, qint64 employeeId, const 
     // The bounds go as date-time values, never as text a server would have
     // to read in some locale's form.
     data::Rows q = db.exec(employeeBookingsSql(), { employeeId, from, to });
-    return readLines(q, [](const QVariant &customer, const QVariant &job) {
-        return job.isNull() ? QString()
-                            : customer.toString() + QStringLiteral(" - ") + QString::number(job.toLongLong());
+    // An employee books many days on few jobs: each job's text is made once.
+    QHash<qint64, QString> jobs;
+    return readLines(q, [&jobs](const QVariant &customer, const QVariant &job) {
+        if (job.isNull())
+            return QString();
+        const qint64 id = job.toLongLong();
+        auto known = jobs.constFind(id);
+        if (known == jobs.cend())
+            known = jobs.insert(id, customer.toString() + QStringLiteral(" - ") + QString::number(id));
+        return *known;
     });
 }
 

@@ -33,6 +33,9 @@ struct TimeLine
 // tab-separated. A tab inside a note becomes a blank, so that it cannot move
 // the cells after it.
 QString lineText(const TimeLine &line);
+// The same with the hours' text given (a list formats each distinct number
+// of hours once).
+QString lineText(const TimeLine &line, QStringView hours);
 
 // Reads the lines of a time list's query, whose columns are: ID, TranDate,
 // two that `who` makes the third cell of, Hours, Notes, EnteredBy,

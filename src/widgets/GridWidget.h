@@ -33,6 +33,7 @@ public:
     void setCols(int count) { m_model->setCols(count); }
     // Appends a row from tab-separated cell texts.
     void addItem(const QString &tabText) { m_model->addItem(tabText); }
+    void addItems(const QStringList &tabTexts) { m_model->addItems(tabTexts); }
     QString textMatrix(int row, int col) const { return m_model->textMatrix(row, col); }
     bool setTextMatrix(int row, int col, const QString &text) { return m_model->setTextMatrix(row, col, text); }
 

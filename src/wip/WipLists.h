@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wip/WipRecord.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -35,6 +37,26 @@ struct WipLists
 
 // Reads every list. Throws data::DbError.
 WipLists loadWipLists(data::Connection &db);
+
+// One save of a job: the record and subcontractors as loaded (an ID of 0
+// for a new job) and as saved (with the ID the save gave it).
+struct SavedWip
+{
+    WipRecord before;
+    WipRecord after;
+    QStringList contractorsBefore;
+    QStringList contractorsAfter;
+};
+
+// A list of WipLists, named by its member.
+using WipList = QStringList WipLists::*;
+
+// Brings lists read by loadWipLists up to date after one save, reading only
+// what the save can have changed: the picker's entry for the job, and the
+// values of the free-text fields and subcontractors that it took away or
+// brought. Each list ends as a fresh read would leave it when nobody else
+// wrote meanwhile. Returns the lists that changed. Throws data::DbError.
+QList<WipList> updateWipLists(data::Connection &db, WipLists &lists, const SavedWip &save);
 
 // The picker's text for a WIP: customer, " - ", ID.
 QString pickerLabel(const QString &customer, qint64 id);

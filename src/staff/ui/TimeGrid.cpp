@@ -1,14 +1,20 @@
 #include "staff/ui/TimeGrid.h"
 
+#include "base/Formats.h"
+
 #include "staff/ui/frmTimeEntry.h"
 #include "widgets/GridWidget.h"
 #include "widgets/Messages.h"
 #include "widgets/ScreenHost.h"
 
+#include <QHash>
+#include <bit>
+
 namespace TimeGrid {
 
 namespace {
     constexpr int kCols = 7;
+    constexpr int kNotesCol = 4;
     constexpr int kNotesTwips = 5000;
 } // namespace
 
@@ -27,10 +33,11 @@ void FormatTimeGrid(GridWidget *grid)
     grid->setColHidden(0);
     grid->setColDataType(1, GridWidget::DataType::Date);
     grid->setColFormat(3, QStringLiteral("#,##0.00"));
-    // The ID column is hidden for good: its width never shows.
-    grid->autoSize(1, kCols - 1);
-    // After the fit, so that the notes keep their width.
-    grid->setColWidthTwips(4, kNotesTwips);
+    // The ID column is hidden for good: its width never shows. The notes
+    // keep a width of their own, so their texts are not measured.
+    grid->autoSize(1, kNotesCol - 1);
+    grid->autoSize(kNotesCol + 1, kCols - 1);
+    grid->setColWidthTwips(kNotesCol, kNotesTwips);
     grid->setFixedRows(1);
     grid->setFixedCols(0);
     grid->redraw();
@@ -39,8 +46,19 @@ void FormatTimeGrid(GridWidget *grid)
 void fill(GridWidget *grid, const QString &thirdHeader, const QList<staff::TimeLine> &lines)
 {
     SetupTimeGrid(grid, thirdHeader);
-    for (const staff::TimeLine &line : lines)
-        grid->addItem(staff::lineText(line));
+    // Bookings repeat a few numbers of hours: each is formatted once (keyed
+    // by its bits, so that -0 keeps its sign).
+    QHash<quint64, QString> hours;
+    QStringList texts;
+    texts.reserve(lines.size());
+    for (const staff::TimeLine &line : lines) {
+        const quint64 key = std::bit_cast<quint64>(line.hours);
+        auto known = hours.constFind(key);
+        if (known == hours.cend())
+            known = hours.insert(key, Formats::plainNumber(line.hours));
+        texts << staff::lineText(line, *known);
+    }
+    grid->addItems(texts);
     FormatTimeGrid(grid);
 }
 

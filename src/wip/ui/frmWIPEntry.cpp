@@ -133,7 +133,13 @@ void frmWIPEntry::buildFields()
 
 void frmWIPEntry::reloadLists()
 {
-    fillLists(wip::loadWipLists(context().db()));
+    m_lists = wip::loadWipLists(context().db());
+    fillLists();
+}
+
+void frmWIPEntry::fillLists(const std::optional<QList<wip::WipList>> &only)
+{
+    refillLists(only);
     const QDate today = Clock::today();
     for (QDateEdit *picker : { dtStart, dtItel, dtAdjusterUpdated }) {
         const QSignalBlocker block(picker);
@@ -141,23 +147,36 @@ void frmWIPEntry::reloadLists()
     }
 }
 
-void frmWIPEntry::fillLists(const wip::WipLists &lists)
+void frmWIPEntry::refillLists(const std::optional<QList<wip::WipList>> &only)
 {
-    build::setItems(cmbWIP, lists.wipLabels);
-    build::setItems(cmbWIPID, lists.wipIds);
-    build::setItems(cmbStatus, lists.statuses);
-    build::setItems(cmbState, lists.states);
-    build::setItems(cmbType, lists.jobTypes);
-    build::setItems(cmbSoftware, lists.software);
-    build::setItems(cmbPayment, lists.payments);
-    build::setItems(cmbTypeOfService, lists.typesOfService);
-    build::setItems(cmbCustomer, lists.customers);
-    build::setItems(cmbRep, lists.reps);
-    build::setItems(cmbInsurance, lists.insurances);
-    build::setItems(cmbAgent, lists.agents);
-    build::setItems(cmbAdjuster, lists.adjusters);
-    build::setItems(cmbAdjusterUpdated, lists.adjustersUpdated);
-    build::setItems(cmbSubcontractor, lists.subcontractors);
+    const std::pair<wip::WipList, QComboBox *> boxes[] = {
+        { &wip::WipLists::wipLabels, cmbWIP },
+        { &wip::WipLists::wipIds, cmbWIPID },
+        { &wip::WipLists::statuses, cmbStatus },
+        { &wip::WipLists::states, cmbState },
+        { &wip::WipLists::jobTypes, cmbType },
+        { &wip::WipLists::software, cmbSoftware },
+        { &wip::WipLists::payments, cmbPayment },
+        { &wip::WipLists::typesOfService, cmbTypeOfService },
+        { &wip::WipLists::customers, cmbCustomer },
+        { &wip::WipLists::reps, cmbRep },
+        { &wip::WipLists::insurances, cmbInsurance },
+        { &wip::WipLists::agents, cmbAgent },
+        { &wip::WipLists::adjusters, cmbAdjuster },
+        { &wip::WipLists::adjustersUpdated, cmbAdjusterUpdated },
+        { &wip::WipLists::subcontractors, cmbSubcontractor },
+    };
+    for (const auto &[list, box] : boxes) {
+        if (!only || only->contains(list)) {
+            build::setItems(box, m_lists.*list);
+        } else {
+            // As setItems leaves a combo: nothing picked, no text.
+            const QSignalBlocker block(box);
+            box->setCurrentIndex(-1);
+            if (box->isEditable())
+                box->setEditText(QString());
+        }
+    }
 }
 
 void frmWIPEntry::LoadWIP(const QString &wipId)
@@ -318,10 +337,14 @@ void frmWIPEntry::btnSave_Click()
     }
     const QStringList contractors = contractorsOnScreen();
     guarded([&] {
+        wip::SavedWip saved { m_record, record, m_contractors, contractors };
         const qint64 id = wip::saveWip(context().db(), record, contractors, context().stamp(), m_contractors);
         m_record.id = id;
-        reloadLists();
-        // Pick the saved WIP in the refilled picker, then show it as stored.
+        saved.after.id = id;
+        // Only the lists the save can have changed are read and refilled;
+        // the others keep their items.
+        fillLists(wip::updateWipLists(context().db(), m_lists, saved));
+        // Pick the saved WIP in the picker, then show it as stored.
         const int index = cmbWIPID->findText(QString::number(id), Qt::MatchExactly);
         cmbWIPID->setCurrentIndex(index);
         cmbWIP->setCurrentIndex(index);

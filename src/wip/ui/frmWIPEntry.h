@@ -2,6 +2,7 @@
 
 #include "widgets/FieldTable.h"
 #include "widgets/Screen.h"
+#include "wip/WipLists.h"
 #include "wip/WipRecord.h"
 
 class QCheckBox;
@@ -18,7 +19,6 @@ class PhotoPanel;
 
 namespace wip {
 struct ImportedCustomer;
-struct WipLists;
 }
 
 // WIP entry and edit: one job with its lookup lists, subcontractors, labour
@@ -60,12 +60,15 @@ private:
     void wireUi();
     void buildFields();
 
-    // Refills every list and puts the date pickers on today. Throws
-    // data::DbError.
+    // Reads every list anew and fills them. Throws data::DbError.
     void reloadLists();
     // As LoadWIP, throwing data::DbError.
     void loadRecord(qint64 id);
-    void fillLists(const wip::WipLists &lists);
+    // Puts the lists held into their combos (all of them, or those named;
+    // the others keep their items), none picked, and the date pickers on
+    // today.
+    void fillLists(const std::optional<QList<wip::WipList>> &only = std::nullopt);
+    void refillLists(const std::optional<QList<wip::WipList>> &only);
 
     wip::WipRecord readForm() const;
     QStringList contractorsOnScreen() const;
@@ -93,6 +96,7 @@ private:
 
     wip::WipRecord m_record;
     QStringList m_contractors; // the record's subcontractors as read
+    wip::WipLists m_lists; // what the combos list, kept up to date by each save
     FieldTable<wip::WipRecord> m_fields;
 
     // Controls, named as their objectName.
