@@ -57,6 +57,17 @@ QStringList boardLines(const board::Filter &filter)
     return lines;
 }
 
+// Smith's job, started 20 days ago, saved through the core by the user.
+qint64 saveJob(const QString &jobType, const QString &status, const QStringList &contractors)
+{
+    wip::WipRecord record;
+    record.customer = QStringLiteral("Smith");
+    record.jobType = jobType;
+    record.status = status;
+    record.startDate = record.itelDate = record.adjusterUpdatedDate = Clock::today().addDays(-20);
+    return wip::saveWip(testdb::connection(), record, contractors, testdb::context().stamp());
+}
+
 void click(QWidget *screen, const char *button)
 {
     QTest::mouseClick(findControl<QPushButton>(screen, button), Qt::LeftButton);
@@ -85,13 +96,7 @@ private slots:
     // it is shown, newest first, with the screen's captions.
     void entryScreenSavesAreKept()
     {
-        wip::WipRecord record;
-        record.customer = QStringLiteral("Smith");
-        record.jobType = QStringLiteral("Water");
-        record.status = QStringLiteral("Open");
-        record.startDate = record.itelDate = record.adjusterUpdatedDate = Clock::today().addDays(-20);
-        const qint64 id
-            = wip::saveWip(testdb::connection(), record, { QStringLiteral("Acme") }, testdb::context().stamp());
+        const qint64 id = saveJob(QStringLiteral("Water"), QStringLiteral("Open"), { QStringLiteral("Acme") });
 
         frmWIPEntry screen(testdb::context());
         QVERIFY(screen.open());
@@ -210,12 +215,7 @@ private slots:
     // from the change and is stalled no more.
     void boardAcrossAStatusChange()
     {
-        wip::WipRecord record;
-        record.customer = QStringLiteral("Smith");
-        record.jobType = QStringLiteral("Fire");
-        record.status = QStringLiteral("Estimate");
-        record.startDate = record.itelDate = record.adjusterUpdatedDate = Clock::today().addDays(-20);
-        const qint64 id = wip::saveWip(testdb::connection(), record, {}, testdb::context().stamp());
+        const qint64 id = saveJob(QStringLiteral("Fire"), QStringLiteral("Estimate"), {});
 
         frmWIPNavigator screen(testdb::context());
         QVERIFY(screen.open());
