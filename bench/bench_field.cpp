@@ -376,23 +376,39 @@ void BM_SaveThroughCore(benchmark::State &state)
 }
 BENCHMARK(BM_SaveThroughCore)->Apply(medianOf<7, 40>);
 
+// Starts the program with `workers` (0: its default) and signs every phone
+// in; the program's peak while they signed in, its peak then started over
+// (and its resident size before the first sign-in, when asked). False after
+// the case was skipped with what went wrong.
+bool startSignedIn(benchmark::State &state, FieldProgram &program, std::vector<Phone> &phones, int workers,
+    double &signInPeak, double *idle = nullptr)
+{
+    std::string error;
+    const int port = program.start(error, workers);
+    if (port == 0) {
+        state.SkipWithError(error.c_str());
+        return false;
+    }
+    if (idle)
+        *idle = statusMiB(program.pid(), "VmRSS");
+    g_signInRetries = 0;
+    if (const std::string failed = signInAll(phones, port); !failed.empty()) {
+        state.SkipWithError((failed + "; " + program.state()).c_str());
+        return false;
+    }
+    signInPeak = statusMiB(program.pid(), "VmHWM");
+    resetPeak(program.pid());
+    return true;
+}
+
 void BM_FiftyPhones(benchmark::State &state)
 {
     FieldProgram program;
-    std::string error;
-    const int port = program.start(error, int(state.range(0)));
-    g_signInRetries = 0;
-    if (port == 0) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
     std::vector<Phone> phones(kPhones);
-    if (const std::string failed = signInAll(phones, port); !failed.empty()) {
-        state.SkipWithError((failed + "; " + program.state()).c_str());
+    double signInPeak = 0;
+    if (!startSignedIn(state, program, phones, int(state.range(0)), signInPeak))
         return;
-    }
-    const double signInPeak = statusMiB(program.pid(), "VmHWM");
-    resetPeak(program.pid());
+    std::string error;
     std::vector<std::vector<double>> latencies(kPhones);
     for (auto _ : state) {
         error = eachPhone(phones, [&latencies](Phone &phone, int i) -> std::string {
@@ -433,21 +449,12 @@ BENCHMARK(BM_FiftyPhones)->Arg(16)->Arg(kPhones)->ArgName("workers")->Apply(medi
 void BM_ServerMemory(benchmark::State &state)
 {
     FieldProgram program;
-    std::string error;
-    const int port = program.start(error);
-    if (port == 0) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
-    const double idle = statusMiB(program.pid(), "VmRSS");
-    g_signInRetries = 0;
     std::vector<Phone> phones(kPhones);
-    if (const std::string failed = signInAll(phones, port); !failed.empty()) {
-        state.SkipWithError((failed + "; " + program.state()).c_str());
+    double signInPeak = 0;
+    double idle = 0;
+    if (!startSignedIn(state, program, phones, 0, signInPeak, &idle))
         return;
-    }
-    const double signInPeak = statusMiB(program.pid(), "VmHWM");
-    resetPeak(program.pid());
+    std::string error;
     for (auto _ : state) {
         error = eachPhone(phones, [](Phone &phone, int i) -> std::string {
             const BenchRoom &room = roomOf(i);

@@ -364,8 +364,7 @@ struct BoardReader::Private
     bool escaped = false;
     data::Rows query;
     // Few statuses: a scan without building a key per line.
-    std::vector<std::pair<QString, quint32>> statusColours;
-    QList<std::pair<QString, int>> statusAlerts;
+    QList<StatusLook> statuses;
     GeneralDateTimes dateTimes;
 
     QString packedRow;
@@ -438,23 +437,14 @@ struct BoardReader::Private
             fields.fill({});
     }
 
-    // The days a job may stay in the status, or -1 for no alert.
-    int alertDays(QStringView status) const
+    // The status's look; nothing for a status WIPStatus does not list.
+    const StatusLook *status(QStringView name) const
     {
-        for (const auto &[name, days] : statusAlerts) {
-            if (name == status)
-                return days;
+        for (const StatusLook &look : statuses) {
+            if (look.name == name)
+                return &look;
         }
-        return -1;
-    }
-
-    quint32 statusColour(QStringView status) const
-    {
-        for (const auto &[name, colour] : statusColours) {
-            if (name == status)
-                return colour;
-        }
-        return Colors::kWindowBackground;
+        return nullptr;
     }
 
     void build(BoardLine &line)
@@ -519,8 +509,8 @@ struct BoardReader::Private
         if (since.isValid())
             out += QString::number(inStatus);
         out += u'\t';
-        const int alert = since.isValid() && !statusAlerts.isEmpty() ? alertDays(f[FStatus]) : -1;
-        line.statusAlert = alert >= 0 && inStatus > alert;
+        const StatusLook *look = status(f[FStatus]);
+        line.statusAlert = since.isValid() && look && look->alertDays >= 0 && inStatus > look->alertDays;
         texts(FInsurance, FTypeOfPayment);
         number(f[FRugs]);
         flag(f[FRugsCleaned]);
@@ -556,7 +546,7 @@ struct BoardReader::Private
         out += line.dryingAlert ? kTrue : kFalse;
 
         line.rowColour = jobTypeColour(f[FJobType]);
-        line.statusColour = statusColour(f[FStatus]);
+        line.statusColour = look ? look->colour : Colors::kWindowBackground;
     }
 };
 
@@ -576,10 +566,7 @@ BoardReader::BoardReader(data::Connection &db, const Filter &filter, const QDate
         d->dryingLog = drying::loadSummaries(db);
         d->unitsOnJobs = equipment::loadJobSummaries(db, Clock::now());
     }
-    const StatusColours colours = loadStatusColours(db);
-    for (auto it = colours.cbegin(); it != colours.cend(); ++it)
-        d->statusColours.emplace_back(it.key(), it.value());
-    d->statusAlerts = loadStatusAlerts(db);
+    d->statuses = loadStatusLooks(db);
 
     d->packed = usesPacked(db.dialect(), source);
     d->escaped = d->packed && db.dialect().kind() == data::DbKind::PostgreSQL;

@@ -179,30 +179,15 @@ std::optional<quint32> jobTypeColour(QStringView jobType)
     return std::nullopt;
 }
 
-StatusColours loadStatusColours(data::Connection &db)
+QList<StatusLook> loadStatusLooks(data::Connection &db)
 {
-    // A name listed twice takes the same colour as on the entry screen.
-    StatusColours colours;
-    data::Rows query = db.exec(QStringLiteral("SELECT Name, MIN(ColorCode) FROM WIPStatus GROUP BY Name"));
+    QList<StatusLook> looks;
+    data::Rows query
+        = db.exec(QStringLiteral("SELECT Name, MIN(ColorCode), MIN(AlertDays) FROM WIPStatus GROUP BY Name"));
     while (query.next())
-        colours.insert(
-            query.value(0).toString(), Colors::parseOr(query.value(1).toString(), Colors::kWindowBackground));
-    return colours;
-}
-
-QList<std::pair<QString, int>> loadStatusAlerts(data::Connection &db)
-{
-    QList<std::pair<QString, int>> alerts;
-    data::Rows query = db.exec(
-        QStringLiteral("SELECT Name, MIN(AlertDays) FROM WIPStatus WHERE AlertDays IS NOT NULL GROUP BY Name"));
-    while (query.next())
-        alerts.append({ query.value(0).toString(), query.value(1).toInt() });
-    return alerts;
-}
-
-quint32 statusColour(const StatusColours &colours, const QString &status)
-{
-    return colours.value(status, Colors::kWindowBackground);
+        looks.append({ query.value(0).toString(), Colors::parseOr(query.value(1).toString(), Colors::kWindowBackground),
+            query.isNull(2) ? -1 : query.value(2).toInt() });
+    return looks;
 }
 
 } // namespace board

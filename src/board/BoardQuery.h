@@ -2,7 +2,6 @@
 
 #include "data/Database.h"
 #include <QDate>
-#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -199,21 +198,18 @@ FilterLists loadFilterLists(data::Connection &db);
 // keep the grid's own. Colours are 0x00BBGGRR.
 std::optional<quint32> jobTypeColour(QStringView jobType);
 
-// Status name to the colour of its status cell, from WIPStatus.
-using StatusColours = QHash<QString, quint32>;
+// A status as the board shows it: its cell's colour (0x00BBGGRR; the window
+// background for an empty or unreadable code) and the days a job may stay in
+// it before the board alerts (-1: never).
+struct StatusLook
+{
+    QString name;
+    quint32 colour = 0;
+    int alertDays = -1;
+};
 
-// Each status with an alert, and the days a job may stay in it before the
-// board alerts (a name listed twice takes its smallest). Throws
-// data::DbError.
-QList<std::pair<QString, int>> loadStatusAlerts(data::Connection &db);
-
-// Reads every status colour; empty or unreadable codes are the window
-// background. A name listed twice takes its smallest code, as on the entry
-// screen. Throws data::DbError.
-StatusColours loadStatusColours(data::Connection &db);
-
-// The status cell's colour: the status's own, or the window background for a
-// status WIPStatus does not list.
-quint32 statusColour(const StatusColours &colours, const QString &status);
+// Every status, in one read. A name listed twice takes its smallest code, as
+// on the entry screen, and its smallest alert. Throws data::DbError.
+QList<StatusLook> loadStatusLooks(data::Connection &db);
 
 } // namespace board

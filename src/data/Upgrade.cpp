@@ -147,7 +147,6 @@ namespace {
         static const QRegularExpression trigger(
             QStringLiteral(R"(CREATE TRIGGER (?:IF NOT EXISTS )?(\w+) .*? ON (\w+) )"),
             QRegularExpression::DotMatchesEverythingOption);
-        const bool postgres = db.dialect().kind() == DbKind::PostgreSQL;
         for (const QString &statement : schemaStatements(db.dialect())) {
             if (statement.contains(QStringLiteral("CREATE OR REPLACE FUNCTION NextRowVersion"))) {
                 db.execScript(statement);
@@ -159,9 +158,7 @@ namespace {
             // A table a later step adds gets its trigger there.
             if (!hasTable(db, match.captured(2)))
                 continue;
-            db.execScript(postgres
-                    ? QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(match.captured(1), match.captured(2))
-                    : QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(match.captured(1)));
+            db.execScript(db.dialect().dropTrigger(match.captured(1), match.captured(2)));
             db.execScript(statement);
             done << QStringLiteral("created trigger %1").arg(match.captured(1));
         }

@@ -305,10 +305,8 @@ void dropAdditions(bool keepVersionTable)
     const auto tables = data::expectedTables();
     // The row versions' triggers are additions too, and SQLite drops no
     // column a trigger uses.
-    const bool postgres = connection().dialect().kind() == data::DbKind::PostgreSQL;
     for (auto it = tables.begin(); it != tables.end(); ++it)
-        execScript(QStringLiteral("DROP TRIGGER IF EXISTS TR_%1_RowVersion%2")
-                       .arg(it.key(), postgres ? QStringLiteral(" ON ") + it.key() : QString()));
+        execScript(connection().dialect().dropTrigger(QStringLiteral("TR_%1_RowVersion").arg(it.key()), it.key()));
     data::dropHistoryTriggers(connection());
     // A table goes before those its foreign keys point at.
     QStringList children;
